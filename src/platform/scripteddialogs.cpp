@@ -1,0 +1,95 @@
+#include "scripteddialogs.h"
+
+#include <QDialog>
+
+namespace kelvara {
+
+QStringList ScriptedDialogs::texts(Kind kind) const
+{
+    QStringList result;
+    for (const Message &message : messages) {
+        if (message.kind == kind)
+            result << message.text;
+    }
+    return result;
+}
+
+QStringList ScriptedDialogs::texts() const
+{
+    QStringList result;
+    for (const Message &message : messages)
+        result << message.text;
+    return result;
+}
+
+void ScriptedDialogs::clear()
+{
+    messages.clear();
+    openRequests.clear();
+    saveRequests.clear();
+    printRequests = 0;
+    execCount = 0;
+}
+
+void ScriptedDialogs::error(QWidget *, const QString &text)
+{
+    messages << Message{Kind::Error, text};
+}
+
+void ScriptedDialogs::warning(QWidget *, const QString &text)
+{
+    messages << Message{Kind::Warning, text};
+}
+
+void ScriptedDialogs::information(QWidget *, const QString &text)
+{
+    messages << Message{Kind::Information, text};
+}
+
+bool ScriptedDialogs::confirm(QWidget *, const QString &text)
+{
+    messages << Message{Kind::Confirm, text};
+    return confirmAnswers.isEmpty() ? defaultConfirm : confirmAnswers.takeFirst();
+}
+
+QString ScriptedDialogs::openFileName(QWidget *, const QString &caption, const QString &directory,
+                                      const QStringList &filters)
+{
+    openRequests << FileRequest{caption, directory, filters};
+    return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
+}
+
+QString ScriptedDialogs::saveFileName(QWidget *, const QString &caption, const QString &directory,
+                                      const QStringList &filters)
+{
+    saveRequests << FileRequest{caption, directory, filters};
+    return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
+}
+
+bool ScriptedDialogs::print(QWidget *, QPrinter &)
+{
+    ++printRequests;
+    return printAnswers.isEmpty() ? false : printAnswers.takeFirst();
+}
+
+int ScriptedDialogs::exec(QDialog &dialog)
+{
+    ++execCount;
+    if (!onExec)
+        return QDialog::Rejected;
+    return onExec(dialog);
+}
+
+ScriptedDialogsScope::ScriptedDialogsScope()
+{
+    auto dialogs = std::make_unique<ScriptedDialogs>();
+    m_dialogs = dialogs.get();
+    m_previous = Dialogs::install(std::move(dialogs));
+}
+
+ScriptedDialogsScope::~ScriptedDialogsScope()
+{
+    Dialogs::install(std::move(m_previous));
+}
+
+} // namespace kelvara

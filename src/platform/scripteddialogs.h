@@ -1,0 +1,73 @@
+#pragma once
+
+#include "dialogs.h"
+
+#include <QList>
+
+#include <functional>
+
+namespace kelvara {
+
+// Dialogs for tests: every message is recorded, every question answered from a script.
+class ScriptedDialogs : public Dialogs
+{
+public:
+    enum class Kind { Error, Warning, Information, Confirm };
+    struct Message
+    {
+        Kind kind;
+        QString text;
+    };
+    struct FileRequest
+    {
+        QString caption;
+        QString directory;
+        QStringList filters;
+    };
+
+    // Answers, used up front to back; when a list runs out the default answer is given.
+    QList<bool> confirmAnswers;
+    bool defaultConfirm = true;
+    QStringList openAnswers;          // an empty entry cancels
+    QStringList saveAnswers;
+    QList<bool> printAnswers;         // default: cancelled
+    std::function<int(QDialog &)> onExec;   // default: the dialog is rejected
+
+    // What happened.
+    QList<Message> messages;
+    QList<FileRequest> openRequests;
+    QList<FileRequest> saveRequests;
+    int printRequests = 0;
+    int execCount = 0;
+
+    QStringList texts(Kind kind) const;
+    QStringList texts() const;
+    void clear();
+
+    void error(QWidget *parent, const QString &text) override;
+    void warning(QWidget *parent, const QString &text) override;
+    void information(QWidget *parent, const QString &text) override;
+    bool confirm(QWidget *parent, const QString &text) override;
+    QString openFileName(QWidget *parent, const QString &caption, const QString &directory,
+                         const QStringList &filters) override;
+    QString saveFileName(QWidget *parent, const QString &caption, const QString &directory,
+                         const QStringList &filters) override;
+    bool print(QWidget *parent, QPrinter &printer) override;
+    int exec(QDialog &dialog) override;
+};
+
+// Installs scripted dialogs for the lifetime of a test and puts the previous ones back.
+class ScriptedDialogsScope
+{
+public:
+    ScriptedDialogsScope();
+    ~ScriptedDialogsScope();
+    ScriptedDialogs *operator->() const { return m_dialogs; }
+    ScriptedDialogs &operator*() const { return *m_dialogs; }
+
+private:
+    ScriptedDialogs *m_dialogs;
+    std::unique_ptr<Dialogs> m_previous;
+};
+
+} // namespace kelvara

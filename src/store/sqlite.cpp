@@ -1,0 +1,269 @@
+#include "sqlite.h"
+
+#include "error.h"
+
+#include <sqlite3.h>
+
+#include <utility>
+
+namespace kelvara::sql {
+
+Database::Database(const QString &fileName, Mode mode)
+{
+    int flags = SQLITE_OPEN_NOMUTEX;
+    switch (mode) {
+    case Mode::ReadWrite: flags |= SQLITE_OPEN_READWRITE; break;
+    case Mode::ReadWriteCreate: flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE; break;
+    case Mode::ReadOnly: flags |= SQLITE_OPEN_READONLY; break;
+    }
+    const int rc = sqlite3_open_v2(fileName.toUtf8().constData(), &m_db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString message = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db))
+                                     : QString::fromUtf8(sqlite3_errstr(rc));
+        close();
+        throw Error(message);
+    }
+    sqlite3_extended_result_codes(m_db, 1);
+    sqlite3_busy_timeout(m_db, 2000);
+}
+
+Database::~Database()
+{
+    close();
+}
+
+Database::Database(Database &&other) noexcept : m_db(std::exchange(other.m_db, nullptr)) {}
+
+Database &Database::operator=(Database &&other) noexcept
+{
+    if (this != &other) {
+        close();
+        m_db = std::exchange(other.m_db, nullptr);
+    }
+    return *this;
+}
+
+bool Database::isReadOnly() const
+{
+    return m_db && sqlite3_db_readonly(m_db, "main") == 1;
+}
+
+void Database::close()
+{
+    if (m_db) {
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+}
+
+qint64 Database::lastInsertRowId() const
+{
+    return sqlite3_last_insert_rowid(m_db);
+}
+
+QString Database::lastError() const
+{
+    return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString();
+}
+
+void Database::fail(const QString &what) const
+{
+    throw Error(what.isEmpty() ? lastError() : what + QStringLiteral(": ") + lastError());
+}
+
+void Database::exec(const QString &sql)
+{
+    char *message = nullptr;
+    if (sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &message) != SQLITE_OK) {
+        const QString text = QString::fromUtf8(message ? message : sqlite3_errmsg(m_db));
+        sqlite3_free(message);
+        throw Error(text);
+    }
+}
+
+Statement Database::prepare(const QString &sql) const
+{
+    sqlite3_stmt *stmt = nullptr;
+    const QByteArray utf8 = sql.toUtf8();
+    if (sqlite3_prepare_v3(m_db, utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT, &stmt,
+                           nullptr) != SQLITE_OK)
+        fail(QString());
+    return Statement(m_db, stmt);
+}
+
+Statement::~Statement()
+{
+    if (m_stmt)
+        sqlite3_finalize(m_stmt);
+}
+
+Statement::Statement(Statement &&other) noexcept
+    : m_db(other.m_db), m_stmt(std::exchange(other.m_stmt, nullptr)) {}
+
+Statement &Statement::operator=(Statement &&other) noexcept
+{
+    if (this != &other) {
+        if (m_stmt)
+            sqlite3_finalize(m_stmt);
+        m_db = other.m_db;
+        m_stmt = std::exchange(other.m_stmt, nullptr);
+    }
+    return *this;
+}
+
+void Statement::reset()
+{
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
+}
+
+static void check(sqlite3 *db, int rc)
+{
+    if (rc != SQLITE_OK)
+        throw Error(QString::fromUtf8(sqlite3_errmsg(db)));
+}
+
+void Statement::bindInt64(int index, qint64 value)
+{
+    check(m_db, sqlite3_bind_int64(m_stmt, index, value));
+}
+
+void Statement::bindText(int index, const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    check(m_db, sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT));
+}
+
+void Statement::bindBlob(int index, const QByteArray &bytes)
+{
+    // A zero-length blob must still be a blob, not NULL.
+    check(m_db, sqlite3_bind_blob64(m_stmt, index, bytes.isNull() ? "" : bytes.constData(),
+                                    sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT));
+}
+
+void Statement::bindNull(int index)
+{
+    check(m_db, sqlite3_bind_null(m_stmt, index));
+}
+
+void Statement::bind(int index, const QVariant &value)
+{
+    if (!value.isValid() || value.isNull()) {
+        bindNull(index);
+        return;
+    }
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        bindInt64(index, value.toLongLong());
+        break;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        check(m_db, sqlite3_bind_double(m_stmt, index, value.toDouble()));
+        break;
+    case QMetaType::QByteArray:
+        bindBlob(index, value.toByteArray());
+        break;
+    default:
+        bindText(index, value.toString());
+        break;
+    }
+}
+
+bool Statement::step()
+{
+    const int rc = sqlite3_step(m_stmt);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
+    sqlite3_reset(m_stmt);
+    throw Error(message);
+}
+
+void Statement::run()
+{
+    while (step()) {
+    }
+    reset();
+}
+
+int Statement::columnCount() const
+{
+    return sqlite3_column_count(m_stmt);
+}
+
+bool Statement::isNull(int column) const
+{
+    return sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
+}
+
+qint64 Statement::int64(int column) const
+{
+    return sqlite3_column_int64(m_stmt, column);
+}
+
+double Statement::real(int column) const
+{
+    return sqlite3_column_double(m_stmt, column);
+}
+
+QString Statement::text(int column) const
+{
+    const auto *data = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
+    return QString::fromUtf8(data, sqlite3_column_bytes(m_stmt, column));
+}
+
+QByteArray Statement::blob(int column) const
+{
+    const void *data = sqlite3_column_blob(m_stmt, column);
+    return QByteArray(static_cast<const char *>(data), sqlite3_column_bytes(m_stmt, column));
+}
+
+QVariant Statement::value(int column) const
+{
+    switch (sqlite3_column_type(m_stmt, column)) {
+    case SQLITE_INTEGER: return QVariant(qint64(int64(column)));
+    case SQLITE_FLOAT: return QVariant(real(column));
+    case SQLITE_TEXT: return QVariant(text(column));
+    case SQLITE_BLOB: return QVariant(blob(column));
+    default: return QVariant();
+    }
+}
+
+QString quoted(const QString &identifier)
+{
+    QString result = identifier;
+    result.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + result + QLatin1Char('"');
+}
+
+Transaction::Transaction(Database &db) : m_db(db)
+{
+    m_db.exec(QStringLiteral("BEGIN IMMEDIATE"));
+}
+
+Transaction::~Transaction()
+{
+    if (!m_done) {
+        try {
+            m_db.exec(QStringLiteral("ROLLBACK"));
+        } catch (...) {
+            // The failure that brought us here is the one worth reporting.
+        }
+    }
+}
+
+void Transaction::commit()
+{
+    m_db.exec(QStringLiteral("COMMIT"));
+    m_done = true;
+}
+
+} // namespace kelvara::sql

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace kelvara::sql {
+
+// Thin RAII wrappers over the SQLite C API; every failure becomes a kelvara::Error.
+class Statement;
+
+class Database
+{
+public:
+    enum class Mode { ReadWrite, ReadWriteCreate, ReadOnly };
+
+    Database() = default;
+    Database(const QString &fileName, Mode mode);
+    ~Database();
+    Database(Database &&other) noexcept;
+    Database &operator=(Database &&other) noexcept;
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    bool isOpen() const { return m_db != nullptr; }
+    bool isReadOnly() const;
+    sqlite3 *handle() const { return m_db; }
+
+    void exec(const QString &sql);
+    Statement prepare(const QString &sql) const;
+    QString lastError() const;
+    qint64 lastInsertRowId() const;
+    [[noreturn]] void fail(const QString &what) const;
+    void close();
+
+private:
+    sqlite3 *m_db = nullptr;
+};
+
+class Statement
+{
+public:
+    Statement() = default;
+    Statement(sqlite3 *db, sqlite3_stmt *stmt) : m_db(db), m_stmt(stmt) {}
+    ~Statement();
+    Statement(Statement &&other) noexcept;
+    Statement &operator=(Statement &&other) noexcept;
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    bool isValid() const { return m_stmt != nullptr; }
+    void reset();
+    void bind(int index, const QVariant &value);   // 1-based; a null variant binds NULL
+    void bindInt64(int index, qint64 value);
+    void bindText(int index, const QString &text);
+    void bindBlob(int index, const QByteArray &bytes);
+    void bindNull(int index);
+
+    bool step();                                   // true while a row is ready
+    void run();                                    // step to completion, then reset
+
+    int columnCount() const;
+    bool isNull(int column) const;
+    qint64 int64(int column) const;
+    double real(int column) const;
+    QString text(int column) const;
+    QByteArray blob(int column) const;
+    QVariant value(int column) const;              // as SQLite typed it
+
+private:
+    sqlite3 *m_db = nullptr;
+    sqlite3_stmt *m_stmt = nullptr;
+};
+
+// Quotes an identifier for SQL: "name" with embedded quotes doubled.
+QString quoted(const QString &identifier);
+
+// Runs a block inside BEGIN IMMEDIATE ... COMMIT, rolling back on any exception.
+class Transaction
+{
+public:
+    explicit Transaction(Database &db);
+    ~Transaction();
+    void commit();
+
+private:
+    Database &m_db;
+    bool m_done = false;
+};
+
+} // namespace kelvara::sql

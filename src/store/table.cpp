@@ -1,0 +1,1434 @@
+#include "table.h"
+
+#include "datasource.h"
+#include "error.h"
+#include "field.h"
+#include "recordbuffer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+
+namespace kelvara {
+
+namespace {
+
+const QString kRowId = QStringLiteral("_rid");
+
+// Column types as they stand in the SQL schema, so that a re-opened table describes itself.
+QString declaredType(const FieldDef &def)
+{
+    const QString sized = def.size > 0 ? QStringLiteral("(%1)").arg(def.size) : QString();
+    switch (def.type) {
+    case ftString: return QStringLiteral("VARCHAR(%1)").arg(def.size);
+    case ftSmallint: return QStringLiteral("SMALLINT");
+    case ftInteger: return QStringLiteral("INT");
+    case ftWord: return QStringLiteral("WORD");
+    case ftBoolean: return QStringLiteral("BOOLEAN");
+    case ftFloat: return QStringLiteral("FLOAT");
+    case ftCurrency: return QStringLiteral("CURRENCY");
+    case ftDate: return QStringLiteral("DATE");
+    case ftTime: return QStringLiteral("TIME");
+    case ftDateTime: return QStringLiteral("DATETIME");
+    case ftMemo: return QStringLiteral("MEMO") + sized;
+    case ftFmtMemo: return QStringLiteral("FMTMEMO") + sized;
+    case ftBlob: return QStringLiteral("BLOB") + sized;
+    case ftGraphic: return QStringLiteral("GRAPHIC") + sized;
+    case ftTypedBinary: return QStringLiteral("TYPEDBINARY") + sized;
+    default: return QString();
+    }
+}
+
+std::optional<FieldDef> parseDeclaredType(const QString &name, const QString &declared)
+{
+    static const QRegularExpression pattern(QStringLiteral("^\\s*([A-Za-z]+)\\s*(?:\\(\\s*(\\d+)\\s*\\))?\\s*$"));
+    const QRegularExpressionMatch match = pattern.match(declared);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QString word = match.captured(1).toUpper();
+    static const QHash<QString, FieldType> types = {
+        {QStringLiteral("VARCHAR"), ftString}, {QStringLiteral("SMALLINT"), ftSmallint},
+        {QStringLiteral("INT"), ftInteger}, {QStringLiteral("WORD"), ftWord},
+        {QStringLiteral("BOOLEAN"), ftBoolean}, {QStringLiteral("FLOAT"), ftFloat},
+        {QStringLiteral("CURRENCY"), ftCurrency}, {QStringLiteral("DATE"), ftDate},
+        {QStringLiteral("TIME"), ftTime}, {QStringLiteral("DATETIME"), ftDateTime},
+        {QStringLiteral("MEMO"), ftMemo}, {QStringLiteral("FMTMEMO"), ftFmtMemo},
+        {QStringLiteral("BLOB"), ftBlob}, {QStringLiteral("GRAPHIC"), ftGraphic},
+        {QStringLiteral("TYPEDBINARY"), ftTypedBinary},
+    };
+    const auto it = types.constFind(word);
+    if (it == types.constEnd())
+        return std::nullopt;
+    FieldDef def;
+    def.name = name;
+    def.type = *it;
+    def.size = match.captured(2).toInt();
+    if (def.type == ftString ? def.size <= 0 : (def.size > 0 && !isBlobType(def.type)))
+        return std::nullopt;
+    return def;
+}
+
+// kelvara_match(value, key, flags): the comparison of locate, with Unicode case folding.
+void matchFunction(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_int(context, 0);
+        return;
+    }
+    const int flags = sqlite3_value_int(argv[2]);
+    const bool caseInsensitive = flags & loCaseInsensitive;
+    auto *key = static_cast<QString *>(sqlite3_get_auxdata(context, 1));
+    if (!key) {
+        const auto *bytes = reinterpret_cast<const char *>(sqlite3_value_text(argv[1]));
+        QString text = QString::fromUtf8(bytes, sqlite3_value_bytes(argv[1]));
+        key = new QString(caseInsensitive ? text.toCaseFolded() : text);
+        sqlite3_set_auxdata(context, 1, key, [](void *p) { delete static_cast<QString *>(p); });
+        key = static_cast<QString *>(sqlite3_get_auxdata(context, 1));
+        if (!key) {
+            sqlite3_result_error_nomem(context);
+            return;
+        }
+    }
+    const auto *bytes = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
+    QString value = QString::fromUtf8(bytes, sqlite3_value_bytes(argv[0]));
+    if (caseInsensitive)
+        value = value.toCaseFolded();
+    const bool match = (flags & loPartialKey) ? value.startsWith(*key) : value == *key;
+    sqlite3_result_int(context, match ? 1 : 0);
+}
+
+} // namespace
+
+Table::Table(QObject *parent) : QObject(parent), m_empty(std::make_shared<RecordBuffer>()) {}
+
+Table::~Table()
+{
+    try {
+        close();
+    } catch (...) {
+        // Nothing left to tell anyone at destruction.
+    }
+    for (DataSource *source : std::as_const(m_sources))
+        source->m_dataSet = nullptr;
+}
+
+void Table::setTableName(const QString &name)
+{
+    if (active())
+        throw Error(tr("Cannot perform this operation on an open dataset"));
+    m_tableName = name;
+}
+
+void Table::setDirectory(const QString &directory)
+{
+    if (active())
+        throw Error(tr("Cannot perform this operation on an open dataset"));
+    m_directory = directory;
+}
+
+QString Table::fileName() const
+{
+    const QString file = m_tableName + QStringLiteral(".db");
+    return m_directory.isEmpty() ? file : QDir(m_directory).filePath(file);
+}
+
+QString Table::blobTableName() const
+{
+    return m_tableName + QStringLiteral("_blobs");
+}
+
+QString Table::metaTableName() const
+{
+    return m_tableName + QStringLiteral("_fields");
+}
+
+void Table::setReadOnly(bool readOnly)
+{
+    if (active())
+        throw Error(tr("Cannot perform this operation on an open dataset"));
+    m_readOnly = readOnly;
+}
+
+bool Table::canModify() const
+{
+    return active() && !m_readOnly && !m_fileReadOnly;
+}
+
+bool Table::exists() const
+{
+    return !m_tableName.isEmpty() && QFileInfo::exists(fileName());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Creating, deleting, opening
+
+void Table::createTable(const FieldDefs &defs)
+{
+    if (active())
+        throw Error(tr("Cannot perform this operation on an open dataset"));
+    if (m_tableName.isEmpty())
+        throw Error(tr("No table name given"));
+    if (exists())
+        throw Error(tr("Table '%1' already exists").arg(fileName()));
+    if (defs.isEmpty())
+        throw Error(tr("Cannot create table '%1' without fields").arg(m_tableName));
+
+    QSet<QString> names;
+    QStringList columns{sql::quoted(kRowId) + QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT")};
+    for (const FieldDef &def : defs) {
+        const QString folded = def.name.toCaseFolded();
+        if (def.name.trimmed().isEmpty() || folded == kRowId)
+            throw Error(tr("Invalid field name '%1'").arg(def.name));
+        if (names.contains(folded))
+            throw Error(tr("Duplicate field name '%1'").arg(def.name));
+        names.insert(folded);
+        const QString type = declaredType(def);
+        if (type.isEmpty() || (def.type == ftString && def.size <= 0))
+            throw Error(tr("Field '%1' has a type or size that tables cannot hold").arg(def.name));
+        columns << sql::quoted(def.name) + QLatin1Char(' ') + type;
+    }
+
+    try {
+        sql::Database db(fileName(), sql::Database::Mode::ReadWriteCreate);
+        db.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        db.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+        sql::Transaction transaction(db);
+        db.exec(QStringLiteral("CREATE TABLE %1 (%2)")
+                    .arg(sql::quoted(m_tableName), columns.join(QStringLiteral(", "))));
+        db.exec(QStringLiteral("CREATE TABLE %1 (\"rid\" INTEGER NOT NULL, \"field\" TEXT NOT NULL, "
+                               "\"data\" BLOB NOT NULL, PRIMARY KEY (\"rid\", \"field\"))")
+                    .arg(sql::quoted(blobTableName())));
+        db.exec(QStringLiteral("CREATE TABLE %1 (\"name\" TEXT PRIMARY KEY, \"label\" TEXT, "
+                               "\"width\" INTEGER, \"format\" TEXT, \"mask\" TEXT)")
+                    .arg(sql::quoted(metaTableName())));
+        sql::Statement meta = db.prepare(
+            QStringLiteral("INSERT INTO %1 (\"name\", \"label\", \"width\", \"format\", \"mask\") "
+                           "VALUES (?, ?, ?, ?, ?)")
+                .arg(sql::quoted(metaTableName())));
+        for (const FieldDef &def : defs) {
+            if (def.displayLabel.isEmpty() && def.displayWidth == 0 && def.displayFormat.isEmpty()
+                && def.editMask.isEmpty())
+                continue;
+            meta.bindText(1, def.name);
+            meta.bindText(2, def.displayLabel);
+            meta.bindInt64(3, def.displayWidth);
+            meta.bindText(4, def.displayFormat);
+            meta.bindText(5, def.editMask);
+            meta.run();
+        }
+        meta = sql::Statement();
+        transaction.commit();
+    } catch (const Error &e) {
+        QFile::remove(fileName());
+        QFile::remove(fileName() + QStringLiteral("-wal"));
+        QFile::remove(fileName() + QStringLiteral("-shm"));
+        throw Error(tr("Cannot create table '%1': %2").arg(fileName(), e.message()));
+    }
+}
+
+void Table::deleteTable()
+{
+    if (active())
+        throw Error(tr("Cannot perform this operation on an open dataset"));
+    if (!exists())
+        throw Error(tr("Table '%1' does not exist").arg(fileName()));
+    for (const QString &suffix : {QStringLiteral("-wal"), QStringLiteral("-shm"), QString()}) {
+        QFile file(fileName() + suffix);
+        if (file.exists() && !file.remove())
+            throw Error(tr("Cannot delete table '%1': %2").arg(fileName(), file.errorString()));
+    }
+}
+
+FieldDefs Table::fieldDefs() const
+{
+    FieldDefs defs;
+    for (const auto &field : m_ownedFields)
+        defs << field->def();
+    return defs;
+}
+
+void Table::setActive(bool active)
+{
+    if (active)
+        open();
+    else
+        close();
+}
+
+void Table::open()
+{
+    if (active())
+        return;
+    if (m_tableName.isEmpty())
+        throw Error(tr("No table name given"));
+    if (!exists())
+        throw Error(tr("Table '%1' does not exist").arg(fileName()));
+
+    const QFileInfo info(fileName());
+    const QFileInfo folder(info.absolutePath());
+    // The journal lives beside the table, so a locked folder makes the table read-only too.
+    m_fileReadOnly = !info.isWritable() || !folder.isWritable();
+    const bool readOnlyOpen = m_readOnly || m_fileReadOnly;
+    try {
+        m_db = sql::Database(fileName(), readOnlyOpen ? sql::Database::Mode::ReadOnly
+                                                      : sql::Database::Mode::ReadWrite);
+        m_db.exec(QStringLiteral("PRAGMA cell_size_check=ON"));
+        if (!readOnlyOpen) {
+            m_db.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+            m_db.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+        }
+        sqlite3_create_function_v2(m_db.handle(), "kelvara_match", 3,
+                                   SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, matchFunction,
+                                   nullptr, nullptr, nullptr);
+        readSchema();
+        prepareStatements();
+        if (!m_indexFieldNames.isEmpty()) {
+            m_indexFields = parseFieldList(m_indexFieldNames, true);
+            m_naturalOrder = false;
+        }
+        loadIds();
+    } catch (const Error &e) {
+        m_selectRow = sql::Statement();
+        m_selectBlob = sql::Statement();
+        m_fields.clear();
+        m_ownedFields.clear();
+        m_indexFields.clear();
+        m_db.close();
+        throw Error(tr("Cannot open table '%1': %2").arg(fileName(), e.message()));
+    }
+    m_range = Range();
+    m_state = dsBrowse;
+    m_modified = false;
+    m_pos = m_ids.empty() ? -1 : 0;
+    m_bof = true;
+    m_eof = m_ids.empty();
+    setCurrentRecord();
+    dataEvent(DataEvent::UpdateState);
+    Q_EMIT afterOpen();
+    if (!isEmpty())
+        Q_EMIT afterScroll();
+}
+
+void Table::readSchema()
+{
+    {
+        sql::Statement exists = m_db.prepare(
+            QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?"));
+        exists.bindText(1, m_tableName);
+        if (!exists.step() || exists.int64(0) == 0)
+            throw Error(tr("the file holds no table '%1'").arg(m_tableName));
+    }
+    sql::Statement info = m_db.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(sql::quoted(m_tableName)));
+    FieldDefs defs;
+    bool first = true;
+    while (info.step()) {
+        const QString name = info.text(1);
+        const QString declared = info.text(2);
+        if (first) {
+            if (name != kRowId || info.int64(5) != 1)
+                throw Error(tr("the table '%1' was not made by this program").arg(m_tableName));
+            first = false;
+            continue;
+        }
+        const auto def = parseDeclaredType(name, declared);
+        if (!def)
+            throw Error(tr("the column '%1' has the type '%2', which a table cannot hold")
+                            .arg(name, declared));
+        defs << *def;
+    }
+    if (defs.isEmpty())
+        throw Error(tr("the table '%1' has no fields").arg(m_tableName));
+
+    const bool hasBlobs = std::any_of(defs.cbegin(), defs.cend(), [](const FieldDef &d) {
+        return isBlobType(d.type) && !isMemoType(d.type);
+    });
+    auto tableExists = [this](const QString &name) {
+        sql::Statement stmt = m_db.prepare(
+            QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?"));
+        stmt.bindText(1, name);
+        return stmt.step() && stmt.int64(0) > 0;
+    };
+    if (hasBlobs && !tableExists(blobTableName()))
+        throw Error(tr("the picture table '%1' is missing").arg(blobTableName()));
+    if (tableExists(metaTableName())) {
+        sql::Statement meta = m_db.prepare(
+            QStringLiteral("SELECT \"name\", \"label\", \"width\", \"format\", \"mask\" FROM %1")
+                .arg(sql::quoted(metaTableName())));
+        while (meta.step()) {
+            for (FieldDef &def : defs) {
+                if (def.name != meta.text(0))
+                    continue;
+                def.displayLabel = meta.text(1);
+                def.displayWidth = int(meta.int64(2));
+                def.displayFormat = meta.text(3);
+                def.editMask = meta.text(4);
+            }
+        }
+    }
+
+    m_defs = defs;
+    m_fields.clear();
+    m_ownedFields.clear();
+    int fieldNo = 1;
+    for (const FieldDef &def : std::as_const(m_defs)) {
+        m_ownedFields.push_back(std::make_unique<Field>(this, def, fieldNo++));
+        m_fields << m_ownedFields.back().get();
+    }
+}
+
+void Table::prepareStatements()
+{
+    QStringList columns, params, assignments;
+    for (const FieldDef &def : std::as_const(m_defs)) {
+        columns << sql::quoted(def.name);
+        params << QStringLiteral("?");
+        assignments << sql::quoted(def.name) + QStringLiteral(" = ?");
+    }
+    m_columnList = columns.join(QStringLiteral(", "));
+    const QString table = sql::quoted(m_tableName);
+    m_selectRow = m_db.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
+                                   .arg(m_columnList, table, sql::quoted(kRowId)));
+    const bool hasBlobs = std::any_of(m_ownedFields.cbegin(), m_ownedFields.cend(),
+                                      [](const auto &f) { return f->keepsBytesApart(); });
+    if (hasBlobs) {
+        m_selectBlob = m_db.prepare(QStringLiteral("SELECT \"data\" FROM %1 WHERE \"rid\" = ? AND \"field\" = ?")
+                                        .arg(sql::quoted(blobTableName())));
+    }
+}
+
+void Table::close()
+{
+    if (!active())
+        return;
+    m_state = dsInactive;
+    m_editBuffer.reset();
+    m_keyBuffer.reset();
+    m_override.reset();
+    m_current.reset();
+    m_cache.clear();
+    m_ids.clear();
+    m_posOf.clear();
+    m_posValid = false;
+    m_pos = -1;
+    m_bof = m_eof = true;
+    m_modified = false;
+    m_range = Range();
+    // Links let go of their fields before the fields go.
+    dataEvent(DataEvent::UpdateState);
+    m_selectRow = sql::Statement();
+    m_selectBlob = sql::Statement();
+    m_indexFields.clear();
+    m_fields.clear();
+    m_ownedFields.clear();
+    m_db.close();
+    Q_EMIT afterClose();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading records
+
+void Table::loadIds()
+{
+    QVariantList binds;
+    const QString where = rangeClause(&binds);
+    sql::Statement stmt = m_db.prepare(QStringLiteral("SELECT %1 FROM %2%3%4")
+                                           .arg(sql::quoted(kRowId), sql::quoted(m_tableName),
+                                                where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where,
+                                                orderClause()));
+    for (int i = 0; i < binds.size(); ++i)
+        stmt.bind(i + 1, binds.at(i));
+    std::vector<qint64> ids;
+    while (stmt.step())
+        ids.push_back(stmt.int64(0));
+    m_ids.swap(ids);
+    m_posValid = false;
+    m_cache.clear();
+}
+
+QString Table::orderClause() const
+{
+    QStringList terms;
+    for (const Field *field : m_indexFields)
+        terms << sql::quoted(field->fieldName());
+    terms << sql::quoted(kRowId);
+    return QStringLiteral(" ORDER BY ") + terms.join(QStringLiteral(", "));
+}
+
+QVariant Table::toSql(const Field *field, const QVariant &value) const
+{
+    if (!value.isValid() || value.isNull())
+        return QVariant();
+    switch (field->dataType()) {
+    case ftDate: return value.toDate().toString(Qt::ISODate);
+    case ftTime: return value.toTime().toString(QStringLiteral("HH:mm:ss"));
+    case ftDateTime: return value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    case ftBoolean: return value.toBool() ? 1 : 0;
+    default: return value;
+    }
+}
+
+QString Table::rangeClause(QVariantList *binds) const
+{
+    if (!m_range.active)
+        return QString();
+    QStringList conditions;
+    auto bound = [&](const QVariantList &values, const QString &op) {
+        if (values.isEmpty())
+            return;
+        QStringList columns, marks;
+        for (int i = 0; i < values.size(); ++i) {
+            const Field *field = m_indexFields.at(i);
+            columns << sql::quoted(field->fieldName());
+            marks << QStringLiteral("?");
+            binds->append(toSql(field, values.at(i)));
+        }
+        conditions << QStringLiteral("(%1) %2 (%3)")
+                          .arg(columns.join(QStringLiteral(", ")), op, marks.join(QStringLiteral(", ")));
+    };
+    bound(m_range.start, QStringLiteral(">="));
+    bound(m_range.end, QStringLiteral("<="));
+    return conditions.join(QStringLiteral(" AND "));
+}
+
+int Table::positionOf(qint64 rid) const
+{
+    if (!m_posValid) {
+        m_posOf.clear();
+        m_posOf.reserve(qsizetype(m_ids.size()));
+        for (size_t i = 0; i < m_ids.size(); ++i)
+            m_posOf.insert(m_ids[i], int(i));
+        m_posValid = true;
+    }
+    return m_posOf.value(rid, -1);
+}
+
+QVariant Table::readValue(const sql::Statement &stmt, int column, const Field *field) const
+{
+    if (stmt.isNull(column))
+        return QVariant();
+    switch (field->dataType()) {
+    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc:
+        return int(stmt.int64(column));
+    case ftBoolean:
+        return stmt.int64(column) != 0;
+    case ftFloat: case ftCurrency: case ftBCD:
+        return stmt.real(column);
+    case ftDate: {
+        const QDate date = QDate::fromString(stmt.text(column), Qt::ISODate);
+        return date.isValid() ? QVariant(date) : QVariant();
+    }
+    case ftTime: {
+        const QTime time = QTime::fromString(stmt.text(column), QStringLiteral("HH:mm:ss"));
+        return time.isValid() ? QVariant(time) : QVariant();
+    }
+    case ftDateTime: {
+        QDateTime dateTime = QDateTime::fromString(stmt.text(column), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        if (!dateTime.isValid())
+            dateTime = QDateTime::fromString(stmt.text(column), Qt::ISODate);
+        return dateTime.isValid() ? QVariant(dateTime) : QVariant();
+    }
+    default:
+        if (field->keepsBytesApart()) {
+            const qint64 size = stmt.int64(column);
+            return size > 0 ? QVariant(size) : QVariant();
+        }
+        return stmt.text(column);
+    }
+}
+
+std::shared_ptr<RecordBuffer> Table::loadRecord(qint64 rid) const
+{
+    auto record = std::make_shared<RecordBuffer>();
+    record->rid = rid;
+    record->values.resize(m_ownedFields.size());
+    auto &stmt = const_cast<sql::Statement &>(m_selectRow);
+    stmt.bindInt64(1, rid);
+    try {
+        if (!stmt.step())
+            throw Error(tr("Record not found; it may have been deleted by another program"));
+        for (size_t i = 0; i < m_ownedFields.size(); ++i)
+            record->values[int(i)] = readValue(stmt, int(i), m_ownedFields[i].get());
+    } catch (...) {
+        stmt.reset();
+        throw;
+    }
+    stmt.reset();
+    cacheRecord(record);
+    return record;
+}
+
+void Table::cacheRecord(const std::shared_ptr<RecordBuffer> &record) const
+{
+    // The cache only has to hold the rows in view; dropping it now and then keeps it small.
+    if (m_cache.size() >= 1024)
+        m_cache.clear();
+    m_cache.insert(record->rid, record);
+}
+
+std::shared_ptr<RecordBuffer> Table::recordAt(int position) const
+{
+    if (position < 0 || position >= int(m_ids.size()))
+        return m_empty;
+    if (position == m_pos && m_editBuffer)
+        return m_editBuffer;
+    const qint64 rid = m_ids[size_t(position)];
+    if (rid == 0)
+        return m_editBuffer ? m_editBuffer : m_empty;
+    if (const auto it = m_cache.constFind(rid); it != m_cache.constEnd())
+        return *it;
+    return loadRecord(rid);
+}
+
+void Table::setCurrentRecord()
+{
+    m_override.reset();
+    m_current = (m_pos >= 0 && m_pos < int(m_ids.size()) && m_ids[size_t(m_pos)] != 0)
+        ? recordAt(m_pos)
+        : nullptr;
+}
+
+const RecordBuffer &Table::activeBuffer() const
+{
+    if (m_override)
+        return *m_override;
+    if (m_state == dsSetKey && m_keyBuffer)
+        return *m_keyBuffer;
+    if (m_editBuffer)
+        return *m_editBuffer;
+    if (m_current)
+        return *m_current;
+    if (m_empty->values.size() != qsizetype(m_ownedFields.size()))
+        m_empty->values.resize(qsizetype(m_ownedFields.size()));
+    return *m_empty;
+}
+
+void Table::selectBuffer(const DataLink *link, int index)
+{
+    const int position = link->m_first + index;
+    if (position == m_pos)
+        m_override.reset();
+    else
+        m_override = recordAt(position);
+}
+
+QByteArray Table::readBlob(const Field *field) const
+{
+    const RecordBuffer &buffer = activeBuffer();
+    const int column = field->fieldNo() - 1;
+    if (const auto it = buffer.pendingBlobs.constFind(column); it != buffer.pendingBlobs.constEnd())
+        return *it;
+    if (buffer.rid == 0 || !m_selectBlob.isValid())
+        return QByteArray();
+    auto &stmt = const_cast<sql::Statement &>(m_selectBlob);
+    stmt.bindInt64(1, buffer.rid);
+    stmt.bindText(2, field->fieldName());
+    QByteArray bytes;
+    try {
+        if (stmt.step())
+            bytes = stmt.blob(0);
+    } catch (...) {
+        stmt.reset();
+        throw;
+    }
+    stmt.reset();
+    return bytes;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Events and links
+
+void Table::attach(DataSource *source)
+{
+    if (!m_sources.contains(source))
+        m_sources.append(source);
+}
+
+void Table::detach(DataSource *source)
+{
+    m_sources.removeAll(source);
+}
+
+void Table::dataEvent(DataEvent event, Field *field)
+{
+    const bool closing = event == DataEvent::UpdateState && m_state == dsInactive;
+    if (controlsDisabled() && event != DataEvent::UpdateRecord && !closing) {
+        if (event == DataEvent::LayoutChange)
+            m_pendingLayout = true;
+        return;
+    }
+    for (DataSource *source : QList<DataSource *>(m_sources)) {
+        if (m_sources.contains(source))
+            source->dataEvent(event, field);
+    }
+}
+
+void Table::layoutChanged()
+{
+    if (active())
+        dataEvent(DataEvent::LayoutChange);
+}
+
+int Table::syncLink(DataLink *link, bool scroll) const
+{
+    const int old = link->m_first;
+    const int count = sequenceCount();
+    const int buffer = link->m_bufferCount;
+    int first = old;
+    if (count == 0 || m_pos < 0) {
+        first = 0;
+    } else {
+        if (!scroll)
+            first = m_pos - qBound(0, link->m_lastActive, buffer - 1);
+        if (m_pos < first)
+            first = m_pos;
+        if (m_pos >= first + buffer)
+            first = m_pos - buffer + 1;
+        if (first + buffer > count)
+            first = count - buffer;
+        first = qMax(0, first);
+    }
+    link->m_first = first;
+    link->m_lastActive = m_pos < 0 ? 0 : m_pos - first;
+    link->m_activeIndex = -1;
+    return first - old;
+}
+
+void Table::disableControls()
+{
+    ++m_disableCount;
+}
+
+void Table::enableControls()
+{
+    if (m_disableCount == 0)
+        return;
+    if (--m_disableCount > 0)
+        return;
+    dataEvent(DataEvent::UpdateState);
+    if (active()) {
+        const bool layout = m_pendingLayout;
+        m_pendingLayout = false;
+        dataEvent(layout ? DataEvent::LayoutChange : DataEvent::DataSetChange);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Checks
+
+void Table::checkActive() const
+{
+    if (!active())
+        throw Error(tr("Cannot perform this operation on a closed dataset"));
+}
+
+void Table::checkCanModify() const
+{
+    if (!canModify())
+        throw Error(tr("Cannot modify a read-only dataset"));
+}
+
+void Table::checkWriteState() const
+{
+    if (m_state != dsEdit && m_state != dsInsert)
+        throw Error(tr("Dataset not in edit or insert mode"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Moves
+
+bool Table::isEmpty() const
+{
+    return recordCount() == 0 && m_state != dsInsert;
+}
+
+int Table::recordCount() const
+{
+    if (!active())
+        return 0;
+    return int(m_ids.size()) - (m_state == dsInsert ? 1 : 0);
+}
+
+int Table::recNo() const
+{
+    if (!active() || m_pos < 0)
+        return 0;
+    return m_pos + 1;
+}
+
+void Table::setRecNo(int recNo)
+{
+    checkActive();
+    finishPendingEdit();
+    const int count = recordCount();
+    if (count == 0)
+        return;
+    moveTo(qBound(0, recNo - 1, count - 1), false);
+}
+
+void Table::moveTo(int position, bool scrolled)
+{
+    m_pos = position;
+    m_bof = m_eof = false;
+    setCurrentRecord();
+    dataEvent(scrolled ? DataEvent::DataSetScroll : DataEvent::DataSetChange);
+    Q_EMIT afterScroll();
+}
+
+void Table::first()
+{
+    checkActive();
+    finishPendingEdit();
+    const int count = recordCount();
+    m_pos = count > 0 ? 0 : -1;
+    m_bof = true;
+    m_eof = count == 0;
+    setCurrentRecord();
+    dataEvent(DataEvent::DataSetChange);
+    Q_EMIT afterScroll();
+}
+
+void Table::last()
+{
+    checkActive();
+    finishPendingEdit();
+    const int count = recordCount();
+    m_pos = count - 1;
+    m_eof = true;
+    m_bof = count == 0;
+    setCurrentRecord();
+    dataEvent(DataEvent::DataSetChange);
+    Q_EMIT afterScroll();
+}
+
+void Table::next()
+{
+    moveBy(1);
+}
+
+void Table::prior()
+{
+    moveBy(-1);
+}
+
+int Table::moveBy(int distance)
+{
+    checkActive();
+    finishPendingEdit();
+    if (distance == 0)
+        return 0;
+    if ((distance > 0 && m_eof) || (distance < 0 && m_bof))
+        return 0;
+    const int count = recordCount();
+    if (count == 0)
+        return 0;
+    const qint64 target = qint64(m_pos) + distance;
+    int moved = distance;
+    m_bof = m_eof = false;
+    if (target >= count) {
+        moved = count - 1 - m_pos;
+        m_pos = count - 1;
+        m_eof = true;
+    } else if (target < 0) {
+        moved = -m_pos;
+        m_pos = 0;
+        m_bof = true;
+    } else {
+        m_pos = int(target);
+    }
+    setCurrentRecord();
+    dataEvent(DataEvent::DataSetScroll);
+    Q_EMIT afterScroll();
+    return moved;
+}
+
+Bookmark Table::bookmark() const
+{
+    if (!active() || m_pos < 0)
+        return Bookmark();
+    return Bookmark(m_ids[size_t(m_pos)]);
+}
+
+void Table::gotoBookmark(const Bookmark &bookmark)
+{
+    checkActive();
+    finishPendingEdit();
+    const int position = bookmark.isNull() ? -1 : positionOf(bookmark.recordId());
+    if (position < 0)
+        throw Error(tr("Record not found"));
+    moveTo(position, false);
+}
+
+bool Table::bookmarkValid(const Bookmark &bookmark) const
+{
+    return active() && !bookmark.isNull() && positionOf(bookmark.recordId()) >= 0;
+}
+
+int Table::compareBookmarks(const Bookmark &a, const Bookmark &b) const
+{
+    if (a == b)
+        return 0;
+    if (a.isNull())
+        return -1;
+    if (b.isNull())
+        return 1;
+    const int pa = positionOf(a.recordId());
+    const int pb = positionOf(b.recordId());
+    return pa < pb ? -1 : (pa > pb ? 1 : 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Editing
+
+void Table::setFieldValue(Field *field, const QVariant &converted)
+{
+    const int column = field->fieldNo() - 1;
+    if (m_state == dsSetKey && m_keyBuffer) {
+        m_keyBuffer->values[column] = converted;
+        m_keyBuffer->assigned[column] = true;
+        return;
+    }
+    checkActive();
+    checkWriteState();
+    if (field->readOnly())
+        throw Error(tr("Field '%1' cannot be modified").arg(field->displayName()));
+    RecordBuffer &buffer = *m_editBuffer;
+    if (field->keepsBytesApart()) {
+        const QByteArray bytes = converted.toByteArray();
+        buffer.pendingBlobs.insert(column, bytes);
+        buffer.values[column] = bytes.isEmpty() ? QVariant() : QVariant(qint64(bytes.size()));
+    } else {
+        buffer.values[column] = converted;
+    }
+    m_modified = true;
+    dataEvent(DataEvent::FieldChange, field);
+}
+
+void Table::edit()
+{
+    checkActive();
+    if (m_state == dsEdit || m_state == dsInsert)
+        return;
+    if (m_state == dsSetKey)
+        cancel();
+    if (recordCount() == 0) {
+        insert();
+        return;
+    }
+    checkCanModify();
+    m_editBuffer = std::make_shared<RecordBuffer>(*recordAt(m_pos));
+    m_override.reset();
+    m_state = dsEdit;
+    m_modified = false;
+    dataEvent(DataEvent::UpdateState);
+    dataEvent(DataEvent::RecordChange);
+    Q_EMIT afterEdit();
+}
+
+void Table::beginInsert(bool atEnd)
+{
+    checkActive();
+    finishPendingEdit();
+    checkCanModify();
+    auto buffer = std::make_shared<RecordBuffer>();
+    buffer->values.resize(qsizetype(m_ownedFields.size()));
+    const int position = atEnd || m_pos < 0 ? int(m_ids.size()) : m_pos;
+    m_ids.insert(m_ids.begin() + position, 0);
+    m_posValid = false;
+    m_pos = position;
+    m_editBuffer = buffer;
+    m_current.reset();
+    m_override.reset();
+    m_state = dsInsert;
+    m_modified = false;
+    m_bof = m_eof = false;
+    dataEvent(DataEvent::UpdateState);
+    dataEvent(DataEvent::DataSetChange);
+    Q_EMIT afterInsert();
+    Q_EMIT afterScroll();
+}
+
+void Table::insert()
+{
+    beginInsert(false);
+}
+
+void Table::append()
+{
+    beginInsert(true);
+}
+
+void Table::insertRecord(const QVariantList &values)
+{
+    insert();
+    for (int i = 0; i < values.size() && i < m_fields.size(); ++i)
+        m_fields.at(i)->setValue(values.at(i));
+    post();
+}
+
+void Table::writeRecord()
+{
+    RecordBuffer &buffer = *m_editBuffer;
+    sql::Transaction transaction(m_db);
+    const QString table = sql::quoted(m_tableName);
+    QStringList columns, marks, assignments;
+    for (const auto &field : m_ownedFields) {
+        columns << sql::quoted(field->fieldName());
+        marks << QStringLiteral("?");
+        assignments << sql::quoted(field->fieldName()) + QStringLiteral(" = ?");
+    }
+    sql::Statement stmt = m_state == dsInsert
+        ? m_db.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                           .arg(table, columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))))
+        : m_db.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                           .arg(table, assignments.join(QStringLiteral(", ")), sql::quoted(kRowId)));
+    int index = 1;
+    for (const auto &field : m_ownedFields)
+        stmt.bind(index++, toSql(field.get(), buffer.values.at(field->fieldNo() - 1)));
+    if (m_state == dsEdit)
+        stmt.bindInt64(index, buffer.rid);
+    stmt.run();
+    const qint64 rid = m_state == dsInsert ? m_db.lastInsertRowId() : buffer.rid;
+
+    if (!buffer.pendingBlobs.isEmpty()) {
+        sql::Statement put = m_db.prepare(
+            QStringLiteral("INSERT OR REPLACE INTO %1 (\"rid\", \"field\", \"data\") VALUES (?, ?, ?)")
+                .arg(sql::quoted(blobTableName())));
+        sql::Statement remove = m_db.prepare(
+            QStringLiteral("DELETE FROM %1 WHERE \"rid\" = ? AND \"field\" = ?").arg(sql::quoted(blobTableName())));
+        for (auto it = buffer.pendingBlobs.cbegin(); it != buffer.pendingBlobs.cend(); ++it) {
+            const QString name = m_ownedFields[size_t(it.key())]->fieldName();
+            sql::Statement &target = it->isEmpty() ? remove : put;
+            target.bindInt64(1, rid);
+            target.bindText(2, name);
+            if (!it->isEmpty())
+                target.bindBlob(3, *it);
+            target.run();
+        }
+    }
+    transaction.commit();
+    buffer.rid = rid;
+    buffer.pendingBlobs.clear();
+}
+
+void Table::post()
+{
+    postRecord(true);
+}
+
+void Table::postRecord(bool notify)
+{
+    checkActive();
+    updateRecord();
+    checkCanModify();
+    writeRecord();
+    if (m_state == dsInsert) {
+        m_ids[size_t(m_pos)] = m_editBuffer->rid;
+        m_posValid = false;
+    }
+    m_cache.insert(m_editBuffer->rid, m_editBuffer);
+    m_editBuffer.reset();
+    m_state = dsBrowse;
+    m_modified = false;
+    setCurrentRecord();
+    if (notify) {
+        dataEvent(DataEvent::UpdateState);
+        dataEvent(DataEvent::DataSetChange);
+    }
+    Q_EMIT afterPost();
+}
+
+void Table::cancel()
+{
+    cancelRecord(true);
+}
+
+void Table::cancelRecord(bool notify)
+{
+    checkActive();
+    const DataSetState was = m_state;
+    if (was == dsBrowse)
+        return;
+    if (was == dsInsert)
+        removeInsertRow();
+    m_editBuffer.reset();
+    m_keyBuffer.reset();
+    m_state = dsBrowse;
+    m_modified = false;
+    setCurrentRecord();
+    if (notify) {
+        dataEvent(DataEvent::UpdateState);
+        if (was != dsSetKey)
+            dataEvent(DataEvent::DataSetChange);
+    }
+    if (was != dsSetKey)
+        Q_EMIT afterCancel();
+}
+
+void Table::removeInsertRow()
+{
+    const auto it = std::find(m_ids.begin(), m_ids.end(), 0);
+    if (it != m_ids.end())
+        m_ids.erase(it);
+    m_posValid = false;
+    if (m_ids.empty()) {
+        m_pos = -1;
+        m_bof = m_eof = true;
+    } else if (m_pos >= int(m_ids.size())) {
+        m_pos = int(m_ids.size()) - 1;
+    }
+}
+
+void Table::checkBrowseMode()
+{
+    checkActive();
+    if (m_state == dsEdit || m_state == dsInsert) {
+        updateRecord();
+        if (m_modified)
+            post();
+        else
+            cancel();
+    } else if (m_state == dsSetKey) {
+        cancel();
+    }
+}
+
+void Table::finishPendingEdit()
+{
+    // Handlers of the post may put the record back into edit state; an unmodified edit state
+    // begun that way is dropped, since the operation that called us is about to leave it.
+    for (int round = 0; round < 3; ++round) {
+        if (m_state == dsEdit || m_state == dsInsert) {
+            updateRecord();
+            if (m_modified)
+                postRecord(false);
+            else
+                cancelRecord(false);
+        } else if (m_state == dsSetKey) {
+            cancelRecord(false);
+        } else {
+            return;
+        }
+    }
+    if (m_state != dsBrowse) {
+        if (m_modified)
+            throw Error(tr("The record could not be saved because it keeps changing"));
+        cancelRecord(false);
+    }
+}
+
+void Table::updateRecord()
+{
+    checkWriteState();
+    dataEvent(DataEvent::UpdateRecord);
+}
+
+void Table::deleteRecord()
+{
+    checkActive();
+    if (m_state == dsInsert || m_state == dsSetKey) {
+        cancel();
+        return;
+    }
+    if (recordCount() == 0)
+        throw Error(tr("Cannot perform this operation on an empty dataset"));
+    checkCanModify();
+    const qint64 rid = m_ids[size_t(m_pos)];
+    {
+        sql::Transaction transaction(m_db);
+        sql::Statement row = m_db.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
+                                              .arg(sql::quoted(m_tableName), sql::quoted(kRowId)));
+        row.bindInt64(1, rid);
+        row.run();
+        if (m_selectBlob.isValid()) {
+            sql::Statement blobs = m_db.prepare(QStringLiteral("DELETE FROM %1 WHERE \"rid\" = ?")
+                                                    .arg(sql::quoted(blobTableName())));
+            blobs.bindInt64(1, rid);
+            blobs.run();
+        }
+        transaction.commit();
+    }
+    m_ids.erase(m_ids.begin() + m_pos);
+    m_posValid = false;
+    m_cache.remove(rid);
+    m_editBuffer.reset();
+    m_state = dsBrowse;
+    m_modified = false;
+    if (m_ids.empty()) {
+        m_pos = -1;
+        m_bof = m_eof = true;
+    } else {
+        m_pos = qMin(m_pos, int(m_ids.size()) - 1);
+        m_bof = m_eof = false;
+    }
+    setCurrentRecord();
+    dataEvent(DataEvent::UpdateState);
+    dataEvent(DataEvent::DataSetChange);
+    Q_EMIT afterDelete();
+    Q_EMIT afterScroll();
+}
+
+void Table::refresh()
+{
+    checkActive();
+    finishPendingEdit();
+    reloadKeepingRecord();
+    dataEvent(DataEvent::UpdateState);
+    dataEvent(DataEvent::DataSetChange);
+    Q_EMIT afterRefresh();
+}
+
+void Table::reloadKeepingRecord()
+{
+    const qint64 rid = m_pos >= 0 ? m_ids[size_t(m_pos)] : 0;
+    const int old = m_pos;
+    loadIds();
+    if (m_ids.empty()) {
+        m_pos = -1;
+        m_bof = m_eof = true;
+    } else {
+        const int position = rid ? positionOf(rid) : -1;
+        m_pos = position >= 0 ? position : qBound(0, old, int(m_ids.size()) - 1);
+        m_bof = m_eof = false;
+    }
+    setCurrentRecord();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Order and search
+
+QList<IndexDef> Table::indexDefs() const
+{
+    QList<IndexDef> defs;
+    for (const Field *field : m_fields) {
+        if (!field->isBlobField())
+            defs << IndexDef{field->fieldName(), field->fieldName()};
+    }
+    return defs;
+}
+
+QList<Field *> Table::parseFieldList(const QString &names, bool forIndex) const
+{
+    QList<Field *> result;
+    const QStringList parts = names.split(QLatin1Char(';'));
+    for (const QString &part : parts) {
+        Field *field = findField(part.trimmed());
+        if (forIndex && (!field || field->isBlobField()))
+            throw Error(tr("No index for fields '%1'").arg(names));
+        if (!field)
+            throw Error(tr("Field '%1' not found").arg(part.trimmed()));
+        result << field;
+    }
+    return result;
+}
+
+void Table::ensureIndex(const QList<Field *> &fields)
+{
+    if (!canModify())
+        return;
+    QStringList names, columns;
+    for (const Field *field : fields) {
+        names << field->fieldName();
+        columns << sql::quoted(field->fieldName());
+    }
+    const QString name = m_tableName + QStringLiteral("_by_") + names.join(QLatin1Char('_'));
+    try {
+        m_db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                      .arg(sql::quoted(name), sql::quoted(m_tableName), columns.join(QStringLiteral(", "))));
+    } catch (const Error &) {
+        // Without the index the order still holds; only its speed suffers.
+    }
+}
+
+void Table::setIndexFieldNames(const QString &names)
+{
+    const QString trimmed = names.trimmed();
+    if (!active()) {
+        m_indexFieldNames = trimmed;
+        return;
+    }
+    const QList<Field *> fields = trimmed.isEmpty() ? QList<Field *>() : parseFieldList(trimmed, true);
+    finishPendingEdit();
+    if (!fields.isEmpty())
+        ensureIndex(fields);
+    m_range = Range();
+    m_indexFields = fields;
+    m_indexFieldNames = trimmed;
+    m_naturalOrder = fields.isEmpty();
+    reloadKeepingRecord();
+    dataEvent(DataEvent::UpdateState);
+    dataEvent(DataEvent::DataSetChange);
+}
+
+bool Table::findKey(const QVariantList &keyValues)
+{
+    checkActive();
+    finishPendingEdit();
+    if (m_indexFields.isEmpty())
+        throw Error(tr("No index currently active"));
+    const int count = qMin(int(keyValues.size()), int(m_indexFields.size()));
+    QVariantList binds;
+    QString where = rangeClause(&binds);
+    QStringList conditions;
+    if (!where.isEmpty())
+        conditions << where;
+    for (int i = 0; i < count; ++i) {
+        const Field *field = m_indexFields.at(i);
+        conditions << sql::quoted(field->fieldName()) + QStringLiteral(" IS ?");
+        binds << toSql(field, field->convert(keyValues.at(i)));
+    }
+    sql::Statement stmt = m_db.prepare(
+        QStringLiteral("SELECT %1 FROM %2%3%4 LIMIT 1")
+            .arg(sql::quoted(kRowId), sql::quoted(m_tableName),
+                 conditions.isEmpty() ? QString() : QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND ")),
+                 orderClause()));
+    for (int i = 0; i < binds.size(); ++i)
+        stmt.bind(i + 1, binds.at(i));
+    if (!stmt.step())
+        return false;
+    const int position = positionOf(stmt.int64(0));
+    if (position < 0)
+        return false;
+    moveTo(position, false);
+    return true;
+}
+
+bool Table::locate(const QString &keyFields, const QVariantList &keyValues, LocateOptions options)
+{
+    checkActive();
+    finishPendingEdit();
+    const QList<Field *> fields = parseFieldList(keyFields, false);
+    if (fields.size() != keyValues.size())
+        throw Error(tr("Locate needs one value for each of the fields '%1'").arg(keyFields));
+    QVariantList binds;
+    QString where = rangeClause(&binds);
+    QStringList conditions;
+    if (!where.isEmpty())
+        conditions << where;
+    for (int i = 0; i < fields.size(); ++i) {
+        const Field *field = fields.at(i);
+        const QVariant &value = keyValues.at(i);
+        if (field->keepsBytesApart())
+            throw Error(tr("Cannot search the field '%1'").arg(field->fieldName()));
+        const bool textual = field->isStringField() || field->isMemoField()
+            || field->dataType() == ftFmtMemo;
+        if (textual && options != LocateOptions() && value.isValid() && !value.isNull()) {
+            conditions << QStringLiteral("kelvara_match(%1, ?, ?)").arg(sql::quoted(field->fieldName()));
+            binds << value.toString() << int(options);
+        } else {
+            conditions << sql::quoted(field->fieldName()) + QStringLiteral(" IS ?");
+            binds << toSql(field, field->convert(value));
+        }
+    }
+    sql::Statement stmt = m_db.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                                           .arg(sql::quoted(kRowId), sql::quoted(m_tableName),
+                                                conditions.join(QStringLiteral(" AND "))));
+    for (int i = 0; i < binds.size(); ++i)
+        stmt.bind(i + 1, binds.at(i));
+    int best = -1;
+    while (stmt.step()) {
+        const int position = positionOf(stmt.int64(0));
+        if (position >= 0 && (best < 0 || position < best))
+            best = position;
+    }
+    if (best < 0)
+        return false;
+    moveTo(best, false);
+    return true;
+}
+
+void Table::beginKeyEdit(bool start)
+{
+    checkActive();
+    finishPendingEdit();
+    auto buffer = std::make_shared<RecordBuffer>();
+    buffer->values.resize(qsizetype(m_ownedFields.size()));
+    buffer->assigned.fill(false, qsizetype(m_ownedFields.size()));
+    (start ? m_rangeStart : m_rangeEnd) = buffer;
+    m_keyBuffer = buffer;
+    m_keyIsStart = start;
+    if (m_state != dsSetKey) {
+        m_state = dsSetKey;
+        dataEvent(DataEvent::UpdateState);
+    }
+}
+
+void Table::setRangeStart()
+{
+    beginKeyEdit(true);
+}
+
+void Table::setRangeEnd()
+{
+    beginKeyEdit(false);
+}
+
+void Table::applyRange()
+{
+    checkActive();
+    if (m_state == dsSetKey) {
+        m_keyBuffer.reset();
+        m_state = dsBrowse;
+        dataEvent(DataEvent::UpdateState);
+    }
+    if (m_indexFields.isEmpty())
+        throw Error(tr("No index currently active"));
+    auto leading = [this](const std::shared_ptr<RecordBuffer> &buffer) {
+        QVariantList values;
+        if (!buffer)
+            return values;
+        for (const Field *field : std::as_const(m_indexFields)) {
+            const int column = field->fieldNo() - 1;
+            if (!buffer->assigned.value(column))
+                break;
+            values << buffer->values.at(column);
+        }
+        return values;
+    };
+    Range range;
+    range.active = true;
+    range.start = leading(m_rangeStart);
+    range.end = leading(m_rangeEnd);
+    m_range = range;
+    loadIds();
+    first();
+}
+
+void Table::cancelRange()
+{
+    checkActive();
+    finishPendingEdit();
+    m_rangeStart.reset();
+    m_rangeEnd.reset();
+    if (!m_range.active)
+        return;
+    m_range = Range();
+    reloadKeepingRecord();
+    dataEvent(DataEvent::DataSetChange);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Fields
+
+Field *Table::findField(const QString &name) const
+{
+    for (Field *field : m_fields) {
+        if (field->fieldName().compare(name, Qt::CaseInsensitive) == 0)
+            return field;
+    }
+    return nullptr;
+}
+
+Field *Table::fieldByName(const QString &name) const
+{
+    if (Field *field = findField(name))
+        return field;
+    throw Error(tr("Field '%1' not found").arg(name));
+}
+
+} // namespace kelvara

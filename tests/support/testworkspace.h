@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QLocale>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace kelvara::test {
+
+// A test's own working directory, settings location and locale, undone when it goes.
+// The locale is British by default: day before month, '/' between, '.' as decimal point.
+class TestWorkspace
+{
+public:
+    explicit TestWorkspace(const QLocale &locale = QLocale(QLocale::English, QLocale::UnitedKingdom));
+    ~TestWorkspace();
+    TestWorkspace(const TestWorkspace &) = delete;
+    TestWorkspace &operator=(const TestWorkspace &) = delete;
+
+    QString path() const { return m_dir.path(); }
+    QString filePath(const QString &name) const { return m_dir.filePath(name); }
+
+    // Writes bytes to a file in the workspace and gives its path.
+    QString writeFile(const QString &name, const QByteArray &bytes) const;
+    QByteArray readFile(const QString &name) const;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previousDir;
+    QLocale m_previousLocale;
+};
+
+} // namespace kelvara::test
