@@ -449,6 +449,15 @@ QByteArray Field::asBytes() const
     return m_table->readBlob(this);
 }
 
+qint64 Field::blobRevision() const
+{
+    if (!keepsBytesApart())
+        return isNull() ? 0 : -1;
+    if (isNull())
+        return m_table->activeBuffer().pendingBlobs.contains(m_fieldNo - 1) ? -1 : 0;
+    return m_table->blobRevision(this);
+}
+
 void Field::setAsBytes(const QByteArray &bytes)
 {
     if (bytes.isEmpty())

@@ -90,6 +90,9 @@ public:
     // Blob access. Bytes are read from the store only when asked for.
     qint64 blobSize() const;
     QByteArray asBytes() const;
+    // Tells versions of the stored bytes apart without reading them: it changes whenever the
+    // bytes are replaced; 0 when none are stored, -1 while new bytes wait to be saved.
+    qint64 blobRevision() const;
     void setAsBytes(const QByteArray &bytes);
     void loadFromFile(const QString &fileName);
     void loadFromStream(QIODevice &device);

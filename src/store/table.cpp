@@ -201,8 +201,10 @@ void Table::createTable(const FieldDefs &defs)
         sql::Transaction transaction(db);
         db.exec(QStringLiteral("CREATE TABLE %1 (%2)")
                     .arg(sql::quoted(m_tableName), columns.join(QStringLiteral(", "))));
-        db.exec(QStringLiteral("CREATE TABLE %1 (\"rid\" INTEGER NOT NULL, \"field\" TEXT NOT NULL, "
-                               "\"data\" BLOB NOT NULL, PRIMARY KEY (\"rid\", \"field\"))")
+        // "id" never repeats, so it tells apart every version of a record's bytes.
+        db.exec(QStringLiteral("CREATE TABLE %1 (\"id\" INTEGER PRIMARY KEY AUTOINCREMENT, "
+                               "\"rid\" INTEGER NOT NULL, \"field\" TEXT NOT NULL, \"data\" BLOB NOT NULL, "
+                               "UNIQUE (\"rid\", \"field\"))")
                     .arg(sql::quoted(blobTableName())));
         db.exec(QStringLiteral("CREATE TABLE %1 (\"name\" TEXT PRIMARY KEY, \"label\" TEXT, "
                                "\"width\" INTEGER, \"format\" TEXT, \"mask\" TEXT)")
@@ -296,6 +298,7 @@ void Table::open()
     } catch (const Error &e) {
         m_selectRow = sql::Statement();
         m_selectBlob = sql::Statement();
+        m_selectBlobId = sql::Statement();
         m_fields.clear();
         m_ownedFields.clear();
         m_indexFields.clear();
@@ -399,6 +402,8 @@ void Table::prepareStatements()
     if (hasBlobs) {
         m_selectBlob = m_db.prepare(QStringLiteral("SELECT \"data\" FROM %1 WHERE \"rid\" = ? AND \"field\" = ?")
                                         .arg(sql::quoted(blobTableName())));
+        m_selectBlobId = m_db.prepare(QStringLiteral("SELECT \"id\" FROM %1 WHERE \"rid\" = ? AND \"field\" = ?")
+                                          .arg(sql::quoted(blobTableName())));
     }
 }
 
@@ -423,6 +428,7 @@ void Table::close()
     dataEvent(DataEvent::UpdateState);
     m_selectRow = sql::Statement();
     m_selectBlob = sql::Statement();
+    m_selectBlobId = sql::Statement();
     m_indexFields.clear();
     m_fields.clear();
     m_ownedFields.clear();
@@ -638,6 +644,29 @@ QByteArray Table::readBlob(const Field *field) const
     }
     stmt.reset();
     return bytes;
+}
+
+qint64 Table::blobRevision(const Field *field) const
+{
+    const RecordBuffer &buffer = activeBuffer();
+    const int column = field->fieldNo() - 1;
+    if (buffer.pendingBlobs.contains(column))
+        return -1;
+    if (buffer.rid == 0 || !m_selectBlobId.isValid())
+        return 0;
+    auto &stmt = const_cast<sql::Statement &>(m_selectBlobId);
+    stmt.bindInt64(1, buffer.rid);
+    stmt.bindText(2, field->fieldName());
+    qint64 id = 0;
+    try {
+        if (stmt.step())
+            id = stmt.int64(0);
+    } catch (...) {
+        stmt.reset();
+        throw;
+    }
+    stmt.reset();
+    return id;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -129,6 +129,7 @@ private:
     const RecordBuffer &activeBuffer() const;
     void setFieldValue(Field *field, const QVariant &converted);
     QByteArray readBlob(const Field *field) const;
+    qint64 blobRevision(const Field *field) const;
 
     // Links
     void attach(DataSource *source);
@@ -186,6 +187,7 @@ private:
     sql::Database m_db;
     sql::Statement m_selectRow;
     sql::Statement m_selectBlob;
+    sql::Statement m_selectBlobId;
     QString m_columnList;
 
     FieldDefs m_defs;
