@@ -58,16 +58,35 @@ bool QtDialogs::confirm(QWidget *parent, const QString &text)
         == QMessageBox::Ok;
 }
 
+namespace {
+
+// A filter's last parenthesised group holds its patterns; the dialog shows only the name before
+// it, so a filter can read "All (*.jpg;*.jpeg)" and still match "*.gif *.jpg *.jpeg".
+QString runFileDialog(QWidget *parent, const QString &caption, const QString &directory,
+                      const QStringList &filters, QFileDialog::AcceptMode mode)
+{
+    QFileDialog dialog(parent, caption, directory);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilters(filters);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
 QString QtDialogs::openFileName(QWidget *parent, const QString &caption, const QString &directory,
                                 const QStringList &filters)
 {
-    return QFileDialog::getOpenFileName(parent, caption, directory, filters.join(QStringLiteral(";;")));
+    return runFileDialog(parent, caption, directory, filters, QFileDialog::AcceptOpen);
 }
 
 QString QtDialogs::saveFileName(QWidget *parent, const QString &caption, const QString &directory,
                                 const QStringList &filters)
 {
-    return QFileDialog::getSaveFileName(parent, caption, directory, filters.join(QStringLiteral(";;")));
+    return runFileDialog(parent, caption, directory, filters, QFileDialog::AcceptSave);
 }
 
 bool QtDialogs::print(QWidget *parent, QPrinter &printer)

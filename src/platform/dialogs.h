@@ -23,7 +23,8 @@ public:
     virtual void information(QWidget *parent, const QString &text) = 0;
     virtual bool confirm(QWidget *parent, const QString &text) = 0;       // OK and Cancel; true on OK
 
-    // Filters are "Name (*.a *.b)" lines; an empty result means the user cancelled.
+    // Filters are "Name (*.a *.b)" lines; the dialog shows the name without its last
+    // parenthesised pattern group. An empty result means the user cancelled.
     virtual QString openFileName(QWidget *parent, const QString &caption, const QString &directory,
                                  const QStringList &filters) = 0;
     virtual QString saveFileName(QWidget *parent, const QString &caption, const QString &directory,
