@@ -1,0 +1,53 @@
+#include "runningtotal.h"
+
+#include "error.h"
+#include "textfile.h"
+
+#include <limits>
+
+namespace kelvara {
+
+HoursMinutes splitMinutes(qint64 minutes)
+{
+    return HoursMinutes{minutes / 60, minutes % 60};
+}
+
+qint64 parseTotalLine(const QString &line)
+{
+    qsizetype i = 0;
+    while (i < line.size() && (line.at(i) == QLatin1Char(' ') || line.at(i) == QLatin1Char('\t')))
+        ++i;
+    bool negative = false;
+    if (i < line.size() && (line.at(i) == QLatin1Char('-') || line.at(i) == QLatin1Char('+'))) {
+        negative = line.at(i) == QLatin1Char('-');
+        ++i;
+    }
+    qint64 value = 0;
+    bool complete = true;
+    for (; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+            complete = false;
+            break;
+        }
+        value = value * 10 + (c.unicode() - '0');
+        if (value > std::numeric_limits<qint32>::max())
+            throw Error(QStringLiteral("The total '%1' is out of range").arg(line));
+    }
+    return negative && complete ? -value : value;
+}
+
+qint64 readTotalFile(const QString &fileName)
+{
+    const QStringList lines = readLines(fileName);
+    if (lines.isEmpty())
+        throw Error(QStringLiteral("%1 holds no total").arg(fileName));
+    return parseTotalLine(lines.constFirst());
+}
+
+void writeTotalFile(qint64 minutes, const QString &fileName)
+{
+    writeLines(fileName, {QString::number(minutes)});
+}
+
+} // namespace kelvara
