@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+
+namespace kelvara {
+
+// Decodes the JPEG photographs kept in picture fields, with libjpeg-turbo. Every failure, and
+// every decoder warning (a cut-off file among them), throws Error("JPEG error #<code>").
+namespace jpeg {
+
+// Pictures with more pixels than this are refused before any pixel memory is allocated.
+constexpr qint64 maxPixels = 100'000'000;
+
+// The size the header declares; reads no image data.
+QSize imageSize(const QByteArray &bytes);
+
+// The size decode() gives for a picture of imageSize asked to cover cover: the smallest of the
+// decoder's scales 1/8 ... 8/8 whose result is at least cover in both directions. An empty
+// cover asks for the full size.
+QSize scaledSize(const QSize &imageSize, const QSize &cover);
+
+// Decodes the whole picture, scaled down by DCT scaling to scaledSize(size, cover). Grey
+// pictures come back as Format_Grayscale8, all others as Format_RGB32.
+QImage decode(const QByteArray &bytes, const QSize &cover = QSize());
+
+} // namespace jpeg
+} // namespace kelvara
