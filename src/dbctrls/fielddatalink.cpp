@@ -1,0 +1,121 @@
+#include "fielddatalink.h"
+
+#include "field.h"
+#include "table.h"
+
+namespace kelvara {
+
+namespace {
+
+struct FlagScope
+{
+    explicit FlagScope(bool &flag) : m_flag(flag), m_saved(flag) { m_flag = true; }
+    ~FlagScope() { m_flag = m_saved; }
+    bool &m_flag;
+    bool m_saved;
+};
+
+} // namespace
+
+void FieldDataLink::setFieldName(const QString &name)
+{
+    if (name == m_fieldName)
+        return;
+    m_fieldName = name;
+    updateField();
+}
+
+bool FieldDataLink::canModify() const
+{
+    return !readOnly() && m_field && m_field->canModify();
+}
+
+bool FieldDataLink::edit()
+{
+    if (!canModify())
+        return false;
+    // Entering edit state tells every link that the record changed; that must not wipe out
+    // what the user typed before the record set was editing.
+    FlagScope keep(m_keepText);
+    if (!m_modified)
+        m_keepText = false;
+    return DataLink::edit();
+}
+
+void FieldDataLink::reset()
+{
+    m_modified = false;
+    showField();
+}
+
+void FieldDataLink::writeBack()
+{
+    if (!m_modified || !m_field)
+        return;
+    if (!edit())
+        return;
+    updateRecord();
+}
+
+void FieldDataLink::activeChanged()
+{
+    updateField();
+}
+
+void FieldDataLink::layoutChanged()
+{
+    // The field list may have been rebuilt; find the field again.
+    Field *before = m_field;
+    m_field = active() && dataSet() ? dataSet()->findField(m_fieldName) : nullptr;
+    if (m_field != before && onActiveChange)
+        onActiveChange();
+    m_modified = false;
+    showField();
+}
+
+void FieldDataLink::updateField()
+{
+    m_field = active() && dataSet() && !m_fieldName.isEmpty() ? dataSet()->findField(m_fieldName) : nullptr;
+    m_modified = false;
+    if (onActiveChange)
+        onActiveChange();
+    showField();
+}
+
+void FieldDataLink::recordChanged(Field *field)
+{
+    if (m_keepText)
+        return;
+    if (field && field != m_field)
+        return;
+    m_modified = false;
+    showField();
+}
+
+void FieldDataLink::editingChanged()
+{
+    if (onEditingChange)
+        onEditingChange();
+}
+
+void FieldDataLink::updateData()
+{
+    if (!m_modified || !m_field)
+        return;
+    {
+        // The control keeps the text as typed while the field takes it (a longer text is cut
+        // to the field's size only in the field, as the window's pick lists expect).
+        FlagScope keep(m_keepText);
+        if (onUpdateData)
+            onUpdateData();
+    }
+    m_modified = false;
+}
+
+void FieldDataLink::showField()
+{
+    if (onDataChange)
+        onDataChange();
+}
+
+} // namespace kelvara

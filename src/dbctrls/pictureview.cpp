@@ -1,0 +1,108 @@
+#include "pictureview.h"
+
+#include "field.h"
+#include "jpegcodec.h"
+#include "table.h"
+
+#include <QPainter>
+
+namespace kelvara {
+
+PictureView::PictureView(QWidget *parent) : QWidget(parent) {}
+
+void PictureView::setStretch(bool stretch)
+{
+    if (stretch == m_stretch)
+        return;
+    m_stretch = stretch;
+    m_scaled = QPixmap();
+    update();
+}
+
+void PictureView::clear()
+{
+    m_key = PictureKey();
+    m_bytes.clear();
+    m_pictureSize = QSize();
+    m_image = QImage();
+    m_scaled = QPixmap();
+    update();
+}
+
+QSize PictureView::coverSize() const
+{
+    if (!m_stretch)
+        return QSize();
+    const qreal ratio = devicePixelRatioF();
+    return QSize(qMax(1, qCeil(width() * ratio)), qMax(1, qCeil(height() * ratio)));
+}
+
+void PictureView::showPicture(const PictureKey &key, const ByteSource &bytes)
+{
+    if (key.isStable() && key == m_key && hasPicture())
+        return;
+    const QByteArray data = bytes();
+    QImage image = jpeg::decode(data, coverSize());
+    const QSize declared = jpeg::imageSize(data);
+    m_key = key;
+    m_bytes = data;
+    m_pictureSize = declared;
+    m_image = std::move(image);
+    m_scaled = QPixmap();
+    update();
+}
+
+PictureKey PictureView::keyOf(const Field &field)
+{
+    return PictureKey{field.dataSet()->bookmark().recordId(), field.blobRevision()};
+}
+
+void PictureView::showField(const Field &field)
+{
+    showPicture(keyOf(field), [&field] { return field.asBytes(); });
+}
+
+QImage PictureView::picture() const
+{
+    if (!hasPicture())
+        return QImage();
+    if (m_image.size() == m_pictureSize)
+        return m_image;
+    return jpeg::decode(m_bytes);
+}
+
+void PictureView::decodeFor(const QSize &cover)
+{
+    // The kept bytes decoded before; should a larger decode fail all the same (memory), the
+    // smaller copy is drawn instead.
+    try {
+        m_image = jpeg::decode(m_bytes, cover);
+        m_scaled = QPixmap();
+    } catch (const std::exception &) {
+    }
+}
+
+void PictureView::paintEvent(QPaintEvent *)
+{
+    if (m_image.isNull())
+        return;
+    QPainter painter(this);
+    const bool full = m_image.size() == m_pictureSize;
+    if (!m_stretch) {
+        if (!full)
+            decodeFor(QSize());
+        painter.drawImage(0, 0, m_image);
+        return;
+    }
+    const QSize target = coverSize();
+    if (!full && (m_image.width() < target.width() || m_image.height() < target.height()))
+        decodeFor(target);
+    if (m_scaled.size() != target) {
+        m_scaled = QPixmap::fromImage(
+            m_image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        m_scaled.setDevicePixelRatio(devicePixelRatioF());
+    }
+    painter.drawPixmap(0, 0, m_scaled);
+}
+
+} // namespace kelvara

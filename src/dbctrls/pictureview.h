@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QPixmap>
+#include <QWidget>
+
+#include <functional>
+
+namespace kelvara {
+
+class Field;
+
+// Names one version of a picture's stored bytes: the record and the field's blob revision,
+// which changes whenever the bytes are replaced. New bytes not yet saved have no stable name.
+struct PictureKey
+{
+    qint64 record = 0;
+    qint64 revision = 0;   // 0: no bytes stored; -1: new bytes waiting to be saved
+
+    bool isStable() const { return revision > 0; }
+    friend bool operator==(const PictureKey &a, const PictureKey &b)
+    {
+        return a.record == b.record && a.revision == b.revision;
+    }
+    friend bool operator!=(const PictureKey &a, const PictureKey &b) { return !(a == b); }
+};
+
+// Shows a decoded copy of a JPEG picture, stretched to the view (aspect not kept) or at
+// natural size from the top-left corner. Stretched, it decodes no larger than it draws.
+class PictureView : public QWidget
+{
+    Q_OBJECT
+    Q_PROPERTY(bool Stretch READ stretch WRITE setStretch)
+
+public:
+    using ByteSource = std::function<QByteArray()>;
+
+    explicit PictureView(QWidget *parent = nullptr);
+
+    bool stretch() const { return m_stretch; }
+    void setStretch(bool stretch);
+
+    bool hasPicture() const { return !m_image.isNull(); }
+    void clear();
+
+    // Shows the picture named key. The bytes are read and decoded only when key differs from
+    // the picture shown or is not stable. Throws Error when they are no JPEG; the view then
+    // keeps what it showed.
+    void showPicture(const PictureKey &key, const ByteSource &bytes);
+    // The same for the picture held by a blob field in its table's current record.
+    void showField(const Field &field);
+    static PictureKey keyOf(const Field &field);
+    PictureKey key() const { return m_key; }
+
+    // The picture at full size, decoded again from the kept bytes; null when none is shown.
+    QImage picture() const;
+    // The size the picture's header declares; empty when none is shown.
+    QSize pictureSize() const { return m_pictureSize; }
+    // The decoded copy the view draws from, possibly smaller than the picture.
+    QImage decodedImage() const { return m_image; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QSize coverSize() const;
+    void decodeFor(const QSize &cover);
+
+    bool m_stretch = true;
+    PictureKey m_key;
+    QByteArray m_bytes;
+    QSize m_pictureSize;
+    QImage m_image;
+    QPixmap m_scaled;   // m_image stretched to the view, made on first paint at a size
+};
+
+} // namespace kelvara

@@ -1,0 +1,166 @@
+#include "tdateedit.h"
+
+#include "textconv.h"
+
+#include <QCalendarWidget>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QTextCharFormat>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace kelvara {
+
+TDateEdit::TDateEdit(QWidget *parent)
+    : QWidget(parent), m_edit(new QLineEdit(this)), m_button(new QToolButton(this))
+{
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_edit, 1);
+    layout->addWidget(m_button);
+    m_edit->setMinimumWidth(0);
+    m_edit->installEventFilter(this);
+    m_button->setArrowType(Qt::DownArrow);
+    m_button->setFocusPolicy(Qt::NoFocus);
+    m_button->setFixedWidth(21);
+    m_button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+    m_button->setToolTip(QStringLiteral("Choose a date"));
+    connect(m_button, &QToolButton::clicked, this, &TDateEdit::showCalendar);
+    setFocusProxy(m_edit);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+TDateEdit::~TDateEdit() = default;
+
+QString TDateEdit::text() const
+{
+    return m_edit->text();
+}
+
+void TDateEdit::setText(const QString &text)
+{
+    m_edit->setText(text);
+}
+
+QDate TDateEdit::date() const
+{
+    const auto date = textToDate(text());
+    return date ? *date : QDate();
+}
+
+void TDateEdit::setDate(const QDate &date)
+{
+    setText(date.isValid() ? formatDate(date) : QString());
+}
+
+QString TDateEdit::formatDate(const QDate &date)
+{
+    if (!date.isValid())
+        return QString();
+    const DateOrder order = dateOrder();
+    const QString day = QStringLiteral("%1").arg(date.day(), 2, 10, QLatin1Char('0'));
+    const QString month = QStringLiteral("%1").arg(date.month(), 2, 10, QLatin1Char('0'));
+    const QString year = order.twoDigitYear
+        ? QStringLiteral("%1").arg(date.year() % 100, 2, 10, QLatin1Char('0'))
+        : QStringLiteral("%1").arg(date.year(), 4, 10, QLatin1Char('0'));
+    const QChar sep = order.separator;
+    return order.monthFirst ? month + sep + day + sep + year : day + sep + month + sep + year;
+}
+
+QCalendarWidget *TDateEdit::calendar()
+{
+    if (!m_calendar) {
+        m_popup = new QFrame(this, Qt::Popup);
+        m_popup->setFrameShape(QFrame::Box);
+        m_popup->setObjectName(QStringLiteral("calendarPopup"));
+        auto *layout = new QVBoxLayout(m_popup);
+        layout->setContentsMargins(1, 1, 1, 1);
+        m_calendar = new QCalendarWidget(m_popup);
+        m_calendar->setFirstDayOfWeek(Qt::Monday);
+        m_calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
+        // Sunday is the one weekend day, drawn in blue; Saturday looks like a working day.
+        QTextCharFormat plain;
+        plain.setForeground(m_calendar->palette().color(QPalette::Text));
+        QTextCharFormat sunday;
+        sunday.setForeground(QColor(Qt::blue));
+        for (int day = Qt::Monday; day <= Qt::Saturday; ++day)
+            m_calendar->setWeekdayTextFormat(Qt::DayOfWeek(day), plain);
+        m_calendar->setWeekdayTextFormat(Qt::Sunday, sunday);
+        layout->addWidget(m_calendar);
+        connect(m_calendar, &QCalendarWidget::clicked, this, &TDateEdit::pick);
+        connect(m_calendar, &QCalendarWidget::activated, this, &TDateEdit::pick);
+    }
+    return m_calendar;
+}
+
+bool TDateEdit::isCalendarShown() const
+{
+    return m_popup && m_popup->isVisible();
+}
+
+void TDateEdit::showCalendar()
+{
+    QCalendarWidget *cal = calendar();
+    const QDate current = date();
+    cal->setSelectedDate(current.isValid() ? current : QDate::currentDate());
+    m_popup->adjustSize();
+    // Below the box, right edges aligned, kept on the screen.
+    QPoint at = mapToGlobal(QPoint(width() - m_popup->width(), height()));
+    if (const QScreen *screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        if (at.y() + m_popup->height() > area.bottom())
+            at.setY(mapToGlobal(QPoint(0, 0)).y() - m_popup->height());
+        at.setX(qBound(area.left(), at.x(), qMax(area.left(), area.right() - m_popup->width())));
+        at.setY(qMax(area.top(), at.y()));
+    }
+    m_popup->move(at);
+    m_popup->show();
+    cal->setFocus(Qt::PopupFocusReason);
+}
+
+void TDateEdit::hideCalendar()
+{
+    if (m_popup)
+        m_popup->hide();
+}
+
+void TDateEdit::pick(const QDate &date)
+{
+    hideCalendar();
+    setText(formatDate(date));
+    Q_EMIT changed();
+}
+
+bool TDateEdit::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_edit) {
+        if (event->type() == QEvent::MouseButtonRelease
+            && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton
+            && m_edit->rect().contains(static_cast<QMouseEvent *>(event)->position().toPoint())) {
+            Q_EMIT clicked();
+        } else if (event->type() == QEvent::KeyPress) {
+            auto *key = static_cast<QKeyEvent *>(event);
+            if (key->key() == Qt::Key_Down && (key->modifiers() & Qt::AltModifier)) {
+                showCalendar();
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TDateEdit::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Down && (event->modifiers() & Qt::AltModifier)) {
+        showCalendar();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+} // namespace kelvara

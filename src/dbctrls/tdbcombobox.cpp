@@ -1,0 +1,162 @@
+#include "tdbcombobox.h"
+
+#include "errorreport.h"
+#include "field.h"
+#include "tdbedit.h"
+
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QScopedValueRollback>
+
+namespace kelvara {
+
+TDBComboBox::TDBComboBox(QWidget *parent) : QComboBox(parent)
+{
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+    // Completion would change what the user types and take Enter from the window.
+    setCompleter(nullptr);
+    m_link.onActiveChange = [this] { lineEdit()->setReadOnly(!m_link.canModify()); };
+    m_link.onEditingChange = [this] { lineEdit()->setReadOnly(!m_link.canModify()); };
+    m_link.onDataChange = [this] { showField(); };
+    m_link.onUpdateData = [this] { m_link.field()->setText(currentText()); };
+    connect(lineEdit(), &QLineEdit::textEdited, this, [this] { guarded(this, [&] { userEdited(); }); });
+    connect(this, &QComboBox::textActivated, this, [this] {
+        if (!m_loading)
+            guarded(this, [&] { userEdited(); });
+    });
+    lineEdit()->setReadOnly(true);
+
+    // Filling the list of an empty box makes its first entry current and so replaces the
+    // text; the window reloads the list each time the box is entered, so keep the text.
+    QAbstractItemModel *items = model();
+    auto keep = [this] {
+        m_keptText = currentText();
+        m_keeping = true;
+    };
+    auto restore = [this] {
+        if (!m_keeping)
+            return;
+        m_keeping = false;
+        if (currentText() != m_keptText) {
+            QScopedValueRollback<bool> loading(m_loading, true);
+            setCurrentIndex(-1);
+            setEditText(m_keptText);
+        }
+    };
+    connect(items, &QAbstractItemModel::rowsAboutToBeInserted, this, keep);
+    connect(items, &QAbstractItemModel::rowsAboutToBeRemoved, this, keep);
+    connect(items, &QAbstractItemModel::modelAboutToBeReset, this, keep);
+    connect(items, &QAbstractItemModel::rowsInserted, this, restore);
+    connect(items, &QAbstractItemModel::rowsRemoved, this, restore);
+    connect(items, &QAbstractItemModel::modelReset, this, restore);
+}
+
+void TDBComboBox::showField()
+{
+    const Field *f = m_link.field();
+    const QString value = f ? f->text() : QString();
+    if (currentText() == value)
+        return;
+    QScopedValueRollback<bool> loading(m_loading, true);
+    setEditText(value);
+}
+
+bool TDBComboBox::beginEdit()
+{
+    bool editing = false;
+    guarded(this, [&] { editing = m_link.edit(); });
+    return editing;
+}
+
+void TDBComboBox::userEdited()
+{
+    if (!m_link.editing()) {
+        const QString typed = currentText();
+        if (!m_link.edit()) {
+            m_link.reset();
+            return;
+        }
+        if (currentText() != typed) {
+            QScopedValueRollback<bool> loading(m_loading, true);
+            setEditText(typed);
+        }
+    }
+    m_link.setModified();
+}
+
+void TDBComboBox::showPopup()
+{
+    // A pick from the list changes the text: the record set must be editing first.
+    if (m_link.canModify())
+        beginEdit();
+    QComboBox::showPopup();
+}
+
+void TDBComboBox::focusInEvent(QFocusEvent *event)
+{
+    QComboBox::focusInEvent(event);
+    // Coming back from the list or from another window is no new entry.
+    if (!m_inside) {
+        m_inside = true;
+        Q_EMIT entered();
+    }
+}
+
+void TDBComboBox::focusOutEvent(QFocusEvent *event)
+{
+    QComboBox::focusOutEvent(event);
+    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
+        return;
+    try {
+        m_link.writeBack();
+    } catch (const std::exception &error) {
+        setFocus(Qt::OtherFocusReason);
+        lineEdit()->selectAll();
+        reportError(this, error);
+        return;
+    }
+    if (m_inside) {
+        m_inside = false;
+        Q_EMIT exited();
+    }
+}
+
+void TDBComboBox::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        if (m_link.isModified()) {
+            m_link.reset();
+            lineEdit()->selectAll();
+            event->accept();
+            return;
+        }
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // With the list closed Enter belongs to the window (its default button).
+        event->ignore();
+        return;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        // These step through the list when it has entries, which changes the text.
+        if (count() > 0 && !(event->modifiers() & Qt::AltModifier) && m_link.canModify() && !beginEdit()) {
+            event->accept();
+            return;
+        }
+        break;
+    default:
+        if (isEditingKey(event) && m_link.canModify() && !beginEdit()) {
+            event->accept();
+            return;
+        }
+        break;
+    }
+    QComboBox::keyPressEvent(event);
+}
+
+} // namespace kelvara

@@ -1,0 +1,164 @@
+#include "tdbedit.h"
+
+#include "error.h"
+#include "errorreport.h"
+#include "field.h"
+#include "textconv.h"
+
+#include <QFocusEvent>
+#include <QKeyEvent>
+
+namespace kelvara {
+
+bool isEditingKey(const QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut)
+        || event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo)
+        || event->matches(QKeySequence::DeleteEndOfWord) || event->matches(QKeySequence::DeleteStartOfWord)
+        || event->matches(QKeySequence::DeleteEndOfLine) || event->matches(QKeySequence::DeleteCompleteLine))
+        return true;
+    switch (event->key()) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+        return true;
+    default:
+        break;
+    }
+    const QString text = event->text();
+    return !text.isEmpty() && text.at(0).isPrint()
+        && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+}
+
+QString TDBEdit::invalidInputMessage()
+{
+    return QStringLiteral("Invalid input value.  Use escape key to abandon changes");
+}
+
+TDBEdit::TDBEdit(QWidget *parent) : QLineEdit(parent)
+{
+    m_link.onActiveChange = [this] { applyField(); };
+    m_link.onEditingChange = [this] { setReadOnly(!m_link.canModify()); };
+    m_link.onDataChange = [this] { showField(); };
+    m_link.onUpdateData = [this] { writeField(); };
+    connect(this, &QLineEdit::textEdited, this, [this] { guarded(this, [&] { userEdited(); }); });
+    applyField();
+}
+
+void TDBEdit::applyField()
+{
+    const Field *f = m_link.field();
+    const QString mask = f ? f->editMask() : QString();
+    m_mask = convertEditMask(mask, dateOrder().separator);
+    if (m_mask.inputMask != inputMask())
+        setInputMask(m_mask.inputMask);
+    setMaxLength(f && f->isStringField() && f->size() > 0 ? f->size() : 32767);
+    setReadOnly(!m_link.canModify());
+}
+
+void TDBEdit::showField()
+{
+    const Field *f = m_link.field();
+    QString value;
+    if (f)
+        value = hasFocus() ? f->text() : f->displayText();
+    if (text() != value)
+        setText(value);
+}
+
+bool TDBEdit::nothingEntered() const
+{
+    const QString current = text();
+    for (const QChar c : current) {
+        if (!m_mask.literals.contains(c) && c != QLatin1Char(' '))
+            return false;
+    }
+    return true;
+}
+
+void TDBEdit::writeField()
+{
+    QString value = text();
+    if (!m_mask.inputMask.isEmpty()) {
+        // A box left all blank clears the field; one partly filled must be completed.
+        if (nothingEntered())
+            value.clear();
+        else if (!hasAcceptableInput())
+            throw Error(invalidInputMessage());
+    }
+    m_link.field()->setText(value);
+}
+
+void TDBEdit::userEdited()
+{
+    if (!m_link.editing()) {
+        // Typed before the record set was editing (a paste from the menu, a drop).
+        const QString typed = text();
+        const int position = cursorPosition();
+        if (!m_link.edit()) {
+            m_link.reset();
+            return;
+        }
+        if (text() != typed) {
+            setText(typed);
+            setCursorPosition(position);
+        }
+    }
+    m_link.setModified();
+}
+
+void TDBEdit::focusInEvent(QFocusEvent *event)
+{
+    if (!m_link.isModified())
+        showField();
+    QLineEdit::focusInEvent(event);
+}
+
+void TDBEdit::focusOutEvent(QFocusEvent *event)
+{
+    QLineEdit::focusOutEvent(event);
+    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
+        return;
+    try {
+        m_link.writeBack();
+    } catch (const std::exception &error) {
+        // The focus stays until the text is put right or Escape restores the field.
+        setFocus(Qt::OtherFocusReason);
+        selectAll();
+        reportError(this, error);
+        return;
+    }
+    m_link.reset();
+}
+
+void TDBEdit::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        if (m_link.isModified()) {
+            m_link.reset();
+            selectAll();
+            event->accept();
+            return;
+        }
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // Enter belongs to the window (its default button).
+        QLineEdit::keyPressEvent(event);
+        event->ignore();
+        return;
+    default:
+        if (isEditingKey(event) && !isReadOnly()) {
+            bool editing = false;
+            guarded(this, [&] { editing = m_link.edit(); });
+            if (!editing) {
+                event->accept();
+                return;
+            }
+        }
+        break;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+} // namespace kelvara

@@ -1,0 +1,372 @@
+#include "boundfixture.h"
+#include "editmask.h"
+#include "error.h"
+#include "tdbcombobox.h"
+#include "tdbedit.h"
+#include "tdbmemo.h"
+
+#include <QSignalSpy>
+
+using namespace kelvara;
+using kelvara::test::BoundFixture;
+
+class BoundBoxesTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void showsTheFieldAndFollowsMoves();
+    void writesTypedTextOnLeaving();
+    void writesTypedTextWhenAMoveFinishesTheRecord();
+    void typingPutsTheRecordIntoEditState();
+    void readOnlyTableTakesNoTyping();
+    void textBoxTakesAtMostTheFieldSize();
+    void editMaskBecomesAnInputMask_data();
+    void editMaskBecomesAnInputMask();
+    void dateBoxChecksWhatIsTyped_data();
+    void dateBoxChecksWhatIsTyped();
+    void escapeRestoresTheFieldAfterAnError();
+    void invalidDateStopsAMove();
+    void enterReachesTheWindowExceptInTheMemo_data();
+    void enterReachesTheWindowExceptInTheMemo();
+    void memoKeepsLineBreaksAndWritesOnLeaving();
+    void comboBoxWritesBeforeItTellsItWasLeft();
+    void comboBoxListIsNeitherSortedNorExtended();
+    void comboBoxPickFromTheListGoesIntoTheField();
+};
+
+void BoundBoxesTest::showsTheFieldAndFollowsMoves()
+{
+    BoundFixture f;
+    auto *name = f.add<TDBEdit>("Firstname");
+    auto *date = f.add<TDBEdit>("Dato");
+    auto *memo = f.add<TDBMemo>("notes");
+    auto *combo = f.add<TDBComboBox>("camefrom");
+    QCOMPARE(name->text(), QStringLiteral("Anna"));
+    QCOMPARE(date->text(), QStringLiteral("10/05/2023"));
+    QCOMPARE(combo->currentText(), QStringLiteral("Roof"));
+    f.table.next();
+    QCOMPARE(name->text(), QStringLiteral("Bert"));
+    QCOMPARE(date->text(), QStringLiteral("11/05/2023"));
+    f.table.edit();
+    f.field("notes")->setText(QStringLiteral("two\nlines"));
+    QCOMPARE(memo->toPlainText(), QStringLiteral("two\nlines"));
+    f.table.close();
+    QCOMPARE(name->text(), QString());
+    QCOMPARE(memo->toPlainText(), QString());
+}
+
+void BoundBoxesTest::writesTypedTextOnLeaving()
+{
+    BoundFixture f;
+    auto *name = f.add<TDBEdit>("Firstname");
+    auto *last = f.add<TDBEdit>("Lastname");
+    QVERIFY(f.showWindow());
+    f.table.edit();
+    name->setFocus();
+    name->selectAll();
+    QTest::keyClicks(name, QStringLiteral("Zora"));
+    QCOMPARE(f.field("Firstname")->text(), QStringLiteral("Anna"));
+    last->setFocus();
+    QCOMPARE(f.field("Firstname")->text(), QStringLiteral("Zora"));
+    QVERIFY(f.table.modified());
+    QCOMPARE(f.stored("Firstname", 1), QStringLiteral("Anna"));
+    QVERIFY(f.dialogs->texts().isEmpty());
+}
+
+void BoundBoxesTest::writesTypedTextWhenAMoveFinishesTheRecord()
+{
+    BoundFixture f;
+    auto *name = f.add<TDBEdit>("Firstname");
+    QVERIFY(f.showWindow());
+    f.table.edit();
+    name->setFocus();
+    name->selectAll();
+    QTest::keyClicks(name, QStringLiteral("Zora"));
+    f.table.next();   // the focus stays in the box
+    QCOMPARE(name->text(), QStringLiteral("Bert"));
+    QCOMPARE(f.stored("Firstname", 1), QStringLiteral("Zora"));
+    f.table.prior();
+    QCOMPARE(name->text(), QStringLiteral("Zora"));
+}
+
+void BoundBoxesTest::typingPutsTheRecordIntoEditState()
+{
+    BoundFixture f;
+    auto *name = f.add<TDBEdit>("Firstname");
+    QVERIFY(f.showWindow());
+    QCOMPARE(f.table.state(), dsBrowse);
+    name->setFocus();
+    name->end(false);
+    QTest::keyClicks(name, QStringLiteral("bel"));
+    QCOMPARE(f.table.state(), dsEdit);
+    QCOMPARE(name->text(), QStringLiteral("Annabel"));
+    f.table.post();
+    QCOMPARE(f.stored("Firstname", 1), QStringLiteral("Annabel"));
+}
+
+void BoundBoxesTest::readOnlyTableTakesNoTyping()
+{
+    BoundFixture f;
+    f.table.close();
+    f.table.setReadOnly(true);
+    f.table.open();
+    auto *name = f.add<TDBEdit>("Firstname");
+    auto *combo = f.add<TDBComboBox>("camefrom");
+    QVERIFY(f.showWindow());
+    name->setFocus();
+    QTest::keyClicks(name, QStringLiteral("x"));
+    combo->setFocus();
+    QTest::keyClicks(combo, QStringLiteral("y"));
+    QCOMPARE(name->text(), QStringLiteral("Anna"));
+    QCOMPARE(combo->currentText(), QStringLiteral("Roof"));
+    QCOMPARE(f.table.state(), dsBrowse);
+    QVERIFY(f.dialogs->texts().isEmpty());
+}
+
+void BoundBoxesTest::textBoxTakesAtMostTheFieldSize()
+{
+    BoundFixture f;
+    auto *name = f.add<TDBEdit>("Firstname");
+    auto *memo = f.add<TDBMemo>("notes");
+    QVERIFY(f.showWindow());
+    QCOMPARE(name->maxLength(), 20);
+    f.table.edit();
+    name->setFocus();
+    name->selectAll();
+    QTest::keyClicks(name, QStringLiteral("abcdefghijklmnopqrstuvwxyz"));
+    QCOMPARE(name->text(), QStringLiteral("abcdefghijklmnopqrst"));
+    memo->setFocus();
+    QCOMPARE(f.field("Firstname")->text(), QStringLiteral("abcdefghijklmnopqrst"));
+    QTest::keyClicks(memo, QString(300, QLatin1Char('m')));
+    name->setFocus();
+    QCOMPARE(f.field("notes")->text().size(), 300);
+}
+
+void BoundBoxesTest::editMaskBecomesAnInputMask_data()
+{
+    QTest::addColumn<QString>("mask");
+    QTest::addColumn<QChar>("separator");
+    QTest::addColumn<QString>("inputMask");
+    QTest::newRow("date, slash") << "!99/99/0000;1;_" << QChar('/') << "00/00/9999;_";
+    QTest::newRow("date, dot") << "!99/99/0000;1;_" << QChar('.') << "00.00.9999;_";
+    QTest::newRow("date, dash") << "!99/99/0000;1;_" << QChar('-') << "00-00-9999;_";
+    QTest::newRow("letters and case") << ">LL<ll<>Aa" << QChar('/') << ">AA<aa!Nn;_";
+    QTest::newRow("literals escaped") << "\\A-0#;0; " << QChar('/') << "\\A-9#; ";
+    QTest::newRow("no mask") << "" << QChar('/') << "";
+}
+
+void BoundBoxesTest::editMaskBecomesAnInputMask()
+{
+    QFETCH(QString, mask);
+    QFETCH(QChar, separator);
+    QFETCH(QString, inputMask);
+    QCOMPARE(convertEditMask(mask, separator).inputMask, inputMask);
+}
+
+void BoundBoxesTest::dateBoxChecksWhatIsTyped_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("message");     // empty: none
+    QTest::addColumn<QDate>("stored");
+    const QLocale gb(QLocale::English, QLocale::UnitedKingdom);
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    const QString invalid = TDBEdit::invalidInputMessage();
+    const QDate old(2023, 5, 10);
+    QTest::newRow("complete, day first") << gb << "24122023" << QString() << QDate(2023, 12, 24);
+    QTest::newRow("complete, month first") << us << "12242023" << QString() << QDate(2023, 12, 24);
+    QTest::newRow("one-digit day and month") << gb << "1/2/2024" << QString() << QDate(2024, 2, 1);
+    QTest::newRow("year incomplete") << gb << "241220" << invalid << old;
+    QTest::newRow("year missing") << gb << "2412" << invalid << old;
+    QTest::newRow("no such day") << gb << "31022024" << "'31/02/2024' is not a valid date" << old;
+    QTest::newRow("no such month, month first") << us << "13012024" << "'13/01/2024' is not a valid date" << old;
+    QTest::newRow("all cleared") << gb << "" << QString() << QDate();
+}
+
+void BoundBoxesTest::dateBoxChecksWhatIsTyped()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(QString, typed);
+    QFETCH(QString, message);
+    QFETCH(QDate, stored);
+    BoundFixture f(locale);
+    auto *date = f.add<TDBEdit>("Dato");
+    auto *name = f.add<TDBEdit>("Firstname");
+    QVERIFY(f.showWindow());
+    f.table.edit();
+    date->setFocus();
+    date->selectAll();
+    QTest::keyClick(date, Qt::Key_Backspace);
+    QTest::keyClicks(date, typed);
+    name->setFocus();
+    QCOMPARE(f.dialogs->texts(), message.isEmpty() ? QStringList() : QStringList{message});
+    QCOMPARE(QApplication::focusWidget(), message.isEmpty() ? static_cast<QWidget *>(name) : date);
+    QCOMPARE(f.field("Dato")->value().toDate(), stored);
+    if (message.isEmpty())
+        QCOMPARE(date->text(), f.field("Dato")->text().isEmpty() ? QStringLiteral("//") : f.field("Dato")->text());
+}
+
+void BoundBoxesTest::escapeRestoresTheFieldAfterAnError()
+{
+    BoundFixture f;
+    auto *date = f.add<TDBEdit>("Dato");
+    auto *name = f.add<TDBEdit>("Firstname");
+    QVERIFY(f.showWindow());
+    f.table.edit();
+    date->setFocus();
+    date->selectAll();
+    QTest::keyClicks(date, QStringLiteral("0101"));
+    name->setFocus();
+    QCOMPARE(f.dialogs->texts(), QStringList{TDBEdit::invalidInputMessage()});
+    QCOMPARE(QApplication::focusWidget(), date);
+    QTest::keyClick(date, Qt::Key_Escape);
+    QCOMPARE(date->text(), QStringLiteral("10/05/2023"));
+    name->setFocus();
+    QCOMPARE(QApplication::focusWidget(), name);
+    QCOMPARE(f.dialogs->texts().size(), 1);
+    QCOMPARE(f.field("Dato")->value().toDate(), QDate(2023, 5, 10));
+}
+
+void BoundBoxesTest::invalidDateStopsAMove()
+{
+    BoundFixture f;
+    auto *date = f.add<TDBEdit>("Dato");
+    QVERIFY(f.showWindow());
+    f.table.edit();
+    date->setFocus();
+    date->selectAll();
+    QTest::keyClicks(date, QStringLiteral("30022023"));
+    try {
+        f.table.next();
+        QFAIL("moved");
+    } catch (const Error &error) {
+        QCOMPARE(error.message(), QStringLiteral("'30/02/2023' is not a valid date"));
+    }
+    QCOMPARE(f.table.recNo(), 1);
+    QCOMPARE(f.table.state(), dsEdit);
+    QCOMPARE(date->text(), QStringLiteral("30/02/2023"));
+    // Put right, the move goes through and saves the date.
+    date->selectAll();
+    QTest::keyClicks(date, QStringLiteral("28022023"));
+    f.table.next();
+    QCOMPARE(f.stored("Dato", 1), QStringLiteral("28/02/2023"));
+}
+
+void BoundBoxesTest::enterReachesTheWindowExceptInTheMemo_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("reachesWindow");
+    QTest::newRow("text box") << "edit" << 1;
+    QTest::newRow("date box") << "date" << 1;
+    QTest::newRow("combo box, list closed") << "combo" << 1;
+    QTest::newRow("memo") << "memo" << 0;
+}
+
+void BoundBoxesTest::enterReachesTheWindowExceptInTheMemo()
+{
+    QFETCH(QString, control);
+    QFETCH(int, reachesWindow);
+    BoundFixture f;
+    QHash<QString, QWidget *> controls{{"edit", f.add<TDBEdit>("Firstname")},
+                                       {"date", f.add<TDBEdit>("Dato")},
+                                       {"combo", f.add<TDBComboBox>("camefrom")},
+                                       {"memo", f.add<TDBMemo>("notes")}};
+    QVERIFY(f.showWindow());
+    f.table.edit();
+    QWidget *target = controls.value(control);
+    target->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(f.window.enterPresses, reachesWindow);
+    if (control == QLatin1String("memo"))
+        QCOMPARE(static_cast<TDBMemo *>(target)->toPlainText(), QStringLiteral("\n"));
+    QVERIFY(f.dialogs->texts().isEmpty());
+}
+
+void BoundBoxesTest::memoKeepsLineBreaksAndWritesOnLeaving()
+{
+    BoundFixture f;
+    auto *memo = f.add<TDBMemo>("notes");
+    auto *name = f.add<TDBEdit>("Firstname");
+    QVERIFY(f.showWindow());
+    memo->setFocus();
+    QTest::keyClicks(memo, QStringLiteral("Swarm in"));
+    QTest::keyClick(memo, Qt::Key_Return);
+    QTest::keyClicks(memo, QStringLiteral("the chimney"));
+    QCOMPARE(f.table.state(), dsEdit);
+    QCOMPARE(f.field("notes")->text(), QString());
+    QTest::keyClick(memo, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), name);
+    QCOMPARE(f.field("notes")->text(), QStringLiteral("Swarm in\nthe chimney"));
+}
+
+void BoundBoxesTest::comboBoxWritesBeforeItTellsItWasLeft()
+{
+    BoundFixture f;
+    auto *combo = f.add<TDBComboBox>("camefrom");
+    auto *name = f.add<TDBEdit>("Firstname");
+    QVERIFY(f.showWindow());
+    QSignalSpy entered(combo, &TDBComboBox::entered);
+    QStringList seenOnExit;
+    connect(combo, &TDBComboBox::exited, this, [&] {
+        seenOnExit << combo->currentText() << f.field("camefrom")->text();
+    });
+    f.table.edit();
+    name->setFocus();   // the window gave the combo box the focus when it was shown
+    seenOnExit.clear();
+    entered.clear();
+    combo->setFocus();
+    QCOMPARE(entered.count(), 1);
+    combo->lineEdit()->selectAll();
+    const QString longText = QStringLiteral("Old oak by the church gate");
+    QTest::keyClicks(combo, longText);
+    name->setFocus();
+    // The box keeps the text whole for the window; the field keeps its first 20 characters.
+    QCOMPARE(seenOnExit, (QStringList{longText, longText.left(20)}));
+    QCOMPARE(entered.count(), 1);
+}
+
+void BoundBoxesTest::comboBoxListIsNeitherSortedNorExtended()
+{
+    BoundFixture f;
+    auto *combo = f.add<TDBComboBox>("camefrom");
+    auto *name = f.add<TDBEdit>("Firstname");
+    QVERIFY(f.showWindow());
+    combo->addItems({QStringLiteral("Tree"), QStringLiteral("Chimney")});
+    f.table.edit();
+    combo->setFocus();
+    combo->lineEdit()->selectAll();
+    QTest::keyClicks(combo, QStringLiteral("Shed"));
+    QTest::keyClick(combo, Qt::Key_Return);
+    name->setFocus();
+    QCOMPARE(combo->count(), 2);
+    QCOMPARE(combo->itemText(0), QStringLiteral("Tree"));
+    QCOMPARE(combo->itemText(1), QStringLiteral("Chimney"));
+    QCOMPARE(f.field("camefrom")->text(), QStringLiteral("Shed"));
+}
+
+void BoundBoxesTest::comboBoxPickFromTheListGoesIntoTheField()
+{
+    BoundFixture f;
+    auto *combo = f.add<TDBComboBox>("camefrom");
+    auto *name = f.add<TDBEdit>("Firstname");
+    QVERIFY(f.showWindow());
+    combo->addItems({QStringLiteral("Tree"), QStringLiteral("Chimney")});
+    // Reloading the list, as the window does on entering, leaves the record's text shown.
+    QCOMPARE(combo->currentText(), QStringLiteral("Roof"));
+    combo->clear();
+    combo->addItems({QStringLiteral("Tree"), QStringLiteral("Chimney")});
+    QCOMPARE(combo->currentText(), QStringLiteral("Roof"));
+    QCOMPARE(f.table.state(), dsBrowse);
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_Down);
+    QCOMPARE(f.table.state(), dsEdit);
+    QCOMPARE(combo->currentText(), QStringLiteral("Tree"));
+    name->setFocus();
+    QCOMPARE(f.field("camefrom")->text(), QStringLiteral("Tree"));
+    f.table.next();
+    QCOMPARE(f.stored("camefrom", 1), QStringLiteral("Tree"));
+}
+
+QTEST_MAIN(BoundBoxesTest)
+#include "tst_boundboxes.moc"
