@@ -1,0 +1,161 @@
+// Times what a picture sheet costs: a full-size decode of a 12-megapixel camera JPEG (the
+// baseline), the view's first show at 640 x 480 stretched, and the show again after a data
+// change, which must find the picture already decoded.
+
+#include "datasource.h"
+#include "field.h"
+#include "jpegcodec.h"
+#include "kelvaratable.h"
+#include "pictureview.h"
+#include "table.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace kelvara;
+
+namespace {
+
+// Smooth light and colour gradients with sensor-like noise, so the file is as large and as
+// hard to decode as a camera's.
+QByteArray cameraLikeJpeg(const QSize &size, int noise)
+{
+    QImage image(size, QImage::Format_RGB32);
+    {
+        QPainter painter(&image);
+        QLinearGradient sky(0, 0, 0, size.height());
+        sky.setColorAt(0, QColor(120, 170, 230));
+        sky.setColorAt(0.55, QColor(240, 220, 180));
+        sky.setColorAt(1, QColor(70, 110, 40));
+        painter.fillRect(image.rect(), sky);
+        QRadialGradient hive(size.width() * 0.4, size.height() * 0.6, size.height() * 0.35);
+        hive.setColorAt(0, QColor(200, 150, 40));
+        hive.setColorAt(1, QColor(200, 150, 40, 0));
+        painter.fillRect(image.rect(), hive);
+    }
+    QRandomGenerator random(4711);
+    for (int y = 0; y < size.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            const int n = int(random.bounded(quint32(2 * noise + 1))) - noise;
+            const QRgb p = line[x];
+            line[x] = qRgb(qBound(0, qRed(p) + n, 255), qBound(0, qGreen(p) + n, 255), qBound(0, qBlue(p) + n, 255));
+        }
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPG", 90);
+    return bytes;
+}
+
+// Median of runs, in milliseconds.
+double medianMs(int runs, const std::function<void()> &work)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        times.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+} // namespace
+
+void measure(const char *label, int noise)
+{
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    const QSize pictureSize(4000, 3000);
+    const QByteArray jpeg = cameraLikeJpeg(pictureSize, noise);
+    std::printf("\n%s: %d x %d, noise +-%d, %.2f MB JPEG at quality 90\n", label, pictureSize.width(),
+                pictureSize.height(), noise, double(jpeg.size()) / (1024.0 * 1024.0));
+
+    Table table;
+    table.setTableName(QStringLiteral("kelvara"));
+    createKelvaraTable(table);
+    table.open();
+    table.append();
+    table.fieldByName(QStringLiteral("pic1"))->setAsBytes(jpeg);
+    table.post();
+    table.first();
+    table.edit();
+    DataSource source;
+    source.setDataSet(&table);
+    const Field &pic1 = *table.fieldByName(QStringLiteral("pic1"));
+    Field &comment1 = *table.fieldByName(QStringLiteral("comment1"));
+
+    const double fullDecode = medianMs(5, [&] {
+        const QImage image = jpeg::decode(jpeg);
+        if (image.size() != pictureSize)
+            qFatal("full decode gave the wrong size");
+    });
+
+    // The parts of a first show, one by one.
+    const double readBytes = medianMs(5, [&] { pic1.asBytes(); });
+    const double scaledDecode = medianMs(5, [&] { jpeg::decode(jpeg, QSize(640, 480)); });
+
+    // A new view each time, as for a record not shown before: read the bytes from the store,
+    // decode for 640 x 480, draw.
+    QSize decodedSize;
+    const double firstShow = medianMs(5, [&] {
+        PictureView view;
+        view.resize(640, 480);
+        view.showField(pic1);
+        view.grab();
+        decodedSize = view.decodedImage().size();
+    });
+
+    PictureView view;
+    view.resize(640, 480);
+    view.showField(pic1);
+    view.grab();
+    int round = 0;
+    const double reshow = medianMs(201, [&] {
+        comment1.setText(QStringLiteral("comment %1").arg(++round));   // the data change
+        view.showField(pic1);
+    });
+    const double reshowAndPaint = medianMs(201, [&] {
+        comment1.setText(QStringLiteral("comment %1").arg(++round));
+        view.showField(pic1);
+        view.grab();
+    });
+    table.close();
+    QDir::setCurrent(QDir::tempPath());
+
+    std::printf("  full-size decode (baseline):              %8.2f ms\n", fullDecode);
+    std::printf("  first show at 640 x 480, stretched:       %8.2f ms  (decoded at %d x %d)\n", firstShow,
+                decodedSize.width(), decodedSize.height());
+    std::printf("    of which reading the bytes from the store %6.2f ms, the scaled decode %6.2f ms\n",
+                readBytes, scaledDecode);
+    std::printf("  show again after a data change:           %8.3f ms\n", reshow);
+    std::printf("  show again after a data change + repaint: %8.3f ms\n", reshowAndPaint);
+    std::printf("  first show / full decode = %.2f (target <= 0.50): %s\n", firstShow / fullDecode,
+                firstShow <= 0.5 * fullDecode ? "met" : "MISSED");
+    std::printf("  scaled decode alone / full decode = %.2f\n", scaledDecode / fullDecode);
+    std::printf("  show again = %.3f ms (target <= 1 ms): %s; with repaint %.3f ms = %.4f x the full decode\n",
+                reshow, reshow <= 1.0 ? "met" : "MISSED", reshowAndPaint, reshowAndPaint / fullDecode);
+}
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    measure("camera-like picture, grainy", 12);
+    measure("camera-like picture, clean", 4);
+    return 0;
+}
