@@ -28,11 +28,13 @@ TDateEdit::TDateEdit(QWidget *parent)
     m_button->setArrowType(Qt::DownArrow);
     m_button->setFocusPolicy(Qt::NoFocus);
     m_button->setFixedWidth(21);
-    m_button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+    m_button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     m_button->setToolTip(QStringLiteral("Choose a date"));
     connect(m_button, &QToolButton::clicked, this, &TDateEdit::showCalendar);
     setFocusProxy(m_edit);
     setFocusPolicy(Qt::StrongFocus);
+    // As tall as a one-line box, like the date box beside it.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 
 TDateEdit::~TDateEdit() = default;
