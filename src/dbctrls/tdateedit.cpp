@@ -23,7 +23,8 @@ TDateEdit::TDateEdit(QWidget *parent)
     layout->setSpacing(0);
     layout->addWidget(m_edit, 1);
     layout->addWidget(m_button);
-    m_edit->setMinimumWidth(0);
+    // At the narrow width of the data sheet mainly the button shows; the text box gives way.
+    m_edit->setSizePolicy(QSizePolicy::Ignored, m_edit->sizePolicy().verticalPolicy());
     m_edit->installEventFilter(this);
     m_button->setArrowType(Qt::DownArrow);
     m_button->setFocusPolicy(Qt::NoFocus);
