@@ -135,9 +135,21 @@ void DataLink::setActiveRecord(int index)
     Table *table = dataSet();
     if (!m_active || !table)
         return;
+    table->selectBuffer(this, index);
     const int natural = table->m_pos - m_first;
     m_activeIndex = index == natural ? -1 : index;
-    table->selectBuffer(this, index);
+}
+
+void DataLink::restoreActiveRecord(int index) noexcept
+{
+    try {
+        setActiveRecord(index);
+    } catch (...) {
+        if (Table *table = dataSet(); table && m_active) {
+            table->m_override.reset();
+            m_activeIndex = -1;
+        }
+    }
 }
 
 bool DataLink::edit()
@@ -145,8 +157,11 @@ bool DataLink::edit()
     Table *table = dataSet();
     if (!m_active || m_readOnly || !table)
         return false;
-    if (!m_editing)
+    if (!m_editing) {
+        if (!table->canModify())
+            return false;
         table->edit();
+    }
     return m_editing;
 }
 
@@ -186,7 +201,10 @@ void DataLink::updateState()
 
 void DataLink::dataEvent(DataEvent event, Field *field, int distance)
 {
-    updateState();
+    // A write-back request also reaches links while controls are suspended; it must not make
+    // them report a state change the suspension holds back.
+    if (event != DataEvent::UpdateRecord)
+        updateState();
     switch (event) {
     case DataEvent::FieldChange:
         recordChanged(field);

@@ -66,9 +66,14 @@ public:
     int recordCount() const;
     int activeRecord() const;
     // Makes another buffered record the one fields read, until set back; see ActiveRecordScope.
+    // Throws when that record cannot be read; the active record is then unchanged.
     void setActiveRecord(int index);
+    // Sets the active record back without throwing: when the saved record cannot be read any
+    // more, the current record becomes the active one.
+    void restoreActiveRecord(int index) noexcept;
 
-    // Puts the record set into edit state; true when it is editing or inserting afterwards.
+    // Puts the record set into edit state; true when it is editing or inserting afterwards,
+    // false for a read-only link or a table that cannot be modified.
     bool edit();
     // Asks every control on the record set to write its text back into its field.
     void updateRecord();
@@ -108,7 +113,7 @@ public:
     {
         m_link.setActiveRecord(index);
     }
-    ~ActiveRecordScope() { m_link.setActiveRecord(m_saved); }
+    ~ActiveRecordScope() { m_link.restoreActiveRecord(m_saved); }
     ActiveRecordScope(const ActiveRecordScope &) = delete;
     ActiveRecordScope &operator=(const ActiveRecordScope &) = delete;
 

@@ -56,6 +56,18 @@ std::optional<qint64> parseInteger(const QString &text)
     return result;
 }
 
+// Keeps the first `size` characters; a character outside the basic plane is one character,
+// and is never cut in half.
+void truncateToCharacters(QString &text, int size)
+{
+    if (text.size() <= size)
+        return;
+    qsizetype i = 0;
+    for (int characters = 0; i < text.size() && characters < size; ++characters)
+        i += (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) ? 2 : 1;
+    text.truncate(i);
+}
+
 } // namespace
 
 Field::Field(Table *table, const FieldDef &def, int fieldNo)
@@ -159,15 +171,14 @@ void Field::setAlignment(Alignment alignment)
     m_table->layoutChanged();
 }
 
-const QVariant &Field::stored() const
+QVariant Field::stored() const
 {
-    return m_table->activeBuffer().values.at(m_fieldNo - 1);
+    return m_table->fieldValue(this);
 }
 
 bool Field::isNull() const
 {
-    const QVariant &v = stored();
-    return !v.isValid() || v.isNull();
+    return m_table->fieldIsNull(this);
 }
 
 QVariant Field::value() const
@@ -223,8 +234,8 @@ QVariant Field::convert(const QVariant &in) const
     switch (m_def.type) {
     case ftString: {
         QString text = in.toString();
-        if (m_def.size > 0 && text.size() > m_def.size)
-            text.truncate(m_def.size);
+        if (m_def.size > 0)
+            truncateToCharacters(text, m_def.size);
         return text;
     }
     case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: {
@@ -311,10 +322,11 @@ QVariant Field::convert(const QVariant &in) const
             throw Error(tr("'%1' is not a valid date and time").arg(text));
         return *dateTime;
     }
-    case ftMemo: case ftFmtMemo:
-        if (typeId == QMetaType::QByteArray)
-            return QString::fromUtf8(in.toByteArray());
-        return in.toString();
+    case ftMemo: case ftFmtMemo: {
+        // An empty memo holds nothing, as an empty picture does: it reads as null.
+        const QString text = typeId == QMetaType::QByteArray ? QString::fromUtf8(in.toByteArray()) : in.toString();
+        return text.isEmpty() ? QVariant() : QVariant(text);
+    }
     default:
         if (keepsBytesApart())
             return typeId == QMetaType::QString ? in.toString().toUtf8() : in.toByteArray();
@@ -345,9 +357,15 @@ QString Field::formatNumber(double value) const
 
 QString Field::asString() const
 {
-    if (isNull())
+    if (m_def.type == ftString || isMemoType(m_def.type))
+        return m_table->fieldString(this);
+    return textOf(stored());
+}
+
+QString Field::textOf(const QVariant &v) const
+{
+    if (!v.isValid() || v.isNull())
         return QString();
-    const QVariant &v = stored();
     switch (m_def.type) {
     case ftDate: return dateToText(v.toDate());
     case ftTime: return timeToText(v.toTime());
@@ -357,6 +375,8 @@ QString Field::asString() const
     default:
         if (keepsBytesApart())
             return QString::fromUtf8(asBytes());
+        if (v.typeId() == QMetaType::QString)
+            return *static_cast<const QString *>(v.constData());
         return v.toString();
     }
 }
@@ -368,13 +388,14 @@ void Field::setAsString(const QString &text)
 
 QString Field::displayText() const
 {
+    if (m_def.type == ftString)
+        return m_table->fieldString(this);
     if (isBlobField())
         return blobDescription();
-    if (isNull())
-        return QString();
-    if (isNumericField() && !m_def.displayFormat.isEmpty())
-        return formatNumber(stored().toDouble());
-    return asString();
+    const QVariant v = stored();
+    if (!m_def.displayFormat.isEmpty() && isNumericField() && v.isValid() && !v.isNull())
+        return formatNumber(v.toDouble());
+    return textOf(v);
 }
 
 bool Field::asBoolean() const
@@ -411,7 +432,7 @@ QDateTime Field::asDateTime() const
 {
     if (isNull())
         return QDateTime();
-    const QVariant &v = stored();
+    const QVariant v = stored();
     switch (m_def.type) {
     case ftDate: return QDateTime(v.toDate(), QTime(0, 0));
     case ftTime: return QDateTime(QDate(1899, 12, 30), v.toTime());

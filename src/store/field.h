@@ -100,7 +100,8 @@ public:
 
 private:
     friend class Table;
-    const QVariant &stored() const;
+    QVariant stored() const;
+    QString textOf(const QVariant &value) const;
     void write(const QVariant &converted);
     QString blobDescription() const;
     QString formatNumber(double value) const;

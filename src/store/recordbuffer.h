@@ -1,5 +1,7 @@
 #pragma once
 
+#include "packedrow.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QVariant>
@@ -7,14 +9,19 @@
 
 namespace kelvara {
 
-// One record's values, by column. Blob columns hold their size in bytes; their bytes are read
-// only on demand, and bytes written but not yet saved wait in pendingBlobs.
+// One record's values, by column. A record read from the file keeps them packed until a field
+// decodes one; a record being edited, inserted or used as range keys holds them in `values`.
+// Blob columns hold their size in bytes; their bytes are read only on demand, and bytes written
+// but not yet saved wait in pendingBlobs.
 struct RecordBuffer
 {
     qint64 rid = 0;                       // 0 until the record is stored
+    PackedRow packed;                     // used while `values` is empty
     QVector<QVariant> values;
     QHash<int, QByteArray> pendingBlobs;  // column -> new bytes (empty: cleared)
     QVector<bool> assigned;               // key buffers: which columns were set
+
+    bool isPacked() const { return values.isEmpty(); }
 };
 
 } // namespace kelvara

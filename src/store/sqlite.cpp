@@ -2,6 +2,9 @@
 
 #include "error.h"
 
+#include <QFileInfo>
+#include <QUrl>
+
 #include <sqlite3.h>
 
 #include <utility>
@@ -11,12 +14,17 @@ namespace kelvara::sql {
 Database::Database(const QString &fileName, Mode mode)
 {
     int flags = SQLITE_OPEN_NOMUTEX;
+    QByteArray name = fileName.toUtf8();
     switch (mode) {
     case Mode::ReadWrite: flags |= SQLITE_OPEN_READWRITE; break;
     case Mode::ReadWriteCreate: flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE; break;
     case Mode::ReadOnly: flags |= SQLITE_OPEN_READONLY; break;
+    case Mode::Immutable:
+        flags |= SQLITE_OPEN_READONLY | SQLITE_OPEN_URI;
+        name = QUrl::fromLocalFile(QFileInfo(fileName).absoluteFilePath()).toEncoded() + "?immutable=1";
+        break;
     }
-    const int rc = sqlite3_open_v2(fileName.toUtf8().constData(), &m_db, flags, nullptr);
+    const int rc = sqlite3_open_v2(name.constData(), &m_db, flags, nullptr);
     if (rc != SQLITE_OK) {
         const QString message = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db))
                                      : QString::fromUtf8(sqlite3_errstr(rc));
@@ -59,6 +67,21 @@ void Database::close()
 qint64 Database::lastInsertRowId() const
 {
     return sqlite3_last_insert_rowid(m_db);
+}
+
+int Database::lastErrorCode() const
+{
+    return m_db ? sqlite3_extended_errcode(m_db) : SQLITE_MISUSE;
+}
+
+bool Database::inTransaction() const
+{
+    return m_db && sqlite3_get_autocommit(m_db) == 0;
+}
+
+int Database::changes() const
+{
+    return sqlite3_changes(m_db);
 }
 
 QString Database::lastError() const
@@ -146,6 +169,11 @@ void Statement::bindNull(int index)
     check(m_db, sqlite3_bind_null(m_stmt, index));
 }
 
+void Statement::bindPointer(int index, void *pointer, const char *type)
+{
+    check(m_db, sqlite3_bind_pointer(m_stmt, index, pointer, type, nullptr));
+}
+
 void Statement::bind(int index, const QVariant &value)
 {
     if (!value.isValid() || value.isNull()) {
@@ -218,6 +246,12 @@ QString Statement::text(int column) const
 {
     const auto *data = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
     return QString::fromUtf8(data, sqlite3_column_bytes(m_stmt, column));
+}
+
+QByteArrayView Statement::rawText(int column) const
+{
+    const auto *data = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
+    return QByteArrayView(data, sqlite3_column_bytes(m_stmt, column));
 }
 
 QByteArray Statement::blob(int column) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QVariant>
 
@@ -15,7 +16,9 @@ class Statement;
 class Database
 {
 public:
-    enum class Mode { ReadWrite, ReadWriteCreate, ReadOnly };
+    // Immutable: read-only, and SQLite trusts that nobody changes the file, so it needs no
+    // shared-memory file beside it (for a WAL table in a folder the user cannot write).
+    enum class Mode { ReadWrite, ReadWriteCreate, ReadOnly, Immutable };
 
     Database() = default;
     Database(const QString &fileName, Mode mode);
@@ -32,7 +35,10 @@ public:
     void exec(const QString &sql);
     Statement prepare(const QString &sql) const;
     QString lastError() const;
+    int lastErrorCode() const;                     // extended result code of the last call
+    bool inTransaction() const;
     qint64 lastInsertRowId() const;
+    int changes() const;                           // rows the last statement changed
     [[noreturn]] void fail(const QString &what) const;
     void close();
 
@@ -58,6 +64,8 @@ public:
     void bindText(int index, const QString &text);
     void bindBlob(int index, const QByteArray &bytes);
     void bindNull(int index);
+    // Hands a pointer to a function of ours through SQL, tagged with its type name.
+    void bindPointer(int index, void *pointer, const char *type);
 
     bool step();                                   // true while a row is ready
     void run();                                    // step to completion, then reset
@@ -67,6 +75,7 @@ public:
     qint64 int64(int column) const;
     double real(int column) const;
     QString text(int column) const;
+    QByteArrayView rawText(int column) const;      // valid until the next step or reset
     QByteArray blob(int column) const;
     QVariant value(int column) const;              // as SQLite typed it
 

@@ -74,6 +74,90 @@ std::optional<FieldDef> parseDeclaredType(const QString &name, const QString &de
     return def;
 }
 
+// Dates are stored as "yyyy-MM-dd"; reading them is on the path of every record read.
+QDate isoDate(QByteArrayView text)
+{
+    if (text.size() == 10 && text[4] == '-' && text[7] == '-') {
+        int parts[3] = {0, 0, 0};
+        const int starts[3] = {0, 5, 8};
+        const int lengths[3] = {4, 2, 2};
+        for (int p = 0; p < 3; ++p) {
+            for (int i = 0; i < lengths[p]; ++i) {
+                const char c = text[starts[p] + i];
+                if (c < '0' || c > '9')
+                    return QDate::fromString(QString::fromUtf8(text), Qt::ISODate);
+                parts[p] = parts[p] * 10 + (c - '0');
+            }
+        }
+        return QDate(parts[0], parts[1], parts[2]);
+    }
+    return QDate::fromString(QString::fromUtf8(text), Qt::ISODate);
+}
+
+// Where kelvara_row puts the records a read produces.
+struct RowSink
+{
+    int columns = 0;
+    std::vector<std::shared_ptr<RecordBuffer>> rows;
+    struct Value
+    {
+        int type;
+        const char *data;
+        int size;
+    };
+    std::vector<Value> scratch;
+};
+const char *const kRowSinkType = "kelvara_row_sink";
+
+// kelvara_row(sink, rid, value...): packs one row straight from SQLite's values, which saves
+// a column call per value on the path of every record read.
+void rowFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
+{
+    auto *sink = argc >= 2 ? static_cast<RowSink *>(sqlite3_value_pointer(argv[0], kRowSinkType)) : nullptr;
+    if (!sink || argc - 2 != sink->columns) {
+        sqlite3_result_error(context, "kelvara_row needs a row sink and every column", -1);
+        return;
+    }
+    try {
+        const int count = argc - 2;
+        sqlite3_value **values = argv + 2;
+        sink->scratch.resize(size_t(count));
+        size_t bytes = 0;
+        for (int i = 0; i < count; ++i) {
+            RowSink::Value &value = sink->scratch[size_t(i)];
+            value.type = sqlite3_value_type(values[i]);
+            value.data = nullptr;
+            value.size = 0;
+            if (value.type == SQLITE_TEXT) {
+                value.data = reinterpret_cast<const char *>(sqlite3_value_text(values[i]));
+                value.size = sqlite3_value_bytes(values[i]);
+            } else if (value.type == SQLITE_BLOB) {
+                value.data = static_cast<const char *>(sqlite3_value_blob(values[i]));
+                value.size = sqlite3_value_bytes(values[i]);
+            }
+            bytes += size_t(value.size);
+        }
+        auto record = std::make_shared<RecordBuffer>();
+        record->rid = sqlite3_value_int64(argv[1]);
+        PackedRow &row = record->packed;
+        row.allocate(count, bytes);
+        for (int i = 0; i < count; ++i) {
+            const RowSink::Value &value = sink->scratch[size_t(i)];
+            switch (value.type) {
+            case SQLITE_INTEGER: row.setInteger(i, sqlite3_value_int64(values[i])); break;
+            case SQLITE_FLOAT: row.setReal(i, sqlite3_value_double(values[i])); break;
+            case SQLITE_TEXT: row.setBytes(i, PackedRow::Text, value.data, size_t(value.size)); break;
+            case SQLITE_BLOB: row.setBytes(i, PackedRow::Bytes, value.data, size_t(value.size)); break;
+            default: break;
+            }
+        }
+        sink->rows.push_back(std::move(record));
+        sqlite3_result_null(context);
+    } catch (...) {
+        sqlite3_result_error_nomem(context);
+    }
+}
+
 // kelvara_match(value, key, flags): the comparison of locate, with Unicode case folding.
 void matchFunction(sqlite3_context *context, int, sqlite3_value **argv)
 {
@@ -278,44 +362,85 @@ void Table::open()
     m_fileReadOnly = !info.isWritable() || !folder.isWritable();
     const bool readOnlyOpen = m_readOnly || m_fileReadOnly;
     try {
-        m_db = sql::Database(fileName(), readOnlyOpen ? sql::Database::Mode::ReadOnly
-                                                      : sql::Database::Mode::ReadWrite);
-        m_db.exec(QStringLiteral("PRAGMA cell_size_check=ON"));
+        openDatabase(readOnlyOpen);
+        readSchema();
+        // Only a file known to be one of our tables is ever written to.
         if (!readOnlyOpen) {
             m_db.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
             m_db.exec(QStringLiteral("PRAGMA synchronous=FULL"));
         }
-        sqlite3_create_function_v2(m_db.handle(), "kelvara_match", 3,
-                                   SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, matchFunction,
-                                   nullptr, nullptr, nullptr);
-        readSchema();
+        registerFunctions();
         prepareStatements();
-        if (!m_indexFieldNames.isEmpty()) {
-            m_indexFields = parseFieldList(m_indexFieldNames, true);
-            m_naturalOrder = false;
-        }
-        loadIds();
+        m_indexFields = m_indexFieldNames.isEmpty() ? QList<Field *>() : parseFieldList(m_indexFieldNames, true);
+        m_range = Range();
+        m_ids = queryIds(m_indexFields, m_range);
+        m_posValid = false;
+        m_cache.clear();
+        m_lastLoaded = 0;
+        m_pos = -1;
+        setPosition(m_ids.empty() ? -1 : 0, true, m_ids.empty());
     } catch (const Error &e) {
-        m_selectRow = sql::Statement();
-        m_selectBlob = sql::Statement();
-        m_selectBlobId = sql::Statement();
-        m_fields.clear();
-        m_ownedFields.clear();
-        m_indexFields.clear();
-        m_db.close();
+        releaseDatabase();
         throw Error(tr("Cannot open table '%1': %2").arg(fileName(), e.message()));
     }
-    m_range = Range();
     m_state = dsBrowse;
     m_modified = false;
-    m_pos = m_ids.empty() ? -1 : 0;
-    m_bof = true;
-    m_eof = m_ids.empty();
-    setCurrentRecord();
     dataEvent(DataEvent::UpdateState);
     Q_EMIT afterOpen();
     if (!isEmpty())
         Q_EMIT afterScroll();
+}
+
+void Table::openDatabase(bool readOnly)
+{
+    m_db = sql::Database(fileName(), readOnly ? sql::Database::Mode::ReadOnly : sql::Database::Mode::ReadWrite);
+    m_db.exec(QStringLiteral("PRAGMA cell_size_check=ON"));
+    if (!readOnly)
+        return;
+    try {
+        m_db.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    } catch (const Error &) {
+        // A table in WAL mode needs a shared-memory file beside it even to be read. Where that
+        // file cannot be made, the table can still be read as an unchanging file, provided
+        // no write-ahead log holds changes that are not in the table file yet.
+        const int code = m_db.lastErrorCode() & 0xff;
+        const QFileInfo wal(fileName() + QStringLiteral("-wal"));
+        if ((code != SQLITE_READONLY && code != SQLITE_CANTOPEN) || (wal.exists() && wal.size() > 0))
+            throw;
+        m_db = sql::Database(fileName(), sql::Database::Mode::Immutable);
+        m_db.exec(QStringLiteral("PRAGMA cell_size_check=ON"));
+    }
+}
+
+void Table::registerFunctions()
+{
+    // Both are ours alone: DIRECTONLY keeps the schema, triggers and views of a foreign file
+    // from calling them.
+    sqlite3_create_function_v2(m_db.handle(), "kelvara_row", -1, SQLITE_UTF8 | SQLITE_DIRECTONLY, nullptr,
+                               rowFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(m_db.handle(), "kelvara_match", 3,
+                               SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY, nullptr, matchFunction,
+                               nullptr, nullptr, nullptr);
+}
+
+void Table::releaseDatabase()
+{
+    m_selectRows = sql::Statement();
+    m_selectSpan = sql::Statement();
+    m_selectBlob = sql::Statement();
+    m_selectBlobId = sql::Statement();
+    m_cache.clear();
+    m_current.reset();
+    m_override.reset();
+    m_ids.clear();
+    m_posOf.clear();
+    m_posValid = false;
+    m_pos = -1;
+    m_bof = m_eof = true;
+    m_indexFields.clear();
+    m_fields.clear();
+    m_ownedFields.clear();
+    m_db.close();
 }
 
 void Table::readSchema()
@@ -395,8 +520,15 @@ void Table::prepareStatements()
     }
     m_columnList = columns.join(QStringLiteral(", "));
     const QString table = sql::quoted(m_tableName);
-    m_selectRow = m_db.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
-                                   .arg(m_columnList, table, sql::quoted(kRowId)));
+    QStringList marks;
+    for (int i = 0; i < kReadAhead; ++i)
+        marks << QStringLiteral("?");
+    const QString rowid = sql::quoted(kRowId);
+    const QString packed = QStringLiteral("kelvara_row(?, %1, %2)").arg(rowid, m_columnList);
+    m_selectRows = m_db.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 IN (%4)")
+                                    .arg(packed, table, rowid, marks.join(QStringLiteral(", "))));
+    m_selectSpan = m_db.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 BETWEEN ? AND ?")
+                                    .arg(packed, table, rowid));
     const bool hasBlobs = std::any_of(m_ownedFields.cbegin(), m_ownedFields.cend(),
                                       [](const auto &f) { return f->keepsBytesApart(); });
     if (hasBlobs) {
@@ -426,41 +558,33 @@ void Table::close()
     m_range = Range();
     // Links let go of their fields before the fields go.
     dataEvent(DataEvent::UpdateState);
-    m_selectRow = sql::Statement();
-    m_selectBlob = sql::Statement();
-    m_selectBlobId = sql::Statement();
-    m_indexFields.clear();
-    m_fields.clear();
-    m_ownedFields.clear();
-    m_db.close();
+    releaseDatabase();
     Q_EMIT afterClose();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Reading records
 
-void Table::loadIds()
+std::vector<qint64> Table::queryIds(const QList<Field *> &order, const Range &range) const
 {
     QVariantList binds;
-    const QString where = rangeClause(&binds);
+    const QString where = rangeClause(order, range, &binds);
     sql::Statement stmt = m_db.prepare(QStringLiteral("SELECT %1 FROM %2%3%4")
                                            .arg(sql::quoted(kRowId), sql::quoted(m_tableName),
                                                 where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where,
-                                                orderClause()));
+                                                orderClause(order)));
     for (int i = 0; i < binds.size(); ++i)
         stmt.bind(i + 1, binds.at(i));
     std::vector<qint64> ids;
     while (stmt.step())
         ids.push_back(stmt.int64(0));
-    m_ids.swap(ids);
-    m_posValid = false;
-    m_cache.clear();
+    return ids;
 }
 
-QString Table::orderClause() const
+QString Table::orderClause(const QList<Field *> &order) const
 {
     QStringList terms;
-    for (const Field *field : m_indexFields)
+    for (const Field *field : order)
         terms << sql::quoted(field->fieldName());
     terms << sql::quoted(kRowId);
     return QStringLiteral(" ORDER BY ") + terms.join(QStringLiteral(", "));
@@ -479,17 +603,17 @@ QVariant Table::toSql(const Field *field, const QVariant &value) const
     }
 }
 
-QString Table::rangeClause(QVariantList *binds) const
+QString Table::rangeClause(const QList<Field *> &order, const Range &range, QVariantList *binds) const
 {
-    if (!m_range.active)
+    if (!range.active)
         return QString();
     QStringList conditions;
     auto bound = [&](const QVariantList &values, const QString &op) {
         if (values.isEmpty())
             return;
         QStringList columns, marks;
-        for (int i = 0; i < values.size(); ++i) {
-            const Field *field = m_indexFields.at(i);
+        for (int i = 0; i < values.size() && i < order.size(); ++i) {
+            const Field *field = order.at(i);
             columns << sql::quoted(field->fieldName());
             marks << QStringLiteral("?");
             binds->append(toSql(field, values.at(i)));
@@ -497,9 +621,35 @@ QString Table::rangeClause(QVariantList *binds) const
         conditions << QStringLiteral("(%1) %2 (%3)")
                           .arg(columns.join(QStringLiteral(", ")), op, marks.join(QStringLiteral(", ")));
     };
-    bound(m_range.start, QStringLiteral(">="));
-    bound(m_range.end, QStringLiteral("<="));
+    bound(range.start, QStringLiteral(">="));
+    bound(range.end, QStringLiteral("<="));
     return conditions.join(QStringLiteral(" AND "));
+}
+
+void Table::reload(const QList<Field *> &order, const Range &range, bool keepRecord)
+{
+    const qint64 rid = m_pos >= 0 && m_pos < int(m_ids.size()) ? m_ids[size_t(m_pos)] : 0;
+    const int old = m_pos;
+    std::vector<qint64> ids = queryIds(order, range);
+    std::vector<qint64> previous = std::move(m_ids);
+    m_ids = std::move(ids);
+    m_posValid = false;
+    m_cache.clear();
+    try {
+        int position = -1;
+        if (!m_ids.empty()) {
+            position = keepRecord && rid ? positionOf(rid) : -1;
+            if (position < 0)
+                position = keepRecord ? qBound(0, old, int(m_ids.size()) - 1) : 0;
+        }
+        setPosition(position, m_ids.empty() || position == 0, m_ids.empty());
+    } catch (...) {
+        m_ids = std::move(previous);
+        m_posValid = false;
+        throw;
+    }
+    m_indexFields = order;
+    m_range = range;
 }
 
 int Table::positionOf(qint64 rid) const
@@ -514,67 +664,157 @@ int Table::positionOf(qint64 rid) const
     return m_posOf.value(rid, -1);
 }
 
-QVariant Table::readValue(const sql::Statement &stmt, int column, const Field *field) const
+QVariant Table::decodeCell(const RecordBuffer &buffer, int column, const Field *field) const
 {
-    if (stmt.isNull(column))
+    if (!buffer.isPacked())
+        return buffer.values.value(column);
+    const PackedRow &row = buffer.packed;
+    if (row.kind(column) == PackedRow::Null)
         return QVariant();
     switch (field->dataType()) {
     case ftSmallint: case ftInteger: case ftWord: case ftAutoInc:
-        return int(stmt.int64(column));
+        return int(row.toInteger(column));
     case ftBoolean:
-        return stmt.int64(column) != 0;
+        return row.toInteger(column) != 0;
     case ftFloat: case ftCurrency: case ftBCD:
-        return stmt.real(column);
+        return row.toReal(column);
     case ftDate: {
-        const QDate date = QDate::fromString(stmt.text(column), Qt::ISODate);
+        const QDate date = isoDate(row.bytes(column));
         return date.isValid() ? QVariant(date) : QVariant();
     }
     case ftTime: {
-        const QTime time = QTime::fromString(stmt.text(column), QStringLiteral("HH:mm:ss"));
+        const QTime time = QTime::fromString(row.toText(column), QStringLiteral("HH:mm:ss"));
         return time.isValid() ? QVariant(time) : QVariant();
     }
     case ftDateTime: {
-        QDateTime dateTime = QDateTime::fromString(stmt.text(column), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        const QString text = row.toText(column);
+        QDateTime dateTime = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         if (!dateTime.isValid())
-            dateTime = QDateTime::fromString(stmt.text(column), Qt::ISODate);
+            dateTime = QDateTime::fromString(text, Qt::ISODate);
         return dateTime.isValid() ? QVariant(dateTime) : QVariant();
     }
     default:
         if (field->keepsBytesApart()) {
-            const qint64 size = stmt.int64(column);
+            const qint64 size = row.toInteger(column);
             return size > 0 ? QVariant(size) : QVariant();
         }
-        return stmt.text(column);
+        return row.toText(column);
     }
 }
 
-std::shared_ptr<RecordBuffer> Table::loadRecord(qint64 rid) const
+QVariant Table::fieldValue(const Field *field) const
 {
-    auto record = std::make_shared<RecordBuffer>();
-    record->rid = rid;
-    record->values.resize(m_ownedFields.size());
-    auto &stmt = const_cast<sql::Statement &>(m_selectRow);
-    stmt.bindInt64(1, rid);
+    return decodeCell(activeBuffer(), field->fieldNo() - 1, field);
+}
+
+bool Table::fieldIsNull(const Field *field) const
+{
+    const RecordBuffer &buffer = activeBuffer();
+    const int column = field->fieldNo() - 1;
+    if (!buffer.isPacked()) {
+        const QVariant v = buffer.values.value(column);
+        return !v.isValid() || v.isNull();
+    }
+    if (buffer.packed.kind(column) == PackedRow::Null)
+        return true;
+    // Values that decode to nothing (a bad date, a zero blob size) count as null.
+    if (field->isDateTimeField() || field->keepsBytesApart()) {
+        const QVariant v = decodeCell(buffer, column, field);
+        return !v.isValid() || v.isNull();
+    }
+    return false;
+}
+
+QString Table::fieldString(const Field *field) const
+{
+    const RecordBuffer &buffer = activeBuffer();
+    const int column = field->fieldNo() - 1;
+    if (buffer.isPacked())
+        return buffer.packed.toText(column);
+    const QVariant v = buffer.values.value(column);
+    return v.isValid() && !v.isNull() ? v.toString() : QString();
+}
+
+std::shared_ptr<RecordBuffer> Table::workingCopy(const RecordBuffer &source) const
+{
+    auto copy = std::make_shared<RecordBuffer>();
+    copy->rid = source.rid;
+    copy->pendingBlobs = source.pendingBlobs;
+    copy->values.reserve(qsizetype(m_ownedFields.size()));
+    for (size_t i = 0; i < m_ownedFields.size(); ++i)
+        copy->values.append(decodeCell(source, int(i), m_ownedFields[i].get()));
+    return copy;
+}
+
+std::shared_ptr<RecordBuffer> Table::loadRecords(int position) const
+{
+    // A jump reads one record; stepping near the last read reads ahead the way it goes.
+    const bool sequential = std::abs(position - m_lastLoaded) <= kReadAhead;
+    const int step = position < m_lastLoaded ? -1 : 1;
+    const qint64 wanted = m_ids[size_t(position)];
+    std::vector<qint64> batch{wanted};
+    const int limit = sequential ? kReadAhead : 1;
+    for (int p = position + step; p >= 0 && p < int(m_ids.size()) && int(batch.size()) < limit; p += step) {
+        const qint64 rid = m_ids[size_t(p)];
+        if (rid != 0 && !m_cache.contains(rid))
+            batch.push_back(rid);
+    }
+
+    // Records of the natural order lie close together: one scan over their span is cheaper
+    // than a look-up per record. Rows in the span that were not asked for are skipped.
+    const auto [low, high] = std::minmax_element(batch.cbegin(), batch.cend());
+    const bool span = *high - *low < 2 * kReadAhead;
+    auto &stmt = const_cast<sql::Statement &>(span ? m_selectSpan : m_selectRows);
+    RowSink sink;
+    sink.columns = int(m_ownedFields.size());
+    sink.rows.reserve(batch.size());
     try {
-        if (!stmt.step())
-            throw Error(tr("Record not found; it may have been deleted by another program"));
-        for (size_t i = 0; i < m_ownedFields.size(); ++i)
-            record->values[int(i)] = readValue(stmt, int(i), m_ownedFields[i].get());
+        stmt.bindPointer(1, &sink, kRowSinkType);
+        if (span) {
+            stmt.bindInt64(2, *low);
+            stmt.bindInt64(3, *high);
+        } else {
+            for (int i = 0; i < kReadAhead; ++i) {
+                if (i < int(batch.size()))
+                    stmt.bindInt64(i + 2, batch[size_t(i)]);
+                else
+                    stmt.bindNull(i + 2);
+            }
+        }
+        while (stmt.step()) {
+        }
     } catch (...) {
         stmt.reset();
         throw;
     }
     stmt.reset();
-    cacheRecord(record);
-    return record;
+
+    std::shared_ptr<RecordBuffer> found;
+    for (auto &record : sink.rows) {
+        if (span && record->rid != wanted
+            && std::find(batch.cbegin(), batch.cend(), record->rid) == batch.cend())
+            continue;
+        m_cache.insert(record);
+        if (record->rid == wanted)
+            found = record;
+    }
+    m_lastLoaded = position;
+    if (!found)
+        throw Error(tr("Record not found; it may have been deleted by another program"));
+    return found;
 }
 
 void Table::cacheRecord(const std::shared_ptr<RecordBuffer> &record) const
 {
-    // The cache only has to hold the rows in view; dropping it now and then keeps it small.
-    if (m_cache.size() >= 1024)
-        m_cache.clear();
-    m_cache.insert(record->rid, record);
+    m_cache.insert(record);
+}
+
+std::shared_ptr<RecordBuffer> Table::storedRecord(int position) const
+{
+    const qint64 rid = m_ids[size_t(position)];
+    if (auto record = m_cache.find(rid))
+        return record;
+    return loadRecords(position);
 }
 
 std::shared_ptr<RecordBuffer> Table::recordAt(int position) const
@@ -583,20 +823,26 @@ std::shared_ptr<RecordBuffer> Table::recordAt(int position) const
         return m_empty;
     if (position == m_pos && m_editBuffer)
         return m_editBuffer;
-    const qint64 rid = m_ids[size_t(position)];
-    if (rid == 0)
+    if (m_ids[size_t(position)] == 0)
         return m_editBuffer ? m_editBuffer : m_empty;
-    if (const auto it = m_cache.constFind(rid); it != m_cache.constEnd())
-        return *it;
-    return loadRecord(rid);
+    return storedRecord(position);
+}
+
+void Table::setPosition(int position, bool bof, bool eof)
+{
+    std::shared_ptr<RecordBuffer> record;
+    if (position >= 0 && position < int(m_ids.size()) && m_ids[size_t(position)] != 0)
+        record = storedRecord(position);
+    m_pos = position;
+    m_bof = bof;
+    m_eof = eof;
+    m_override.reset();
+    m_current = std::move(record);
 }
 
 void Table::setCurrentRecord()
 {
-    m_override.reset();
-    m_current = (m_pos >= 0 && m_pos < int(m_ids.size()) && m_ids[size_t(m_pos)] != 0)
-        ? recordAt(m_pos)
-        : nullptr;
+    setPosition(m_pos, m_bof, m_eof);
 }
 
 const RecordBuffer &Table::activeBuffer() const
@@ -609,8 +855,6 @@ const RecordBuffer &Table::activeBuffer() const
         return *m_editBuffer;
     if (m_current)
         return *m_current;
-    if (m_empty->values.size() != qsizetype(m_ownedFields.size()))
-        m_empty->values.resize(qsizetype(m_ownedFields.size()));
     return *m_empty;
 }
 
@@ -802,9 +1046,7 @@ void Table::setRecNo(int recNo)
 
 void Table::moveTo(int position, bool scrolled)
 {
-    m_pos = position;
-    m_bof = m_eof = false;
-    setCurrentRecord();
+    setPosition(position, false, false);
     dataEvent(scrolled ? DataEvent::DataSetScroll : DataEvent::DataSetChange);
     Q_EMIT afterScroll();
 }
@@ -814,10 +1056,7 @@ void Table::first()
     checkActive();
     finishPendingEdit();
     const int count = recordCount();
-    m_pos = count > 0 ? 0 : -1;
-    m_bof = true;
-    m_eof = count == 0;
-    setCurrentRecord();
+    setPosition(count > 0 ? 0 : -1, true, count == 0);
     dataEvent(DataEvent::DataSetChange);
     Q_EMIT afterScroll();
 }
@@ -827,10 +1066,7 @@ void Table::last()
     checkActive();
     finishPendingEdit();
     const int count = recordCount();
-    m_pos = count - 1;
-    m_eof = true;
-    m_bof = count == 0;
-    setCurrentRecord();
+    setPosition(count - 1, count == 0, true);
     dataEvent(DataEvent::DataSetChange);
     Q_EMIT afterScroll();
 }
@@ -856,24 +1092,13 @@ int Table::moveBy(int distance)
     const int count = recordCount();
     if (count == 0)
         return 0;
-    const qint64 target = qint64(m_pos) + distance;
-    int moved = distance;
-    m_bof = m_eof = false;
-    if (target >= count) {
-        moved = count - 1 - m_pos;
-        m_pos = count - 1;
-        m_eof = true;
-    } else if (target < 0) {
-        moved = -m_pos;
-        m_pos = 0;
-        m_bof = true;
-    } else {
-        m_pos = int(target);
-    }
-    setCurrentRecord();
+    const int from = qBound(0, m_pos, count - 1);
+    const qint64 target = qint64(from) + distance;
+    int position = int(qBound(qint64(0), target, qint64(count - 1)));
+    setPosition(position, target < 0, target >= count);
     dataEvent(DataEvent::DataSetScroll);
     Q_EMIT afterScroll();
-    return moved;
+    return position - from;
 }
 
 Bookmark Table::bookmark() const
@@ -950,7 +1175,7 @@ void Table::edit()
         return;
     }
     checkCanModify();
-    m_editBuffer = std::make_shared<RecordBuffer>(*recordAt(m_pos));
+    m_editBuffer = workingCopy(*recordAt(m_pos));
     m_override.reset();
     m_state = dsEdit;
     m_modified = false;
@@ -995,9 +1220,22 @@ void Table::append()
 void Table::insertRecord(const QVariantList &values)
 {
     insert();
-    for (int i = 0; i < values.size() && i < m_fields.size(); ++i)
-        m_fields.at(i)->setValue(values.at(i));
-    post();
+    // One operation: when a value or the save fails, no half-filled record is left pending
+    // for the next move to save.
+    try {
+        for (int i = 0; i < values.size() && i < m_fields.size(); ++i)
+            m_fields.at(i)->setValue(values.at(i));
+        post();
+    } catch (...) {
+        if (m_state == dsInsert) {
+            try {
+                cancelRecord(true);
+            } catch (...) {
+                // The failure that brought us here is the one to report.
+            }
+        }
+        throw;
+    }
 }
 
 void Table::writeRecord()
@@ -1022,6 +1260,8 @@ void Table::writeRecord()
     if (m_state == dsEdit)
         stmt.bindInt64(index, buffer.rid);
     stmt.run();
+    if (m_state == dsEdit && m_db.changes() == 0)
+        throw Error(tr("Record not found; it may have been deleted by another program"));
     const qint64 rid = m_state == dsInsert ? m_db.lastInsertRowId() : buffer.rid;
 
     if (!buffer.pendingBlobs.isEmpty()) {
@@ -1050,17 +1290,20 @@ void Table::post()
     postRecord(true);
 }
 
-void Table::postRecord(bool notify)
+void Table::postRecord(bool notify, bool writeBack)
 {
     checkActive();
-    updateRecord();
+    if (writeBack)
+        updateRecord();
+    else
+        checkWriteState();
     checkCanModify();
     writeRecord();
     if (m_state == dsInsert) {
         m_ids[size_t(m_pos)] = m_editBuffer->rid;
         m_posValid = false;
     }
-    m_cache.insert(m_editBuffer->rid, m_editBuffer);
+    cacheRecord(m_editBuffer);
     m_editBuffer.reset();
     m_state = dsBrowse;
     m_modified = false;
@@ -1089,12 +1332,21 @@ void Table::cancelRecord(bool notify)
     m_keyBuffer.reset();
     m_state = dsBrowse;
     m_modified = false;
-    setCurrentRecord();
+    // The links hear of the change even when the record to stand on cannot be read.
+    std::exception_ptr failure;
+    try {
+        setCurrentRecord();
+    } catch (...) {
+        failure = std::current_exception();
+        m_current.reset();
+    }
     if (notify) {
         dataEvent(DataEvent::UpdateState);
         if (was != dsSetKey)
             dataEvent(DataEvent::DataSetChange);
     }
+    if (failure)
+        std::rethrow_exception(failure);
     if (was != dsSetKey)
         Q_EMIT afterCancel();
 }
@@ -1119,7 +1371,7 @@ void Table::checkBrowseMode()
     if (m_state == dsEdit || m_state == dsInsert) {
         updateRecord();
         if (m_modified)
-            post();
+            postRecord(true, false);
         else
             cancel();
     } else if (m_state == dsSetKey) {
@@ -1135,7 +1387,7 @@ void Table::finishPendingEdit()
         if (m_state == dsEdit || m_state == dsInsert) {
             updateRecord();
             if (m_modified)
-                postRecord(false);
+                postRecord(false, false);
             else
                 cancelRecord(false);
         } else if (m_state == dsSetKey) {
@@ -1188,16 +1440,21 @@ void Table::deleteRecord()
     m_editBuffer.reset();
     m_state = dsBrowse;
     m_modified = false;
-    if (m_ids.empty()) {
-        m_pos = -1;
-        m_bof = m_eof = true;
-    } else {
+    m_current.reset();
+    std::exception_ptr failure;
+    try {
+        if (m_ids.empty())
+            setPosition(-1, true, true);
+        else
+            setPosition(qMin(m_pos, int(m_ids.size()) - 1), false, false);
+    } catch (...) {
+        failure = std::current_exception();
         m_pos = qMin(m_pos, int(m_ids.size()) - 1);
-        m_bof = m_eof = false;
     }
-    setCurrentRecord();
     dataEvent(DataEvent::UpdateState);
     dataEvent(DataEvent::DataSetChange);
+    if (failure)
+        std::rethrow_exception(failure);
     Q_EMIT afterDelete();
     Q_EMIT afterScroll();
 }
@@ -1206,26 +1463,10 @@ void Table::refresh()
 {
     checkActive();
     finishPendingEdit();
-    reloadKeepingRecord();
+    reload(m_indexFields, m_range, true);
     dataEvent(DataEvent::UpdateState);
     dataEvent(DataEvent::DataSetChange);
     Q_EMIT afterRefresh();
-}
-
-void Table::reloadKeepingRecord()
-{
-    const qint64 rid = m_pos >= 0 ? m_ids[size_t(m_pos)] : 0;
-    const int old = m_pos;
-    loadIds();
-    if (m_ids.empty()) {
-        m_pos = -1;
-        m_bof = m_eof = true;
-    } else {
-        const int position = rid ? positionOf(rid) : -1;
-        m_pos = position >= 0 ? position : qBound(0, old, int(m_ids.size()) - 1);
-        m_bof = m_eof = false;
-    }
-    setCurrentRecord();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1265,7 +1506,8 @@ void Table::ensureIndex(const QList<Field *> &fields)
         names << field->fieldName();
         columns << sql::quoted(field->fieldName());
     }
-    const QString name = m_tableName + QStringLiteral("_by_") + names.join(QLatin1Char('_'));
+    // ';' cannot occur in a listed field name, so every field list gets an index name of its own.
+    const QString name = m_tableName + QStringLiteral("_by_") + names.join(QLatin1Char(';'));
     try {
         m_db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
                       .arg(sql::quoted(name), sql::quoted(m_tableName), columns.join(QStringLiteral(", "))));
@@ -1285,11 +1527,8 @@ void Table::setIndexFieldNames(const QString &names)
     finishPendingEdit();
     if (!fields.isEmpty())
         ensureIndex(fields);
-    m_range = Range();
-    m_indexFields = fields;
+    reload(fields, Range(), true);
     m_indexFieldNames = trimmed;
-    m_naturalOrder = fields.isEmpty();
-    reloadKeepingRecord();
     dataEvent(DataEvent::UpdateState);
     dataEvent(DataEvent::DataSetChange);
 }
@@ -1302,8 +1541,8 @@ bool Table::findKey(const QVariantList &keyValues)
         throw Error(tr("No index currently active"));
     const int count = qMin(int(keyValues.size()), int(m_indexFields.size()));
     QVariantList binds;
-    QString where = rangeClause(&binds);
     QStringList conditions;
+    const QString where = rangeClause(m_indexFields, m_range, &binds);
     if (!where.isEmpty())
         conditions << where;
     for (int i = 0; i < count; ++i) {
@@ -1311,16 +1550,11 @@ bool Table::findKey(const QVariantList &keyValues)
         conditions << sql::quoted(field->fieldName()) + QStringLiteral(" IS ?");
         binds << toSql(field, field->convert(keyValues.at(i)));
     }
-    sql::Statement stmt = m_db.prepare(
-        QStringLiteral("SELECT %1 FROM %2%3%4 LIMIT 1")
-            .arg(sql::quoted(kRowId), sql::quoted(m_tableName),
-                 conditions.isEmpty() ? QString() : QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND ")),
-                 orderClause()));
-    for (int i = 0; i < binds.size(); ++i)
-        stmt.bind(i + 1, binds.at(i));
-    if (!stmt.step())
-        return false;
-    const int position = positionOf(stmt.int64(0));
+    const QString query = QStringLiteral("SELECT %1 FROM %2%3")
+                            .arg(sql::quoted(kRowId), sql::quoted(m_tableName),
+                                 conditions.isEmpty() ? QString()
+                                                      : QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND ")));
+    const int position = firstPosition(query, binds);
     if (position < 0)
         return false;
     moveTo(position, false);
@@ -1335,8 +1569,8 @@ bool Table::locate(const QString &keyFields, const QVariantList &keyValues, Loca
     if (fields.size() != keyValues.size())
         throw Error(tr("Locate needs one value for each of the fields '%1'").arg(keyFields));
     QVariantList binds;
-    QString where = rangeClause(&binds);
     QStringList conditions;
+    const QString where = rangeClause(m_indexFields, m_range, &binds);
     if (!where.isEmpty())
         conditions << where;
     for (int i = 0; i < fields.size(); ++i) {
@@ -1344,8 +1578,7 @@ bool Table::locate(const QString &keyFields, const QVariantList &keyValues, Loca
         const QVariant &value = keyValues.at(i);
         if (field->keepsBytesApart())
             throw Error(tr("Cannot search the field '%1'").arg(field->fieldName()));
-        const bool textual = field->isStringField() || field->isMemoField()
-            || field->dataType() == ftFmtMemo;
+        const bool textual = field->isStringField() || isMemoType(field->dataType());
         if (textual && options != LocateOptions() && value.isValid() && !value.isNull()) {
             conditions << QStringLiteral("kelvara_match(%1, ?, ?)").arg(sql::quoted(field->fieldName()));
             binds << value.toString() << int(options);
@@ -1354,9 +1587,21 @@ bool Table::locate(const QString &keyFields, const QVariantList &keyValues, Loca
             binds << toSql(field, field->convert(value));
         }
     }
-    sql::Statement stmt = m_db.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+    const int position = firstPosition(QStringLiteral("SELECT %1 FROM %2 WHERE %3")
                                            .arg(sql::quoted(kRowId), sql::quoted(m_tableName),
-                                                conditions.join(QStringLiteral(" AND "))));
+                                                conditions.join(QStringLiteral(" AND "))),
+                                       binds);
+    if (position < 0)
+        return false;
+    moveTo(position, false);
+    return true;
+}
+
+int Table::firstPosition(const QString &sql, const QVariantList &binds) const
+{
+    // Records posted since the last reload keep their place rather than their sort position,
+    // so the first match is the one earliest in the sequence, not the first SQL returns.
+    sql::Statement stmt = m_db.prepare(sql);
     for (int i = 0; i < binds.size(); ++i)
         stmt.bind(i + 1, binds.at(i));
     int best = -1;
@@ -1365,10 +1610,7 @@ bool Table::locate(const QString &keyFields, const QVariantList &keyValues, Loca
         if (position >= 0 && (best < 0 || position < best))
             best = position;
     }
-    if (best < 0)
-        return false;
-    moveTo(best, false);
-    return true;
+    return best;
 }
 
 void Table::beginKeyEdit(bool start)
@@ -1423,9 +1665,9 @@ void Table::applyRange()
     range.active = true;
     range.start = leading(m_rangeStart);
     range.end = leading(m_rangeEnd);
-    m_range = range;
-    loadIds();
-    first();
+    reload(m_indexFields, range, false);
+    dataEvent(DataEvent::DataSetChange);
+    Q_EMIT afterScroll();
 }
 
 void Table::cancelRange()
@@ -1436,8 +1678,7 @@ void Table::cancelRange()
     m_rangeEnd.reset();
     if (!m_range.active)
         return;
-    m_range = Range();
-    reloadKeepingRecord();
+    reload(m_indexFields, Range(), true);
     dataEvent(DataEvent::DataSetChange);
 }
 

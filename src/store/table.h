@@ -2,6 +2,7 @@
 
 #include "bookmark.h"
 #include "fielddef.h"
+#include "recordcache.h"
 #include "sqlite.h"
 #include "storetypes.h"
 
@@ -127,6 +128,9 @@ private:
 
     // Field access to the active record
     const RecordBuffer &activeBuffer() const;
+    QVariant fieldValue(const Field *field) const;
+    bool fieldIsNull(const Field *field) const;
+    QString fieldString(const Field *field) const;     // text of a text or memo field
     void setFieldValue(Field *field, const QVariant &converted);
     QByteArray readBlob(const Field *field) const;
     qint64 blobRevision(const Field *field) const;
@@ -142,29 +146,52 @@ private:
     void layoutChanged();
     int sequenceCount() const { return int(m_ids.size()); }
 
+    struct Range
+    {
+        bool active = false;
+        QVariantList start, end;         // values of the leading index fields
+    };
+
     // Internals
     void checkActive() const;
     void checkCanModify() const;
     void checkWriteState() const;
     void finishPendingEdit();
-    void loadIds();
-    int positionOf(qint64 rid) const;
-    std::shared_ptr<RecordBuffer> recordAt(int position) const;
-    std::shared_ptr<RecordBuffer> loadRecord(qint64 rid) const;
-    void cacheRecord(const std::shared_ptr<RecordBuffer> &record) const;
-    void prepareStatements();
+    void openDatabase(bool readOnly);
+    void registerFunctions();
     void readSchema();
-    void removeInsertRow();
+    void prepareStatements();
+    void releaseDatabase();
+    // The row ids of an order and range, read without touching the table's state.
+    std::vector<qint64> queryIds(const QList<Field *> &order, const Range &range) const;
+    QString orderClause(const QList<Field *> &order) const;
+    QString rangeClause(const QList<Field *> &order, const Range &range, QVariantList *binds) const;
+    // Takes a new order and range, then stands on the same record as before when it is still
+    // there (keepRecord) or on the first one. Nothing changes when reading fails.
+    void reload(const QList<Field *> &order, const Range &range, bool keepRecord);
+    int positionOf(qint64 rid) const;
+    // The earliest position in the sequence among the row ids a query gives; -1 for none.
+    int firstPosition(const QString &sql, const QVariantList &binds) const;
+    // The stored record at a position, from the cache or the file.
+    std::shared_ptr<RecordBuffer> storedRecord(int position) const;
+    // What a link sees at a position: the record being edited or inserted at the current one.
+    std::shared_ptr<RecordBuffer> recordAt(int position) const;
+    // Reads the record at a position together with up to kReadAhead - 1 uncached neighbours in
+    // the direction of travel, in one statement and so in one read transaction.
+    std::shared_ptr<RecordBuffer> loadRecords(int position) const;
+    void cacheRecord(const std::shared_ptr<RecordBuffer> &record) const;
+    // Makes a position current. The record is read first: a failed read leaves the table as it was.
+    void setPosition(int position, bool bof, bool eof);
     void setCurrentRecord();
+    void removeInsertRow();
     void moveTo(int position, bool scrolled);
     void beginInsert(bool atEnd);
-    void postRecord(bool notify);
+    void postRecord(bool notify, bool writeBack = true);
     void cancelRecord(bool notify);
-    void reloadKeepingRecord();
-    QString orderClause() const;
-    QString rangeClause(QVariantList *binds) const;
     QVariant toSql(const Field *field, const QVariant &value) const;
-    QVariant readValue(const sql::Statement &stmt, int column, const Field *field) const;
+    QVariant decodeCell(const RecordBuffer &buffer, int column, const Field *field) const;
+    // An editable copy of a record, its values decoded.
+    std::shared_ptr<RecordBuffer> workingCopy(const RecordBuffer &source) const;
     void writeRecord();
     void ensureIndex(const QList<Field *> &fields);
     void beginKeyEdit(bool start);
@@ -182,10 +209,13 @@ private:
     bool m_eof = true;
     int m_disableCount = 0;
     bool m_pendingLayout = false;
-    int m_quiet = 0;
 
     sql::Database m_db;
-    sql::Statement m_selectRow;
+    static constexpr int kReadAhead = 64;
+    static constexpr int kCacheLimit = 256;
+    sql::Statement m_selectRows;         // kReadAhead row ids bound
+    sql::Statement m_selectSpan;         // the rows between two row ids
+    mutable int m_lastLoaded = 0;        // position of the last read, to tell the direction
     sql::Statement m_selectBlob;
     sql::Statement m_selectBlobId;
     QString m_columnList;
@@ -198,24 +228,17 @@ private:
     int m_pos = -1;                      // current position in m_ids
     mutable QHash<qint64, int> m_posOf;  // built on demand; cleared when m_ids changes
     mutable bool m_posValid = false;
-    bool m_naturalOrder = true;
 
     std::shared_ptr<RecordBuffer> m_current;       // the current stored record
     std::shared_ptr<RecordBuffer> m_editBuffer;    // the record in edit or insert state
     std::shared_ptr<RecordBuffer> m_keyBuffer;     // range values being set
     std::shared_ptr<RecordBuffer> m_override;      // another visible record a link is reading
-    mutable QHash<qint64, std::shared_ptr<RecordBuffer>> m_cache;
+    mutable RecordCache m_cache{kCacheLimit};
     mutable std::shared_ptr<RecordBuffer> m_empty;
 
     QString m_indexFieldNames;
     QList<Field *> m_indexFields;
 
-    struct Range
-    {
-        bool active = false;
-        QVariantList start, end;         // values of the leading index fields
-        QVector<bool> startSet, endSet;
-    };
     Range m_range;
     std::shared_ptr<RecordBuffer> m_rangeStart, m_rangeEnd;
     bool m_keyIsStart = true;

@@ -3,7 +3,9 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace kelvara {
 
@@ -41,6 +43,7 @@ struct Picture
     int maxDec = 0;      // all decimal places
     bool grouping = false;
     bool hasDigits = false;
+    bool given = false;  // the section's text is not empty
 };
 
 Picture parsePicture(const QString &section)
@@ -105,13 +108,36 @@ Picture parsePicture(const QString &section)
     return p;
 }
 
+// The locale hands out its separators as new strings each time; numbers need them often.
+struct NumberSymbols
+{
+    QString point;
+    QString group;
+};
+
+const NumberSymbols &numberSymbols(const QLocale &locale)
+{
+    thread_local struct
+    {
+        bool valid = false;
+        QLocale locale;
+        NumberSymbols symbols;
+    } cache;
+    if (!cache.valid || !(cache.locale == locale)) {
+        cache.locale = locale;
+        cache.symbols = NumberSymbols{locale.decimalPoint(), locale.groupSeparator()};
+        cache.valid = true;
+    }
+    return cache.symbols;
+}
+
 QString groupDigits(const QString &digits, const QLocale &locale)
 {
     QString out;
     const int n = int(digits.size());
     for (int i = 0; i < n; ++i) {
         if (i > 0 && (n - i) % 3 == 0)
-            out += locale.groupSeparator();
+            out += numberSymbols(locale).group;
         out += digits.at(i);
     }
     return out;
@@ -128,56 +154,134 @@ QString formatFloat(const QString &picture, double value, const QLocale &locale)
 {
     if (picture.isEmpty()) {
         QString s = generalNumber(value);
-        s.replace(QLatin1Char('.'), locale.decimalPoint());
+        s.replace(QLatin1Char('.'), numberSymbols(locale).point);
         return s;
     }
-    const QStringList sections = splitSections(picture);
-    QString section = sections.at(0);
+    // A column formats every cell by the same picture: parse it once.
+    thread_local struct
+    {
+        QString picture;
+        QList<Picture> sections;
+    } cache;
+    if (cache.sections.isEmpty() || cache.picture != picture) {
+        cache.sections.clear();
+        for (const QString &section : splitSections(picture)) {
+            cache.sections << parsePicture(section);
+            cache.sections.last().given = !section.isEmpty();
+        }
+        cache.picture = picture;
+    }
+    const QList<Picture> &sections = cache.sections;
+
+    const Picture *p = &sections.at(0);
     bool withSign = value < 0;
-    if (value < 0 && sections.size() > 1 && !sections.at(1).isEmpty()) {
-        section = sections.at(1);
+    if (value < 0 && sections.size() > 1 && sections.at(1).given) {
+        p = &sections.at(1);
         withSign = false;
     }
-    Picture p = parsePicture(section);
-    double magnitude = std::fabs(value);
-    const double scale = std::pow(10.0, p.maxDec);
+    static const double powers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10,
+                                    1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
+    const double magnitude = std::fabs(value);
+    const double scale = p->maxDec < int(std::size(powers)) ? powers[p->maxDec] : std::pow(10.0, p->maxDec);
     double rounded = std::round(magnitude * scale) / scale;
-    if (rounded == 0 && sections.size() > 2 && !sections.at(2).isEmpty()) {
-        p = parsePicture(sections.at(2));
+    if (rounded == 0 && sections.size() > 2 && sections.at(2).given) {
+        p = &sections.at(2);
         withSign = false;
         rounded = 0;
     }
     if (rounded == 0)
         withSign = false;
-    if (!p.hasDigits)
-        return p.prefix;
+    if (!p->hasDigits)
+        return p->prefix;
 
-    QString fixed = QString::number(rounded, 'f', p.maxDec);
-    QString intPart = fixed, decPart;
-    const qsizetype point = fixed.indexOf(QLatin1Char('.'));
-    if (point >= 0) {
-        intPart = fixed.left(point);
-        decPart = fixed.mid(point + 1);
+    const double scaled = std::round(magnitude * scale);
+    if (p->maxDec < int(std::size(powers)) && scaled < 9e15) {
+        // Whole numbers of scaled units: the digits straight into the text, one allocation.
+        const auto units = qint64(scaled);
+        const auto unit = qint64(powers[p->maxDec]);
+        char whole[24];
+        int wholeLength = 0;
+        for (qint64 w = units / unit; w > 0 || wholeLength == 0; w /= 10)
+            whole[wholeLength++] = char('0' + w % 10);
+        std::reverse(whole, whole + wholeLength);
+        if (wholeLength == 1 && whole[0] == '0' && p->minInt == 0)
+            wholeLength = 0;
+        char decimals[24];
+        qint64 fraction = units % unit;
+        for (int i = p->maxDec - 1; i >= 0; --i) {
+            decimals[i] = char('0' + fraction % 10);
+            fraction /= 10;
+        }
+        int decimalLength = p->maxDec;
+        while (decimalLength > p->minDec && decimals[decimalLength - 1] == '0')
+            --decimalLength;
+
+        const NumberSymbols &symbols = numberSymbols(locale);
+        const int digits = qMax(p->minInt, wholeLength);
+        QString text;
+        text.reserve(1 + p->prefix.size() + 2 * digits + symbols.point.size() + decimalLength + p->suffix.size());
+        if (withSign)
+            text += QLatin1Char('-');
+        text += p->prefix;
+        for (int i = 0; i < digits; ++i) {
+            if (p->grouping && i > 0 && (digits - i) % 3 == 0)
+                text += symbols.group;
+            const int index = i - (digits - wholeLength);
+            text += QLatin1Char(index < 0 ? '0' : whole[index]);
+        }
+        if (decimalLength > 0) {
+            text += symbols.point;
+            text += QLatin1StringView(decimals, decimalLength);
+        } else if (digits == 0) {
+            text += QLatin1Char('0');
+        }
+        text += p->suffix;
+        return text;
     }
-    while (decPart.size() > p.minDec && decPart.endsWith(QLatin1Char('0')))
+
+    const QString fixed = QString::number(rounded, 'f', p->maxDec);
+    QString intPart = fixed, decPart;
+    const qsizetype dot = fixed.indexOf(QLatin1Char('.'));
+    if (dot >= 0) {
+        intPart = fixed.left(dot);
+        decPart = fixed.mid(dot + 1);
+    }
+    while (decPart.size() > p->minDec && decPart.endsWith(QLatin1Char('0')))
         decPart.chop(1);
-    if (intPart == QLatin1String("0") && p.minInt == 0)
+    if (intPart == QLatin1String("0") && p->minInt == 0)
         intPart.clear();
-    while (intPart.size() < p.minInt)
-        intPart.prepend(QLatin1Char('0'));
-    if (p.grouping)
+    if (intPart.size() < p->minInt)
+        intPart.prepend(QString(p->minInt - intPart.size(), QLatin1Char('0')));
+    if (p->grouping)
         intPart = groupDigits(intPart, locale);
 
-    QString number = intPart;
+    const QString &point = numberSymbols(locale).point;
+    QString text;
+    text.reserve(1 + p->prefix.size() + intPart.size() + point.size() + decPart.size() + p->suffix.size());
+    if (withSign)
+        text += QLatin1Char('-');
+    text += p->prefix;
+    text += intPart;
     if (!decPart.isEmpty())
-        number += locale.decimalPoint() + decPart;
-    if (number.isEmpty())
-        number = QStringLiteral("0");
-    return (withSign ? QStringLiteral("-") : QString()) + p.prefix + number + p.suffix;
+        text += point + decPart;
+    else if (intPart.isEmpty())
+        text += QLatin1Char('0');
+    text += p->suffix;
+    return text;
 }
 
 DateOrder dateOrder(const QLocale &locale)
 {
+    // Asking a locale for its date format is slow and a grid asks for every cell.
+    thread_local struct
+    {
+        bool valid = false;
+        QLocale locale;
+        DateOrder order;
+    } cache;
+    if (cache.valid && cache.locale == locale)
+        return cache.order;
+
     DateOrder order;
     const QString format = locale.dateFormat(QLocale::ShortFormat);
     const qsizetype d = format.indexOf(QLatin1Char('d'));
@@ -190,6 +294,9 @@ DateOrder dateOrder(const QLocale &locale)
         }
     }
     order.twoDigitYear = !format.contains(QLatin1String("yyyy"));
+    cache.locale = locale;
+    cache.order = order;
+    cache.valid = true;
     return order;
 }
 
@@ -198,11 +305,28 @@ QString dateToText(const QDate &date, const QLocale &locale)
     if (!date.isValid())
         return QString();
     const DateOrder order = dateOrder(locale);
-    const QString day = QStringLiteral("%1").arg(date.day(), 2, 10, QLatin1Char('0'));
-    const QString month = QStringLiteral("%1").arg(date.month(), 2, 10, QLatin1Char('0'));
-    const QString year = QStringLiteral("%1").arg(date.year(), 4, 10, QLatin1Char('0'));
-    return order.monthFirst ? month + order.separator + day + order.separator + year
-                            : day + order.separator + month + order.separator + year;
+    int year, month, day;
+    date.getDate(&year, &month, &day);
+    if (year < 0 || year > 9999) {
+        const QString y = QString::number(year);
+        const QString d = QStringLiteral("%1").arg(day, 2, 10, QLatin1Char('0'));
+        const QString m = QStringLiteral("%1").arg(month, 2, 10, QLatin1Char('0'));
+        return order.monthFirst ? m + order.separator + d + order.separator + y
+                                : d + order.separator + m + order.separator + y;
+    }
+    QString text(10, Qt::Uninitialized);
+    QChar *out = text.data();
+    auto two = [&out](int value) {
+        *out++ = QLatin1Char(char('0' + value / 10));
+        *out++ = QLatin1Char(char('0' + value % 10));
+    };
+    two(order.monthFirst ? month : day);
+    *out++ = order.separator;
+    two(order.monthFirst ? day : month);
+    *out++ = order.separator;
+    two(year / 100);
+    two(year % 100);
+    return text;
 }
 
 std::optional<QDate> textToDate(const QString &text, const QLocale &locale)

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "recordbuffer.h"
+
+#include <QHash>
+
+#include <deque>
+#include <memory>
+
+namespace kelvara {
+
+// The records a table has read lately, by row id, dropping the oldest one at a time so that
+// walking a big table reuses memory instead of freeing it in bursts.
+class RecordCache
+{
+public:
+    explicit RecordCache(int limit) : m_limit(limit) {}
+
+    std::shared_ptr<RecordBuffer> find(qint64 rid) const { return m_records.value(rid); }
+    bool contains(qint64 rid) const { return m_records.contains(rid); }
+    int size() const { return int(m_records.size()); }
+
+    void insert(const std::shared_ptr<RecordBuffer> &record)
+    {
+        auto it = m_records.find(record->rid);
+        if (it != m_records.end()) {
+            *it = record;
+            return;
+        }
+        m_records.insert(record->rid, record);
+        m_order.push_back(record->rid);
+        while (int(m_records.size()) > m_limit && !m_order.empty()) {
+            m_records.remove(m_order.front());
+            m_order.pop_front();
+        }
+        if (m_order.size() > size_t(4 * m_limit))
+            compact();
+    }
+
+    void remove(qint64 rid) { m_records.remove(rid); }
+
+    void clear()
+    {
+        m_records.clear();
+        m_order.clear();
+    }
+
+private:
+    // Drops the order entries of records removed since.
+    void compact()
+    {
+        std::deque<qint64> order;
+        for (qint64 rid : m_order) {
+            if (m_records.contains(rid))
+                order.push_back(rid);
+        }
+        m_order.swap(order);
+    }
+
+    int m_limit;
+    QHash<qint64, std::shared_ptr<RecordBuffer>> m_records;
+    std::deque<qint64> m_order;
+};
+
+} // namespace kelvara

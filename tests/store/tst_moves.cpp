@@ -1,0 +1,312 @@
+#include "storefixture.h"
+#include "testworkspace.h"
+
+#include <QtTest>
+
+using namespace kelvara;
+using namespace kelvara::test;
+
+// Moving through a table: positions, start and end flags, counts, bookmarks, and suspending
+// the bound controls.
+class MovesTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void moveByCountsAndFlags_data();
+    void moveByCountsAndFlags();
+    void walkBothWays();
+    void emptyTableMoves();
+    void recNoJumps();
+    void recordCountCountsStoredRecords();
+    void bookmarks();
+    void bookmarksFollowTheOrder();
+    void movesFinishThePendingEdit();
+    void suspendedControlsHearOneChange();
+    void suspendedLayoutChangeComesOnResume();
+};
+
+void MovesTest::moveByCountsAndFlags_data()
+{
+    QTest::addColumn<int>("startRecNo");     // 0: first(), -1: last(), else setRecNo
+    QTest::addColumn<int>("distance");
+    QTest::addColumn<int>("moved");
+    QTest::addColumn<int>("recNo");
+    QTest::addColumn<bool>("bof");
+    QTest::addColumn<bool>("eof");
+    QTest::addColumn<int>("scrolls");
+
+    QTest::newRow("first +2") << 0 << 2 << 2 << 3 << false << false << 1;
+    QTest::newRow("first +4 lands on the last, not past it") << 0 << 4 << 4 << 5 << false << false << 1;
+    QTest::newRow("first +10 stops at the last") << 0 << 10 << 4 << 5 << false << true << 1;
+    QTest::newRow("first -1 at the start") << 0 << -1 << 0 << 1 << true << false << 0;
+    QTest::newRow("last +1 at the end") << -1 << 1 << 0 << 5 << false << true << 0;
+    QTest::newRow("last -2") << -1 << -2 << -2 << 3 << false << false << 1;
+    QTest::newRow("last -10 stops at the first") << -1 << -10 << -4 << 1 << true << false << 1;
+    QTest::newRow("record 3 -5") << 3 << -5 << -2 << 1 << true << false << 1;
+    QTest::newRow("record 5 +1 hits the end") << 5 << 1 << 0 << 5 << false << true << 1;
+    QTest::newRow("record 1 -1 hits the start") << 1 << -1 << 0 << 1 << true << false << 1;
+    QTest::newRow("zero distance") << 3 << 0 << 0 << 3 << false << false << 0;
+}
+
+void MovesTest::moveByCountsAndFlags()
+{
+    QFETCH(int, startRecNo);
+    QFETCH(int, distance);
+    QFETCH(int, moved);
+    QFETCH(int, recNo);
+    QFETCH(bool, bof);
+    QFETCH(bool, eof);
+    QFETCH(int, scrolls);
+
+    TestWorkspace workspace;
+    Table table;
+    makeTable(table, numberedRows(5));
+    if (startRecNo == 0)
+        table.first();
+    else if (startRecNo < 0)
+        table.last();
+    else
+        table.setRecNo(startRecNo);
+    QSignalSpy afterScroll(&table, &Table::afterScroll);
+
+    QCOMPARE(table.moveBy(distance), moved);
+    QCOMPARE(table.recNo(), recNo);
+    QCOMPARE(table.bof(), bof);
+    QCOMPARE(table.eof(), eof);
+    QCOMPARE(afterScroll.count(), scrolls);
+    QCOMPARE(currentName(table), QStringLiteral("r%1").arg(recNo));
+}
+
+void MovesTest::walkBothWays()
+{
+    TestWorkspace workspace;
+    Table table;
+    makeTable(table, numberedRows(4));
+    QStringList forward, backward;
+    for (table.first(); !table.eof(); table.next())
+        forward << currentName(table);
+    for (table.last(); !table.bof(); table.prior())
+        backward << currentName(table);
+    QCOMPARE(forward, (QStringList{QStringLiteral("r1"), QStringLiteral("r2"), QStringLiteral("r3"), QStringLiteral("r4")}));
+    QCOMPARE(backward, (QStringList{QStringLiteral("r4"), QStringLiteral("r3"), QStringLiteral("r2"), QStringLiteral("r1")}));
+}
+
+void MovesTest::emptyTableMoves()
+{
+    TestWorkspace workspace;
+    Table table;
+    EventLog log;
+    log.watch(table);
+    makeTable(table, {});
+    QCOMPARE(log.take(), (QStringList{QStringLiteral("afterOpen"), QStringLiteral("afterScroll")}));
+    QVERIFY(table.isEmpty());
+    QVERIFY(table.bof());
+    QVERIFY(table.eof());
+    QCOMPARE(table.recNo(), 0);
+    QCOMPARE(table.moveBy(3), 0);
+    QCOMPARE(table.moveBy(-3), 0);
+    table.last();
+    QVERIFY(table.bof() && table.eof());
+    table.setRecNo(4);
+    QCOMPARE(table.recNo(), 0);
+    QVERIFY(table.bookmark().isNull());
+    QVERIFY(table.field(0)->isNull());
+    QCOMPARE(table.field(0)->displayText(), QString());
+
+    table.close();
+    log.clear();
+    table.open();
+    QCOMPARE(log.take(), QStringList{QStringLiteral("afterOpen")});
+}
+
+void MovesTest::recNoJumps()
+{
+    TestWorkspace workspace;
+    Table table;
+    makeTable(table, numberedRows(6));
+    QCOMPARE(table.recNo(), 1);
+    table.setRecNo(4);
+    QCOMPARE(table.recNo(), 4);
+    QCOMPARE(currentName(table), QStringLiteral("r4"));
+    QVERIFY(!table.bof() && !table.eof());
+    table.setRecNo(99);
+    QCOMPARE(table.recNo(), 6);
+    table.setRecNo(-3);
+    QCOMPARE(table.recNo(), 1);
+    table.last();
+    QCOMPARE(table.recNo(), 6);
+    QVERIFY(table.eof());
+}
+
+void MovesTest::recordCountCountsStoredRecords()
+{
+    TestWorkspace workspace;
+    Table table;
+    makeTable(table, numberedRows(3));
+    QCOMPARE(table.recordCount(), 3);
+    table.insert();
+    QCOMPARE(table.recordCount(), 3);
+    QVERIFY(!table.isEmpty());
+    table.fieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("new"));
+    table.post();
+    QCOMPARE(table.recordCount(), 4);
+
+    Table empty;
+    empty.setTableName(QStringLiteral("empty"));
+    empty.createTable(jobDefs());
+    empty.open();
+    empty.insert();
+    QCOMPARE(empty.recordCount(), 0);
+    QVERIFY(!empty.isEmpty());
+    empty.cancel();
+    QVERIFY(empty.isEmpty());
+}
+
+void MovesTest::bookmarks()
+{
+    TestWorkspace workspace;
+    Table table;
+    makeTable(table, numberedRows(5));
+    table.setRecNo(2);
+    const Bookmark second = table.bookmark();
+    table.setRecNo(4);
+    const Bookmark fourth = table.bookmark();
+    QVERIFY(!second.isNull());
+    QVERIFY(second != fourth);
+    QVERIFY(table.bookmarkValid(second));
+    QCOMPARE(table.compareBookmarks(second, fourth), -1);
+    QCOMPARE(table.compareBookmarks(fourth, second), 1);
+    QCOMPARE(table.compareBookmarks(second, second), 0);
+    QCOMPARE(table.compareBookmarks(Bookmark(), second), -1);
+
+    table.gotoBookmark(second);
+    QCOMPARE(table.recNo(), 2);
+    QCOMPARE(currentName(table), QStringLiteral("r2"));
+
+    table.deleteRecord();
+    QVERIFY(!table.bookmarkValid(second));
+    QCOMPARE(errorOf([&] { table.gotoBookmark(second); }), QStringLiteral("Record not found"));
+    QCOMPARE(errorOf([&] { table.gotoBookmark(Bookmark()); }), QStringLiteral("Record not found"));
+    table.gotoBookmark(fourth);
+    QCOMPARE(currentName(table), QStringLiteral("r4"));
+
+    table.insert();
+    QVERIFY(table.bookmark().isNull());
+    table.cancel();
+    table.close();
+    QVERIFY(!table.bookmarkValid(fourth));
+}
+
+void MovesTest::bookmarksFollowTheOrder()
+{
+    TestWorkspace workspace;
+    Table table;
+    makeTable(table, {{QStringLiteral("b")}, {QStringLiteral("c")}, {QStringLiteral("a")}});
+    const Bookmark b = table.bookmark();
+    table.last();
+    const Bookmark a = table.bookmark();
+    QCOMPARE(table.compareBookmarks(a, b), 1);
+    table.setIndexFieldNames(QStringLiteral("name"));
+    QCOMPARE(table.compareBookmarks(a, b), -1);
+    QCOMPARE(currentName(table), QStringLiteral("a"));
+    QCOMPARE(table.recNo(), 1);
+    table.gotoBookmark(b);
+    QCOMPARE(table.recNo(), 2);
+}
+
+void MovesTest::movesFinishThePendingEdit()
+{
+    TestWorkspace workspace;
+    Table table;
+    makeTable(table, numberedRows(3));
+    DataSource source;
+    source.setDataSet(&table);
+    RecordingLink control;
+    control.setDataSource(&source);
+    Field *city = table.fieldByName(QStringLiteral("city"));
+
+    // A changed record is saved by the move.
+    table.edit();
+    city->setAsString(QStringLiteral("Odense"));
+    table.next();
+    QCOMPARE(table.state(), dsBrowse);
+    table.prior();
+    QCOMPARE(city->asString(), QStringLiteral("Odense"));
+
+    // An unchanged one is left as it was, even when edit was called.
+    table.edit();
+    QVERIFY(!table.modified());
+    table.next();
+    QCOMPARE(table.state(), dsBrowse);
+
+    // Bound controls write their text back first, and that counts as a change.
+    table.edit();
+    control.onUpdateData = [&] { city->setAsString(QStringLiteral("Aarhus")); };
+    table.last();
+    control.onUpdateData = nullptr;
+    table.setRecNo(2);
+    QCOMPARE(city->asString(), QStringLiteral("Aarhus"));
+    QCOMPARE(table.recordCount(), 3);
+}
+
+void MovesTest::suspendedControlsHearOneChange()
+{
+    TestWorkspace workspace;
+    Table table;
+    makeTable(table, numberedRows(5));
+    DataSource source;
+    source.setDataSet(&table);
+    EventLog log;
+    log.watch(source);
+    RecordingLink link(&log);
+    link.setDataSource(&source);
+    log.clear();
+
+    table.disableControls();
+    table.disableControls();
+    QVERIFY(table.controlsDisabled());
+    table.next();
+    table.edit();
+    table.fieldByName(QStringLiteral("city"))->setAsString(QStringLiteral("x"));
+    table.post();
+    table.last();
+    table.enableControls();
+    QVERIFY(table.controlsDisabled());
+    // Only the write-back before the post gets through, so that typed text is not lost.
+    QCOMPARE(log.take(), QStringList{QStringLiteral("link updateData")});
+
+    table.enableControls();
+    QVERIFY(!table.controlsDisabled());
+    QCOMPARE(log.take(), (QStringList{QStringLiteral("link changed"), QStringLiteral("dataChanged")}));
+    QCOMPARE(link.activeRecord(), 0);
+
+    table.enableControls();
+    QVERIFY(!table.controlsDisabled());
+    QCOMPARE(log.take(), QStringList());
+    table.prior();
+    QCOMPARE(log.take(), (QStringList{QStringLiteral("link scrolled -1"), QStringLiteral("dataChanged")}));
+}
+
+void MovesTest::suspendedLayoutChangeComesOnResume()
+{
+    TestWorkspace workspace;
+    Table table;
+    makeTable(table, numberedRows(2));
+    DataSource source;
+    source.setDataSet(&table);
+    EventLog log;
+    RecordingLink link(&log);
+    link.setDataSource(&source);
+    log.clear();
+
+    table.disableControls();
+    table.fieldByName(QStringLiteral("city"))->setVisible(false);
+    table.next();
+    QCOMPARE(log.take(), QStringList());
+    table.enableControls();
+    QCOMPARE(log.take(), QStringList{QStringLiteral("link layout")});
+}
+
+QTEST_GUILESS_MAIN(MovesTest)
+#include "tst_moves.moc"
