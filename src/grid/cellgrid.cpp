@@ -1,0 +1,1246 @@
+#include "cellgrid.h"
+
+#include "errorreport.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
+#include <QWheelEvent>
+
+#include <algorithm>
+
+namespace kelvara {
+
+namespace {
+
+constexpr int kSizingTolerance = 2;
+constexpr int kWheelNotch = 120;
+
+} // namespace
+
+CellGrid::CellGrid(QWidget *parent) : QAbstractScrollArea(parent)
+{
+    m_color = palette().color(QPalette::Active, QPalette::Base);
+    m_fixedColor = palette().color(QPalette::Active, QPalette::Button);
+    m_fontColor = palette().color(QPalette::Active, QPalette::Text);
+    m_options = goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goRangeSelect;
+    m_canvas.setFont(font());
+
+    // Every pixel of the viewport is painted by the grid itself.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setAutoFillBackground(false);
+    viewport()->setMouseTracking(true);
+    setFocusPolicy(Qt::WheelFocus);
+
+    m_h.setCount(5, m_defaultColWidth);
+    m_v.setCount(5, m_defaultRowHeight);
+    m_h.setFixedCount(1);
+    m_v.setFixedCount(1);
+    m_h.setFirst(1);
+    m_v.setFirst(1);
+    m_current = {1, 1};
+    m_anchor = m_current;
+    applyLineWidths();
+
+    for (QScrollBar *bar : {horizontalScrollBar(), verticalScrollBar()}) {
+        const Qt::Orientation orientation = bar == horizontalScrollBar() ? Qt::Horizontal : Qt::Vertical;
+        // The grid decides what a thumb drag does; the bar only reports it.
+        bar->setTracking(false);
+        bar->setSingleStep(1);
+        connect(bar, &QScrollBar::actionTriggered, this,
+                [this, orientation](int action) { scrollBarAction(orientation, action); });
+        connect(bar, &QScrollBar::sliderMoved, this,
+                [this, orientation](int position) { sliderMoved(orientation, position); });
+        connect(bar, &QScrollBar::sliderReleased, this, [this, orientation] { sliderReleased(orientation); });
+    }
+    applyScrollBarPolicy();
+    setBorderStyle(bsSingle);
+    updateScrollBars();
+}
+
+CellGrid::~CellGrid() = default;
+
+// ---------------------------------------------------------------------------------------------
+// Properties
+
+void CellGrid::setCellOptions(TGridOptions options)
+{
+    if (options == m_options)
+        return;
+    m_options = options;
+    applyLineWidths();
+    if (m_options & goRowSelect)
+        m_anchor = m_current;
+    updateScrollBars();
+    invalidateGrid();
+}
+
+void CellGrid::applyLineWidths()
+{
+    m_h.setLineWidth(m_options & (goVertLine | goFixedVertLine) ? m_gridLineWidth : 0);
+    m_v.setLineWidth(m_options & (goHorzLine | goFixedHorzLine) ? m_gridLineWidth : 0);
+}
+
+void CellGrid::setColCount(int count)
+{
+    count = std::max(0, count);
+    if (count == colCount())
+        return;
+    m_h.setCount(count, m_defaultColWidth);
+    m_h.setFixedCount(std::min(m_h.fixedCount(), count));
+    m_h.setFirst(std::clamp(m_h.first(), m_h.fixedCount(), std::max(m_h.fixedCount(), count - 1)));
+    m_current.col = std::clamp(m_current.col, std::min(m_h.fixedCount(), std::max(0, count - 1)),
+                               std::max(0, count - 1));
+    m_anchor = m_current;
+    updateScrollBars();
+    invalidateGrid();
+}
+
+void CellGrid::setRowCount(int count)
+{
+    count = std::max(0, count);
+    if (count == rowCount())
+        return;
+    m_v.setCount(count, m_defaultRowHeight);
+    m_v.setFixedCount(std::min(m_v.fixedCount(), count));
+    m_v.setFirst(std::clamp(m_v.first(), m_v.fixedCount(), std::max(m_v.fixedCount(), count - 1)));
+    m_current.row = std::clamp(m_current.row, std::min(m_v.fixedCount(), std::max(0, count - 1)),
+                               std::max(0, count - 1));
+    m_anchor = m_current;
+    updateScrollBars();
+    invalidateGrid();
+}
+
+void CellGrid::setFixedCols(int count)
+{
+    count = std::clamp(count, 0, colCount());
+    if (count == fixedCols())
+        return;
+    m_h.setFixedCount(count);
+    m_h.setFirst(std::max(m_h.first(), count));
+    if (m_current.col < count && count < colCount())
+        m_current.col = count;
+    m_anchor = m_current;
+    updateScrollBars();
+    invalidateGrid();
+}
+
+void CellGrid::setFixedRows(int count)
+{
+    count = std::clamp(count, 0, rowCount());
+    if (count == fixedRows())
+        return;
+    m_v.setFixedCount(count);
+    m_v.setFirst(std::max(m_v.first(), count));
+    if (m_current.row < count && count < rowCount())
+        m_current.row = count;
+    m_anchor = m_current;
+    updateScrollBars();
+    invalidateGrid();
+}
+
+void CellGrid::setDefaultColWidth(int width)
+{
+    width = std::max(0, width);
+    if (width == m_defaultColWidth)
+        return;
+    m_defaultColWidth = width;
+    m_h.setAllSizes(width);
+    updateScrollBars();
+    invalidateGrid();
+}
+
+void CellGrid::setDefaultRowHeight(int height)
+{
+    height = std::max(0, height);
+    bool uniform = true;
+    for (int i = 0; i < rowCount() && uniform; ++i)
+        uniform = m_v.size(i) == height;
+    if (height == m_defaultRowHeight && uniform)
+        return;
+    m_defaultRowHeight = height;
+    m_v.setAllSizes(height);
+    updateScrollBars();
+    invalidateGrid();
+}
+
+void CellGrid::setGridLineWidth(int width)
+{
+    width = std::max(0, width);
+    if (width == m_gridLineWidth)
+        return;
+    m_gridLineWidth = width;
+    applyLineWidths();
+    updateScrollBars();
+    invalidateGrid();
+}
+
+void CellGrid::setColWidth(int col, int width)
+{
+    if (col < 0 || col >= colCount() || m_h.size(col) == (width < 0 ? -1 : width))
+        return;
+    m_h.setSize(col, width);
+    setFirst(m_h, m_h.first(), true);
+    updateScrollBars();
+    invalidateGrid();
+}
+
+void CellGrid::setRowHeight(int row, int height)
+{
+    if (row < 0 || row >= rowCount() || m_v.size(row) == (height < 0 ? -1 : height))
+        return;
+    m_v.setSize(row, height);
+    updateScrollBars();
+    invalidateGrid();
+}
+
+void CellGrid::setScrollBars(TScrollStyle style)
+{
+    if (style == m_scrollBars)
+        return;
+    m_scrollBars = style;
+    applyScrollBarPolicy();
+    updateScrollBars();
+}
+
+void CellGrid::applyScrollBarPolicy()
+{
+    const bool horizontal = m_scrollBars == ssHorizontal || m_scrollBars == ssBoth;
+    const bool vertical = m_scrollBars == ssVertical || m_scrollBars == ssBoth;
+    setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+}
+
+void CellGrid::setBorderStyle(TBorderStyle style)
+{
+    if (style == m_borderStyle && frameShape() != QFrame::NoFrame)
+        return;
+    m_borderStyle = style;
+    if (style == bsSingle)
+        setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    else
+        setFrameStyle(QFrame::NoFrame);
+}
+
+void CellGrid::setColor(const QColor &color)
+{
+    if (color == m_color)
+        return;
+    m_color = color;
+    invalidateGrid();
+}
+
+void CellGrid::setFixedColor(const QColor &color)
+{
+    if (color == m_fixedColor)
+        return;
+    m_fixedColor = color;
+    invalidateGrid();
+}
+
+void CellGrid::setFontColor(const QColor &color)
+{
+    if (color == m_fontColor)
+        return;
+    m_fontColor = color;
+    invalidateGrid();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Geometry
+
+int CellGrid::clientWidth() const
+{
+    return viewport()->width();
+}
+
+int CellGrid::clientHeight() const
+{
+    return viewport()->height();
+}
+
+QRect CellGrid::cellRect(int col, int row) const
+{
+    if (col < 0 || row < 0 || col >= colCount() || row >= rowCount())
+        return QRect();
+    if (m_h.size(col) < 0 || m_v.size(row) < 0)
+        return QRect();
+    const int x = m_h.position(col);
+    const int y = m_v.position(row);
+    if (x < 0 || y < 0 || x >= clientWidth() || y >= clientHeight())
+        return QRect();
+    return QRect(x, y, m_h.size(col), m_v.size(row));
+}
+
+GridCoord CellGrid::cellAt(const QPoint &pos) const
+{
+    if (pos.x() < 0 || pos.y() < 0 || pos.x() >= clientWidth() || pos.y() >= clientHeight())
+        return GridCoord();
+    const int col = m_h.indexAt(pos.x());
+    const int row = m_v.indexAt(pos.y());
+    if (col < 0 || row < 0)
+        return GridCoord();
+    return GridCoord{col, row};
+}
+
+int CellGrid::visibleColCount() const
+{
+    const int last = m_h.lastFullyVisible(clientWidth());
+    return last < m_h.first() ? 0 : last - m_h.first() + 1;
+}
+
+int CellGrid::visibleRowCount() const
+{
+    const int last = m_v.lastFullyVisible(clientHeight());
+    return last < m_v.first() ? 0 : last - m_v.first() + 1;
+}
+
+CellGrid::SizingHit CellGrid::sizingAt(const QPoint &pos) const
+{
+    auto nearestBorder = [](const GridAxis &axis, int offset, int clientExtent) {
+        int index = axis.indexAt(offset);
+        if (index < 0)
+            index = axis.lastVisible(clientExtent);
+        int best = -1;
+        int bestDistance = kSizingTolerance + 1;
+        for (int candidate : {index, index >= 0 ? axis.previousShown(index) : -1}) {
+            if (candidate < 0 || axis.size(candidate) < 0)
+                continue;
+            const int start = axis.position(candidate);
+            if (start < 0)
+                continue;
+            const int edge = start + axis.size(candidate);
+            int distance = std::abs(offset - edge);
+            if (offset >= edge && offset < edge + axis.lineWidth())
+                distance = 0;
+            if (distance < bestDistance) {
+                best = candidate;
+                bestDistance = distance;
+            }
+        }
+        return best;
+    };
+    if ((m_options & goColSizing) && pos.y() >= 0 && pos.y() < m_v.fixedExtent()) {
+        const int col = nearestBorder(m_h, pos.x(), clientWidth());
+        if (col >= 0)
+            return SizingHit{GridState::ColSizing, col};
+    }
+    if ((m_options & goRowSizing) && pos.x() >= 0 && pos.x() < m_h.fixedExtent()) {
+        const int row = nearestBorder(m_v, pos.y(), clientHeight());
+        if (row >= 0)
+            return SizingHit{GridState::RowSizing, row};
+    }
+    return SizingHit();
+}
+
+void CellGrid::invalidateCell(int col, int row)
+{
+    if (col < 0 || row < 0 || col >= colCount() || row >= rowCount())
+        return;
+    const int x = m_h.position(col);
+    const int y = m_v.position(row);
+    if (x < 0 || y < 0)
+        return;
+    viewport()->update(QRect(x, y, m_h.extent(col), m_v.extent(row)));
+}
+
+void CellGrid::invalidateCol(int col)
+{
+    if (col < 0 || col >= colCount())
+        return;
+    const int x = m_h.position(col);
+    if (x < 0 || x >= clientWidth())
+        return;
+    viewport()->update(QRect(x, 0, m_h.extent(col), clientHeight()));
+}
+
+void CellGrid::invalidateRow(int row)
+{
+    if (row < 0 || row >= rowCount())
+        return;
+    const int y = m_v.position(row);
+    if (y < 0 || y >= clientHeight())
+        return;
+    viewport()->update(QRect(0, y, clientWidth(), m_v.extent(row)));
+}
+
+void CellGrid::invalidateGrid()
+{
+    viewport()->update();
+}
+
+bool CellGrid::hasFocusWithin() const
+{
+    const QWidget *focus = QApplication::focusWidget();
+    return focus && (focus == this || isAncestorOf(focus));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Moving columns and rows
+
+void CellGrid::moveColumn(int from, int to)
+{
+    if (from == to || from < 0 || to < 0 || from >= colCount() || to >= colCount())
+        return;
+    m_h.move(from, to);
+    int &current = m_current.col;
+    if (current == from)
+        current = to;
+    else if (from < current && current <= to)
+        --current;
+    else if (to <= current && current < from)
+        ++current;
+    m_anchor = m_current;
+    updateScrollBars();
+    invalidateGrid();
+    columnMoved(from, to);
+}
+
+void CellGrid::moveRow(int from, int to)
+{
+    if (from == to || from < 0 || to < 0 || from >= rowCount() || to >= rowCount())
+        return;
+    m_v.move(from, to);
+    int &current = m_current.row;
+    if (current == from)
+        current = to;
+    else if (from < current && current <= to)
+        --current;
+    else if (to <= current && current < from)
+        ++current;
+    m_anchor = m_current;
+    updateScrollBars();
+    invalidateGrid();
+    rowMoved(from, to);
+}
+
+void CellGrid::columnMoved(int from, int to)
+{
+    Q_UNUSED(from);
+    Q_UNUSED(to);
+}
+
+void CellGrid::rowMoved(int from, int to)
+{
+    Q_UNUSED(from);
+    Q_UNUSED(to);
+}
+
+void CellGrid::fontChanged()
+{
+    invalidateGrid();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Current cell and scrolling
+
+bool CellGrid::selectCell(int col, int row)
+{
+    Q_UNUSED(col);
+    Q_UNUSED(row);
+    return true;
+}
+
+void CellGrid::currentCellMoved(int oldCol, int oldRow)
+{
+    Q_UNUSED(oldCol);
+    Q_UNUSED(oldRow);
+}
+
+void CellGrid::setCurrentCell(int col, int row, bool scrollIntoView)
+{
+    const GridCoord old = m_current;
+    const GridCoord target{col, row};
+    if (target == old) {
+        if (scrollIntoView)
+            this->scrollIntoView(col, row);
+        return;
+    }
+    const bool rows = m_options & goRowSelect;
+    const bool range = (m_options & goRangeSelect) && m_anchor != old;
+    if (rows)
+        invalidateRow(old.row);
+    else if (range)
+        invalidateGrid();
+    else
+        invalidateCell(old.col, old.row);
+    m_current = target;
+    if (rows)
+        invalidateRow(row);
+    else
+        invalidateCell(col, row);
+    if (scrollIntoView)
+        this->scrollIntoView(col, row);
+    currentCellMoved(old.col, old.row);
+}
+
+bool CellGrid::moveCurrent(int col, int row)
+{
+    if (colCount() == 0 || rowCount() == 0)
+        return false;
+    col = std::clamp(col, std::min(fixedCols(), colCount() - 1), colCount() - 1);
+    row = std::clamp(row, std::min(fixedRows(), rowCount() - 1), rowCount() - 1);
+    if (col == m_current.col && row == m_current.row)
+        return true;
+    if (!selectCell(col, row))
+        return false;
+    setCurrentCell(col, row, true);
+    return true;
+}
+
+void CellGrid::setCol(int col)
+{
+    moveCurrent(col, m_current.row);
+    m_anchor = m_current;
+}
+
+void CellGrid::setRow(int row)
+{
+    moveCurrent(m_current.col, row);
+    m_anchor = m_current;
+}
+
+int CellGrid::firstToShow(const GridAxis &axis, int index, int clientExtent) const
+{
+    // The smallest first index that still shows index whole.
+    const int available = clientExtent - axis.fixedExtent();
+    const int end = axis.start(index) + std::max(0, axis.size(index));
+    int low = axis.fixedCount();
+    int high = index;
+    while (low < high) {
+        const int mid = (low + high) / 2;
+        if (end - axis.start(mid) <= available)
+            high = mid;
+        else
+            low = mid + 1;
+    }
+    return low;
+}
+
+void CellGrid::scrollIntoView(int col, int row)
+{
+    if (col >= fixedCols() && col < colCount()) {
+        if (col < leftCol())
+            setLeftCol(col);
+        else if (const int first = firstToShow(m_h, col, clientWidth()); first > leftCol())
+            setLeftCol(first);
+    }
+    if (row >= fixedRows() && row < rowCount()) {
+        if (row < topRow())
+            setTopRow(row);
+        else if (const int first = firstToShow(m_v, row, clientHeight()); first > topRow())
+            setTopRow(first);
+    }
+}
+
+void CellGrid::setFirst(GridAxis &axis, int first, bool horizontal)
+{
+    const int clientExtent = horizontal ? clientWidth() : clientHeight();
+    const int count = axis.count();
+    const int fixed = axis.fixedCount();
+    if (count <= fixed) {
+        axis.setFirst(fixed);
+        return;
+    }
+    first = std::clamp(first, fixed, std::max(fixed, std::min(axis.maxFirst(clientExtent), count - 1)));
+    // A hidden entry never leads the view.
+    while (first < count - 1 && axis.size(first) < 0)
+        ++first;
+    const int old = axis.first();
+    if (first == old)
+        return;
+    const int delta = axis.start(old) - axis.start(first);
+    axis.setFirst(first);
+    const int fixedExtent = axis.fixedExtent();
+    if (std::abs(delta) < clientExtent - fixedExtent) {
+        // Move the pixels that stay in view; only the uncovered strip is painted again.
+        if (horizontal)
+            viewport()->scroll(delta, 0, QRect(fixedExtent, 0, clientWidth() - fixedExtent, clientHeight()));
+        else
+            viewport()->scroll(0, delta, QRect(0, fixedExtent, clientWidth(), clientHeight() - fixedExtent));
+    } else {
+        invalidateGrid();
+    }
+    updateScrollBars();
+    topLeftChanged();
+}
+
+void CellGrid::setLeftCol(int col)
+{
+    setFirst(m_h, col, true);
+}
+
+void CellGrid::setTopRow(int row)
+{
+    setFirst(m_v, row, false);
+}
+
+void CellGrid::updateScrollBars()
+{
+    if (m_updatingScrollBars)
+        return;
+    m_updatingScrollBars = true;
+    struct Reset
+    {
+        bool &flag;
+        ~Reset() { flag = false; }
+    } reset{m_updatingScrollBars};
+    updateHorizontalScrollBar();
+    updateVerticalScrollBar();
+}
+
+void CellGrid::updateHorizontalScrollBar()
+{
+    QScrollBar *bar = horizontalScrollBar();
+    const int maximum = std::max(0, m_h.maxFirst(clientWidth()) - fixedCols());
+    bar->setRange(0, maximum);
+    bar->setPageStep(std::max(1, visibleColCount()));
+    if (!bar->isSliderDown())
+        bar->setValue(leftCol() - fixedCols());
+}
+
+void CellGrid::updateVerticalScrollBar()
+{
+    QScrollBar *bar = verticalScrollBar();
+    const int maximum = std::max(0, m_v.maxFirst(clientHeight()) - fixedRows());
+    bar->setRange(0, maximum);
+    bar->setPageStep(std::max(1, visibleRowCount()));
+    if (!bar->isSliderDown())
+        bar->setValue(topRow() - fixedRows());
+}
+
+void CellGrid::horizontalScroll(ScrollCode code, int position)
+{
+    switch (code) {
+    case ScrollCode::LineUp:
+        if (const int previous = m_h.previousShown(leftCol()); previous >= fixedCols())
+            setLeftCol(previous);
+        break;
+    case ScrollCode::LineDown:
+        if (const int next = m_h.nextShown(leftCol()); next >= 0)
+            setLeftCol(next);
+        break;
+    case ScrollCode::PageUp:
+        setLeftCol(leftCol() - std::max(1, visibleColCount()));
+        break;
+    case ScrollCode::PageDown:
+        setLeftCol(leftCol() + std::max(1, visibleColCount()));
+        break;
+    case ScrollCode::ThumbTrack:
+        if (m_options & goThumbTracking)
+            setLeftCol(fixedCols() + position);
+        break;
+    case ScrollCode::ThumbPosition:
+        setLeftCol(fixedCols() + position);
+        break;
+    case ScrollCode::Top:
+        setLeftCol(fixedCols());
+        break;
+    case ScrollCode::Bottom:
+        setLeftCol(colCount());
+        break;
+    case ScrollCode::EndScroll:
+        break;
+    }
+}
+
+void CellGrid::verticalScroll(ScrollCode code, int position)
+{
+    switch (code) {
+    case ScrollCode::LineUp:
+        if (const int previous = m_v.previousShown(topRow()); previous >= fixedRows())
+            setTopRow(previous);
+        break;
+    case ScrollCode::LineDown:
+        if (const int next = m_v.nextShown(topRow()); next >= 0)
+            setTopRow(next);
+        break;
+    case ScrollCode::PageUp:
+        setTopRow(topRow() - std::max(1, visibleRowCount()));
+        break;
+    case ScrollCode::PageDown:
+        setTopRow(topRow() + std::max(1, visibleRowCount()));
+        break;
+    case ScrollCode::ThumbTrack:
+        if (m_options & goThumbTracking)
+            setTopRow(fixedRows() + position);
+        break;
+    case ScrollCode::ThumbPosition:
+        setTopRow(fixedRows() + position);
+        break;
+    case ScrollCode::Top:
+        setTopRow(fixedRows());
+        break;
+    case ScrollCode::Bottom:
+        setTopRow(rowCount());
+        break;
+    case ScrollCode::EndScroll:
+        break;
+    }
+}
+
+void CellGrid::scrollBarAction(Qt::Orientation orientation, int action)
+{
+    if (m_updatingScrollBars)
+        return;
+    QScrollBar *bar = orientation == Qt::Horizontal ? horizontalScrollBar() : verticalScrollBar();
+    ScrollCode code;
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepAdd: code = ScrollCode::LineDown; break;
+    case QAbstractSlider::SliderSingleStepSub: code = ScrollCode::LineUp; break;
+    case QAbstractSlider::SliderPageStepAdd: code = ScrollCode::PageDown; break;
+    case QAbstractSlider::SliderPageStepSub: code = ScrollCode::PageUp; break;
+    case QAbstractSlider::SliderToMinimum: code = ScrollCode::Top; break;
+    case QAbstractSlider::SliderToMaximum: code = ScrollCode::Bottom; break;
+    case QAbstractSlider::SliderMove:
+        // A drag reports through sliderMoved and sliderReleased; this is a jump without one.
+        if (bar->isSliderDown())
+            return;
+        code = ScrollCode::ThumbPosition;
+        break;
+    default:
+        return;
+    }
+    const int position = bar->sliderPosition();
+    guarded(this, [&] {
+        if (orientation == Qt::Horizontal)
+            horizontalScroll(code, position);
+        else
+            verticalScroll(code, position);
+    });
+    updateScrollBars();
+    // The bar applies its own idea of the new position after this; make it ours.
+    bar->setSliderPosition(bar->value());
+}
+
+void CellGrid::sliderMoved(Qt::Orientation orientation, int position)
+{
+    if (m_updatingScrollBars)
+        return;
+    guarded(this, [&] {
+        if (orientation == Qt::Horizontal)
+            horizontalScroll(ScrollCode::ThumbTrack, position);
+        else
+            verticalScroll(ScrollCode::ThumbTrack, position);
+    });
+}
+
+void CellGrid::sliderReleased(Qt::Orientation orientation)
+{
+    if (m_updatingScrollBars)
+        return;
+    QScrollBar *bar = orientation == Qt::Horizontal ? horizontalScrollBar() : verticalScrollBar();
+    const int position = bar->sliderPosition();
+    guarded(this, [&] {
+        if (orientation == Qt::Horizontal)
+            horizontalScroll(ScrollCode::ThumbPosition, position);
+        else
+            verticalScroll(ScrollCode::ThumbPosition, position);
+    });
+    updateScrollBars();
+    bar->setValue(bar->value());
+}
+
+void CellGrid::scrollContentsBy(int dx, int dy)
+{
+    // Scrolling is the grid's own business (see horizontalScroll and verticalScroll).
+    Q_UNUSED(dx);
+    Q_UNUSED(dy);
+}
+
+bool CellGrid::wheelStep(bool down, Qt::KeyboardModifiers modifiers, const QPoint &pos)
+{
+    Q_UNUSED(modifiers);
+    Q_UNUSED(pos);
+    const int before = topRow();
+    verticalScroll(down ? ScrollCode::LineDown : ScrollCode::LineUp, 0);
+    return topRow() != before;
+}
+
+bool CellGrid::acquireFocus()
+{
+    if (!m_acquireFocus || !isEnabled() || focusPolicy() == Qt::NoFocus)
+        return true;
+    if (!hasFocusWithin())
+        setFocus(Qt::MouseFocusReason);
+    return hasFocusWithin();
+}
+
+bool CellGrid::takesKey(const QKeyEvent &event) const
+{
+    switch (event.key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        return true;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return (m_options & goTabs) && !(m_options & goRowSelect);
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return m_options & goEditing;
+    default:
+        return true;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Painting
+
+CellGrid::TGridDrawState CellGrid::drawStateOf(int col, int row) const
+{
+    TGridDrawState state;
+    if (col < fixedCols() || row < fixedRows())
+        return gdFixed;
+    const bool current = col == m_current.col && row == m_current.row;
+    if (m_options & goRowSelect) {
+        if (row == m_current.row)
+            state |= gdSelected;
+    } else if (current) {
+        state |= gdSelected;
+    } else if (m_options & goRangeSelect) {
+        const int left = std::min(m_anchor.col, m_current.col);
+        const int right = std::max(m_anchor.col, m_current.col);
+        const int top = std::min(m_anchor.row, m_current.row);
+        const int bottom = std::max(m_anchor.row, m_current.row);
+        if (col >= left && col <= right && row >= top && row <= bottom)
+            state |= gdSelected;
+    }
+    if (current && hasFocusWithin())
+        state |= gdFocused;
+    return state;
+}
+
+void CellGrid::drawCell(QPainter &painter, int col, int row, const QRect &rect, TGridDrawState state)
+{
+    Q_UNUSED(col);
+    Q_UNUSED(row);
+    QColor background = state & gdFixed ? m_fixedColor : m_color;
+    const bool focused = state & gdFocused;
+    if (!(state & gdFixed) && (state & gdSelected) && (!focused || (m_options & goDrawFocusSelected)))
+        background = palette().color(QPalette::Active, QPalette::Highlight);
+    painter.fillRect(rect, background);
+    if (focused && !(m_options & goRowSelect)) {
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        option.rect = rect;
+        option.backgroundColor = background;
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    }
+}
+
+QList<int> CellGrid::indicesIn(const GridAxis &axis, int from, int to, int clientExtent) const
+{
+    QList<int> indices;
+    for (int i = 0; i < axis.fixedCount(); ++i) {
+        const int extent = axis.extent(i);
+        const int start = axis.start(i);
+        if (extent > 0 && start <= to && start + extent - 1 >= from && start < clientExtent)
+            indices << i;
+    }
+    const int fixedExtent = axis.fixedExtent();
+    if (to < fixedExtent)
+        return indices;
+    for (int i = axis.indexAt(std::max(from, fixedExtent)); i >= 0 && i < axis.count(); ++i) {
+        const int position = axis.position(i);
+        if (position < 0 || position > to || position >= clientExtent)
+            break;
+        if (axis.extent(i) > 0)
+            indices << i;
+    }
+    return indices;
+}
+
+void CellGrid::drawLines(QPainter &painter, int col, int row, const QRect &rect)
+{
+    const bool fixed = col < fixedCols() || row < fixedRows();
+    const int vertical = m_h.lineWidth();
+    const int horizontal = m_v.lineWidth();
+    if (vertical > 0) {
+        const bool drawn = m_options & (fixed ? goFixedVertLine : goVertLine);
+        const QColor color = drawn ? (fixed ? fixedLineColor() : lineColor()) : (fixed ? m_fixedColor : m_color);
+        painter.fillRect(QRect(rect.left() + rect.width(), rect.top(), vertical, rect.height() + horizontal), color);
+    }
+    if (horizontal > 0) {
+        const bool drawn = m_options & (fixed ? goFixedHorzLine : goHorzLine);
+        const QColor color = drawn ? (fixed ? fixedLineColor() : lineColor()) : (fixed ? m_fixedColor : m_color);
+        painter.fillRect(QRect(rect.left(), rect.top() + rect.height(), rect.width(), horizontal), color);
+    }
+}
+
+void CellGrid::paintArea(QPainter &painter, const QRect &area)
+{
+    const QList<int> cols = indicesIn(m_h, area.left(), area.right(), clientWidth());
+    const QList<int> rows = indicesIn(m_v, area.top(), area.bottom(), clientHeight());
+    for (const int row : rows) {
+        const int y = m_v.position(row);
+        const int height = m_v.size(row);
+        for (const int col : cols) {
+            const QRect rect(m_h.position(col), y, m_h.size(col), height);
+            drawCell(painter, col, row, rect, drawStateOf(col, row));
+            drawLines(painter, col, row, rect);
+        }
+    }
+    // What lies right of the last column and below the last row.
+    const int right = m_h.fixedExtent() + m_h.total() - m_h.start(std::min(m_h.first(), m_h.count()));
+    const int bottom = m_v.fixedExtent() + m_v.total() - m_v.start(std::min(m_v.first(), m_v.count()));
+    if (right <= area.right())
+        painter.fillRect(QRect(QPoint(std::max(right, area.left()), area.top()), area.bottomRight()), m_color);
+    if (bottom <= area.bottom()) {
+        const QRect below(QPoint(area.left(), std::max(bottom, area.top())),
+                          QPoint(std::min(right - 1, area.right()), area.bottom()));
+        if (below.isValid())
+            painter.fillRect(below, m_color);
+    }
+}
+
+QRect CellGrid::feedbackRect() const
+{
+    switch (m_state) {
+    case GridState::ColSizing:
+        return QRect(m_sizingPos, 0, 1, clientHeight());
+    case GridState::RowSizing:
+        return QRect(0, m_sizingPos, clientWidth(), 1);
+    case GridState::ColMoving:
+        if (m_dragStarted && m_dragTarget >= 0) {
+            const int x = m_h.position(m_dragTarget);
+            const int edge = m_dragTarget > m_dragIndex ? x + m_h.extent(m_dragTarget) : x;
+            return QRect(edge - 1, 0, 3, clientHeight());
+        }
+        return QRect();
+    case GridState::RowMoving:
+        if (m_dragStarted && m_dragTarget >= 0) {
+            const int y = m_v.position(m_dragTarget);
+            const int edge = m_dragTarget > m_dragIndex ? y + m_v.extent(m_dragTarget) : y;
+            return QRect(0, edge - 1, clientWidth(), 3);
+        }
+        return QRect();
+    default:
+        return QRect();
+    }
+}
+
+void CellGrid::drawDragFeedback(QPainter &painter)
+{
+    const QRect rect = feedbackRect();
+    if (rect.isEmpty())
+        return;
+    const bool sizing = m_state == GridState::ColSizing || m_state == GridState::RowSizing;
+    painter.fillRect(rect, sizing ? palette().color(QPalette::WindowText)
+                                  : palette().color(QPalette::Active, QPalette::Highlight));
+}
+
+void CellGrid::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(viewport());
+    for (const QRect &rect : event->region()) {
+        painter.save();
+        painter.setClipRect(rect);
+        paintArea(painter, rect);
+        painter.restore();
+    }
+    drawDragFeedback(painter);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Events
+
+bool CellGrid::event(QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
+            && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && takesKey(*key)) {
+            keyPressEvent(key);
+            return true;
+        }
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+void CellGrid::resizeEvent(QResizeEvent *event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    setFirst(m_h, m_h.first(), true);
+    setFirst(m_v, m_v.first(), false);
+    updateScrollBars();
+}
+
+void CellGrid::changeEvent(QEvent *event)
+{
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        m_canvas.setFont(font());
+        guarded(this, [&] { fontChanged(); });
+    } else if (event->type() == QEvent::EnabledChange) {
+        invalidateGrid();
+    }
+}
+
+void CellGrid::keyPressEvent(QKeyEvent *event)
+{
+    if (!takesKey(*event)) {
+        event->ignore();
+        return;
+    }
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
+    GridCoord target = m_current;
+    const int firstCol = m_h.nextShown(fixedCols() - 1);
+    const int lastCol = m_h.previousShown(colCount());
+    switch (event->key()) {
+    case Qt::Key_Up:
+        target.row = m_v.previousShown(m_current.row);
+        break;
+    case Qt::Key_Down:
+        target.row = m_v.nextShown(m_current.row);
+        break;
+    case Qt::Key_Left:
+        if (m_options & goRowSelect) {
+            horizontalScroll(ScrollCode::LineUp, 0);
+            return;
+        }
+        target.col = m_h.previousShown(m_current.col);
+        break;
+    case Qt::Key_Right:
+        if (m_options & goRowSelect) {
+            horizontalScroll(ScrollCode::LineDown, 0);
+            return;
+        }
+        target.col = m_h.nextShown(m_current.col);
+        break;
+    case Qt::Key_Home:
+        target.col = firstCol;
+        if (ctrl)
+            target.row = fixedRows();
+        break;
+    case Qt::Key_End:
+        target.col = lastCol;
+        if (ctrl)
+            target.row = rowCount() - 1;
+        break;
+    case Qt::Key_PageUp:
+        target.row = m_current.row - std::max(1, visibleRowCount());
+        break;
+    case Qt::Key_PageDown:
+        target.row = m_current.row + std::max(1, visibleRowCount());
+        break;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: {
+        const bool back = event->key() == Qt::Key_Backtab || shift;
+        target.col = back ? m_h.previousShown(m_current.col) : m_h.nextShown(m_current.col);
+        if (target.col < fixedCols() || target.col < 0) {
+            target.col = back ? lastCol : firstCol;
+            target.row = back ? m_v.previousShown(m_current.row) : m_v.nextShown(m_current.row);
+        }
+        break;
+    }
+    default:
+        event->ignore();
+        return;
+    }
+    if (target.col < fixedCols() || target.row < fixedRows() || target.col < 0 || target.row < 0)
+        return;
+    const GridCoord anchor = m_anchor;
+    moveCurrent(target.col, target.row);
+    m_anchor = shift && (m_options & goRangeSelect) && event->key() != Qt::Key_Backtab ? anchor : m_current;
+}
+
+void CellGrid::clickCell(int col, int row, Qt::KeyboardModifiers modifiers)
+{
+    if (col < fixedCols() || row < fixedRows())
+        return;
+    const GridCoord anchor = m_anchor;
+    moveCurrent(col, row);
+    m_anchor = (modifiers & Qt::ShiftModifier) && (m_options & goRangeSelect) ? anchor : m_current;
+    invalidateGrid();
+}
+
+int CellGrid::moveTarget(const QPoint &pos) const
+{
+    const bool columns = m_state == GridState::ColMoving;
+    const GridAxis &axis = columns ? m_h : m_v;
+    const int offset = columns ? pos.x() : pos.y();
+    int target = axis.indexAt(std::max(0, offset));
+    if (target < 0)
+        target = offset < 0 ? axis.fixedCount() : axis.count() - 1;
+    return std::max(target, axis.fixedCount());
+}
+
+void CellGrid::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    if (!acquireFocus())
+        return;
+    const QPoint pos = event->position().toPoint();
+    m_pressPos = pos;
+    m_dragStarted = false;
+    m_dragTarget = -1;
+    const SizingHit hit = sizingAt(pos);
+    if (hit.state != GridState::Normal) {
+        m_state = hit.state;
+        m_dragIndex = hit.index;
+        const GridAxis &axis = hit.state == GridState::ColSizing ? m_h : m_v;
+        m_sizingStart = axis.position(hit.index) + axis.size(hit.index);
+        m_sizingPos = m_sizingStart;
+        viewport()->update(feedbackRect());
+        return;
+    }
+    const GridCoord cell = cellAt(pos);
+    if (!cell.isValid())
+        return;
+    if ((m_options & goColMoving) && cell.row < fixedRows() && cell.col >= fixedCols()) {
+        m_state = GridState::ColMoving;
+        m_dragIndex = cell.col;
+        return;
+    }
+    if ((m_options & goRowMoving) && cell.col < fixedCols() && cell.row >= fixedRows()) {
+        m_state = GridState::RowMoving;
+        m_dragIndex = cell.row;
+        return;
+    }
+    m_state = GridState::Selecting;
+    guarded(this, [&] { clickCell(cell.col, cell.row, event->modifiers()); });
+}
+
+void CellGrid::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPoint pos = event->position().toPoint();
+    switch (m_state) {
+    case GridState::Normal: {
+        const SizingHit hit = sizingAt(pos);
+        if (hit.state == GridState::ColSizing)
+            viewport()->setCursor(Qt::SplitHCursor);
+        else if (hit.state == GridState::RowSizing)
+            viewport()->setCursor(Qt::SplitVCursor);
+        else
+            viewport()->unsetCursor();
+        break;
+    }
+    case GridState::ColSizing:
+    case GridState::RowSizing: {
+        const bool columns = m_state == GridState::ColSizing;
+        const GridAxis &axis = columns ? m_h : m_v;
+        const int delta = columns ? pos.x() - m_pressPos.x() : pos.y() - m_pressPos.y();
+        const QRect old = feedbackRect();
+        m_sizingPos = std::max(axis.position(m_dragIndex), m_sizingStart + delta);
+        viewport()->update(old);
+        viewport()->update(feedbackRect());
+        break;
+    }
+    case GridState::ColMoving:
+    case GridState::RowMoving: {
+        if (!m_dragStarted && (pos - m_pressPos).manhattanLength() >= QApplication::startDragDistance())
+            m_dragStarted = true;
+        if (m_dragStarted) {
+            const QRect old = feedbackRect();
+            m_dragTarget = moveTarget(pos);
+            viewport()->update(old);
+            viewport()->update(feedbackRect());
+        }
+        break;
+    }
+    case GridState::Selecting:
+        if ((event->buttons() & Qt::LeftButton) && (m_options & goRangeSelect) && !(m_options & goRowSelect)) {
+            const GridCoord cell = cellAt(pos);
+            if (cell.isValid() && cell.col >= fixedCols() && cell.row >= fixedRows() && cell != m_current) {
+                const GridCoord anchor = m_anchor;
+                moveCurrent(cell.col, cell.row);
+                m_anchor = anchor;
+                invalidateGrid();
+            }
+        }
+        break;
+    }
+}
+
+void CellGrid::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    const GridState state = m_state;
+    const QRect feedback = feedbackRect();
+    m_state = GridState::Normal;
+    viewport()->update(feedback);
+    guarded(this, [&] {
+        switch (state) {
+        case GridState::ColSizing: {
+            const int width = m_sizingPos - m_h.position(m_dragIndex);
+            if (width != m_h.size(m_dragIndex)) {
+                setColWidth(m_dragIndex, width);
+                colWidthsChanged();
+            }
+            break;
+        }
+        case GridState::RowSizing: {
+            const int height = m_sizingPos - m_v.position(m_dragIndex);
+            if (height != m_v.size(m_dragIndex)) {
+                setRowHeight(m_dragIndex, height);
+                rowHeightsChanged();
+            }
+            break;
+        }
+        case GridState::ColMoving:
+            if (m_dragStarted && m_dragTarget >= 0 && m_dragTarget != m_dragIndex)
+                moveColumn(m_dragIndex, m_dragTarget);
+            break;
+        case GridState::RowMoving:
+            if (m_dragStarted && m_dragTarget >= 0 && m_dragTarget != m_dragIndex)
+                moveRow(m_dragIndex, m_dragTarget);
+            break;
+        default:
+            break;
+        }
+    });
+    m_dragStarted = false;
+    m_dragTarget = -1;
+}
+
+void CellGrid::wheelEvent(QWheelEvent *event)
+{
+    const QPoint pos = event->position().toPoint();
+    bool unhandled = false;
+    m_wheelDelta += event->angleDelta().y();
+    m_wheelDeltaX += event->angleDelta().x();
+    guarded(this, [&] {
+        while (std::abs(m_wheelDelta) >= kWheelNotch) {
+            const bool down = m_wheelDelta < 0;
+            m_wheelDelta += down ? kWheelNotch : -kWheelNotch;
+            if (!wheelStep(down, event->modifiers(), pos))
+                unhandled = true;
+        }
+        while (std::abs(m_wheelDeltaX) >= kWheelNotch) {
+            const bool right = m_wheelDeltaX < 0;
+            m_wheelDeltaX += right ? kWheelNotch : -kWheelNotch;
+            horizontalScroll(right ? ScrollCode::LineDown : ScrollCode::LineUp, 0);
+        }
+    });
+    event->setAccepted(!unhandled);
+}
+
+void CellGrid::focusInEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    if (m_options & goRowSelect)
+        invalidateRow(m_current.row);
+    else
+        invalidateCell(m_current.col, m_current.row);
+}
+
+void CellGrid::focusOutEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    if (m_options & goRowSelect)
+        invalidateRow(m_current.row);
+    else
+        invalidateCell(m_current.col, m_current.row);
+}
+
+} // namespace kelvara

@@ -1,0 +1,132 @@
+// Shows the data grid over a generated "kelvara" table in a temporary directory.
+// Usage: griddemo [records] [--auto] [--readonly] [--multiselect] [--rowselect]
+#include "datasource.h"
+#include "errorreport.h"
+#include "field.h"
+#include "kelvaratable.h"
+#include "table.h"
+#include "tcolumn.h"
+#include "tdbgrid.h"
+
+#include <QDate>
+#include <QDir>
+#include <QLabel>
+#include <QMetaEnum>
+#include <QTemporaryDir>
+#include <QVBoxLayout>
+#include <QWidget>
+
+using namespace kelvara;
+
+namespace {
+
+struct ColumnSpec
+{
+    const char *field;
+    const char *title;
+    int width;   // 0: the default width
+};
+
+// The data sheet's eleven columns.
+const ColumnSpec kColumns[] = {
+    {"Dato", "Date", 0},           {"Firstname", "First  Name", 100}, {"Lastname", "Last Name", 88},
+    {"HomePhone", "Home Phone", 80}, {"WorkPhone", "Work Phone", 84},  {"Cellular", nullptr, 72},
+    {"Email", "E-Mail", 79},       {"camefrom", "Came From", 91},     {"wentinto", "Went Into", 100},
+    {"Typeofbee", "Type of Bee", 0}, {"method", "Method used", 97},
+};
+
+void fill(Table &table, int count)
+{
+    const QStringList first{QStringLiteral("Anne"), QStringLiteral("Bjørn"), QStringLiteral("Carl"),
+                            QStringLiteral("Dorothy"), QStringLiteral("Erik"), QStringLiteral("Frida")};
+    const QStringList last{QStringLiteral("Andersen"), QStringLiteral("Baker"), QStringLiteral("Christensen"),
+                           QStringLiteral("Davies"), QStringLiteral("Evans")};
+    const QStringList from{QStringLiteral("Tree branch"), QStringLiteral("Wall cavity"), QStringLiteral("Chimney")};
+    const QStringList bees{QStringLiteral("Italian"), QStringLiteral("Carniolan"), QStringLiteral("Buckfast")};
+    const QDate start(2019, 4, 1);
+    for (int i = 0; i < count; ++i) {
+        table.append();
+        table.fieldByName(QStringLiteral("Dato"))->setValue(start.addDays(i));
+        table.fieldByName(QStringLiteral("Firstname"))->setAsString(first.at(i % first.size()));
+        table.fieldByName(QStringLiteral("Lastname"))->setAsString(last.at(i % last.size()));
+        table.fieldByName(QStringLiteral("HomePhone"))->setAsString(QStringLiteral("555-%1").arg(1000 + i));
+        table.fieldByName(QStringLiteral("Email"))->setAsString(QStringLiteral("job%1@example.org").arg(i + 1));
+        table.fieldByName(QStringLiteral("camefrom"))->setAsString(from.at(i % from.size()));
+        table.fieldByName(QStringLiteral("wentinto"))->setAsString(QStringLiteral("Hive %1").arg(i % 7 + 1));
+        table.fieldByName(QStringLiteral("Typeofbee"))->setAsString(bees.at(i % bees.size()));
+        table.fieldByName(QStringLiteral("method"))->setAsString(i % 2 ? QStringLiteral("Box") : QStringLiteral("Vacuum"));
+        table.post();
+    }
+    table.first();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    Application app(argc, argv);
+    const QStringList args = app.arguments();
+    int count = 60;
+    for (const QString &arg : args.mid(1)) {
+        bool ok = false;
+        const int n = arg.toInt(&ok);
+        if (ok)
+            count = n;
+    }
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+
+    Table table;
+    table.setTableName(QStringLiteral("kelvara"));
+    createKelvaraTable(table);
+    table.open();
+    fill(table, count);
+
+    DataSource source;
+    source.setDataSet(&table);
+
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Grid demo"));
+    auto *layout = new QVBoxLayout(&window);
+    auto *status = new QLabel(&window);
+    auto *grid = new TDBGrid(&window);
+    layout->addWidget(grid);
+    layout->addWidget(status);
+
+    TDBGrid::TDBGridOptions options = grid->options();
+    if (args.contains(QStringLiteral("--multiselect")))
+        options |= TDBGrid::dgMultiSelect;
+    if (args.contains(QStringLiteral("--rowselect")))
+        options |= TDBGrid::dgRowSelect;
+    grid->setOptions(options);
+    grid->setReadOnly(args.contains(QStringLiteral("--readonly")));
+    if (!args.contains(QStringLiteral("--auto"))) {
+        grid->columns()->beginUpdate();
+        for (const ColumnSpec &spec : kColumns) {
+            TColumn *column = grid->columns()->add();
+            column->setFieldName(QString::fromLatin1(spec.field));
+            column->setExpanded(false);
+            if (spec.title)
+                column->title()->setCaption(QString::fromUtf8(spec.title));
+            if (spec.width > 0)
+                column->setWidth(spec.width);
+        }
+        grid->columns()->endUpdate();
+    }
+    grid->setDataSource(&source);
+
+    auto showState = [&] {
+        status->setText(QStringLiteral("Record %1 of %2, state %3")
+                            .arg(table.recNo())
+                            .arg(table.recordCount())
+                            .arg(QString::fromLatin1(QMetaEnum::fromType<DataSetState>().valueToKey(table.state()))));
+    };
+    QObject::connect(&source, &DataSource::dataChanged, &window, showState);
+    QObject::connect(&source, &DataSource::stateChanged, &window, showState);
+    showState();
+
+    window.resize(969, 300);
+    window.show();
+    grid->setFocus();
+    return app.exec();
+}

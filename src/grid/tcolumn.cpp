@@ -1,0 +1,303 @@
+#include "tcolumn.h"
+
+#include "field.h"
+#include "gridcanvas.h"
+#include "tdbgrid.h"
+#include "tdbgridcolumns.h"
+
+#include <algorithm>
+
+namespace kelvara {
+
+TColumn::TColumn(TDBGridColumns *collection)
+    : QObject(nullptr), m_collection(collection), m_title(std::make_unique<TColumnTitle>(this))
+{
+}
+
+TColumn::~TColumn() = default;
+
+TDBGrid *TColumn::grid() const
+{
+    return m_collection ? m_collection->grid() : nullptr;
+}
+
+int TColumn::index() const
+{
+    return m_collection ? m_collection->indexOf(this) : -1;
+}
+
+void TColumn::setIndex(int index)
+{
+    if (m_collection)
+        m_collection->move(this->index(), index);
+}
+
+Field *TColumn::field() const
+{
+    const TDBGrid *grid = this->grid();
+    return grid ? grid->fields(index()) : nullptr;
+}
+
+void TColumn::changed(Change change)
+{
+    if (change == Change::None)
+        return;
+    if (TDBGrid *grid = this->grid())
+        grid->columnChanged(this, int(change));
+}
+
+Alignment TColumn::defaultAlignment() const
+{
+    const Field *field = this->field();
+    return field ? field->alignment() : taLeftJustify;
+}
+
+Alignment TColumn::alignment() const
+{
+    return m_alignmentAssigned ? m_alignment : defaultAlignment();
+}
+
+void TColumn::setAlignment(Alignment alignment)
+{
+    if (m_alignmentAssigned && alignment == m_alignment)
+        return;
+    m_alignment = alignment;
+    m_alignmentAssigned = true;
+    changed(Change::Paint);
+}
+
+void TColumn::restoreAlignment()
+{
+    if (!m_alignmentAssigned)
+        return;
+    m_alignmentAssigned = false;
+    changed(Change::Paint);
+}
+
+void TColumn::setButtonStyle(TColumnButtonStyle style)
+{
+    m_buttonStyle = style;
+}
+
+QColor TColumn::defaultColor() const
+{
+    const TDBGrid *grid = this->grid();
+    return grid ? grid->color() : QColor(Qt::white);
+}
+
+QColor TColumn::color() const
+{
+    return m_colorAssigned ? m_color : defaultColor();
+}
+
+void TColumn::setColor(const QColor &color)
+{
+    if (m_colorAssigned && color == m_color)
+        return;
+    m_color = color;
+    m_colorAssigned = true;
+    changed(Change::Paint);
+}
+
+void TColumn::restoreColor()
+{
+    if (!m_colorAssigned)
+        return;
+    m_colorAssigned = false;
+    changed(Change::Paint);
+}
+
+void TColumn::setDropDownRows(int rows)
+{
+    m_dropDownRows = rows;
+}
+
+void TColumn::setExpanded(bool expanded)
+{
+    m_expanded = expanded;
+}
+
+void TColumn::setFieldName(const QString &name)
+{
+    if (name == m_fieldName)
+        return;
+    m_fieldName = name;
+    changed(Change::Layout);
+}
+
+QFont TColumn::defaultFont() const
+{
+    const TDBGrid *grid = this->grid();
+    return grid ? grid->font() : QFont();
+}
+
+QColor TColumn::defaultFontColor() const
+{
+    const TDBGrid *grid = this->grid();
+    return grid ? grid->fontColor() : QColor(Qt::black);
+}
+
+QFont TColumn::font() const
+{
+    return m_fontAssigned ? m_font : defaultFont();
+}
+
+QColor TColumn::fontColor() const
+{
+    return m_fontAssigned ? m_fontColor : defaultFontColor();
+}
+
+void TColumn::setFont(const QFont &font)
+{
+    if (m_fontAssigned && font == m_font)
+        return;
+    if (!m_fontAssigned)
+        m_fontColor = defaultFontColor();
+    m_font = font;
+    m_fontAssigned = true;
+    // The default width is measured in the column's font.
+    changed(Change::Width);
+    changed(Change::Paint);
+}
+
+void TColumn::setFontColor(const QColor &color)
+{
+    if (m_fontAssigned && color == m_fontColor)
+        return;
+    if (!m_fontAssigned)
+        m_font = defaultFont();
+    m_fontColor = color;
+    m_fontAssigned = true;
+    changed(Change::Paint);
+}
+
+void TColumn::restoreFont()
+{
+    if (!m_fontAssigned)
+        return;
+    m_fontAssigned = false;
+    changed(Change::Width);
+    changed(Change::Paint);
+}
+
+void TColumn::setPickList(const QStringList &list)
+{
+    m_pickList = list;
+}
+
+void TColumn::setPopupMenu(QMenu *menu)
+{
+    m_popupMenu = menu;
+}
+
+bool TColumn::defaultReadOnly() const
+{
+    const Field *field = this->field();
+    return field && field->readOnly();
+}
+
+bool TColumn::readOnly() const
+{
+    return m_readOnlyAssigned ? m_readOnly : defaultReadOnly();
+}
+
+void TColumn::setReadOnly(bool readOnly)
+{
+    if (m_readOnlyAssigned && readOnly == m_readOnly)
+        return;
+    m_readOnly = readOnly;
+    m_readOnlyAssigned = true;
+    changed(Change::Paint);
+}
+
+void TColumn::restoreReadOnly()
+{
+    if (!m_readOnlyAssigned)
+        return;
+    m_readOnlyAssigned = false;
+    changed(Change::Paint);
+}
+
+void TColumn::setVisible(bool visible)
+{
+    if (visible == m_visible)
+        return;
+    m_visible = visible;
+    changed(Change::Width);
+}
+
+int TColumn::defaultWidth() const
+{
+    const TDBGrid *grid = this->grid();
+    if (!grid)
+        return 64;
+    const Field *field = this->field();
+    if (!field)
+        return grid->defaultColWidth();
+    int width = field->displayWidth() * GridCanvas(font()).textWidth(QStringLiteral("0")) + 4;
+    if (grid->options() & TDBGrid::dgTitles)
+        width = std::max(width, GridCanvas(m_title->font()).textWidth(m_title->caption()) + 4);
+    return width;
+}
+
+int TColumn::width() const
+{
+    if (!m_visible)
+        return -1;
+    return m_widthAssigned ? m_width : defaultWidth();
+}
+
+void TColumn::setWidth(int width)
+{
+    // A negative width stands for no width of its own.
+    if (width < 0) {
+        restoreWidth();
+        return;
+    }
+    if (m_widthAssigned && width == m_width)
+        return;
+    m_width = width;
+    m_widthAssigned = true;
+    changed(Change::Width);
+}
+
+void TColumn::restoreWidth()
+{
+    if (!m_widthAssigned)
+        return;
+    m_widthAssigned = false;
+    changed(Change::Width);
+}
+
+void TColumn::assign(const TColumn &other)
+{
+    m_fieldName = other.m_fieldName;
+    m_alignment = other.m_alignment;
+    m_buttonStyle = other.m_buttonStyle;
+    m_color = other.m_color;
+    m_dropDownRows = other.m_dropDownRows;
+    m_expanded = other.m_expanded;
+    m_font = other.m_font;
+    m_fontColor = other.m_fontColor;
+    m_pickList = other.m_pickList;
+    m_popupMenu = other.m_popupMenu;
+    m_readOnly = other.m_readOnly;
+    m_visible = other.m_visible;
+    m_width = other.m_width;
+    m_alignmentAssigned = other.m_alignmentAssigned;
+    m_colorAssigned = other.m_colorAssigned;
+    m_fontAssigned = other.m_fontAssigned;
+    m_readOnlyAssigned = other.m_readOnlyAssigned;
+    m_widthAssigned = other.m_widthAssigned;
+    m_title->assign(*other.m_title);
+    changed(Change::Layout);
+}
+
+void TColumn::restoreDefaults()
+{
+    m_alignmentAssigned = m_colorAssigned = m_fontAssigned = m_readOnlyAssigned = m_widthAssigned = false;
+    m_title->restoreDefaults();
+    changed(Change::Layout);
+}
+
+} // namespace kelvara

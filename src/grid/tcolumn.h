@@ -1,0 +1,147 @@
+#pragma once
+
+#include "storetypes.h"
+#include "tcolumntitle.h"
+
+#include <QColor>
+#include <QFont>
+#include <QMenu>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <memory>
+
+namespace kelvara {
+
+class Field;
+class TDBGrid;
+class TDBGridColumns;
+
+// One column of a data grid: the field it shows and how it shows it. Values that are not
+// assigned follow their defaults from the field and the grid, and change with them.
+class TColumn : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(kelvara::Alignment Alignment READ alignment WRITE setAlignment RESET restoreAlignment)
+    Q_PROPERTY(TColumnButtonStyle ButtonStyle READ buttonStyle WRITE setButtonStyle)
+    Q_PROPERTY(QColor Color READ color WRITE setColor RESET restoreColor)
+    Q_PROPERTY(int DropDownRows READ dropDownRows WRITE setDropDownRows)
+    Q_PROPERTY(bool Expanded READ expanded WRITE setExpanded)
+    Q_PROPERTY(QString FieldName READ fieldName WRITE setFieldName)
+    Q_PROPERTY(QFont Font READ font WRITE setFont RESET restoreFont)
+    Q_PROPERTY(QColor FontColor READ fontColor WRITE setFontColor RESET restoreFont)
+    Q_PROPERTY(QStringList PickList READ pickList WRITE setPickList)
+    Q_PROPERTY(QMenu *PopupMenu READ popupMenu WRITE setPopupMenu)
+    Q_PROPERTY(bool ReadOnly READ readOnly WRITE setReadOnly RESET restoreReadOnly)
+    Q_PROPERTY(kelvara::TColumnTitle *Title READ title CONSTANT)
+    Q_PROPERTY(bool Visible READ visible WRITE setVisible)
+    Q_PROPERTY(int Width READ width WRITE setWidth RESET restoreWidth)
+
+public:
+    enum TColumnButtonStyle { cbsAuto, cbsEllipsis, cbsNone };
+    Q_ENUM(TColumnButtonStyle)
+
+    explicit TColumn(TDBGridColumns *collection);
+    ~TColumn() override;
+
+    TDBGridColumns *collection() const { return m_collection; }
+    TDBGrid *grid() const;
+    int index() const;
+    void setIndex(int index);
+    // The field the column shows, from the grid's column-to-field map; nullptr when none.
+    Field *field() const;
+
+    kelvara::Alignment alignment() const;
+    void setAlignment(kelvara::Alignment alignment);
+    void restoreAlignment();
+    bool isAlignmentAssigned() const { return m_alignmentAssigned; }
+
+    TColumnButtonStyle buttonStyle() const { return m_buttonStyle; }
+    void setButtonStyle(TColumnButtonStyle style);
+
+    QColor color() const;
+    void setColor(const QColor &color);
+    void restoreColor();
+    bool isColorAssigned() const { return m_colorAssigned; }
+
+    int dropDownRows() const { return m_dropDownRows; }
+    void setDropDownRows(int rows);
+
+    bool expanded() const { return m_expanded; }
+    void setExpanded(bool expanded);
+
+    QString fieldName() const { return m_fieldName; }
+    void setFieldName(const QString &name);
+
+    // Font and font colour are assigned together, as one font.
+    QFont font() const;
+    void setFont(const QFont &font);
+    QColor fontColor() const;
+    void setFontColor(const QColor &color);
+    void restoreFont();
+    bool isFontAssigned() const { return m_fontAssigned; }
+
+    QStringList pickList() const { return m_pickList; }
+    void setPickList(const QStringList &list);
+
+    QMenu *popupMenu() const { return m_popupMenu; }
+    void setPopupMenu(QMenu *menu);
+
+    bool readOnly() const;
+    void setReadOnly(bool readOnly);
+    void restoreReadOnly();
+    bool isReadOnlyAssigned() const { return m_readOnlyAssigned; }
+
+    TColumnTitle *title() const { return m_title.get(); }
+
+    bool visible() const { return m_visible; }
+    void setVisible(bool visible);
+
+    // -1 while the column is hidden.
+    int width() const;
+    void setWidth(int width);
+    void restoreWidth();
+    bool isWidthAssigned() const { return m_widthAssigned; }
+
+    // From the field's display width in the column's font, and the title's width with titles shown.
+    int defaultWidth() const;
+    kelvara::Alignment defaultAlignment() const;
+    QColor defaultColor() const;
+    QFont defaultFont() const;
+    QColor defaultFontColor() const;
+    bool defaultReadOnly() const;
+
+    void assign(const TColumn &other);
+    void restoreDefaults();
+
+private:
+    friend class TColumnTitle;
+    friend class TDBGrid;
+    friend class TDBGridColumns;
+    enum class Change { Layout, Width, Paint, None };
+    void changed(Change change);
+
+    TDBGridColumns *m_collection;
+    std::unique_ptr<TColumnTitle> m_title;
+    QString m_fieldName;
+    kelvara::Alignment m_alignment = taLeftJustify;
+    TColumnButtonStyle m_buttonStyle = cbsAuto;
+    QColor m_color;
+    int m_dropDownRows = 7;
+    bool m_expanded = true;
+    QFont m_font;
+    QColor m_fontColor;
+    QStringList m_pickList;
+    QPointer<QMenu> m_popupMenu;
+    bool m_readOnly = false;
+    bool m_visible = true;
+    int m_width = 0;
+    bool m_alignmentAssigned = false;
+    bool m_colorAssigned = false;
+    bool m_fontAssigned = false;
+    bool m_readOnlyAssigned = false;
+    bool m_widthAssigned = false;
+};
+
+} // namespace kelvara

@@ -1,0 +1,69 @@
+#include "gridfixture.h"
+
+#include "field.h"
+
+#include <QtTest>
+
+namespace kelvara::test {
+
+FieldDef GridFixture::fieldDef(const QString &name, FieldType type, int size)
+{
+    FieldDef def;
+    def.name = name;
+    def.type = type;
+    def.size = size;
+    return def;
+}
+
+FieldDefs GridFixture::defaultDefs()
+{
+    return FieldDefs{fieldDef(QStringLiteral("Name"), ftString, 20), fieldDef(QStringLiteral("City"), ftString, 20),
+                     fieldDef(QStringLiteral("Count"), ftInteger), fieldDef(QStringLiteral("Notes"), ftMemo)};
+}
+
+GridFixture::GridFixture(int records, const FieldDefs &defs)
+{
+    table.setTableName(QStringLiteral("jobs"));
+    table.createTable(defs);
+    table.open();
+    for (int i = 1; i <= records; ++i)
+        appendRecord(i);
+    if (records > 0)
+        table.first();
+    source.setDataSet(&table);
+}
+
+void GridFixture::appendRecord(int n)
+{
+    table.append();
+    for (Field *field : table.fields()) {
+        if (field->fieldName() == QLatin1String("Name"))
+            field->setAsString(QStringLiteral("Name %1").arg(n));
+        else if (field->fieldName() == QLatin1String("City"))
+            field->setAsString(QStringLiteral("City %1").arg(n % 3));
+        else if (field->fieldName() == QLatin1String("Count"))
+            field->setAsInteger(n);
+        else if (field->fieldName() == QLatin1String("Notes"))
+            field->setAsString(QStringLiteral("Note %1").arg(n));
+    }
+    table.post();
+}
+
+std::unique_ptr<TestGrid> GridFixture::makeGrid(int dataRows, int width)
+{
+    auto grid = std::make_unique<TestGrid>();
+    grid->setBorderStyle(CellGrid::bsNone);
+    grid->setScrollBars(CellGrid::ssNone);
+    grid->setDataSource(&source);
+    // Title row plus the data rows, each with its line.
+    const int height = grid->rowHeight(0) + 1 + dataRows * (grid->defaultRowHeight() + 1);
+    grid->resize(width, height);
+    grid->show();
+    QApplication::setActiveWindow(grid.get());
+    if (!QTest::qWaitForWindowActive(grid.get()))
+        qWarning("the grid's window did not become active");
+    grid->setFocus();
+    return grid;
+}
+
+} // namespace kelvara::test

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "datasource.h"
+#include "fielddef.h"
+#include "table.h"
+#include "tdbgrid.h"
+#include "testworkspace.h"
+
+#include <QList>
+#include <QPair>
+#include <QStringList>
+
+#include <memory>
+
+namespace kelvara::test {
+
+// The data grid with its protected steps open to the tests and a record of the steps it ran.
+class TestGrid : public TDBGrid
+{
+public:
+    using TDBGrid::TDBGrid;
+    using TDBGrid::acquireFocus;
+    using TDBGrid::canEditShow;
+    using TDBGrid::horizontalScroll;
+    using TDBGrid::moveRecordsBy;
+    using TDBGrid::wheelStep;
+
+    QList<QPair<ScrollCode, int>> verticalCodes;
+    QStringList steps;
+    int layouts = 0;
+    int colWidthsChanges = 0;
+    int rowHeightsChanges = 0;
+
+    void verticalScroll(ScrollCode code, int position) override
+    {
+        verticalCodes << qMakePair(code, position);
+        TDBGrid::verticalScroll(code, position);
+    }
+
+protected:
+    void layoutChanged() override
+    {
+        ++layouts;
+        steps << QStringLiteral("layout");
+        TDBGrid::layoutChanged();
+    }
+    void columnAttributesAboutToApply() override { steps << QStringLiteral("before attributes"); }
+    void columnAttributesApplied() override { steps << QStringLiteral("after attributes"); }
+    void colWidthsChanged() override
+    {
+        ++colWidthsChanges;
+        TDBGrid::colWidthsChanged();
+    }
+    void rowHeightsChanged() override
+    {
+        ++rowHeightsChanges;
+        TDBGrid::rowHeightsChanged();
+    }
+};
+
+// A test's table "jobs" in its own working directory, open and filled, with a data source on it.
+// Record i (from 1) holds Name "Name i", City "City " + (i mod 3), Count i and Notes "Note i".
+struct GridFixture
+{
+    explicit GridFixture(int records, const FieldDefs &defs = defaultDefs());
+
+    static FieldDef fieldDef(const QString &name, FieldType type, int size = 0);
+    static FieldDefs defaultDefs();
+    // Fills one more record with the values the fixture gives record number n.
+    void appendRecord(int n);
+    // A grid bound to the source, shown at a size that fits the given number of data rows.
+    std::unique_ptr<TestGrid> makeGrid(int dataRows = 5, int width = 400);
+
+    TestWorkspace workspace;
+    Table table;
+    DataSource source;
+};
+
+} // namespace kelvara::test
