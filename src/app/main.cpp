@@ -1,13 +1,10 @@
 #include "errorreport.h"
-
-#include <QMainWindow>
+#include "tform1.h"
 
 int main(int argc, char *argv[])
 {
     kelvara::Application app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Kelvara data software"));
-    window.resize(997, 723);
-    window.show();
+    kelvara::TForm1 Form1;
+    Form1.show();
     return app.exec();
 }

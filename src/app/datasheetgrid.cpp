@@ -1,0 +1,49 @@
+#include "datasheetgrid.h"
+
+#include "tcolumn.h"
+#include "tcolumntitle.h"
+#include "tdbgrid.h"
+#include "tdbgridcolumns.h"
+
+#include <QFont>
+
+namespace kelvara {
+
+const std::array<DataSheetColumn, 11> &dataSheetColumns()
+{
+    static const std::array<DataSheetColumn, 11> columns = {{
+        {"Dato", "Date", 0},
+        {"Firstname", "First  Name", 100},
+        {"Lastname", "Last Name", 88},
+        {"HomePhone", "Home Phone", 80},
+        {"WorkPhone", "Work Phone", 84},
+        {"Cellular", "Cellular", 72},
+        {"Email", "E-Mail", 79},
+        {"camefrom", "Came From", 91},
+        {"wentinto", "Went Into", 100},
+        {"Typeofbee", "Type of Bee", 0},
+        {"method", "Method used", 97},
+    }};
+    return columns;
+}
+
+void setUpDataSheetGrid(TDBGrid &grid, DataSource *source)
+{
+    QFont titleFont(QStringLiteral("MS Sans Serif"));
+    titleFont.setPixelSize(11);
+    grid.setTitleFont(titleFont);
+    grid.setReadOnly(true);
+    grid.setBorderStyle(TDBGrid::bsNone);
+    grid.setScrollBars(TDBGrid::ssHorizontal);
+    grid.setDefaultRowHeight(17);
+    for (const DataSheetColumn &spec : dataSheetColumns()) {
+        TColumn *column = grid.columns()->add();
+        column->setFieldName(QString::fromLatin1(spec.field));
+        column->title()->setCaption(QString::fromLatin1(spec.title));
+        if (spec.width > 0)
+            column->setWidth(spec.width);
+    }
+    grid.setDataSource(source);
+}
+
+} // namespace kelvara

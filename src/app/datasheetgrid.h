@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+
+namespace kelvara {
+
+class DataSource;
+class TDBGrid;
+
+// The data sheet's grid: its eleven columns and its settings, kept in one place so that the grid
+// class can be swapped without touching the window.
+struct DataSheetColumn
+{
+    const char *field;
+    const char *title;   // nullptr: the field's own label
+    int width;           // 0: the default width from the field's display width
+};
+
+const std::array<DataSheetColumn, 11> &dataSheetColumns();
+
+void setUpDataSheetGrid(TDBGrid &grid, DataSource *source);
+
+} // namespace kelvara

@@ -1,0 +1,871 @@
+#include "tform1.h"
+
+#include "datasheetgrid.h"
+#include "datasource.h"
+#include "dialogs.h"
+#include "error.h"
+#include "errorreport.h"
+#include "field.h"
+#include "jpegcodec.h"
+#include "kelvaratable.h"
+#include "picklist.h"
+#include "pictureview.h"
+#include "runningtotal.h"
+#include "table.h"
+#include "tdbcombobox.h"
+#include "tdbedit.h"
+#include "tdbgrid.h"
+#include "tdbmemo.h"
+#include "tdbnavigator.h"
+#include "tdateedit.h"
+#include "textconv.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QFile>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace kelvara {
+
+namespace {
+
+const QString kTableName = QStringLiteral("kelvara");
+
+// The picture sheets' buttons, by sheet: copy, cut, load, stretch.
+const std::array<std::array<const char *, 4>, 5> kSheetButtons = {{
+    {"SpeedButton7", "SpeedButton9", "SpeedButton15", "SpeedButton10"},
+    {"SpeedButton2", "SpeedButton4", "SpeedButton5", "SpeedButton11"},
+    {"SpeedButton12", "SpeedButton14", "SpeedButton16", "SpeedButton18"},
+    {"SpeedButton19", "SpeedButton21", "SpeedButton22", "SpeedButton24"},
+    {"SpeedButton25", "SpeedButton27", "SpeedButton28", "SpeedButton31"},
+}};
+
+// The boxes whose lists grow from what the user types, and the files that keep them.
+const std::array<PickListFile, 4> kPickLists = {{
+    {QStringLiteral("DBComboBox1"), QStringLiteral("camefrom"), QStringLiteral("CameFrom.txt")},
+    {QStringLiteral("DBComboBox2"), QStringLiteral("wentinto"), QStringLiteral("wentinto.txt")},
+    {QStringLiteral("DBComboBox3"), QStringLiteral("Typeofbee"), QStringLiteral("TypeOfBee.txt")},
+    {QStringLiteral("DBComboBox4"), QStringLiteral("method"), QStringLiteral("MethodOfRemoval.txt")},
+}};
+
+// The first entry's patterns take GIF files too; loading refuses anything that is no JPEG.
+const QStringList kPictureFilters = {
+    QStringLiteral("All (*.jpg;*.jpeg) (*.gif *.jpg *.jpeg)"),
+    QStringLiteral("JPEG Image File (*.jpg) (*.jpg)"),
+    QStringLiteral("JPEG Image File (*.jpeg) (*.jpeg)"),
+};
+
+QLabel *caption(const QString &text, QWidget *buddy)
+{
+    auto *label = new QLabel(text);
+    label->setBuddy(buddy);
+    return label;
+}
+
+// A caption standing above its box.
+QVBoxLayout *captioned(const QString &text, QWidget *box)
+{
+    auto *column = new QVBoxLayout;
+    column->setSpacing(1);
+    column->addWidget(caption(text, box));
+    column->addWidget(box);
+    column->addStretch(1);
+    return column;
+}
+
+QFrame *panel(QFrame::Shadow shadow, int width, int height)
+{
+    auto *frame = new QFrame;
+    frame->setFrameStyle(QFrame::Panel | shadow);
+    frame->setLineWidth(1);
+    frame->setFixedSize(width, height);
+    return frame;
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget *parent)
+    : QMainWindow(parent), Table1(new Table(this)), DataSource1(new DataSource(this)),
+      PageControl1(new QTabWidget(this))
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Kelvara data software"));
+    move(207, 156);
+    resize(997, 723);
+
+    Table1->setObjectName(QStringLiteral("Table1"));
+    Table1->setTableName(kTableName);
+    DataSource1->setObjectName(QStringLiteral("DataSource1"));
+    DataSource1->setDataSet(Table1);
+
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    setCentralWidget(PageControl1);
+    auto *dataSheet = new QWidget;
+    dataSheet->setObjectName(QStringLiteral("TabSheet1"));
+    buildDataSheet(dataSheet);
+    PageControl1->addTab(dataSheet, QStringLiteral("Data Sheet"));
+    for (int i = 0; i < 5; ++i) {
+        auto *page = new QWidget;
+        page->setObjectName(QStringLiteral("TabSheet%1").arg(i + 2));
+        buildPictureSheet(i, page);
+        PageControl1->addTab(page, QStringLiteral("Picture Sheet%1").arg(i + 1));
+    }
+    PageControl1->setCurrentIndex(0);
+    connect(PageControl1, &QTabWidget::currentChanged, this, [this](int index) {
+        if (index > 0)
+            TabSheet2Show();
+    });
+
+    connect(Table1, &Table::afterOpen, this, &TForm1::Table1AfterOpen);
+    connect(Table1, &Table::afterScroll, this, &TForm1::Table1AfterScroll);
+    connect(Table1, &Table::afterInsert, this, &TForm1::Table1AfterInsert);
+    connect(Table1, &Table::afterDelete, this, &TForm1::Table1AfterDelete);
+    connect(DataSource1, &DataSource::dataChanged, this, &TForm1::DataSource1DataChange);
+
+    FormCreate();
+}
+
+TForm1::~TForm1()
+{
+    // Handlers must not run on a half-destroyed window while the table closes.
+    Table1->disconnect(this);
+    DataSource1->disconnect(this);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Building the sheets
+
+TDBEdit *TForm1::boundEdit(const char *name, const char *field, int width)
+{
+    auto *edit = new TDBEdit;
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setDataSource(DataSource1);
+    edit->setDataField(QString::fromLatin1(field));
+    edit->setFixedWidth(width);
+    return edit;
+}
+
+TDBComboBox *TForm1::boundCombo(const char *name, const char *field, int width)
+{
+    auto *combo = new TDBComboBox;
+    combo->setObjectName(QString::fromLatin1(name));
+    combo->setDataSource(DataSource1);
+    combo->setDataField(QString::fromLatin1(field));
+    combo->setFixedWidth(width);
+    return combo;
+}
+
+QLineEdit *TForm1::timeBox(const char *name, bool readOnly)
+{
+    auto *edit = new QLineEdit(QStringLiteral("0"));
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setReadOnly(readOnly);
+    edit->setFixedWidth(49);
+    return edit;
+}
+
+void TForm1::buildDataSheet(QWidget *page)
+{
+    upperPanel = panel(QFrame::Raised, 969, 377);
+    upperPanel->setObjectName(QStringLiteral("Panel1"));
+
+    DBEdit1 = boundEdit("DBEdit1", "Dato", 75);
+    DateEdit1 = new TDateEdit;
+    DateEdit1->setObjectName(QStringLiteral("DateEdit1"));
+    DateEdit1->setFixedWidth(25);
+    connect(DateEdit1, &TDateEdit::changed, this, &TForm1::DateEdit1Change);
+    connect(DateEdit1, &TDateEdit::clicked, this, &TForm1::DateEdit1Click);
+    DBEdit2 = boundEdit("DBEdit2", "Firstname");
+    DBEdit3 = boundEdit("DBEdit3", "Lastname");
+    DBMemo1 = new TDBMemo;
+    DBMemo1->setObjectName(QStringLiteral("DBMemo1"));
+    DBMemo1->setDataSource(DataSource1);
+    DBMemo1->setDataField(QStringLiteral("notes"));
+    DBMemo1->setFixedSize(329, 73);
+
+    DBEdit4 = boundEdit("DBEdit4", "HomePhone");
+    DBEdit5 = boundEdit("DBEdit5", "WorkPhone");
+    DBEdit6 = boundEdit("DBEdit6", "Cellular");
+    DBEdit7 = boundEdit("DBEdit7", "Email");
+
+    DBEdit8 = boundEdit("DBEdit8", "Street1");
+    DBEdit14 = boundEdit("DBEdit14", "Street2");
+    DBEdit9 = boundEdit("DBEdit9", "City1");
+    DBEdit10 = boundEdit("DBEdit10", "Zipcode");
+    DBComboBox5 = boundCombo("DBComboBox5", "State1", 105);
+
+    DBEdit11 = boundEdit("DBEdit11", "street3");
+    DBEdit12 = boundEdit("DBEdit12", "Street4");
+    DBEdit15 = boundEdit("DBEdit15", "city2");
+    DBComboBox6 = boundCombo("DBComboBox6", "State2", 121);
+
+    DBComboBox1 = boundCombo("DBComboBox1", "camefrom", 145);
+    DBComboBox2 = boundCombo("DBComboBox2", "wentinto", 145);
+    DBComboBox3 = boundCombo("DBComboBox3", "Typeofbee", 145);
+    DBComboBox4 = boundCombo("DBComboBox4", "method", 145);
+    for (TDBComboBox *box : {DBComboBox1, DBComboBox2, DBComboBox3, DBComboBox4}) {
+        connect(box, &TDBComboBox::entered, this, &TForm1::DBComboBox1Enter);
+        connect(box, &TDBComboBox::exited, this, &TForm1::DBComboBox1Exit);
+    }
+
+    Edit2 = timeBox("Edit2", false);
+    Edit3 = timeBox("Edit3", false);
+    Edit1 = timeBox("Edit1", true);
+    Edit4 = timeBox("Edit4", true);
+    BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogApplyButton), QStringLiteral("OK"));
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn1->setDefault(true);
+    connect(BitBtn1, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
+
+    // Row 1: the date with its calendar button, the names and the notes.
+    auto *dateRow = new QHBoxLayout;
+    dateRow->setSpacing(0);
+    dateRow->addWidget(DBEdit1);
+    dateRow->addWidget(DateEdit1);
+    auto *dateColumn = new QVBoxLayout;
+    dateColumn->setSpacing(1);
+    dateColumn->addWidget(caption(QStringLiteral("Date"), DBEdit1));
+    dateColumn->addLayout(dateRow);
+    dateColumn->addStretch(1);
+    auto *row1 = new QHBoxLayout;
+    row1->addLayout(dateColumn);
+    row1->addSpacing(21);
+    row1->addLayout(captioned(QStringLiteral("First Name"), DBEdit2));
+    row1->addLayout(captioned(QStringLiteral("Last name"), DBEdit3));
+    row1->addStretch(1);
+    row1->addWidget(DBMemo1, 0, Qt::AlignTop);
+
+    auto *row2 = new QHBoxLayout;
+    row2->addLayout(captioned(QStringLiteral("Home Phone"), DBEdit4));
+    row2->addLayout(captioned(QStringLiteral("Work Phone"), DBEdit5));
+    row2->addLayout(captioned(QStringLiteral("Cellular"), DBEdit6));
+    row2->addLayout(captioned(QStringLiteral("E-Mail"), DBEdit7));
+    row2->addStretch(1);
+
+    auto *row3 = new QHBoxLayout;
+    row3->addLayout(captioned(QStringLiteral("Street 1"), DBEdit8));
+    row3->addLayout(captioned(QStringLiteral("Street 2"), DBEdit14));
+    row3->addLayout(captioned(QStringLiteral("City"), DBEdit9));
+    row3->addLayout(captioned(QStringLiteral("Zip code"), DBEdit10));
+    row3->addLayout(captioned(QStringLiteral("State"), DBComboBox5));
+    row3->addStretch(1);
+
+    pickUpPanel = panel(QFrame::Raised, 881, 57);
+    pickUpPanel->setObjectName(QStringLiteral("Panel2"));
+    auto *pickUp = new QHBoxLayout(pickUpPanel);
+    pickUp->setContentsMargins(8, 2, 8, 4);
+    auto *pickUpCaption = new QLabel(QStringLiteral("Where to pick up"));
+    pickUp->addWidget(pickUpCaption, 0, Qt::AlignVCenter);
+    pickUp->addSpacing(12);
+    pickUp->addLayout(captioned(QStringLiteral("Street 1"), DBEdit11));
+    pickUp->addLayout(captioned(QStringLiteral("Street 2"), DBEdit12));
+    pickUp->addLayout(captioned(QStringLiteral("City"), DBEdit15));
+    pickUp->addLayout(captioned(QStringLiteral("State"), DBComboBox6));
+    pickUp->addStretch(1);
+
+    jobPanel = panel(QFrame::Sunken, 881, 129);
+    jobPanel->setObjectName(QStringLiteral("Panel3"));
+    auto *job = new QGridLayout(jobPanel);
+    job->setContentsMargins(8, 4, 8, 4);
+    job->setHorizontalSpacing(8);
+    job->addLayout(captioned(QStringLiteral("Came from "), DBComboBox1), 0, 0);
+    job->addLayout(captioned(QStringLiteral("Went into hive"), DBComboBox2), 0, 1);
+    job->addLayout(captioned(QStringLiteral("Type of bee"), DBComboBox3), 0, 2);
+    job->addLayout(captioned(QStringLiteral("Method of removal"), DBComboBox4), 0, 3);
+
+    auto *timeRow = new QHBoxLayout;
+    timeRow->addLayout(captioned(QStringLiteral("Hr"), Edit2));
+    timeRow->addLayout(captioned(QStringLiteral("Min"), Edit3));
+    timeRow->addWidget(BitBtn1, 0, Qt::AlignBottom);
+    timeRow->addStretch(1);
+    auto *timeColumn = new QVBoxLayout;
+    timeColumn->setSpacing(1);
+    timeColumn->addWidget(new QLabel(QStringLiteral("Time Used (Only numbers)")));
+    timeColumn->addLayout(timeRow);
+    job->addLayout(timeColumn, 1, 0, 1, 2, Qt::AlignTop);
+
+    auto *totalRow = new QHBoxLayout;
+    totalRow->addLayout(captioned(QStringLiteral("Hr"), Edit1));
+    totalRow->addLayout(captioned(QStringLiteral("Min"), Edit4));
+    totalRow->addStretch(1);
+    auto *totalColumn = new QVBoxLayout;
+    totalColumn->setSpacing(1);
+    totalColumn->addWidget(new QLabel(QStringLiteral("Time total used\nfor Kelvara")));
+    totalColumn->addLayout(totalRow);
+    job->addLayout(totalColumn, 0, 4, 2, 1, Qt::AlignTop | Qt::AlignRight);
+    job->setColumnStretch(5, 1);
+
+    auto *upper = new QVBoxLayout(upperPanel);
+    upper->setContentsMargins(8, 4, 8, 6);
+    upper->setSpacing(4);
+    upper->addLayout(row1);
+    upper->addLayout(row2);
+    upper->addLayout(row3);
+    upper->addWidget(pickUpPanel);
+    upper->addWidget(jobPanel);
+    upper->addStretch(1);
+
+    DBNavigator1 = new TDBNavigator;
+    DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
+    DBNavigator1->setDataSource(DataSource1);
+    DBNavigator1->setFixedSize(234, 25);
+
+    EnhancedGrid1 = new TDBGrid;
+    EnhancedGrid1->setObjectName(QStringLiteral("EnhancedGrid1"));
+    setUpDataSheetGrid(*EnhancedGrid1, DataSource1);
+    EnhancedGrid1->setMinimumSize(969, 225);
+
+    auto *sheet = new QVBoxLayout(page);
+    sheet->setContentsMargins(6, 6, 6, 6);
+    sheet->setSpacing(4);
+    sheet->addWidget(upperPanel);
+    sheet->addWidget(DBNavigator1);
+    sheet->addWidget(EnhancedGrid1, 1);
+
+    setDataSheetTabOrder();
+}
+
+void TForm1::setDataSheetTabOrder()
+{
+    // The order in which a user tabs through the sheet follows the panels, not the rows.
+    const QList<QWidget *> order = {
+        DBComboBox1, DBComboBox2, DBComboBox3, DBComboBox4, Edit1, Edit2, Edit3, BitBtn1, Edit4,
+        DBMemo1, DBEdit2, DBEdit3, DBEdit4, DBEdit5, DBEdit6, DBEdit7, DBEdit8, DBEdit9, DBEdit10,
+        DBEdit11, DBEdit12, DBEdit15, DBComboBox6,
+        DBEdit14, DBComboBox5, DBEdit1, DateEdit1, EnhancedGrid1,
+    };
+    for (int i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order.at(i - 1), order.at(i));
+}
+
+void TForm1::buildPictureSheet(int index, QWidget *page)
+{
+    PictureSheet &sheet = m_sheets[size_t(index)];
+    sheet.page = page;
+    sheet.pictureField = QStringLiteral("pic%1").arg(index + 1);
+
+    auto *white = new QFrame;
+    white->setObjectName(QStringLiteral("PicturePanel%1").arg(index + 1));
+    white->setFixedSize(640, 480);
+    white->setAutoFillBackground(true);
+    QPalette palette = white->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    white->setPalette(palette);
+    sheet.view = new PictureView(white);
+    sheet.view->setObjectName(QStringLiteral("Image%1").arg(index + 1));
+    sheet.view->setGeometry(0, 0, 640, 480);
+
+    sheet.comment = new TDBMemo;
+    sheet.comment->setObjectName(QStringLiteral("DBMemo%1").arg(index + 2));
+    sheet.comment->setDataSource(DataSource1);
+    sheet.comment->setDataField(QStringLiteral("comment%1").arg(index + 1));
+    sheet.comment->setFixedSize(545, 89);
+
+    const auto &names = kSheetButtons[size_t(index)];
+    auto button = [page](const char *name, const QString &text, const QString &hint) {
+        auto *b = new QToolButton(page);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setText(text);
+        b->setToolTip(hint);
+        b->setFixedSize(82, 28);
+        return b;
+    };
+    sheet.copy = button(names[0], QStringLiteral("Copy"), QStringLiteral("Copy to clipboard"));
+    sheet.cut = button(names[1], QStringLiteral("Cut"), QStringLiteral("Cut to clipboard"));
+    sheet.load = button(names[2], QStringLiteral("Load..."), QStringLiteral("Load Picture"));
+    sheet.stretch = button(names[3], QStringLiteral("Stretch"), QString());
+    sheet.stretch->setCheckable(true);
+    sheet.stretch->setChecked(true);
+    connect(sheet.copy, &QToolButton::clicked, this, [this, b = sheet.copy] { SpeedButton29Click(b); });
+    connect(sheet.cut, &QToolButton::clicked, this, [this, b = sheet.cut] { SpeedButton9Click(b); });
+    connect(sheet.load, &QToolButton::clicked, this, [this, b = sheet.load] { SpeedButton15Click(b); });
+    connect(sheet.stretch, &QToolButton::clicked, this, [this, b = sheet.stretch] { SpeedButton11Click(b); });
+
+    // Present in the column but without an action: nothing can be pasted or saved from here.
+    auto *paste = button("", QStringLiteral("Paste"), QStringLiteral("Paste from Clipboard"));
+    auto *save = button("", QStringLiteral("Save"), QStringLiteral("Save picture"));
+    paste->setObjectName(QStringLiteral("PasteButton%1").arg(index + 1));
+    save->setObjectName(QStringLiteral("SaveButton%1").arg(index + 1));
+    paste->hide();
+    save->hide();
+
+    auto *buttons = new QVBoxLayout;
+    buttons->addWidget(sheet.copy);
+    buttons->addWidget(sheet.cut);
+    buttons->addWidget(sheet.load);
+    buttons->addSpacing(12);
+    buttons->addWidget(sheet.stretch);
+    buttons->addWidget(new QLabel(QStringLiteral("Stretch/unstretch")));
+    buttons->addWidget(paste);
+    buttons->addWidget(save);
+    buttons->addStretch(1);
+
+    auto *left = new QVBoxLayout;
+    left->addWidget(white);
+    left->addWidget(sheet.comment);
+    left->addStretch(1);
+
+    auto *layout = new QHBoxLayout(page);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addLayout(left);
+    layout->addLayout(buttons);
+    layout->addStretch(1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start-up
+
+void TForm1::FormCreate()
+{
+    guarded(this, [this] {
+        if (Table1->exists()) {
+            try {
+                Table1->open();
+                return;
+            } catch (const Error &error) {
+                keepDamagedTable(error.message());
+            }
+            createKelvaraTable(*Table1);
+            dialogs().warning(this, QStringLiteral("The record table could not be opened:\n%1\n\n"
+                                                   "Its file was kept as \"%2\" and a new, empty "
+                                                   "table was started.")
+                                        .arg(m_damageReason, m_keptDamagedTable));
+            resetTotalFile();
+            return;
+        }
+        createKelvaraTable(*Table1);
+        Table1->open();
+        resetTotalFile();
+    });
+}
+
+void TForm1::keepDamagedTable(const QString &reason)
+{
+    // The old file may still hold records someone can rescue; move it aside rather than delete it.
+    m_damageReason = reason;
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString kept = QStringLiteral("%1-damaged-%2.db").arg(kTableName, stamp);
+    const QString file = Table1->fileName();
+    if (!QFile::rename(file, kept))
+        throw Error(QStringLiteral("Cannot move the damaged table %1 aside to %2").arg(file, kept));
+    for (const QString &suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+        if (QFile::exists(file + suffix) && !QFile::rename(file + suffix, kept + suffix))
+            QFile::remove(file + suffix);
+    }
+    m_keptDamagedTable = kept;
+}
+
+void TForm1::resetTotalFile()
+{
+    writeTotalFile(0);
+}
+
+void TForm1::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (event->spontaneous())
+        return;
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        // The designed size is the window's outer size; take the frame off once it is known.
+        const QSize frame = frameGeometry().size() - size();
+        if (frame.isValid() && !frame.isEmpty())
+            resize(997 - frame.width(), 723 - frame.height());
+    }
+    FormShow();
+}
+
+void TForm1::FormShow()
+{
+    guarded(this, [this] {
+        Table1->open();
+        Table1->first();
+        Table1->edit();
+        DBEdit1->setFocus();
+    });
+    showTotalFromFile();
+}
+
+void TForm1::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        FormActivate();
+}
+
+void TForm1::FormActivate()
+{
+    guarded(this, [this] {
+        if (Table1->recordCount() > 0)
+            return;
+        if (!Table1->active()) {
+            // Said once: repeating it on every activation would bring the box back each time it closes.
+            if (m_closedTableReported)
+                return;
+            m_closedTableReported = true;
+        }
+        QVariantList values;
+        for (int i = 0; i < 20; ++i)
+            values << QVariant();
+        values << 0;
+        Table1->insertRecord(values);
+    });
+}
+
+void TForm1::Table1AfterOpen()
+{
+    guarded(this, [this] {
+        if (Table1->state() != dsEdit)
+            Table1->edit();
+    });
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    // What was typed into the current record is saved, not dropped with the window.
+    if (Table1->active() && (Table1->state() == dsEdit || Table1->state() == dsInsert)) {
+        try {
+            Table1->updateRecord();
+            if (Table1->modified())
+                Table1->post();
+        } catch (const std::exception &error) {
+            if (!dialogs().confirm(this, QStringLiteral("The record could not be saved:\n%1\n\n"
+                                                        "Close anyway and lose the changes?")
+                                             .arg(errorText(error)))) {
+                event->ignore();
+                return;
+            }
+        }
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void TForm1::keyPressEvent(QKeyEvent *event)
+{
+    // Enter in a box that has no use for it clicks the OK button of the time boxes.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const bool plain = !(event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier));
+    QWidget *focus = QApplication::focusWidget();
+    if (enter && plain && focus && PageControl1->currentIndex() == 0
+        && PageControl1->currentWidget()->isAncestorOf(focus) && focus != EnhancedGrid1
+        && !EnhancedGrid1->isAncestorOf(focus)) {
+        BitBtn1->click();
+        event->accept();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void TForm1::editUnlessEditing()
+{
+    if (Table1->state() != dsEdit)
+        Table1->edit();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Data sheet
+
+void TForm1::DateEdit1Change()
+{
+    guarded(this, [this] {
+        editUnlessEditing();
+        // The date box's mask wants a four-digit year, whatever the calendar shows.
+        DBEdit1->setText(dateToText(DateEdit1->date()));
+        DBEdit1->dataLink().setModified();
+        Table1->refresh();
+        Table1->edit();
+    });
+}
+
+void TForm1::DateEdit1Click()
+{
+    if (DateEdit1->date().isValid())
+        DateEdit1Change();
+}
+
+void TForm1::Table1AfterDelete()
+{
+    DBEdit1->setFocus();
+    EnhancedGrid1->viewport()->update();
+}
+
+void TForm1::Table1AfterInsert()
+{
+    Table1AfterScroll();
+    for (PictureSheet &sheet : m_sheets)
+        sheet.view->clear();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Time accounting
+
+void TForm1::Table1AfterScroll()
+{
+    try {
+        Table1->edit();
+        Field *timeused = Table1->fieldByName(QStringLiteral("timeused"));
+        if (timeused->isNull())
+            timeused->setAsInteger(0);
+        const HoursMinutes split = splitMinutes(timeused->asInteger());
+        Edit2->setText(QString::number(split.hours));
+        Edit3->setText(QString::number(split.minutes));
+    } catch (const std::exception &) {
+        // A record that cannot be edited keeps the boxes as they were.
+    }
+}
+
+void TForm1::BitBtn1Click()
+{
+    guarded(this, [this] {
+        editUnlessEditing();
+        Field *timeused = Table1->fieldByName(QStringLiteral("timeused"));
+        const qint64 previous = variantToInteger(timeused->value());
+        if (Edit2->text().isEmpty())
+            Edit2->setText(QStringLiteral("0"));
+        const qint64 hours = timeused->textToInteger(Edit2->text()).value_or(0);
+        if (Edit3->text().isEmpty())
+            Edit3->setText(QStringLiteral("0"));
+        const qint64 minutes = timeused->textToInteger(Edit3->text()).value_or(0);
+        const qint64 total = hours * 60 + minutes;
+        timeused->setValue(total);
+        Checktimetotal(previous, total);
+        Table1AfterScroll();
+    });
+}
+
+void TForm1::Checktimetotal(qint64 previousMinutes, qint64 newMinutes)
+{
+    try {
+        const qint64 total = readTotalFile() - previousMinutes + newMinutes;
+        showTotal(total);
+        writeTotalFile(total);
+        return;
+    } catch (const Error &) {
+        // A missing, empty or unwritable file: count the total anew from the records.
+    }
+    recountTotal();
+}
+
+void TForm1::recountTotal()
+{
+    guarded(this, [this] {
+        Table1->first();
+        qint64 sum = 0;
+        while (!Table1->eof()) {
+            sum += Table1->fieldByName(QStringLiteral("timeused"))->asInteger();
+            Table1->next();
+        }
+        showTotal(sum);
+        writeTotalFile(sum);
+    });
+}
+
+void TForm1::showTotal(qint64 minutes)
+{
+    const HoursMinutes split = splitMinutes(minutes);
+    Edit1->setText(QString::number(split.hours));
+    Edit4->setText(QString::number(split.minutes));
+}
+
+void TForm1::showTotalFromFile()
+{
+    try {
+        showTotal(readTotalFile());
+    } catch (const Error &) {
+        // No total yet: the boxes keep what they show.
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Pick lists
+
+static QStringList itemsOf(const QComboBox &box)
+{
+    QStringList items;
+    for (int i = 0; i < box.count(); ++i)
+        items << box.itemText(i);
+    return items;
+}
+
+// Replaces the drop-down list and keeps the text typed into the box.
+static void setItems(QComboBox &box, const QStringList &items)
+{
+    if (itemsOf(box) == items)
+        return;
+    const QString text = box.currentText();
+    const QSignalBlocker blocker(&box);
+    box.clear();
+    box.addItems(items);
+    box.setEditText(text);
+}
+
+static const PickListFile *pickListOf(const QObject *box)
+{
+    for (const PickListFile &list : kPickLists) {
+        if (box && box->objectName() == list.box)
+            return &list;
+    }
+    return nullptr;
+}
+
+void TForm1::DBComboBox1Enter()
+{
+    auto *box = qobject_cast<TDBComboBox *>(sender());
+    const PickListFile *list = pickListOf(box);
+    if (!list)
+        return;
+    QStringList entries = itemsOf(*box);
+    if (loadPickList(list->fileName, entries))
+        setItems(*box, entries);
+}
+
+void TForm1::DBComboBox1Exit()
+{
+    auto *box = qobject_cast<TDBComboBox *>(sender());
+    const PickListFile *list = pickListOf(box);
+    if (!list)
+        return;
+    guarded(this, [&] {
+        QStringList entries = itemsOf(*box);
+        const QString text = box->currentText();
+        // The new entry stays in the list even when its file cannot be written.
+        struct Keep { TDBComboBox &box; QStringList &entries; ~Keep() { setItems(box, entries); } };
+        const Keep keep{*box, entries};
+        addToPickList(list->fileName, entries, text);
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Picture sheets
+
+int TForm1::sheetOfButton(const QObject *button) const
+{
+    const QString name = button ? button->objectName() : QString();
+    for (size_t sheet = 0; sheet < kSheetButtons.size(); ++sheet) {
+        for (const char *candidate : kSheetButtons[sheet]) {
+            if (name == QLatin1String(candidate))
+                return int(sheet);
+        }
+    }
+    return -1;
+}
+
+int TForm1::activePictureSheet() const
+{
+    const int index = PageControl1->currentIndex();
+    return index >= 1 && index <= 5 ? index - 1 : -1;
+}
+
+void TForm1::showPicture(int sheet)
+{
+    Field *field = Table1->fieldByName(m_sheets[size_t(sheet)].pictureField);
+    if (field->blobSize() <= 0)
+        return;
+    m_sheets[size_t(sheet)].view->showField(*field);
+}
+
+void TForm1::DataSource1DataChange(Field *field)
+{
+    Q_UNUSED(field);
+    if (!Table1->active())
+        return;
+    guarded(this, [this] {
+        editUnlessEditing();
+        const int sheet = activePictureSheet();
+        if (sheet >= 0)
+            showPicture(sheet);
+    });
+}
+
+void TForm1::TabSheet2Show()
+{
+    if (!Table1->active())
+        return;
+    guarded(this, [this] {
+        editUnlessEditing();
+        for (int sheet = 0; sheet < 5; ++sheet) {
+            if (m_sheets[size_t(sheet)].page->isVisible() || activePictureSheet() == sheet)
+                showPicture(sheet);
+        }
+    });
+}
+
+void TForm1::SpeedButton15Click(QObject *Sender)
+{
+    const int sheet = sheetOfButton(Sender);
+    if (sheet < 0)
+        return;
+    guarded(this, [&] {
+        const QString fileName = dialogs().openFileName(this, QString(), QString(), kPictureFilters);
+        if (fileName.isEmpty())
+            return;
+        QFile file(fileName);
+        if (!file.open(QIODevice::ReadOnly))
+            throw Error(QStringLiteral("Cannot open file %1. %2").arg(fileName, file.errorString()));
+        const QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            throw Error(QStringLiteral("Cannot read file %1. %2").arg(fileName, file.errorString()));
+        // Only a picture that decodes is stored; the smallest scale still reads every byte of it.
+        jpeg::decode(bytes, QSize(1, 1));
+
+        Table1->disableControls();
+        struct Resume { Table *table; ~Resume() { table->enableControls(); } } resume{Table1};
+        editUnlessEditing();
+        Table1->fieldByName(m_sheets[size_t(sheet)].pictureField)->setAsBytes(bytes);
+        Table1->post();
+    });
+}
+
+void TForm1::SpeedButton29Click(QObject *Sender)
+{
+    const int sheet = sheetOfButton(Sender);
+    if (sheet < 0)
+        return;
+    guarded(this, [&] {
+        PictureView *view = m_sheets[size_t(sheet)].view;
+        if (view->hasPicture())
+            QApplication::clipboard()->setImage(view->picture());
+    });
+}
+
+void TForm1::SpeedButton9Click(QObject *Sender)
+{
+    const int sheet = sheetOfButton(Sender);
+    if (sheet < 0)
+        return;
+    guarded(this, [&] {
+        editUnlessEditing();
+        PictureView *view = m_sheets[size_t(sheet)].view;
+        if (view->hasPicture())
+            QApplication::clipboard()->setImage(view->picture());
+        view->clear();
+        Table1->fieldByName(m_sheets[size_t(sheet)].pictureField)->clear();
+        Table1->post();
+    });
+}
+
+void TForm1::SpeedButton11Click(QObject *Sender)
+{
+    const int sheet = sheetOfButton(Sender);
+    if (sheet < 0)
+        return;
+    guarded(this, [&] {
+        PictureSheet &s = m_sheets[size_t(sheet)];
+        s.view->setStretch(!s.view->stretch());
+        s.stretch->setChecked(s.view->stretch());
+    });
+}
+
+} // namespace kelvara

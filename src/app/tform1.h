@@ -1,0 +1,152 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include <array>
+
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+class QToolButton;
+
+namespace kelvara {
+
+class DataSource;
+class Field;
+class PictureView;
+class TDBComboBox;
+class TDBEdit;
+class TDBGrid;
+class TDBMemo;
+class TDBNavigator;
+class TDateEdit;
+class Table;
+
+// The main window: the data sheet where a job's record is typed in, with the time accounting
+// and pick lists, and the five picture sheets. It owns the record table for the whole run.
+class TForm1 : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit TForm1(QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    Table *table() const { return Table1; }
+    DataSource *dataSource() const { return DataSource1; }
+
+    // The file the damaged table was moved to at start-up, if any.
+    QString keptDamagedTable() const { return m_keptDamagedTable; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    // One picture sheet: its view, its buttons and its fields.
+    struct PictureSheet
+    {
+        QWidget *page = nullptr;
+        PictureView *view = nullptr;
+        TDBMemo *comment = nullptr;
+        QToolButton *copy = nullptr;
+        QToolButton *cut = nullptr;
+        QToolButton *load = nullptr;
+        QToolButton *stretch = nullptr;
+        QString pictureField;
+    };
+
+    void buildDataSheet(QWidget *page);
+    void buildPictureSheet(int index, QWidget *page);
+    void setDataSheetTabOrder();
+    TDBEdit *boundEdit(const char *name, const char *field, int width = 121);
+    TDBComboBox *boundCombo(const char *name, const char *field, int width);
+    QLineEdit *timeBox(const char *name, bool readOnly);
+
+    // Start-up
+    void FormCreate();
+    void FormShow();
+    void FormActivate();
+    void Table1AfterOpen();
+    void keepDamagedTable(const QString &reason);
+    void resetTotalFile();
+
+    // Data sheet
+    void DateEdit1Change();
+    void DateEdit1Click();
+    void Table1AfterDelete();
+    void Table1AfterInsert();
+
+    // Time accounting
+    void Table1AfterScroll();
+    void BitBtn1Click();
+    void Checktimetotal(qint64 previousMinutes, qint64 newMinutes);
+    void recountTotal();
+    void showTotal(qint64 minutes);
+    void showTotalFromFile();
+
+    // Pick lists
+    void DBComboBox1Enter();
+    void DBComboBox1Exit();
+
+    // Picture sheets
+    void SpeedButton15Click(QObject *Sender);
+    void SpeedButton29Click(QObject *Sender);
+    void SpeedButton9Click(QObject *Sender);
+    void SpeedButton11Click(QObject *Sender);
+    void TabSheet2Show();
+    void DataSource1DataChange(Field *field);
+    int sheetOfButton(const QObject *button) const;
+    int activePictureSheet() const;
+    void showPicture(int sheet);
+    void editUnlessEditing();
+
+    Table *Table1;
+    DataSource *DataSource1;
+    QTabWidget *PageControl1;
+
+    TDBEdit *DBEdit1 = nullptr;
+    TDateEdit *DateEdit1 = nullptr;
+    TDBEdit *DBEdit2 = nullptr;
+    TDBEdit *DBEdit3 = nullptr;
+    TDBMemo *DBMemo1 = nullptr;
+    TDBEdit *DBEdit4 = nullptr;
+    TDBEdit *DBEdit5 = nullptr;
+    TDBEdit *DBEdit6 = nullptr;
+    TDBEdit *DBEdit7 = nullptr;
+    TDBEdit *DBEdit8 = nullptr;
+    TDBEdit *DBEdit14 = nullptr;
+    TDBEdit *DBEdit9 = nullptr;
+    TDBEdit *DBEdit10 = nullptr;
+    TDBComboBox *DBComboBox5 = nullptr;
+    TDBEdit *DBEdit11 = nullptr;
+    TDBEdit *DBEdit12 = nullptr;
+    TDBEdit *DBEdit15 = nullptr;
+    TDBComboBox *DBComboBox6 = nullptr;
+    TDBComboBox *DBComboBox1 = nullptr;
+    TDBComboBox *DBComboBox2 = nullptr;
+    TDBComboBox *DBComboBox3 = nullptr;
+    TDBComboBox *DBComboBox4 = nullptr;
+    QLineEdit *Edit1 = nullptr;    // total hours
+    QLineEdit *Edit2 = nullptr;    // hours
+    QLineEdit *Edit3 = nullptr;    // minutes
+    QLineEdit *Edit4 = nullptr;    // total minutes
+    QPushButton *BitBtn1 = nullptr;
+    QFrame *upperPanel = nullptr;
+    QFrame *pickUpPanel = nullptr;
+    QFrame *jobPanel = nullptr;
+    TDBNavigator *DBNavigator1 = nullptr;
+    TDBGrid *EnhancedGrid1 = nullptr;
+
+    std::array<PictureSheet, 5> m_sheets;
+    QString m_keptDamagedTable;
+    QString m_damageReason;
+    bool m_shownOnce = false;
+    bool m_closedTableReported = false;
+};
+
+} // namespace kelvara

@@ -1,0 +1,609 @@
+#include "datasource.h"
+#include "error.h"
+#include "field.h"
+#include "kelvaratable.h"
+#include "pictureview.h"
+#include "scripteddialogs.h"
+#include "table.h"
+#include "tdateedit.h"
+#include "tdbcombobox.h"
+#include "tdbedit.h"
+#include "tdbgrid.h"
+#include "tdbmemo.h"
+#include "tdbnavigator.h"
+#include "testworkspace.h"
+#include "tform1.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QClipboard>
+#include <QDir>
+#include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QtTest>
+
+#include <memory>
+
+using namespace kelvara;
+
+namespace {
+
+QByteArray jpegBytes(const QSize &size, const QColor &color)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(color);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPG", 90);
+    return bytes;
+}
+
+// Seeds a table before the window opens it; each row gives Lastname and timeused (null: none).
+void seedTable(const QList<QPair<QString, QVariant>> &rows)
+{
+    Table table;
+    table.setTableName(QStringLiteral("kelvara"));
+    createKelvaraTable(table);
+    table.open();
+    for (const auto &row : rows) {
+        table.append();
+        table.fieldByName(QStringLiteral("Lastname"))->setAsString(row.first);
+        table.fieldByName(QStringLiteral("timeused"))->setValue(row.second);
+        table.post();
+    }
+}
+
+// A stored copy of the table as another program would see it.
+QList<QVariantList> storedRecords(const QStringList &fields)
+{
+    Table table;
+    table.setTableName(QStringLiteral("kelvara"));
+    table.setReadOnly(true);
+    table.open();
+    QList<QVariantList> records;
+    for (table.first(); !table.eof(); table.next()) {
+        QVariantList values;
+        for (const QString &name : fields)
+            values << table.fieldByName(name)->value();
+        records << values;
+    }
+    return records;
+}
+
+} // namespace
+
+// Drives the real window offscreen as a user would: typing, Enter, buttons, sheets.
+class Form1Test : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void firstRunInAnEmptyFolder();
+    void totalIsResetWhenTheTableIsCreated();
+    void damagedTableIsKeptAside();
+    void nullTimeIsZeroAfterStart();
+    void closingSavesTypedChanges();
+    void dataSheetLayout();
+
+    void okStoresHoursAndMinutes_data();
+    void okStoresHoursAndMinutes();
+    void okRefusesBadTime_data();
+    void okRefusesBadTime();
+    void enterInANameBoxPressesOk();
+    void missingTotalIsRecounted();
+    void deletingKeepsTheTotal();
+
+    void pickListsGrowFromTypedValues();
+    void pickListWriteFailureIsReported();
+
+    void navigatorInsertAndDelete();
+    void calendarPickStoresTheDate();
+
+    void loadStoresAndShowsAPicture();
+    void loadRefusesWhatIsNoJpeg_data();
+    void loadRefusesWhatIsNoJpeg();
+    void cutCopyAndStretch();
+
+private:
+    void startWindow();
+    template <typename T>
+    T *child(const char *name) const
+    {
+        auto *widget = m_form->findChild<T *>(QString::fromLatin1(name));
+        if (!widget)
+            qFatal("no child %s", name);
+        return widget;
+    }
+    Field *field(const char *name) const
+    {
+        return m_form->table()->fieldByName(QString::fromLatin1(name));
+    }
+    void typeInto(QWidget *box, const QString &text);
+    void leave(QWidget *box);
+    void pressOk(const QString &hours, const QString &minutes);
+
+    std::unique_ptr<test::TestWorkspace> m_workspace;
+    std::unique_ptr<ScriptedDialogsScope> m_dialogs;
+    std::unique_ptr<TForm1> m_form;
+};
+
+void Form1Test::init()
+{
+    m_workspace = std::make_unique<test::TestWorkspace>();
+    m_dialogs = std::make_unique<ScriptedDialogsScope>();
+}
+
+void Form1Test::cleanup()
+{
+    m_form.reset();
+    m_dialogs.reset();
+    m_workspace.reset();
+}
+
+void Form1Test::startWindow()
+{
+    m_form = std::make_unique<TForm1>();
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+}
+
+void Form1Test::typeInto(QWidget *box, const QString &text)
+{
+    box->setFocus();
+    QTRY_VERIFY(box->hasFocus() || box->isAncestorOf(QApplication::focusWidget()));
+    auto *edit = qobject_cast<QLineEdit *>(box);
+    if (auto *combo = qobject_cast<QComboBox *>(box))
+        edit = combo->lineEdit();
+    if (edit) {
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Backspace);
+    }
+    QTest::keyClicks(QApplication::focusWidget(), text);
+}
+
+void Form1Test::leave(QWidget *box)
+{
+    Q_UNUSED(box);
+    child<QLineEdit>("Edit2")->setFocus();
+    QTRY_VERIFY(child<QLineEdit>("Edit2")->hasFocus());
+}
+
+void Form1Test::pressOk(const QString &hours, const QString &minutes)
+{
+    child<QLineEdit>("Edit2")->setText(hours);
+    child<QLineEdit>("Edit3")->setText(minutes);
+    child<QPushButton>("BitBtn1")->click();
+}
+
+void Form1Test::firstRunInAnEmptyFolder()
+{
+    startWindow();
+    QVERIFY(QFile::exists(QStringLiteral("kelvara.db")));
+    QCOMPARE(m_workspace->readFile(QStringLiteral("total.txt")), QByteArray("0\r\n"));
+    QVERIFY2((*m_dialogs)->messages.isEmpty(), qPrintable((*m_dialogs)->texts().join(QLatin1Char('|'))));
+    Table *table = m_form->table();
+    QCOMPARE(table->recordCount(), 1);
+    QCOMPARE(table->state(), dsEdit);
+    QCOMPARE(field("timeused")->asInteger(), 0);
+    QVERIFY(field("Lastname")->isNull());
+    for (const char *box : {"Edit1", "Edit2", "Edit3", "Edit4"})
+        QCOMPARE(child<QLineEdit>(box)->text(), QStringLiteral("0"));
+    QCOMPARE(m_form->windowTitle(), QStringLiteral("Kelvara data software"));
+    QCOMPARE(child<QTabWidget>("PageControl1")->currentIndex(), 0);
+    QVERIFY(child<TDBEdit>("DBEdit1")->hasFocus());
+    const auto stored = storedRecords({QStringLiteral("timeused"), QStringLiteral("State2")});
+    QCOMPARE(stored.size(), 1);
+    QCOMPARE(stored.first().at(0).toInt(), 0);
+}
+
+void Form1Test::totalIsResetWhenTheTableIsCreated()
+{
+    m_workspace->writeFile(QStringLiteral("total.txt"), "125\r\n");
+    startWindow();
+    QCOMPARE(m_workspace->readFile(QStringLiteral("total.txt")), QByteArray("0\r\n"));
+}
+
+void Form1Test::damagedTableIsKeptAside()
+{
+    const QByteArray garbage(8192, 'x');
+    m_workspace->writeFile(QStringLiteral("kelvara.db"), garbage);
+    m_workspace->writeFile(QStringLiteral("total.txt"), "300\r\n");
+    startWindow();
+
+    const QString kept = m_form->keptDamagedTable();
+    QVERIFY(kept.startsWith(QStringLiteral("kelvara-damaged-")));
+    QCOMPARE(m_workspace->readFile(kept), garbage);
+    const QStringList warnings = (*m_dialogs)->texts(ScriptedDialogs::Kind::Warning);
+    QCOMPARE(warnings.size(), 1);
+    QVERIFY(warnings.first().contains(kept));
+    QCOMPARE(m_form->table()->recordCount(), 1);
+    QCOMPARE(m_workspace->readFile(QStringLiteral("total.txt")), QByteArray("0\r\n"));
+}
+
+void Form1Test::nullTimeIsZeroAfterStart()
+{
+    seedTable({{QStringLiteral("First"), QVariant()}, {QStringLiteral("Second"), 45}});
+    startWindow();
+    QCOMPARE(field("Lastname")->asString(), QStringLiteral("First"));
+    QCOMPARE(field("timeused")->asInteger(), 0);
+    m_form->table()->next();   // saves it
+    const auto stored = storedRecords({QStringLiteral("timeused")});
+    QCOMPARE(stored.at(0).at(0), QVariant(0));
+    QCOMPARE(stored.at(1).at(0), QVariant(45));
+    QCOMPARE(child<QLineEdit>("Edit3")->text(), QStringLiteral("45"));
+}
+
+void Form1Test::closingSavesTypedChanges()
+{
+    seedTable({{QStringLiteral("Old"), 10}});
+    startWindow();
+    typeInto(child<TDBEdit>("DBEdit3"), QStringLiteral("Newname"));
+    QVERIFY(m_form->close());
+    m_form.reset();
+    QCOMPARE(storedRecords({QStringLiteral("Lastname")}).at(0).at(0).toString(), QStringLiteral("Newname"));
+}
+
+void Form1Test::dataSheetLayout()
+{
+    startWindow();
+    auto *pages = child<QTabWidget>("PageControl1");
+    QStringList captions;
+    for (int i = 0; i < pages->count(); ++i)
+        captions << pages->tabText(i);
+    QCOMPARE(captions, QStringList({"Data Sheet", "Picture Sheet1", "Picture Sheet2", "Picture Sheet3",
+                                    "Picture Sheet4", "Picture Sheet5"}));
+    QCOMPARE(child<QWidget>("Panel1")->size(), QSize(969, 377));
+    QCOMPARE(child<QWidget>("DBNavigator1")->size(), QSize(234, 25));
+    QCOMPARE(child<TDBMemo>("DBMemo1")->size(), QSize(329, 73));
+    QCOMPARE(child<TDBEdit>("DBEdit2")->maxLength(), 20);
+
+    // Tab walks the job panel first, then the memo and the name boxes.
+    const QStringList expected = {"DBComboBox1", "DBComboBox2", "DBComboBox3", "DBComboBox4", "Edit1",
+                                  "Edit2", "Edit3", "BitBtn1", "Edit4", "DBMemo1", "DBEdit2"};
+    child<TDBComboBox>("DBComboBox1")->setFocus();
+    QTRY_VERIFY(child<TDBComboBox>("DBComboBox1")->hasFocus());
+    QStringList walked{QStringLiteral("DBComboBox1")};
+    for (int i = 1; i < expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget *focus = QApplication::focusWidget();
+        // A combo box's line edit stands for its combo box.
+        if (qobject_cast<TDBComboBox *>(focus->parentWidget()))
+            focus = focus->parentWidget();
+        walked << focus->objectName();
+    }
+    QCOMPARE(walked, expected);
+
+    auto *grid = child<TDBGrid>("EnhancedGrid1");
+    QCOMPARE(grid->columns()->count(), 11);
+}
+
+void Form1Test::okStoresHoursAndMinutes_data()
+{
+    QTest::addColumn<int>("before");
+    QTest::addColumn<QString>("hours");
+    QTest::addColumn<QString>("minutes");
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<QString>("shownHours");
+    QTest::addColumn<QString>("shownMinutes");
+    QTest::addColumn<QByteArray>("total");   // total.txt held 100 before
+    QTest::newRow("0 h 45 over 30") << 30 << "0" << "45" << 45 << "0" << "45" << QByteArray("115\r\n");
+    QTest::newRow("empty hours") << 0 << "" << "20" << 20 << "0" << "20" << QByteArray("120\r\n");
+    QTest::newRow("1 h 90 -> 150") << 0 << "1" << "90" << 150 << "2" << "30" << QByteArray("250\r\n");
+    QTest::newRow("-1 h 0 -> -60") << 0 << "-1" << "0" << -60 << "-1" << "0" << QByteArray("40\r\n");
+    QTest::newRow("546 h 7 is the largest") << 0 << "546" << "7" << 32767 << "546" << "7" << QByteArray("32867\r\n");
+    QTest::newRow("unchanged boxes") << 75 << "1" << "15" << 75 << "1" << "15" << QByteArray("100\r\n");
+}
+
+void Form1Test::okStoresHoursAndMinutes()
+{
+    QFETCH(int, before);
+    seedTable({{QStringLiteral("Job"), before}});
+    m_workspace->writeFile(QStringLiteral("total.txt"), "100\r\n");
+    startWindow();
+    QFETCH(QString, hours);
+    QFETCH(QString, minutes);
+    pressOk(hours, minutes);
+    QVERIFY2((*m_dialogs)->messages.isEmpty(), qPrintable((*m_dialogs)->texts().join(QLatin1Char('|'))));
+    QTEST(field("timeused")->asInteger(), "stored");
+    QTEST(child<QLineEdit>("Edit2")->text(), "shownHours");
+    QTEST(child<QLineEdit>("Edit3")->text(), "shownMinutes");
+    QTEST(m_workspace->readFile(QStringLiteral("total.txt")), "total");
+    const qint64 total = m_workspace->readFile(QStringLiteral("total.txt")).trimmed().toLongLong();
+    QCOMPARE(child<QLineEdit>("Edit1")->text(), QString::number(total / 60));
+    QCOMPARE(child<QLineEdit>("Edit4")->text(), QString::number(total % 60));
+}
+
+void Form1Test::okRefusesBadTime_data()
+{
+    QTest::addColumn<QString>("hours");
+    QTest::addColumn<QString>("minutes");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("546 h 8 is one too many")
+        << "546" << "8" << "32768 is not a valid value for field 'timeused'. The allowed range is -32768 to 32767";
+    QTest::newRow("600 h") << "600" << "0"
+                           << "36000 is not a valid value for field 'timeused'. The allowed range is -32768 to 32767";
+    QTest::newRow("letters") << "two" << "0" << "'two' is not a valid integer value for field 'timeused'";
+    QTest::newRow("minutes out of range") << "0" << "40000"
+                                          << "40000 is not a valid value for field 'timeused'. The allowed range is -32768 to 32767";
+}
+
+void Form1Test::okRefusesBadTime()
+{
+    seedTable({{QStringLiteral("Job"), 30}});
+    m_workspace->writeFile(QStringLiteral("total.txt"), "100\r\n");
+    startWindow();
+    QFETCH(QString, hours);
+    QFETCH(QString, minutes);
+    pressOk(hours, minutes);
+    QFETCH(QString, message);
+    QCOMPARE((*m_dialogs)->texts(ScriptedDialogs::Kind::Error), QStringList{message});
+    QCOMPARE(field("timeused")->asInteger(), 30);
+    QCOMPARE(m_workspace->readFile(QStringLiteral("total.txt")), QByteArray("100\r\n"));
+    QCOMPARE(child<QLineEdit>("Edit1")->text(), QStringLiteral("1"));
+    QCOMPARE(child<QLineEdit>("Edit4")->text(), QStringLiteral("40"));
+}
+
+void Form1Test::enterInANameBoxPressesOk()
+{
+    seedTable({{QStringLiteral("Job"), 75}});
+    m_workspace->writeFile(QStringLiteral("total.txt"), "500\r\n");
+    startWindow();
+    auto *firstName = child<TDBEdit>("DBEdit2");
+    firstName->setFocus();
+    QTRY_VERIFY(firstName->hasFocus());
+    child<QLineEdit>("Edit2")->setText(QStringLiteral("2"));
+    child<QLineEdit>("Edit3")->setText(QStringLiteral("0"));
+    QTest::keyClick(firstName, Qt::Key_Return);
+    QCOMPARE(field("timeused")->asInteger(), 120);
+    QCOMPARE(m_workspace->readFile(QStringLiteral("total.txt")), QByteArray("545\r\n"));
+
+    // Enter in the notes starts a new line instead.
+    auto *notes = child<TDBMemo>("DBMemo1");
+    notes->setFocus();
+    QTRY_VERIFY(notes->hasFocus());
+    child<QLineEdit>("Edit2")->setText(QStringLiteral("9"));
+    QTest::keyClick(notes, Qt::Key_Return);
+    QCOMPARE(field("timeused")->asInteger(), 120);
+}
+
+void Form1Test::missingTotalIsRecounted()
+{
+    seedTable({{QStringLiteral("A"), 10}, {QStringLiteral("B"), QVariant()}, {QStringLiteral("C"), 20}});
+    startWindow();
+    QVERIFY(QFile::remove(QStringLiteral("total.txt")) || !QFile::exists(QStringLiteral("total.txt")));
+    QCOMPARE(field("Lastname")->asString(), QStringLiteral("A"));
+    pressOk(QStringLiteral("0"), QStringLiteral("15"));
+    QVERIFY((*m_dialogs)->messages.isEmpty());
+    QCOMPARE(m_workspace->readFile(QStringLiteral("total.txt")), QByteArray("35\r\n"));
+    QCOMPARE(child<QLineEdit>("Edit1")->text(), QStringLiteral("0"));
+    QCOMPARE(child<QLineEdit>("Edit4")->text(), QStringLiteral("35"));
+    QCOMPARE(field("Lastname")->asString(), QStringLiteral("C"));
+    QCOMPARE(child<QLineEdit>("Edit2")->text(), QStringLiteral("0"));
+    QCOMPARE(child<QLineEdit>("Edit3")->text(), QStringLiteral("20"));
+    const auto stored = storedRecords({QStringLiteral("timeused")});
+    QCOMPARE(stored.at(0).at(0), QVariant(15));
+    QCOMPARE(stored.at(1).at(0), QVariant(0));
+}
+
+void Form1Test::deletingKeepsTheTotal()
+{
+    seedTable({{QStringLiteral("A"), 60}, {QStringLiteral("B"), 5}});
+    m_workspace->writeFile(QStringLiteral("total.txt"), "65\r\n");
+    startWindow();
+    auto *navigator = child<TDBNavigator>("DBNavigator1");
+    (*m_dialogs)->confirmAnswers = {true};
+    navigator->button(TDBNavigator::nbDelete)->click();
+    QCOMPARE((*m_dialogs)->texts(ScriptedDialogs::Kind::Confirm), QStringList{QStringLiteral("Delete record?")});
+    QCOMPARE(m_form->table()->recordCount(), 1);
+    QCOMPARE(m_workspace->readFile(QStringLiteral("total.txt")), QByteArray("65\r\n"));
+    QVERIFY(child<TDBEdit>("DBEdit1")->hasFocus());
+}
+
+void Form1Test::pickListsGrowFromTypedValues()
+{
+    startWindow();
+    auto *cameFrom = child<TDBComboBox>("DBComboBox1");
+    auto *typeOfBee = child<TDBComboBox>("DBComboBox3");
+    auto *method = child<TDBComboBox>("DBComboBox4");
+
+    typeInto(cameFrom, QStringLiteral("Chimney"));
+    leave(cameFrom);
+    QCOMPARE(m_workspace->readFile(QStringLiteral("CameFrom.txt")), QByteArray("Chimney\r\n"));
+
+    typeInto(cameFrom, QStringLiteral("CHIMNEY"));
+    leave(cameFrom);
+    QCOMPARE(m_workspace->readFile(QStringLiteral("CameFrom.txt")), QByteArray("Chimney\r\n"));
+    QCOMPARE(field("camefrom")->asString(), QStringLiteral("CHIMNEY"));
+
+    const QString longName = QStringLiteral("A hollow oak tree by the river");
+    typeInto(typeOfBee, longName);
+    leave(typeOfBee);
+    QCOMPARE(m_workspace->readFile(QStringLiteral("TypeOfBee.txt")), (longName + QStringLiteral("\r\n")).toUtf8());
+    QCOMPARE(field("Typeofbee")->asString(), longName.left(20));
+    QVERIFY(!QFile::exists(QStringLiteral("MethodOfRemoval.txt")));
+
+    // A list edited outside the program is read again when its box is entered.
+    m_workspace->writeFile(QStringLiteral("MethodOfRemoval.txt"), "Vacuum\r\nBox\r\n");
+    method->setFocus();
+    QTRY_VERIFY(method->hasFocus() || method->isAncestorOf(QApplication::focusWidget()));
+    QCOMPARE(method->count(), 2);
+    QCOMPARE(method->itemText(1), QStringLiteral("Box"));
+    leave(method);
+    QCOMPARE(m_workspace->readFile(QStringLiteral("MethodOfRemoval.txt")), QByteArray("Vacuum\r\nBox\r\n"));
+    QVERIFY((*m_dialogs)->messages.isEmpty());
+}
+
+void Form1Test::pickListWriteFailureIsReported()
+{
+    startWindow();
+    QVERIFY(QDir().mkdir(QStringLiteral("wentinto.txt")));
+    auto *wentInto = child<TDBComboBox>("DBComboBox2");
+    typeInto(wentInto, QStringLiteral("Hive 7"));
+    leave(wentInto);
+    QCOMPARE((*m_dialogs)->texts(ScriptedDialogs::Kind::Error),
+             QStringList{QStringLiteral("Cannot create file wentinto.txt")});
+    QCOMPARE(wentInto->findText(QStringLiteral("Hive 7")), 0);
+    QCOMPARE(field("wentinto")->asString(), QStringLiteral("Hive 7"));
+}
+
+void Form1Test::navigatorInsertAndDelete()
+{
+    seedTable({{QStringLiteral("Only"), 10}});
+    startWindow();
+    auto *navigator = child<TDBNavigator>("DBNavigator1");
+    Table *table = m_form->table();
+
+    navigator->button(TDBNavigator::nbInsert)->click();
+    QCOMPARE(table->state(), dsInsert);
+    QCOMPARE(child<QLineEdit>("Edit2")->text(), QStringLiteral("0"));
+    navigator->button(TDBNavigator::nbLast)->click();
+    QCOMPARE(table->recordCount(), 2);
+    QCOMPARE(storedRecords({QStringLiteral("timeused")}).size(), 2);
+
+    // Deleting every record leaves a new, unsaved one being typed.
+    (*m_dialogs)->defaultConfirm = true;
+    navigator->button(TDBNavigator::nbDelete)->click();
+    navigator->button(TDBNavigator::nbFirst)->click();
+    navigator->button(TDBNavigator::nbDelete)->click();
+    QCOMPARE(table->recordCount(), 0);
+    QCOMPARE(table->state(), dsInsert);
+    QCOMPARE(field("timeused")->asInteger(), 0);
+    QVERIFY(child<TDBEdit>("DBEdit1")->hasFocus());
+
+    // Delete while inserting drops the new record and begins a fresh one on an empty table.
+    navigator->button(TDBNavigator::nbDelete)->click();
+    QCOMPARE(table->state(), dsInsert);
+    QCOMPARE(storedRecords({QStringLiteral("timeused")}).size(), 0);
+}
+
+void Form1Test::calendarPickStoresTheDate()
+{
+    seedTable({{QStringLiteral("A"), 1}, {QStringLiteral("B"), 2}});
+    startWindow();
+    auto *calendar = child<TDateEdit>("DateEdit1");
+    calendar->setDate(QDate(2026, 7, 14));
+    Q_EMIT calendar->changed();
+    QVERIFY2((*m_dialogs)->messages.isEmpty(), qPrintable((*m_dialogs)->texts().join(QLatin1Char('|'))));
+    QCOMPARE(child<TDBEdit>("DBEdit1")->text(), QStringLiteral("14/07/2026"));
+    QCOMPARE(storedRecords({QStringLiteral("Dato")}).at(0).at(0), QVariant(QDate(2026, 7, 14)));
+    QCOMPARE(m_form->table()->state(), dsEdit);
+    m_form->table()->next();
+    m_form->table()->prior();
+    QCOMPARE(child<TDBEdit>("DBEdit1")->text(), QStringLiteral("14/07/2026"));
+}
+
+void Form1Test::loadStoresAndShowsAPicture()
+{
+    startWindow();
+    const QByteArray photo = jpegBytes(QSize(800, 600), Qt::darkGreen);
+    const QString file = m_workspace->writeFile(QStringLiteral("hive.jpg"), photo);
+    child<QTabWidget>("PageControl1")->setCurrentIndex(3);
+    (*m_dialogs)->openAnswers = {file};
+    child<QToolButton>("SpeedButton16")->click();
+    QVERIFY2((*m_dialogs)->messages.isEmpty(), qPrintable((*m_dialogs)->texts().join(QLatin1Char('|'))));
+    QCOMPARE((*m_dialogs)->openRequests.size(), 1);
+    QCOMPARE((*m_dialogs)->openRequests.first().filters.first(),
+             QStringLiteral("All (*.jpg;*.jpeg) (*.gif *.jpg *.jpeg)"));
+    QCOMPARE(field("pic3")->blobSize(), qint64(photo.size()));
+    QCOMPARE(storedRecords({QStringLiteral("pic3")}).at(0).at(0).toByteArray(), photo);
+    QCOMPARE(m_form->table()->state(), dsEdit);
+    auto *view = child<PictureView>("Image3");
+    QVERIFY(view->hasPicture());
+    QCOMPARE(view->pictureSize(), QSize(800, 600));
+
+    // A second load on the same sheet replaces the first.
+    const QByteArray second = jpegBytes(QSize(320, 200), Qt::yellow);
+    (*m_dialogs)->openAnswers = {m_workspace->writeFile(QStringLiteral("second.jpg"), second)};
+    child<QToolButton>("SpeedButton16")->click();
+    QCOMPARE(storedRecords({QStringLiteral("pic3")}).at(0).at(0).toByteArray(), second);
+    QCOMPARE(view->pictureSize(), QSize(320, 200));
+
+    // Typing a comment shows the same picture again without a new decode.
+    const QImage before = view->decodedImage();
+    typeInto(child<TDBMemo>("DBMemo4"), QStringLiteral("Swarm on a branch"));
+    child<QToolButton>("SpeedButton16")->setFocus();
+    m_form->table()->post();
+    QCOMPARE(view->decodedImage().cacheKey(), before.cacheKey());
+}
+
+void Form1Test::loadRefusesWhatIsNoJpeg_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("messageStart");
+    QByteArray gif("GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02D\x01\x00;", 35);
+    QTest::newRow("a GIF") << gif << "JPEG error #";
+    const QByteArray photo = jpegBytes(QSize(640, 480), Qt::red);
+    QTest::newRow("cut off") << photo.left(photo.size() / 2) << "JPEG error #";
+    QTest::newRow("empty file") << QByteArray("") << "JPEG error #";
+}
+
+void Form1Test::loadRefusesWhatIsNoJpeg()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, messageStart);
+    startWindow();
+    const QString file = m_workspace->writeFile(QStringLiteral("picture.jpg"), bytes);
+    child<QTabWidget>("PageControl1")->setCurrentIndex(1);
+    (*m_dialogs)->openAnswers = {file};
+    child<QToolButton>("SpeedButton15")->click();
+    const QStringList errors = (*m_dialogs)->texts(ScriptedDialogs::Kind::Error);
+    QCOMPARE(errors.size(), 1);
+    QVERIFY2(errors.first().startsWith(messageStart), qPrintable(errors.first()));
+    QVERIFY(field("pic1")->isNull());
+    QVERIFY(storedRecords({QStringLiteral("pic1")}).at(0).at(0).isNull());
+
+    // A file that cannot be read is reported, and nothing changes either.
+    (*m_dialogs)->clear();
+    (*m_dialogs)->openAnswers = {m_workspace->filePath(QStringLiteral("no such file.jpg"))};
+    child<QToolButton>("SpeedButton15")->click();
+    QCOMPARE((*m_dialogs)->texts(ScriptedDialogs::Kind::Error).size(), 1);
+    QVERIFY(field("pic1")->isNull());
+}
+
+void Form1Test::cutCopyAndStretch()
+{
+    startWindow();
+    const QByteArray photo = jpegBytes(QSize(200, 100), Qt::blue);
+    child<QTabWidget>("PageControl1")->setCurrentIndex(4);
+    (*m_dialogs)->openAnswers = {m_workspace->writeFile(QStringLiteral("p.jpg"), photo)};
+    child<QToolButton>("SpeedButton22")->click();
+    auto *view = child<PictureView>("Image4");
+    QVERIFY(view->hasPicture());
+
+    // Copy on a sheet that shows nothing leaves the clipboard alone.
+    QApplication::clipboard()->setText(QStringLiteral("keep me"));
+    child<QToolButton>("SpeedButton2")->click();
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("keep me"));
+
+    child<QToolButton>("SpeedButton19")->click();
+    QCOMPARE(QApplication::clipboard()->image().size(), QSize(200, 100));
+
+    QApplication::clipboard()->clear();
+    child<QToolButton>("SpeedButton21")->click();
+    QCOMPARE(QApplication::clipboard()->image().size(), QSize(200, 100));
+    QVERIFY(!view->hasPicture());
+    QVERIFY(field("pic4")->isNull());
+    QVERIFY(storedRecords({QStringLiteral("pic4")}).at(0).at(0).isNull());
+    QCOMPARE(m_form->table()->state(), dsEdit);
+
+    auto *stretch3 = child<QToolButton>("SpeedButton18");
+    auto *view3 = child<PictureView>("Image3");
+    QVERIFY(view3->stretch());
+    stretch3->click();
+    QVERIFY(!view3->stretch());
+    QVERIFY(view->stretch());
+    stretch3->click();
+    QVERIFY(view3->stretch());
+}
+
+QTEST_MAIN(Form1Test)
+#include "tst_form1.moc"
