@@ -1,10 +1,15 @@
 #include "datasource.h"
 
+#include "field.h"
 #include "table.h"
 
 namespace kelvara {
 
-DataSource::DataSource(QObject *parent) : QObject(parent) {}
+DataSource::DataSource(QObject *parent) : QObject(parent)
+{
+    // So that dataChanged can be queued, spied on or connected by name.
+    qRegisterMetaType<kelvara::Field *>("kelvara::Field*");
+}
 
 DataSource::~DataSource()
 {

@@ -158,6 +158,24 @@ void rowFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
     }
 }
 
+// Full Unicode case folding, which QString::toCaseFolded (one character for one) is not:
+// upper-casing first expands ß to SS, ligatures and the like, then folding lowers the result.
+// Capital sharp s and dotted capital I are left over and are folded by hand.
+QString caseless(const QString &text)
+{
+    QString folded = text.toUpper().toCaseFolded();
+    folded.replace(QChar(0x00DF), QLatin1String("ss"));
+    folded.replace(QChar(0x0130), QStringLiteral("i\u0307"));
+    return folded;
+}
+
+// The key of a locate, folded once per statement.
+struct MatchKey
+{
+    QString text;         // folded when the match ignores case
+    QByteArray utf8;      // the same as UTF-8
+};
+
 // kelvara_match(value, key, flags): the comparison of locate, with Unicode case folding.
 void matchFunction(sqlite3_context *context, int, sqlite3_value **argv)
 {
@@ -167,24 +185,52 @@ void matchFunction(sqlite3_context *context, int, sqlite3_value **argv)
     }
     const int flags = sqlite3_value_int(argv[2]);
     const bool caseInsensitive = flags & loCaseInsensitive;
-    auto *key = static_cast<QString *>(sqlite3_get_auxdata(context, 1));
+    const bool partial = flags & loPartialKey;
+    auto *key = static_cast<MatchKey *>(sqlite3_get_auxdata(context, 1));
     if (!key) {
         const auto *bytes = reinterpret_cast<const char *>(sqlite3_value_text(argv[1]));
-        QString text = QString::fromUtf8(bytes, sqlite3_value_bytes(argv[1]));
-        key = new QString(caseInsensitive ? text.toCaseFolded() : text);
-        sqlite3_set_auxdata(context, 1, key, [](void *p) { delete static_cast<QString *>(p); });
-        key = static_cast<QString *>(sqlite3_get_auxdata(context, 1));
+        const QString text = QString::fromUtf8(bytes, sqlite3_value_bytes(argv[1]));
+        auto *made = new MatchKey;
+        made->text = caseInsensitive ? caseless(text) : text;
+        made->utf8 = made->text.toUtf8();
+        sqlite3_set_auxdata(context, 1, made, [](void *p) { delete static_cast<MatchKey *>(p); });
+        key = static_cast<MatchKey *>(sqlite3_get_auxdata(context, 1));
         if (!key) {
             sqlite3_result_error_nomem(context);
             return;
         }
     }
-    const auto *bytes = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
-    QString value = QString::fromUtf8(bytes, sqlite3_value_bytes(argv[0]));
-    if (caseInsensitive)
-        value = value.toCaseFolded();
-    const bool match = (flags & loPartialKey) ? value.startsWith(*key) : value == *key;
-    sqlite3_result_int(context, match ? 1 : 0);
+    const auto *data = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
+    const QByteArrayView value(data, sqlite3_value_bytes(argv[0]));
+    const QByteArrayView wanted(key->utf8);
+    if (partial ? value.size() < wanted.size() : value.size() != wanted.size()) {
+        // Folding can change lengths, but only outside ASCII.
+        if (!caseInsensitive || std::all_of(value.begin(), value.end(), [](char c) { return uchar(c) < 0x80; })) {
+            sqlite3_result_int(context, 0);
+            return;
+        }
+    }
+    bool ascii = true;
+    if (caseInsensitive) {
+        // ASCII folds to its lower case, so plain bytes compare without making strings.
+        bool match = true;
+        for (qsizetype i = 0; i < value.size() && ascii; ++i) {
+            const auto c = uchar(value[i]);
+            if (c >= 0x80)
+                ascii = false;
+            else if (i < wanted.size() && (c >= 'A' && c <= 'Z' ? c + 32 : c) != uchar(wanted[i]))
+                match = false;
+        }
+        if (ascii) {
+            sqlite3_result_int(context, match && (partial ? value.size() >= wanted.size() : value.size() == wanted.size()));
+            return;
+        }
+        const QString folded = caseless(QString::fromUtf8(value));
+        sqlite3_result_int(context, partial ? folded.startsWith(key->text) : folded == key->text);
+        return;
+    }
+    // UTF-8 keeps both equality and a prefix that ends on a character.
+    sqlite3_result_int(context, partial ? value.startsWith(wanted) : value == wanted);
 }
 
 } // namespace
@@ -364,13 +410,13 @@ void Table::open()
     try {
         openDatabase(readOnlyOpen);
         readSchema();
+        registerFunctions();
+        prepareStatements();
         // Only a file known to be one of our tables is ever written to.
         if (!readOnlyOpen) {
             m_db.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
             m_db.exec(QStringLiteral("PRAGMA synchronous=FULL"));
         }
-        registerFunctions();
-        prepareStatements();
         m_indexFields = m_indexFieldNames.isEmpty() ? QList<Field *>() : parseFieldList(m_indexFieldNames, true);
         m_range = Range();
         m_ids = queryIds(m_indexFields, m_range);
@@ -760,8 +806,22 @@ std::shared_ptr<RecordBuffer> Table::loadRecords(int position) const
             batch.push_back(rid);
     }
 
+    if (batch.size() > 1) {
+        // A damaged neighbour must not make the wanted record unreadable: read it alone.
+        try {
+            return readBatch(position, batch);
+        } catch (const Error &) {
+            return readBatch(position, {wanted});
+        }
+    }
+    return readBatch(position, batch);
+}
+
+std::shared_ptr<RecordBuffer> Table::readBatch(int position, const std::vector<qint64> &batch) const
+{
     // Records of the natural order lie close together: one scan over their span is cheaper
     // than a look-up per record. Rows in the span that were not asked for are skipped.
+    const qint64 wanted = batch.front();
     const auto [low, high] = std::minmax_element(batch.cbegin(), batch.cend());
     const bool span = *high - *low < 2 * kReadAhead;
     auto &stmt = const_cast<sql::Statement &>(span ? m_selectSpan : m_selectRows);

@@ -179,6 +179,7 @@ private:
     // Reads the record at a position together with up to kReadAhead - 1 uncached neighbours in
     // the direction of travel, in one statement and so in one read transaction.
     std::shared_ptr<RecordBuffer> loadRecords(int position) const;
+    std::shared_ptr<RecordBuffer> readBatch(int position, const std::vector<qint64> &batch) const;
     void cacheRecord(const std::shared_ptr<RecordBuffer> &record) const;
     // Makes a position current. The record is read first: a failed read leaves the table as it was.
     void setPosition(int position, bool bof, bool eof);

@@ -1,0 +1,407 @@
+#include "sqlite.h"
+#include "storefixture.h"
+#include "testworkspace.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace kelvara;
+using namespace kelvara::test;
+
+namespace {
+
+const char kChildVariable[] = "KELVARA_READONLY_CHECK";
+const uid_t kNobody = 65534;
+
+QList<QVariantList> rowsWithNotes(int count, int noteLength)
+{
+    QList<QVariantList> rows;
+    for (int i = 1; i <= count; ++i)
+        rows << QVariantList{QStringLiteral("r%1").arg(i), QString(), i % 1000, QVariant(),
+                             QString(noteLength, QLatin1Char('a' + i % 26))};
+    return rows;
+}
+
+// Many records, made quickly in one transaction through the table's own file format.
+void makeBigTable(int count, int noteLength)
+{
+    {
+        Table table;
+        table.setTableName(QStringLiteral("jobs"));
+        table.createTable(jobDefs());
+    }
+    sql::Database db(QStringLiteral("jobs.db"), sql::Database::Mode::ReadWrite);
+    sql::Transaction transaction(db);
+    sql::Statement insert = db.prepare(
+        QStringLiteral("INSERT INTO \"jobs\" (\"name\", \"hours\", \"note\") VALUES (?, ?, ?)"));
+    for (const QVariantList &row : rowsWithNotes(count, noteLength)) {
+        insert.bind(1, row.at(0));
+        insert.bind(2, row.at(2));
+        insert.bind(3, row.at(4));
+        insert.run();
+    }
+    insert = sql::Statement();
+    transaction.commit();
+}
+
+void spoil(const QString &fileName, qint64 offset, int length)
+{
+    QFile file(fileName);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QByteArray junk(length, Qt::Uninitialized);
+    QRandomGenerator random(offset);
+    for (char &c : junk)
+        c = char(random.bounded(256));
+    QVERIFY(file.seek(offset));
+    QCOMPARE(file.write(junk), qint64(length));
+}
+
+// Visits every record by number; a record that cannot be read must be an error of that visit
+// and leave the table on a record it can show. Gives the number of failed visits.
+int visitAll(Table &table, int count)
+{
+    int failures = 0;
+    for (int i = 1; i <= count; ++i) {
+        const int before = table.recNo();
+        try {
+            table.setRecNo(i);
+            for (const Field *field : table.fields())
+                field->displayText();
+            if (currentName(table) != QStringLiteral("r%1").arg(i))
+                qWarning("record %d shows %s", i, qPrintable(currentName(table)));
+        } catch (const Error &) {
+            ++failures;
+            if (table.recNo() != before)
+                qWarning("a failed visit moved from %d to %d", before, table.recNo());
+        }
+    }
+    return failures;
+}
+
+// The checks of a table that the user may read but not write; empty when they all pass.
+QString checkReadOnlyTable(const QString &directory)
+{
+    Table table;
+    table.setDirectory(directory);
+    table.setTableName(QStringLiteral("jobs"));
+    const QString openError = errorOf([&] { table.open(); });
+    if (!openError.isEmpty())
+        return QStringLiteral("open: ") + openError;
+    if (table.canModify())
+        return QStringLiteral("the table says it can be modified");
+    QStringList expected;
+    for (int i = 1; i <= 3; ++i)
+        expected << QStringLiteral("r%1").arg(i);
+    if (names(table) != expected)
+        return QStringLiteral("records read: ") + names(table).join(QLatin1Char(','));
+    const QString editError = errorOf([&] { table.edit(); });
+    if (editError != QStringLiteral("Cannot modify a read-only dataset"))
+        return QStringLiteral("edit: ") + editError;
+    const QString orderError = errorOf([&] { table.setIndexFieldNames(QStringLiteral("hours")); });
+    if (!orderError.isEmpty())
+        return QStringLiteral("order: ") + orderError;
+    if (!table.locate(QStringLiteral("name"), {QStringLiteral("R2")}, loCaseInsensitive))
+        return QStringLiteral("locate found nothing");
+    return QString();
+}
+
+// The table must refuse to open, with the store's error; empty when it does.
+QString checkOpenRefused(const QString &directory)
+{
+    Table table;
+    table.setDirectory(directory);
+    table.setTableName(QStringLiteral("jobs"));
+    const QString error = errorOf([&] { table.open(); });
+    if (!error.startsWith(QStringLiteral("Cannot open table '")))
+        return QStringLiteral("open gave: ") + (error.isEmpty() ? QStringLiteral("no error") : error);
+    return QString();
+}
+
+// The child process of readOnlyFiles: runs one check as the unprivileged user and reports.
+int runChildCheck()
+{
+    const QStringList request = qEnvironmentVariable(kChildVariable).split(QLatin1Char('|'));
+    const QString result = request.value(0) == QLatin1String("refused") ? checkOpenRefused(request.value(1))
+                                                                        : checkReadOnlyTable(request.value(1));
+    QTextStream(stdout) << (result.isEmpty() ? QStringLiteral("ok") : result) << Qt::endl;
+    return result.isEmpty() ? 0 : 1;
+}
+
+} // namespace
+
+// Files the store must not trust: damaged, foreign or truncated ones, damage found after
+// opening, and tables the user may only read.
+class BadFilesTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void notADatabase_data();
+    void notADatabase();
+    void anotherSchema_data();
+    void anotherSchema();
+    void truncatedFile();
+    void damageFoundWhileWalking();
+    void damageBeforeOpening();
+    void readOnlyFiles_data();
+    void readOnlyFiles();
+};
+
+void BadFilesTest::notADatabase_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("reason");
+    QByteArray random(8192, Qt::Uninitialized);
+    QRandomGenerator generator(1);
+    for (char &c : random)
+        c = char(generator.bounded(256));
+    QTest::newRow("text") << QByteArray("Name;City\r\nAnne;Odense\r\n").repeated(20) << "file is not a database";
+    QTest::newRow("random bytes") << random << "file is not a database";
+    QTest::newRow("a database header, then nothing sound")
+        << QByteArray("SQLite format 3\0", 16) + random << "";
+    QTest::newRow("zero bytes") << QByteArray() << "the file holds no table 'jobs'";
+}
+
+void BadFilesTest::notADatabase()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, reason);
+    TestWorkspace workspace;
+    workspace.writeFile(QStringLiteral("jobs.db"), bytes);
+    Table table;
+    table.setTableName(QStringLiteral("jobs"));
+    QVERIFY(table.exists());
+    const QString error = errorOf([&] { table.open(); });
+    QVERIFY2(error.startsWith(QStringLiteral("Cannot open table 'jobs.db': ") + reason), qPrintable(error));
+    QVERIFY(!table.active());
+    QCOMPARE(table.fieldCount(), 0);
+    // A file that is not one of our tables is left exactly as it was.
+    QCOMPARE(workspace.readFile(QStringLiteral("jobs.db")), bytes);
+    QVERIFY(!QFile::exists(QStringLiteral("jobs.db-wal")));
+    QVERIFY(!QFile::exists(QStringLiteral("jobs.db-shm")));
+    // What the window does then: delete the file and make the table anew.
+    table.deleteTable();
+    table.createTable(jobDefs());
+    table.open();
+    QVERIFY(table.isEmpty());
+}
+
+void BadFilesTest::anotherSchema_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("no such table") << "CREATE TABLE other (x)" << "the file holds no table 'jobs'";
+    QTest::newRow("a view of that name") << "CREATE VIEW jobs AS SELECT 1 AS x" << "the file holds no table 'jobs'";
+    QTest::newRow("no row id column") << "CREATE TABLE jobs (name TEXT)"
+                                      << "the table 'jobs' was not made by this program";
+    QTest::newRow("unknown column type")
+        << "CREATE TABLE jobs (_rid INTEGER PRIMARY KEY AUTOINCREMENT, shape GEOMETRY)"
+        << "the column 'shape' has the type 'GEOMETRY', which a table cannot hold";
+    QTest::newRow("text without a size")
+        << "CREATE TABLE jobs (_rid INTEGER PRIMARY KEY AUTOINCREMENT, name VARCHAR)"
+        << "the column 'name' has the type 'VARCHAR', which a table cannot hold";
+    QTest::newRow("no fields") << "CREATE TABLE jobs (_rid INTEGER PRIMARY KEY AUTOINCREMENT)"
+                               << "the table 'jobs' has no fields";
+    QTest::newRow("pictures without their table")
+        << "CREATE TABLE jobs (_rid INTEGER PRIMARY KEY AUTOINCREMENT, pic BLOB)"
+        << "the picture table 'jobs_blobs' is missing";
+    QTest::newRow("a picture table of another shape")
+        << "CREATE TABLE jobs (_rid INTEGER PRIMARY KEY AUTOINCREMENT, pic BLOB); CREATE TABLE jobs_blobs (x)" << "";
+}
+
+void BadFilesTest::anotherSchema()
+{
+    QFETCH(QString, sql);
+    QFETCH(QString, reason);
+    TestWorkspace workspace;
+    {
+        sql::Database db(QStringLiteral("jobs.db"), sql::Database::Mode::ReadWriteCreate);
+        db.exec(sql);
+    }
+    const QByteArray before = workspace.readFile(QStringLiteral("jobs.db"));
+    Table table;
+    table.setTableName(QStringLiteral("jobs"));
+    const QString error = errorOf([&] { table.open(); });
+    QVERIFY2(error.startsWith(QStringLiteral("Cannot open table 'jobs.db': ") + reason), qPrintable(error));
+    QVERIFY(!table.active());
+    QCOMPARE(workspace.readFile(QStringLiteral("jobs.db")), before);
+}
+
+void BadFilesTest::truncatedFile()
+{
+    TestWorkspace workspace;
+    makeBigTable(300, 600);
+    QFile file(QStringLiteral("jobs.db"));
+    QVERIFY(file.resize(file.size() / 2));
+
+    Table table;
+    table.setTableName(QStringLiteral("jobs"));
+    int failures = 0;
+    try {
+        table.open();
+        failures = visitAll(table, 300);
+    } catch (const Error &e) {
+        QVERIFY2(e.message().startsWith(QStringLiteral("Cannot open table 'jobs.db': ")), qPrintable(e.message()));
+        failures = 1;
+    }
+    QVERIFY(failures > 0);
+}
+
+void BadFilesTest::damageFoundWhileWalking()
+{
+    TestWorkspace workspace;
+    const int count = 4000;
+    makeBigTable(count, 2000);
+    Table table;
+    table.setTableName(QStringLiteral("jobs"));
+    table.open();
+    QCOMPARE(table.recordCount(), count);
+
+    // Another program spoils pages in the middle of the file while the table is open.
+    const qint64 size = QFileInfo(QStringLiteral("jobs.db")).size();
+    spoil(QStringLiteral("jobs.db"), size / 4 - (size / 4) % 4096, 32 * 1024);
+    spoil(QStringLiteral("jobs.db"), size / 2 - (size / 2) % 4096 + 100, 20000);
+
+    const int failures = visitAll(table, count);
+    QVERIFY2(failures > 0, "the damage went unnoticed");
+    // Only the records on the spoilt pages are lost, not their readable neighbours.
+    QVERIFY2(failures < 100, qPrintable(QString::number(failures)));
+    QVERIFY(table.active());
+
+    // The table goes on working where it is sound.
+    table.setRecNo(1);
+    table.edit();
+    table.fieldByName(QStringLiteral("city"))->setAsString(QStringLiteral("Odense"));
+    table.post();
+    table.last();
+    QCOMPARE(currentName(table), QStringLiteral("r%1").arg(count));
+    table.first();
+    QCOMPARE(table.fieldByName(QStringLiteral("city"))->asString(), QStringLiteral("Odense"));
+    int walked = 0;
+    while (!table.eof() && walked < 2 * count) {
+        try {
+            table.next();
+        } catch (const Error &) {
+            table.moveBy(50);
+        }
+        ++walked;
+    }
+    QVERIFY(table.eof());
+}
+
+void BadFilesTest::damageBeforeOpening()
+{
+    TestWorkspace workspace;
+    makeBigTable(2000, 1500);
+    const qint64 size = QFileInfo(QStringLiteral("jobs.db")).size();
+    spoil(QStringLiteral("jobs.db"), size / 3, 40000);
+    Table table;
+    table.setTableName(QStringLiteral("jobs"));
+    int failures = 0;
+    try {
+        table.open();
+        failures = visitAll(table, table.recordCount());
+        table.setIndexFieldNames(QStringLiteral("hours"));
+    } catch (const Error &) {
+        ++failures;
+    }
+    QVERIFY(failures > 0);
+}
+
+void BadFilesTest::readOnlyFiles_data()
+{
+    QTest::addColumn<bool>("folderWritable");
+    QTest::addColumn<bool>("leftoverLog");
+    QTest::newRow("read-only file in a writable folder") << true << false;
+    QTest::newRow("table in a locked folder") << false << false;
+    QTest::newRow("locked folder with unsaved changes in its log") << false << true;
+}
+
+void BadFilesTest::readOnlyFiles()
+{
+    QFETCH(bool, folderWritable);
+    QFETCH(bool, leftoverLog);
+    TestWorkspace workspace;
+    const QString folder = workspace.filePath(QStringLiteral("tables"));
+    QVERIFY(QDir().mkpath(folder));
+    {
+        Table table;
+        table.setDirectory(folder);
+        table.setTableName(QStringLiteral("jobs"));
+        table.createTable(jobDefs());
+        table.open();
+        for (const QVariantList &row : numberedRows(3))
+            appendRow(table, row);
+    }
+    if (leftoverLog) {
+        // Changes committed to the log but not yet to the table file, as after a crash.
+        const QString copy = workspace.filePath(QStringLiteral("copy"));
+        QVERIFY(QDir().mkpath(copy));
+        sql::Database db(folder + QStringLiteral("/jobs.db"), sql::Database::Mode::ReadWrite);
+        db.exec(QStringLiteral("PRAGMA wal_autocheckpoint=0"));
+        db.exec(QStringLiteral("INSERT INTO \"jobs\" (\"name\") VALUES ('r4')"));
+        for (const char *suffix : {"", "-wal"})
+            QVERIFY(QFile::copy(folder + QStringLiteral("/jobs.db") + QLatin1String(suffix),
+                                copy + QStringLiteral("/jobs.db") + QLatin1String(suffix)));
+        db.close();
+        QDir(folder).removeRecursively();
+        QVERIFY(QDir().rename(copy, folder));
+        QVERIFY(QFileInfo(folder + QStringLiteral("/jobs.db-wal")).size() > 0);
+    }
+    const QString check = leftoverLog ? QStringLiteral("refused") : QStringLiteral("readable");
+    const QString file = folder + QStringLiteral("/jobs.db");
+
+    if (geteuid() != 0) {
+        QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        if (!folderWritable)
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        const QString result = leftoverLog ? checkOpenRefused(folder) : checkReadOnlyTable(folder);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY2(result.isEmpty(), qPrintable(result));
+        return;
+    }
+
+    // Permissions do not hold back root: the checks run in a child process as an unprivileged
+    // user, for whom the file and, where asked, the folder are read-only.
+    QVERIFY(::chmod(qPrintable(workspace.path()), 0755) == 0);
+    QVERIFY(::chmod(qPrintable(folder), folderWritable ? 0777 : 0755) == 0);
+    QVERIFY(::chmod(qPrintable(file), 0644) == 0);
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(kChildVariable), check + QLatin1Char('|') + folder);
+    child.setProcessEnvironment(environment);
+    child.setWorkingDirectory(workspace.path());
+    child.setChildProcessModifier([] {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+            ::_exit(111);
+    });
+    child.start(QCoreApplication::applicationFilePath(), {});
+    QVERIFY(child.waitForFinished(30000));
+    const QString output = QString::fromLocal8Bit(child.readAllStandardOutput()).trimmed();
+    if (child.exitCode() == 111)
+        QSKIP("cannot switch to an unprivileged user for the read-only checks");
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+             qPrintable(output + QLatin1Char(' ') + QString::fromLocal8Bit(child.readAllStandardError())));
+    QCOMPARE(output, QStringLiteral("ok"));
+}
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet(kChildVariable))
+        return runChildCheck();
+    BadFilesTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_badfiles.moc"
