@@ -80,11 +80,6 @@ int Database::lastErrorCode() const
     return m_db ? sqlite3_extended_errcode(m_db) : SQLITE_MISUSE;
 }
 
-bool Database::inTransaction() const
-{
-    return m_db && sqlite3_get_autocommit(m_db) == 0;
-}
-
 int Database::changes() const
 {
     return sqlite3_changes(m_db);
@@ -252,12 +247,6 @@ QString Statement::text(int column) const
 {
     const auto *data = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
     return QString::fromUtf8(data, sqlite3_column_bytes(m_stmt, column));
-}
-
-QByteArrayView Statement::rawText(int column) const
-{
-    const auto *data = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
-    return QByteArrayView(data, sqlite3_column_bytes(m_stmt, column));
 }
 
 QByteArray Statement::blob(int column) const

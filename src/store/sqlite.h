@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QByteArrayView>
 #include <QString>
 #include <QVariant>
 
@@ -36,7 +35,6 @@ public:
     Statement prepare(const QString &sql) const;
     QString lastError() const;
     int lastErrorCode() const;                     // extended result code of the last call
-    bool inTransaction() const;
     qint64 lastInsertRowId() const;
     int changes() const;                           // rows the last statement changed
     [[noreturn]] void fail(const QString &what) const;
@@ -75,7 +73,6 @@ public:
     qint64 int64(int column) const;
     double real(int column) const;
     QString text(int column) const;
-    QByteArrayView rawText(int column) const;      // valid until the next step or reset
     QByteArray blob(int column) const;
     QVariant value(int column) const;              // as SQLite typed it
 

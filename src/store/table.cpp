@@ -1682,7 +1682,6 @@ void Table::beginKeyEdit(bool start)
     buffer->assigned.fill(false, qsizetype(m_ownedFields.size()));
     (start ? m_rangeStart : m_rangeEnd) = buffer;
     m_keyBuffer = buffer;
-    m_keyIsStart = start;
     if (m_state != dsSetKey) {
         m_state = dsSetKey;
         dataEvent(DataEvent::UpdateState);

@@ -211,9 +211,12 @@ private:
     int m_disableCount = 0;
     bool m_pendingLayout = false;
 
-    sql::Database m_db;
+    // Records read at once when stepping through the table, and records kept in memory: enough
+    // for a screenful of rows and for reading ahead, little against a table of any size.
     static constexpr int kReadAhead = 64;
     static constexpr int kCacheLimit = 256;
+
+    sql::Database m_db;
     sql::Statement m_selectRows;         // kReadAhead row ids bound
     sql::Statement m_selectSpan;         // the rows between two row ids
     mutable int m_lastLoaded = 0;        // position of the last read, to tell the direction
@@ -242,7 +245,6 @@ private:
 
     Range m_range;
     std::shared_ptr<RecordBuffer> m_rangeStart, m_rangeEnd;
-    bool m_keyIsStart = true;
 
     QList<DataSource *> m_sources;
 };
