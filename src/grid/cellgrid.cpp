@@ -251,6 +251,14 @@ void CellGrid::setFontColor(const QColor &color)
     invalidateGrid();
 }
 
+void CellGrid::setCtl3D(bool on)
+{
+    if (on == m_ctl3D)
+        return;
+    m_ctl3D = on;
+    invalidateGrid();
+}
+
 // ---------------------------------------------------------------------------------------------
 // Geometry
 
@@ -826,6 +834,8 @@ void CellGrid::drawCell(QPainter &painter, int col, int row, const QRect &rect, 
     if (!(state & gdFixed) && (state & gdSelected) && (!focused || (m_options & goDrawFocusSelected)))
         background = palette().color(QPalette::Active, QPalette::Highlight);
     painter.fillRect(rect, background);
+    if ((state & gdFixed) && m_ctl3D)
+        drawFixedBevel(painter, rect);
     if (focused && !(m_options & goRowSelect)) {
         QStyleOptionFocusRect option;
         option.initFrom(this);
@@ -936,16 +946,30 @@ void CellGrid::drawDragFeedback(QPainter &painter)
                                   : palette().color(QPalette::Active, QPalette::Highlight));
 }
 
-void CellGrid::paintEvent(QPaintEvent *event)
+void CellGrid::drawFixedBevel(QPainter &painter, const QRect &rect) const
 {
-    QPainter painter(viewport());
-    for (const QRect &rect : event->region()) {
+    if (rect.isEmpty())
+        return;
+    const QColor light = palette().color(QPalette::Active, QPalette::Light);
+    painter.fillRect(QRect(rect.left(), rect.top(), rect.width(), 1), light);
+    painter.fillRect(QRect(rect.left(), rect.top(), 1, rect.height()), light);
+}
+
+void CellGrid::paintGrid(QPainter &painter, const QRegion &region)
+{
+    for (const QRect &rect : region) {
         painter.save();
         painter.setClipRect(rect);
         paintArea(painter, rect);
         painter.restore();
     }
     drawDragFeedback(painter);
+}
+
+void CellGrid::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(viewport());
+    paintGrid(painter, event->region());
 }
 
 // ---------------------------------------------------------------------------------------------

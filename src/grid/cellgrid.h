@@ -43,6 +43,7 @@ class CellGrid : public QAbstractScrollArea
     Q_PROPERTY(QColor FixedColor READ fixedColor WRITE setFixedColor)
     Q_PROPERTY(QFont Font READ font WRITE setFont)
     Q_PROPERTY(QColor FontColor READ fontColor WRITE setFontColor)
+    Q_PROPERTY(bool Ctl3D READ ctl3D WRITE setCtl3D)
 
 public:
     enum TGridOption {
@@ -127,6 +128,9 @@ public:
     void setFixedColor(const QColor &color);
     QColor fontColor() const { return m_fontColor; }
     void setFontColor(const QColor &color);
+    // Fixed cells look raised: a light edge at their top and left.
+    bool ctl3D() const { return m_ctl3D; }
+    void setCtl3D(bool on);
     // Colours of the lines between data cells and between fixed cells.
     QColor lineColor() const { return QColor(192, 192, 192); }
     QColor fixedLineColor() const { return QColor(128, 128, 128); }
@@ -152,7 +156,7 @@ public:
     void invalidateCell(int col, int row);
     void invalidateCol(int col);
     void invalidateRow(int row);
-    void invalidateGrid();
+    virtual void invalidateGrid();
 
     // Moves a column or row to another index; the moved-step runs afterwards.
     void moveColumn(int from, int to);
@@ -166,6 +170,9 @@ protected:
     // Painting: every visible cell with its rectangle and draw state.
     virtual void drawCell(QPainter &painter, int col, int row, const QRect &rect, TGridDrawState state);
     TGridDrawState drawStateOf(int col, int row) const;
+    // Paints the cells of a region on any painter, as a paint event does on the viewport.
+    void paintGrid(QPainter &painter, const QRegion &region);
+    void drawFixedBevel(QPainter &painter, const QRect &rect) const;
 
     // Steps a grid built on this one takes over.
     virtual void topLeftChanged() {}
@@ -245,6 +252,7 @@ private:
     QColor m_color;
     QColor m_fixedColor;
     QColor m_fontColor;
+    bool m_ctl3D = true;
     GridCanvas m_canvas;
     bool m_acquireFocus = true;
     bool m_updatingScrollBars = false;

@@ -489,11 +489,15 @@ void TDBGrid::drawCell(QPainter &painter, int col, int row, const QRect &rect, T
             painter.fillRect(rect, fixedColor());
         else
             drawTitleCell(painter, col - indicator, rect, state);
+        if (ctl3D())
+            drawFixedBevel(painter, rect);
         return;
     }
     const int dataRow = row - titles;
     if (col < indicator) {
         drawIndicatorCell(painter, dataRow, rect);
+        if (ctl3D())
+            drawFixedBevel(painter, rect);
         return;
     }
     const int dataCol = col - indicator;
@@ -501,6 +505,8 @@ void TDBGrid::drawCell(QPainter &painter, int col, int row, const QRect &rect, T
     const bool fixed = state & gdFixed;
     if (!column || !m_link->active() || dataRow >= m_link->recordCount()) {
         painter.fillRect(rect, fixed ? fixedColor() : color());
+        if (fixed && ctl3D())
+            drawFixedBevel(painter, rect);
         return;
     }
     ActiveRecordScope scope(*m_link, dataRow);
@@ -516,6 +522,8 @@ void TDBGrid::drawCell(QPainter &painter, int col, int row, const QRect &rect, T
     painter.setBrush(background);
     painter.setPen(text);
     drawColumnCell(painter, rect, dataCol, column, state);
+    if (fixed && ctl3D())
+        drawFixedBevel(painter, rect);
 }
 
 void TDBGrid::drawColumnCell(QPainter &painter, const QRect &rect, int dataCol, TColumn *column,
@@ -1051,8 +1059,10 @@ void TDBGrid::handleKey(QKeyEvent *event)
         enterKey();
         break;
     case Qt::Key_Escape:
-        if (!escapeKey())
+        if (!escapeKey()) {
             event->ignore();
+            return;
+        }
         break;
     case Qt::Key_F2:
         if (!(cellOptions() & goEditing)) {
@@ -1174,11 +1184,14 @@ void TDBGrid::typeKey(QKeyEvent *event)
         event->ignore();
         return;
     }
-    setEditorMode(true);
+    const bool shown = m_editor && m_editor->isVisible();
+    if (!shown)
+        setEditorMode(true);
     if (!m_editor || !m_editor->isVisible() || !canEditModify())
         return;
-    // The typed character replaces the cell's text, as the editor itself would take it.
-    m_editor->selectAll();
+    // The first typed character replaces the cell's text; the editor takes it as its own key.
+    if (!shown)
+        m_editor->selectAll();
     QKeyEvent copy(event->type(), event->key(), event->modifiers(), text);
     QCoreApplication::sendEvent(m_editor, &copy);
     event->accept();
