@@ -9,6 +9,7 @@
 #include "tgriddatalink.h"
 
 #include <QHash>
+#include <QPainter>
 #include <QPointer>
 
 #include <memory>

@@ -1,0 +1,250 @@
+// Benchmark of the data grid: the data sheet's eleven columns over 1,000 and over 100,000 records,
+// offscreen. Each action's median is printed beside the frame budget, and the 100,000-record
+// figure as a ratio to the 1,000-record one measured in the same run.
+#include "datasource.h"
+#include "field.h"
+#include "kelvaratable.h"
+#include "sqlite.h"
+#include "table.h"
+#include "tcolumn.h"
+#include "tdbgrid.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QRandomGenerator>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace kelvara;
+
+namespace {
+
+constexpr double kFrameMs = 16.0;
+constexpr double kRatioTarget = 1.3;
+constexpr int kRuns = 151;
+
+struct ColumnSpec
+{
+    const char *field;
+    const char *title;
+    int width;   // 0: the default width
+};
+
+// The data sheet's eleven columns.
+const ColumnSpec kColumns[] = {
+    {"Dato", "Date", 0},           {"Firstname", "First  Name", 100}, {"Lastname", "Last Name", 88},
+    {"HomePhone", "Home Phone", 80}, {"WorkPhone", "Work Phone", 84},  {"Cellular", nullptr, 72},
+    {"Email", "E-Mail", 79},       {"camefrom", "Came From", 91},     {"wentinto", "Went Into", 100},
+    {"Typeofbee", "Type of Bee", 0}, {"method", "Method used", 97},
+};
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+// Makes a kelvara table of `count` jobs in `directory`: the first thousand through the store,
+// the rest copied from them inside one transaction.
+void makeTable(const QString &directory, int count)
+{
+    QDir().mkpath(directory);
+    Table table;
+    table.setDirectory(directory);
+    table.setTableName(QStringLiteral("kelvara"));
+    createKelvaraTable(table);
+    table.open();
+    QRandomGenerator random(7);
+    const QStringList first{QStringLiteral("Anne"), QStringLiteral("Bjørn"), QStringLiteral("Carl"),
+                            QStringLiteral("Dorothy"), QStringLiteral("Erik"), QStringLiteral("Frida"),
+                            QStringLiteral("George"), QStringLiteral("Hanne")};
+    const QStringList last{QStringLiteral("Andersen"), QStringLiteral("Baker"), QStringLiteral("Christensen"),
+                           QStringLiteral("Davies"), QStringLiteral("Evans"), QStringLiteral("Fischer")};
+    const QStringList places{QStringLiteral("Tree branch"), QStringLiteral("Wall cavity"),
+                             QStringLiteral("Chimney"), QStringLiteral("Hedge")};
+    const QStringList bees{QStringLiteral("Italian"), QStringLiteral("Carniolan"), QStringLiteral("Buckfast")};
+    auto phone = [&] { return QStringLiteral("555-%1").arg(random.bounded(1000, 10000)); };
+    auto pick = [&](const QStringList &list) { return list.at(int(random.bounded(list.size()))); };
+    const int seeded = std::min(count, 1000);
+    for (int i = 0; i < seeded; ++i) {
+        table.append();
+        table.fieldByName(QStringLiteral("Dato"))->setValue(QDate(2005, 1, 1).addDays(random.bounded(7000)));
+        table.fieldByName(QStringLiteral("Firstname"))->setAsString(pick(first));
+        table.fieldByName(QStringLiteral("Lastname"))->setAsString(pick(last));
+        table.fieldByName(QStringLiteral("HomePhone"))->setAsString(phone());
+        table.fieldByName(QStringLiteral("WorkPhone"))->setAsString(phone());
+        table.fieldByName(QStringLiteral("Cellular"))->setAsString(phone());
+        table.fieldByName(QStringLiteral("Email"))->setAsString(QStringLiteral("job%1@example.org").arg(i));
+        table.fieldByName(QStringLiteral("camefrom"))->setAsString(pick(places));
+        table.fieldByName(QStringLiteral("wentinto"))->setAsString(QStringLiteral("Hive %1").arg(random.bounded(1, 9)));
+        table.fieldByName(QStringLiteral("Typeofbee"))->setAsString(pick(bees));
+        table.fieldByName(QStringLiteral("method"))->setAsString(random.bounded(2) ? QStringLiteral("Box")
+                                                                                    : QStringLiteral("Vacuum"));
+        table.fieldByName(QStringLiteral("timeused"))->setAsInteger(random.bounded(600));
+        table.post();
+    }
+    QStringList columns;
+    for (const FieldDef &def : table.fieldDefs())
+        columns << sql::quoted(def.name);
+    table.close();
+
+    sql::Database db(QDir(directory).filePath(QStringLiteral("kelvara.db")), sql::Database::Mode::ReadWrite);
+    sql::Transaction transaction(db);
+    const QString list = columns.join(QStringLiteral(", "));
+    for (int have = seeded; have < count;) {
+        const int add = std::min(have, count - have);
+        db.exec(QStringLiteral("INSERT INTO \"kelvara\" (%1) SELECT %1 FROM \"kelvara\" ORDER BY rowid LIMIT %2")
+                    .arg(list)
+                    .arg(add));
+        have += add;
+    }
+    transaction.commit();
+}
+
+struct Figure
+{
+    double ms = 0;
+    double cells = 0;   // data cells painted per action, to show the action really painted
+};
+
+struct Figures
+{
+    Figure paint;
+    Figure pageDown;
+    Figure thumb;
+    Figure resize;
+};
+
+// Runs an action kRuns times after a few unmeasured ones and gives the median in milliseconds.
+Figure measure(const int &painted, const std::function<void(int)> &action)
+{
+    for (int i = 0; i < 5; ++i)
+        action(i);
+    std::vector<double> times;
+    QElapsedTimer timer;
+    const int before = painted;
+    for (int i = 0; i < kRuns; ++i) {
+        timer.start();
+        action(i);
+        times.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    return Figure{median(times), double(painted - before) / kRuns};
+}
+
+Figures run(const QString &directory, int count)
+{
+    Table table;
+    table.setDirectory(directory);
+    table.setTableName(QStringLiteral("kelvara"));
+    table.open();
+    if (table.recordCount() != count)
+        qFatal("the table holds %d records, not %d", table.recordCount(), count);
+    DataSource source;
+    source.setDataSet(&table);
+
+    // As on the data sheet: 969 x 225, no border, a horizontal scroll bar only.
+    TDBGrid grid;
+    grid.setBorderStyle(CellGrid::bsNone);
+    grid.setScrollBars(CellGrid::ssHorizontal);
+    grid.columns()->beginUpdate();
+    for (const ColumnSpec &spec : kColumns) {
+        TColumn *column = grid.columns()->add();
+        column->setFieldName(QString::fromLatin1(spec.field));
+        column->setExpanded(false);
+        if (spec.title)
+            column->title()->setCaption(QString::fromUtf8(spec.title));
+        if (spec.width > 0)
+            column->setWidth(spec.width);
+    }
+    grid.columns()->endUpdate();
+    grid.setDataSource(&source);
+    grid.resize(969, 225);
+    grid.show();
+    QApplication::processEvents();
+    int painted = 0;
+    QObject::connect(&grid, &TDBGrid::OnDrawColumnCell, [&painted] { ++painted; });
+
+    Figures figures;
+    // One full screen: every cell painted again.
+    figures.paint = measure(painted, [&](int) { grid.viewport()->repaint(); });
+
+    // Page Down from the first record on, starting again at the end; the key and the paint it causes.
+    table.first();
+    figures.pageDown = measure(painted, [&](int) {
+        if (table.eof())
+            table.first();
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier);
+        QCoreApplication::sendEvent(&grid, &key);
+        QApplication::processEvents();
+    });
+
+    // The vertical thumb dragged to a random place and released there.
+    QRandomGenerator random(11);
+    QScrollBar *bar = grid.verticalScrollBar();
+    figures.thumb = measure(painted, [&](int) {
+        bar->setSliderDown(true);
+        bar->setSliderPosition(int(random.bounded(count)));
+        bar->setSliderDown(false);
+        QApplication::processEvents();
+    });
+
+    // A title border dragged 12 pixels right, then back, with the mouse.
+    QWidget *viewport = grid.viewport();
+    figures.resize = measure(painted, [&](int i) {
+        const QRect title = grid.cellRect(3, 0);
+        const QPoint border(title.right() + 1, title.center().y());
+        const QPoint target = border + QPoint(i % 2 ? -12 : 12, 0);
+        QTest::mousePress(viewport, Qt::LeftButton, {}, border);
+        QTest::mouseMove(viewport, target);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, target);
+        QApplication::processEvents();
+    });
+    return figures;
+}
+
+void printLine(const char *what, const Figure &small, const Figure &large)
+{
+    const double ratio = small.ms > 0 ? large.ms / small.ms : 0;
+    std::printf("%-31s %8.3f ms %8.3f ms   %-4s %-4s   %5.2f %-4s   %5.0f %5.0f\n", what, small.ms, large.ms,
+                small.ms <= kFrameMs ? "ok" : "SLOW", large.ms <= kFrameMs ? "ok" : "SLOW", ratio,
+                ratio <= kRatioTarget ? "ok" : "OVER", small.cells, large.cells);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString small = dir.filePath(QStringLiteral("small"));
+    const QString large = dir.filePath(QStringLiteral("large"));
+    QElapsedTimer timer;
+    timer.start();
+    makeTable(small, 1000);
+    makeTable(large, 100000);
+    std::printf("Data grid benchmark: the data sheet's eleven columns, 969 x 225, offscreen\n");
+    std::printf("(tables made in %.1f s; medians of %d runs each)\n\n", timer.elapsed() / 1000.0, kRuns);
+
+    const Figures a = run(small, 1000);
+    const Figures b = run(large, 100000);
+    std::printf("%-31s %11s %11s   %-9s   %-10s   %s\n", "action (median)", "1,000", "100,000", "<= 16 ms",
+                "100k/1k", "cells painted");
+    std::printf("%-31s %11s %11s   %-9s   %-10s   %s\n", "", "", "", "", "<= 1.3", "1,000 100,000");
+    printLine("paint one full screen", a.paint, b.paint);
+    printLine("Page Down (key and paint)", a.pageDown, b.pageDown);
+    printLine("thumb drag to a random record", a.thumb, b.thumb);
+    printLine("column resize by mouse", a.resize, b.resize);
+    return 0;
+}
