@@ -1,5 +1,6 @@
 #include "cellgrid.h"
 
+#include "error.h"
 #include "errorreport.h"
 
 #include <QApplication>
@@ -10,6 +11,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -960,7 +962,12 @@ void CellGrid::paintGrid(QPainter &painter, const QRegion &region)
     for (const QRect &rect : region) {
         painter.save();
         painter.setClipRect(rect);
-        paintArea(painter, rect);
+        try {
+            paintArea(painter, rect);
+        } catch (...) {
+            painter.restore();
+            throw;
+        }
         painter.restore();
     }
     drawDragFeedback(painter);
@@ -969,7 +976,19 @@ void CellGrid::paintGrid(QPainter &painter, const QRegion &region)
 void CellGrid::paintEvent(QPaintEvent *event)
 {
     QPainter painter(viewport());
-    paintGrid(painter, event->region());
+    try {
+        paintGrid(painter, event->region());
+        m_paintError.clear();
+    } catch (const std::exception &error) {
+        // No box may open inside a paint, and the next paint would fail the same way: the area is
+        // left blank and the failure reported once, after the paint.
+        painter.fillRect(event->rect(), m_color);
+        const QString text = errorText(error);
+        if (text != m_paintError) {
+            m_paintError = text;
+            QTimer::singleShot(0, this, [this, text] { reportError(this, Error(text)); });
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1072,8 +1091,9 @@ void CellGrid::keyPressEvent(QKeyEvent *event)
     if (target.col < fixedCols() || target.row < fixedRows() || target.col < 0 || target.row < 0)
         return;
     const GridCoord anchor = m_anchor;
+    const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
     moveCurrent(target.col, target.row);
-    m_anchor = shift && (m_options & goRangeSelect) && event->key() != Qt::Key_Backtab ? anchor : m_current;
+    m_anchor = shift && !tab && (m_options & goRangeSelect) ? anchor : m_current;
 }
 
 void CellGrid::clickCell(int col, int row, Qt::KeyboardModifiers modifiers)

@@ -256,6 +256,7 @@ private:
     GridCanvas m_canvas;
     bool m_acquireFocus = true;
     bool m_updatingScrollBars = false;
+    QString m_paintError;     // the failure last reported by a paint, until a paint succeeds
     int m_wheelDelta = 0;
     int m_wheelDeltaX = 0;
 

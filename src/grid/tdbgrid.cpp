@@ -97,6 +97,7 @@ void TDBGrid::setOptions(TDBGridOptions options)
     if (options == m_options)
         return;
     const TDBGridOptions old = m_options;
+    const int selected = selectedIndex();
     m_options = options;
     if ((old & dgMultiSelect) && !(options & dgMultiSelect))
         m_selectedRows.clear();
@@ -104,6 +105,9 @@ void TDBGrid::setOptions(TDBGridOptions options)
         m_editorMode = false;
     setCellOptions(cellOptionsFor(options));
     relayout();
+    // The indicator column coming or going shifts the grid columns; the data column stays current.
+    if (selected >= 0 && selected < m_columns->count() && colWidth(dataToRawColumn(selected)) >= 0)
+        setCurrentCell(dataToRawColumn(selected), row(), true);
     updateEditor();
     invalidateGrid();
 }
@@ -1105,12 +1109,16 @@ void TDBGrid::verticalMoveKey(int distance, bool shift)
         m_selectedRows.clear();
     if (!(m_options & dgAlwaysShowEditor))
         m_editorMode = false;
-    if (distance == 1)
+    if (multi && shift) {
+        // Every record passed joins the selection.
+        const int step = distance < 0 ? -1 : 1;
+        for (int i = 0; i < std::abs(distance) && moveRecordsBy(step) != 0; ++i)
+            m_selectedRows.setCurrentRowSelected(true);
+    } else if (distance == 1) {
         moveDownOrAppend();
-    else
+    } else {
         moveRecordsBy(distance);
-    if (multi && shift)
-        m_selectedRows.setCurrentRowSelected(true);
+    }
 }
 
 void TDBGrid::tabKey(bool back)

@@ -1,4 +1,6 @@
 #include "cellgrid.h"
+#include "error.h"
+#include "scripteddialogs.h"
 #include "testworkspace.h"
 
 #include <QPainter>
@@ -16,6 +18,7 @@ public:
     using CellGrid::setCurrentCell;
 
     QList<GridCoord> painted;
+    GridCoord failing;
     QList<QPair<int, int>> moves;
     int colWidthsChanges = 0;
     int topLeftChanges = 0;
@@ -24,6 +27,8 @@ protected:
     void drawCell(QPainter &painter, int col, int row, const QRect &rect, TGridDrawState state) override
     {
         painted << GridCoord{col, row};
+        if (failing == GridCoord{col, row})
+            throw Error(QStringLiteral("Cannot read the record"));
         CellGrid::drawCell(painter, col, row, rect, state);
     }
     void columnMoved(int from, int to) override { moves << qMakePair(from, to); }
@@ -70,6 +75,7 @@ private Q_SLOTS:
     void draggingATitleBorderResizesTheColumn();
     void draggingATitleMovesTheColumn();
     void onlyDamagedCellsArePainted();
+    void aFailingPaintIsReportedOnceAfterThePaint();
     void keysMoveTheCurrentCell_data();
     void keysMoveTheCurrentCell();
 };
@@ -254,6 +260,28 @@ void CellGridTest::onlyDamagedCellsArePainted()
     QCOMPARE(grid->painted.size(), 2);
     QVERIFY(grid->painted.contains(GridCoord{1, 1}));
     QVERIFY(grid->painted.contains(GridCoord{2, 1}));
+}
+
+void CellGridTest::aFailingPaintIsReportedOnceAfterThePaint()
+{
+    test::TestWorkspace workspace;
+    ScriptedDialogsScope dialogs;
+    auto grid = makeGrid(400);
+    grid->failing = GridCoord{2, 2};
+    grid->viewport()->repaint();
+    QVERIFY(dialogs->messages.isEmpty());
+    settle();
+    QCOMPARE(dialogs->texts(ScriptedDialogs::Kind::Error), QStringList{QStringLiteral("Cannot read the record")});
+    // The same failure again is not reported again, until a paint has succeeded.
+    grid->viewport()->repaint();
+    settle();
+    QCOMPARE(dialogs->messages.size(), 1);
+    grid->failing = GridCoord{};
+    grid->viewport()->repaint();
+    grid->failing = GridCoord{2, 2};
+    grid->viewport()->repaint();
+    settle();
+    QCOMPARE(dialogs->messages.size(), 2);
 }
 
 void CellGridTest::keysMoveTheCurrentCell_data()

@@ -60,6 +60,7 @@ private Q_SLOTS:
     void draggingAnAutomaticColumnMovesItsField();
     void draggingARowBorderResizesTheRows();
     void closingTheTableEmptiesTheFieldMap();
+    void propertiesAreReadAndWrittenByName();
 };
 
 void DBGridLayoutTest::automaticColumnsFollowTheVisibleFields()
@@ -260,7 +261,9 @@ void DBGridLayoutTest::indicatorAndTitlesShapeTheGrid()
     QCOMPARE(grid->dataToRawColumn(0), 1);
     QCOMPARE(grid->fixedRows(), 1);
 
+    grid->setSelectedIndex(2);
     grid->setOptions(grid->options() & ~(TDBGrid::dgIndicator | TDBGrid::dgTitles));
+    QCOMPARE(grid->selectedIndex(), 2);
     QCOMPARE(grid->colCount(), 4);
     QCOMPARE(grid->fixedCols(), 0);
     QCOMPARE(grid->fixedRows(), 0);
@@ -442,6 +445,45 @@ void DBGridLayoutTest::closingTheTableEmptiesTheFieldMap()
     grid->viewport()->grab();
     fixture.table.open();
     QCOMPARE(grid->fields(0), fixture.table.fieldByName(QStringLiteral("Name")));
+}
+
+void DBGridLayoutTest::propertiesAreReadAndWrittenByName()
+{
+    GridFixture fixture(1);
+    auto grid = fixture.makeGrid();
+    // Stored settings go through the meta-object system with the members' names.
+    const QMetaProperty options = grid->metaObject()->property(grid->metaObject()->indexOfProperty("Options"));
+    QVERIFY(options.isFlagType());
+    bool ok = false;
+    const int value = options.enumerator().keysToValue("dgTitles|dgIndicator|dgMultiSelect", &ok);
+    QVERIFY(ok);
+    QVERIFY(options.write(grid.get(), value));
+    QCOMPARE(grid->options(), TDBGrid::dgTitles | TDBGrid::dgIndicator | TDBGrid::dgMultiSelect);
+    QCOMPARE(options.enumerator().valueToKeys(options.read(grid.get()).toInt()),
+             QByteArray("dgTitles|dgIndicator|dgMultiSelect"));
+
+    const QMetaProperty scrollBars = grid->metaObject()->property(grid->metaObject()->indexOfProperty("ScrollBars"));
+    QVERIFY(scrollBars.write(grid.get(), scrollBars.enumerator().keyToValue("ssHorizontal")));
+    QCOMPARE(grid->scrollBars(), CellGrid::ssHorizontal);
+    QVERIFY(grid->setProperty("BorderStyle", CellGrid::bsNone));
+    QVERIFY(grid->setProperty("DefaultRowHeight", 17));
+    QCOMPARE(grid->defaultRowHeight(), 17);
+
+    TColumn *column = addColumn(*grid, QStringLiteral("Name"));
+    QVERIFY(column->setProperty("Width", 64));
+    QCOMPARE(column->width(), 64);
+    const QMetaProperty alignment = column->metaObject()->property(column->metaObject()->indexOfProperty("Alignment"));
+    QCOMPARE(QByteArray(alignment.enumerator().valueToKey(alignment.read(column).toInt())), QByteArray("taLeftJustify"));
+    QVERIFY(column->setProperty("ButtonStyle", TColumn::cbsEllipsis));
+    QCOMPARE(column->buttonStyle(), TColumn::cbsEllipsis);
+    auto *title = column->property("Title").value<TColumnTitle *>();
+    QVERIFY(title);
+    QVERIFY(title->setProperty("Caption", QStringLiteral("Who")));
+    QCOMPARE(column->title()->caption(), QStringLiteral("Who"));
+    // Resetting a value gives the default back.
+    const QMetaProperty width = column->metaObject()->property(column->metaObject()->indexOfProperty("Width"));
+    QVERIFY(width.reset(column));
+    QVERIFY(!column->isWidthAssigned());
 }
 
 QTEST_MAIN(DBGridLayoutTest)

@@ -369,10 +369,14 @@ void DBGridNavigationTest::multiSelectWithCtrlAndShift()
     for (int row : {0, 1, 2, 3, 4, 5, 6})
         QCOMPARE(grid->isRowSelected(row), row >= 1 && row <= 5);
 
-    // Shift+Down extends the selection by the record moved to.
+    // Shift+Down extends the selection by the record moved to, Shift+Page Down by every record passed.
     QTest::keyClick(grid.get(), Qt::Key_Down, Qt::ShiftModifier);
     QCOMPARE(selected.count(), 6);
     QVERIFY(selected.contains(bookmarkOf(7)));
+    fixture.table.setRecNo(1);
+    QTest::keyClick(grid.get(), Qt::Key_PageDown, Qt::ShiftModifier);
+    QCOMPARE(fixture.table.recNo(), 8);
+    QCOMPARE(selected.count(), 8);
 
     // A plain click empties it.
     QTest::mouseClick(viewport, Qt::LeftButton, {}, dataCellCenter(*grid, 0, 0));
