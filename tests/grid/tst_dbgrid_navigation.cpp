@@ -58,6 +58,7 @@ private Q_SLOTS:
     void keyRuleLeavesEnterAndTabToTheWindow();
     void multiSelectWithCtrlAndShift();
     void removingMultiSelectEmptiesTheSelection();
+    void selectedRowsStayHighlightedAfterARefresh();
 };
 
 void DBGridNavigationTest::verticalBarShowsTheRecordNumber()
@@ -401,6 +402,25 @@ void DBGridNavigationTest::removingMultiSelectEmptiesTheSelection()
     grid->selectedRows().setCurrentRowSelected(true);
     fixture.table.deleteRecord();
     QCOMPARE(grid->selectedRows().count(), 0);
+}
+
+void DBGridNavigationTest::selectedRowsStayHighlightedAfterARefresh()
+{
+    GridFixture fixture(5);
+    auto grid = fixture.makeGrid(5);
+    grid->setOptions(grid->options() | TDBGrid::dgMultiSelect);
+    QWidget *viewport = grid->viewport();
+    QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, dataCellCenter(*grid, 0, 1));
+    QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, dataCellCenter(*grid, 0, 3));
+    QVERIFY(grid->isRowSelected(1));
+    fixture.table.refresh();
+    QCOMPARE(grid->selectedRows().count(), 2);
+    QVERIFY(grid->isRowSelected(3));
+    // The grid knows a visible record's bookmark only from the store, which gives the current
+    // record's for every buffered row, or from having seen the record as current since the refresh.
+    QEXPECT_FAIL("", "the store gives no bookmark for a buffered record other than the current one", Continue);
+    QVERIFY(grid->isRowSelected(1));
+    QVERIFY(!grid->isRowSelected(2));
 }
 
 QTEST_MAIN(DBGridNavigationTest)
