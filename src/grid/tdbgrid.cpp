@@ -1107,17 +1107,24 @@ void TDBGrid::verticalMoveKey(int distance, bool shift)
         m_selectedRows.setCurrentRowSelected(true);
     else if (multi)
         m_selectedRows.clear();
+    // The editor closes with a move, unless the move fails on text the field refuses.
+    const bool wasEditing = m_editorMode;
     if (!(m_options & dgAlwaysShowEditor))
         m_editorMode = false;
-    if (multi && shift) {
-        // Every record passed joins the selection.
-        const int step = distance < 0 ? -1 : 1;
-        for (int i = 0; i < std::abs(distance) && moveRecordsBy(step) != 0; ++i)
-            m_selectedRows.setCurrentRowSelected(true);
-    } else if (distance == 1) {
-        moveDownOrAppend();
-    } else {
-        moveRecordsBy(distance);
+    try {
+        if (multi && shift) {
+            // Every record passed joins the selection.
+            const int step = distance < 0 ? -1 : 1;
+            for (int i = 0; i < std::abs(distance) && moveRecordsBy(step) != 0; ++i)
+                m_selectedRows.setCurrentRowSelected(true);
+        } else if (distance == 1) {
+            moveDownOrAppend();
+        } else {
+            moveRecordsBy(distance);
+        }
+    } catch (...) {
+        m_editorMode = wasEditing;
+        throw;
     }
 }
 
@@ -1250,9 +1257,15 @@ void TDBGrid::mousePressEvent(QMouseEvent *event)
                 moveRecordsBy(distance);
             }
         } else if (distance != 0) {
+            const bool wasEditing = m_editorMode;
             if (!(m_options & dgAlwaysShowEditor))
                 m_editorMode = false;
-            moveRecordsBy(distance);
+            try {
+                moveRecordsBy(distance);
+            } catch (...) {
+                m_editorMode = wasEditing;
+                throw;
+            }
         }
         if (cell.col >= indicatorOffset()) {
             if (cell.col != col())

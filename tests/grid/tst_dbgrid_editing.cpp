@@ -141,11 +141,20 @@ void DBGridEditingTest::textTheFieldRefusesStaysInTheEditor()
     QVERIFY(grid->inplaceEditor()->isModified());
     QCOMPARE(valueOf(fixture.table, "Count"), QStringLiteral("1"));
 
-    // A move has to write the text first, so it fails and the record stays.
+    // A move has to write the text first, so it fails; the record and the editor stay.
     dialogs->clear();
     QTest::keyClick(grid->inplaceEditor(), Qt::Key_Down);
     QCOMPARE(dialogs->texts(ScriptedDialogs::Kind::Error).size(), 1);
     QCOMPARE(fixture.table.recNo(), 1);
+    QVERIFY(grid->editorMode());
+    QVERIFY(editorShown(*grid));
+    // Corrected, the text goes in with the move.
+    grid->inplaceEditor()->selectAll();
+    QTest::keyClicks(grid->inplaceEditor(), QStringLiteral("42"));
+    QTest::keyClick(grid->inplaceEditor(), Qt::Key_Down);
+    QCOMPARE(fixture.table.recNo(), 2);
+    fixture.table.first();
+    QCOMPARE(valueOf(fixture.table, "Count"), QStringLiteral("42"));
 }
 
 void DBGridEditingTest::clickOnTheCurrentCellOpensTheEditor()
