@@ -32,7 +32,7 @@ constexpr double kFrameMs = 16.0;
 constexpr double kRatioTarget = 1.3;
 constexpr int kRuns = 151;
 
-struct ColumnSpec
+struct SheetColumn
 {
     const char *field;
     const char *title;
@@ -40,7 +40,7 @@ struct ColumnSpec
 };
 
 // The data sheet's eleven columns.
-const ColumnSpec kColumns[] = {
+const SheetColumn kColumns[] = {
     {"Dato", "Date", 0},           {"Firstname", "First  Name", 100}, {"Lastname", "Last Name", 88},
     {"HomePhone", "Home Phone", 80}, {"WorkPhone", "Work Phone", 84},  {"Cellular", nullptr, 72},
     {"Email", "E-Mail", 79},       {"camefrom", "Came From", 91},     {"wentinto", "Went Into", 100},
@@ -157,14 +157,14 @@ Figures run(const QString &directory, int count)
     grid.setBorderStyle(CellGrid::bsNone);
     grid.setScrollBars(CellGrid::ssHorizontal);
     grid.columns()->beginUpdate();
-    for (const ColumnSpec &spec : kColumns) {
+    for (const SheetColumn &sheet : kColumns) {
         TColumn *column = grid.columns()->add();
-        column->setFieldName(QString::fromLatin1(spec.field));
+        column->setFieldName(QString::fromLatin1(sheet.field));
         column->setExpanded(false);
-        if (spec.title)
-            column->title()->setCaption(QString::fromUtf8(spec.title));
-        if (spec.width > 0)
-            column->setWidth(spec.width);
+        if (sheet.title)
+            column->title()->setCaption(QString::fromUtf8(sheet.title));
+        if (sheet.width > 0)
+            column->setWidth(sheet.width);
     }
     grid.columns()->endUpdate();
     grid.setDataSource(&source);

@@ -67,9 +67,6 @@ CellGrid::CellGrid(QWidget *parent) : QAbstractScrollArea(parent)
 
 CellGrid::~CellGrid() = default;
 
-// ---------------------------------------------------------------------------------------------
-// Properties
-
 void CellGrid::setCellOptions(TGridOptions options)
 {
     if (options == m_options)
@@ -261,9 +258,6 @@ void CellGrid::setCtl3D(bool on)
     invalidateGrid();
 }
 
-// ---------------------------------------------------------------------------------------------
-// Geometry
-
 int CellGrid::clientWidth() const
 {
     return viewport()->width();
@@ -390,9 +384,6 @@ bool CellGrid::hasFocusWithin() const
     return focus && (focus == this || isAncestorOf(focus));
 }
 
-// ---------------------------------------------------------------------------------------------
-// Moving columns and rows
-
 void CellGrid::moveColumn(int from, int to)
 {
     if (from == to || from < 0 || to < 0 || from >= colCount() || to >= colCount())
@@ -445,9 +436,6 @@ void CellGrid::fontChanged()
 {
     invalidateGrid();
 }
-
-// ---------------------------------------------------------------------------------------------
-// Current cell and scrolling
 
 bool CellGrid::selectCell(int col, int row)
 {
@@ -800,9 +788,6 @@ bool CellGrid::takesKey(const QKeyEvent &event) const
     }
 }
 
-// ---------------------------------------------------------------------------------------------
-// Painting
-
 CellGrid::TGridDrawState CellGrid::drawStateOf(int col, int row) const
 {
     TGridDrawState state;
@@ -990,9 +975,6 @@ void CellGrid::paintEvent(QPaintEvent *event)
         }
     }
 }
-
-// ---------------------------------------------------------------------------------------------
-// Events
 
 bool CellGrid::event(QEvent *event)
 {

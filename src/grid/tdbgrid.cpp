@@ -89,9 +89,6 @@ TDBGrid::~TDBGrid()
         disconnect(connection);
 }
 
-// ---------------------------------------------------------------------------------------------
-// Properties
-
 void TDBGrid::setOptions(TDBGridOptions options)
 {
     if (options == m_options)
@@ -226,9 +223,6 @@ bool TDBGrid::isEditable() const
     const Table *table = activeTable();
     return !m_readOnly && table && !m_link->readOnly() && table->canModify();
 }
-
-// ---------------------------------------------------------------------------------------------
-// Update lock and layout
 
 void TDBGrid::beginUpdate()
 {
@@ -481,9 +475,6 @@ void TDBGrid::topLeftChanged()
     updateEditor();
 }
 
-// ---------------------------------------------------------------------------------------------
-// Painting
-
 void TDBGrid::drawCell(QPainter &painter, int col, int row, const QRect &rect, TGridDrawState state)
 {
     const int indicator = indicatorOffset();
@@ -623,9 +614,6 @@ bool TDBGrid::highlightCell(int col, int row, TGridDrawState state)
     return hasFocusWithin() || (m_options & dgAlwaysShowSelection);
 }
 
-// ---------------------------------------------------------------------------------------------
-// Selected rows
-
 Bookmark TDBGrid::rowBookmark(int dataRow)
 {
     Table *table = activeTable();
@@ -700,9 +688,6 @@ void TDBGrid::trackTable()
                               m_selectedRows.refresh();
                           });
 }
-
-// ---------------------------------------------------------------------------------------------
-// Data link notifications
 
 void TDBGrid::linkActive(bool active)
 {
@@ -781,9 +766,6 @@ void TDBGrid::updateData()
 {
     writeEditor();
 }
-
-// ---------------------------------------------------------------------------------------------
-// Records and columns
 
 int TDBGrid::moveRecordsBy(int distance)
 {
@@ -896,9 +878,6 @@ void TDBGrid::dblClick()
     Q_EMIT OnDblClick();
 }
 
-// ---------------------------------------------------------------------------------------------
-// Scrolling
-
 void TDBGrid::verticalScroll(ScrollCode code, int position)
 {
     Table *table = activeTable();
@@ -982,9 +961,6 @@ void TDBGrid::resizeEvent(QResizeEvent *event)
         updateEditor();
     });
 }
-
-// ---------------------------------------------------------------------------------------------
-// Keys
 
 void TDBGrid::keyPressEvent(QKeyEvent *event)
 {
@@ -1224,9 +1200,6 @@ void TDBGrid::selectRangeTo(int dataRow)
     }
 }
 
-// ---------------------------------------------------------------------------------------------
-// Mouse
-
 void TDBGrid::mousePressEvent(QMouseEvent *event)
 {
     guarded(this, [&] {
@@ -1308,9 +1281,6 @@ void TDBGrid::mouseDoubleClickEvent(QMouseEvent *event)
         guarded(this, [this] { dblClick(); });
 }
 
-// ---------------------------------------------------------------------------------------------
-// Focus
-
 void TDBGrid::focusOutEvent(QFocusEvent *event)
 {
     CellGrid::focusOutEvent(event);
@@ -1330,9 +1300,6 @@ void TDBGrid::cancelOnExit(Qt::FocusReason reason)
     if (!table->modified())
         table->cancel();
 }
-
-// ---------------------------------------------------------------------------------------------
-// In-place editor
 
 void TDBGrid::setEditorMode(bool on)
 {
