@@ -17,7 +17,7 @@ const std::array<DataSheetColumn, 11> &dataSheetColumns()
         {"Lastname", "Last Name", 88},
         {"HomePhone", "Home Phone", 80},
         {"WorkPhone", "Work Phone", 84},
-        {"Cellular", "Cellular", 72},
+        {"Cellular", nullptr, 72},
         {"Email", "E-Mail", 79},
         {"camefrom", "Came From", 91},
         {"wentinto", "Went Into", 100},
@@ -35,15 +35,20 @@ void setUpDataSheetGrid(TDBGrid &grid, DataSource *source)
     grid.setReadOnly(true);
     grid.setBorderStyle(TDBGrid::bsNone);
     grid.setScrollBars(TDBGrid::ssHorizontal);
-    grid.setDefaultRowHeight(17);
+    grid.columns()->beginUpdate();
     for (const DataSheetColumn &spec : dataSheetColumns()) {
         TColumn *column = grid.columns()->add();
         column->setFieldName(QString::fromLatin1(spec.field));
-        column->title()->setCaption(QString::fromLatin1(spec.title));
+        if (spec.title)
+            column->title()->setCaption(QString::fromLatin1(spec.title));
         if (spec.width > 0)
             column->setWidth(spec.width);
     }
+    grid.columns()->endUpdate();
     grid.setDataSource(source);
+    // The data sheet asks for 17-pixel rows; a grid that measures its rows at each layout change
+    // (the plain data grid does) replaces this with its own height when the table opens.
+    grid.setDefaultRowHeight(17);
 }
 
 } // namespace kelvara

@@ -19,7 +19,6 @@ void TBookmarkList::setCurrentRowSelected(bool selected)
     const Table *table = m_grid->activeTable();
     if (!table)
         return;
-    m_grid->learnCurrentRow();
     const Bookmark bookmark = table->bookmark();
     if (bookmark.isNull())
         return;

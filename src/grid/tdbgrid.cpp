@@ -349,7 +349,6 @@ void TDBGrid::updateActive()
     const int target = titles + dataRow;
     if (target != row() && target < rowCount())
         setCurrentCell(col(), target, false);
-    learnCurrentRow();
 }
 
 void TDBGrid::invalidateDataRows()
@@ -619,26 +618,8 @@ Bookmark TDBGrid::rowBookmark(int dataRow)
     Table *table = activeTable();
     if (!table || dataRow < 0 || dataRow >= m_link->recordCount())
         return Bookmark();
-    const int active = row() - titleOffset();
-    const Bookmark current = table->bookmark();
-    if (dataRow == active)
-        return current;
-    Bookmark read;
-    {
-        ActiveRecordScope scope(*m_link, dataRow);
-        read = table->bookmark();
-    }
-    if (read != current)
-        return read;
-    // The store answered with the current record's bookmark: go by the records seen as current.
-    int recNo = table->recNo() - active + dataRow;
-    if (table->state() == dsInsert) {
-        if (dataRow == active)
-            return Bookmark();
-        if (dataRow > active)
-            --recNo;
-    }
-    return m_seenRows.value(recNo);
+    ActiveRecordScope scope(*m_link, dataRow);
+    return table->bookmark();
 }
 
 bool TDBGrid::isRowSelected(int dataRow)
@@ -649,44 +630,16 @@ bool TDBGrid::isRowSelected(int dataRow)
     return !bookmark.isNull() && m_selectedRows.contains(bookmark);
 }
 
-void TDBGrid::learnCurrentRow()
-{
-    const Table *table = activeTable();
-    if (!table || table->state() == dsInsert || table->recNo() <= 0)
-        return;
-    if (table->recordCount() != m_seenRecordCount) {
-        m_seenRows.clear();
-        m_seenRecordCount = table->recordCount();
-    }
-    const Bookmark bookmark = table->bookmark();
-    const auto it = m_seenRows.constFind(table->recNo());
-    if (it != m_seenRows.constEnd() && *it != bookmark)
-        m_seenRows.clear();   // the order changed
-    m_seenRows.insert(table->recNo(), bookmark);
-}
-
-void TDBGrid::forgetRows()
-{
-    m_seenRows.clear();
-    m_seenRecordCount = -1;
-}
-
 void TDBGrid::trackTable()
 {
     for (const auto &connection : std::as_const(m_tableConnections))
         disconnect(connection);
     m_tableConnections.clear();
-    forgetRows();
     m_trackedTable = activeTable();
     if (!m_trackedTable)
         return;
     Table *table = m_trackedTable;
-    m_tableConnections << connect(table, &Table::afterRefresh, this, [this] { forgetRows(); })
-                       << connect(table, &Table::afterInsert, this, [this] { forgetRows(); })
-                       << connect(table, &Table::afterDelete, this, [this] {
-                              forgetRows();
-                              m_selectedRows.refresh();
-                          });
+    m_tableConnections << connect(table, &Table::afterDelete, this, [this] { m_selectedRows.refresh(); });
 }
 
 void TDBGrid::linkActive(bool active)
@@ -772,22 +725,6 @@ int TDBGrid::moveRecordsBy(int distance)
     Table *table = activeTable();
     if (!table || distance == 0)
         return 0;
-    if (table->state() == dsInsert) {
-        table->updateRecord();
-        if (!table->modified()) {
-            // An untouched new record is dropped; it takes no place of its own, so the record
-            // that followed it (or, at the end, the one before it) is one step away.
-            const bool atEnd = table->recNo() > table->recordCount();
-            if (distance > 0 && atEnd)
-                return 0;
-            table->cancel();
-            if (distance > 0)
-                return 1 + table->moveBy(distance - 1);
-            if (atEnd)
-                return -1 + table->moveBy(distance + 1);
-            return table->moveBy(distance);
-        }
-    }
     return table->moveBy(distance);
 }
 

@@ -177,8 +177,8 @@ protected:
     virtual void hideEditor();
     virtual void updateEditor();
 
-    // Moves the record set by a number of records; an untouched new record is dropped on the way.
-    // Gives how many records the current one moved.
+    // Moves the record set by a number of records (an untouched new record is dropped on the
+    // way); gives how many records the current one moved.
     int moveRecordsBy(int distance);
     // Moves one record down, appending a new record past the last one when the grid may.
     bool moveDownOrAppend();
@@ -231,8 +231,6 @@ private:
     void cancelOnExit(Qt::FocusReason reason);
     void dataSourceStateChanged();
     void trackTable();
-    void learnCurrentRow();
-    void forgetRows();
 
     std::unique_ptr<TGridDataLink> m_link;
     std::unique_ptr<TDBGridColumns> m_columns;
@@ -257,10 +255,6 @@ private:
     bool m_editorMode = false;
     int m_editorColumn = -1;          // data column the editor's text belongs to
 
-    // Bookmarks of records seen as current, by record number, for a store that cannot tell the
-    // bookmark of a record it reads through the link's buffer.
-    QHash<int, Bookmark> m_seenRows;
-    int m_seenRecordCount = -1;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TDBGrid::TDBGridOptions)

@@ -1144,7 +1144,7 @@ void Table::prior()
 int Table::moveBy(int distance)
 {
     checkActive();
-    finishPendingEdit();
+    const int dropped = finishPendingEdit();
     if (distance == 0)
         return 0;
     if ((distance > 0 && m_eof) || (distance < 0 && m_bof))
@@ -1152,18 +1152,26 @@ int Table::moveBy(int distance)
     const int count = recordCount();
     if (count == 0)
         return 0;
-    const int from = qBound(0, m_pos, count - 1);
-    const qint64 target = qint64(from) + distance;
+    // A dropped new record stood between its neighbours: a step forward lands on the record
+    // that followed it, a step back on the one before it.
+    const qint64 from = dropped < 0 ? qBound(0, m_pos, count - 1)
+                                    : (distance > 0 ? qint64(dropped) - 1 : qint64(dropped));
+    const qint64 target = from + distance;
     int position = int(qBound(qint64(0), target, qint64(count - 1)));
     setPosition(position, target < 0, target >= count);
     dataEvent(DataEvent::DataSetScroll);
     Q_EMIT afterScroll();
-    return position - from;
+    return int(position - from);
 }
 
 Bookmark Table::bookmark() const
 {
-    if (!active() || m_pos < 0)
+    if (!active())
+        return Bookmark();
+    // While a link reads another visible record, that record is the one meant.
+    if (m_override)
+        return Bookmark(m_override->rid);
+    if (m_pos < 0)
         return Bookmark();
     return Bookmark(m_ids[size_t(m_pos)]);
 }
@@ -1439,28 +1447,35 @@ void Table::checkBrowseMode()
     }
 }
 
-void Table::finishPendingEdit()
+int Table::finishPendingEdit()
 {
     // Handlers of the post may put the record back into edit state; an unmodified edit state
     // begun that way is dropped, since the operation that called us is about to leave it.
+    int dropped = -1;
+    auto drop = [&] {
+        if (m_state == dsInsert)
+            dropped = m_pos;
+        cancelRecord(false);
+    };
     for (int round = 0; round < 3; ++round) {
         if (m_state == dsEdit || m_state == dsInsert) {
             updateRecord();
             if (m_modified)
                 postRecord(false, false);
             else
-                cancelRecord(false);
+                drop();
         } else if (m_state == dsSetKey) {
             cancelRecord(false);
         } else {
-            return;
+            return dropped;
         }
     }
     if (m_state != dsBrowse) {
         if (m_modified)
             throw Error(tr("The record could not be saved because it keeps changing"));
-        cancelRecord(false);
+        drop();
     }
+    return dropped;
 }
 
 void Table::updateRecord()

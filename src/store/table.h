@@ -156,7 +156,8 @@ private:
     void checkActive() const;
     void checkCanModify() const;
     void checkWriteState() const;
-    void finishPendingEdit();
+    // Saves or drops the pending edit; gives the position a dropped new record held, else -1.
+    int finishPendingEdit();
     void openDatabase(bool readOnly);
     void registerFunctions();
     void readSchema();

@@ -199,11 +199,14 @@ void LinksTest::readingAnotherRowRestoresTheCurrentOne()
     table.next();
     Field *name = table.fieldByName(QStringLiteral("name"));
     Field *hours = table.fieldByName(QStringLiteral("hours"));
+    Bookmark readBookmark;
     {
         ActiveRecordScope outer(link, 3);
         QCOMPARE(link.activeRecord(), 3);
         QCOMPARE(name->asString(), QStringLiteral("r4"));
         QCOMPARE(hours->asInteger(), 4);
+        // The bookmark is the one of the record being read, not of the current record.
+        readBookmark = table.bookmark();
         {
             ActiveRecordScope inner(link, 0);
             QCOMPARE(name->asString(), QStringLiteral("r1"));
@@ -214,6 +217,10 @@ void LinksTest::readingAnotherRowRestoresTheCurrentOne()
     QCOMPARE(link.activeRecord(), 1);
     QCOMPARE(name->asString(), QStringLiteral("r2"));
     QCOMPARE(table.recNo(), 2);
+    QVERIFY(readBookmark != table.bookmark());
+    table.setRecNo(4);
+    QCOMPARE(table.bookmark(), readBookmark);
+    table.setRecNo(2);
 
     // A move while another row is being read ends that reading.
     link.setActiveRecord(3);

@@ -22,6 +22,8 @@ private Q_SLOTS:
     void bookmarks();
     void bookmarksFollowTheOrder();
     void movesFinishThePendingEdit();
+    void movingOffAnUntouchedNewRecord_data();
+    void movingOffAnUntouchedNewRecord();
     void suspendedControlsHearOneChange();
     void suspendedLayoutChangeComesOnResume();
 };
@@ -248,6 +250,47 @@ void MovesTest::movesFinishThePendingEdit()
     table.setRecNo(2);
     QCOMPARE(city->asString(), QStringLiteral("Aarhus"));
     QCOMPARE(table.recordCount(), 3);
+}
+
+void MovesTest::movingOffAnUntouchedNewRecord_data()
+{
+    QTest::addColumn<bool>("append");
+    QTest::addColumn<int>("before");     // record number the new record is inserted before
+    QTest::addColumn<int>("distance");
+    QTest::addColumn<QString>("lands");
+    QTest::addColumn<int>("moved");
+    QTest::addColumn<bool>("bof");
+    QTest::addColumn<bool>("eof");
+    QTest::newRow("insert before r3, next -> r3") << false << 3 << 1 << "r3" << 1 << false << false;
+    QTest::newRow("insert before r3, prior -> r2") << false << 3 << -1 << "r2" << -1 << false << false;
+    QTest::newRow("insert before r3, two on -> r4") << false << 3 << 2 << "r4" << 2 << false << false;
+    QTest::newRow("insert before r1, prior -> r1 at start") << false << 1 << -1 << "r1" << 0 << true << false;
+    QTest::newRow("append, prior -> r5") << true << 0 << -1 << "r5" << -1 << false << false;
+    QTest::newRow("append, next -> r5 at end") << true << 0 << 1 << "r5" << 0 << false << true;
+}
+
+void MovesTest::movingOffAnUntouchedNewRecord()
+{
+    // The dropped new record stood between its neighbours, so a step lands on the neighbour.
+    QFETCH(bool, append);
+    QFETCH(int, before);
+    QFETCH(int, distance);
+    TestWorkspace workspace;
+    Table table;
+    makeTable(table, numberedRows(5));
+    if (append) {
+        table.append();
+    } else {
+        table.setRecNo(before);
+        table.insert();
+    }
+    QCOMPARE(table.state(), dsInsert);
+    QTEST(table.moveBy(distance), "moved");
+    QCOMPARE(table.state(), dsBrowse);
+    QCOMPARE(table.recordCount(), 5);
+    QTEST(currentName(table), "lands");
+    QTEST(table.bof(), "bof");
+    QTEST(table.eof(), "eof");
 }
 
 void MovesTest::suspendedControlsHearOneChange()
