@@ -2,6 +2,7 @@
 #include "error.h"
 #include "field.h"
 #include "kelvaratable.h"
+#include "picturefixtures.h"
 #include "pictureview.h"
 #include "scripteddialogs.h"
 #include "table.h"
@@ -18,6 +19,7 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
@@ -28,19 +30,9 @@
 #include <memory>
 
 using namespace kelvara;
+using namespace kelvara::test;
 
 namespace {
-
-QByteArray jpegBytes(const QSize &size, const QColor &color)
-{
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPG", 90);
-    return bytes;
-}
 
 // Seeds a table before the window opens it; each row gives Lastname and timeused (null: none).
 void seedTable(const QList<QPair<QString, QVariant>> &rows)
@@ -86,6 +78,7 @@ private Q_SLOTS:
     void cleanup();
 
     void firstRunInAnEmptyFolder();
+    void tableThatCannotBeCreated();
     void totalIsResetWhenTheTableIsCreated();
     void damagedTableIsKeptAside();
     void nullTimeIsZeroAfterStart();
@@ -98,12 +91,16 @@ private Q_SLOTS:
     void okRefusesBadTime();
     void enterInANameBoxPressesOk();
     void missingTotalIsRecounted();
+    void totalFileStates_data();
+    void totalFileStates();
     void deletingKeepsTheTotal();
 
     void pickListsGrowFromTypedValues();
     void pickListWriteFailureIsReported();
 
     void navigatorInsertAndDelete();
+    void gridAndNavigatorFollowEachOther();
+    void incompleteDateIsRefused();
     void calendarPickStoresTheDate();
 
     void loadStoresAndShowsAPicture();
@@ -203,6 +200,29 @@ void Form1Test::firstRunInAnEmptyFolder()
     const auto stored = storedRecords({QStringLiteral("timeused"), QStringLiteral("State2")});
     QCOMPARE(stored.size(), 1);
     QCOMPARE(stored.first().at(0).toInt(), 0);
+}
+
+void Form1Test::tableThatCannotBeCreated()
+{
+    // The table's file would land in a folder that does not exist.
+    QVERIFY(QFile::link(m_workspace->filePath(QStringLiteral("gone/kelvara.db")), QStringLiteral("kelvara.db")));
+    startWindow();
+    QVERIFY(!m_form->table()->active());
+    const QStringList errors = (*m_dialogs)->texts(ScriptedDialogs::Kind::Error);
+    QCOMPARE(errors.size(), 3);
+    QVERIFY2(errors.at(0).startsWith(QStringLiteral("Cannot create table")), qPrintable(errors.at(0)));
+    QVERIFY2(errors.at(1).contains(QStringLiteral("does not exist")), qPrintable(errors.at(1)));
+    QCOMPARE(errors.at(2), QStringLiteral("Cannot perform this operation on a closed dataset"));
+    QVERIFY(!QFile::exists(QStringLiteral("total.txt")));
+
+    // Told once: activating the window again does not bring the box back each time.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QTRY_VERIFY(other.isActiveWindow());
+    m_form->activateWindow();
+    QTRY_VERIFY(m_form->isActiveWindow());
+    QCOMPARE((*m_dialogs)->texts(ScriptedDialogs::Kind::Error).size(), 3);
 }
 
 void Form1Test::totalIsResetWhenTheTableIsCreated()
@@ -394,6 +414,42 @@ void Form1Test::missingTotalIsRecounted()
     QCOMPARE(stored.at(1).at(0), QVariant(0));
 }
 
+void Form1Test::totalFileStates_data()
+{
+    QTest::addColumn<QByteArray>("content");     // null: a folder stands in the file's place
+    QTest::addColumn<QByteArray>("after");       // null: still a folder
+    QTest::addColumn<QStringList>("errors");
+    QTest::addColumn<QString>("current");        // where the table stands afterwards
+    // One job of 10 minutes and one of 20; the first is current and gets 0 h 15.
+    QTest::newRow("number then letters") << QByteArray("12abc\r\n") << QByteArray("17\r\n") << QStringList() << "A";
+    QTest::newRow("empty first line") << QByteArray("\r\n") << QByteArray("5\r\n") << QStringList() << "A";
+    QTest::newRow("empty file is recounted") << QByteArray("") << QByteArray("35\r\n") << QStringList() << "B";
+    QTest::newRow("unwritable: recount, then its error")
+        << QByteArray() << QByteArray() << QStringList{QStringLiteral("Cannot create file total.txt")} << "B";
+}
+
+void Form1Test::totalFileStates()
+{
+    QFETCH(QByteArray, content);
+    seedTable({{QStringLiteral("A"), 10}, {QStringLiteral("B"), 20}});
+    startWindow();
+    QFile::remove(QStringLiteral("total.txt"));
+    if (content.isNull())
+        QVERIFY(QDir().mkdir(QStringLiteral("total.txt")));
+    else
+        m_workspace->writeFile(QStringLiteral("total.txt"), content);
+    pressOk(QStringLiteral("0"), QStringLiteral("15"));
+    QTEST((*m_dialogs)->texts(ScriptedDialogs::Kind::Error), "errors");
+    QFETCH(QByteArray, after);
+    if (after.isNull())
+        QVERIFY(QFileInfo(QStringLiteral("total.txt")).isDir());
+    else
+        QCOMPARE(m_workspace->readFile(QStringLiteral("total.txt")), after);
+    QTEST(field("Lastname")->asString(), "current");
+    m_form->table()->first();   // OK itself does not save; a move does
+    QCOMPARE(storedRecords({QStringLiteral("timeused")}).at(0).at(0), QVariant(15));
+}
+
 void Form1Test::deletingKeepsTheTotal()
 {
     seedTable({{QStringLiteral("A"), 60}, {QStringLiteral("B"), 5}});
@@ -485,6 +541,51 @@ void Form1Test::navigatorInsertAndDelete()
     QCOMPARE(storedRecords({QStringLiteral("timeused")}).size(), 0);
 }
 
+void Form1Test::gridAndNavigatorFollowEachOther()
+{
+    seedTable({{QStringLiteral("A"), 1}, {QStringLiteral("B"), 2}, {QStringLiteral("C"), 3}});
+    startWindow();
+    auto *grid = child<TDBGrid>("EnhancedGrid1");
+    auto *navigator = child<TDBNavigator>("DBNavigator1");
+    QVERIFY(!navigator->button(TDBNavigator::nbFirst)->isEnabled());
+
+    navigator->button(TDBNavigator::nbLast)->click();
+    QCOMPARE(field("Lastname")->asString(), QStringLiteral("C"));
+    QCOMPARE(grid->row(), 3);
+    QVERIFY(!navigator->button(TDBNavigator::nbNext)->isEnabled());
+
+    // A click on the second data row moves the table, and the navigator follows.
+    const QRect cell = grid->cellRect(2, 2);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(field("Lastname")->asString(), QStringLiteral("B"));
+    QVERIFY(navigator->button(TDBNavigator::nbNext)->isEnabled());
+    QVERIFY(navigator->button(TDBNavigator::nbPrior)->isEnabled());
+    QCOMPARE(child<QLineEdit>("Edit3")->text(), QStringLiteral("2"));
+}
+
+void Form1Test::incompleteDateIsRefused()
+{
+    seedTable({{QStringLiteral("A"), 1}});
+    startWindow();
+    auto *date = child<TDBEdit>("DBEdit1");
+    date->setFocus();
+    QTRY_VERIFY(date->hasFocus());
+    date->setCursorPosition(0);
+    QTest::keyClicks(date, QStringLiteral("0307"));
+    child<QLineEdit>("Edit2")->setFocus();
+    QCOMPARE((*m_dialogs)->texts(ScriptedDialogs::Kind::Error),
+             QStringList{QStringLiteral("Invalid input value.  Use escape key to abandon changes")});
+    QVERIFY(date->hasFocus());
+    QTest::keyClick(date, Qt::Key_Escape);
+    QTest::keyClicks(date, QStringLiteral("31022026"));
+    (*m_dialogs)->clear();
+    child<QLineEdit>("Edit2")->setFocus();
+    QCOMPARE((*m_dialogs)->texts(ScriptedDialogs::Kind::Error),
+             QStringList{QStringLiteral("'31/02/2026' is not a valid date")});
+    QTest::keyClick(date, Qt::Key_Escape);
+    QVERIFY(field("Dato")->isNull());
+}
+
 void Form1Test::calendarPickStoresTheDate()
 {
     seedTable({{QStringLiteral("A"), 1}, {QStringLiteral("B"), 2}});
@@ -539,11 +640,12 @@ void Form1Test::loadRefusesWhatIsNoJpeg_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("messageStart");
-    QByteArray gif("GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02D\x01\x00;", 35);
-    QTest::newRow("a GIF") << gif << "JPEG error #";
+    QTest::newRow("a GIF") << gifBytes() << "JPEG error #";
     const QByteArray photo = jpegBytes(QSize(640, 480), Qt::red);
     QTest::newRow("cut off") << photo.left(photo.size() / 2) << "JPEG error #";
     QTest::newRow("empty file") << QByteArray("") << "JPEG error #";
+    QTest::newRow("over 100 megapixels") << withDeclaredSize(photo, 20000, 20000)
+                                         << "The picture is too large to show: 20000 x 20000 pixels";
 }
 
 void Form1Test::loadRefusesWhatIsNoJpeg()

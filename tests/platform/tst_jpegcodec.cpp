@@ -1,5 +1,6 @@
 #include "error.h"
 #include "jpegcodec.h"
+#include "picturefixtures.h"
 #include "testworkspace.h"
 
 #include <QBuffer>
@@ -12,6 +13,7 @@
 #include <jerror.h>
 
 using namespace kelvara;
+using namespace kelvara::test;
 
 namespace {
 
@@ -23,16 +25,6 @@ QImage twoColours(const QSize &size)
     painter.fillRect(QRect(0, 0, size.width() / 2, size.height()), Qt::red);
     painter.fillRect(QRect(size.width() / 2, 0, size.width() - size.width() / 2, size.height()), Qt::blue);
     return image;
-}
-
-QByteArray encoded(const QImage &image, const char *format = "JPG", int quality = 90)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, format, quality))
-        qFatal("cannot encode a %s fixture", format);
-    return bytes;
 }
 
 // Qt cannot write CMYK JPEGs; libjpeg can. The pixels are given the Adobe way (inverted), as
@@ -73,31 +65,6 @@ QByteArray cmykJpeg(const QSize &size, J_COLOR_SPACE stored)
     QByteArray bytes(reinterpret_cast<const char *>(out), qsizetype(outSize));
     free(out);
     return bytes;
-}
-
-// A 1 x 1 GIF, as a user may pick through the first filter of the open dialog.
-QByteArray gifBytes()
-{
-    static const unsigned char gif[] = {
-        'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0xff, 0xff, 0xff, 0, 0, 0,
-        0x21, 0xf9, 4, 1, 0, 0, 0, 0, 0x2c, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 1, 0, 0x3b};
-    return QByteArray(reinterpret_cast<const char *>(gif), sizeof gif);
-}
-
-// Rewrites the frame header so that it declares another size; the scan data stays small.
-QByteArray withDeclaredSize(QByteArray bytes, int width, int height)
-{
-    for (qsizetype i = 2; i + 8 < bytes.size(); ++i) {
-        const auto marker = uchar(bytes.at(i + 1));
-        if (uchar(bytes.at(i)) == 0xff && marker >= 0xc0 && marker <= 0xc2) {
-            bytes[i + 5] = char(height >> 8);
-            bytes[i + 6] = char(height & 0xff);
-            bytes[i + 7] = char(width >> 8);
-            bytes[i + 8] = char(width & 0xff);
-            return bytes;
-        }
-    }
-    qFatal("no frame header in the fixture");
 }
 
 QString jpegError(int code)
