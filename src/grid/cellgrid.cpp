@@ -87,29 +87,24 @@ void CellGrid::applyLineWidths()
 
 void CellGrid::setColCount(int count)
 {
-    count = std::max(0, count);
-    if (count == colCount())
-        return;
-    m_h.setCount(count, m_defaultColWidth);
-    m_h.setFixedCount(std::min(m_h.fixedCount(), count));
-    m_h.setFirst(std::clamp(m_h.first(), m_h.fixedCount(), std::max(m_h.fixedCount(), count - 1)));
-    m_current.col = std::clamp(m_current.col, std::min(m_h.fixedCount(), std::max(0, count - 1)),
-                               std::max(0, count - 1));
-    m_anchor = m_current;
-    updateScrollBars();
-    invalidateGrid();
+    setCount(Qt::Horizontal, count);
 }
 
 void CellGrid::setRowCount(int count)
 {
+    setCount(Qt::Vertical, count);
+}
+
+void CellGrid::setCount(Qt::Orientation orientation, int count)
+{
+    GridAxis &axis = this->axis(orientation);
     count = std::max(0, count);
-    if (count == rowCount())
+    if (count == axis.count())
         return;
-    m_v.setCount(count, m_defaultRowHeight);
-    m_v.setFixedCount(std::min(m_v.fixedCount(), count));
-    m_v.setFirst(std::clamp(m_v.first(), m_v.fixedCount(), std::max(m_v.fixedCount(), count - 1)));
-    m_current.row = std::clamp(m_current.row, std::min(m_v.fixedCount(), std::max(0, count - 1)),
-                               std::max(0, count - 1));
+    // The axis keeps its fixed count and first index within the new count itself.
+    axis.setCount(count, orientation == Qt::Horizontal ? m_defaultColWidth : m_defaultRowHeight);
+    int &current = currentIndex(orientation);
+    current = std::clamp(current, std::min(axis.fixedCount(), std::max(0, count - 1)), std::max(0, count - 1));
     m_anchor = m_current;
     updateScrollBars();
     invalidateGrid();
@@ -117,27 +112,25 @@ void CellGrid::setRowCount(int count)
 
 void CellGrid::setFixedCols(int count)
 {
-    count = std::clamp(count, 0, colCount());
-    if (count == fixedCols())
-        return;
-    m_h.setFixedCount(count);
-    m_h.setFirst(std::max(m_h.first(), count));
-    if (m_current.col < count && count < colCount())
-        m_current.col = count;
-    m_anchor = m_current;
-    updateScrollBars();
-    invalidateGrid();
+    setFixedCount(Qt::Horizontal, count);
 }
 
 void CellGrid::setFixedRows(int count)
 {
-    count = std::clamp(count, 0, rowCount());
-    if (count == fixedRows())
+    setFixedCount(Qt::Vertical, count);
+}
+
+void CellGrid::setFixedCount(Qt::Orientation orientation, int count)
+{
+    GridAxis &axis = this->axis(orientation);
+    count = std::clamp(count, 0, axis.count());
+    if (count == axis.fixedCount())
         return;
-    m_v.setFixedCount(count);
-    m_v.setFirst(std::max(m_v.first(), count));
-    if (m_current.row < count && count < rowCount())
-        m_current.row = count;
+    axis.setFixedCount(count);
+    axis.setFirst(std::max(axis.first(), count));
+    int &current = currentIndex(orientation);
+    if (current < count && count < axis.count())
+        current = count;
     m_anchor = m_current;
     updateScrollBars();
     invalidateGrid();
@@ -184,7 +177,7 @@ void CellGrid::setColWidth(int col, int width)
     if (col < 0 || col >= colCount() || m_h.size(col) == (width < 0 ? -1 : width))
         return;
     m_h.setSize(col, width);
-    setFirst(m_h, m_h.first(), true);
+    setFirst(Qt::Horizontal, m_h.first());
     updateScrollBars();
     invalidateGrid();
 }
@@ -268,6 +261,16 @@ int CellGrid::clientHeight() const
     return viewport()->height();
 }
 
+int CellGrid::clientExtent(Qt::Orientation orientation) const
+{
+    return orientation == Qt::Horizontal ? clientWidth() : clientHeight();
+}
+
+QScrollBar *CellGrid::scrollBar(Qt::Orientation orientation) const
+{
+    return orientation == Qt::Horizontal ? horizontalScrollBar() : verticalScrollBar();
+}
+
 QRect CellGrid::cellRect(int col, int row) const
 {
     if (col < 0 || row < 0 || col >= colCount() || row >= rowCount())
@@ -294,14 +297,19 @@ GridCoord CellGrid::cellAt(const QPoint &pos) const
 
 int CellGrid::visibleColCount() const
 {
-    const int last = m_h.lastFullyVisible(clientWidth());
-    return last < m_h.first() ? 0 : last - m_h.first() + 1;
+    return visibleCount(Qt::Horizontal);
 }
 
 int CellGrid::visibleRowCount() const
 {
-    const int last = m_v.lastFullyVisible(clientHeight());
-    return last < m_v.first() ? 0 : last - m_v.first() + 1;
+    return visibleCount(Qt::Vertical);
+}
+
+int CellGrid::visibleCount(Qt::Orientation orientation) const
+{
+    const GridAxis &axis = this->axis(orientation);
+    const int last = axis.lastFullyVisible(clientExtent(orientation));
+    return last < axis.first() ? 0 : last - axis.first() + 1;
 }
 
 CellGrid::SizingHit CellGrid::sizingAt(const QPoint &pos) const
@@ -386,28 +394,23 @@ bool CellGrid::hasFocusWithin() const
 
 void CellGrid::moveColumn(int from, int to)
 {
-    if (from == to || from < 0 || to < 0 || from >= colCount() || to >= colCount())
-        return;
-    m_h.move(from, to);
-    int &current = m_current.col;
-    if (current == from)
-        current = to;
-    else if (from < current && current <= to)
-        --current;
-    else if (to <= current && current < from)
-        ++current;
-    m_anchor = m_current;
-    updateScrollBars();
-    invalidateGrid();
-    columnMoved(from, to);
+    if (moveEntry(Qt::Horizontal, from, to))
+        columnMoved(from, to);
 }
 
 void CellGrid::moveRow(int from, int to)
 {
-    if (from == to || from < 0 || to < 0 || from >= rowCount() || to >= rowCount())
-        return;
-    m_v.move(from, to);
-    int &current = m_current.row;
+    if (moveEntry(Qt::Vertical, from, to))
+        rowMoved(from, to);
+}
+
+bool CellGrid::moveEntry(Qt::Orientation orientation, int from, int to)
+{
+    GridAxis &axis = this->axis(orientation);
+    if (from == to || from < 0 || to < 0 || from >= axis.count() || to >= axis.count())
+        return false;
+    axis.move(from, to);
+    int &current = currentIndex(orientation);
     if (current == from)
         current = to;
     else if (from < current && current <= to)
@@ -417,7 +420,7 @@ void CellGrid::moveRow(int from, int to)
     m_anchor = m_current;
     updateScrollBars();
     invalidateGrid();
-    rowMoved(from, to);
+    return true;
 }
 
 void CellGrid::columnMoved(int from, int to)
@@ -522,23 +525,25 @@ int CellGrid::firstToShow(const GridAxis &axis, int index, int clientExtent) con
 
 void CellGrid::scrollIntoView(int col, int row)
 {
-    if (col >= fixedCols() && col < colCount()) {
-        if (col < leftCol())
-            setLeftCol(col);
-        else if (const int first = firstToShow(m_h, col, clientWidth()); first > leftCol())
-            setLeftCol(first);
-    }
-    if (row >= fixedRows() && row < rowCount()) {
-        if (row < topRow())
-            setTopRow(row);
-        else if (const int first = firstToShow(m_v, row, clientHeight()); first > topRow())
-            setTopRow(first);
-    }
+    showInView(Qt::Horizontal, col);
+    showInView(Qt::Vertical, row);
 }
 
-void CellGrid::setFirst(GridAxis &axis, int first, bool horizontal)
+void CellGrid::showInView(Qt::Orientation orientation, int index)
 {
-    const int clientExtent = horizontal ? clientWidth() : clientHeight();
+    const GridAxis &axis = this->axis(orientation);
+    if (index < axis.fixedCount() || index >= axis.count())
+        return;
+    if (index < axis.first())
+        setFirst(orientation, index);
+    else if (const int first = firstToShow(axis, index, clientExtent(orientation)); first > axis.first())
+        setFirst(orientation, first);
+}
+
+void CellGrid::setFirst(Qt::Orientation orientation, int first)
+{
+    GridAxis &axis = this->axis(orientation);
+    const int clientExtent = this->clientExtent(orientation);
     const int count = axis.count();
     const int fixed = axis.fixedCount();
     if (count <= fixed) {
@@ -557,7 +562,7 @@ void CellGrid::setFirst(GridAxis &axis, int first, bool horizontal)
     const int fixedExtent = axis.fixedExtent();
     if (std::abs(delta) < clientExtent - fixedExtent) {
         // Move the pixels that stay in view; only the uncovered strip is painted again.
-        if (horizontal)
+        if (orientation == Qt::Horizontal)
             viewport()->scroll(delta, 0, QRect(fixedExtent, 0, clientWidth() - fixedExtent, clientHeight()));
         else
             viewport()->scroll(0, delta, QRect(0, fixedExtent, clientWidth(), clientHeight() - fixedExtent));
@@ -570,12 +575,12 @@ void CellGrid::setFirst(GridAxis &axis, int first, bool horizontal)
 
 void CellGrid::setLeftCol(int col)
 {
-    setFirst(m_h, col, true);
+    setFirst(Qt::Horizontal, col);
 }
 
 void CellGrid::setTopRow(int row)
 {
-    setFirst(m_v, row, false);
+    setFirst(Qt::Vertical, row);
 }
 
 void CellGrid::updateScrollBars()
@@ -594,99 +599,86 @@ void CellGrid::updateScrollBars()
 
 void CellGrid::updateHorizontalScrollBar()
 {
-    QScrollBar *bar = horizontalScrollBar();
-    const int maximum = std::max(0, m_h.maxFirst(clientWidth()) - fixedCols());
-    bar->setRange(0, maximum);
-    bar->setPageStep(std::max(1, visibleColCount()));
-    if (!bar->isSliderDown())
-        bar->setValue(leftCol() - fixedCols());
+    updateAxisScrollBar(Qt::Horizontal);
 }
 
 void CellGrid::updateVerticalScrollBar()
 {
-    QScrollBar *bar = verticalScrollBar();
-    const int maximum = std::max(0, m_v.maxFirst(clientHeight()) - fixedRows());
+    updateAxisScrollBar(Qt::Vertical);
+}
+
+void CellGrid::updateAxisScrollBar(Qt::Orientation orientation)
+{
+    const GridAxis &axis = this->axis(orientation);
+    QScrollBar *bar = scrollBar(orientation);
+    const int maximum = std::max(0, axis.maxFirst(clientExtent(orientation)) - axis.fixedCount());
     bar->setRange(0, maximum);
-    bar->setPageStep(std::max(1, visibleRowCount()));
+    bar->setPageStep(std::max(1, visibleCount(orientation)));
     if (!bar->isSliderDown())
-        bar->setValue(topRow() - fixedRows());
+        bar->setValue(axis.first() - axis.fixedCount());
 }
 
 void CellGrid::horizontalScroll(ScrollCode code, int position)
 {
+    defaultScrollStep(Qt::Horizontal, code, position);
+}
+
+void CellGrid::verticalScroll(ScrollCode code, int position)
+{
+    defaultScrollStep(Qt::Vertical, code, position);
+}
+
+void CellGrid::defaultScrollStep(Qt::Orientation orientation, ScrollCode code, int position)
+{
+    const GridAxis &axis = this->axis(orientation);
+    const int fixed = axis.fixedCount();
+    const int first = axis.first();
     switch (code) {
     case ScrollCode::LineUp:
-        if (const int previous = m_h.previousShown(leftCol()); previous >= fixedCols())
-            setLeftCol(previous);
+        if (const int previous = axis.previousShown(first); previous >= fixed)
+            setFirst(orientation, previous);
         break;
     case ScrollCode::LineDown:
-        if (const int next = m_h.nextShown(leftCol()); next >= 0)
-            setLeftCol(next);
+        if (const int next = axis.nextShown(first); next >= 0)
+            setFirst(orientation, next);
         break;
     case ScrollCode::PageUp:
-        setLeftCol(leftCol() - std::max(1, visibleColCount()));
+        setFirst(orientation, first - std::max(1, visibleCount(orientation)));
         break;
     case ScrollCode::PageDown:
-        setLeftCol(leftCol() + std::max(1, visibleColCount()));
+        setFirst(orientation, first + std::max(1, visibleCount(orientation)));
         break;
     case ScrollCode::ThumbTrack:
         if (m_options & goThumbTracking)
-            setLeftCol(fixedCols() + position);
+            setFirst(orientation, fixed + position);
         break;
     case ScrollCode::ThumbPosition:
-        setLeftCol(fixedCols() + position);
+        setFirst(orientation, fixed + position);
         break;
     case ScrollCode::Top:
-        setLeftCol(fixedCols());
+        setFirst(orientation, fixed);
         break;
     case ScrollCode::Bottom:
-        setLeftCol(colCount());
+        setFirst(orientation, axis.count());
         break;
     case ScrollCode::EndScroll:
         break;
     }
 }
 
-void CellGrid::verticalScroll(ScrollCode code, int position)
+void CellGrid::scrollStep(Qt::Orientation orientation, ScrollCode code, int position)
 {
-    switch (code) {
-    case ScrollCode::LineUp:
-        if (const int previous = m_v.previousShown(topRow()); previous >= fixedRows())
-            setTopRow(previous);
-        break;
-    case ScrollCode::LineDown:
-        if (const int next = m_v.nextShown(topRow()); next >= 0)
-            setTopRow(next);
-        break;
-    case ScrollCode::PageUp:
-        setTopRow(topRow() - std::max(1, visibleRowCount()));
-        break;
-    case ScrollCode::PageDown:
-        setTopRow(topRow() + std::max(1, visibleRowCount()));
-        break;
-    case ScrollCode::ThumbTrack:
-        if (m_options & goThumbTracking)
-            setTopRow(fixedRows() + position);
-        break;
-    case ScrollCode::ThumbPosition:
-        setTopRow(fixedRows() + position);
-        break;
-    case ScrollCode::Top:
-        setTopRow(fixedRows());
-        break;
-    case ScrollCode::Bottom:
-        setTopRow(rowCount());
-        break;
-    case ScrollCode::EndScroll:
-        break;
-    }
+    if (orientation == Qt::Horizontal)
+        horizontalScroll(code, position);
+    else
+        verticalScroll(code, position);
 }
 
 void CellGrid::scrollBarAction(Qt::Orientation orientation, int action)
 {
     if (m_updatingScrollBars)
         return;
-    QScrollBar *bar = orientation == Qt::Horizontal ? horizontalScrollBar() : verticalScrollBar();
+    QScrollBar *bar = scrollBar(orientation);
     ScrollCode code;
     switch (action) {
     case QAbstractSlider::SliderSingleStepAdd: code = ScrollCode::LineDown; break;
@@ -705,12 +697,7 @@ void CellGrid::scrollBarAction(Qt::Orientation orientation, int action)
         return;
     }
     const int position = bar->sliderPosition();
-    guarded(this, [&] {
-        if (orientation == Qt::Horizontal)
-            horizontalScroll(code, position);
-        else
-            verticalScroll(code, position);
-    });
+    guarded(this, [&] { scrollStep(orientation, code, position); });
     updateScrollBars();
     // The bar applies its own idea of the new position after this; make it ours.
     bar->setSliderPosition(bar->value());
@@ -720,26 +707,16 @@ void CellGrid::sliderMoved(Qt::Orientation orientation, int position)
 {
     if (m_updatingScrollBars)
         return;
-    guarded(this, [&] {
-        if (orientation == Qt::Horizontal)
-            horizontalScroll(ScrollCode::ThumbTrack, position);
-        else
-            verticalScroll(ScrollCode::ThumbTrack, position);
-    });
+    guarded(this, [&] { scrollStep(orientation, ScrollCode::ThumbTrack, position); });
 }
 
 void CellGrid::sliderReleased(Qt::Orientation orientation)
 {
     if (m_updatingScrollBars)
         return;
-    QScrollBar *bar = orientation == Qt::Horizontal ? horizontalScrollBar() : verticalScrollBar();
+    QScrollBar *bar = scrollBar(orientation);
     const int position = bar->sliderPosition();
-    guarded(this, [&] {
-        if (orientation == Qt::Horizontal)
-            horizontalScroll(ScrollCode::ThumbPosition, position);
-        else
-            verticalScroll(ScrollCode::ThumbPosition, position);
-    });
+    guarded(this, [&] { scrollStep(orientation, ScrollCode::ThumbPosition, position); });
     updateScrollBars();
     bar->setValue(bar->value());
 }
@@ -992,8 +969,8 @@ bool CellGrid::event(QEvent *event)
 void CellGrid::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
-    setFirst(m_h, m_h.first(), true);
-    setFirst(m_v, m_v.first(), false);
+    setFirst(Qt::Horizontal, m_h.first());
+    setFirst(Qt::Vertical, m_v.first());
     updateScrollBars();
 }
 
@@ -1254,15 +1231,18 @@ void CellGrid::wheelEvent(QWheelEvent *event)
 void CellGrid::focusInEvent(QFocusEvent *event)
 {
     QAbstractScrollArea::focusInEvent(event);
-    if (m_options & goRowSelect)
-        invalidateRow(m_current.row);
-    else
-        invalidateCell(m_current.col, m_current.row);
+    invalidateCurrent();
 }
 
 void CellGrid::focusOutEvent(QFocusEvent *event)
 {
     QAbstractScrollArea::focusOutEvent(event);
+    invalidateCurrent();
+}
+
+void CellGrid::invalidateCurrent()
+{
+    // How the current cell or row is drawn depends on whether the grid has the focus.
     if (m_options & goRowSelect)
         invalidateRow(m_current.row);
     else

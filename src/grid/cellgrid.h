@@ -7,6 +7,7 @@
 #include <QColor>
 
 class QPainter;
+class QScrollBar;
 
 namespace kelvara {
 
@@ -228,6 +229,7 @@ private:
     void paintArea(QPainter &painter, const QRect &area);
     void drawLines(QPainter &painter, int col, int row, const QRect &rect);
     void drawDragFeedback(QPainter &painter);
+    void invalidateCurrent();
     QList<int> indicesIn(const GridAxis &axis, int from, int to, int clientExtent) const;
     void applyLineWidths();
     void applyScrollBarPolicy();
@@ -235,7 +237,28 @@ private:
     void sliderMoved(Qt::Orientation orientation, int position);
     void sliderReleased(Qt::Orientation orientation);
     int firstToShow(const GridAxis &axis, int index, int clientExtent) const;
-    void setFirst(GridAxis &axis, int first, bool horizontal);
+
+    // Columns and rows behave alike; these steps serve both, by the direction they run in.
+    GridAxis &axis(Qt::Orientation orientation) { return orientation == Qt::Horizontal ? m_h : m_v; }
+    const GridAxis &axis(Qt::Orientation orientation) const { return orientation == Qt::Horizontal ? m_h : m_v; }
+    int &currentIndex(Qt::Orientation orientation)
+    {
+        return orientation == Qt::Horizontal ? m_current.col : m_current.row;
+    }
+    int clientExtent(Qt::Orientation orientation) const;
+    QScrollBar *scrollBar(Qt::Orientation orientation) const;
+    int visibleCount(Qt::Orientation orientation) const;
+    void setCount(Qt::Orientation orientation, int count);
+    void setFixedCount(Qt::Orientation orientation, int count);
+    // False when from or to is out of range and nothing moved.
+    bool moveEntry(Qt::Orientation orientation, int from, int to);
+    void setFirst(Qt::Orientation orientation, int first);
+    void showInView(Qt::Orientation orientation, int index);
+    // Runs horizontalScroll or verticalScroll, as a grid built on this one may have taken them over.
+    void scrollStep(Qt::Orientation orientation, ScrollCode code, int position);
+    // What horizontalScroll and verticalScroll do here: scroll by whole columns or rows.
+    void defaultScrollStep(Qt::Orientation orientation, ScrollCode code, int position);
+    void updateAxisScrollBar(Qt::Orientation orientation);
     int moveTarget(const QPoint &pos) const;
     QRect feedbackRect() const;
 
