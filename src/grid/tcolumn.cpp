@@ -54,24 +54,19 @@ Alignment TColumn::defaultAlignment() const
 
 Alignment TColumn::alignment() const
 {
-    return m_alignmentAssigned ? m_alignment : defaultAlignment();
+    return m_alignment.isAssigned() ? m_alignment.value() : defaultAlignment();
 }
 
 void TColumn::setAlignment(Alignment alignment)
 {
-    if (m_alignmentAssigned && alignment == m_alignment)
-        return;
-    m_alignment = alignment;
-    m_alignmentAssigned = true;
-    changed(Change::Paint);
+    if (m_alignment.set(alignment))
+        changed(Change::Paint);
 }
 
 void TColumn::restoreAlignment()
 {
-    if (!m_alignmentAssigned)
-        return;
-    m_alignmentAssigned = false;
-    changed(Change::Paint);
+    if (m_alignment.restore())
+        changed(Change::Paint);
 }
 
 void TColumn::setButtonStyle(TColumnButtonStyle style)
@@ -87,24 +82,19 @@ QColor TColumn::defaultColor() const
 
 QColor TColumn::color() const
 {
-    return m_colorAssigned ? m_color : defaultColor();
+    return m_color.isAssigned() ? m_color.value() : defaultColor();
 }
 
 void TColumn::setColor(const QColor &color)
 {
-    if (m_colorAssigned && color == m_color)
-        return;
-    m_color = color;
-    m_colorAssigned = true;
-    changed(Change::Paint);
+    if (m_color.set(color))
+        changed(Change::Paint);
 }
 
 void TColumn::restoreColor()
 {
-    if (!m_colorAssigned)
-        return;
-    m_colorAssigned = false;
-    changed(Change::Paint);
+    if (m_color.restore())
+        changed(Change::Paint);
 }
 
 void TColumn::setDropDownRows(int rows)
@@ -139,22 +129,18 @@ QColor TColumn::defaultFontColor() const
 
 QFont TColumn::font() const
 {
-    return m_fontAssigned ? m_font : defaultFont();
+    return m_font.isAssigned() ? m_font.font() : defaultFont();
 }
 
 QColor TColumn::fontColor() const
 {
-    return m_fontAssigned ? m_fontColor : defaultFontColor();
+    return m_font.isAssigned() ? m_font.color() : defaultFontColor();
 }
 
 void TColumn::setFont(const QFont &font)
 {
-    if (m_fontAssigned && font == m_font)
+    if (!m_font.setFont(font, defaultFontColor()))
         return;
-    if (!m_fontAssigned)
-        m_fontColor = defaultFontColor();
-    m_font = font;
-    m_fontAssigned = true;
     // The default width is measured in the column's font.
     changed(Change::Width);
     changed(Change::Paint);
@@ -162,20 +148,14 @@ void TColumn::setFont(const QFont &font)
 
 void TColumn::setFontColor(const QColor &color)
 {
-    if (m_fontAssigned && color == m_fontColor)
-        return;
-    if (!m_fontAssigned)
-        m_font = defaultFont();
-    m_fontColor = color;
-    m_fontAssigned = true;
-    changed(Change::Paint);
+    if (m_font.setColor(color, defaultFont()))
+        changed(Change::Paint);
 }
 
 void TColumn::restoreFont()
 {
-    if (!m_fontAssigned)
+    if (!m_font.restore())
         return;
-    m_fontAssigned = false;
     changed(Change::Width);
     changed(Change::Paint);
 }
@@ -198,24 +178,19 @@ bool TColumn::defaultReadOnly() const
 
 bool TColumn::readOnly() const
 {
-    return m_readOnlyAssigned ? m_readOnly : defaultReadOnly();
+    return m_readOnly.isAssigned() ? m_readOnly.value() : defaultReadOnly();
 }
 
 void TColumn::setReadOnly(bool readOnly)
 {
-    if (m_readOnlyAssigned && readOnly == m_readOnly)
-        return;
-    m_readOnly = readOnly;
-    m_readOnlyAssigned = true;
-    changed(Change::Paint);
+    if (m_readOnly.set(readOnly))
+        changed(Change::Paint);
 }
 
 void TColumn::restoreReadOnly()
 {
-    if (!m_readOnlyAssigned)
-        return;
-    m_readOnlyAssigned = false;
-    changed(Change::Paint);
+    if (m_readOnly.restore())
+        changed(Change::Paint);
 }
 
 void TColumn::setVisible(bool visible)
@@ -244,7 +219,7 @@ int TColumn::width() const
 {
     if (!m_visible)
         return -1;
-    return m_widthAssigned ? m_width : defaultWidth();
+    return m_width.isAssigned() ? m_width.value() : defaultWidth();
 }
 
 void TColumn::setWidth(int width)
@@ -254,19 +229,14 @@ void TColumn::setWidth(int width)
         restoreWidth();
         return;
     }
-    if (m_widthAssigned && width == m_width)
-        return;
-    m_width = width;
-    m_widthAssigned = true;
-    changed(Change::Width);
+    if (m_width.set(width))
+        changed(Change::Width);
 }
 
 void TColumn::restoreWidth()
 {
-    if (!m_widthAssigned)
-        return;
-    m_widthAssigned = false;
-    changed(Change::Width);
+    if (m_width.restore())
+        changed(Change::Width);
 }
 
 void TColumn::assign(const TColumn &other)
@@ -278,24 +248,22 @@ void TColumn::assign(const TColumn &other)
     m_dropDownRows = other.m_dropDownRows;
     m_expanded = other.m_expanded;
     m_font = other.m_font;
-    m_fontColor = other.m_fontColor;
     m_pickList = other.m_pickList;
     m_popupMenu = other.m_popupMenu;
     m_readOnly = other.m_readOnly;
     m_visible = other.m_visible;
     m_width = other.m_width;
-    m_alignmentAssigned = other.m_alignmentAssigned;
-    m_colorAssigned = other.m_colorAssigned;
-    m_fontAssigned = other.m_fontAssigned;
-    m_readOnlyAssigned = other.m_readOnlyAssigned;
-    m_widthAssigned = other.m_widthAssigned;
     m_title->assign(*other.m_title);
     changed(Change::Layout);
 }
 
 void TColumn::restoreDefaults()
 {
-    m_alignmentAssigned = m_colorAssigned = m_fontAssigned = m_readOnlyAssigned = m_widthAssigned = false;
+    m_alignment.restore();
+    m_color.restore();
+    m_font.restore();
+    m_readOnly.restore();
+    m_width.restore();
     m_title->restoreDefaults();
     changed(Change::Layout);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "assignable.h"
 #include "storetypes.h"
 #include "tcolumntitle.h"
 
@@ -55,7 +56,7 @@ public:
     kelvara::Alignment alignment() const;
     void setAlignment(kelvara::Alignment alignment);
     void restoreAlignment();
-    bool isAlignmentAssigned() const { return m_alignmentAssigned; }
+    bool isAlignmentAssigned() const { return m_alignment.isAssigned(); }
 
     TColumnButtonStyle buttonStyle() const { return m_buttonStyle; }
     void setButtonStyle(TColumnButtonStyle style);
@@ -63,7 +64,7 @@ public:
     QColor color() const;
     void setColor(const QColor &color);
     void restoreColor();
-    bool isColorAssigned() const { return m_colorAssigned; }
+    bool isColorAssigned() const { return m_color.isAssigned(); }
 
     int dropDownRows() const { return m_dropDownRows; }
     void setDropDownRows(int rows);
@@ -80,7 +81,7 @@ public:
     QColor fontColor() const;
     void setFontColor(const QColor &color);
     void restoreFont();
-    bool isFontAssigned() const { return m_fontAssigned; }
+    bool isFontAssigned() const { return m_font.isAssigned(); }
 
     QStringList pickList() const { return m_pickList; }
     void setPickList(const QStringList &list);
@@ -91,7 +92,7 @@ public:
     bool readOnly() const;
     void setReadOnly(bool readOnly);
     void restoreReadOnly();
-    bool isReadOnlyAssigned() const { return m_readOnlyAssigned; }
+    bool isReadOnlyAssigned() const { return m_readOnly.isAssigned(); }
 
     TColumnTitle *title() const { return m_title.get(); }
 
@@ -102,7 +103,7 @@ public:
     int width() const;
     void setWidth(int width);
     void restoreWidth();
-    bool isWidthAssigned() const { return m_widthAssigned; }
+    bool isWidthAssigned() const { return m_width.isAssigned(); }
 
     // From the field's display width in the column's font, and the title's width with titles shown.
     int defaultWidth() const;
@@ -125,23 +126,17 @@ private:
     TDBGridColumns *m_collection;
     std::unique_ptr<TColumnTitle> m_title;
     QString m_fieldName;
-    kelvara::Alignment m_alignment = taLeftJustify;
+    Assignable<kelvara::Alignment> m_alignment;
     TColumnButtonStyle m_buttonStyle = cbsAuto;
-    QColor m_color;
+    Assignable<QColor> m_color;
     int m_dropDownRows = 7;
     bool m_expanded = true;
-    QFont m_font;
-    QColor m_fontColor;
+    AssignableFont m_font;
     QStringList m_pickList;
     QPointer<QMenu> m_popupMenu;
-    bool m_readOnly = false;
+    Assignable<bool> m_readOnly;
     bool m_visible = true;
-    int m_width = 0;
-    bool m_alignmentAssigned = false;
-    bool m_colorAssigned = false;
-    bool m_fontAssigned = false;
-    bool m_readOnlyAssigned = false;
-    bool m_widthAssigned = false;
+    Assignable<int> m_width;
 };
 
 } // namespace kelvara

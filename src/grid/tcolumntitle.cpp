@@ -10,24 +10,19 @@ TColumnTitle::TColumnTitle(TColumn *column) : QObject(nullptr), m_column(column)
 
 Alignment TColumnTitle::alignment() const
 {
-    return m_alignmentAssigned ? m_alignment : taLeftJustify;
+    return m_alignment.isAssigned() ? m_alignment.value() : taLeftJustify;
 }
 
 void TColumnTitle::setAlignment(Alignment alignment)
 {
-    if (m_alignmentAssigned && alignment == m_alignment)
-        return;
-    m_alignment = alignment;
-    m_alignmentAssigned = true;
-    changed(false);
+    if (m_alignment.set(alignment))
+        changed(false);
 }
 
 void TColumnTitle::restoreAlignment()
 {
-    if (!m_alignmentAssigned)
-        return;
-    m_alignmentAssigned = false;
-    changed(false);
+    if (m_alignment.restore())
+        changed(false);
 }
 
 QString TColumnTitle::defaultCaption() const
@@ -39,25 +34,20 @@ QString TColumnTitle::defaultCaption() const
 
 QString TColumnTitle::caption() const
 {
-    return m_captionAssigned ? m_caption : defaultCaption();
+    return m_caption.isAssigned() ? m_caption.value() : defaultCaption();
 }
 
 void TColumnTitle::setCaption(const QString &caption)
 {
-    if (m_captionAssigned && caption == m_caption)
-        return;
-    m_caption = caption;
-    m_captionAssigned = true;
     // With titles shown, the caption's width takes part in the column's default width.
-    m_column->changed(TColumn::Change::Width);
+    if (m_caption.set(caption))
+        m_column->changed(TColumn::Change::Width);
 }
 
 void TColumnTitle::restoreCaption()
 {
-    if (!m_captionAssigned)
-        return;
-    m_captionAssigned = false;
-    m_column->changed(TColumn::Change::Width);
+    if (m_caption.restore())
+        m_column->changed(TColumn::Change::Width);
 }
 
 QColor TColumnTitle::defaultColor() const
@@ -68,24 +58,19 @@ QColor TColumnTitle::defaultColor() const
 
 QColor TColumnTitle::color() const
 {
-    return m_colorAssigned ? m_color : defaultColor();
+    return m_color.isAssigned() ? m_color.value() : defaultColor();
 }
 
 void TColumnTitle::setColor(const QColor &color)
 {
-    if (m_colorAssigned && color == m_color)
-        return;
-    m_color = color;
-    m_colorAssigned = true;
-    changed(false);
+    if (m_color.set(color))
+        changed(false);
 }
 
 void TColumnTitle::restoreColor()
 {
-    if (!m_colorAssigned)
-        return;
-    m_colorAssigned = false;
-    changed(false);
+    if (m_color.restore())
+        changed(false);
 }
 
 QFont TColumnTitle::defaultFont() const
@@ -102,42 +87,30 @@ QColor TColumnTitle::defaultFontColor() const
 
 QFont TColumnTitle::font() const
 {
-    return m_fontAssigned ? m_font : defaultFont();
+    return m_font.isAssigned() ? m_font.font() : defaultFont();
 }
 
 QColor TColumnTitle::fontColor() const
 {
-    return m_fontAssigned ? m_fontColor : defaultFontColor();
+    return m_font.isAssigned() ? m_font.color() : defaultFontColor();
 }
 
 void TColumnTitle::setFont(const QFont &font)
 {
-    if (m_fontAssigned && font == m_font)
-        return;
-    if (!m_fontAssigned)
-        m_fontColor = defaultFontColor();
-    m_font = font;
-    m_fontAssigned = true;
-    changed(true);
+    if (m_font.setFont(font, defaultFontColor()))
+        changed(true);
 }
 
 void TColumnTitle::setFontColor(const QColor &color)
 {
-    if (m_fontAssigned && color == m_fontColor)
-        return;
-    if (!m_fontAssigned)
-        m_font = defaultFont();
-    m_fontColor = color;
-    m_fontAssigned = true;
-    changed(false);
+    if (m_font.setColor(color, defaultFont()))
+        changed(false);
 }
 
 void TColumnTitle::restoreFont()
 {
-    if (!m_fontAssigned)
-        return;
-    m_fontAssigned = false;
-    changed(true);
+    if (m_font.restore())
+        changed(true);
 }
 
 void TColumnTitle::assign(const TColumnTitle &other)
@@ -146,17 +119,15 @@ void TColumnTitle::assign(const TColumnTitle &other)
     m_caption = other.m_caption;
     m_color = other.m_color;
     m_font = other.m_font;
-    m_fontColor = other.m_fontColor;
-    m_alignmentAssigned = other.m_alignmentAssigned;
-    m_captionAssigned = other.m_captionAssigned;
-    m_colorAssigned = other.m_colorAssigned;
-    m_fontAssigned = other.m_fontAssigned;
     changed(true);
 }
 
 void TColumnTitle::restoreDefaults()
 {
-    m_alignmentAssigned = m_captionAssigned = m_colorAssigned = m_fontAssigned = false;
+    m_alignment.restore();
+    m_caption.restore();
+    m_color.restore();
+    m_font.restore();
     changed(true);
 }
 

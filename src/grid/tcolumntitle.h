@@ -1,5 +1,6 @@
 #pragma once
 
+#include "assignable.h"
 #include "storetypes.h"
 
 #include <QColor>
@@ -30,18 +31,18 @@ public:
     kelvara::Alignment alignment() const;
     void setAlignment(kelvara::Alignment alignment);
     void restoreAlignment();
-    bool isAlignmentAssigned() const { return m_alignmentAssigned; }
+    bool isAlignmentAssigned() const { return m_alignment.isAssigned(); }
 
     // The caption, else the field's display label, else the column's field name.
     QString caption() const;
     void setCaption(const QString &caption);
     void restoreCaption();
-    bool isCaptionAssigned() const { return m_captionAssigned; }
+    bool isCaptionAssigned() const { return m_caption.isAssigned(); }
 
     QColor color() const;
     void setColor(const QColor &color);
     void restoreColor();
-    bool isColorAssigned() const { return m_colorAssigned; }
+    bool isColorAssigned() const { return m_color.isAssigned(); }
 
     // Font and font colour are assigned together, as one font.
     QFont font() const;
@@ -49,7 +50,7 @@ public:
     QColor fontColor() const;
     void setFontColor(const QColor &color);
     void restoreFont();
-    bool isFontAssigned() const { return m_fontAssigned; }
+    bool isFontAssigned() const { return m_font.isAssigned(); }
 
     QString defaultCaption() const;
     QFont defaultFont() const;
@@ -63,15 +64,10 @@ private:
     void changed(bool layout);
 
     TColumn *m_column;
-    kelvara::Alignment m_alignment = taLeftJustify;
-    QString m_caption;
-    QColor m_color;
-    QFont m_font;
-    QColor m_fontColor;
-    bool m_alignmentAssigned = false;
-    bool m_captionAssigned = false;
-    bool m_colorAssigned = false;
-    bool m_fontAssigned = false;
+    Assignable<kelvara::Alignment> m_alignment;
+    Assignable<QString> m_caption;
+    Assignable<QColor> m_color;
+    AssignableFont m_font;
 };
 
 } // namespace kelvara
