@@ -1,7 +1,11 @@
 #include "fielddatalink.h"
 
+#include "errorreport.h"
 #include "field.h"
 #include "table.h"
+
+#include <QFocusEvent>
+#include <QWidget>
 
 namespace kelvara {
 
@@ -55,6 +59,24 @@ void FieldDataLink::writeBack()
     if (!edit())
         return;
     updateRecord();
+}
+
+bool FieldDataLink::writeBackOnFocusOut(QWidget *control, const QFocusEvent &event,
+                                        const std::function<void()> &selectText)
+{
+    if (event.reason() == Qt::ActiveWindowFocusReason || event.reason() == Qt::PopupFocusReason)
+        return false;
+    try {
+        writeBack();
+    } catch (const std::exception &error) {
+        // The focus stays until the text is put right or Escape restores the field.
+        control->setFocus(Qt::OtherFocusReason);
+        if (selectText)
+            selectText();
+        reportError(control, error);
+        return false;
+    }
+    return true;
 }
 
 void FieldDataLink::activeChanged()

@@ -6,6 +6,9 @@
 
 #include <functional>
 
+class QFocusEvent;
+class QWidget;
+
 namespace kelvara {
 
 class Field;
@@ -35,6 +38,12 @@ public:
     // Writes the control's text into the field when the user changed it, in edit state.
     // Conversion errors ("'%s' is not a valid date") reach the caller; the text stays modified.
     void writeBack();
+    // A control's write-back when the focus leaves it for good, not for another window or a
+    // popup. A failure is reported and the control takes the focus back, its text selected by
+    // selectText when given, to be put right. True when the focus left for good and the text,
+    // if changed, went into the field.
+    bool writeBackOnFocusOut(QWidget *control, const QFocusEvent &event,
+                             const std::function<void()> &selectText = {});
 
     // Set by the control.
     std::function<void()> onDataChange;    // show the field's value (the field may be none)

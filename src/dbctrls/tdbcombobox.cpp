@@ -107,16 +107,8 @@ void TDBComboBox::focusInEvent(QFocusEvent *event)
 void TDBComboBox::focusOutEvent(QFocusEvent *event)
 {
     QComboBox::focusOutEvent(event);
-    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
+    if (!m_link.writeBackOnFocusOut(this, *event, [this] { lineEdit()->selectAll(); }))
         return;
-    try {
-        m_link.writeBack();
-    } catch (const std::exception &error) {
-        setFocus(Qt::OtherFocusReason);
-        lineEdit()->selectAll();
-        reportError(this, error);
-        return;
-    }
     if (m_inside) {
         m_inside = false;
         Q_EMIT exited();

@@ -116,18 +116,8 @@ void TDBEdit::focusInEvent(QFocusEvent *event)
 void TDBEdit::focusOutEvent(QFocusEvent *event)
 {
     QLineEdit::focusOutEvent(event);
-    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
-        return;
-    try {
-        m_link.writeBack();
-    } catch (const std::exception &error) {
-        // The focus stays until the text is put right or Escape restores the field.
-        setFocus(Qt::OtherFocusReason);
-        selectAll();
-        reportError(this, error);
-        return;
-    }
-    m_link.reset();
+    if (m_link.writeBackOnFocusOut(this, *event, [this] { selectAll(); }))
+        m_link.reset();
 }
 
 void TDBEdit::keyPressEvent(QKeyEvent *event)

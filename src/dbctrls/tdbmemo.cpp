@@ -57,14 +57,7 @@ void TDBMemo::userEdited()
 void TDBMemo::focusOutEvent(QFocusEvent *event)
 {
     QPlainTextEdit::focusOutEvent(event);
-    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
-        return;
-    try {
-        m_link.writeBack();
-    } catch (const std::exception &error) {
-        setFocus(Qt::OtherFocusReason);
-        reportError(this, error);
-    }
+    m_link.writeBackOnFocusOut(this, *event);
 }
 
 void TDBMemo::keyPressEvent(QKeyEvent *event)
