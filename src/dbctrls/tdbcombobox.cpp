@@ -11,7 +11,7 @@
 
 namespace kelvara {
 
-TDBComboBox::TDBComboBox(QWidget *parent) : QComboBox(parent)
+TDBComboBox::TDBComboBox(QWidget *parent) : BoundControl(parent)
 {
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);

@@ -1,29 +1,19 @@
 #pragma once
 
-#include "fielddatalink.h"
+#include "boundcontrol.h"
 
 #include <QComboBox>
 
 namespace kelvara {
 
-class DataSource;
-class Field;
-
 // An editable combo box bound to a text field: the list offers values to pick, typed text is
 // never added to it by the box; the window learns when the box is entered and left.
-class TDBComboBox : public QComboBox
+class TDBComboBox : public BoundControl<QComboBox>
 {
     Q_OBJECT
 
 public:
     explicit TDBComboBox(QWidget *parent = nullptr);
-
-    DataSource *dataSource() const { return m_link.dataSource(); }
-    void setDataSource(DataSource *source) { m_link.setDataSource(source); }
-    QString dataField() const { return m_link.fieldName(); }
-    void setDataField(const QString &name) { m_link.setFieldName(name); }
-    Field *field() const { return m_link.field(); }
-    FieldDataLink &dataLink() { return m_link; }
 
     QString text() const { return currentText(); }
     void showPopup() override;
@@ -43,7 +33,6 @@ private:
     void userEdited();
     bool beginEdit();
 
-    FieldDataLink m_link;
     bool m_loading = false;
     bool m_inside = false;   // between entered() and exited()
     bool m_keeping = false;

@@ -34,7 +34,7 @@ QString TDBEdit::invalidInputMessage()
     return QStringLiteral("Invalid input value.  Use escape key to abandon changes");
 }
 
-TDBEdit::TDBEdit(QWidget *parent) : QLineEdit(parent)
+TDBEdit::TDBEdit(QWidget *parent) : BoundControl(parent)
 {
     m_link.onActiveChange = [this] { applyField(); };
     m_link.onEditingChange = [this] { setReadOnly(!m_link.canModify()); };

@@ -1,18 +1,15 @@
 #pragma once
 
+#include "boundcontrol.h"
 #include "editmask.h"
-#include "fielddatalink.h"
 
 #include <QLineEdit>
 
 namespace kelvara {
 
-class DataSource;
-class Field;
-
 // A one-line edit box bound to a field: shows the field of the current record, takes at most
 // the field's size, applies its edit mask and writes the text back on leaving or a move.
-class TDBEdit : public QLineEdit
+class TDBEdit : public BoundControl<QLineEdit>
 {
     Q_OBJECT
 
@@ -20,13 +17,6 @@ public:
     static QString invalidInputMessage();
 
     explicit TDBEdit(QWidget *parent = nullptr);
-
-    DataSource *dataSource() const { return m_link.dataSource(); }
-    void setDataSource(DataSource *source) { m_link.setDataSource(source); }
-    QString dataField() const { return m_link.fieldName(); }
-    void setDataField(const QString &name) { m_link.setFieldName(name); }
-    Field *field() const { return m_link.field(); }
-    FieldDataLink &dataLink() { return m_link; }
 
 protected:
     void focusInEvent(QFocusEvent *event) override;
@@ -40,7 +30,6 @@ private:
     void userEdited();
     bool nothingEntered() const;
 
-    FieldDataLink m_link;
     EditMask m_mask;
 };
 

@@ -10,7 +10,7 @@
 
 namespace kelvara {
 
-TDBMemo::TDBMemo(QWidget *parent) : QPlainTextEdit(parent)
+TDBMemo::TDBMemo(QWidget *parent) : BoundControl(parent)
 {
     setTabChangesFocus(true);
     m_link.onActiveChange = [this] { setReadOnly(!m_link.canModify()); };
