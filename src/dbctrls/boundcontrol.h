@@ -1,5 +1,6 @@
 #pragma once
 
+#include "errorreport.h"
 #include "fielddatalink.h"
 
 #include <QString>
@@ -25,6 +26,15 @@ public:
     FieldDataLink &dataLink() { return m_link; }
 
 protected:
+    // Puts the record set into edit state before a key or a pick changes the text; a failure is
+    // reported. True when editing.
+    bool beginEdit()
+    {
+        bool editing = false;
+        guarded(this, [&] { editing = m_link.edit(); });
+        return editing;
+    }
+
     FieldDataLink m_link;
 };
 

@@ -63,13 +63,6 @@ void TDBComboBox::showField()
     setEditText(value);
 }
 
-bool TDBComboBox::beginEdit()
-{
-    bool editing = false;
-    guarded(this, [&] { editing = m_link.edit(); });
-    return editing;
-}
-
 void TDBComboBox::userEdited()
 {
     if (!m_link.editing()) {

@@ -31,7 +31,6 @@ protected:
 private:
     void showField();
     void userEdited();
-    bool beginEdit();
 
     bool m_loading = false;
     bool m_inside = false;   // between entered() and exited()

@@ -138,13 +138,9 @@ void TDBEdit::keyPressEvent(QKeyEvent *event)
         event->ignore();
         return;
     default:
-        if (isEditingKey(event) && !isReadOnly()) {
-            bool editing = false;
-            guarded(this, [&] { editing = m_link.edit(); });
-            if (!editing) {
-                event->accept();
-                return;
-            }
+        if (isEditingKey(event) && !isReadOnly() && !beginEdit()) {
+            event->accept();
+            return;
         }
         break;
     }

@@ -68,13 +68,9 @@ void TDBMemo::keyPressEvent(QKeyEvent *event)
         return;
     }
     const bool newLine = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if ((newLine || isEditingKey(event)) && !isReadOnly()) {
-        bool editing = false;
-        guarded(this, [&] { editing = m_link.edit(); });
-        if (!editing) {
-            event->accept();
-            return;
-        }
+    if ((newLine || isEditingKey(event)) && !isReadOnly() && !beginEdit()) {
+        event->accept();
+        return;
     }
     QPlainTextEdit::keyPressEvent(event);
 }
