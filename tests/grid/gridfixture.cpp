@@ -1,6 +1,7 @@
 #include "gridfixture.h"
 
 #include "field.h"
+#include "tcolumn.h"
 
 #include <QtTest>
 
@@ -64,6 +65,15 @@ std::unique_ptr<TestGrid> GridFixture::makeGrid(int dataRows, int width)
         qWarning("the grid's window did not become active");
     grid->setFocus();
     return grid;
+}
+
+TColumn *addColumn(TDBGrid &grid, const QString &fieldName, int width)
+{
+    TColumn *column = grid.columns()->add();
+    column->setFieldName(fieldName);
+    if (width > 0)
+        column->setWidth(width);
+    return column;
 }
 
 } // namespace kelvara::test

@@ -76,4 +76,7 @@ struct GridFixture
     DataSource source;
 };
 
+// Adds a column for a field to a grid, with a width of its own when width is above 0.
+TColumn *addColumn(TDBGrid &grid, const QString &fieldName, int width = 0);
+
 } // namespace kelvara::test

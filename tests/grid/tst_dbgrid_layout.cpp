@@ -7,6 +7,7 @@
 #include <QtTest>
 
 using namespace kelvara;
+using kelvara::test::addColumn;
 using kelvara::test::GridFixture;
 using kelvara::test::TestGrid;
 
@@ -18,15 +19,6 @@ QStringList mappedNames(const TDBGrid &grid)
     for (int i = 0; i < grid.fieldCount(); ++i)
         names << (grid.fields(i) ? grid.fields(i)->fieldName() : QStringLiteral("-"));
     return names;
-}
-
-TColumn *addColumn(TDBGrid &grid, const QString &fieldName, int width = 0)
-{
-    TColumn *column = grid.columns()->add();
-    column->setFieldName(fieldName);
-    if (width > 0)
-        column->setWidth(width);
-    return column;
 }
 
 int lineHeight(const QFont &font)

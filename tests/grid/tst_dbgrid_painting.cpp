@@ -6,6 +6,7 @@
 #include <QtTest>
 
 using namespace kelvara;
+using kelvara::test::addColumn;
 using kelvara::test::GridFixture;
 using kelvara::test::TestGrid;
 
@@ -20,12 +21,8 @@ std::unique_ptr<TestGrid> makeSmallGrid(GridFixture &fixture)
     auto grid = fixture.makeGrid(4, 200);
     grid->setColor(kWhite);
     grid->setFixedColor(kFixed);
-    TColumn *name = grid->columns()->add();
-    name->setFieldName(QStringLiteral("Name"));
-    name->setWidth(80);
-    TColumn *count = grid->columns()->add();
-    count->setFieldName(QStringLiteral("Count"));
-    count->setWidth(60);
+    addColumn(*grid, QStringLiteral("Name"), 80);
+    addColumn(*grid, QStringLiteral("Count"), 60);
     return grid;
 }
 
