@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QFont>
 
+#include <utility>
+
 namespace kelvara {
 
 // A value of a column or title that is either assigned or follows its default. The owner reads
@@ -44,44 +46,22 @@ private:
 class AssignableFont
 {
 public:
-    bool isAssigned() const { return m_assigned; }
-    const QFont &font() const { return m_font; }
-    const QColor &color() const { return m_color; }
+    bool isAssigned() const { return m_value.isAssigned(); }
+    const QFont &font() const { return m_value.value().first; }
+    const QColor &color() const { return m_value.value().second; }
 
     bool setFont(const QFont &font, const QColor &defaultColor)
     {
-        if (m_assigned && font == m_font)
-            return false;
-        if (!m_assigned)
-            m_color = defaultColor;
-        m_font = font;
-        m_assigned = true;
-        return true;
+        return m_value.set({font, isAssigned() ? color() : defaultColor});
     }
-
     bool setColor(const QColor &color, const QFont &defaultFont)
     {
-        if (m_assigned && color == m_color)
-            return false;
-        if (!m_assigned)
-            m_font = defaultFont;
-        m_color = color;
-        m_assigned = true;
-        return true;
+        return m_value.set({isAssigned() ? font() : defaultFont, color});
     }
-
-    bool restore()
-    {
-        if (!m_assigned)
-            return false;
-        m_assigned = false;
-        return true;
-    }
+    bool restore() { return m_value.restore(); }
 
 private:
-    QFont m_font;
-    QColor m_color;
-    bool m_assigned = false;
+    Assignable<std::pair<QFont, QColor>> m_value;
 };
 
 } // namespace kelvara
