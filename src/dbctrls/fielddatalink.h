@@ -40,8 +40,8 @@ public:
     void writeBack();
     // A control's write-back when the focus leaves it for good, not for another window or a
     // popup. A failure is reported and the control takes the focus back, its text selected by
-    // selectText when given, to be put right. True when the focus left for good and the text,
-    // if changed, went into the field.
+    // selectText when given, to be put right. True when the focus left for good and the
+    // write-back did not fail.
     bool writeBackOnFocusOut(QWidget *control, const QFocusEvent &event,
                              const std::function<void()> &selectText = {});
 
