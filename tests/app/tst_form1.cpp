@@ -628,6 +628,18 @@ void Form1Test::loadStoresAndShowsAPicture()
     QCOMPARE(storedRecords({QStringLiteral("pic3")}).at(0).at(0).toByteArray(), second);
     QCOMPARE(view->pictureSize(), QSize(320, 200));
 
+    // Showing the sheet again after a visit to another record shows the record's own picture.
+    auto *pages = child<QTabWidget>("PageControl1");
+    pages->setCurrentIndex(0);
+    m_form->table()->append();
+    pages->setCurrentIndex(3);
+    QVERIFY(!view->hasPicture());
+    pages->setCurrentIndex(0);
+    m_form->table()->first();
+    pages->setCurrentIndex(3);
+    QVERIFY(view->hasPicture());
+    QCOMPARE(view->pictureSize(), QSize(320, 200));
+
     // Typing a comment shows the same picture again without a new decode.
     const QImage before = view->decodedImage();
     typeInto(child<TDBMemo>("DBMemo4"), QStringLiteral("Swarm on a branch"));
