@@ -36,13 +36,13 @@ void setUpDataSheetGrid(TDBGrid &grid, DataSource *source)
     grid.setBorderStyle(TDBGrid::bsNone);
     grid.setScrollBars(TDBGrid::ssHorizontal);
     grid.columns()->beginUpdate();
-    for (const DataSheetColumn &spec : dataSheetColumns()) {
+    for (const DataSheetColumn &wanted : dataSheetColumns()) {
         TColumn *column = grid.columns()->add();
-        column->setFieldName(QString::fromLatin1(spec.field));
-        if (spec.title)
-            column->title()->setCaption(QString::fromLatin1(spec.title));
-        if (spec.width > 0)
-            column->setWidth(spec.width);
+        column->setFieldName(QString::fromLatin1(wanted.field));
+        if (wanted.title)
+            column->title()->setCaption(QString::fromLatin1(wanted.title));
+        if (wanted.width > 0)
+            column->setWidth(wanted.width);
     }
     grid.columns()->endUpdate();
     grid.setDataSource(source);
