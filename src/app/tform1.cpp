@@ -433,6 +433,10 @@ void TForm1::FormCreate()
         if (Table1->exists()) {
             try {
                 Table1->open();
+                if (!Table1->canModify())
+                    dialogs().warning(this, QStringLiteral("The record table %1 is read-only: its records "
+                                                           "can be read but not changed.")
+                                                .arg(Table1->fileName()));
                 return;
             } catch (const Error &error) {
                 keepDamagedTable(error.message());
@@ -492,7 +496,7 @@ void TForm1::FormShow()
     guarded(this, [this] {
         Table1->open();
         Table1->first();
-        Table1->edit();
+        keepEditing();
         DBEdit1->setFocus();
     });
     showTotalFromFile();
@@ -508,7 +512,7 @@ void TForm1::changeEvent(QEvent *event)
 void TForm1::FormActivate()
 {
     guarded(this, [this] {
-        if (Table1->recordCount() > 0)
+        if (Table1->recordCount() > 0 || (Table1->active() && !Table1->canModify()))
             return;
         if (!Table1->active()) {
             // Said once: repeating it on every activation would bring the box back each time it closes.
@@ -526,10 +530,7 @@ void TForm1::FormActivate()
 
 void TForm1::Table1AfterOpen()
 {
-    guarded(this, [this] {
-        if (Table1->state() != dsEdit)
-            Table1->edit();
-    });
+    guarded(this, [this] { keepEditing(); });
 }
 
 void TForm1::closeEvent(QCloseEvent *event)
@@ -566,6 +567,13 @@ void TForm1::keyPressEvent(QKeyEvent *event)
         return;
     }
     QMainWindow::keyPressEvent(event);
+}
+
+void TForm1::keepEditing()
+{
+    // A table that takes no changes is shown as it is: the current record cannot be edited.
+    if (Table1->active() && Table1->canModify() && Table1->state() != dsEdit)
+        Table1->edit();
 }
 
 void TForm1::editUnlessEditing()
@@ -614,10 +622,12 @@ void TForm1::Table1AfterInsert()
 void TForm1::Table1AfterScroll()
 {
     try {
-        Table1->edit();
         Field *timeused = Table1->fieldByName(QStringLiteral("timeused"));
-        if (timeused->isNull())
-            timeused->setAsInteger(0);
+        if (Table1->canModify()) {
+            Table1->edit();
+            if (timeused->isNull())
+                timeused->setAsInteger(0);
+        }
         const HoursMinutes split = splitMinutes(timeused->asInteger());
         Edit2->setText(QString::number(split.hours));
         Edit3->setText(QString::number(split.minutes));
@@ -782,7 +792,7 @@ void TForm1::DataSource1DataChange(Field *field)
     if (!Table1->active())
         return;
     guarded(this, [this] {
-        editUnlessEditing();
+        keepEditing();
         const int sheet = activePictureSheet();
         if (sheet >= 0)
             showPicture(sheet);
@@ -794,7 +804,7 @@ void TForm1::TabSheet2Show()
     if (!Table1->active())
         return;
     guarded(this, [this] {
-        editUnlessEditing();
+        keepEditing();
         for (int sheet = 0; sheet < 5; ++sheet) {
             if (m_sheets[size_t(sheet)].page->isVisible() || activePictureSheet() == sheet)
                 showPicture(sheet);

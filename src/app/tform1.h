@@ -103,7 +103,8 @@ private:
     int sheetOfButton(const QObject *button) const;
     int activePictureSheet() const;
     void showPicture(int sheet);
-    void editUnlessEditing();
+    void editUnlessEditing();   // before a user's change; fails on a read-only table
+    void keepEditing();         // after a move or data change; quiet on a read-only table
 
     Table *Table1;
     DataSource *DataSource1;

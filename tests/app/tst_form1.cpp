@@ -22,12 +22,16 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QtTest>
 
 #include <memory>
+
+#include <grp.h>
+#include <unistd.h>
 
 using namespace kelvara;
 using namespace kelvara::test;
@@ -83,6 +87,7 @@ private Q_SLOTS:
     void damagedTableIsKeptAside();
     void nullTimeIsZeroAfterStart();
     void closingSavesTypedChanges();
+    void readOnlyTableIsShownAsItIs();
     void dataSheetLayout();
 
     void okStoresHoursAndMinutes_data();
@@ -270,6 +275,52 @@ void Form1Test::closingSavesTypedChanges()
     QVERIFY(m_form->close());
     m_form.reset();
     QCOMPARE(storedRecords({QStringLiteral("Lastname")}).at(0).at(0).toString(), QStringLiteral("Newname"));
+}
+
+void Form1Test::readOnlyTableIsShownAsItIs()
+{
+    if (geteuid() == 0) {
+        // Permissions do not hold back root: this check runs again as an unprivileged user.
+        QProcess child;
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.setChildProcessModifier([] {
+            const gid_t nobody = 65534;
+            if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0)
+                ::_exit(111);
+        });
+        child.setWorkingDirectory(QStringLiteral("/tmp"));
+        const test::SharedProgramCopy program;
+        child.start(program.path(), {QStringLiteral("readOnlyTableIsShownAsItIs")});
+        if (!child.waitForFinished(60000) && child.error() == QProcess::FailedToStart)
+            QSKIP("this test program cannot be started as an unprivileged user from here");
+        QVERIFY(child.state() == QProcess::NotRunning);
+        if (child.exitCode() == 111)
+            QSKIP("cannot switch to an unprivileged user");
+        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+                 child.readAll().constData());
+        return;
+    }
+    seedTable({{QStringLiteral("A"), 30}, {QStringLiteral("B"), QVariant()}});
+    QVERIFY(QFile::setPermissions(QStringLiteral("kelvara.db"), QFile::ReadOwner | QFile::ReadGroup));
+    startWindow();
+    QCOMPARE((*m_dialogs)->texts(ScriptedDialogs::Kind::Warning),
+             QStringList{QStringLiteral("The record table kelvara.db is read-only: its records can be read "
+                                        "but not changed.")});
+    QCOMPARE((*m_dialogs)->texts(ScriptedDialogs::Kind::Error), QStringList());
+    QCOMPARE(m_form->table()->state(), dsBrowse);
+    QCOMPARE(child<QLineEdit>("Edit3")->text(), QStringLiteral("30"));
+
+    // Moves show each record's time, a missing one as 0, without a message.
+    child<TDBNavigator>("DBNavigator1")->button(TDBNavigator::nbNext)->click();
+    QCOMPARE(field("Lastname")->asString(), QStringLiteral("B"));
+    QCOMPARE(child<QLineEdit>("Edit3")->text(), QStringLiteral("0"));
+    QCOMPARE((*m_dialogs)->texts(ScriptedDialogs::Kind::Error), QStringList());
+
+    // A change the user asks for is refused with the store's reason.
+    pressOk(QStringLiteral("1"), QStringLiteral("0"));
+    QCOMPARE((*m_dialogs)->texts(ScriptedDialogs::Kind::Error),
+             QStringList{QStringLiteral("Cannot modify a read-only dataset")});
+    QVERIFY(m_form->close());
 }
 
 void Form1Test::dataSheetLayout()

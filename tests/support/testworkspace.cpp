@@ -1,6 +1,8 @@
 #include "testworkspace.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QStandardPaths>
 #include <QtTest>
@@ -28,6 +30,17 @@ QString TestWorkspace::writeFile(const QString &name, const QByteArray &bytes) c
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         qFatal("cannot write test file %s", qPrintable(name));
     return file.fileName();
+}
+
+SharedProgramCopy::SharedProgramCopy()
+{
+    const QString program = QCoreApplication::applicationFilePath();
+    const QString copy = m_dir.filePath(QFileInfo(program).fileName());
+    const auto everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+        | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    if (m_dir.isValid() && QFile::setPermissions(m_dir.path(), everyone) && QFile::copy(program, copy)
+        && QFile::setPermissions(copy, everyone))
+        m_path = copy;
 }
 
 QByteArray TestWorkspace::readFile(const QString &name) const

@@ -29,4 +29,17 @@ private:
     QLocale m_previousLocale;
 };
 
+// A copy of the running test program that another user can start, whatever the permissions
+// of the folder it was built in. The copy lives in its own temporary folder.
+class SharedProgramCopy
+{
+public:
+    SharedProgramCopy();
+    QString path() const { return m_path; }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+};
+
 } // namespace kelvara::test
