@@ -61,6 +61,8 @@ void TDBComboBox::showField()
         return;
     QScopedValueRollback<bool> loading(m_loading, true);
     setEditText(value);
+    if (!hasFocus() && lineEdit())
+        lineEdit()->setCursorPosition(0);
 }
 
 void TDBComboBox::userEdited()

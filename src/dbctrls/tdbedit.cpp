@@ -61,8 +61,12 @@ void TDBEdit::showField()
     QString value;
     if (f)
         value = hasFocus() ? f->text() : f->displayText();
-    if (text() != value)
-        setText(value);
+    if (text() == value)
+        return;
+    setText(value);
+    // A value wider than the box shows its beginning, as the user reads it, until typed into.
+    if (!hasFocus())
+        setCursorPosition(0);
 }
 
 bool TDBEdit::nothingEntered() const

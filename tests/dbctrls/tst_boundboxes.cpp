@@ -5,6 +5,7 @@
 #include "tdbedit.h"
 #include "tdbmemo.h"
 
+#include <QLineEdit>
 #include <QSignalSpy>
 
 using namespace kelvara;
@@ -16,6 +17,7 @@ class BoundBoxesTest : public QObject
 
 private Q_SLOTS:
     void showsTheFieldAndFollowsMoves();
+    void longValuesShowTheirBeginning();
     void writesTypedTextOnLeaving();
     void writesTypedTextWhenAMoveFinishesTheRecord();
     void typingPutsTheRecordIntoEditState();
@@ -54,6 +56,18 @@ void BoundBoxesTest::showsTheFieldAndFollowsMoves()
     f.table.close();
     QCOMPARE(name->text(), QString());
     QCOMPARE(memo->toPlainText(), QString());
+}
+
+void BoundBoxesTest::longValuesShowTheirBeginning()
+{
+    BoundFixture f;
+    auto *email = f.add<TDBEdit>("Email");
+    auto *combo = f.add<TDBComboBox>("camefrom");
+    f.table.edit();
+    f.field("Email")->setText(QStringLiteral("someone.long@mail.dk"));
+    f.field("camefrom")->setText(QStringLiteral("A hollow oak by a river"));
+    QCOMPARE(email->cursorPosition(), 0);
+    QCOMPARE(combo->lineEdit()->cursorPosition(), 0);
 }
 
 void BoundBoxesTest::writesTypedTextOnLeaving()
