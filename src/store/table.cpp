@@ -473,6 +473,8 @@ void Table::releaseDatabase()
 {
     m_selectRows = sql::Statement();
     m_selectSpan = sql::Statement();
+    m_insertRow = sql::Statement();
+    m_updateRow = sql::Statement();
     m_selectBlob = sql::Statement();
     m_selectBlobId = sql::Statement();
     m_cache.clear();
@@ -575,6 +577,12 @@ void Table::prepareStatements()
                                     .arg(packed, table, rowid, marks.join(QStringLiteral(", "))));
     m_selectSpan = m_db.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 BETWEEN ? AND ?")
                                     .arg(packed, table, rowid));
+    if (!m_db.isReadOnly()) {
+        m_insertRow = m_db.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                       .arg(table, m_columnList, params.join(QStringLiteral(", "))));
+        m_updateRow = m_db.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                                       .arg(table, assignments.join(QStringLiteral(", ")), rowid));
+    }
     const bool hasBlobs = std::any_of(m_ownedFields.cbegin(), m_ownedFields.cend(),
                                       [](const auto &f) { return f->keepsBytesApart(); });
     if (hasBlobs) {
@@ -1310,24 +1318,20 @@ void Table::writeRecord()
 {
     RecordBuffer &buffer = *m_editBuffer;
     sql::Transaction transaction(m_db);
-    const QString table = sql::quoted(m_tableName);
-    QStringList columns, marks, assignments;
-    for (const auto &field : m_ownedFields) {
-        columns << sql::quoted(field->fieldName());
-        marks << QStringLiteral("?");
-        assignments << sql::quoted(field->fieldName()) + QStringLiteral(" = ?");
+    sql::Statement &stmt = m_state == dsInsert ? m_insertRow : m_updateRow;
+    if (!stmt.isValid())
+        throw Error(tr("Cannot modify a read-only dataset"));
+    try {
+        int index = 1;
+        for (const auto &field : m_ownedFields)
+            stmt.bind(index++, toSql(field.get(), buffer.values.at(field->fieldNo() - 1)));
+        if (m_state == dsEdit)
+            stmt.bindInt64(index, buffer.rid);
+        stmt.run();
+    } catch (...) {
+        stmt.reset();
+        throw;
     }
-    sql::Statement stmt = m_state == dsInsert
-        ? m_db.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                           .arg(table, columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))))
-        : m_db.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-                           .arg(table, assignments.join(QStringLiteral(", ")), sql::quoted(kRowId)));
-    int index = 1;
-    for (const auto &field : m_ownedFields)
-        stmt.bind(index++, toSql(field.get(), buffer.values.at(field->fieldNo() - 1)));
-    if (m_state == dsEdit)
-        stmt.bindInt64(index, buffer.rid);
-    stmt.run();
     if (m_state == dsEdit && m_db.changes() == 0)
         throw Error(tr("Record not found; it may have been deleted by another program"));
     const qint64 rid = m_state == dsInsert ? m_db.lastInsertRowId() : buffer.rid;
@@ -1716,6 +1720,8 @@ void Table::setRangeEnd()
 void Table::applyRange()
 {
     checkActive();
+    if (m_state == dsEdit || m_state == dsInsert)
+        finishPendingEdit();
     if (m_state == dsSetKey) {
         m_keyBuffer.reset();
         m_state = dsBrowse;

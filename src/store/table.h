@@ -220,6 +220,8 @@ private:
     sql::Database m_db;
     sql::Statement m_selectRows;         // kReadAhead row ids bound
     sql::Statement m_selectSpan;         // the rows between two row ids
+    sql::Statement m_insertRow;          // not prepared on a read-only file
+    sql::Statement m_updateRow;
     mutable int m_lastLoaded = 0;        // position of the last read, to tell the direction
     sql::Statement m_selectBlob;
     sql::Statement m_selectBlobId;

@@ -57,6 +57,7 @@ private Q_SLOTS:
     void rangeWithTwoFields();
     void refusedRangeValueLeavesTableBrowsable();
     void rangeEndsAtCancel();
+    void applyRangeFinishesThePendingEdit();
 };
 
 void SearchTest::everyPlainFieldIsIndexed()
@@ -394,6 +395,31 @@ void SearchTest::rangeEndsAtCancel()
                  table.applyRange();
              }),
              QStringLiteral("No index currently active"));
+}
+
+void SearchTest::applyRangeFinishesThePendingEdit()
+{
+    // The range start and end kept from before; a new record typed in meanwhile is saved first.
+    TestWorkspace workspace;
+    Table table;
+    makeTable(table, people());
+    table.setIndexFieldNames(QStringLiteral("hours"));
+    table.setRangeStart();
+    table.fieldByName(QStringLiteral("hours"))->setAsInteger(2);
+    table.setRangeEnd();
+    table.fieldByName(QStringLiteral("hours"))->setAsInteger(2);
+    table.applyRange();
+    table.cancelRange();
+    table.insert();
+    table.fieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("Newcomer"));
+    table.fieldByName(QStringLiteral("hours"))->setAsInteger(2);
+    table.applyRange();
+    QCOMPARE(table.state(), dsBrowse);
+    QCOMPARE(names(table).size(), table.recordCount());
+    QVERIFY(names(table).contains(QStringLiteral("Newcomer")));
+    table.cancelRange();
+    QCOMPARE(table.recordCount(), 7);
+    QCOMPARE(names(table).size(), 7);
 }
 
 QTEST_GUILESS_MAIN(SearchTest)
