@@ -969,9 +969,11 @@ bool CellGrid::event(QEvent *event)
 void CellGrid::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
-    setFirst(Qt::Horizontal, m_h.first());
-    setFirst(Qt::Vertical, m_v.first());
-    updateScrollBars();
+    guarded(this, [this] {
+        setFirst(Qt::Horizontal, m_h.first());
+        setFirst(Qt::Vertical, m_v.first());
+        updateScrollBars();
+    });
 }
 
 void CellGrid::changeEvent(QEvent *event)

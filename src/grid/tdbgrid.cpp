@@ -83,6 +83,9 @@ TDBGrid::TDBGrid(QWidget *parent)
 TDBGrid::~TDBGrid()
 {
     m_destroying = true;
+    // The editor must not call back into a grid that is going away when it loses the focus.
+    delete m_editor;
+    m_editor = nullptr;
     m_link->detachGrid();
     m_link->setDataSource(nullptr);
     for (const auto &connection : std::as_const(m_tableConnections))
@@ -646,6 +649,7 @@ void TDBGrid::linkActive(bool active)
 {
     if (!active) {
         discardEditor();
+        m_editorField = nullptr;
         m_fieldMap.fill(nullptr);
         m_selectedRows.clear();
     }
@@ -711,7 +715,7 @@ void TDBGrid::recordChanged(Field *field)
         }
     }
     if (m_editor && m_editor->isVisible() && !m_editor->isModified()
-        && (!field || field == fields(m_editorColumn)))
+        && (!field || field == m_editorField))
         loadEditor();
 }
 
@@ -1306,8 +1310,11 @@ void TDBGrid::showEditor()
     }
     if (!m_editor)
         m_editor = createEditor();
-    if (!m_editor->isVisible() || m_editorColumn != selectedIndex())
+    // The editor follows its field, not a column index that moving or hiding columns shifts.
+    if (!m_editor->isVisible() || m_editorField != selectedField()) {
+        writeEditor();
         loadEditor();
+    }
     m_editor->setGeometry(rect);
     m_editor->show();
     if (hasFocusWithin() && !m_editor->hasFocus())
@@ -1352,7 +1359,7 @@ void TDBGrid::loadEditor()
     const Field *field = selectedField();
     if (!m_editor || !column || !field)
         return;
-    m_editorColumn = selectedIndex();
+    m_editorField = selectedField();
     QPalette colours = m_editor->palette();
     colours.setColor(QPalette::Base, m_editColor);
     colours.setColor(QPalette::Text, column->fontColor());
@@ -1369,8 +1376,8 @@ void TDBGrid::writeEditor()
 {
     if (!m_editor || !m_editor->isModified())
         return;
-    Field *field = fields(m_editorColumn);
-    if (!field)
+    Field *field = m_editorField;
+    if (!field || !m_fieldMap.contains(field))
         return;
     const QString text = m_editor->text();
     m_editor->setModified(false);

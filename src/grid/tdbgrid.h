@@ -253,7 +253,7 @@ private:
 
     TInplaceEdit *m_editor = nullptr;
     bool m_editorMode = false;
-    int m_editorColumn = -1;          // data column the editor's text belongs to
+    Field *m_editorField = nullptr;   // the field the editor's text belongs to
 
 };
 

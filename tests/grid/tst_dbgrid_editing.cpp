@@ -36,6 +36,8 @@ private Q_SLOTS:
     void enterWritesAndTabWritesAndMoves();
     void escapeCancelsTheEdit();
     void textTheFieldRefusesStaysInTheEditor();
+    void typedTextSurvivesColumnMovesAndTheIndicator();
+    void aResizeReportsTextTheFieldRefuses();
     void clickOnTheCurrentCellOpensTheEditor();
     void readOnlyGridsAndColumnsDoNotEdit_data();
     void readOnlyGridsAndColumnsDoNotEdit();
@@ -155,6 +157,38 @@ void DBGridEditingTest::textTheFieldRefusesStaysInTheEditor()
     QCOMPARE(fixture.table.recNo(), 2);
     fixture.table.first();
     QCOMPARE(valueOf(fixture.table, "Count"), QStringLiteral("42"));
+}
+
+void DBGridEditingTest::typedTextSurvivesColumnMovesAndTheIndicator()
+{
+    // The editor belongs to its field: moving columns or the indicator shifts indexes, not fields.
+    GridFixture fixture(3);
+    auto grid = fixture.makeGrid(5, 600);
+    QTest::keyClicks(grid.get(), QStringLiteral("Typed"));
+    QCOMPARE(grid->inplaceEditor()->text(), QStringLiteral("Typed"));
+    grid->moveColumn(3, 1);
+    QCOMPARE(grid->inplaceEditor()->text(), QStringLiteral("Typed"));
+    grid->setOptions(grid->options() & ~TDBGrid::dgIndicator);
+    QCOMPARE(grid->inplaceEditor()->text(), QStringLiteral("Typed"));
+    fixture.table.post();
+    QCOMPARE(valueOf(fixture.table, "Name"), QStringLiteral("Typed"));
+}
+
+void DBGridEditingTest::aResizeReportsTextTheFieldRefuses()
+{
+    // A resize hides or moves the editor, which writes its text; a refusal is reported, not thrown.
+    ScriptedDialogsScope dialogs;
+    GridFixture fixture(3);
+    auto grid = fixture.makeGrid(5, 600);
+    grid->setSelectedIndex(2);
+    QTest::keyClicks(grid.get(), QStringLiteral("abc"));
+    grid->resize(60, 60);
+    grid->resize(600, 200);
+    QCOMPARE(dialogs->texts(ScriptedDialogs::Kind::Error),
+             QStringList{QStringLiteral("'abc' is not a valid integer value for field 'Count'")});
+    QVERIFY(editorShown(*grid));
+    QCOMPARE(grid->inplaceEditor()->text(), QStringLiteral("abc"));
+    QCOMPARE(valueOf(fixture.table, "Count"), QStringLiteral("1"));
 }
 
 void DBGridEditingTest::clickOnTheCurrentCellOpensTheEditor()
