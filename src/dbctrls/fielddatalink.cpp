@@ -46,6 +46,16 @@ bool FieldDataLink::edit()
     return DataLink::edit();
 }
 
+bool FieldDataLink::editForTypedText()
+{
+    // Marked first, so that entering edit state keeps the text the user has just changed.
+    m_modified = true;
+    if (edit())
+        return true;
+    reset();
+    return false;
+}
+
 void FieldDataLink::reset()
 {
     m_modified = false;
@@ -89,6 +99,9 @@ void FieldDataLink::layoutChanged()
     // The field list may have been rebuilt; find the field again.
     Field *before = m_field;
     m_field = active() && dataSet() ? dataSet()->findField(m_fieldName) : nullptr;
+    // Text typed into the box stays until it is written or dropped; only a new field replaces it.
+    if (m_field == before && m_modified)
+        return;
     if (m_field != before && onActiveChange)
         onActiveChange();
     m_modified = false;

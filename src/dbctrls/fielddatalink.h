@@ -30,6 +30,10 @@ public:
     // Text the user has typed stays in the control.
     bool edit();
 
+    // The user has just changed the control's text: puts the record set into edit state and keeps
+    // the text. When editing is refused the control shows the field again; gives false then.
+    bool editForTypedText();
+
     // The user changed the control's text since it last showed or wrote the field.
     bool isModified() const { return m_modified; }
     void setModified() { m_modified = true; }

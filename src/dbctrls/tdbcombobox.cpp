@@ -67,17 +67,8 @@ void TDBComboBox::showField()
 
 void TDBComboBox::userEdited()
 {
-    if (!m_link.editing()) {
-        const QString typed = currentText();
-        if (!m_link.edit()) {
-            m_link.reset();
-            return;
-        }
-        if (currentText() != typed) {
-            QScopedValueRollback<bool> loading(m_loading, true);
-            setEditText(typed);
-        }
-    }
+    if (!m_link.editing() && !m_link.editForTypedText())
+        return;
     m_link.setModified();
 }
 

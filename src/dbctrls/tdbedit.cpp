@@ -94,19 +94,9 @@ void TDBEdit::writeField()
 
 void TDBEdit::userEdited()
 {
-    if (!m_link.editing()) {
-        // Typed before the record set was editing (a paste from the menu, a drop).
-        const QString typed = text();
-        const int position = cursorPosition();
-        if (!m_link.edit()) {
-            m_link.reset();
-            return;
-        }
-        if (text() != typed) {
-            setText(typed);
-            setCursorPosition(position);
-        }
-    }
+    // Typed before the record set was editing (a paste from the menu, a drop).
+    if (!m_link.editing() && !m_link.editForTypedText())
+        return;
     m_link.setModified();
 }
 

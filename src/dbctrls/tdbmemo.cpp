@@ -36,21 +36,8 @@ void TDBMemo::showField()
 
 void TDBMemo::userEdited()
 {
-    if (!m_link.editing()) {
-        const QString typed = toPlainText();
-        const int position = textCursor().position();
-        if (!m_link.edit()) {
-            m_link.reset();
-            return;
-        }
-        if (toPlainText() != typed) {
-            QScopedValueRollback<bool> loading(m_loading, true);
-            setPlainText(typed);
-            QTextCursor cursor = textCursor();
-            cursor.setPosition(qMin(position, int(typed.size())));
-            setTextCursor(cursor);
-        }
-    }
+    if (!m_link.editing() && !m_link.editForTypedText())
+        return;
     m_link.setModified();
 }
 

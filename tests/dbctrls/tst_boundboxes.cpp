@@ -19,6 +19,7 @@ private Q_SLOTS:
     void showsTheFieldAndFollowsMoves();
     void longValuesShowTheirBeginning();
     void writesTypedTextOnLeaving();
+    void typedTextSurvivesALayoutChange();
     void writesTypedTextWhenAMoveFinishesTheRecord();
     void typingPutsTheRecordIntoEditState();
     void readOnlyTableTakesNoTyping();
@@ -86,6 +87,26 @@ void BoundBoxesTest::writesTypedTextOnLeaving()
     QVERIFY(f.table.modified());
     QCOMPARE(f.stored("Firstname", 1), QStringLiteral("Anna"));
     QVERIFY(f.dialogs->texts().isEmpty());
+}
+
+void BoundBoxesTest::typedTextSurvivesALayoutChange()
+{
+    BoundFixture f;
+    auto *name = f.add<TDBEdit>("Firstname");
+    auto *memo = f.add<TDBMemo>("notes");
+    QVERIFY(f.showWindow());
+    name->setFocus();
+    name->selectAll();
+    QTest::keyClicks(name, QStringLiteral("Zora"));
+    memo->setFocus();
+    QTest::keyClicks(memo, QStringLiteral("More"));
+    f.field("City1")->setDisplayLabel(QStringLiteral("Town"));
+    f.field("Lastname")->setIndex(0);
+    QCOMPARE(name->text(), QStringLiteral("Zora"));
+    QVERIFY(memo->toPlainText().endsWith(QStringLiteral("More")));
+    f.table.post();
+    QCOMPARE(f.field("Firstname")->text(), QStringLiteral("Zora"));
+    QVERIFY(f.field("notes")->text().endsWith(QStringLiteral("More")));
 }
 
 void BoundBoxesTest::writesTypedTextWhenAMoveFinishesTheRecord()
