@@ -709,16 +709,13 @@ static QStringList itemsOf(const QComboBox &box)
     return items;
 }
 
-// Replaces the drop-down list and keeps the text typed into the box.
+// Replaces the drop-down list; the box keeps its text.
 static void setItems(QComboBox &box, const QStringList &items)
 {
     if (itemsOf(box) == items)
         return;
-    const QString text = box.currentText();
-    const QSignalBlocker blocker(&box);
     box.clear();
     box.addItems(items);
-    box.setEditText(text);
 }
 
 static const PickListFile *pickListOf(const QObject *box)
@@ -821,20 +818,23 @@ void TForm1::SpeedButton15Click(QObject *Sender)
         const QString fileName = dialogs().openFileName(this, QString(), QString(), kPictureFilters);
         if (fileName.isEmpty())
             return;
-        QFile file(fileName);
-        if (!file.open(QIODevice::ReadOnly))
-            throw Error(QStringLiteral("Cannot open file %1. %2").arg(fileName, file.errorString()));
-        const QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            throw Error(QStringLiteral("Cannot read file %1. %2").arg(fileName, file.errorString()));
-        // Only a picture that decodes is stored; the smallest scale still reads every byte of it.
-        jpeg::decode(bytes, QSize(1, 1));
+        // Only a picture that decodes is stored; decoded as the view draws it, it is shown without
+        // being decoded again.
+        PictureView *view = m_sheets[size_t(sheet)].view;
+        PictureView::Decoded picture = view->decodeForView(readFileBytes(fileName));
 
         Table1->disableControls();
-        struct Resume { Table *table; ~Resume() { table->enableControls(); } } resume{Table1};
-        editUnlessEditing();
-        Table1->fieldByName(m_sheets[size_t(sheet)].pictureField)->setAsBytes(bytes);
-        Table1->post();
+        try {
+            editUnlessEditing();
+            Field *field = Table1->fieldByName(m_sheets[size_t(sheet)].pictureField);
+            field->setAsBytes(picture.bytes);
+            Table1->post();
+            view->showDecoded(PictureView::keyOf(*field), std::move(picture));
+        } catch (...) {
+            Table1->enableControls();
+            throw;
+        }
+        Table1->enableControls();
     });
 }
 

@@ -41,13 +41,24 @@ void PictureView::showPicture(const PictureKey &key, const ByteSource &bytes)
 {
     if (key.isStable() && key == m_key && hasPicture())
         return;
-    const QByteArray data = bytes();
-    QImage image = jpeg::decode(data, coverSize());
-    const QSize declared = jpeg::imageSize(data);
+    showDecoded(key, decodeForView(bytes()));
+}
+
+PictureView::Decoded PictureView::decodeForView(const QByteArray &bytes) const
+{
+    Decoded picture;
+    picture.image = jpeg::decode(bytes, coverSize());
+    picture.size = jpeg::imageSize(bytes);
+    picture.bytes = bytes;
+    return picture;
+}
+
+void PictureView::showDecoded(const PictureKey &key, Decoded picture)
+{
     m_key = key;
-    m_bytes = data;
-    m_pictureSize = declared;
-    m_image = std::move(image);
+    m_bytes = std::move(picture.bytes);
+    m_pictureSize = picture.size;
+    m_image = std::move(picture.image);
     m_scaled = QPixmap();
     update();
 }

@@ -48,6 +48,18 @@ public:
     // the picture shown or is not stable. Throws Error when they are no JPEG; the view then
     // keeps what it showed.
     void showPicture(const PictureKey &key, const ByteSource &bytes);
+
+    // A picture decoded as this view draws it: a caller can check a file before storing it and
+    // then show it under its stored key without decoding it again.
+    struct Decoded
+    {
+        QByteArray bytes;
+        QSize size;        // as the header declares
+        QImage image;
+    };
+    // Throws Error when the bytes are no JPEG.
+    Decoded decodeForView(const QByteArray &bytes) const;
+    void showDecoded(const PictureKey &key, Decoded picture);
     // The same for the picture held by a blob field in its table's current record.
     void showField(const Field &field);
     static PictureKey keyOf(const Field &field);

@@ -487,15 +487,20 @@ void Field::setAsBytes(const QByteArray &bytes)
         setValue(keepsBytesApart() ? QVariant(bytes) : QVariant(QString::fromUtf8(bytes)));
 }
 
-void Field::loadFromFile(const QString &fileName)
+QByteArray readFileBytes(const QString &fileName)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
-        throw Error(tr("Cannot open file %1. %2").arg(fileName, file.errorString()));
+        throw Error(QStringLiteral("Cannot open file %1. %2").arg(fileName, file.errorString()));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw Error(tr("Cannot read file %1. %2").arg(fileName, file.errorString()));
-    setAsBytes(bytes);
+        throw Error(QStringLiteral("Cannot read file %1. %2").arg(fileName, file.errorString()));
+    return bytes;
+}
+
+void Field::loadFromFile(const QString &fileName)
+{
+    setAsBytes(readFileBytes(fileName));
 }
 
 void Field::loadFromStream(QIODevice &device)

@@ -116,6 +116,9 @@ private:
     Alignment m_alignment = taLeftJustify;
 };
 
+// The whole content of a file, failing with "Cannot open file %s. <reason>" or "Cannot read ...".
+QByteArray readFileBytes(const QString &fileName);
+
 // Converts a field value to an integer the way a variant assignment does, failing on null.
 int variantToInteger(const QVariant &value);
 
