@@ -63,16 +63,11 @@ void TDateEdit::setDate(const QDate &date)
 
 QString TDateEdit::formatDate(const QDate &date)
 {
-    if (!date.isValid())
-        return QString();
-    const DateOrder order = dateOrder();
-    const QString day = QStringLiteral("%1").arg(date.day(), 2, 10, QLatin1Char('0'));
-    const QString month = QStringLiteral("%1").arg(date.month(), 2, 10, QLatin1Char('0'));
-    const QString year = order.twoDigitYear
-        ? QStringLiteral("%1").arg(date.year() % 100, 2, 10, QLatin1Char('0'))
-        : QStringLiteral("%1").arg(date.year(), 4, 10, QLatin1Char('0'));
-    const QChar sep = order.separator;
-    return order.monthFirst ? month + sep + day + sep + year : day + sep + month + sep + year;
+    QString text = dateToText(date);
+    // The year comes last; it keeps two digits where the user's short date format has two.
+    if (dateOrder().twoDigitYear && date.isValid() && date.year() >= 0 && date.year() <= 9999)
+        text.remove(text.size() - 4, 2);
+    return text;
 }
 
 QCalendarWidget *TDateEdit::calendar()

@@ -33,7 +33,5 @@ private:
     EditMask m_mask;
 };
 
-// Keys that change the text of an edit box; the record set must be editing before they act.
-bool isEditingKey(const QKeyEvent *event);
 
 } // namespace kelvara

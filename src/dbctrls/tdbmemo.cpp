@@ -1,5 +1,6 @@
 #include "tdbmemo.h"
 
+#include "editingkeys.h"
 #include "errorreport.h"
 #include "field.h"
 #include "tdbedit.h"

@@ -1,5 +1,7 @@
 #include "tinplaceedit.h"
 
+#include "editingkeys.h"
+
 #include "errorreport.h"
 #include "tdbgrid.h"
 
@@ -55,18 +57,6 @@ bool TInplaceEdit::forwardsKey(const QKeyEvent &event) const
     }
 }
 
-bool TInplaceEdit::modifiesText(const QKeyEvent &event) const
-{
-    if (event.matches(QKeySequence::Paste) || event.matches(QKeySequence::Cut)
-        || event.matches(QKeySequence::Undo) || event.matches(QKeySequence::Redo))
-        return true;
-    if (event.key() == Qt::Key_Backspace || event.key() == Qt::Key_Delete)
-        return true;
-    const QString text = event.text();
-    return !text.isEmpty() && text.at(0).isPrint()
-        && !(event.modifiers() & (Qt::ControlModifier | Qt::AltModifier));
-}
-
 void TInplaceEdit::keyPressEvent(QKeyEvent *event)
 {
     if (forwardsKey(*event)) {
@@ -75,7 +65,7 @@ void TInplaceEdit::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
-    if (isReadOnly() && modifiesText(*event)) {
+    if (isReadOnly() && isEditingKey(event)) {
         bool allowed = false;
         guarded(m_grid, [&] { allowed = m_grid->canEditModify(); });
         if (!allowed) {

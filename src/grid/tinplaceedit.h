@@ -24,7 +24,6 @@ protected:
 
 private:
     bool forwardsKey(const QKeyEvent &event) const;
-    bool modifiesText(const QKeyEvent &event) const;
 
     TDBGrid *m_grid;
 };
