@@ -5,21 +5,10 @@
 #include "table.h"
 
 #include <QFocusEvent>
+#include <QScopedValueRollback>
 #include <QWidget>
 
 namespace kelvara {
-
-namespace {
-
-struct FlagScope
-{
-    explicit FlagScope(bool &flag) : m_flag(flag), m_saved(flag) { m_flag = true; }
-    ~FlagScope() { m_flag = m_saved; }
-    bool &m_flag;
-    bool m_saved;
-};
-
-} // namespace
 
 void FieldDataLink::setFieldName(const QString &name)
 {
@@ -40,9 +29,7 @@ bool FieldDataLink::edit()
         return false;
     // Entering edit state tells every link that the record changed; that must not wipe out
     // what the user typed before the record set was editing.
-    FlagScope keep(m_keepText);
-    if (!m_modified)
-        m_keepText = false;
+    const QScopedValueRollback<bool> keep(m_keepText, m_modified);
     return DataLink::edit();
 }
 
@@ -140,7 +127,7 @@ void FieldDataLink::updateData()
     {
         // The control keeps the text as typed while the field takes it (a longer text is cut
         // to the field's size only in the field, as the window's pick lists expect).
-        FlagScope keep(m_keepText);
+        const QScopedValueRollback<bool> keep(m_keepText, true);
         if (onUpdateData)
             onUpdateData();
     }

@@ -3,6 +3,7 @@
 #include "error.h"
 #include "errorreport.h"
 
+#include <QScopedValueRollback>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -587,12 +588,7 @@ void CellGrid::updateScrollBars()
 {
     if (m_updatingScrollBars)
         return;
-    m_updatingScrollBars = true;
-    struct Reset
-    {
-        bool &flag;
-        ~Reset() { flag = false; }
-    } reset{m_updatingScrollBars};
+    const QScopedValueRollback<bool> guard(m_updatingScrollBars, true);
     updateHorizontalScrollBar();
     updateVerticalScrollBar();
 }

@@ -6,6 +6,7 @@
 #include "table.h"
 #include "tinplaceedit.h"
 
+#include <QScopedValueRollback>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -258,12 +259,7 @@ void TDBGrid::layoutChanged()
 {
     if (m_destroying)
         return;
-    m_inLayout = true;
-    struct Reset
-    {
-        bool &flag;
-        ~Reset() { flag = false; }
-    } reset{m_inLayout};
+    const QScopedValueRollback<bool> guard(m_inLayout, true);
 
     // The column list and the column-to-field map.
     Table *table = activeTable();
@@ -423,12 +419,7 @@ void TDBGrid::applyColumnWidth(TColumn *column)
 void TDBGrid::colWidthsChanged()
 {
     // Widths sized on the grid go back into the columns.
-    m_syncingWidths = true;
-    struct Reset
-    {
-        bool &flag;
-        ~Reset() { flag = false; }
-    } reset{m_syncingWidths};
+    const QScopedValueRollback<bool> guard(m_syncingWidths, true);
     for (int i = 0; i < m_columns->count(); ++i) {
         TColumn *column = m_columns->items(i);
         const int width = colWidth(dataToRawColumn(i));

@@ -3,6 +3,8 @@
 #include "field.h"
 #include "table.h"
 
+#include <QScopedValueRollback>
+
 namespace kelvara {
 
 DataSource::DataSource(QObject *parent) : QObject(parent)
@@ -172,8 +174,7 @@ bool DataLink::edit()
 
 void DataLink::updateRecord()
 {
-    m_updating = true;
-    struct Reset { bool &flag; ~Reset() { flag = false; } } reset{m_updating};
+    const QScopedValueRollback<bool> updating(m_updating, true);
     updateData();
 }
 
@@ -212,10 +213,10 @@ void DataLink::dataEvent(DataEvent event, Field *field, int distance)
         updateState();
     switch (event) {
     case DataEvent::FieldChange:
-        recordChanged(field);
-        break;
     case DataEvent::RecordChange:
-        recordChanged(nullptr);
+        // A link writing its own value back is not told of the change it makes.
+        if (!m_updating)
+            recordChanged(event == DataEvent::FieldChange ? field : nullptr);
         break;
     case DataEvent::DataSetChange:
         dataSetChanged();
@@ -227,7 +228,7 @@ void DataLink::dataEvent(DataEvent event, Field *field, int distance)
         layoutChanged();
         break;
     case DataEvent::UpdateRecord:
-        updateData();
+        updateRecord();
         break;
     case DataEvent::CheckBrowseMode:
         checkBrowseMode();
