@@ -1,5 +1,6 @@
 #include "tdbedit.h"
 
+#include "characterlimit.h"
 #include "editingkeys.h"
 
 #include "error.h"
@@ -34,7 +35,7 @@ void TDBEdit::applyField()
     m_mask = convertEditMask(mask, dateOrder().separator);
     if (m_mask.inputMask != inputMask())
         setInputMask(m_mask.inputMask);
-    setMaxLength(f && f->isStringField() && f->size() > 0 ? f->size() : 32767);
+    setCharacterLimit(this, f && f->isStringField() ? f->size() : 0);
     setReadOnly(!m_link.canModify());
 }
 

@@ -1,5 +1,6 @@
 #include "tdbgrid.h"
 
+#include "characterlimit.h"
 #include "dialogs.h"
 #include "errorreport.h"
 #include "field.h"
@@ -1357,7 +1358,7 @@ void TDBGrid::loadEditor()
     m_editor->setPalette(colours);
     m_editor->setFont(column->font());
     m_editor->setAlignment(horizontalAlignment(column->alignment()) | Qt::AlignVCenter);
-    m_editor->setMaxLength(field->dataType() == ftString && field->size() > 0 ? field->size() : 32767);
+    setCharacterLimit(m_editor, field->dataType() == ftString ? field->size() : 0);
     m_editor->setText(field->text());
     m_editor->setModified(false);
     m_editor->setReadOnly(!m_link->editing());

@@ -5,11 +5,26 @@
 #include "tdbedit.h"
 #include "tdbmemo.h"
 
+#include <QClipboard>
 #include <QLineEdit>
 #include <QSignalSpy>
 
 using namespace kelvara;
 using kelvara::test::BoundFixture;
+
+namespace {
+
+// Sends one key press per character, as a keyboard or an input method delivers it: a character
+// outside the basic plane comes as one event carrying both halves of its surrogate pair.
+void typeCharacters(QWidget *box, const QString &text)
+{
+    for (const uint code : text.toUcs4()) {
+        const QString character = QString::fromUcs4(reinterpret_cast<const char32_t *>(&code), 1);
+        QTest::sendKeyEvent(QTest::Click, box, Qt::Key(0), character, Qt::NoModifier);
+    }
+}
+
+} // namespace
 
 class BoundBoxesTest : public QObject
 {
@@ -24,6 +39,9 @@ private Q_SLOTS:
     void typingPutsTheRecordIntoEditState();
     void readOnlyTableTakesNoTyping();
     void textBoxTakesAtMostTheFieldSize();
+    void textBoxCountsCharactersNotUnits_data();
+    void textBoxCountsCharactersNotUnits();
+    void comboBoxLeavesTheCutToTheField();
     void editMaskBecomesAnInputMask_data();
     void editMaskBecomesAnInputMask();
     void dateBoxChecksWhatIsTyped_data();
@@ -165,7 +183,6 @@ void BoundBoxesTest::textBoxTakesAtMostTheFieldSize()
     auto *name = f.add<TDBEdit>("Firstname");
     auto *memo = f.add<TDBMemo>("notes");
     QVERIFY(f.showWindow());
-    QCOMPARE(name->maxLength(), 20);
     f.table.edit();
     name->setFocus();
     name->selectAll();
@@ -176,6 +193,78 @@ void BoundBoxesTest::textBoxTakesAtMostTheFieldSize()
     QTest::keyClicks(memo, QString(300, QLatin1Char('m')));
     name->setFocus();
     QCOMPARE(f.field("notes")->text().size(), 300);
+}
+
+void BoundBoxesTest::textBoxCountsCharactersNotUnits_data()
+{
+    const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80");   // U+1F600, two UTF-16 units
+    const QString a19(19, QLatin1Char('a'));
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<int>("cursor");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("after");   // in the box, and what the field holds on leaving
+
+    QTest::newRow("ASCII: 20th taken, 21st refused") << a19 << 19 << "bc" << "" << a19 + "b";
+    QTest::newRow("emoji as the 20th character") << a19 << 19 << smile << "" << a19 + smile;
+    QTest::newRow("emoji as the 21st character refused")
+        << a19 + "b" << 20 << smile << "" << a19 + "b";
+    QTest::newRow("twenty emoji fill the box") << "" << 0 << smile.repeated(21) << "" << smile.repeated(20);
+    QTest::newRow("paste keeps the emoji at the cut whole")
+        << "" << 0 << "" << QString(19, QLatin1Char('p')) + smile + "more"
+        << QString(19, QLatin1Char('p')) + smile;
+    QTest::newRow("paste cut before an emoji that does not fit")
+        << QString(18, QLatin1Char('a')) << 18 << "" << "b" + smile + smile + "c"
+        << QString(18, QLatin1Char('a')) + "b" + smile;
+    QTest::newRow("paste in the middle keeps the text after the cursor")
+        << "abcdefghij" << 5 << "" << "0123456789" + smile + "XYZ" << "abcde0123456789fghij";
+    // A combining mark is a character of its own, as the field counts it.
+    QTest::newRow("combining mark counts as a character")
+        << a19 << 19 << QString::fromUtf8("e\xCC\x81") << "" << a19 + "e";
+}
+
+void BoundBoxesTest::textBoxCountsCharactersNotUnits()
+{
+    QFETCH(QString, before);
+    QFETCH(int, cursor);
+    QFETCH(QString, typed);
+    QFETCH(QString, pasted);
+    QFETCH(QString, after);
+    BoundFixture f;
+    auto *name = f.add<TDBEdit>("Firstname");
+    auto *last = f.add<TDBEdit>("Lastname");
+    QVERIFY(f.showWindow());
+    f.table.edit();
+    f.field("Firstname")->setText(before);
+    name->setFocus();
+    name->setCursorPosition(cursor);
+    typeCharacters(name, typed);
+    if (!pasted.isEmpty()) {
+        QApplication::clipboard()->setText(pasted);
+        QTest::keyClick(name, Qt::Key_V, Qt::ControlModifier);
+    }
+    QCOMPARE(name->text(), after);
+    last->setFocus();
+    QCOMPARE(f.field("Firstname")->text(), after);
+    f.table.post();
+    QCOMPARE(f.stored("Firstname", 1), after);
+}
+
+void BoundBoxesTest::comboBoxLeavesTheCutToTheField()
+{
+    // A longer text goes whole into the pick list; the field keeps its first 20 characters.
+    const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80");
+    const QString text = QString(19, QLatin1Char('c')) + smile + QStringLiteral("xyz");
+    BoundFixture f;
+    auto *combo = f.add<TDBComboBox>("camefrom");
+    auto *name = f.add<TDBEdit>("Firstname");
+    QVERIFY(f.showWindow());
+    combo->setFocus();
+    combo->lineEdit()->selectAll();
+    typeCharacters(combo, text);
+    QCOMPARE(combo->currentText(), text);
+    name->setFocus();
+    QCOMPARE(f.field("camefrom")->text(), QString(19, QLatin1Char('c')) + smile);
 }
 
 void BoundBoxesTest::editMaskBecomesAnInputMask_data()

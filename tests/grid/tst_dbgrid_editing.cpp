@@ -4,6 +4,7 @@
 #include "tcolumn.h"
 #include "tinplaceedit.h"
 
+#include <QClipboard>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QtTest>
@@ -35,6 +36,8 @@ private Q_SLOTS:
     void f2EditsWithTheCaretAtTheEnd();
     void enterWritesAndTabWritesAndMoves();
     void escapeCancelsTheEdit();
+    void editorCountsCharactersNotUnits_data();
+    void editorCountsCharactersNotUnits();
     void textTheFieldRefusesStaysInTheEditor();
     void typedTextSurvivesColumnMovesAndTheIndicator();
     void aResizeReportsTextTheFieldRefuses();
@@ -127,6 +130,45 @@ void DBGridEditingTest::escapeCancelsTheEdit()
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QCoreApplication::sendEvent(grid.get(), &escape);
     QVERIFY(!escape.isAccepted());
+}
+
+void DBGridEditingTest::editorCountsCharactersNotUnits_data()
+{
+    const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80");   // two UTF-16 units
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("ASCII stops at 20") << QString(25, QLatin1Char('n')) << "" << QString(20, QLatin1Char('n'));
+    QTest::newRow("emoji as the 20th character")
+        << QString(19, QLatin1Char('n')) + smile + "x" << "" << QString(19, QLatin1Char('n')) + smile;
+    QTest::newRow("paste keeps the emoji at the cut whole")
+        << "" << QString(19, QLatin1Char('p')) + smile + "more" << QString(19, QLatin1Char('p')) + smile;
+}
+
+void DBGridEditingTest::editorCountsCharactersNotUnits()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, pasted);
+    QFETCH(QString, written);
+    GridFixture fixture(3);
+    auto grid = fixture.makeGrid();
+    QTest::keyClick(grid.get(), Qt::Key_F2);
+    TInplaceEdit *editor = grid->inplaceEditor();
+    QVERIFY(editor && editor->hasFocus());
+    // The first key begins the edit; what is typed after it replaces the whole text.
+    QTest::keyClick(editor, Qt::Key_X);
+    editor->selectAll();
+    // One key event per character, as a keyboard or an input method sends it.
+    for (const uint code : typed.toUcs4())
+        QTest::sendKeyEvent(QTest::Click, editor, Qt::Key(0), QString::fromUcs4(reinterpret_cast<const char32_t *>(&code), 1),
+                            Qt::NoModifier);
+    if (!pasted.isEmpty()) {
+        QApplication::clipboard()->setText(pasted);
+        QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
+    }
+    QCOMPARE(editor->text(), written);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCOMPARE(valueOf(fixture.table, "Name"), written);
 }
 
 void DBGridEditingTest::textTheFieldRefusesStaysInTheEditor()
