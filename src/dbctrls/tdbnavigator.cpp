@@ -141,9 +141,14 @@ void TDBNavigator::updateButtons()
     const Table *table = m_link.dataSet();
     const bool active = m_link.active() && table;
     const bool canModify = active && table->canModify() && !m_link.readOnly();
-    const bool atStart = active && table->bof();
-    const bool atEnd = active && table->eof();
     const bool editing = active && (table->state() == dsEdit || table->state() == dsInsert);
+    // By where the record stands, not by the start and end flags: those tell only that a move
+    // ran into the edge, and a move by a distance (the grid's clicks and keys) that lands on
+    // the first or last record leaves them clear. A record being inserted has its own place.
+    const int records = active ? table->recordCount() + (table->state() == dsInsert ? 1 : 0) : 0;
+    const int recNo = active ? table->recNo() : 0;
+    const bool atStart = active && (table->bof() || recNo <= 1);
+    const bool atEnd = active && (table->eof() || recNo >= records);
     const bool enabled[buttonCount] = {
         active && !atStart, active && !atStart, active && !atEnd, active && !atEnd,
         canModify, canModify && !table->isEmpty(), canModify && !editing, canModify && editing,

@@ -73,8 +73,14 @@ void NavigatorTest::enablingFollowsTheTable_data()
     QTest::newRow("first record, editing") << "first edit" << "001111011";
     QTest::newRow("middle record") << "middle" << "111111101";
     QTest::newRow("last record") << "last" << "110011101";
-    QTest::newRow("inserting") << "insert" << "111111011";
+    // Steps by a distance, as the grid moves, that land on the edge without running into it.
+    QTest::newRow("first record reached by a step") << "step to first" << "001111101";
+    QTest::newRow("last record reached by steps") << "step to last" << "110011101";
+    QTest::newRow("inserting before the first record") << "insert" << "001111011";
+    QTest::newRow("inserting in the middle") << "insert middle" << "111111011";
+    QTest::newRow("appending") << "append" << "110011011";
     QTest::newRow("empty table") << "empty" << "000010101";
+    QTest::newRow("inserting into an empty table") << "empty insert" << "000011011";
     QTest::newRow("read-only table") << "read-only" << "001100000";
 }
 
@@ -96,11 +102,23 @@ void NavigatorTest::enablingFollowsTheTable()
         f.table.prior();
     } else if (situation == QLatin1String("last")) {
         f.table.last();
+    } else if (situation == QLatin1String("step to first")) {
+        f.table.moveBy(1);
+        f.table.moveBy(-1);
+    } else if (situation == QLatin1String("step to last")) {
+        f.table.moveBy(2);
     } else if (situation == QLatin1String("insert")) {
         f.table.insert();
-    } else if (situation == QLatin1String("empty")) {
+    } else if (situation == QLatin1String("insert middle")) {
+        f.table.next();
+        f.table.insert();
+    } else if (situation == QLatin1String("append")) {
+        f.table.append();
+    } else if (situation.startsWith(QLatin1String("empty"))) {
         while (!f.table.isEmpty())
             f.table.deleteRecord();
+        if (situation.endsWith(QLatin1String("insert")))
+            f.table.insert();
     } else if (situation == QLatin1String("read-only")) {
         f.table.close();
         f.table.setReadOnly(true);
