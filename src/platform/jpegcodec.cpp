@@ -13,6 +13,8 @@ namespace kelvara::jpeg {
 
 namespace {
 
+enum class Outcome { Done, TooLarge, NoMemory, TooManyScans, TooLittleData };
+
 // libjpeg reports failures through this manager; it leaves the decoder with a longjmp, so
 // no C++ exception ever unwinds through libjpeg's C frames.
 struct ErrorManager
@@ -20,6 +22,7 @@ struct ErrorManager
     jpeg_error_mgr pub;
     std::jmp_buf jump;
     int code;
+    Outcome stop;    // set when we, not libjpeg, end the decode
 };
 
 [[noreturn]] void leaveDecoder(j_common_ptr cinfo)
@@ -37,7 +40,35 @@ void onMessage(j_common_ptr cinfo, int level)
         leaveDecoder(cinfo);
 }
 
-enum class Outcome { Done, TooLarge, NoMemory };
+// libjpeg calls this before each row of compressed data while jpeg_start_decompress gathers
+// the scans of a multi-scan file, and on each jpeg_read_scanlines. Every scan is a pass over
+// the whole picture, so a short file of many near-empty scans could keep the decoder busy for
+// minutes; input_scan_number counts the scans begun so far.
+void checkScanCount(j_common_ptr common)
+{
+    auto *cinfo = reinterpret_cast<j_decompress_ptr>(common);
+    if (cinfo->input_scan_number > maxScans) {
+        auto *manager = reinterpret_cast<ErrorManager *>(common->err);
+        manager->stop = Outcome::TooManyScans;
+        std::longjmp(manager->jump, 1);
+    }
+}
+
+// Compressed bytes a picture of these blocks must have at least: one bit per 8 x 8 block of
+// every component. With Huffman coding no file can have less (every block costs at least one
+// code of one bit; a shorter file runs out of data, which libjpeg reports). Arithmetic coding
+// can squeeze a blank area to almost nothing, and that is how a file of some kilobytes claims
+// a hundred megapixels; but a photograph stays far above the bound (sensor noise keeps the
+// blocks apart): a grainy 12-megapixel one takes about 60 bits per block, and even a blank
+// white one saved by Qt at quality 75 takes 5.4 (2.0 with optimised Huffman tables). Only a
+// near-blank arithmetic-coded picture, which no camera writes, is refused for it.
+qint64 leastDataBytes(const jpeg_decompress_struct &cinfo)
+{
+    qint64 blocks = 0;
+    for (int c = 0; c < cinfo.num_components; ++c)
+        blocks += qint64(cinfo.comp_info[c].width_in_blocks) * qint64(cinfo.comp_info[c].height_in_blocks);
+    return (blocks + 7) / 8;
+}
 
 struct Job
 {
@@ -47,6 +78,8 @@ struct Job
     bool headerOnly = false;
     QImage *image = nullptr;     // lives in the caller's frame, never in the one that setjmps
     QSize declared;
+    qint64 dataBytes = 0;        // compressed bytes from the first scan on
+    qint64 leastBytes = 0;
     Outcome outcome = Outcome::Done;
     int code = 0;
 };
@@ -93,6 +126,13 @@ void runDecoder(jpeg_decompress_struct &cinfo, Job &job)
         job.outcome = Outcome::TooLarge;
         return;
     }
+    // Metadata (Exif, thumbnails) comes before the first scan header and is not counted.
+    job.dataBytes = qint64(cinfo.src->bytes_in_buffer);
+    job.leastBytes = leastDataBytes(cinfo);
+    if (job.dataBytes < job.leastBytes) {
+        job.outcome = Outcome::TooLittleData;
+        return;
+    }
 
     cinfo.scale_num = JDIMENSION(scaleNumerator(job.declared, job.cover));
     cinfo.scale_denom = 8;
@@ -136,7 +176,8 @@ void runDecoder(jpeg_decompress_struct &cinfo, Job &job)
     jpeg_finish_decompress(&cinfo);
 }
 
-// False when libjpeg failed; job.code then holds its message number.
+// False when libjpeg failed; job.code then holds its message number. True when the decode
+// ran, or was stopped by a bound of ours (job.outcome says which).
 bool run(Job &job)
 {
     jpeg_decompress_struct cinfo;
@@ -145,12 +186,17 @@ bool run(Job &job)
     manager.pub.error_exit = leaveDecoder;
     manager.pub.emit_message = onMessage;
     manager.code = 0;
+    manager.stop = Outcome::Done;
+    jpeg_progress_mgr progress{};
+    progress.progress_monitor = checkScanCount;
     if (setjmp(manager.jump)) {
         jpeg_destroy_decompress(&cinfo);
         job.code = manager.code;
-        return false;
+        job.outcome = manager.stop;
+        return manager.stop != Outcome::Done;
     }
     jpeg_create_decompress(&cinfo);
+    cinfo.progress = &progress;
     runDecoder(cinfo, job);
     jpeg_destroy_decompress(&cinfo);
     return true;
@@ -204,6 +250,17 @@ QImage decode(const QByteArray &bytes, const QSize &cover)
         throw Error(QStringLiteral("Not enough memory to show a picture of %1 x %2 pixels")
                         .arg(job.declared.width())
                         .arg(job.declared.height()));
+    case Outcome::TooManyScans:
+        throw Error(QStringLiteral("The picture is stored in too many scans to show: more than %1 "
+                                   "(a photograph has about 10)")
+                        .arg(maxScans));
+    case Outcome::TooLittleData:
+        throw Error(QStringLiteral("The picture's data is too short for its size: %1 bytes for %2 x %3 pixels "
+                                   "(at least %4 needed)")
+                        .arg(job.dataBytes)
+                        .arg(job.declared.width())
+                        .arg(job.declared.height())
+                        .arg(job.leastBytes));
     case Outcome::Done:
         break;
     }

@@ -13,6 +13,10 @@ namespace jpeg {
 // Pictures with more pixels than this are refused before any pixel memory is allocated.
 constexpr qint64 maxPixels = 100'000'000;
 
+// Each scan of a progressive file is a pass over the whole picture. Photographs have about 10
+// (libjpeg's own progressive script writes 10 for colour, 6 for grey); more than this is refused.
+constexpr int maxScans = 100;
+
 // The size the header declares; reads no image data.
 QSize imageSize(const QByteArray &bytes);
 
@@ -22,7 +26,9 @@ QSize imageSize(const QByteArray &bytes);
 QSize scaledSize(const QSize &imageSize, const QSize &cover);
 
 // Decodes the whole picture, scaled down by DCT scaling to scaledSize(size, cover). Grey
-// pictures come back as Format_Grayscale8, all others as Format_RGB32.
+// pictures come back as Format_Grayscale8, all others as Format_RGB32. Before any pixel work,
+// refuses (each with a message of its own) pictures above maxPixels and files whose
+// compressed data is far too short for the size they declare; stops at scan maxScans + 1.
 QImage decode(const QByteArray &bytes, const QSize &cover = QSize());
 
 } // namespace jpeg

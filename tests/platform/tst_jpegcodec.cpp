@@ -5,9 +5,11 @@
 
 #include <QBuffer>
 #include <QPainter>
+#include <QRandomGenerator>
 #include <QtTest>
 
 #include <cstdio>
+#include <vector>
 
 #include <jpeglib.h>
 #include <jerror.h>
@@ -67,6 +69,138 @@ QByteArray cmykJpeg(const QSize &size, J_COLOR_SPACE stored)
     return bytes;
 }
 
+// How libjpeg is asked to write a fixture that Qt cannot make.
+enum Coding { Huffman = 0, Arithmetic = 1, Progressive = 2, OptimisedHuffman = 4 };
+
+// Grey pictures are written with one component, all others as YCbCr 4:2:0, at quality 75.
+// Progressive uses libjpeg's own script (10 scans for colour) unless scans gives another.
+QByteArray libjpegFile(const QImage &picture, int coding, std::vector<jpeg_scan_info> scans = {})
+{
+    const bool grey = picture.format() == QImage::Format_Grayscale8;
+    const QImage image = grey ? picture : picture.convertToFormat(QImage::Format_RGB888);
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr err;
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char *out = nullptr;
+    unsigned long outSize = 0;
+    jpeg_mem_dest(&cinfo, &out, &outSize);
+    cinfo.image_width = JDIMENSION(image.width());
+    cinfo.image_height = JDIMENSION(image.height());
+    cinfo.input_components = grey ? 1 : 3;
+    cinfo.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 75, TRUE);
+    cinfo.arith_code = (coding & Arithmetic) != 0;
+    cinfo.optimize_coding = (coding & OptimisedHuffman) != 0;
+    if (coding & Progressive)
+        jpeg_simple_progression(&cinfo);
+    if (!scans.empty()) {
+        cinfo.scan_info = scans.data();
+        cinfo.num_scans = int(scans.size());
+    }
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW rows[1] = {const_cast<JSAMPROW>(image.constScanLine(int(cinfo.next_scanline)))};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    QByteArray bytes(reinterpret_cast<const char *>(out), qsizetype(outSize));
+    free(out);
+    return bytes;
+}
+
+jpeg_scan_info scan(int component, int first, int last, int high, int low)
+{
+    jpeg_scan_info info{};
+    info.comps_in_scan = 1;
+    info.component_index[0] = component;
+    info.Ss = first;
+    info.Se = last;
+    info.Ah = high;
+    info.Al = low;
+    return info;
+}
+
+// A valid progressive script for a grey picture with count scans (64 to 127): the DC, each AC
+// coefficient alone at half precision, then as many of them as needed refined.
+std::vector<jpeg_scan_info> greyScans(int count)
+{
+    std::vector<jpeg_scan_info> scans{scan(0, 0, 0, 0, 0)};
+    for (int k = 1; k < 64; ++k)
+        scans.push_back(scan(0, k, k, 0, 1));
+    for (int k = 1; int(scans.size()) < count; ++k)
+        scans.push_back(scan(0, k, k, 1, 0));
+    return scans;
+}
+
+// The most scans a valid colour file can have: each bit of each coefficient of each component
+// in a scan of its own, 3 + 3 x 63 x 11 = 2082. At a few bytes a scan, the shape of the
+// slowest bombs.
+std::vector<jpeg_scan_info> everyBitAlone()
+{
+    std::vector<jpeg_scan_info> scans;
+    for (int c = 0; c < 3; ++c)
+        scans.push_back(scan(c, 0, 0, 0, 0));
+    for (int c = 0; c < 3; ++c) {
+        for (int k = 1; k < 64; ++k) {
+            for (int low = 10; low >= 0; --low)
+                scans.push_back(scan(c, k, k, low == 10 ? 0 : low + 1, low));
+        }
+    }
+    return scans;
+}
+
+// Gradients and noise, compressed as a camera's picture is.
+QImage photoLike(const QSize &size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    QLinearGradient sky(0, 0, 0, size.height());
+    sky.setColorAt(0, QColor(120, 170, 230));
+    sky.setColorAt(1, QColor(70, 110, 40));
+    QPainter(&image).fillRect(image.rect(), sky);
+    QRandomGenerator random(17);
+    for (int y = 0; y < size.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            const int n = int(random.bounded(9u)) - 4;
+            const QRgb p = line[x];
+            line[x] = qRgb(qBound(0, qRed(p) + n, 255), qBound(0, qGreen(p) + n, 255), qBound(0, qBlue(p) + n, 255));
+        }
+    }
+    return image;
+}
+
+QImage blank(const QSize &size, QImage::Format format = QImage::Format_RGB32)
+{
+    QImage image(size, format);
+    image.fill(Qt::white);
+    return image;
+}
+
+// The bytes that follow the first scan header: the compressed data and what comes after it.
+qsizetype bytesAfterFirstScanHeader(const QByteArray &jpeg)
+{
+    const qsizetype sos = jpeg.indexOf("\xff\xda");
+    const qsizetype length = (uchar(jpeg.at(sos + 2)) << 8) | uchar(jpeg.at(sos + 3));
+    return jpeg.size() - (sos + 2 + length);
+}
+
+QString tooManyScans()
+{
+    return QStringLiteral("The picture is stored in too many scans to show: more than 100 (a photograph has about 10)");
+}
+
+QString tooShort(const QByteArray &jpeg, const QSize &declared, int leastBytes)
+{
+    return QStringLiteral("The picture's data is too short for its size: %1 bytes for %2 x %3 pixels (at least %4 needed)")
+        .arg(bytesAfterFirstScanHeader(jpeg))
+        .arg(declared.width())
+        .arg(declared.height())
+        .arg(leastBytes);
+}
+
 QString jpegError(int code)
 {
     return QStringLiteral("JPEG error #%1").arg(code);
@@ -95,6 +229,10 @@ private Q_SLOTS:
     void readsTheHeaderOfACutOffFile();
     void refusesPicturesAboveTheCap_data();
     void refusesPicturesAboveTheCap();
+    void refusesDecodeBombs_data();
+    void refusesDecodeBombs();
+    void decodesPicturesWithinTheBounds_data();
+    void decodesPicturesWithinTheBounds();
 
 private:
     test::TestWorkspace m_workspace;
@@ -221,6 +359,85 @@ void JpegCodecTest::refusesPicturesAboveTheCap()
                                           .arg(declared.height()));
         }
     }
+}
+
+void JpegCodecTest::refusesDecodeBombs_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("101 scans") << libjpegFile(blank(QSize(64, 64), QImage::Format_Grayscale8), Huffman, greyScans(101))
+                               << tooManyScans();
+    QTest::newRow("2082 scans, arithmetic-coded")
+        << libjpegFile(blank(QSize(16, 16)), Arithmetic, everyBitAlone()) << tooManyScans();
+
+    // Colour 10000 x 10000 at 4:2:0 has 1250 x 1250 + 2 x 625 x 625 blocks; grey the first term.
+    const QSize huge(10000, 10000);
+    const QByteArray arithmetic = withDeclaredSize(libjpegFile(blank(QSize(16, 16)), Arithmetic), huge.width(), huge.height());
+    QTest::newRow("arithmetic-coded, some bytes claiming 100 megapixels")
+        << arithmetic << tooShort(arithmetic, huge, 292969);
+    const QByteArray manyScans = withDeclaredSize(libjpegFile(blank(QSize(16, 16)), Arithmetic, everyBitAlone()),
+                                                  huge.width(), huge.height());
+    QTest::newRow("2082 arithmetic-coded scans claiming 100 megapixels")
+        << manyScans << tooShort(manyScans, huge, 292969);
+    const QByteArray progressive = withDeclaredSize(libjpegFile(blank(QSize(64, 64), QImage::Format_Grayscale8), Progressive),
+                                                    huge.width(), huge.height());
+    QTest::newRow("progressive grey claiming 100 megapixels")
+        << progressive << tooShort(progressive, huge, 195313);
+    QByteArray cutOff = withDeclaredSize(encoded(photoLike(QSize(64, 64))), huge.width(), huge.height());
+    cutOff.chop(20);
+    QTest::newRow("cut off, claiming 100 megapixels") << cutOff << tooShort(cutOff, huge, 292969);
+}
+
+void JpegCodecTest::refusesDecodeBombs()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, message);
+    for (const QSize &cover : {QSize(), QSize(640, 480)}) {
+        try {
+            jpeg::decode(bytes, cover);
+            QFAIL("decoded");
+        } catch (const Error &error) {
+            QCOMPARE(error.message(), message);
+        }
+    }
+}
+
+void JpegCodecTest::decodesPicturesWithinTheBounds_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QColor>("centre");
+
+    const QImage photo = photoLike(QSize(640, 480));
+    const QColor photoCentre = photo.pixelColor(320, 240);
+    QTest::newRow("progressive photograph, 10 scans") << libjpegFile(photo, Progressive) << photo.size() << photoCentre;
+    QTest::newRow("arithmetic-coded photograph") << libjpegFile(photo, Arithmetic) << photo.size() << photoCentre;
+    QTest::newRow("arithmetic-coded progressive photograph")
+        << libjpegFile(photo, Arithmetic | Progressive) << photo.size() << photoCentre;
+    QTest::newRow("100 scans") << libjpegFile(blank(QSize(64, 64), QImage::Format_Grayscale8), Huffman, greyScans(100))
+                               << QSize(64, 64) << QColor(Qt::white);
+    // The least data that real pictures have: nothing to code but one flat colour.
+    const QSize camera(4000, 3000);
+    QTest::newRow("blank 12 megapixels, Qt at quality 75") << encoded(blank(camera), "JPG", 75) << camera << QColor(Qt::white);
+    QTest::newRow("blank, optimised Huffman tables, progressive")
+        << libjpegFile(blank(QSize(1600, 1200)), Progressive | OptimisedHuffman) << QSize(1600, 1200) << QColor(Qt::white);
+    QTest::newRow("blank grey, optimised Huffman tables")
+        << libjpegFile(blank(QSize(1600, 1200), QImage::Format_Grayscale8), OptimisedHuffman) << QSize(1600, 1200)
+        << QColor(Qt::white);
+}
+
+void JpegCodecTest::decodesPicturesWithinTheBounds()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QSize, size);
+    QFETCH(QColor, centre);
+    const QImage full = jpeg::decode(bytes);
+    QCOMPARE(full.size(), size);
+    QVERIFY(near(full.pixel(size.width() / 2, size.height() / 2), centre.rgb()));
+    const QImage scaled = jpeg::decode(bytes, size / 4);
+    QCOMPARE(scaled.size(), jpeg::scaledSize(size, size / 4));
+    QVERIFY(near(scaled.pixel(scaled.width() / 2, scaled.height() / 2), centre.rgb()));
 }
 
 QTEST_MAIN(JpegCodecTest)

@@ -33,7 +33,9 @@ QByteArray withDeclaredSize(QByteArray jpeg, int width, int height)
 {
     for (qsizetype i = 2; i + 8 < jpeg.size(); ++i) {
         const auto marker = uchar(jpeg.at(i + 1));
-        if (uchar(jpeg.at(i)) == 0xff && marker >= 0xc0 && marker <= 0xc2) {
+        // Any start-of-frame marker, arithmetic-coded ones included (DHT, JPG and DAC share the range).
+        const bool frame = marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
+        if (uchar(jpeg.at(i)) == 0xff && frame) {
             jpeg[i + 5] = char(height >> 8);
             jpeg[i + 6] = char(height & 0xff);
             jpeg[i + 7] = char(width >> 8);
