@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+#include <optional>
+
 namespace kelvara {
 
 // Identifies one stored record for as long as it exists, whatever the order or range.
@@ -11,14 +13,15 @@ public:
     Bookmark() = default;
     explicit Bookmark(qint64 recordId) : m_id(recordId) {}
 
-    bool isNull() const { return m_id == 0; }
-    qint64 recordId() const { return m_id; }
+    // Any row id is a record's, 0 and negative ones too: the null bookmark is told apart by itself.
+    bool isNull() const { return !m_id.has_value(); }
+    qint64 recordId() const { return m_id.value_or(0); }
 
     friend bool operator==(Bookmark a, Bookmark b) { return a.m_id == b.m_id; }
     friend bool operator!=(Bookmark a, Bookmark b) { return a.m_id != b.m_id; }
 
 private:
-    qint64 m_id = 0;
+    std::optional<qint64> m_id;
 };
 
 } // namespace kelvara

@@ -7,6 +7,8 @@
 #include <QVariant>
 #include <QVector>
 
+#include <optional>
+
 namespace kelvara {
 
 // One record's values, by column. A record read from the file keeps them packed until a field
@@ -15,7 +17,7 @@ namespace kelvara {
 // but not yet saved wait in pendingBlobs.
 struct RecordBuffer
 {
-    qint64 rid = 0;                       // 0 until the record is stored
+    std::optional<qint64> rid;            // none until the record is stored
     PackedRow packed;                     // used while `values` is empty
     QVector<QVariant> values;
     QHash<int, QByteArray> pendingBlobs;  // column -> new bytes (empty: cleared)

@@ -20,15 +20,17 @@ public:
     bool contains(qint64 rid) const { return m_records.contains(rid); }
     int size() const { return int(m_records.size()); }
 
+    // Only stored records, which have a row id, are kept.
     void insert(const std::shared_ptr<RecordBuffer> &record)
     {
-        auto it = m_records.find(record->rid);
+        const qint64 rid = record->rid.value();
+        auto it = m_records.find(rid);
         if (it != m_records.end()) {
             *it = record;
             return;
         }
-        m_records.insert(record->rid, record);
-        m_order.push_back(record->rid);
+        m_records.insert(rid, record);
+        m_order.push_back(rid);
         while (int(m_records.size()) > m_limit && !m_order.empty()) {
             m_records.remove(m_order.front());
             m_order.pop_front();

@@ -481,6 +481,7 @@ void Table::releaseDatabase()
     m_current.reset();
     m_override.reset();
     m_ids.clear();
+    m_insertPos = -1;
     m_posOf.clear();
     m_posValid = false;
     m_pos = -1;
@@ -604,6 +605,7 @@ void Table::close()
     m_current.reset();
     m_cache.clear();
     m_ids.clear();
+    m_insertPos = -1;
     m_posOf.clear();
     m_posValid = false;
     m_pos = -1;
@@ -682,7 +684,9 @@ QString Table::rangeClause(const QList<Field *> &order, const Range &range, QVar
 
 void Table::reload(const QList<Field *> &order, const Range &range, bool keepRecord)
 {
-    const qint64 rid = m_pos >= 0 && m_pos < int(m_ids.size()) ? m_ids[size_t(m_pos)] : 0;
+    std::optional<qint64> rid;
+    if (m_pos >= 0 && m_pos < int(m_ids.size()) && m_pos != m_insertPos)
+        rid = m_ids[size_t(m_pos)];
     const int old = m_pos;
     std::vector<qint64> ids = queryIds(order, range);
     std::vector<qint64> previous = std::move(m_ids);
@@ -692,7 +696,7 @@ void Table::reload(const QList<Field *> &order, const Range &range, bool keepRec
     try {
         int position = -1;
         if (!m_ids.empty()) {
-            position = keepRecord && rid ? positionOf(rid) : -1;
+            position = keepRecord && rid ? positionOf(*rid) : -1;
             if (position < 0)
                 position = keepRecord ? qBound(0, old, int(m_ids.size()) - 1) : 0;
         }
@@ -711,8 +715,10 @@ int Table::positionOf(qint64 rid) const
     if (!m_posValid) {
         m_posOf.clear();
         m_posOf.reserve(qsizetype(m_ids.size()));
-        for (size_t i = 0; i < m_ids.size(); ++i)
-            m_posOf.insert(m_ids[i], int(i));
+        for (size_t i = 0; i < m_ids.size(); ++i) {
+            if (int(i) != m_insertPos)
+                m_posOf.insert(m_ids[i], int(i));
+        }
         m_posValid = true;
     }
     return m_posOf.value(rid, -1);
@@ -810,7 +816,7 @@ std::shared_ptr<RecordBuffer> Table::loadRecords(int position) const
     const int limit = sequential ? kReadAhead : 1;
     for (int p = position + step; p >= 0 && p < int(m_ids.size()) && int(batch.size()) < limit; p += step) {
         const qint64 rid = m_ids[size_t(p)];
-        if (rid != 0 && !m_cache.contains(rid))
+        if (p != m_insertPos && !m_cache.contains(rid))
             batch.push_back(rid);
     }
 
@@ -831,7 +837,8 @@ std::shared_ptr<RecordBuffer> Table::readBatch(int position, const std::vector<q
     // than a look-up per record. Rows in the span that were not asked for are skipped.
     const qint64 wanted = batch.front();
     const auto [low, high] = std::minmax_element(batch.cbegin(), batch.cend());
-    const bool span = *high - *low < 2 * kReadAhead;
+    // Unsigned, so that ids as far apart as the whole 64-bit range do not overflow.
+    const bool span = quint64(*high) - quint64(*low) < quint64(2 * kReadAhead);
     auto &stmt = const_cast<sql::Statement &>(span ? m_selectSpan : m_selectRows);
     RowSink sink;
     sink.columns = int(m_ownedFields.size());
@@ -860,7 +867,7 @@ std::shared_ptr<RecordBuffer> Table::readBatch(int position, const std::vector<q
     std::shared_ptr<RecordBuffer> found;
     for (auto &record : sink.rows) {
         if (span && record->rid != wanted
-            && std::find(batch.cbegin(), batch.cend(), record->rid) == batch.cend())
+            && std::find(batch.cbegin(), batch.cend(), *record->rid) == batch.cend())
             continue;
         m_cache.insert(record);
         if (record->rid == wanted)
@@ -891,7 +898,7 @@ std::shared_ptr<RecordBuffer> Table::recordAt(int position) const
         return m_empty;
     if (position == m_pos && m_editBuffer)
         return m_editBuffer;
-    if (m_ids[size_t(position)] == 0)
+    if (position == m_insertPos)
         return m_editBuffer ? m_editBuffer : m_empty;
     return storedRecord(position);
 }
@@ -899,7 +906,7 @@ std::shared_ptr<RecordBuffer> Table::recordAt(int position) const
 void Table::setPosition(int position, bool bof, bool eof)
 {
     std::shared_ptr<RecordBuffer> record;
-    if (position >= 0 && position < int(m_ids.size()) && m_ids[size_t(position)] != 0)
+    if (position >= 0 && position < int(m_ids.size()) && position != m_insertPos)
         record = storedRecord(position);
     m_pos = position;
     m_bof = bof;
@@ -941,10 +948,10 @@ QByteArray Table::readBlob(const Field *field) const
     const int column = field->fieldNo() - 1;
     if (const auto it = buffer.pendingBlobs.constFind(column); it != buffer.pendingBlobs.constEnd())
         return *it;
-    if (buffer.rid == 0 || !m_selectBlob.isValid())
+    if (!buffer.rid || !m_selectBlob.isValid())
         return QByteArray();
     auto &stmt = const_cast<sql::Statement &>(m_selectBlob);
-    stmt.bindInt64(1, buffer.rid);
+    stmt.bindInt64(1, *buffer.rid);
     stmt.bindText(2, field->fieldName());
     QByteArray bytes;
     try {
@@ -964,10 +971,10 @@ qint64 Table::blobRevision(const Field *field) const
     const int column = field->fieldNo() - 1;
     if (buffer.pendingBlobs.contains(column))
         return -1;
-    if (buffer.rid == 0 || !m_selectBlobId.isValid())
+    if (!buffer.rid || !m_selectBlobId.isValid())
         return 0;
     auto &stmt = const_cast<sql::Statement &>(m_selectBlobId);
-    stmt.bindInt64(1, buffer.rid);
+    stmt.bindInt64(1, *buffer.rid);
     stmt.bindText(2, field->fieldName());
     qint64 id = 0;
     try {
@@ -1178,8 +1185,8 @@ Bookmark Table::bookmark() const
         return Bookmark();
     // While a link reads another visible record, that record is the one meant.
     if (m_override)
-        return Bookmark(m_override->rid);
-    if (m_pos < 0)
+        return m_override->rid ? Bookmark(*m_override->rid) : Bookmark();
+    if (m_pos < 0 || m_pos == m_insertPos)
         return Bookmark();
     return Bookmark(m_ids[size_t(m_pos)]);
 }
@@ -1268,7 +1275,9 @@ void Table::beginInsert(bool atEnd)
     auto buffer = std::make_shared<RecordBuffer>();
     buffer->values.resize(qsizetype(m_ownedFields.size()));
     const int position = atEnd || m_pos < 0 ? int(m_ids.size()) : m_pos;
+    // The new record's place; its row id is unknown until it is saved.
     m_ids.insert(m_ids.begin() + position, 0);
+    m_insertPos = position;
     m_posValid = false;
     m_pos = position;
     m_editBuffer = buffer;
@@ -1326,7 +1335,7 @@ void Table::writeRecord()
         for (const auto &field : m_ownedFields)
             stmt.bind(index++, toSql(field.get(), buffer.values.at(field->fieldNo() - 1)));
         if (m_state == dsEdit)
-            stmt.bindInt64(index, buffer.rid);
+            stmt.bindInt64(index, buffer.rid.value());
         stmt.run();
     } catch (...) {
         stmt.reset();
@@ -1334,7 +1343,7 @@ void Table::writeRecord()
     }
     if (m_state == dsEdit && m_db.changes() == 0)
         throw Error(tr("Record not found; it may have been deleted by another program"));
-    const qint64 rid = m_state == dsInsert ? m_db.lastInsertRowId() : buffer.rid;
+    const qint64 rid = m_state == dsInsert ? m_db.lastInsertRowId() : buffer.rid.value();
 
     if (!buffer.pendingBlobs.isEmpty()) {
         sql::Statement put = m_db.prepare(
@@ -1372,7 +1381,8 @@ void Table::postRecord(bool notify, bool writeBack)
     checkCanModify();
     writeRecord();
     if (m_state == dsInsert) {
-        m_ids[size_t(m_pos)] = m_editBuffer->rid;
+        m_ids[size_t(m_insertPos)] = m_editBuffer->rid.value();
+        m_insertPos = -1;
         m_posValid = false;
     }
     cacheRecord(m_editBuffer);
@@ -1425,9 +1435,9 @@ void Table::cancelRecord(bool notify)
 
 void Table::removeInsertRow()
 {
-    const auto it = std::find(m_ids.begin(), m_ids.end(), 0);
-    if (it != m_ids.end())
-        m_ids.erase(it);
+    if (m_insertPos >= 0 && m_insertPos < int(m_ids.size()))
+        m_ids.erase(m_ids.begin() + m_insertPos);
+    m_insertPos = -1;
     m_posValid = false;
     if (m_ids.empty()) {
         m_pos = -1;

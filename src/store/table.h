@@ -231,7 +231,10 @@ private:
     QList<Field *> m_fields;             // the field list, in its present order
     std::vector<std::unique_ptr<Field>> m_ownedFields;
 
-    std::vector<qint64> m_ids;           // the current order and range; 0 marks a record being inserted
+    std::vector<qint64> m_ids;           // the current order and range
+    // The position in m_ids held by a record being inserted, -1 for none. Any 64-bit value is a
+    // row id some file may hold, so the entry there is told apart by its position, not its value.
+    int m_insertPos = -1;
     int m_pos = -1;                      // current position in m_ids
     mutable QHash<qint64, int> m_posOf;  // built on demand; cleared when m_ids changes
     mutable bool m_posValid = false;

@@ -3,6 +3,7 @@
 #include "datasource.h"
 #include "error.h"
 #include "field.h"
+#include "sqlite.h"
 #include "table.h"
 
 #include <QObject>
@@ -11,6 +12,7 @@
 #include <QtTest>
 
 #include <functional>
+#include <limits>
 #include <utility>
 
 namespace kelvara::test {
@@ -63,6 +65,55 @@ inline QList<QVariantList> numberedRows(int count)
         rows << QVariantList{QStringLiteral("r%1").arg(i), QString(), i};
     return rows;
 }
+
+// A table whose records have the row ids another program may give them, 0 and negative ones
+// and both ends of the 64-bit range, around two records saved by the store (row ids 1 and 2).
+// Hours are set apart per record, so that each record can be told by its values.
+struct ExtremeIds
+{
+    static QList<QPair<qint64, QVariantList>> rows()
+    {
+        return {{std::numeric_limits<qint64>::min(), {QStringLiteral("min"), -3}},
+                {-1, {QStringLiteral("minus one"), -1}},
+                {0, {QStringLiteral("zero"), 0}},
+                {1, {QStringLiteral("r1"), 1}},
+                {2, {QStringLiteral("r2"), 2}},
+                {std::numeric_limits<qint64>::max(), {QStringLiteral("max"), 9}}};
+    }
+
+    // Makes the table "jobs" and opens it on the first record of the natural order.
+    static void make(Table &table)
+    {
+        makeTable(table, {{QStringLiteral("r1"), QString(), 1}, {QStringLiteral("r2"), QString(), 2}});
+        table.close();
+        {
+            sql::Database db(QStringLiteral("jobs.db"), sql::Database::Mode::ReadWrite);
+            sql::Statement insert =
+                db.prepare(QStringLiteral("INSERT INTO \"jobs\" (\"_rid\", \"name\", \"hours\") VALUES (?, ?, ?)"));
+            for (const auto &[rid, values] : rows()) {
+                if (rid == 1 || rid == 2)
+                    continue;
+                insert.bindInt64(1, rid);
+                insert.bind(2, values.at(0));
+                insert.bind(3, values.at(1));
+                insert.run();
+            }
+        }
+        table.open();
+    }
+
+    // The stored records as "rid name hours", in row id order, read by plain SQL.
+    static QStringList stored()
+    {
+        sql::Database db(QStringLiteral("jobs.db"), sql::Database::Mode::ReadOnly);
+        sql::Statement select =
+            db.prepare(QStringLiteral("SELECT \"_rid\", \"name\", \"hours\" FROM \"jobs\" ORDER BY \"_rid\""));
+        QStringList result;
+        while (select.step())
+            result << QStringLiteral("%1 %2 %3").arg(select.int64(0)).arg(select.text(1)).arg(select.int64(2));
+        return result;
+    }
+};
 
 // The names of the records from the current order, read by walking first to end.
 inline QStringList names(Table &table, const QString &field = QStringLiteral("name"))

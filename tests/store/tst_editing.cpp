@@ -69,6 +69,8 @@ private Q_SLOTS:
     void cancelOfAnInsertReturnsToTheRecord();
     void deleteOnAnEmptyTable();
     void deleteStandsOnTheNeighbour();
+    void editingBesideExtremeRowIds_data();
+    void editingBesideExtremeRowIds();
     void refreshStaysOnTheSameRecord();
     void refreshShowsChangesFromElsewhere();
     void editingNeedsEditState();
@@ -386,6 +388,59 @@ void EditingTest::deleteStandsOnTheNeighbour()
     table.close();
     table.open();
     QVERIFY(table.isEmpty());
+}
+
+void EditingTest::editingBesideExtremeRowIds_data()
+{
+    QTest::addColumn<QString>("target");        // the record to stand on
+    QTest::addColumn<bool>("dropInsert");       // insert a record there and cancel it first
+    QTest::addColumn<QString>("action");        // "edit" or "delete"
+
+    const QStringList targets{QStringLiteral("min"), QStringLiteral("zero"), QStringLiteral("r1"),
+                              QStringLiteral("max")};
+    for (const QString &target : targets) {
+        for (const QString &action : {QStringLiteral("edit"), QStringLiteral("delete")}) {
+            QTest::addRow("%s %s", qPrintable(action), qPrintable(target)) << target << false << action;
+            QTest::addRow("%s %s after a dropped insert", qPrintable(action), qPrintable(target))
+                << target << true << action;
+        }
+    }
+}
+
+void EditingTest::editingBesideExtremeRowIds()
+{
+    QFETCH(QString, target);
+    QFETCH(bool, dropInsert);
+    QFETCH(QString, action);
+    TestWorkspace workspace;
+    Table table;
+    ExtremeIds::make(table);
+    QStringList expected = ExtremeIds::stored();
+    QStringList expectedNames = names(table);
+    const qsizetype index = expectedNames.indexOf(target);
+    QVERIFY(index >= 0);
+
+    QVERIFY(table.locate(QStringLiteral("name"), {target}, {}));
+    if (dropInsert) {
+        table.insert();
+        table.cancel();
+        QCOMPARE(currentName(table), target);
+    }
+    if (action == QLatin1String("edit")) {
+        table.edit();
+        table.fieldByName(QStringLiteral("city"))->setAsString(QStringLiteral("Aarhus"));
+        table.fieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("changed"));
+        table.post();
+        expected[index] = expected.at(index).section(QLatin1Char(' '), 0, 0) + QStringLiteral(" changed ")
+                          + expected.at(index).section(QLatin1Char(' '), -1);
+        expectedNames[index] = QStringLiteral("changed");
+    } else {
+        table.deleteRecord();
+        expected.removeAt(index);
+        expectedNames.removeAt(index);
+    }
+    QCOMPARE(ExtremeIds::stored(), expected);
+    QCOMPARE(names(table), expectedNames);
 }
 
 void EditingTest::refreshStaysOnTheSameRecord()

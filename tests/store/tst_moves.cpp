@@ -21,6 +21,7 @@ private Q_SLOTS:
     void recordCountCountsStoredRecords();
     void bookmarks();
     void bookmarksFollowTheOrder();
+    void extremeRowIds();
     void movesFinishThePendingEdit();
     void movingOffAnUntouchedNewRecord_data();
     void movingOffAnUntouchedNewRecord();
@@ -215,6 +216,46 @@ void MovesTest::bookmarksFollowTheOrder()
     QCOMPARE(table.recNo(), 1);
     table.gotoBookmark(b);
     QCOMPARE(table.recNo(), 2);
+}
+
+void MovesTest::extremeRowIds()
+{
+    TestWorkspace workspace;
+    Table table;
+    ExtremeIds::make(table);
+    const auto rows = ExtremeIds::rows();
+    const int count = int(rows.size());
+    QCOMPARE(table.recordCount(), count);
+
+    // Each record shows its own values, walked forward and back and reached by a jump.
+    auto check = [&](int index) {
+        QCOMPARE(currentName(table), rows.at(index).second.at(0).toString());
+        QCOMPARE(table.fieldByName(QStringLiteral("hours"))->asInteger(), rows.at(index).second.at(1).toInt());
+    };
+    QList<Bookmark> bookmarks;
+    for (int i = 0; i < count; ++i, table.next()) {
+        check(i);
+        bookmarks << table.bookmark();
+        QVERIFY(!bookmarks.last().isNull());
+    }
+    QVERIFY(table.eof());
+    table.last();
+    for (int i = count - 1; i >= 0; --i, table.prior())
+        check(i);
+    for (int i : {2, 5, 0, 3, 1, 4}) {
+        table.close();
+        table.open();
+        table.setRecNo(i + 1);
+        check(i);
+    }
+
+    // Bookmarks lead back to their records, the one of row id 0 too.
+    for (int i = count - 1; i >= 0; --i) {
+        QVERIFY(table.bookmarkValid(bookmarks.at(i)));
+        table.gotoBookmark(bookmarks.at(i));
+        check(i);
+    }
+    QCOMPARE(table.compareBookmarks(bookmarks.at(2), bookmarks.at(3)), -1);
 }
 
 void MovesTest::movesFinishThePendingEdit()
