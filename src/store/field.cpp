@@ -208,7 +208,8 @@ qint64 Field::maxValue() const
 
 void Field::checkRange(double value) const
 {
-    if (value < double(minValue()) || value > double(maxValue()))
+    // Written so that NaN, which compares false with everything, is refused too.
+    if (!(value >= double(minValue()) && value <= double(maxValue())))
         throw Error(tr("%1 is not a valid value for field '%2'. The allowed range is %3 to %4")
                         .arg(generalNumber(value), displayName(), generalNumber(double(minValue())),
                              generalNumber(double(maxValue()))));
@@ -359,7 +360,10 @@ QString Field::asString() const
 {
     if (m_def.type == ftString || isMemoType(m_def.type))
         return m_table->fieldString(this);
-    return textOf(stored());
+    // A stored value the field cannot hold is shown as it is, for the user to see and replace.
+    std::optional<QString> invalid;
+    const QVariant v = m_table->fieldValue(this, &invalid);
+    return invalid ? *invalid : textOf(v);
 }
 
 QString Field::textOf(const QVariant &v) const
@@ -392,7 +396,11 @@ QString Field::displayText() const
         return m_table->fieldString(this);
     if (isBlobField())
         return blobDescription();
-    const QVariant v = stored();
+    // Painting relies on this not failing: a value the field cannot hold is shown as stored.
+    std::optional<QString> invalid;
+    const QVariant v = m_table->fieldValue(this, &invalid);
+    if (invalid)
+        return *invalid;
     if (!m_def.displayFormat.isEmpty() && isNumericField() && v.isValid() && !v.isNull())
         return formatNumber(v.toDouble());
     return textOf(v);

@@ -1,5 +1,6 @@
 #include "packedrow.h"
 
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -26,21 +27,81 @@ QByteArrayView PackedRow::bytes(int column) const
     return QByteArrayView(byteArea() + cell.span.offset, qsizetype(cell.span.size));
 }
 
+namespace {
+
+// 2^63: the first double above the 64-bit range; -2^63 is its least member.
+constexpr double kIntegerLimit = 9223372036854775808.0;
+
+// Like SQLite: reals beyond the range give its ends and NaN gives 0; casting them is undefined.
+qint64 clampedInteger(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    if (value >= kIntegerLimit)
+        return std::numeric_limits<qint64>::max();
+    if (value < -kIntegerLimit)
+        return std::numeric_limits<qint64>::min();
+    return qint64(value);
+}
+
+std::optional<qint64> wholeInteger(double value)
+{
+    if (!std::isfinite(value) || value != std::trunc(value) || value >= kIntegerLimit || value < -kIntegerLimit)
+        return std::nullopt;
+    return qint64(value);
+}
+
+} // namespace
+
 qint64 PackedRow::toInteger(int column) const
 {
     switch (kind(column)) {
     case Integer: return cells()[column].integer;
-    case Real: return qint64(cells()[column].real);
+    case Real: return clampedInteger(cells()[column].real);
     case Text: case Bytes: {
         // Like SQLite: the leading number of the text, 0 without one.
         const QByteArray text = bytes(column).toByteArray().trimmed();
         bool ok = false;
         const qint64 value = text.toLongLong(&ok);
-        return ok ? value : qint64(text.toDouble());
+        return ok ? value : clampedInteger(text.toDouble());
     }
     case Null: break;
     }
     return 0;
+}
+
+std::optional<qint64> PackedRow::exactInteger(int column) const
+{
+    switch (kind(column)) {
+    case Integer: return cells()[column].integer;
+    case Real: return wholeInteger(cells()[column].real);
+    case Text: case Bytes: {
+        const QByteArray text = bytes(column).toByteArray().trimmed();
+        bool ok = false;
+        const qint64 value = text.toLongLong(&ok);
+        if (ok)
+            return value;
+        const double real = text.toDouble(&ok);
+        return ok ? wholeInteger(real) : std::nullopt;
+    }
+    case Null: break;
+    }
+    return std::nullopt;
+}
+
+std::optional<double> PackedRow::exactReal(int column) const
+{
+    switch (kind(column)) {
+    case Integer: return double(cells()[column].integer);
+    case Real: return cells()[column].real;
+    case Text: case Bytes: {
+        bool ok = false;
+        const double value = bytes(column).toByteArray().trimmed().toDouble(&ok);
+        return ok && std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
+    }
+    case Null: break;
+    }
+    return std::nullopt;
 }
 
 double PackedRow::toReal(int column) const

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace kelvara {
 
@@ -49,9 +50,15 @@ public:
     int count() const { return m_count; }
     Kind kind(int column) const { return column >= 0 && column < m_count ? cells()[column].kind : Null; }
 
-    // Conversions as SQLite makes them when a value of one kind is read as another.
+    // Conversions as SQLite makes them when a value of one kind is read as another; reals
+    // beyond the 64-bit range are clamped to it.
     qint64 toInteger(int column) const;
     double toReal(int column) const;
+    // The value when it is exactly an integer: an integer, a whole real within the 64-bit range,
+    // or text holding one of these; nullopt for anything else, null included.
+    std::optional<qint64> exactInteger(int column) const;
+    // The value when it is a number or text holding a finite one; nullopt otherwise.
+    std::optional<double> exactReal(int column) const;
     QString toText(int column) const;
     QByteArrayView bytes(int column) const;    // text and blobs; empty for the others
 

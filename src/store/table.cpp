@@ -724,20 +724,46 @@ int Table::positionOf(qint64 rid) const
     return m_posOf.value(rid, -1);
 }
 
-QVariant Table::decodeCell(const RecordBuffer &buffer, int column, const Field *field) const
+QVariant Table::decodeCell(const RecordBuffer &buffer, int column, const Field *field,
+                           std::optional<QString> *invalid) const
 {
     if (!buffer.isPacked())
         return buffer.values.value(column);
     const PackedRow &row = buffer.packed;
     if (row.kind(column) == PackedRow::Null)
         return QVariant();
+    // Another program may have stored anything in a number column; what the field cannot hold
+    // is an error, never a value made up from it.
+    auto refuse = [&](const QString &message) {
+        if (!invalid)
+            throw Error(message);
+        *invalid = row.toText(column);
+        return QVariant();
+    };
     switch (field->dataType()) {
-    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc:
-        return int(row.toInteger(column));
-    case ftBoolean:
-        return row.toInteger(column) != 0;
-    case ftFloat: case ftCurrency: case ftBCD:
-        return row.toReal(column);
+    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: {
+        const std::optional<qint64> value = row.exactInteger(column);
+        if (!value || *value < field->minValue() || *value > field->maxValue())
+            return refuse(tr("Field '%1' holds '%2', which is not a valid value for it. The allowed range is %3 to %4")
+                              .arg(field->displayName(), row.toText(column))
+                              .arg(field->minValue())
+                              .arg(field->maxValue()));
+        return int(*value);
+    }
+    case ftBoolean: {
+        const std::optional<qint64> value = row.exactInteger(column);
+        if (!value)
+            return refuse(tr("Field '%1' holds '%2', which is not a valid boolean value")
+                              .arg(field->displayName(), row.toText(column)));
+        return *value != 0;
+    }
+    case ftFloat: case ftCurrency: case ftBCD: {
+        const std::optional<double> value = row.exactReal(column);
+        if (!value)
+            return refuse(tr("Field '%1' holds '%2', which is not a valid floating point value")
+                              .arg(field->displayName(), row.toText(column)));
+        return *value;
+    }
     case ftDate: {
         const QDate date = isoDate(row.bytes(column));
         return date.isValid() ? QVariant(date) : QVariant();
@@ -762,9 +788,9 @@ QVariant Table::decodeCell(const RecordBuffer &buffer, int column, const Field *
     }
 }
 
-QVariant Table::fieldValue(const Field *field) const
+QVariant Table::fieldValue(const Field *field, std::optional<QString> *invalid) const
 {
-    return decodeCell(activeBuffer(), field->fieldNo() - 1, field);
+    return decodeCell(activeBuffer(), field->fieldNo() - 1, field, invalid);
 }
 
 bool Table::fieldIsNull(const Field *field) const

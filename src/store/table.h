@@ -13,6 +13,7 @@
 #include <QVector>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace kelvara {
@@ -128,7 +129,9 @@ private:
 
     // Field access to the active record
     const RecordBuffer &activeBuffer() const;
-    QVariant fieldValue(const Field *field) const;
+    // A stored value the field cannot hold is an error; with `invalid` given, it is put there
+    // as stored text instead and the value is null.
+    QVariant fieldValue(const Field *field, std::optional<QString> *invalid = nullptr) const;
     bool fieldIsNull(const Field *field) const;
     QString fieldString(const Field *field) const;     // text of a text or memo field
     void setFieldValue(Field *field, const QVariant &converted);
@@ -191,7 +194,8 @@ private:
     void postRecord(bool notify, bool writeBack = true);
     void cancelRecord(bool notify);
     QVariant toSql(const Field *field, const QVariant &value) const;
-    QVariant decodeCell(const RecordBuffer &buffer, int column, const Field *field) const;
+    QVariant decodeCell(const RecordBuffer &buffer, int column, const Field *field,
+                        std::optional<QString> *invalid = nullptr) const;
     // An editable copy of a record, its values decoded.
     std::shared_ptr<RecordBuffer> workingCopy(const RecordBuffer &source) const;
     void writeRecord();

@@ -161,6 +161,8 @@ private Q_SLOTS:
     void truncatedFile();
     void damageFoundWhileWalking();
     void damageBeforeOpening();
+    void foreignNumbers_data();
+    void foreignNumbers();
     void readOnlyFiles_data();
     void readOnlyFiles();
 };
@@ -327,6 +329,77 @@ void BadFilesTest::damageBeforeOpening()
     }
     QVERIFY(visits.failures > 0);
     QCOMPARE(visits.inconsistent, 0);
+}
+
+void BadFilesTest::foreignNumbers_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("stored");      // an SQL literal another program wrote
+    QTest::addColumn<QString>("text");        // what the display text and the edit text show
+    QTest::addColumn<QVariant>("value");      // when the value can be read
+    QTest::addColumn<QString>("error");       // else what reading it says
+
+    const QString hoursRange = QStringLiteral(
+        "Field 'hours' holds '%1', which is not a valid value for it. The allowed range is -32768 to 32767");
+    QTest::newRow("smallint 7") << "hours" << "7" << "7" << QVariant(7) << QString();
+    QTest::newRow("smallint real 1e300") << "hours" << "1e300" << "1e+300" << QVariant() << hoursRange.arg("1e+300");
+    QTest::newRow("smallint real infinity") << "hours" << "9e999" << "inf" << QVariant() << hoursRange.arg("inf");
+    QTest::newRow("smallint real -infinity") << "hours" << "-9e999" << "-inf" << QVariant() << hoursRange.arg("-inf");
+    QTest::newRow("smallint real 2.5") << "hours" << "2.5" << "2.5" << QVariant() << hoursRange.arg("2.5");
+    QTest::newRow("smallint text nan") << "hours" << "'nan'" << "nan" << QVariant() << hoursRange.arg("nan");
+    QTest::newRow("smallint text abc") << "hours" << "'abc'" << "abc" << QVariant() << hoursRange.arg("abc");
+    QTest::newRow("smallint 40000") << "hours" << "40000" << "40000" << QVariant() << hoursRange.arg("40000");
+    QTest::newRow("smallint bytes") << "hours" << "x'3132'" << "12" << QVariant(12) << QString();
+    QTest::newRow("integer 5e9") << "count" << "5000000000" << "5000000000" << QVariant()
+                                 << QStringLiteral("Field 'count' holds '5000000000', which is not a valid value "
+                                                   "for it. The allowed range is -2147483648 to 2147483647");
+    QTest::newRow("integer -2147483648") << "count" << "-2147483648" << "-2147483648"
+                                         << QVariant(-2147483647 - 1) << QString();
+    QTest::newRow("boolean real 1e300") << "done" << "1e300" << "1e+300" << QVariant()
+                                        << "Field 'done' holds '1e+300', which is not a valid boolean value";
+    QTest::newRow("boolean text abc") << "done" << "'abc'" << "abc" << QVariant()
+                                      << "Field 'done' holds 'abc', which is not a valid boolean value";
+    QTest::newRow("float text abc") << "price" << "'abc'" << "abc" << QVariant()
+                                    << "Field 'price' holds 'abc', which is not a valid floating point value";
+    QTest::newRow("float text nan") << "price" << "'nan'" << "nan" << QVariant()
+                                    << "Field 'price' holds 'nan', which is not a valid floating point value";
+}
+
+// Numbers that another program stored where the table keeps numbers: each reads as itself
+// or as an error naming the field and the value, and the texts show what is stored.
+void BadFilesTest::foreignNumbers()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, stored);
+    QFETCH(QString, text);
+    QFETCH(QVariant, value);
+    QFETCH(QString, error);
+    TestWorkspace workspace;
+    Table table;
+    makeTable(table, {{QStringLiteral("a"), 1, 1, false, 1.5}},
+              {fieldDef(QStringLiteral("name"), ftString, 10), fieldDef(QStringLiteral("hours"), ftSmallint),
+               fieldDef(QStringLiteral("count"), ftInteger), fieldDef(QStringLiteral("done"), ftBoolean),
+               fieldDef(QStringLiteral("price"), ftFloat)});
+    table.close();
+    {
+        sql::Database db(QStringLiteral("jobs.db"), sql::Database::Mode::ReadWrite);
+        db.exec(QStringLiteral("UPDATE \"jobs\" SET \"%1\" = %2").arg(field, stored));
+    }
+    table.open();
+    const Field *f = table.fieldByName(field);
+    QVERIFY(!f->isNull());
+    QCOMPARE(f->displayText(), text);
+    QCOMPARE(f->text(), text);
+    QCOMPARE(errorOf([&] { f->value(); }), error);
+    QCOMPARE(errorOf([&] { f->asInteger(); }), error);
+    QCOMPARE(errorOf([&] { f->asFloat(); }), error);
+    if (error.isEmpty()) {
+        QCOMPARE(f->value(), value);
+    } else {
+        // The record cannot be edited with a value that saving would change.
+        QCOMPARE(errorOf([&] { table.edit(); }), error);
+        QCOMPARE(table.state(), dsBrowse);
+    }
 }
 
 void BadFilesTest::readOnlyFiles_data()

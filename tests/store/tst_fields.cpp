@@ -3,6 +3,8 @@
 
 #include <QtTest>
 
+#include <cmath>
+
 using namespace kelvara;
 using namespace kelvara::test;
 
@@ -186,6 +188,9 @@ void FieldsTest::integerValues_data()
     QTest::newRow("40000") << QVariant(40000) << QVariant() << range.arg(QStringLiteral("40000"));
     QTest::newRow("-1e6") << QVariant(-1e6) << QVariant() << range.arg(QStringLiteral("-1000000"));
     QTest::newRow("fraction out of range") << QVariant(32767.6) << QVariant() << range.arg(QStringLiteral("32768"));
+    QTest::newRow("NaN") << QVariant(std::nan("")) << QVariant() << range.arg(QStringLiteral("nan"));
+    QTest::newRow("infinity") << QVariant(HUGE_VAL) << QVariant() << range.arg(QStringLiteral("inf"));
+    QTest::newRow("-infinity") << QVariant(-HUGE_VAL) << QVariant() << range.arg(QStringLiteral("-inf"));
     QTest::newRow("null") << QVariant() << QVariant() << QString();
 }
 
