@@ -89,10 +89,20 @@ void TDBEdit::focusInEvent(QFocusEvent *event)
     if (!m_link.isModified())
         showField();
     QLineEdit::focusInEvent(event);
+    // Typing into a masked box fills it from its first position; otherwise the cursor may stand
+    // past the mask, where typed characters go nowhere. A click places the cursor itself, and
+    // coming back from a menu or from another window finds it where it was left.
+    const Qt::FocusReason reason = event->reason();
+    const bool returning = reason == Qt::PopupFocusReason
+        || (reason == Qt::ActiveWindowFocusReason && m_leftWithWindow);
+    if (!m_mask.inputMask.isEmpty() && reason != Qt::MouseFocusReason && !returning)
+        setCursorPosition(0);
+    m_leftWithWindow = false;
 }
 
 void TDBEdit::focusOutEvent(QFocusEvent *event)
 {
+    m_leftWithWindow = event->reason() == Qt::ActiveWindowFocusReason;
     QLineEdit::focusOutEvent(event);
     if (m_link.writeBackOnFocusOut(this, *event, [this] { selectAll(); }))
         m_link.reset();

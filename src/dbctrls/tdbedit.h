@@ -31,6 +31,7 @@ private:
     bool nothingEntered() const;
 
     EditMask m_mask;
+    bool m_leftWithWindow = false;   // the focus went with the window, to come back to it
 };
 
 

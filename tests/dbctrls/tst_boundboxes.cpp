@@ -46,6 +46,8 @@ private Q_SLOTS:
     void editMaskBecomesAnInputMask();
     void dateBoxChecksWhatIsTyped_data();
     void dateBoxChecksWhatIsTyped();
+    void dateBoxTypingStartsAtTheFirstPosition_data();
+    void dateBoxTypingStartsAtTheFirstPosition();
     void escapeRestoresTheFieldAfterAnError();
     void invalidDateStopsAMove();
     void enterReachesTheWindowExceptInTheMemo_data();
@@ -329,6 +331,61 @@ void BoundBoxesTest::dateBoxChecksWhatIsTyped()
     QCOMPARE(f.field("Dato")->value().toDate(), stored);
     if (message.isEmpty())
         QCOMPARE(date->text(), f.field("Dato")->text().isEmpty() ? QStringLiteral("//") : f.field("Dato")->text());
+}
+
+void BoundBoxesTest::dateBoxTypingStartsAtTheFirstPosition_data()
+{
+    QTest::addColumn<QDate>("before");
+    QTest::addColumn<QString>("how");
+    QTest::newRow("focus by the program, empty date") << QDate() << "program";
+    QTest::newRow("focus by the program, date typed over") << QDate(2023, 5, 10) << "program";
+    QTest::newRow("Tab into an empty date") << QDate() << "tab";
+    QTest::newRow("Shift+Tab into an empty date") << QDate() << "backtab";
+    QTest::newRow("focus given before the window is shown") << QDate() << "window shown";
+    // Half typed, another window in between: the rest goes on where the typing stopped.
+    QTest::newRow("back from another window") << QDate() << "other window";
+}
+
+void BoundBoxesTest::dateBoxTypingStartsAtTheFirstPosition()
+{
+    QFETCH(QDate, before);
+    QFETCH(QString, how);
+    BoundFixture f;
+    auto *name = f.add<TDBEdit>("Firstname");
+    auto *date = f.add<TDBEdit>("Dato");
+    auto *last = f.add<TDBEdit>("Lastname");
+    f.table.edit();
+    f.field("Dato")->setValue(before);
+    if (how == QLatin1String("window shown"))
+        date->setFocus();
+    QVERIFY(f.showWindow());
+    if (how == QLatin1String("tab")) {
+        name->setFocus();
+        QTest::keyClick(name, Qt::Key_Tab);
+    } else if (how == QLatin1String("backtab")) {
+        last->setFocus();
+        QTest::keyClick(last, Qt::Key_Backtab, Qt::ShiftModifier);
+    } else {
+        date->setFocus();
+    }
+    QTRY_VERIFY(date->hasFocus());
+    if (how == QLatin1String("other window")) {
+        QTest::keyClicks(date, QStringLiteral("1407"));
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        f.window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f.window));
+        QTRY_VERIFY(date->hasFocus());
+        QTest::keyClicks(date, QStringLiteral("2026"));
+    } else {
+        QTest::keyClicks(date, QStringLiteral("14072026"));
+    }
+    QCOMPARE(date->text(), QStringLiteral("14/07/2026"));
+    name->setFocus();
+    QVERIFY2(f.dialogs->texts().isEmpty(), qPrintable(f.dialogs->texts().join(QLatin1Char('|'))));
+    QCOMPARE(f.field("Dato")->value().toDate(), QDate(2026, 7, 14));
 }
 
 void BoundBoxesTest::escapeRestoresTheFieldAfterAnError()
