@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QPrintDialog>
 #include <QPrinter>
 
@@ -60,12 +62,51 @@ bool QtDialogs::confirm(QWidget *parent, const QString &text)
 
 namespace {
 
+// Names a file's type and icon from its name alone. The toolkit's own provider reads a file's
+// first bytes to tell its type, and a file dialog asks it for every file in the folder: an open
+// and close of the record table's files by anyone but SQLite drops SQLite's locks on them.
+class NameOnlyIconProvider : public QFileIconProvider
+{
+public:
+    QIcon icon(IconType type) const override { return QFileIconProvider::icon(type); }
+
+    QIcon icon(const QFileInfo &info) const override
+    {
+        if (info.isDir())
+            return QFileIconProvider::icon(info.isRoot() ? Drive : Folder);
+        const QMimeType mime = mimeOf(info);
+        QIcon icon = QIcon::fromTheme(mime.iconName());
+        if (icon.isNull())
+            icon = QIcon::fromTheme(mime.genericIconName());
+        return icon.isNull() ? QFileIconProvider::icon(File) : icon;
+    }
+
+    QString type(const QFileInfo &info) const override
+    {
+        if (info.isDir())
+            return QFileIconProvider::type(info);
+        return mimeOf(info).comment();
+    }
+
+private:
+    static QMimeType mimeOf(const QFileInfo &info)
+    {
+        return QMimeDatabase().mimeTypeForFile(info.fileName(), QMimeDatabase::MatchExtension);
+    }
+};
+
 // A filter's last parenthesised group holds its patterns; the dialog shows only the name before
 // it, so a filter can read "All (*.jpg;*.jpeg)" and still match "*.gif *.jpg *.jpeg".
 QString runFileDialog(QWidget *parent, const QString &caption, const QString &directory,
                       const QStringList &filters, QFileDialog::AcceptMode mode)
 {
+    // Made before the dialog, whose model uses it until the dialog is gone.
+    NameOnlyIconProvider icons;
     QFileDialog dialog(parent, caption, directory);
+    // A native dialog runs the desktop's own code in our process, and that code reads files to
+    // tell their types; ours reads names only (see NameOnlyIconProvider).
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setIconProvider(&icons);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::HideNameFilterDetails);

@@ -1,6 +1,7 @@
 #include "textfile.h"
 
 #include "error.h"
+#include "tablefiles.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -11,6 +12,7 @@ namespace kelvara {
 
 QString readTextFile(const QString &fileName)
 {
+    tablefiles::refuse(fileName);
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         throw Error(QStringLiteral("Cannot open file %1").arg(fileName));
@@ -48,6 +50,7 @@ QStringList readLines(const QString &fileName)
 
 void writeTextFile(const QString &fileName, const QString &text)
 {
+    tablefiles::refuse(fileName);
     // Written beside the old file and renamed over it, so a failed write never leaves half a file.
     QSaveFile file(fileName);
     file.setDirectWriteFallback(false);

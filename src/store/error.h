@@ -18,4 +18,11 @@ private:
     QString m_message;
 };
 
+// A table that another program holds locked: in use, not damaged, and worth trying again.
+class BusyError : public Error
+{
+public:
+    using Error::Error;
+};
+
 } // namespace kelvara

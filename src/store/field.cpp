@@ -3,6 +3,7 @@
 #include "error.h"
 #include "recordbuffer.h"
 #include "table.h"
+#include "tablefiles.h"
 #include "textconv.h"
 
 #include <QFile>
@@ -497,6 +498,7 @@ void Field::setAsBytes(const QByteArray &bytes)
 
 QByteArray readFileBytes(const QString &fileName)
 {
+    tablefiles::refuse(fileName);
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         throw Error(QStringLiteral("Cannot open file %1. %2").arg(fileName, file.errorString()));

@@ -11,6 +11,23 @@
 
 namespace kelvara::sql {
 
+namespace {
+
+bool isBusy(int code)
+{
+    return (code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED;
+}
+
+// Busy and locked say another program holds the file, not that anything is wrong with it.
+[[noreturn]] void throwFor(int code, const QString &message)
+{
+    if (isBusy(code))
+        throw BusyError(message);
+    throw Error(message);
+}
+
+} // namespace
+
 Database::Database(const QString &fileName, Mode mode)
 {
     int flags = SQLITE_OPEN_NOMUTEX;
@@ -29,7 +46,7 @@ Database::Database(const QString &fileName, Mode mode)
         const QString message = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db))
                                      : QString::fromUtf8(sqlite3_errstr(rc));
         close();
-        throw Error(message);
+        throwFor(rc, message);
     }
     sqlite3_extended_result_codes(m_db, 1);
     sqlite3_busy_timeout(m_db, 2000);
@@ -39,6 +56,14 @@ Database::Database(const QString &fileName, Mode mode)
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    // Triggers and views are another program's code: none of it runs on our reads and writes.
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
+}
+
+void Database::setCheckpointOnClose(bool checkpoint)
+{
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, checkpoint ? 0 : 1, nullptr);
 }
 
 Database::~Database()
@@ -92,16 +117,17 @@ QString Database::lastError() const
 
 void Database::fail(const QString &what) const
 {
-    throw Error(what.isEmpty() ? lastError() : what + QStringLiteral(": ") + lastError());
+    throwFor(lastErrorCode(), what.isEmpty() ? lastError() : what + QStringLiteral(": ") + lastError());
 }
 
 void Database::exec(const QString &sql)
 {
     char *message = nullptr;
-    if (sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &message) != SQLITE_OK) {
+    const int rc = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &message);
+    if (rc != SQLITE_OK) {
         const QString text = QString::fromUtf8(message ? message : sqlite3_errmsg(m_db));
         sqlite3_free(message);
-        throw Error(text);
+        throwFor(sqlite3_extended_errcode(m_db), text);
     }
 }
 
@@ -213,7 +239,7 @@ bool Statement::step()
         return false;
     const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
     sqlite3_reset(m_stmt);
-    throw Error(message);
+    throwFor(rc, message);
 }
 
 void Statement::run()

@@ -9,7 +9,8 @@ struct sqlite3_stmt;
 
 namespace kelvara::sql {
 
-// Thin RAII wrappers over the SQLite C API; every failure becomes a kelvara::Error.
+// Thin RAII wrappers over the SQLite C API; every failure becomes a kelvara::Error (a BusyError
+// when another connection holds the file locked).
 class Statement;
 
 class Database
@@ -38,6 +39,9 @@ public:
     qint64 lastInsertRowId() const;
     int changes() const;                           // rows the last statement changed
     [[noreturn]] void fail(const QString &what) const;
+    // Whether closing the last connection folds the write-ahead log into the file and deletes
+    // it (the default). Off, a connection that gives up leaves the files as it found them.
+    void setCheckpointOnClose(bool checkpoint);
     void close();
 
 private:

@@ -4,11 +4,13 @@
 #include "error.h"
 #include "field.h"
 #include "recordbuffer.h"
+#include "tablefiles.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTemporaryFile>
 #include <QSet>
 
 #include <sqlite3.h>
@@ -324,8 +326,25 @@ void Table::createTable(const FieldDefs &defs)
         columns << sql::quoted(def.name) + QLatin1Char(' ') + type;
     }
 
+    // Made under a name of its own and moved into place only where no file stands, so that a
+    // failing create never deletes a file it did not make, nor replaces a table made meanwhile.
+    const QString target = fileName();
+    // SQLite would replay an earlier table's log into the new file the first time it opens it.
+    for (const char *suffix : {"-wal", "-journal"}) {
+        if (QFileInfo::exists(target + QLatin1String(suffix)))
+            throw Error(tr("Cannot create table '%1': the log %2 of an earlier table stands beside it")
+                            .arg(target, target + QLatin1String(suffix)));
+    }
+    QString made;
     try {
-        sql::Database db(fileName(), sql::Database::Mode::ReadWriteCreate);
+        {
+            QTemporaryFile placeholder(target + QStringLiteral(".new-XXXXXX"));
+            placeholder.setAutoRemove(false);
+            if (!placeholder.open())
+                throw Error(placeholder.errorString());
+            made = placeholder.fileName();
+        }
+        sql::Database db(made, sql::Database::Mode::ReadWriteCreate);
         db.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
         db.exec(QStringLiteral("PRAGMA synchronous=FULL"));
         sql::Transaction transaction(db);
@@ -356,12 +375,76 @@ void Table::createTable(const FieldDefs &defs)
         }
         meta = sql::Statement();
         transaction.commit();
+        // Closing folds the log into the file, which then stands alone and can be moved.
+        db.close();
+        if (QFileInfo::exists(made + QStringLiteral("-wal")))
+            throw Error(tr("the new table's log could not be written into it"));
+        // Never over another file: the rename refuses a name that is taken.
+        if (!QFile::rename(made, target))
+            throw Error(QFileInfo::exists(target) ? tr("another table file appeared meanwhile")
+                                                  : tr("the new file could not be given its name"));
     } catch (const Error &e) {
-        QFile::remove(fileName());
-        QFile::remove(fileName() + QStringLiteral("-wal"));
-        QFile::remove(fileName() + QStringLiteral("-shm"));
-        throw Error(tr("Cannot create table '%1': %2").arg(fileName(), e.message()));
+        if (!made.isEmpty()) {
+            for (const char *suffix : {"-wal", "-shm", "-journal", ""})
+                QFile::remove(made + QLatin1String(suffix));
+        }
+        throw Error(tr("Cannot create table '%1': %2").arg(target, e.message()));
     }
+}
+
+namespace {
+
+// The files of a table: its log and journal first, so that no log ever stands beside a file
+// other than its own, not even for a moment.
+const char *const kTableFileSuffixes[] = {"-wal", "-journal", "-shm", ""};
+
+} // namespace
+
+bool Table::hasFiles() const
+{
+    return std::any_of(std::begin(kTableFileSuffixes), std::end(kTableFileSuffixes), [this](const char *suffix) {
+        return QFileInfo::exists(fileName() + QLatin1String(suffix));
+    });
+}
+
+QString Table::moveFilesAside(const QString &stem)
+{
+    if (active())
+        throw Error(tr("Cannot perform this operation on an open dataset"));
+    const QString folder = QFileInfo(fileName()).path();
+    QString failure;
+    for (int attempt = 1; attempt <= 1000; ++attempt) {
+        const QString name = attempt == 1 ? stem : QStringLiteral("%1-%2").arg(stem).arg(attempt);
+        const QString kept = QDir(folder).filePath(name + QStringLiteral(".db"));
+        const bool taken = std::any_of(std::begin(kTableFileSuffixes), std::end(kTableFileSuffixes),
+                                       [&](const char *suffix) { return QFileInfo::exists(kept + QLatin1String(suffix)); });
+        if (taken)
+            continue;
+        QStringList moved;
+        bool complete = true;
+        for (const char *suffix : kTableFileSuffixes) {
+            const QString from = fileName() + QLatin1String(suffix);
+            if (!QFileInfo::exists(from))
+                continue;
+            // The rename refuses a name that is taken, so nothing is ever overwritten.
+            QFile file(from);
+            if (!file.rename(kept + QLatin1String(suffix))) {
+                failure = file.errorString();
+                complete = false;
+                break;
+            }
+            moved << QLatin1String(suffix);
+        }
+        if (complete)
+            return kept;
+        for (const QString &suffix : std::as_const(moved))
+            QFile::rename(kept + suffix, fileName() + suffix);
+        // Another name may do where this one was taken meanwhile; any other failure stays.
+        if (std::none_of(std::begin(kTableFileSuffixes), std::end(kTableFileSuffixes),
+                         [&](const char *suffix) { return QFileInfo::exists(kept + QLatin1String(suffix)); }))
+            break;
+    }
+    throw Error(tr("Cannot move the table %1 aside: %2").arg(fileName(), failure.isEmpty() ? tr("no free name") : failure));
 }
 
 void Table::deleteTable()
@@ -409,6 +492,9 @@ void Table::open()
     const bool readOnlyOpen = m_readOnly || m_fileReadOnly;
     try {
         openDatabase(readOnlyOpen);
+        // An open that fails must leave the files as it found them: closing would otherwise fold
+        // the log into the file, or delete a log that holds records, before anyone looked at it.
+        m_db.setCheckpointOnClose(false);
         readSchema();
         registerFunctions();
         prepareStatements();
@@ -425,10 +511,15 @@ void Table::open()
         m_lastLoaded = 0;
         m_pos = -1;
         setPosition(m_ids.empty() ? -1 : 0, true, m_ids.empty());
+        m_db.setCheckpointOnClose(true);
+    } catch (const BusyError &e) {
+        releaseDatabase();
+        throw BusyError(tr("Cannot open table '%1': it is in use by another program (%2)").arg(fileName(), e.message()));
     } catch (const Error &e) {
         releaseDatabase();
         throw Error(tr("Cannot open table '%1': %2").arg(fileName(), e.message()));
     }
+    tablefiles::add(fileName());
     m_state = dsBrowse;
     m_modified = false;
     dataEvent(DataEvent::UpdateState);
@@ -500,6 +591,19 @@ void Table::readSchema()
         exists.bindText(1, m_tableName);
         if (!exists.step() || exists.int64(0) == 0)
             throw Error(tr("the file holds no table '%1'").arg(m_tableName));
+    }
+    {
+        // Another program's triggers would run on our writes, and its views would stand for our
+        // tables in its queries: a file holding either is not one of ours.
+        sql::Statement foreign = m_db.prepare(
+            QStringLiteral("SELECT type, name FROM sqlite_master WHERE type IN ('trigger', 'view') "
+                           "AND (instr(lower(tbl_name), lower(?1)) > 0 OR instr(lower(sql), lower(?1)) > 0) "
+                           "ORDER BY type, name"));
+        foreign.bindText(1, m_tableName);
+        if (foreign.step())
+            throw Error(tr("the file holds the %1 '%2', which this program did not make and which acts on "
+                           "its tables")
+                            .arg(foreign.text(0), foreign.text(1)));
     }
     sql::Statement info = m_db.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(sql::quoted(m_tableName)));
     FieldDefs defs;
@@ -615,6 +719,7 @@ void Table::close()
     // Links let go of their fields before the fields go.
     dataEvent(DataEvent::UpdateState);
     releaseDatabase();
+    tablefiles::remove(fileName());
     Q_EMIT afterClose();
 }
 

@@ -50,6 +50,12 @@ public:
     bool exists() const;
     void createTable(const FieldDefs &defs);
     void deleteTable();
+    // Whether the table file, or a log or journal of one, is on disk.
+    bool hasFiles() const;
+    // Moves the table's files, a log or journal left without them included, to the first free
+    // name of "<stem>.db", "<stem>-2.db", ...  in the table's folder, and gives the name used.
+    // Nothing is moved when a move fails, and nothing is ever overwritten.
+    QString moveFilesAside(const QString &stem);
     FieldDefs fieldDefs() const;
 
     void open();

@@ -1,12 +1,19 @@
 #include "dialogs.h"
 #include "error.h"
 #include "errorreport.h"
+#include "field.h"
+#include "folderwatch.h"
+#include "kelvaratable.h"
 #include "scripteddialogs.h"
+#include "table.h"
 #include "testworkspace.h"
 
+#include <QFileDialog>
+#include <QProcess>
 #include <QtTest>
 
 #include <stdexcept>
+
 
 using namespace kelvara;
 
@@ -19,6 +26,8 @@ private Q_SLOTS:
     void scopePutsThePreviousDialogsBack();
     void guardedReportsWhatTheBodyThrows_data();
     void guardedReportsWhatTheBodyThrows();
+    void fileDialogLeavesTheTableFilesAlone_data();
+    void fileDialogLeavesTheTableFilesAlone();
 };
 
 void DialogsTest::scriptedDialogsRecordAndAnswer()
@@ -95,6 +104,80 @@ void DialogsTest::guardedReportsWhatTheBodyThrows()
     });
     QCOMPARE(ranToEnd, kind == 0);
     QCOMPARE(scripted->texts(ScriptedDialogs::Kind::Error), reported);
+}
+
+namespace {
+
+// What another program sees in the table: the number of records.
+int countSeenByAnotherProgram(const QString &file)
+{
+    QProcess shell;
+    shell.start(QStringLiteral("sqlite3"), {file, QStringLiteral("SELECT count(*) FROM kelvara")});
+    if (!shell.waitForFinished(10000) || shell.exitCode() != 0)
+        return -1;
+    return shell.readAllStandardOutput().trimmed().toInt();
+}
+
+} // namespace
+
+void DialogsTest::fileDialogLeavesTheTableFilesAlone_data()
+{
+    QTest::addColumn<bool>("open");
+    QTest::newRow("open dialog") << true;
+    QTest::newRow("save dialog") << false;
+}
+
+void DialogsTest::fileDialogLeavesTheTableFilesAlone()
+{
+    QFETCH(bool, open);
+    if (QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
+        QSKIP("needs the sqlite3 shell");
+    test::TestWorkspace workspace;
+    Table table;
+    table.setTableName(QStringLiteral("kelvara"));
+    createKelvaraTable(table);
+    table.open();
+    table.insertRecord({QVariant(), QStringLiteral("Ada")});
+    const QString file = table.fileName();
+    QVERIFY(QFile::exists(file + QStringLiteral("-wal")));
+
+    test::FolderWatch watch(workspace.path(), test::FolderWatch::Opened);
+    QVERIFY(watch.works());
+    watch.names();
+
+    // The dialog lists the folder with every file's icon and type, then the user cancels.
+    bool seen = false;
+    QTimer poll;
+    QElapsedTimer shown;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        if (!seen) {
+            seen = true;
+            shown.start();
+        }
+        if (shown.elapsed() > 1500)
+            dialog->reject();
+    });
+    poll.start(20);
+    const QStringList filters{QStringLiteral("All (*.jpg;*.jpeg) (*.gif *.jpg *.jpeg)")};
+    QtDialogs qt;
+    const QString chosen = open ? qt.openFileName(nullptr, QStringLiteral("Load"), workspace.path(), filters)
+                                : qt.saveFileName(nullptr, QStringLiteral("Save"), workspace.path(), filters);
+    poll.stop();
+    QVERIFY(seen);
+    QVERIFY(chosen.isEmpty());
+
+    const QStringList opened = watch.names();
+    for (const QString &name : opened)
+        QVERIFY2(!name.startsWith(QStringLiteral("kelvara.db")), qPrintable(name + QStringLiteral(" was opened")));
+
+    // With our locks intact, a reader beside us leaves the log alone and sees what we save next.
+    QCOMPARE(countSeenByAnotherProgram(file), 1);
+    QVERIFY(QFile::exists(file + QStringLiteral("-wal")));
+    table.insertRecord({QVariant(), QStringLiteral("Bob")});
+    QCOMPARE(countSeenByAnotherProgram(file), 2);
 }
 
 QTEST_MAIN(DialogsTest)

@@ -1,3 +1,4 @@
+#include "folderwatch.h"
 #include "sqlite.h"
 #include "storefixture.h"
 #include "testworkspace.h"
@@ -9,6 +10,10 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
+#include <atomic>
+#include <thread>
+
+#include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -165,6 +170,10 @@ private Q_SLOTS:
     void foreignNumbers();
     void readOnlyFiles_data();
     void readOnlyFiles();
+    void lockedTableIsBusyNotDamaged();
+    void refusedOpenLeavesTheFilesAsFound();
+    void createNeverTouchesFilesItDidNotMake();
+    void createNeverReplacesATableMadeMeanwhile();
 };
 
 void BadFilesTest::notADatabase_data()
@@ -227,6 +236,17 @@ void BadFilesTest::anotherSchema_data()
         << "the picture table 'jobs_blobs' is missing";
     QTest::newRow("a picture table of another shape")
         << "CREATE TABLE jobs (_rid INTEGER PRIMARY KEY AUTOINCREMENT, pic BLOB); CREATE TABLE jobs_blobs (x)" << "";
+    const QString ours = QStringLiteral("CREATE TABLE jobs (_rid INTEGER PRIMARY KEY AUTOINCREMENT, name VARCHAR(10)); "
+                                        "CREATE TABLE jobs_blobs (x); CREATE TABLE other (y); ");
+    QTest::newRow("a trigger on the table")
+        << ours + "CREATE TRIGGER wipe AFTER INSERT ON jobs BEGIN DELETE FROM jobs_blobs; END"
+        << "the file holds the trigger 'wipe', which this program did not make and which acts on its tables";
+    QTest::newRow("a trigger elsewhere that writes the table")
+        << ours + "CREATE TRIGGER copy AFTER INSERT ON other BEGIN INSERT INTO jobs (name) VALUES ('x'); END"
+        << "the file holds the trigger 'copy', which this program did not make and which acts on its tables";
+    QTest::newRow("a view over the table")
+        << ours + "CREATE VIEW names AS SELECT name FROM Jobs"
+        << "the file holds the view 'names', which this program did not make and which acts on its tables";
 }
 
 void BadFilesTest::anotherSchema()
@@ -481,6 +501,128 @@ void BadFilesTest::readOnlyFiles()
     QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
              qPrintable(output + QLatin1Char(' ') + QString::fromLocal8Bit(child.readAllStandardError())));
     QCOMPARE(output, QStringLiteral("ok"));
+}
+
+void BadFilesTest::lockedTableIsBusyNotDamaged()
+{
+    TestWorkspace workspace;
+    {
+        Table table;
+        makeTable(table, rowsWithNotes(3, 5));
+    }
+    QString error;
+    bool busy = false;
+    {
+        // Another program holds the table for itself while we start.
+        sql::Database other(QStringLiteral("jobs.db"), sql::Database::Mode::ReadWrite);
+        other.exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"));
+        other.exec(QStringLiteral("BEGIN EXCLUSIVE"));
+        other.exec(QStringLiteral("INSERT INTO \"jobs\" (\"name\") VALUES ('pending')"));
+        Table table;
+        table.setTableName(QStringLiteral("jobs"));
+        try {
+            table.open();
+        } catch (const BusyError &e) {
+            busy = true;
+            error = e.message();
+        } catch (const Error &e) {
+            error = e.message();
+        }
+        QVERIFY(!table.active());
+        other.exec(QStringLiteral("COMMIT"));
+    }
+    QVERIFY2(busy, qPrintable(error));
+    QVERIFY2(error.contains(QStringLiteral("in use by another program")), qPrintable(error));
+    Table table;
+    table.setTableName(QStringLiteral("jobs"));
+    table.open();
+    QCOMPARE(table.recordCount(), 4);
+}
+
+void BadFilesTest::refusedOpenLeavesTheFilesAsFound()
+{
+    TestWorkspace workspace;
+    {
+        Table table;
+        makeTable(table, rowsWithNotes(3, 5));
+    }
+    // Another program saves a record and damages the schema, both still in the log only.
+    writeToLogOnly(QStringLiteral("jobs.db"),
+                   "INSERT INTO jobs (name) VALUES ('in the log'); PRAGMA writable_schema=ON; "
+                   "UPDATE sqlite_master SET sql = 'CREATE TABLE jobs (name VARCHAR(10)' WHERE name = 'jobs'");
+    const QByteArray file = workspace.readFile(QStringLiteral("jobs.db"));
+    const QByteArray log = workspace.readFile(QStringLiteral("jobs.db-wal"));
+    QVERIFY(!log.isEmpty());
+
+    Table table;
+    table.setTableName(QStringLiteral("jobs"));
+    const QString error = errorOf([&] { table.open(); });
+    QVERIFY2(error.startsWith(QStringLiteral("Cannot open table 'jobs.db': ")), qPrintable(error));
+    QCOMPARE(workspace.readFile(QStringLiteral("jobs.db")), file);
+    QVERIFY(QFile::exists(QStringLiteral("jobs.db-wal")));
+    QCOMPARE(workspace.readFile(QStringLiteral("jobs.db-wal")), log);
+}
+
+void BadFilesTest::createNeverTouchesFilesItDidNotMake()
+{
+    TestWorkspace workspace;
+    // A log left of an earlier table would be replayed into the new one: the create refuses.
+    for (const QString &name : {QStringLiteral("jobs.db-wal"), QStringLiteral("jobs.db-journal")}) {
+        workspace.writeFile(name, "an earlier table's log");
+        Table table;
+        table.setTableName(QStringLiteral("jobs"));
+        const QString error = errorOf([&] { table.createTable(jobDefs()); });
+        QVERIFY2(error.contains(QStringLiteral("stands beside it")), qPrintable(error));
+        QCOMPARE(workspace.readFile(name), QByteArray("an earlier table's log"));
+        QVERIFY(!QFile::exists(QStringLiteral("jobs.db")));
+        QFile::remove(name);
+    }
+    // A failed create leaves nothing of its own behind either.
+    QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+void BadFilesTest::createNeverReplacesATableMadeMeanwhile()
+{
+    // Another program makes the table while our create is under way: ours must give up and
+    // leave that table as it is, with nothing of its own left behind.
+    TestWorkspace workspace;
+    FolderWatch created(workspace.path(), FolderWatch::Created);
+    QVERIFY(created.works());
+    std::atomic<bool> madeFirst{false};
+    std::thread other([&] {
+        for (;;) {
+            for (const QString &name : created.names(true)) {
+                if (name == QLatin1String("stop"))
+                    return;
+                if (!name.startsWith(QLatin1String("jobs.db.new-")))
+                    continue;
+                const QByteArray path = QFile::encodeName(workspace.filePath(QStringLiteral("jobs.db")));
+                const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+                if (fd >= 0) {
+                    madeFirst = ::write(fd, "their table", 11) == 11;
+                    ::close(fd);
+                }
+                return;
+            }
+        }
+    });
+    Table table;
+    table.setTableName(QStringLiteral("jobs"));
+    QString error;
+    try {
+        table.createTable(jobDefs());
+    } catch (const Error &e) {
+        error = e.message();
+    }
+    workspace.writeFile(QStringLiteral("stop"), QByteArray());
+    other.join();
+    if (!madeFirst)
+        QSKIP("our create finished before the other program could make its file");
+    QVERIFY2(error.contains(QStringLiteral("another table file appeared meanwhile")), qPrintable(error));
+    QCOMPARE(workspace.readFile(QStringLiteral("jobs.db")), QByteArray("their table"));
+    QStringList left = QDir().entryList(QDir::Files | QDir::Hidden);
+    left.removeOne(QStringLiteral("stop"));
+    QCOMPARE(left, QStringList{QStringLiteral("jobs.db")});
 }
 
 int main(int argc, char *argv[])
