@@ -13,7 +13,7 @@ namespace kelvara::jpeg {
 
 namespace {
 
-enum class Outcome { Done, TooLarge, NoMemory, TooManyScans, TooLittleData };
+enum class Outcome { Done, TooLarge, NoMemory, TooManyScans, TooLittleData, TooLittleDataForScans };
 
 // libjpeg reports failures through this manager; it leaves the decoder with a longjmp, so
 // no C++ exception ever unwinds through libjpeg's C frames.
@@ -40,16 +40,46 @@ void onMessage(j_common_ptr cinfo, int level)
         leaveDecoder(cinfo);
 }
 
+// Each scan is a pass over the blocks of its components, and arithmetic coding lets a scan of
+// a blank area cost almost no data, so a short file of many scans could keep the decoder busy
+// for minutes. Two bounds: maxScans, and as many blocks decoded over all scans as 16 times the
+// bits of compressed data. At the least data a picture may have (one bit per block, below)
+// that still allows 16 passes over the whole picture; libjpeg's own progressive script makes
+// about 5.3 (10 scans, most of them of one component). Real pictures carry far more data: a
+// grainy photograph about 60 bits per block, which pays for 960 passes, and even a blank one
+// saved by Qt 5.4, which pays for 86.
+constexpr qint64 blocksPerBit = 16;
+
+struct ScanMonitor
+{
+    jpeg_progress_mgr pub{};
+    int scan = 0;
+    qint64 blocks = 0;           // of all scans begun
+    qint64 maxBlocks = 0;        // none while only the header is read
+};
+
 // libjpeg calls this before each row of compressed data while jpeg_start_decompress gathers
-// the scans of a multi-scan file, and on each jpeg_read_scanlines. Every scan is a pass over
-// the whole picture, so a short file of many near-empty scans could keep the decoder busy for
-// minutes; input_scan_number counts the scans begun so far.
-void checkScanCount(j_common_ptr common)
+// the scans of a multi-scan file, and on each jpeg_read_scanlines; input_scan_number counts
+// the scans begun, whose header has been read.
+void checkScans(j_common_ptr common)
 {
     auto *cinfo = reinterpret_cast<j_decompress_ptr>(common);
-    if (cinfo->input_scan_number > maxScans) {
+    auto *monitor = reinterpret_cast<ScanMonitor *>(cinfo->progress);
+    if (cinfo->input_scan_number == monitor->scan)
+        return;
+    monitor->scan = cinfo->input_scan_number;
+    for (int c = 0; c < cinfo->comps_in_scan; ++c) {
+        const jpeg_component_info *component = cinfo->cur_comp_info[c];
+        monitor->blocks += qint64(component->width_in_blocks) * qint64(component->height_in_blocks);
+    }
+    Outcome stop = Outcome::Done;
+    if (monitor->scan > maxScans)
+        stop = Outcome::TooManyScans;
+    else if (monitor->maxBlocks > 0 && monitor->blocks > monitor->maxBlocks)
+        stop = Outcome::TooLittleDataForScans;
+    if (stop != Outcome::Done) {
         auto *manager = reinterpret_cast<ErrorManager *>(common->err);
-        manager->stop = Outcome::TooManyScans;
+        manager->stop = stop;
         std::longjmp(manager->jump, 1);
     }
 }
@@ -80,6 +110,7 @@ struct Job
     QSize declared;
     qint64 dataBytes = 0;        // compressed bytes from the first scan on
     qint64 leastBytes = 0;
+    ScanMonitor monitor;
     Outcome outcome = Outcome::Done;
     int code = 0;
 };
@@ -133,6 +164,7 @@ void runDecoder(jpeg_decompress_struct &cinfo, Job &job)
         job.outcome = Outcome::TooLittleData;
         return;
     }
+    job.monitor.maxBlocks = job.dataBytes * 8 * blocksPerBit;
 
     cinfo.scale_num = JDIMENSION(scaleNumerator(job.declared, job.cover));
     cinfo.scale_denom = 8;
@@ -187,8 +219,7 @@ bool run(Job &job)
     manager.pub.emit_message = onMessage;
     manager.code = 0;
     manager.stop = Outcome::Done;
-    jpeg_progress_mgr progress{};
-    progress.progress_monitor = checkScanCount;
+    job.monitor.pub.progress_monitor = checkScans;
     if (setjmp(manager.jump)) {
         jpeg_destroy_decompress(&cinfo);
         job.code = manager.code;
@@ -196,7 +227,7 @@ bool run(Job &job)
         return manager.stop != Outcome::Done;
     }
     jpeg_create_decompress(&cinfo);
-    cinfo.progress = &progress;
+    cinfo.progress = &job.monitor.pub;
     runDecoder(cinfo, job);
     jpeg_destroy_decompress(&cinfo);
     return true;
@@ -261,6 +292,13 @@ QImage decode(const QByteArray &bytes, const QSize &cover)
                         .arg(job.declared.width())
                         .arg(job.declared.height())
                         .arg(job.leastBytes));
+    case Outcome::TooLittleDataForScans:
+        throw Error(QStringLiteral("The picture's data is too short for its scans: %1 bytes for %2 x %3 pixels "
+                                   "in %4 scans or more")
+                        .arg(job.dataBytes)
+                        .arg(job.declared.width())
+                        .arg(job.declared.height())
+                        .arg(job.monitor.scan));
     case Outcome::Done:
         break;
     }

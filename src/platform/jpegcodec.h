@@ -28,7 +28,8 @@ QSize scaledSize(const QSize &imageSize, const QSize &cover);
 // Decodes the whole picture, scaled down by DCT scaling to scaledSize(size, cover). Grey
 // pictures come back as Format_Grayscale8, all others as Format_RGB32. Before any pixel work,
 // refuses (each with a message of its own) pictures above maxPixels and files whose
-// compressed data is far too short for the size they declare; stops at scan maxScans + 1.
+// compressed data is far too short for the size they declare; stops at scan maxScans + 1, or
+// earlier when the scans would decode far more blocks than the data can describe.
 QImage decode(const QByteArray &bytes, const QSize &cover = QSize());
 
 } // namespace jpeg

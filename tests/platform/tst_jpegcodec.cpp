@@ -135,6 +135,17 @@ std::vector<jpeg_scan_info> greyScans(int count)
     return scans;
 }
 
+// A grey script whose data cannot shrink below one bit per block, however blank the picture:
+// the DC at half precision, its last bit refined (a bit per block, not compressed), then each
+// of the first acScans AC coefficients alone.
+std::vector<jpeg_scan_info> refinedDcScans(int acScans)
+{
+    std::vector<jpeg_scan_info> scans{scan(0, 0, 0, 0, 1), scan(0, 0, 0, 1, 0)};
+    for (int k = 1; k <= acScans; ++k)
+        scans.push_back(scan(0, k, k, 0, 0));
+    return scans;
+}
+
 // The most scans a valid colour file can have: each bit of each coefficient of each component
 // in a scan of its own, 3 + 3 x 63 x 11 = 2082. At a few bytes a scan, the shape of the
 // slowest bombs.
@@ -190,6 +201,19 @@ qsizetype bytesAfterFirstScanHeader(const QByteArray &jpeg)
 QString tooManyScans()
 {
     return QStringLiteral("The picture is stored in too many scans to show: more than 100 (a photograph has about 10)");
+}
+
+// For a grey picture whose scans each cover all its blocks: the codec decodes at most 16 blocks
+// per bit of data, and stops at the first scan that would go beyond.
+QString tooShortForScans(const QByteArray &jpeg, const QSize &size)
+{
+    const qint64 blocks = qint64((size.width() + 7) / 8) * ((size.height() + 7) / 8);
+    const qint64 stopAt = bytesAfterFirstScanHeader(jpeg) * 8 * 16 / blocks + 1;
+    return QStringLiteral("The picture's data is too short for its scans: %1 bytes for %2 x %3 pixels in %4 scans or more")
+        .arg(bytesAfterFirstScanHeader(jpeg))
+        .arg(size.width())
+        .arg(size.height())
+        .arg(stopAt);
 }
 
 QString tooShort(const QByteArray &jpeg, const QSize &declared, int leastBytes)
@@ -370,6 +394,11 @@ void JpegCodecTest::refusesDecodeBombs_data()
                                << tooManyScans();
     QTest::newRow("2082 scans, arithmetic-coded")
         << libjpegFile(blank(QSize(16, 16)), Arithmetic, everyBitAlone()) << tooManyScans();
+
+    const QImage blankGrey = blank(QSize(1024, 1024), QImage::Format_Grayscale8);
+    const QByteArray passes = libjpegFile(blankGrey, Arithmetic, refinedDcScans(63));
+    QTest::newRow("65 arithmetic-coded scans on one bit per block")
+        << passes << tooShortForScans(passes, blankGrey.size());
 
     // Colour 10000 x 10000 at 4:2:0 has 1250 x 1250 + 2 x 625 x 625 blocks; grey the first term.
     const QSize huge(10000, 10000);
