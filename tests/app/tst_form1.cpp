@@ -1,3 +1,4 @@
+#include "characterlimit.h"
 #include "datasource.h"
 #include "error.h"
 #include "field.h"
@@ -105,6 +106,9 @@ private Q_SLOTS:
 
     void navigatorInsertAndDelete();
     void gridAndNavigatorFollowEachOther();
+    void navigatorFollowsEveryMoveInTheGrid();
+    void dateTypedRightAfterStartIsTaken_data();
+    void dateTypedRightAfterStartIsTaken();
     void incompleteDateIsRefused();
     void calendarPickStoresTheDate();
 
@@ -335,7 +339,9 @@ void Form1Test::dataSheetLayout()
     QCOMPARE(child<QWidget>("Panel1")->size(), QSize(969, 377));
     QCOMPARE(child<QWidget>("DBNavigator1")->size(), QSize(234, 25));
     QCOMPARE(child<TDBMemo>("DBMemo1")->size(), QSize(329, 73));
-    QCOMPARE(child<TDBEdit>("DBEdit2")->maxLength(), 20);
+    auto *limit = qobject_cast<const CharacterLimitValidator *>(child<TDBEdit>("DBEdit2")->validator());
+    QVERIFY(limit);
+    QCOMPARE(limit->limit(), 20);
 
     // Tab walks the job panel first, then the memo and the name boxes.
     const QStringList expected = {"DBComboBox1", "DBComboBox2", "DBComboBox3", "DBComboBox4", "Edit1",
@@ -612,6 +618,66 @@ void Form1Test::gridAndNavigatorFollowEachOther()
     QVERIFY(navigator->button(TDBNavigator::nbNext)->isEnabled());
     QVERIFY(navigator->button(TDBNavigator::nbPrior)->isEnabled());
     QCOMPARE(child<QLineEdit>("Edit3")->text(), QStringLiteral("2"));
+}
+
+void Form1Test::navigatorFollowsEveryMoveInTheGrid()
+{
+    seedTable({{QStringLiteral("A"), 1}, {QStringLiteral("B"), 2}, {QStringLiteral("C"), 3}});
+    startWindow();
+    auto *grid = child<TDBGrid>("EnhancedGrid1");
+    auto *navigator = child<TDBNavigator>("DBNavigator1");
+    auto moves = [navigator] {
+        QString flags;
+        for (const auto which : {TDBNavigator::nbFirst, TDBNavigator::nbPrior, TDBNavigator::nbNext, TDBNavigator::nbLast})
+            flags += navigator->button(which)->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
+        return flags;
+    };
+    navigator->button(TDBNavigator::nbNext)->click();
+    QCOMPARE(moves(), QStringLiteral("1111"));
+
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->cellRect(2, 1).center());
+    QCOMPARE(field("Lastname")->asString(), QStringLiteral("A"));
+    QCOMPARE(moves(), QStringLiteral("0011"));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->cellRect(2, 3).center());
+    QCOMPARE(field("Lastname")->asString(), QStringLiteral("C"));
+    QCOMPARE(moves(), QStringLiteral("1100"));
+    QTest::keyClick(grid, Qt::Key_Up);
+    QCOMPARE(field("Lastname")->asString(), QStringLiteral("B"));
+    QCOMPARE(moves(), QStringLiteral("1111"));
+    QTest::keyClick(grid, Qt::Key_Up);
+    QCOMPARE(moves(), QStringLiteral("0011"));
+}
+
+void Form1Test::dateTypedRightAfterStartIsTaken_data()
+{
+    QTest::addColumn<bool>("seeded");
+    QTest::addColumn<QDate>("before");
+    QTest::newRow("first run") << false << QDate();
+    QTest::newRow("record without a date") << true << QDate();
+    QTest::newRow("record with a date") << true << QDate(2023, 5, 10);
+}
+
+void Form1Test::dateTypedRightAfterStartIsTaken()
+{
+    QFETCH(bool, seeded);
+    QFETCH(QDate, before);
+    if (seeded) {
+        seedTable({{QStringLiteral("A"), 1}});
+        Table table;
+        table.setTableName(QStringLiteral("kelvara"));
+        table.open();
+        table.edit();
+        table.fieldByName(QStringLiteral("Dato"))->setValue(before);
+        table.post();
+    }
+    startWindow();
+    auto *date = child<TDBEdit>("DBEdit1");
+    QTRY_COMPARE(QApplication::focusWidget(), date);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("14072026"));
+    QCOMPARE(date->text(), QStringLiteral("14/07/2026"));
+    leave(date);
+    QVERIFY2((*m_dialogs)->messages.isEmpty(), qPrintable((*m_dialogs)->texts().join(QLatin1Char('|'))));
+    QCOMPARE(field("Dato")->value().toDate(), QDate(2026, 7, 14));
 }
 
 void Form1Test::incompleteDateIsRefused()
