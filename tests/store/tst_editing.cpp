@@ -570,19 +570,20 @@ void EditingTest::failedPostKeepsTheEdit()
     Table table;
     makeTable(table, numberedRows(2));
     OtherProgram other;
-    other.exec(QStringLiteral("CREATE TRIGGER \"refuse\" BEFORE UPDATE ON \"jobs\" "
-                              "BEGIN SELECT RAISE(ABORT, 'the disk says no'); END"));
+    // Another program deletes the record while it is being edited, then puts it back.
+    const qint64 rid = other.count(QStringLiteral("SELECT \"_rid\" FROM \"jobs\" WHERE \"name\" = 'r1'"));
+    other.exec(QStringLiteral("DELETE FROM \"jobs\" WHERE \"name\" = 'r1'"));
     table.edit();
     table.fieldByName(QStringLiteral("city"))->setAsString(QStringLiteral("Odense"));
     QSignalSpy posted(&table, &Table::afterPost);
-    QCOMPARE(errorOf([&] { table.post(); }), QStringLiteral("the disk says no"));
+    QCOMPARE(errorOf([&] { table.post(); }), QStringLiteral("Record not found; it may have been deleted by another program"));
     QCOMPARE(posted.count(), 0);
     QCOMPARE(table.state(), dsEdit);
     QVERIFY(table.modified());
     QCOMPARE(table.fieldByName(QStringLiteral("city"))->asString(), QStringLiteral("Odense"));
     QVERIFY(other.canWrite());
 
-    other.exec(QStringLiteral("DROP TRIGGER \"refuse\""));
+    other.exec(QStringLiteral("INSERT INTO \"jobs\" (\"_rid\", \"name\") VALUES (%1, 'r1')").arg(rid));
     table.post();
     QCOMPARE(table.state(), dsBrowse);
     QCOMPARE(other.count(QStringLiteral("SELECT count(*) FROM \"jobs\" WHERE \"city\" = 'Odense'")), 1);
@@ -594,20 +595,20 @@ void EditingTest::failedInsertLeavesNoRow()
     Table table;
     makeTable(table, numberedRows(1));
     OtherProgram other;
-    // The record's row goes in, then the picture fails: the whole save must be undone.
-    other.exec(QStringLiteral("CREATE TRIGGER \"refuse\" BEFORE INSERT ON \"jobs_blobs\" "
-                              "BEGIN SELECT RAISE(ABORT, 'no room for pictures'); END"));
+    // The record's row goes in, then the picture fails (its table has used up its ids): the
+    // whole save must be undone.
+    other.exec(QStringLiteral("INSERT INTO sqlite_sequence (name, seq) VALUES ('jobs_blobs', 9223372036854775807)"));
     table.append();
     table.fieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("new"));
     table.fieldByName(QStringLiteral("photo"))->setAsBytes(QByteArray(1000, 'x'));
-    QCOMPARE(errorOf([&] { table.post(); }), QStringLiteral("no room for pictures"));
+    QCOMPARE(errorOf([&] { table.post(); }), QStringLiteral("database or disk is full"));
     QCOMPARE(table.state(), dsInsert);
     QCOMPARE(table.fieldByName(QStringLiteral("name"))->asString(), QStringLiteral("new"));
     QCOMPARE(table.fieldByName(QStringLiteral("photo"))->blobSize(), 1000);
     QCOMPARE(other.count(QStringLiteral("SELECT count(*) FROM \"jobs\"")), 1);
     QVERIFY(other.canWrite());
 
-    other.exec(QStringLiteral("DROP TRIGGER \"refuse\""));
+    other.exec(QStringLiteral("DELETE FROM sqlite_sequence WHERE name = 'jobs_blobs'"));
     table.post();
     QCOMPARE(other.count(QStringLiteral("SELECT count(*) FROM \"jobs\"")), 2);
     QCOMPARE(other.count(QStringLiteral("SELECT length(\"data\") FROM \"jobs_blobs\"")), 1000);
@@ -619,16 +620,17 @@ void EditingTest::failedPostStopsTheMove()
     Table table;
     makeTable(table, numberedRows(3));
     OtherProgram other;
-    other.exec(QStringLiteral("CREATE TRIGGER \"refuse\" BEFORE UPDATE ON \"jobs\" "
-                              "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
     table.setRecNo(2);
     table.edit();
     table.fieldByName(QStringLiteral("city"))->setAsString(QStringLiteral("Odense"));
+    // Another program deletes the record being edited: its save fails.
+    other.exec(QStringLiteral("DELETE FROM \"jobs\" WHERE \"name\" = 'r2'"));
+    const QString refused = QStringLiteral("Record not found; it may have been deleted by another program");
     QSignalSpy scrolled(&table, &Table::afterScroll);
-    QCOMPARE(errorOf([&] { table.next(); }), QStringLiteral("refused"));
-    QCOMPARE(errorOf([&] { table.last(); }), QStringLiteral("refused"));
-    QCOMPARE(errorOf([&] { table.refresh(); }), QStringLiteral("refused"));
-    QCOMPARE(errorOf([&] { table.insert(); }), QStringLiteral("refused"));
+    QCOMPARE(errorOf([&] { table.next(); }), refused);
+    QCOMPARE(errorOf([&] { table.last(); }), refused);
+    QCOMPARE(errorOf([&] { table.refresh(); }), refused);
+    QCOMPARE(errorOf([&] { table.insert(); }), refused);
     QCOMPARE(scrolled.count(), 0);
     QCOMPARE(table.recNo(), 2);
     QCOMPARE(table.state(), dsEdit);
@@ -643,11 +645,12 @@ void EditingTest::failedDeleteKeepsTheRecord()
     Table table;
     makeTable(table, numberedRows(3));
     OtherProgram other;
-    other.exec(QStringLiteral("CREATE TRIGGER \"refuse\" AFTER DELETE ON \"jobs\" "
-                              "BEGIN SELECT RAISE(ABORT, 'keep it'); END"));
     table.setRecNo(2);
     QSignalSpy deleted(&table, &Table::afterDelete);
-    QCOMPARE(errorOf([&] { table.deleteRecord(); }), QStringLiteral("keep it"));
+    // Another program is writing: the delete waits a moment, then gives up.
+    other.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    QCOMPARE(errorOf([&] { table.deleteRecord(); }), QStringLiteral("database is locked"));
+    other.exec(QStringLiteral("ROLLBACK"));
     QCOMPARE(deleted.count(), 0);
     QCOMPARE(table.recordCount(), 3);
     QCOMPARE(table.recNo(), 2);
