@@ -2,7 +2,10 @@
 
 #include "error.h"
 
+#include <QBuffer>
+#include <QImageReader>
 #include <QSysInfo>
+#include <QTransform>
 
 #include <csetjmp>
 #include <cstdio>
@@ -303,6 +306,82 @@ QImage decode(const QByteArray &bytes, const QSize &cover)
         break;
     }
     return image;
+}
+
+int orientation(const QByteArray &bytes)
+{
+    // Qt's JPEG reader keeps the Exif block while it reads the header and parses the tag with
+    // bounds checks; asking it for the transformation reads no scan. Reading over a QBuffer
+    // it takes the bytes in place, without copying them.
+    // Bytes that are no JPEG at all would only make Qt's reader complain on the console.
+    if (!bytes.startsWith("\xff\xd8"))
+        return 1;
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "jpeg");
+    reader.setAutoDetectImageFormat(false);
+    switch (reader.transformation()) {
+    case QImageIOHandler::TransformationNone:
+        return 1;
+    case QImageIOHandler::TransformationMirror:
+        return 2;
+    case QImageIOHandler::TransformationRotate180:
+        return 3;
+    case QImageIOHandler::TransformationFlip:
+        return 4;
+    case QImageIOHandler::TransformationFlipAndRotate90:
+        return 5;
+    case QImageIOHandler::TransformationRotate90:
+        return 6;
+    case QImageIOHandler::TransformationMirrorAndRotate90:
+        return 7;
+    case QImageIOHandler::TransformationRotate270:
+        return 8;
+    }
+    return 1;
+}
+
+QImage upright(const QImage &stored, int orientation)
+{
+    // Turns by multiples of 90 degrees are exact pixel moves in QImage::transformed, and
+    // mirroring copies rows: no pixel is interpolated.
+    const auto turned = [](const QImage &image, qreal degrees) {
+        return image.transformed(QTransform().rotate(degrees));
+    };
+    switch (orientation) {
+    case 2:
+        return stored.mirrored(true, false);
+    case 3:
+        return stored.mirrored(true, true);
+    case 4:
+        return stored.mirrored(false, true);
+    case 5:
+        return turned(stored.mirrored(false, true), 90);
+    case 6:
+        return turned(stored, 90);
+    case 7:
+        return turned(stored.mirrored(true, false), 90);
+    case 8:
+        return turned(stored, 270);
+    default:
+        return stored;
+    }
+}
+
+QImage upright(const QImage &stored, const QByteArray &bytes)
+{
+    return upright(stored, orientation(bytes));
+}
+
+bool swapsSides(int orientation)
+{
+    return orientation >= 5 && orientation <= 8;
+}
+
+QSize uprightSize(const QSize &size, int orientation)
+{
+    return swapsSides(orientation) ? size.transposed() : size;
 }
 
 } // namespace kelvara::jpeg

@@ -32,5 +32,31 @@ QSize scaledSize(const QSize &imageSize, const QSize &cover);
 // earlier when the scans would decode far more blocks than the data can describe.
 QImage decode(const QByteArray &bytes, const QSize &cover = QSize());
 
+// A phone stores a portrait photograph as its sensor saw it, lying on its side, with an Exif
+// orientation tag that says how to show it. The values are Exif's, named here by what
+// upright() does to the stored picture:
+//   1 nothing                    5 mirror top-bottom, then turn 90 degrees clockwise (transpose)
+//   2 mirror left-right          6 turn 90 degrees clockwise
+//   3 turn 180 degrees           7 mirror left-right, then turn 90 degrees clockwise (transverse)
+//   4 mirror top-bottom          8 turn 90 degrees counter-clockwise
+// The stored bytes are never changed; every picture shown, copied or drawn goes through upright().
+
+// The orientation the Exif block of the bytes gives, read from the header without decoding any
+// image data. 1 when there is no Exif block, when it is damaged, cut off or holds no valid
+// tag, and when the bytes are no JPEG at all: a bad tag never costs the picture.
+int orientation(const QByteArray &bytes);
+
+// The picture decoded from bytes stored at orientation, turned and mirrored to stand upright.
+// Any orientation outside 1 ... 8 leaves it as it is.
+QImage upright(const QImage &stored, int orientation);
+// The same with the orientation read from the bytes the picture was decoded from.
+QImage upright(const QImage &stored, const QByteArray &bytes);
+
+// True for orientations 5 to 8, which swap width and height.
+bool swapsSides(int orientation);
+// The size a stored picture has once upright. The swap is its own inverse, so this also gives
+// the stored size for an upright one, such as the cover to pass to decode() for a view.
+QSize uprightSize(const QSize &size, int orientation);
+
 } // namespace jpeg
 } // namespace kelvara

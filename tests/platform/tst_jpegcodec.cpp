@@ -257,6 +257,8 @@ private Q_SLOTS:
     void refusesDecodeBombs();
     void decodesPicturesWithinTheBounds_data();
     void decodesPicturesWithinTheBounds();
+    void readsTheExifOrientation_data();
+    void readsTheExifOrientation();
 
 private:
     test::TestWorkspace m_workspace;
@@ -467,6 +469,35 @@ void JpegCodecTest::decodesPicturesWithinTheBounds()
     const QImage scaled = jpeg::decode(bytes, size / 4);
     QCOMPARE(scaled.size(), jpeg::scaledSize(size, size / 4));
     QVERIFY(near(scaled.pixel(scaled.width() / 2, scaled.height() / 2), centre.rgb()));
+}
+
+void JpegCodecTest::readsTheExifOrientation_data()
+{
+    const QByteArray jpeg = encoded(twoColours(QSize(320, 240)));
+    const qsizetype scan = jpeg.indexOf("\xff\xda");
+    QVERIFY(scan > 0);
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("orientation");
+    QTest::newRow("no Exif block, as Qt writes") << jpeg << 1;
+    for (int orientation = 1; orientation <= 8; ++orientation)
+        QTest::addRow("%d, Motorola byte order", orientation) << withOrientation(jpeg, orientation) << orientation;
+    for (int orientation : {3, 6, 8}) {
+        QTest::addRow("%d, Intel byte order", orientation)
+            << withApp1(jpeg, exifOrientationBlock(orientation, QDataStream::LittleEndian)) << orientation;
+    }
+    // Only the header is read: scan data that is cut off or far too large to decode costs nothing.
+    QTest::newRow("cut off in the first scan") << withOrientation(jpeg.left(scan + 40), 6) << 6;
+    QTest::newRow("declaring 65500 x 65500") << withOrientation(withDeclaredSize(jpeg, 65500, 65500), 8) << 8;
+    QTest::newRow("GIF") << gifBytes() << 1;
+    QTest::newRow("PNG") << encoded(twoColours(QSize(8, 8)), "PNG") << 1;
+    QTest::newRow("empty") << QByteArray() << 1;
+}
+
+void JpegCodecTest::readsTheExifOrientation()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, orientation);
+    QCOMPARE(jpeg::orientation(bytes), orientation);
 }
 
 QTEST_MAIN(JpegCodecTest)

@@ -1,6 +1,7 @@
 #include "picturefixtures.h"
 
 #include <QBuffer>
+#include <QPainter>
 
 namespace kelvara::test {
 
@@ -44,6 +45,50 @@ QByteArray withDeclaredSize(QByteArray jpeg, int width, int height)
         }
     }
     qFatal("no frame header in the fixture");
+}
+
+QImage quadrants(const QSize &size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    const int w = size.width() / 2;
+    const int h = size.height() / 2;
+    QPainter painter(&image);
+    painter.fillRect(QRect(0, 0, w, h), Qt::red);
+    painter.fillRect(QRect(w, 0, size.width() - w, h), Qt::green);
+    painter.fillRect(QRect(0, h, w, size.height() - h), Qt::blue);
+    painter.fillRect(QRect(w, h, size.width() - w, size.height() - h), Qt::yellow);
+    return image;
+}
+
+QByteArray exifOrientationBlock(int orientation, QDataStream::ByteOrder order)
+{
+    QByteArray block("Exif\0\0", 6);
+    block += order == QDataStream::BigEndian ? "MM" : "II";
+    QDataStream out(&block, QIODevice::Append);
+    out.setByteOrder(order);
+    out << quint16(42) << quint32(8);                        // TIFF magic, first directory right after
+    out << quint16(1);                                       // one entry:
+    out << quint16(0x0112) << quint16(3) << quint32(1);      // Orientation, SHORT, one value,
+    out << quint16(orientation) << quint16(0);               // left-justified in the value field
+    out << quint32(0);                                       // no next directory
+    return block;
+}
+
+QByteArray withApp1(const QByteArray &jpeg, const QByteArray &payload)
+{
+    if (!jpeg.startsWith("\xff\xd8") || payload.size() > 0xffff - 2)
+        qFatal("cannot put an APP1 segment into the fixture");
+    const int length = int(payload.size()) + 2;   // the length counts itself
+    QByteArray segment("\xff\xe1", 2);
+    segment += char(length >> 8);
+    segment += char(length & 0xff);
+    segment += payload;
+    return jpeg.left(2) + segment + jpeg.mid(2);
+}
+
+QByteArray withOrientation(const QByteArray &jpeg, int orientation)
+{
+    return withApp1(jpeg, exifOrientationBlock(orientation));
 }
 
 } // namespace kelvara::test
