@@ -23,6 +23,7 @@ void PictureView::clear()
 {
     m_key = PictureKey();
     m_bytes.clear();
+    m_orientation = 1;
     m_pictureSize = QSize();
     m_image = QImage();
     m_scaled = QPixmap();
@@ -44,11 +45,19 @@ void PictureView::showPicture(const PictureKey &key, const ByteSource &bytes)
     showDecoded(key, decodeForView(bytes()));
 }
 
+// cover is upright, as the view is; a sideways picture is decoded for the cover turned with
+// it, so that a portrait photograph on a landscape view is not decoded too small.
+QImage PictureView::decodeUpright(const QByteArray &bytes, int orientation, const QSize &cover)
+{
+    return jpeg::upright(jpeg::decode(bytes, jpeg::uprightSize(cover, orientation)), orientation);
+}
+
 PictureView::Decoded PictureView::decodeForView(const QByteArray &bytes) const
 {
     Decoded picture;
-    picture.image = jpeg::decode(bytes, coverSize());
-    picture.size = jpeg::imageSize(bytes);
+    picture.orientation = jpeg::orientation(bytes);
+    picture.image = decodeUpright(bytes, picture.orientation, coverSize());
+    picture.size = jpeg::uprightSize(jpeg::imageSize(bytes), picture.orientation);
     picture.bytes = bytes;
     return picture;
 }
@@ -57,6 +66,7 @@ void PictureView::showDecoded(const PictureKey &key, Decoded picture)
 {
     m_key = key;
     m_bytes = std::move(picture.bytes);
+    m_orientation = picture.orientation;
     m_pictureSize = picture.size;
     m_image = std::move(picture.image);
     m_scaled = QPixmap();
@@ -79,7 +89,7 @@ QImage PictureView::picture() const
         return QImage();
     if (m_image.size() == m_pictureSize)
         return m_image;
-    return jpeg::decode(m_bytes);
+    return decodeUpright(m_bytes, m_orientation, QSize());
 }
 
 void PictureView::decodeFor(const QSize &cover)
@@ -87,7 +97,7 @@ void PictureView::decodeFor(const QSize &cover)
     // The kept bytes decoded before; should a larger decode fail all the same (memory), the
     // smaller copy is drawn instead.
     try {
-        m_image = jpeg::decode(m_bytes, cover);
+        m_image = decodeUpright(m_bytes, m_orientation, cover);
         m_scaled = QPixmap();
     } catch (const std::exception &) {
     }

@@ -26,8 +26,9 @@ struct PictureKey
     friend bool operator!=(const PictureKey &a, const PictureKey &b) { return !(a == b); }
 };
 
-// Shows a decoded copy of a JPEG picture, stretched to the view (aspect not kept) or at
-// natural size from the top-left corner. Stretched, it decodes no larger than it draws.
+// Shows a decoded copy of a JPEG picture upright, as its Exif orientation says, stretched to
+// the view (aspect not kept) or at natural size from the top-left corner. Stretched, it decodes
+// no larger than it draws.
 class PictureView : public QWidget
 {
     Q_OBJECT
@@ -54,8 +55,9 @@ public:
     struct Decoded
     {
         QByteArray bytes;
-        QSize size;        // as the header declares
-        QImage image;
+        int orientation = 1;   // Exif's, as jpeg::orientation reads it
+        QSize size;            // upright: the header's, swapped for a sideways picture
+        QImage image;          // upright
     };
     // Throws Error when the bytes are no JPEG.
     Decoded decodeForView(const QByteArray &bytes) const;
@@ -65,11 +67,14 @@ public:
     static PictureKey keyOf(const Field &field);
     PictureKey key() const { return m_key; }
 
-    // The picture at full size, decoded again from the kept bytes; null when none is shown.
+    // The picture upright at full size, decoded again from the kept bytes; null when none is
+    // shown. This is what goes to the clipboard.
     QImage picture() const;
-    // The size the picture's header declares; empty when none is shown.
+    // The upright size of the picture; empty when none is shown.
     QSize pictureSize() const { return m_pictureSize; }
-    // The decoded copy the view draws from, possibly smaller than the picture.
+    // The Exif orientation the shown picture is stored at; 1 when none is shown.
+    int orientation() const { return m_orientation; }
+    // The upright decoded copy the view draws from, possibly smaller than the picture.
     QImage decodedImage() const { return m_image; }
 
 protected:
@@ -77,11 +82,13 @@ protected:
 
 private:
     QSize coverSize() const;
+    static QImage decodeUpright(const QByteArray &bytes, int orientation, const QSize &cover);
     void decodeFor(const QSize &cover);
 
     bool m_stretch = true;
     PictureKey m_key;
     QByteArray m_bytes;
+    int m_orientation = 1;
     QSize m_pictureSize;
     QImage m_image;
     QPixmap m_scaled;   // m_image stretched to the view, made on first paint at a size
