@@ -45,18 +45,11 @@ void PictureView::showPicture(const PictureKey &key, const ByteSource &bytes)
     showDecoded(key, decodeForView(bytes()));
 }
 
-// cover is upright, as the view is; a sideways picture is decoded for the cover turned with
-// it, so that a portrait photograph on a landscape view is not decoded too small.
-QImage PictureView::decodeUpright(const QByteArray &bytes, int orientation, const QSize &cover)
-{
-    return jpeg::upright(jpeg::decode(bytes, jpeg::uprightSize(cover, orientation)), orientation);
-}
-
 PictureView::Decoded PictureView::decodeForView(const QByteArray &bytes) const
 {
     Decoded picture;
     picture.orientation = jpeg::orientation(bytes);
-    picture.image = decodeUpright(bytes, picture.orientation, coverSize());
+    picture.image = jpeg::decodeUpright(bytes, picture.orientation, coverSize());
     picture.size = jpeg::uprightSize(jpeg::imageSize(bytes), picture.orientation);
     picture.bytes = bytes;
     return picture;
@@ -89,7 +82,7 @@ QImage PictureView::picture() const
         return QImage();
     if (m_image.size() == m_pictureSize)
         return m_image;
-    return decodeUpright(m_bytes, m_orientation, QSize());
+    return jpeg::decodeUpright(m_bytes, m_orientation, QSize());
 }
 
 void PictureView::decodeFor(const QSize &cover)
@@ -97,7 +90,7 @@ void PictureView::decodeFor(const QSize &cover)
     // The kept bytes decoded before; should a larger decode fail all the same (memory), the
     // smaller copy is drawn instead.
     try {
-        m_image = decodeUpright(m_bytes, m_orientation, cover);
+        m_image = jpeg::decodeUpright(m_bytes, m_orientation, cover);
         m_scaled = QPixmap();
     } catch (const std::exception &) {
     }

@@ -82,7 +82,6 @@ protected:
 
 private:
     QSize coverSize() const;
-    static QImage decodeUpright(const QByteArray &bytes, int orientation, const QSize &cover);
     void decodeFor(const QSize &cover);
 
     bool m_stretch = true;

@@ -384,4 +384,9 @@ QSize uprightSize(const QSize &size, int orientation)
     return swapsSides(orientation) ? size.transposed() : size;
 }
 
+QImage decodeUpright(const QByteArray &bytes, int orientation, const QSize &cover)
+{
+    return upright(decode(bytes, uprightSize(cover, orientation)), orientation);
+}
+
 } // namespace kelvara::jpeg

@@ -58,5 +58,10 @@ bool swapsSides(int orientation);
 // the stored size for an upright one, such as the cover to pass to decode() for a view.
 QSize uprightSize(const QSize &size, int orientation);
 
+// decode() and upright() in one, for a view or a cell: cover is the upright size to fill, and a
+// sideways picture is decoded for it turned, so that a portrait photograph drawn into a
+// landscape box is not decoded too small.
+QImage decodeUpright(const QByteArray &bytes, int orientation, const QSize &cover = QSize());
+
 } // namespace jpeg
 } // namespace kelvara
