@@ -505,14 +505,24 @@ void TForm1::FormShow()
 void TForm1::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+    if (event->type() != QEvent::ActivationChange)
+        return;
+    if (isActiveWindow())
         FormActivate();
+    else
+        m_storedWhenLeft = Table1->recordCount();
 }
 
 void TForm1::FormActivate()
 {
-    guarded(this, [this] {
-        if (Table1->recordCount() > 0 || (Table1->active() && !Table1->canModify()))
+    // The activation that ends a dialog over the window comes through the event queue, after
+    // the code that ran the dialog went on: a confirmed delete of the last record has then
+    // already happened. The table is judged as it was when the dialog took the activation, as
+    // nothing can change it while a dialog is open.
+    const int storedWhenLeft = m_storedWhenLeft;
+    m_storedWhenLeft = 0;
+    guarded(this, [this, storedWhenLeft] {
+        if (storedWhenLeft > 0 || Table1->recordCount() > 0 || (Table1->active() && !Table1->canModify()))
             return;
         if (!Table1->active()) {
             // Said once: repeating it on every activation would bring the box back each time it closes.
@@ -687,6 +697,9 @@ void TForm1::showTotal(qint64 minutes)
     const HoursMinutes split = splitMinutes(minutes);
     Edit1->setText(QString::number(split.hours));
     Edit4->setText(QString::number(split.minutes));
+    // A total wider than its box shows its leading digits, as the bound boxes show a long value.
+    Edit1->setCursorPosition(0);
+    Edit4->setCursorPosition(0);
 }
 
 void TForm1::showTotalFromFile()

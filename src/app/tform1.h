@@ -148,6 +148,7 @@ private:
     QString m_damageReason;
     bool m_shownOnce = false;
     bool m_closedTableReported = false;
+    int m_storedWhenLeft = 0;   // stored records when the window last lost the activation
 };
 
 } // namespace kelvara

@@ -23,9 +23,11 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
@@ -71,6 +73,32 @@ QList<QVariantList> storedRecords(const QStringList &fields)
     return records;
 }
 
+// Shows a real box over a window and clicks OK in it. The window loses the activation to the
+// box; a desktop gives it back once the box is gone, through the event queue, so that it
+// arrives after the code that ran the box has gone on.
+int runBoxOver(QWidget *window, const QString &text)
+{
+    QMessageBox box(QMessageBox::Information, QString(), text, QMessageBox::Ok | QMessageBox::Cancel, window);
+    QTimer::singleShot(0, &box, [&box] {
+        QVERIFY(QTest::qWaitForWindowActive(&box));
+        box.button(QMessageBox::Ok)->click();
+    });
+    const int result = box.exec();
+    window->window()->activateWindow();
+    return result;
+}
+
+// Scripted dialogs whose confirmations are real boxes, answered OK.
+class ShownConfirmations : public ScriptedDialogs
+{
+public:
+    bool confirm(QWidget *parent, const QString &text) override
+    {
+        ScriptedDialogs::confirm(parent, text);
+        return runBoxOver(parent, text) == QMessageBox::Ok;
+    }
+};
+
 } // namespace
 
 // Drives the real window offscreen as a user would: typing, Enter, buttons, sheets.
@@ -100,11 +128,13 @@ private Q_SLOTS:
     void totalFileStates_data();
     void totalFileStates();
     void deletingKeepsTheTotal();
+    void largeTotalShowsItsLeadingDigits();
 
     void pickListsGrowFromTypedValues();
     void pickListWriteFailureIsReported();
 
     void navigatorInsertAndDelete();
+    void deletingTheOnlyRecordLeavesANewOneUnsaved();
     void gridAndNavigatorFollowEachOther();
     void navigatorFollowsEveryMoveInTheGrid();
     void dateTypedRightAfterStartIsTaken_data();
@@ -521,6 +551,20 @@ void Form1Test::deletingKeepsTheTotal()
     QVERIFY(child<TDBEdit>("DBEdit1")->hasFocus());
 }
 
+void Form1Test::largeTotalShowsItsLeadingDigits()
+{
+    seedTable({{QStringLiteral("A"), 0}});
+    m_workspace->writeFile(QStringLiteral("total.txt"), "2000000000\r\n");
+    startWindow();
+    auto *hours = child<QLineEdit>("Edit1");
+    QCOMPARE(hours->text(), QStringLiteral("33333333"));
+    QVERIFY(hours->fontMetrics().horizontalAdvance(hours->text()) > hours->width());
+    QCOMPARE(hours->cursorPosition(), 0);
+    pressOk(QStringLiteral("1"), QStringLiteral("0"));
+    QCOMPARE(hours->text(), QStringLiteral("33333334"));
+    QCOMPARE(hours->cursorPosition(), 0);
+}
+
 void Form1Test::pickListsGrowFromTypedValues()
 {
     startWindow();
@@ -596,6 +640,34 @@ void Form1Test::navigatorInsertAndDelete()
     navigator->button(TDBNavigator::nbDelete)->click();
     QCOMPARE(table->state(), dsInsert);
     QCOMPARE(storedRecords({QStringLiteral("timeused")}).size(), 0);
+}
+
+void Form1Test::deletingTheOnlyRecordLeavesANewOneUnsaved()
+{
+    seedTable({{QStringLiteral("Only"), 60}});
+    startWindow();
+    Dialogs::install(std::make_unique<ShownConfirmations>());
+    auto *navigator = child<TDBNavigator>("DBNavigator1");
+    Table *table = m_form->table();
+
+    // The confirmation box closes over the window before the record goes.
+    navigator->button(TDBNavigator::nbDelete)->click();
+    QTRY_VERIFY(m_form->isActiveWindow());
+    QTest::qWait(50);
+    QCOMPARE(storedRecords({QStringLiteral("timeused")}).size(), 0);
+    QCOMPARE(table->recordCount(), 0);
+    QCOMPARE(table->state(), dsInsert);
+    QCOMPARE(field("timeused")->asInteger(), 0);
+    QVERIFY(child<TDBEdit>("DBEdit1")->hasFocus());
+    for (const auto which : {TDBNavigator::nbFirst, TDBNavigator::nbPrior, TDBNavigator::nbNext, TDBNavigator::nbLast})
+        QVERIFY(!navigator->button(which)->isEnabled());
+
+    // A dialog closing over the window later saves the pending record and seeds another.
+    runBoxOver(m_form.get(), QStringLiteral("Later"));
+    QTRY_COMPARE(storedRecords({QStringLiteral("timeused")}).size(), 2);
+    QTest::qWait(50);
+    QCOMPARE(storedRecords({QStringLiteral("State2"), QStringLiteral("timeused")}),
+             (QList<QVariantList>{{QVariant(), 0}, {QStringLiteral("0"), 0}}));
 }
 
 void Form1Test::gridAndNavigatorFollowEachOther()
