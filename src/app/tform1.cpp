@@ -25,6 +25,7 @@
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -432,7 +433,10 @@ void TForm1::FormCreate()
     guarded(this, [this] {
         if (Table1->exists()) {
             try {
-                Table1->open();
+                if (!openTableWhenFree()) {
+                    m_startRefused = true;
+                    return;
+                }
                 if (!Table1->canModify())
                     dialogs().warning(this, QStringLiteral("The record table %1 is read-only: its records "
                                                            "can be read but not changed.")
@@ -449,26 +453,43 @@ void TForm1::FormCreate()
             resetTotalFile();
             return;
         }
+        if (Table1->hasFiles()) {
+            // A log without its table would be replayed into a new table: keep it for rescue.
+            keepDamagedTable(QStringLiteral("Its log was found without the table file."));
+            dialogs().warning(this, QStringLiteral("The record table was missing, but its log was not:\n%1\n\n"
+                                                   "The log was kept as \"%2\" and a new, empty table was "
+                                                   "started.")
+                                        .arg(m_damageReason, m_keptDamagedTable));
+        }
         createKelvaraTable(*Table1);
         Table1->open();
         resetTotalFile();
     });
 }
 
+bool TForm1::openTableWhenFree()
+{
+    for (;;) {
+        try {
+            Table1->open();
+            return true;
+        } catch (const BusyError &) {
+            // Busy is not damaged: nothing is moved aside while another program has the table.
+            if (!dialogs().confirm(this, QStringLiteral("The record table %1 is in use by another program.\n\n"
+                                                        "Close that program, then choose OK to try again, "
+                                                        "or Cancel to end Kelvara.")
+                                             .arg(Table1->fileName())))
+                return false;
+        }
+    }
+}
+
 void TForm1::keepDamagedTable(const QString &reason)
 {
-    // The old file may still hold records someone can rescue; move it aside rather than delete it.
+    // The old files may still hold records someone can rescue; move them aside rather than delete them.
     m_damageReason = reason;
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    const QString kept = QStringLiteral("%1-damaged-%2.db").arg(kTableName, stamp);
-    const QString file = Table1->fileName();
-    if (!QFile::rename(file, kept))
-        throw Error(QStringLiteral("Cannot move the damaged table %1 aside to %2").arg(file, kept));
-    for (const QString &suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")}) {
-        if (QFile::exists(file + suffix) && !QFile::rename(file + suffix, kept + suffix))
-            QFile::remove(file + suffix);
-    }
-    m_keptDamagedTable = kept;
+    m_keptDamagedTable = QFileInfo(Table1->moveFilesAside(QStringLiteral("%1-damaged-%2").arg(kTableName, stamp))).fileName();
 }
 
 void TForm1::resetTotalFile()

@@ -39,6 +39,8 @@ public:
 
     // The file the damaged table was moved to at start-up, if any.
     QString keptDamagedTable() const { return m_keptDamagedTable; }
+    // True when the user chose to end at start-up rather than wait for a table in use elsewhere.
+    bool startRefused() const { return m_startRefused; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -72,6 +74,9 @@ private:
     void FormShow();
     void FormActivate();
     void Table1AfterOpen();
+    // Opens the table, asking the user to wait while another program holds it; false when the
+    // user would rather end.
+    bool openTableWhenFree();
     void keepDamagedTable(const QString &reason);
     void resetTotalFile();
 
@@ -149,6 +154,7 @@ private:
     bool m_shownOnce = false;
     bool m_closedTableReported = false;
     int m_storedWhenLeft = 0;   // stored records when the window last lost the activation
+    bool m_startRefused = false;
 };
 
 } // namespace kelvara

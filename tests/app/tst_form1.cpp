@@ -145,6 +145,8 @@ private Q_SLOTS:
     void loadStoresAndShowsAPicture();
     void loadRefusesWhatIsNoJpeg_data();
     void loadRefusesWhatIsNoJpeg();
+    void loadNeverOpensTheTablesFiles_data();
+    void loadNeverOpensTheTablesFiles();
     void cutCopyAndStretch();
 
 private:
@@ -835,6 +837,49 @@ void Form1Test::loadStoresAndShowsAPicture()
     child<QToolButton>("SpeedButton16")->setFocus();
     m_form->table()->post();
     QCOMPARE(view->decodedImage().cacheKey(), before.cacheKey());
+}
+
+void Form1Test::loadNeverOpensTheTablesFiles_data()
+{
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("link");
+    QTest::newRow("the table") << "kelvara.db" << "";
+    QTest::newRow("its log") << "kelvara.db-wal" << "";
+    QTest::newRow("by a roundabout path") << "sub/../kelvara.db" << "";
+    QTest::newRow("a second name of the table") << "photo.jpg" << "hard";
+    QTest::newRow("a symbolic link to the table") << "photo.jpg" << "symbolic";
+}
+
+// Opening and closing a table file anywhere in the process drops SQLite's locks on it, after
+// which a reader beside us deletes the log and what we save next is lost to other programs.
+void Form1Test::loadNeverOpensTheTablesFiles()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, link);
+    if (QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
+        QSKIP("needs the sqlite3 shell");
+    startWindow();
+    QVERIFY(QDir().mkdir(QStringLiteral("sub")));
+    if (link == QLatin1String("hard"))
+        QCOMPARE(::link("kelvara.db", "photo.jpg"), 0);
+    else if (link == QLatin1String("symbolic"))
+        QVERIFY(QFile::link(QStringLiteral("kelvara.db"), QStringLiteral("photo.jpg")));
+    child<QTabWidget>("PageControl1")->setCurrentIndex(1);
+    (*m_dialogs)->openAnswers = {m_workspace->filePath(chosen)};
+    child<QToolButton>("SpeedButton15")->click();
+    const QStringList errors = (*m_dialogs)->texts(ScriptedDialogs::Kind::Error);
+    QCOMPARE(errors.size(), 1);
+    QVERIFY2(errors.first().contains(QStringLiteral("is a file of the open record table")), qPrintable(errors.first()));
+
+    auto seenByAnotherProgram = [] {
+        QProcess shell;
+        shell.start(QStringLiteral("sqlite3"), {QStringLiteral("kelvara.db"), QStringLiteral("SELECT count(*) FROM kelvara")});
+        return shell.waitForFinished(10000) ? shell.readAllStandardOutput().trimmed().toInt() : -1;
+    };
+    QCOMPARE(seenByAnotherProgram(), 1);
+    QVERIFY(QFile::exists(QStringLiteral("kelvara.db-wal")));
+    m_form->table()->insertRecord({QVariant(), QStringLiteral("Ada")});
+    QCOMPARE(seenByAnotherProgram(), 2);
 }
 
 void Form1Test::loadRefusesWhatIsNoJpeg_data()

@@ -1,0 +1,36 @@
+#include "startup.h"
+
+#include "datafolderlock.h"
+#include "dialogs.h"
+
+#include <QDir>
+#include <QWidget>
+
+namespace kelvara {
+
+bool claimDataFolder(DataFolderLock &lock)
+{
+    if (lock.tryLock())
+        return true;
+    const bool shown = lock.askHolderToShow();
+    dialogs().warning(nullptr, QStringLiteral("Kelvara is already open in the folder %1.\n\n%2This copy ends "
+                                              "without touching the records.")
+                                   .arg(QDir::toNativeSeparators(lock.folder()),
+                                        shown ? QStringLiteral("Its window has been brought to the front. ")
+                                              : QString()));
+    return false;
+}
+
+void showOnRequest(DataFolderLock &lock, QWidget &window)
+{
+    QObject::connect(&lock, &DataFolderLock::showRequested, &window, [&window] {
+        if (window.isMinimized())
+            window.showNormal();
+        window.show();
+        // Window managers may refuse to hand over the focus; raising is what the platform allows.
+        window.raise();
+        window.activateWindow();
+    });
+}
+
+} // namespace kelvara

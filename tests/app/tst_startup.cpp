@@ -1,0 +1,225 @@
+#include "datafolderlock.h"
+#include "error.h"
+#include "field.h"
+#include "folderwatch.h"
+#include "kelvaratable.h"
+#include "scripteddialogs.h"
+#include "sqlite.h"
+#include "startup.h"
+#include "table.h"
+#include "testworkspace.h"
+#include "tform1.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QProcess>
+#include <QWidget>
+#include <QtTest>
+
+#include <memory>
+
+using namespace kelvara;
+using namespace kelvara::test;
+
+namespace {
+
+QStringList filesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+// The bytes of every file in a folder, by name.
+QMap<QString, QByteArray> snapshot(const QString &folder)
+{
+    QMap<QString, QByteArray> files;
+    for (const QString &name : filesIn(folder)) {
+        QFile file(QDir(folder).filePath(name));
+        if (file.open(QIODevice::ReadOnly))
+            files.insert(name, file.readAll());
+    }
+    return files;
+}
+
+void seedTable(int records)
+{
+    Table table;
+    table.setTableName(QStringLiteral("kelvara"));
+    createKelvaraTable(table);
+    table.open();
+    for (int i = 0; i < records; ++i)
+        table.insertRecord({QVariant(), QStringLiteral("First %1").arg(i)});
+}
+
+} // namespace
+
+// Starting the program: one copy per data folder, and tables that are busy, damaged or
+// incomplete at start are never lost.
+class StartupTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void secondCopyOnTheSameFolderEnds();
+    void lockIsLetGoWhenTheHolderIsKilled();
+    void tableInUseIsNotTakenForDamaged();
+    void damagedLogIsKeptWithItsTable();
+    void keptCopyFindsAFreeName();
+    void logWithoutItsTableIsKept();
+};
+
+void StartupTest::secondCopyOnTheSameFolderEnds()
+{
+    TestWorkspace workspace;
+    TestWorkspace elsewhere;
+    ScriptedDialogsScope dialogs;
+    DataFolderLock first(workspace.path());
+    QVERIFY(claimDataFolder(first));
+    QVERIFY(first.isLocked());
+    QWidget window;
+    showOnRequest(first, window);
+    window.showMinimized();
+    QTRY_VERIFY(window.isMinimized());
+    const QStringList before = filesIn(workspace.path());
+
+    DataFolderLock second(workspace.path());
+    QVERIFY(!claimDataFolder(second));
+    QVERIFY(!second.isLocked());
+    const QStringList warnings = dialogs->texts(ScriptedDialogs::Kind::Warning);
+    QCOMPARE(warnings.size(), 1);
+    QVERIFY2(warnings.first().startsWith(QStringLiteral("Kelvara is already open in the folder ")), qPrintable(warnings.first()));
+    QVERIFY(warnings.first().contains(QStringLiteral("brought to the front")));
+    QTRY_VERIFY(!window.isMinimized());
+    QCOMPARE(filesIn(workspace.path()), before);
+
+    // Another folder is another matter; and once the first copy ends, the folder is free.
+    DataFolderLock other(elsewhere.path());
+    QVERIFY(claimDataFolder(other));
+    first.unlock();
+    QVERIFY(claimDataFolder(second));
+    QCOMPARE(dialogs->texts().size(), 1);
+}
+
+void StartupTest::lockIsLetGoWhenTheHolderIsKilled()
+{
+    TestWorkspace workspace;
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program.setProcessEnvironment(environment);
+    program.setWorkingDirectory(workspace.path());
+    program.start(QStringLiteral(KELVARA_PROGRAM), {});
+    QVERIFY(program.waitForStarted());
+    // The program takes the folder before it makes its table.
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(workspace.filePath(QStringLiteral("total.txt"))), 30000);
+    DataFolderLock probe(workspace.path());
+    QVERIFY(!probe.tryLock());
+    program.kill();
+    QVERIFY(program.waitForFinished());
+    QVERIFY(probe.tryLock());
+    // What it saved is still there for the next start.
+    Table table;
+    table.setTableName(QStringLiteral("kelvara"));
+    table.open();
+    QCOMPARE(table.recordCount(), 1);
+}
+
+void StartupTest::tableInUseIsNotTakenForDamaged()
+{
+    TestWorkspace workspace;
+    seedTable(2);
+    workspace.writeFile(QStringLiteral("total.txt"), "125\r\n");
+    const auto before = snapshot(workspace.path());
+    ScriptedDialogsScope dialogs;
+    dialogs->confirmAnswers = {true, false};   // try again once, then end
+    {
+        // Another program holds the table for itself.
+        sql::Database other(QStringLiteral("kelvara.db"), sql::Database::Mode::ReadWrite);
+        other.exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"));
+        other.exec(QStringLiteral("BEGIN EXCLUSIVE"));
+        other.exec(QStringLiteral("SELECT count(*) FROM kelvara"));
+        TForm1 form;
+        QVERIFY(form.startRefused());
+        QVERIFY(!form.table()->active());
+        QVERIFY(form.keptDamagedTable().isEmpty());
+    }
+    const QStringList asked = dialogs->texts(ScriptedDialogs::Kind::Confirm);
+    QCOMPARE(asked.size(), 2);
+    QVERIFY2(asked.first().startsWith(QStringLiteral("The record table kelvara.db is in use by another program.")),
+             qPrintable(asked.first()));
+    QCOMPARE(dialogs->texts(ScriptedDialogs::Kind::Warning), QStringList());
+    QCOMPARE(dialogs->texts(ScriptedDialogs::Kind::Error), QStringList());
+    QCOMPARE(snapshot(workspace.path()), before);
+
+    // Once the other program lets go, the next start opens the same table.
+    TForm1 form;
+    QVERIFY(!form.startRefused());
+    QCOMPARE(form.table()->recordCount(), 2);
+}
+
+void StartupTest::damagedLogIsKeptWithItsTable()
+{
+    TestWorkspace workspace;
+    seedTable(2);
+    // Another program left a record and a damaged schema in the log.
+    writeToLogOnly(QStringLiteral("kelvara.db"),
+                   "INSERT INTO kelvara (Firstname) VALUES ('only in the log'); PRAGMA writable_schema=ON; "
+                   "UPDATE sqlite_master SET sql = 'CREATE TABLE kelvara (Dato DATE' WHERE name = 'kelvara'");
+    const QByteArray file = workspace.readFile(QStringLiteral("kelvara.db"));
+    const QByteArray log = workspace.readFile(QStringLiteral("kelvara.db-wal"));
+    ScriptedDialogsScope dialogs;
+    TForm1 form;
+    const QString kept = form.keptDamagedTable();
+    QVERIFY2(kept.startsWith(QStringLiteral("kelvara-damaged-")), qPrintable(kept));
+    QCOMPARE(workspace.readFile(kept), file);
+    QCOMPARE(workspace.readFile(kept + QStringLiteral("-wal")), log);
+    // A new table stands in its place, to be opened when the window shows.
+    QVERIFY(form.table()->exists());
+    QCOMPARE(dialogs->texts(ScriptedDialogs::Kind::Warning).size(), 1);
+    QCOMPARE(dialogs->texts(ScriptedDialogs::Kind::Error), QStringList());
+}
+
+void StartupTest::keptCopyFindsAFreeName()
+{
+    TestWorkspace workspace;
+    workspace.writeFile(QStringLiteral("kelvara.db"), QByteArray(8192, 'x'));
+    workspace.writeFile(QStringLiteral("total.txt"), "300\r\n");
+    // Earlier damaged starts in this very second, and the next, already took the plain names.
+    const QDateTime now = QDateTime::currentDateTime();
+    for (int second = 0; second < 3; ++second) {
+        const QString stamp = now.addSecs(second).toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        workspace.writeFile(QStringLiteral("kelvara-damaged-%1.db").arg(stamp), "earlier");
+    }
+    ScriptedDialogsScope dialogs;
+    TForm1 form;
+    const QString kept = form.keptDamagedTable();
+    QVERIFY2(kept.endsWith(QStringLiteral("-2.db")), qPrintable(kept));
+    QCOMPARE(workspace.readFile(kept), QByteArray(8192, 'x'));
+    QVERIFY(form.table()->exists());
+    QCOMPARE(dialogs->texts(ScriptedDialogs::Kind::Error), QStringList());
+    QCOMPARE(workspace.readFile(QStringLiteral("total.txt")), QByteArray("0\r\n"));
+    for (const QString &name : filesIn(workspace.path())) {
+        if (name.startsWith(QStringLiteral("kelvara-damaged-")) && name != kept)
+            QCOMPARE(workspace.readFile(name), QByteArray("earlier"));
+    }
+}
+
+void StartupTest::logWithoutItsTableIsKept()
+{
+    TestWorkspace workspace;
+    seedTable(2);
+    writeToLogOnly(QStringLiteral("kelvara.db"), "INSERT INTO kelvara (Firstname) VALUES ('only in the log')");
+    // Someone deletes the table file by hand and leaves its log.
+    QVERIFY(QFile::remove(QStringLiteral("kelvara.db")));
+    const QByteArray log = workspace.readFile(QStringLiteral("kelvara.db-wal"));
+    ScriptedDialogsScope dialogs;
+    TForm1 form;
+    const QString kept = form.keptDamagedTable();
+    QVERIFY(!kept.isEmpty());
+    QCOMPARE(workspace.readFile(kept + QStringLiteral("-wal")), log);
+    QVERIFY(form.table()->active());
+    QCOMPARE(form.table()->recordCount(), 0);
+    QCOMPARE(dialogs->texts(ScriptedDialogs::Kind::Warning).size(), 1);
+}
+
+QTEST_MAIN(StartupTest)
+#include "tst_startup.moc"
