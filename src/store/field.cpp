@@ -395,6 +395,8 @@ QString Field::displayText() const
 {
     if (m_def.type == ftString)
         return m_table->fieldString(this);
+    if (m_def.type == ftDate)
+        return m_table->dateText(this);
     if (isBlobField())
         return blobDescription();
     // Painting relies on this not failing: a value the field cannot hold is shown as stored.
@@ -402,8 +404,12 @@ QString Field::displayText() const
     const QVariant v = m_table->fieldValue(this, &invalid);
     if (invalid)
         return *invalid;
-    if (!m_def.displayFormat.isEmpty() && isNumericField() && v.isValid() && !v.isNull())
-        return formatNumber(v.toDouble());
+    if (!m_def.displayFormat.isEmpty() && isNumericField() && v.isValid() && !v.isNull()) {
+        // Integer fields hold an int: read it as one, which a general conversion is slow at.
+        const double number = v.typeId() == QMetaType::Int ? double(*static_cast<const int *>(v.constData()))
+                                                             : v.toDouble();
+        return formatNumber(number);
+    }
     return textOf(v);
 }
 

@@ -12,6 +12,11 @@ namespace kelvara {
 // The values of one stored record as the file gave them, in a single block: numbers in place,
 // text and bytes behind them. Fields decode a value only when it is read, so walking a big
 // table costs one allocation per record instead of one per value.
+//
+// The block is a string data block of Qt's own: a text value is decoded once, into room kept
+// for it in the block, and handed out as a QString that shares the block instead of copying it.
+// Such a string keeps the block alive; it never sees its neighbours, and once it is the block's
+// only owner it may grow over them, as no one else reads them any more.
 class PackedRow
 {
 public:
@@ -22,6 +27,7 @@ public:
     PackedRow &operator=(PackedRow &&) noexcept = default;
 
     // Makes room for `count` values and `byteCount` bytes of text and blobs; then set each value.
+    // The row's block is used again when it is large enough and no string shares it.
     void allocate(int count, size_t byteCount);
     void setInteger(int column, qint64 value)
     {
@@ -42,7 +48,7 @@ public:
         cell.span.offset = quint32(m_used);
         cell.span.size = quint32(size);
         if (size > 0)
-            std::memcpy(m_data.get() + sizeof(Cell) * size_t(m_count) + m_used, data, size);
+            std::memcpy(byteArea() + m_used, data, size);
         m_used += size;
     }
 
@@ -60,9 +66,11 @@ public:
     // The value when it is a number or text holding a finite one; nullopt otherwise.
     std::optional<double> exactReal(int column) const;
     QString toText(int column) const;
-    QByteArrayView bytes(int column) const;    // text and blobs; empty for the others
+    QByteArrayView bytes(int column) const;    // text (as UTF-8) and blobs; empty for the others
 
 private:
+    static constexpr quint32 kNotDecoded = 0xffffffff;
+
     struct Cell
     {
         union {
@@ -70,17 +78,25 @@ private:
             double real;
             struct
             {
-                quint32 offset;
+                quint32 offset;      // in the byte area; the text's UTF-16 room is at offset + column
                 quint32 size;
             } span;
         };
         Kind kind;
+        quint32 utf16Size;           // of decoded text; kNotDecoded until then
     };
-    Cell *cells() const { return reinterpret_cast<Cell *>(m_data.get()); }
-    const char *byteArea() const { return m_data.get() + sizeof(Cell) * size_t(m_count); }
+    static_assert(sizeof(Cell) % sizeof(char16_t) == 0);
 
-    std::unique_ptr<char[]> m_data;
+    // The block, in UTF-16 units: the cells, the room for decoded text (each text's bytes and
+    // a terminating zero, as UTF-16 is never longer than UTF-8 in units), then the bytes.
+    Cell *cells() const { return reinterpret_cast<Cell *>(m_block.ptr); }
+    char16_t *textArea() const { return m_block.ptr + m_textStart; }
+    char *byteArea() const { return reinterpret_cast<char *>(m_block.ptr + m_byteStart); }
+
+    QArrayDataPointer<char16_t> m_block;
     int m_count = 0;
+    qsizetype m_textStart = 0;
+    qsizetype m_byteStart = 0;
     size_t m_used = 0;
 };
 

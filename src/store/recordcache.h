@@ -6,6 +6,7 @@
 
 #include <deque>
 #include <memory>
+#include <vector>
 
 namespace kelvara {
 
@@ -32,7 +33,11 @@ public:
         m_records.insert(rid, record);
         m_order.push_back(rid);
         while (int(m_records.size()) > m_limit && !m_order.empty()) {
-            m_records.remove(m_order.front());
+            const auto oldest = m_records.find(m_order.front());
+            if (oldest != m_records.end()) {
+                recycle(*oldest);
+                m_records.erase(oldest);
+            }
             m_order.pop_front();
         }
         if (m_order.size() > size_t(4 * m_limit))
@@ -45,9 +50,24 @@ public:
     {
         m_records.clear();
         m_order.clear();
+        m_spares.clear();
     }
 
+    // Records read from the file that the cache let go of and no one else holds, for the rows
+    // read next to be packed into.
+    std::vector<std::shared_ptr<RecordBuffer>> &spares() { return m_spares; }
+
 private:
+    // About a batch of reads is worth keeping.
+    void recycle(const std::shared_ptr<RecordBuffer> &record)
+    {
+        if (record.use_count() == 1 && m_spares.size() < kSpareLimit && record->isPacked()
+            && record->pendingBlobs.isEmpty())
+            m_spares.push_back(record);
+    }
+
+    static constexpr size_t kSpareLimit = 64;
+
     // Drops the order entries of records removed since.
     void compact()
     {
@@ -62,6 +82,7 @@ private:
     int m_limit;
     QHash<qint64, std::shared_ptr<RecordBuffer>> m_records;
     std::deque<qint64> m_order;
+    std::vector<std::shared_ptr<RecordBuffer>> m_spares;
 };
 
 } // namespace kelvara

@@ -4,6 +4,7 @@
 #include "error.h"
 #include "field.h"
 #include "recordbuffer.h"
+#include "textconv.h"
 #include "tablefiles.h"
 
 #include <QDir>
@@ -76,23 +77,31 @@ std::optional<FieldDef> parseDeclaredType(const QString &name, const QString &de
     return def;
 }
 
-// Dates are stored as "yyyy-MM-dd"; reading them is on the path of every record read.
+// Dates are stored as "yyyy-MM-dd"; reading them is on the path of every record read. Gives
+// the year, month and day of text in that form, without checking that they make a date.
+bool isoDateParts(QByteArrayView text, int parts[3])
+{
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-')
+        return false;
+    const int starts[3] = {0, 5, 8};
+    const int lengths[3] = {4, 2, 2};
+    for (int p = 0; p < 3; ++p) {
+        parts[p] = 0;
+        for (int i = 0; i < lengths[p]; ++i) {
+            const char c = text[starts[p] + i];
+            if (c < '0' || c > '9')
+                return false;
+            parts[p] = parts[p] * 10 + (c - '0');
+        }
+    }
+    return true;
+}
+
 QDate isoDate(QByteArrayView text)
 {
-    if (text.size() == 10 && text[4] == '-' && text[7] == '-') {
-        int parts[3] = {0, 0, 0};
-        const int starts[3] = {0, 5, 8};
-        const int lengths[3] = {4, 2, 2};
-        for (int p = 0; p < 3; ++p) {
-            for (int i = 0; i < lengths[p]; ++i) {
-                const char c = text[starts[p] + i];
-                if (c < '0' || c > '9')
-                    return QDate::fromString(QString::fromUtf8(text), Qt::ISODate);
-                parts[p] = parts[p] * 10 + (c - '0');
-            }
-        }
+    int parts[3];
+    if (isoDateParts(text, parts))
         return QDate(parts[0], parts[1], parts[2]);
-    }
     return QDate::fromString(QString::fromUtf8(text), Qt::ISODate);
 }
 
@@ -101,6 +110,7 @@ struct RowSink
 {
     int columns = 0;
     std::vector<std::shared_ptr<RecordBuffer>> rows;
+    std::vector<std::shared_ptr<RecordBuffer>> *spares = nullptr;   // records to fill anew
     struct Value
     {
         int type;
@@ -139,7 +149,13 @@ void rowFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
             }
             bytes += size_t(value.size);
         }
-        auto record = std::make_shared<RecordBuffer>();
+        std::shared_ptr<RecordBuffer> record;
+        if (sink->spares && !sink->spares->empty()) {
+            record = std::move(sink->spares->back());
+            sink->spares->pop_back();
+        } else {
+            record = std::make_shared<RecordBuffer>();
+        }
         record->rid = sqlite3_value_int64(argv[1]);
         PackedRow &row = record->packed;
         row.allocate(count, bytes);
@@ -916,6 +932,20 @@ bool Table::fieldIsNull(const Field *field) const
     return false;
 }
 
+QString Table::dateText(const Field *field) const
+{
+    const RecordBuffer &buffer = activeBuffer();
+    const int column = field->fieldNo() - 1;
+    if (buffer.isPacked() && buffer.packed.kind(column) == PackedRow::Text) {
+        // A stored date turns into its display text without a QDate in between.
+        int parts[3];
+        if (isoDateParts(buffer.packed.bytes(column), parts))
+            return QDate::isValid(parts[0], parts[1], parts[2]) ? dateToText(parts[0], parts[1], parts[2]) : QString();
+    }
+    const QVariant v = decodeCell(buffer, column, field);
+    return v.isValid() && !v.isNull() ? dateToText(v.toDate()) : QString();
+}
+
 QString Table::fieldString(const Field *field) const
 {
     const RecordBuffer &buffer = activeBuffer();
@@ -973,6 +1003,7 @@ std::shared_ptr<RecordBuffer> Table::readBatch(int position, const std::vector<q
     auto &stmt = const_cast<sql::Statement &>(span ? m_selectSpan : m_selectRows);
     RowSink sink;
     sink.columns = int(m_ownedFields.size());
+    sink.spares = &m_cache.spares();
     sink.rows.reserve(batch.size());
     try {
         stmt.bindPointer(1, &sink, kRowSinkType);
@@ -1141,6 +1172,9 @@ void Table::dataEvent(DataEvent event, Field *field)
             m_pendingLayout = true;
         return;
     }
+    // Nothing to copy when no one listens, as on every move of a walk without controls.
+    if (m_sources.isEmpty())
+        return;
     for (DataSource *source : QList<DataSource *>(m_sources)) {
         if (m_sources.contains(source))
             source->dataEvent(event, field);

@@ -140,6 +140,7 @@ private:
     QVariant fieldValue(const Field *field, std::optional<QString> *invalid = nullptr) const;
     bool fieldIsNull(const Field *field) const;
     QString fieldString(const Field *field) const;     // text of a text or memo field
+    QString dateText(const Field *field) const;        // display text of a date field
     void setFieldValue(Field *field, const QVariant &converted);
     QByteArray readBlob(const Field *field) const;
     qint64 blobRevision(const Field *field) const;

@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 #include <QStringList>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <cmath>
@@ -216,27 +217,31 @@ QString formatFloat(const QString &picture, double value, const QLocale &locale)
         while (decimalLength > p->minDec && decimals[decimalLength - 1] == '0')
             --decimalLength;
 
+        // Written into a local buffer and made a string once: a column formats every cell.
         const NumberSymbols &symbols = numberSymbols(locale);
         const int digits = qMax(p->minInt, wholeLength);
-        QString text;
-        text.reserve(1 + p->prefix.size() + 2 * digits + symbols.point.size() + decimalLength + p->suffix.size());
+        QVarLengthArray<char16_t, 64> text;
+        auto add = [&text](const QString &part) {
+            text.append(reinterpret_cast<const char16_t *>(part.constData()), part.size());
+        };
         if (withSign)
-            text += QLatin1Char('-');
-        text += p->prefix;
+            text.append(u'-');
+        add(p->prefix);
         for (int i = 0; i < digits; ++i) {
             if (p->grouping && i > 0 && (digits - i) % 3 == 0)
-                text += symbols.group;
+                add(symbols.group);
             const int index = i - (digits - wholeLength);
-            text += QLatin1Char(index < 0 ? '0' : whole[index]);
+            text.append(char16_t(index < 0 ? '0' : whole[index]));
         }
         if (decimalLength > 0) {
-            text += symbols.point;
-            text += QLatin1StringView(decimals, decimalLength);
+            add(symbols.point);
+            for (int i = 0; i < decimalLength; ++i)
+                text.append(char16_t(decimals[i]));
         } else if (digits == 0) {
-            text += QLatin1Char('0');
+            text.append(u'0');
         }
-        text += p->suffix;
-        return text;
+        add(p->suffix);
+        return QString(reinterpret_cast<const QChar *>(text.constData()), text.size());
     }
 
     const QString fixed = QString::number(rounded, 'f', p->maxDec);
@@ -304,16 +309,22 @@ QString dateToText(const QDate &date, const QLocale &locale)
 {
     if (!date.isValid())
         return QString();
-    const DateOrder order = dateOrder(locale);
     int year, month, day;
     date.getDate(&year, &month, &day);
     if (year < 0 || year > 9999) {
+        const DateOrder order = dateOrder(locale);
         const QString y = QString::number(year);
         const QString d = QStringLiteral("%1").arg(day, 2, 10, QLatin1Char('0'));
         const QString m = QStringLiteral("%1").arg(month, 2, 10, QLatin1Char('0'));
         return order.monthFirst ? m + order.separator + d + order.separator + y
                                 : d + order.separator + m + order.separator + y;
     }
+    return dateToText(year, month, day, locale);
+}
+
+QString dateToText(int year, int month, int day, const QLocale &locale)
+{
+    const DateOrder order = dateOrder(locale);
     QString text(10, Qt::Uninitialized);
     QChar *out = text.data();
     auto two = [&out](int value) {

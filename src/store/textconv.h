@@ -27,6 +27,8 @@ DateOrder dateOrder(const QLocale &locale = QLocale());
 
 // Dates as the user reads and types them: two-digit day and month, four-digit year.
 QString dateToText(const QDate &date, const QLocale &locale = QLocale());
+// The same for a valid date of the years 1 to 9999 given by its parts.
+QString dateToText(int year, int month, int day, const QLocale &locale = QLocale());
 std::optional<QDate> textToDate(const QString &text, const QLocale &locale = QLocale());
 
 QString timeToText(const QTime &time);

@@ -28,6 +28,8 @@ private Q_SLOTS:
     void textKeepsItsSize();
     void numberPicture_data();
     void numberPicture();
+    void storedText_data();
+    void storedText();
     void memoAndBlobDisplay();
     void nullAndClear();
     void otherTypesRoundTrip();
@@ -316,6 +318,60 @@ void FieldsTest::numberPicture()
     QCOMPARE(hours->displayText(), shown);
     QCOMPARE(hours->asString(), QString::number(minutes));
     QCOMPARE(hours->text(), QString::number(minutes));
+}
+
+void FieldsTest::storedText_data()
+{
+    QTest::addColumn<QByteArray>("stored");   // the bytes in the file, as any program wrote them
+
+    QTest::newRow("empty") << QByteArray("");
+    const QByteArray letters("Swarm in the old apple tree, Odense 5000 ");
+    for (int length : {1, 3, 4, 5, 7, 8, 9, 12, 15, 16, 17, 31, 32, 33, 40})
+        QTest::addRow("ASCII, %d characters", length) << letters.left(length);
+    for (int at : {0, 3, 7, 8, 12, 16, 20, 35})
+        QTest::addRow("e acute at %d", at) << QByteArray(letters).insert(at, "\xc3\xa9");
+    QTest::newRow("outside the basic plane") << QStringLiteral("Bee \U0001F41D swarm").toUtf8();
+    QTest::newRow("not UTF-8") << QByteArray("Hive\xff\xfe 12");
+}
+
+// Text is decoded from the record as stored; what a field hands out stays the caller's own,
+// unchanged by later reads and edits, after the record is gone too.
+void FieldsTest::storedText()
+{
+    QFETCH(QByteArray, stored);
+    TestWorkspace workspace;
+    Table table;
+    makeTable(table, {{QStringLiteral("x"), QStringLiteral("y")}},
+              {fieldDef(QStringLiteral("place"), ftString, 60), fieldDef(QStringLiteral("other"), ftString, 60)});
+    table.close();
+    {
+        sql::Database db(QStringLiteral("jobs.db"), sql::Database::Mode::ReadWrite);
+        sql::Statement update = db.prepare(QStringLiteral("UPDATE \"jobs\" SET \"place\" = CAST(? AS TEXT)"));
+        update.bindBlob(1, stored);
+        update.run();
+    }
+    table.open();
+    const QString expected = QString::fromUtf8(stored);
+    Field *place = table.fieldByName(QStringLiteral("place"));
+    const QString shown = place->displayText();
+    QCOMPARE(shown, expected);
+    QCOMPARE(place->asString(), expected);
+    QCOMPARE(table.fieldByName(QStringLiteral("other"))->asString(), QStringLiteral("y"));
+
+    QString changed = place->asString();
+    changed += QStringLiteral(" and more");
+    changed[0] = QLatin1Char('#');
+    QCOMPARE(place->asString(), expected);
+
+    table.edit();
+    place->setAsString(QStringLiteral("new"));
+    table.post();
+    table.close();
+    QCOMPARE(shown, expected);
+    QCOMPARE(shown.utf16()[shown.size()], u'\0');
+    QString wanted = expected + QStringLiteral(" and more");
+    wanted[0] = QLatin1Char('#');
+    QCOMPARE(changed, wanted);
 }
 
 void FieldsTest::memoAndBlobDisplay()
