@@ -455,11 +455,10 @@ void TForm1::FormCreate()
         }
         if (Table1->hasFiles()) {
             // A log without its table would be replayed into a new table: keep it for rescue.
-            keepDamagedTable(QStringLiteral("Its log was found without the table file."));
-            dialogs().warning(this, QStringLiteral("The record table was missing, but its log was not:\n%1\n\n"
-                                                   "The log was kept as \"%2\" and a new, empty table was "
-                                                   "started.")
-                                        .arg(m_damageReason, m_keptDamagedTable));
+            keepDamagedTable(QStringLiteral("the table file is missing, its log is not"));
+            dialogs().warning(this, QStringLiteral("The record table was missing, but its log was not. The log "
+                                                   "was kept as \"%1\" and a new, empty table was started.")
+                                        .arg(m_keptDamagedTable));
         }
         createKelvaraTable(*Table1);
         Table1->open();
