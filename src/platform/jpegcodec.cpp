@@ -9,6 +9,7 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 
 #include <jpeglib.h>
 
@@ -387,6 +388,82 @@ QSize uprightSize(const QSize &size, int orientation)
 QImage decodeUpright(const QByteArray &bytes, int orientation, const QSize &cover)
 {
     return upright(decode(bytes, uprightSize(cover, orientation)), orientation);
+}
+
+namespace {
+
+struct EncodeJob
+{
+    const QImage *image = nullptr;     // Format_RGB32 or Format_Grayscale8
+    int quality = 85;
+    unsigned char *out = nullptr;      // allocated by libjpeg's memory destination
+    unsigned long outSize = 0;
+    int code = 0;
+};
+
+// Only trivially destructible locals here: a longjmp may leave this frame.
+void runEncoder(jpeg_compress_struct &cinfo, EncodeJob &job)
+{
+    const QImage &image = *job.image;
+    const bool grey = image.format() == QImage::Format_Grayscale8;
+    jpeg_mem_dest(&cinfo, &job.out, &job.outSize);
+    cinfo.image_width = JDIMENSION(image.width());
+    cinfo.image_height = JDIMENSION(image.height());
+    cinfo.input_components = grey ? 1 : 4;
+    // QImage's 0xAARRGGBB words read as bytes, as the decoder writes them.
+    cinfo.in_color_space = grey ? JCS_GRAYSCALE
+                                : (QSysInfo::ByteOrder == QSysInfo::LittleEndian ? JCS_EXT_BGRX : JCS_EXT_XRGB);
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, job.quality, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(image.constScanLine(int(cinfo.next_scanline)));
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+}
+
+// False when libjpeg failed; job.code then holds its message number. The job lives in the
+// caller's frame, never in the one that setjmps.
+bool runEncode(EncodeJob &job)
+{
+    jpeg_compress_struct cinfo;
+    ErrorManager manager;
+    cinfo.err = jpeg_std_error(&manager.pub);
+    manager.pub.error_exit = leaveDecoder;
+    manager.code = 0;
+    manager.stop = Outcome::Done;
+    if (setjmp(manager.jump)) {
+        jpeg_destroy_compress(&cinfo);
+        job.code = manager.code;
+        return false;
+    }
+    jpeg_create_compress(&cinfo);
+    runEncoder(cinfo, job);
+    jpeg_destroy_compress(&cinfo);
+    return true;
+}
+
+} // namespace
+
+QByteArray encode(const QImage &picture, int quality)
+{
+    if (picture.isNull())
+        throw Error(QStringLiteral("There is no picture to encode"));
+    const QImage image = picture.format() == QImage::Format_Grayscale8 || picture.format() == QImage::Format_RGB32
+                             ? picture
+                             : picture.convertToFormat(picture.isGrayscale() ? QImage::Format_Grayscale8
+                                                                             : QImage::Format_RGB32);
+    EncodeJob job;
+    job.image = &image;
+    job.quality = qBound(1, quality, 100);
+    if (!runEncode(job)) {
+        std::free(job.out);
+        throw Error(QStringLiteral("JPEG error #%1").arg(job.code));
+    }
+    QByteArray bytes(reinterpret_cast<const char *>(job.out), qsizetype(job.outSize));
+    std::free(job.out);
+    return bytes;
 }
 
 } // namespace kelvara::jpeg

@@ -63,5 +63,9 @@ QSize uprightSize(const QSize &size, int orientation);
 // landscape box is not decoded too small.
 QImage decodeUpright(const QByteArray &bytes, int orientation, const QSize &cover = QSize());
 
+// Encodes a picture as a baseline JPEG at quality (1 ... 100) with libjpeg-turbo's compressor:
+// grey pictures as one channel, all others as colour. Alpha is dropped. Throws Error on failure.
+QByteArray encode(const QImage &picture, int quality = 85);
+
 } // namespace jpeg
 } // namespace kelvara

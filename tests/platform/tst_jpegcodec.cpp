@@ -259,6 +259,8 @@ private Q_SLOTS:
     void decodesPicturesWithinTheBounds();
     void readsTheExifOrientation_data();
     void readsTheExifOrientation();
+    void encodesWhatItDecodes_data();
+    void encodesWhatItDecodes();
 
 private:
     test::TestWorkspace m_workspace;
@@ -498,6 +500,34 @@ void JpegCodecTest::readsTheExifOrientation()
     QFETCH(QByteArray, bytes);
     QFETCH(int, orientation);
     QCOMPARE(jpeg::orientation(bytes), orientation);
+}
+
+void JpegCodecTest::encodesWhatItDecodes_data()
+{
+    QTest::addColumn<QImage>("picture");
+    QTest::addColumn<QImage::Format>("decodedAs");
+    QImage grey(40, 30, QImage::Format_Grayscale8);
+    grey.fill(200);
+    QImage withAlpha = twoColours(QSize(64, 48)).convertToFormat(QImage::Format_ARGB32);
+    QTest::newRow("colour") << twoColours(QSize(64, 48)) << QImage::Format_RGB32;
+    QTest::newRow("odd size, not a whole block") << twoColours(QSize(67, 45)) << QImage::Format_RGB32;
+    QTest::newRow("grey stays one channel") << grey << QImage::Format_Grayscale8;
+    QTest::newRow("alpha is dropped") << withAlpha << QImage::Format_RGB32;
+}
+
+void JpegCodecTest::encodesWhatItDecodes()
+{
+    QFETCH(QImage, picture);
+    QFETCH(QImage::Format, decodedAs);
+    const QByteArray bytes = jpeg::encode(picture, 90);
+    QVERIFY(bytes.startsWith("\xff\xd8"));
+    const QImage decoded = jpeg::decode(bytes);
+    QCOMPARE(decoded.size(), picture.size());
+    QCOMPARE(decoded.format(), decodedAs);
+    for (const QPoint &p : {QPoint(5, 5), QPoint(picture.width() - 6, picture.height() - 6)})
+        QVERIFY2(near(decoded.pixel(p), picture.pixel(p)), qPrintable(QString::number(decoded.pixel(p), 16)));
+    QVERIFY(jpeg::encode(picture, 30).size() < bytes.size());
+    QVERIFY_THROWS_EXCEPTION(Error, jpeg::encode(QImage()));
 }
 
 QTEST_MAIN(JpegCodecTest)
