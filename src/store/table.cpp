@@ -296,6 +296,11 @@ QString Table::metaTableName() const
     return m_tableName + QStringLiteral("_fields");
 }
 
+QString Table::renditionTableName() const
+{
+    return m_tableName + QStringLiteral("_previews");
+}
+
 void Table::setReadOnly(bool readOnly)
 {
     if (active())
@@ -371,6 +376,7 @@ void Table::createTable(const FieldDefs &defs)
                                "\"rid\" INTEGER NOT NULL, \"field\" TEXT NOT NULL, \"data\" BLOB NOT NULL, "
                                "UNIQUE (\"rid\", \"field\"))")
                     .arg(sql::quoted(blobTableName())));
+        RenditionStore::createTable(db, renditionTableName());
         db.exec(QStringLiteral("CREATE TABLE %1 (\"name\" TEXT PRIMARY KEY, \"label\" TEXT, "
                                "\"width\" INTEGER, \"format\" TEXT, \"mask\" TEXT)")
                     .arg(sql::quoted(metaTableName())));
@@ -519,6 +525,8 @@ void Table::open()
             m_db.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
             m_db.exec(QStringLiteral("PRAGMA synchronous=FULL"));
         }
+        if (m_selectBlob.isValid())
+            m_renditions = std::make_unique<RenditionStore>(m_db, blobTableName(), renditionTableName(), !readOnlyOpen);
         m_indexFields = m_indexFieldNames.isEmpty() ? QList<Field *>() : parseFieldList(m_indexFieldNames, true);
         m_range = Range();
         m_ids = queryIds(m_indexFields, m_range);
@@ -584,6 +592,7 @@ void Table::releaseDatabase()
     m_updateRow = sql::Statement();
     m_selectBlob = sql::Statement();
     m_selectBlobId = sql::Statement();
+    m_renditions.reset();
     m_cache.clear();
     m_current.reset();
     m_override.reset();
@@ -1150,6 +1159,21 @@ qint64 Table::blobRevision(const Field *field) const
     return id;
 }
 
+std::optional<Rendition> Table::rendition(const Field *field, RenditionKind kind, bool rebuild) const
+{
+    if (!m_renditions || !field->keepsBytesApart() || field->isNull())
+        return std::nullopt;
+    const qint64 revision = blobRevision(field);
+    if (revision <= 0)
+        return std::nullopt;
+    return m_renditions->rendition(*activeBuffer().rid, field->fieldName(), revision, kind, rebuild);
+}
+
+int Table::renditionRebuilds() const
+{
+    return m_renditions ? m_renditions->rebuilds() : 0;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Events and links
 
@@ -1524,6 +1548,10 @@ void Table::writeRecord()
             if (!it->isEmpty())
                 target.bindBlob(3, *it);
             target.run();
+            if (m_renditions && it->isEmpty())
+                m_renditions->photoRemoved(rid, name);
+            else if (m_renditions)
+                m_renditions->photoWritten(rid, name, m_db.lastInsertRowId(), *it);
         }
     }
     transaction.commit();
@@ -1685,6 +1713,8 @@ void Table::deleteRecord()
                                                     .arg(sql::quoted(blobTableName())));
             blobs.bindInt64(1, rid);
             blobs.run();
+            if (m_renditions)
+                m_renditions->recordDeleted(rid);
         }
         transaction.commit();
     }

@@ -3,6 +3,7 @@
 #include "bookmark.h"
 #include "fielddef.h"
 #include "recordcache.h"
+#include "renditions.h"
 #include "sqlite.h"
 #include "storetypes.h"
 
@@ -117,6 +118,14 @@ public:
     Field *findField(const QString &name) const;        // case-insensitive; nullptr when absent
     Field *fieldByName(const QString &name) const;      // throws "Field '%s' not found"
 
+    // A smaller copy of the photo a field keeps apart, for the record a link reads (as
+    // Field::asBytes), made for the bytes stored now; none while new bytes wait to be saved,
+    // without a maker, or for bytes that are no picture. rebuild makes it anew, for one that
+    // would not decode.
+    std::optional<Rendition> rendition(const Field *field, RenditionKind kind, bool rebuild = false) const;
+    // Renditions made at show time since the table was opened.
+    int renditionRebuilds() const;
+
 Q_SIGNALS:
     void afterOpen();
     void afterClose();
@@ -211,6 +220,7 @@ private:
     QList<Field *> parseFieldList(const QString &names, bool forIndex) const;
     QString blobTableName() const;
     QString metaTableName() const;
+    QString renditionTableName() const;
 
     QString m_tableName;
     QString m_directory;
@@ -237,6 +247,7 @@ private:
     sql::Statement m_selectBlob;
     sql::Statement m_selectBlobId;
     QString m_columnList;
+    std::unique_ptr<RenditionStore> m_renditions;   // for tables with photos
 
     FieldDefs m_defs;
     QList<Field *> m_fields;             // the field list, in its present order
