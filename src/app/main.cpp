@@ -1,5 +1,6 @@
 #include "datafolderlock.h"
 #include "errorreport.h"
+#include "photorenditions.h"
 #include "startup.h"
 #include "tform1.h"
 
@@ -8,6 +9,8 @@
 int main(int argc, char *argv[])
 {
     kelvara::Application app(argc, argv);
+    // Every photo saved gets a preview and a thumbnail, so that showing it seldom decodes it whole.
+    kelvara::installPhotoRenditions();
     // One copy of the program per data folder: two would overwrite each other's records.
     kelvara::DataFolderLock folder(QDir::currentPath());
     if (!kelvara::claimDataFolder(folder))
