@@ -5,6 +5,7 @@
 #include "table.h"
 
 #include <QPainter>
+#include <QPointer>
 
 namespace kelvara {
 
@@ -24,6 +25,8 @@ void PictureView::clear()
     m_key = PictureKey();
     m_bytes.clear();
     m_orientation = 1;
+    m_source = ByteSource();
+    m_fromPreview = false;
     m_pictureSize = QSize();
     m_image = QImage();
     m_scaled = QPixmap();
@@ -45,6 +48,44 @@ void PictureView::showPicture(const PictureKey &key, const ByteSource &bytes)
     showDecoded(key, decodeForView(bytes()));
 }
 
+void PictureView::showPicture(const PictureKey &key, const ByteSource &bytes, const PreviewSource &preview)
+{
+    if (key.isStable() && key == m_key && hasPicture())
+        return;
+    if (key.isStable() && m_stretch && preview) {
+        PhotoPicture picture = preview(coverSize());
+        if (!picture.isNull() && picture.covers(coverSize())) {
+            m_key = key;
+            m_bytes.clear();
+            m_source = bytes;
+            m_orientation = 1;
+            m_fromPreview = true;
+            m_pictureSize = picture.pictureSize;
+            m_image = std::move(picture.image);
+            m_scaled = QPixmap();
+            update();
+            return;
+        }
+    }
+    showDecoded(key, decodeForView(bytes()));
+}
+
+bool PictureView::loadBytes() const
+{
+    if (!m_source)
+        return !m_bytes.isEmpty();
+    m_bytes = m_source();
+    m_source = ByteSource();
+    m_orientation = jpeg::orientation(m_bytes);
+    return !m_bytes.isEmpty();
+}
+
+int PictureView::orientation() const
+{
+    loadBytes();
+    return m_orientation;
+}
+
 PictureView::Decoded PictureView::decodeForView(const QByteArray &bytes) const
 {
     Decoded picture;
@@ -60,6 +101,8 @@ void PictureView::showDecoded(const PictureKey &key, Decoded picture)
     m_key = key;
     m_bytes = std::move(picture.bytes);
     m_orientation = picture.orientation;
+    m_source = ByteSource();
+    m_fromPreview = false;
     m_pictureSize = picture.size;
     m_image = std::move(picture.image);
     m_scaled = QPixmap();
@@ -71,16 +114,29 @@ PictureKey PictureView::keyOf(const Field &field)
     return PictureKey{field.dataSet()->bookmark().recordId(), field.blobRevision()};
 }
 
+PictureView::ByteSource PictureView::bytesOf(const Field &field, const PictureKey &key)
+{
+    // The field object lives only while its table is open; its table and name outlive it.
+    return [table = QPointer<Table>(field.dataSet()), name = field.fieldName(), key] {
+        const Field *now = table && table->active() ? table->findField(name) : nullptr;
+        return now && keyOf(*now) == key ? now->asBytes() : QByteArray();
+    };
+}
+
 void PictureView::showField(const Field &field)
 {
-    showPicture(keyOf(field), [&field] { return field.asBytes(); });
+    const PictureKey key = keyOf(field);
+    showPicture(key, bytesOf(field, key), [&field](const QSize &cover) { return renditionPicture(field, cover); });
 }
 
 QImage PictureView::picture() const
 {
     if (!hasPicture())
         return QImage();
-    if (m_image.size() == m_pictureSize)
+    if (!m_fromPreview && m_image.size() == m_pictureSize)
+        return m_image;
+    // A preview is never the photo, even at full size: it was encoded again.
+    if (!loadBytes())
         return m_image;
     return jpeg::decodeUpright(m_bytes, m_orientation, QSize());
 }
@@ -90,7 +146,10 @@ void PictureView::decodeFor(const QSize &cover)
     // The kept bytes decoded before; should a larger decode fail all the same (memory), the
     // smaller copy is drawn instead.
     try {
+        if (!loadBytes())
+            return;
         m_image = jpeg::decodeUpright(m_bytes, m_orientation, cover);
+        m_fromPreview = false;
         m_scaled = QPixmap();
     } catch (const std::exception &) {
     }
@@ -101,7 +160,7 @@ void PictureView::paintEvent(QPaintEvent *)
     if (m_image.isNull())
         return;
     QPainter painter(this);
-    const bool full = m_image.size() == m_pictureSize;
+    const bool full = !m_fromPreview && m_image.size() == m_pictureSize;
     if (!m_stretch) {
         if (!full)
             decodeFor(QSize());
@@ -109,7 +168,8 @@ void PictureView::paintEvent(QPaintEvent *)
         return;
     }
     const QSize target = coverSize();
-    if (!full && (m_image.width() < target.width() || m_image.height() < target.height()))
+    // Stretched, a preview the size of the whole picture draws as well as the photo.
+    if (m_image.size() != m_pictureSize && (m_image.width() < target.width() || m_image.height() < target.height()))
         decodeFor(target);
     if (m_scaled.size() != target) {
         m_scaled = QPixmap::fromImage(

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "photopictures.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QPixmap>
@@ -27,8 +29,9 @@ struct PictureKey
 };
 
 // Shows a decoded copy of a JPEG picture upright, as its Exif orientation says, stretched to
-// the view (aspect not kept) or at natural size from the top-left corner. Stretched, it decodes
-// no larger than it draws.
+// the view (aspect not kept) or at natural size from the top-left corner. Stretched, it draws
+// from the photo's stored preview when that covers the view, else decodes no larger than it
+// draws; the photo's bytes are read only when needed (natural size, copy).
 class PictureView : public QWidget
 {
     Q_OBJECT
@@ -36,6 +39,8 @@ class PictureView : public QWidget
 
 public:
     using ByteSource = std::function<QByteArray()>;
+    // A smaller copy of the picture that covers a size in device pixels; null when none does.
+    using PreviewSource = std::function<PhotoPicture(const QSize &cover)>;
 
     explicit PictureView(QWidget *parent = nullptr);
 
@@ -49,6 +54,10 @@ public:
     // the picture shown or is not stable. Throws Error when they are no JPEG; the view then
     // keeps what it showed.
     void showPicture(const PictureKey &key, const ByteSource &bytes);
+    // The same, drawn from preview when it covers the view; bytes are then kept to be read
+    // later, when a larger picture is needed, and must give the same picture while key is shown
+    // (empty when they no longer can).
+    void showPicture(const PictureKey &key, const ByteSource &bytes, const PreviewSource &preview);
 
     // A picture decoded as this view draws it: a caller can check a file before storing it and
     // then show it under its stored key without decoding it again.
@@ -65,6 +74,8 @@ public:
     // The same for the picture held by a blob field in its table's current record.
     void showField(const Field &field);
     static PictureKey keyOf(const Field &field);
+    // Reads the field's bytes while its table stands on the record of key, else gives none.
+    static ByteSource bytesOf(const Field &field, const PictureKey &key);
     PictureKey key() const { return m_key; }
 
     // The picture upright at full size, decoded again from the kept bytes; null when none is
@@ -73,7 +84,9 @@ public:
     // The upright size of the picture; empty when none is shown.
     QSize pictureSize() const { return m_pictureSize; }
     // The Exif orientation the shown picture is stored at; 1 when none is shown.
-    int orientation() const { return m_orientation; }
+    int orientation() const;
+    // Whether the view draws from a preview rather than from the photo's own bytes.
+    bool showsPreview() const { return m_fromPreview; }
     // The upright decoded copy the view draws from, possibly smaller than the picture.
     QImage decodedImage() const { return m_image; }
 
@@ -83,11 +96,15 @@ protected:
 private:
     QSize coverSize() const;
     void decodeFor(const QSize &cover);
+    // Reads the photo's bytes for a picture shown from its preview; false when they are gone.
+    bool loadBytes() const;
 
     bool m_stretch = true;
     PictureKey m_key;
-    QByteArray m_bytes;
-    int m_orientation = 1;
+    mutable QByteArray m_bytes;
+    mutable int m_orientation = 1;
+    mutable ByteSource m_source;   // bytes not read yet
+    bool m_fromPreview = false;
     QSize m_pictureSize;
     QImage m_image;
     QPixmap m_scaled;   // m_image stretched to the view, made on first paint at a size

@@ -1,0 +1,396 @@
+#include "field.h"
+#include "jpegcodec.h"
+#include "kelvaratable.h"
+#include "photopictures.h"
+#include "photorenditions.h"
+#include "picturefixtures.h"
+#include "pictureview.h"
+#include "sqlite.h"
+#include "table.h"
+#include "testworkspace.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QtTest>
+
+#include <memory>
+
+using namespace kelvara;
+
+namespace {
+
+QByteArray plainJpeg(const QSize &size, const QColor &colour)
+{
+    return test::jpegBytes(size, colour);
+}
+
+bool near(const QColor &a, const QColor &b)
+{
+    return qAbs(a.red() - b.red()) < 40 && qAbs(a.green() - b.green()) < 40 && qAbs(a.blue() - b.blue()) < 40;
+}
+
+QColor centreOf(const QImage &image)
+{
+    return image.pixelColor(image.width() / 2, image.height() / 2);
+}
+
+// A kelvara table in the working directory with one record whose pic1 holds photo.
+std::unique_ptr<Table> tableWithPhoto(const QByteArray &photo)
+{
+    auto table = std::make_unique<Table>();
+    table->setTableName(QStringLiteral("kelvara"));
+    createKelvaraTable(*table);
+    table->open();
+    table->append();
+    table->fieldByName(QStringLiteral("pic1"))->setAsBytes(photo);
+    table->post();
+    return table;
+}
+
+std::unique_ptr<Table> openTable(bool readOnly = false)
+{
+    auto table = std::make_unique<Table>();
+    table->setTableName(QStringLiteral("kelvara"));
+    table->setReadOnly(readOnly);
+    table->open();
+    table->first();
+    return table;
+}
+
+// The rows of the side table for pic1, by kind: the size each rendition has and the blob id
+// it was made for.
+struct StoredRow
+{
+    QSize size;
+    qint64 blobId = 0;
+    QByteArray data;
+};
+QMap<int, StoredRow> storedRows(const QString &field = QStringLiteral("pic1"))
+{
+    sql::Database db(QStringLiteral("kelvara.db"), sql::Database::Mode::ReadOnly);
+    sql::Statement select = db.prepare(QStringLiteral(
+        "SELECT \"kind\", \"width\", \"height\", \"blob_id\", \"data\" FROM \"kelvara_previews\" WHERE \"field\" = ?"));
+    select.bindText(1, field);
+    QMap<int, StoredRow> rows;
+    while (select.step())
+        rows.insert(int(select.int64(0)), StoredRow{QSize(int(select.int64(1)), int(select.int64(2))),
+                                                     select.int64(3), select.blob(4)});
+    return rows;
+}
+
+void execSql(const QString &statement, const QByteArray &blob = QByteArray())
+{
+    sql::Database db(QStringLiteral("kelvara.db"), sql::Database::Mode::ReadWrite);
+    sql::Statement stmt = db.prepare(statement);
+    if (!blob.isNull())
+        stmt.bindBlob(1, blob);
+    stmt.run();
+}
+
+qint64 blobIdOfPic1()
+{
+    sql::Database db(QStringLiteral("kelvara.db"), sql::Database::Mode::ReadOnly);
+    sql::Statement select = db.prepare(QStringLiteral("SELECT \"id\" FROM \"kelvara_blobs\" WHERE \"field\" = 'pic1'"));
+    return select.step() ? select.int64(0) : 0;
+}
+
+constexpr int kPreview = int(RenditionKind::Preview);
+constexpr int kThumbnail = int(RenditionKind::Thumbnail);
+
+} // namespace
+
+class PhotoRenditionsTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void renditionsAreWrittenWithThePhoto_data();
+    void renditionsAreWrittenWithThePhoto();
+    void clearAndDeleteRemoveRenditions();
+    void photoRewrittenBehindOurBackIsNeverShownStale_data();
+    void photoRewrittenBehindOurBackIsNeverShownStale();
+    void damagedRenditionIsRebuiltSilently_data();
+    void damagedRenditionIsRebuiltSilently();
+    void oldFileGetsTheSideTableWhenWritable();
+    void readOnlyTableKeepsRenditionsInMemory();
+    void viewShowsFromThePreviewWithoutReadingThePhoto();
+    void fieldPictureUsesTheSmallestThatCovers_data();
+    void fieldPictureUsesTheSmallestThatCovers();
+
+private:
+    std::unique_ptr<test::TestWorkspace> m_workspace;
+};
+
+void PhotoRenditionsTest::init()
+{
+    m_workspace = std::make_unique<test::TestWorkspace>();
+    installPhotoRenditions();
+    clearPictureCache();
+}
+
+void PhotoRenditionsTest::cleanup()
+{
+    installRenditionMaker(RenditionMaker());
+    clearPictureCache();
+    m_workspace.reset();
+}
+
+void PhotoRenditionsTest::renditionsAreWrittenWithThePhoto_data()
+{
+    QTest::addColumn<QByteArray>("photo");
+    QTest::addColumn<QSize>("preview");
+    QTest::addColumn<QSize>("thumbnail");
+
+    QTest::newRow("4:3 photo -> 1280 x 960 and 192 x 144")
+        << plainJpeg(QSize(1600, 1200), Qt::red) << QSize(1280, 960) << QSize(192, 144);
+    QTest::newRow("wide photo covers both sides")
+        << plainJpeg(QSize(2000, 1000), Qt::red) << QSize(1920, 960) << QSize(288, 144);
+    QTest::newRow("sideways photo, Exif 6 -> upright portrait")
+        << test::withOrientation(plainJpeg(QSize(2400, 1800), Qt::red), 6) << QSize(1280, 1707) << QSize(192, 256);
+    QTest::newRow("small photo: preview never larger than it")
+        << plainJpeg(QSize(320, 240), Qt::red) << QSize(320, 240) << QSize(192, 144);
+    QTest::newRow("not a picture: none, and the save goes through") << test::gifBytes() << QSize() << QSize();
+}
+
+void PhotoRenditionsTest::renditionsAreWrittenWithThePhoto()
+{
+    QFETCH(QByteArray, photo);
+    QFETCH(QSize, preview);
+    QFETCH(QSize, thumbnail);
+
+    const auto table = tableWithPhoto(photo);
+    QCOMPARE(table->fieldByName(QStringLiteral("pic1"))->asBytes(), photo);
+    const QMap<int, StoredRow> rows = storedRows();
+    if (!preview.isValid()) {
+        QVERIFY(rows.isEmpty());
+        return;
+    }
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows[kPreview].size, preview);
+    QCOMPARE(rows[kThumbnail].size, thumbnail);
+    QCOMPARE(jpeg::decode(rows[kPreview].data).size(), preview);
+    QCOMPARE(jpeg::decode(rows[kThumbnail].data).size(), thumbnail);
+    QCOMPARE(rows[kPreview].blobId, blobIdOfPic1());
+    QCOMPARE(table->renditionRebuilds(), 0);
+}
+
+void PhotoRenditionsTest::clearAndDeleteRemoveRenditions()
+{
+    const auto table = tableWithPhoto(plainJpeg(QSize(400, 300), Qt::red));
+    Field *pic1 = table->fieldByName(QStringLiteral("pic1"));
+    Field *pic2 = table->fieldByName(QStringLiteral("pic2"));
+    table->edit();
+    pic2->setAsBytes(plainJpeg(QSize(400, 300), Qt::blue));
+    table->post();
+    QCOMPARE(storedRows(QStringLiteral("pic2")).size(), 2);
+
+    // A second load replaces the renditions with ones of the new photo.
+    table->edit();
+    pic1->setAsBytes(plainJpeg(QSize(800, 600), Qt::green));
+    table->post();
+    QCOMPARE(storedRows()[kPreview].size, QSize(800, 600));
+    QCOMPARE(storedRows()[kPreview].blobId, blobIdOfPic1());
+
+    table->edit();
+    pic1->clear();
+    table->post();
+    QVERIFY(storedRows().isEmpty());
+    QCOMPARE(storedRows(QStringLiteral("pic2")).size(), 2);
+
+    table->deleteRecord();
+    QVERIFY(storedRows(QStringLiteral("pic2")).isEmpty());
+}
+
+void PhotoRenditionsTest::photoRewrittenBehindOurBackIsNeverShownStale_data()
+{
+    QTest::addColumn<bool>("sameSize");
+    QTest::newRow("rewritten at another size") << false;
+    QTest::newRow("rewritten at the same size") << true;
+}
+
+void PhotoRenditionsTest::photoRewrittenBehindOurBackIsNeverShownStale()
+{
+    QFETCH(bool, sameSize);
+    QByteArray red = plainJpeg(QSize(1600, 1200), Qt::red);
+    QByteArray blue = plainJpeg(QSize(1600, 1200), Qt::blue);
+    if (sameSize) {
+        // Decoders ignore bytes after the end-of-image marker: the shorter is padded.
+        const qsizetype size = qMax(red.size(), blue.size());
+        red.append(QByteArray(size - red.size(), '\0'));
+        blue.append(QByteArray(size - blue.size(), '\0'));
+    }
+    tableWithPhoto(red)->close();
+    const qint64 id = blobIdOfPic1();
+
+    // Another program rewrites the bytes in place: the blob keeps its id.
+    execSql(QStringLiteral("UPDATE \"kelvara_blobs\" SET \"data\" = ?1"), blue);
+    QCOMPARE(blobIdOfPic1(), id);
+
+    const auto table = openTable();
+    const Field &pic1 = *table->fieldByName(QStringLiteral("pic1"));
+    PictureView view;
+    view.resize(640, 480);
+    view.showField(pic1);
+    QVERIFY(view.showsPreview());
+    QVERIFY2(near(centreOf(view.grab().toImage()), Qt::blue), "the old photo's preview was shown");
+    QCOMPARE(table->renditionRebuilds(), 1);
+
+    // Rebuilt once and stored: a fresh look finds it current.
+    const QMap<int, StoredRow> rows = storedRows();
+    QCOMPARE(rows[kPreview].blobId, id);
+    QVERIFY(near(centreOf(jpeg::decode(rows[kPreview].data)), Qt::blue));
+    QVERIFY(near(centreOf(jpeg::decode(rows[kThumbnail].data)), Qt::blue));
+    PictureView again;
+    again.resize(640, 480);
+    again.showField(pic1);
+    QCOMPARE(table->renditionRebuilds(), 1);
+}
+
+void PhotoRenditionsTest::damagedRenditionIsRebuiltSilently_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::newRow("garbage") << QStringLiteral("UPDATE \"kelvara_previews\" SET \"data\" = x'00112233'");
+    QTest::newRow("cut off") << QStringLiteral("UPDATE \"kelvara_previews\" SET \"data\" = substr(\"data\", 1, 600)");
+    QTest::newRow("wrong size") << QStringLiteral("UPDATE \"kelvara_previews\" SET \"width\" = \"width\" + 8");
+}
+
+void PhotoRenditionsTest::damagedRenditionIsRebuiltSilently()
+{
+    QFETCH(QString, damage);
+    tableWithPhoto(plainJpeg(QSize(1600, 1200), Qt::green))->close();
+    execSql(damage);
+
+    const auto table = openTable();
+    PictureView view;
+    view.resize(640, 480);
+    view.showField(*table->fieldByName(QStringLiteral("pic1")));
+    QVERIFY(view.showsPreview());
+    QVERIFY(near(centreOf(view.grab().toImage()), Qt::green));
+    QCOMPARE(table->renditionRebuilds(), 1);
+    const StoredRow preview = storedRows()[kPreview];
+    QCOMPARE(jpeg::decode(preview.data).size(), preview.size);
+}
+
+void PhotoRenditionsTest::oldFileGetsTheSideTableWhenWritable()
+{
+    tableWithPhoto(plainJpeg(QSize(400, 300), Qt::red))->close();
+    execSql(QStringLiteral("DROP TABLE \"kelvara_previews\""));
+
+    openTable()->close();
+    const QMap<int, StoredRow> rows = storedRows();
+    QVERIFY(rows.isEmpty());   // the table is back, empty until a photo is shown or saved
+    const auto table = openTable();
+    QVERIFY(!renditionPicture(*table->fieldByName(QStringLiteral("pic1")), QSize(100, 75)).isNull());
+    QCOMPARE(storedRows().size(), 2);
+}
+
+void PhotoRenditionsTest::readOnlyTableKeepsRenditionsInMemory()
+{
+    // Saved without a maker: the file holds the photo and no renditions.
+    installRenditionMaker(RenditionMaker());
+    tableWithPhoto(plainJpeg(QSize(1600, 1200), Qt::red))->close();
+    execSql(QStringLiteral("DROP TABLE \"kelvara_previews\""));
+    installPhotoRenditions();
+    const auto fileDigest = [] {
+        QFile file(QStringLiteral("kelvara.db"));
+        return file.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1)
+                                              : QByteArray();
+    };
+    const QByteArray before = fileDigest();
+    QVERIFY(!before.isEmpty());
+
+    {
+        const auto table = openTable(true);
+        const Field &pic1 = *table->fieldByName(QStringLiteral("pic1"));
+        const PhotoPicture first = renditionPicture(pic1, QSize(640, 480));
+        QCOMPARE(first.image.size(), QSize(1280, 960));
+        QCOMPARE(first.pictureSize, QSize(1600, 1200));
+        QVERIFY(near(centreOf(first.image), Qt::red));
+        QCOMPARE(renditionPicture(pic1, QSize(96, 72)).image.size(), QSize(192, 144));
+        QCOMPARE(renditionPicture(pic1, QSize(640, 480)).image.size(), QSize(1280, 960));
+        QCOMPARE(table->renditionRebuilds(), 1);   // made once, then from memory
+    }
+    QCOMPARE(fileDigest(), before);
+    QVERIFY(!QFile::exists(QStringLiteral("kelvara.db-wal")) || QFileInfo(QStringLiteral("kelvara.db-wal")).size() == 0);
+}
+
+void PhotoRenditionsTest::viewShowsFromThePreviewWithoutReadingThePhoto()
+{
+    const QByteArray photo = test::withOrientation(test::encoded(test::quadrants(QSize(1600, 1200)), "JPG", 95), 3);
+    tableWithPhoto(photo)->close();
+    const auto table = openTable();
+    const Field &pic1 = *table->fieldByName(QStringLiteral("pic1"));
+
+    int reads = 0;
+    const PictureKey key = PictureView::keyOf(pic1);
+    const PictureView::ByteSource counted = [&] {
+        ++reads;
+        return PictureView::bytesOf(pic1, key)();
+    };
+    const auto preview = [&pic1](const QSize &cover) { return renditionPicture(pic1, cover); };
+
+    for (int round = 0; round < 2; ++round) {
+        PictureView view;
+        view.resize(640, 480);
+        view.showPicture(key, counted, preview);
+        const QImage shown = view.grab().toImage();
+        QCOMPARE(reads, 0);
+        QVERIFY(view.showsPreview());
+        QCOMPARE(view.pictureSize(), QSize(1600, 1200));
+        QCOMPARE(view.decodedImage().size(), QSize(1280, 960));
+        // Turned 180 degrees: yellow (stored bottom-right) stands top-left.
+        QVERIFY(near(shown.pixelColor(20, 20), Qt::yellow));
+    }
+
+    // Copy wants the photo itself at full size; natural size too.
+    PictureView view;
+    view.resize(640, 480);
+    view.showPicture(key, counted, preview);
+    const QImage copied = view.picture();
+    QCOMPARE(reads, 1);
+    QCOMPARE(copied.size(), QSize(1600, 1200));
+    QVERIFY(near(copied.pixelColor(20, 20), Qt::yellow));
+    QCOMPARE(view.orientation(), 3);
+
+    PictureView natural;
+    natural.resize(640, 480);
+    natural.showPicture(key, counted, preview);
+    natural.setStretch(false);
+    natural.grab();
+    QCOMPARE(reads, 2);
+    QCOMPARE(natural.decodedImage().size(), QSize(1600, 1200));
+    QVERIFY(!natural.showsPreview());
+}
+
+void PhotoRenditionsTest::fieldPictureUsesTheSmallestThatCovers_data()
+{
+    QTest::addColumn<QSize>("target");
+    QTest::addColumn<QSize>("expected");
+    QTest::newRow("cell -> thumbnail") << QSize(64, 48) << QSize(192, 144);
+    QTest::newRow("sheet -> preview") << QSize(640, 480) << QSize(1280, 960);
+    QTest::newRow("larger than the preview -> photo, DCT-scaled") << QSize(1500, 1000) << QSize(1500, 1125);
+    QTest::newRow("full size -> photo") << QSize() << QSize(2000, 1500);
+}
+
+void PhotoRenditionsTest::fieldPictureUsesTheSmallestThatCovers()
+{
+    QFETCH(QSize, target);
+    QFETCH(QSize, expected);
+    const auto table = tableWithPhoto(plainJpeg(QSize(2000, 1500), Qt::blue));
+    const Field &pic1 = *table->fieldByName(QStringLiteral("pic1"));
+    const PhotoPicture picture = fieldPicture(pic1, target);
+    QCOMPARE(picture.image.size(), expected);
+    QCOMPARE(picture.pictureSize, QSize(2000, 1500));
+    QVERIFY(near(centreOf(picture.image), Qt::blue));
+
+    // Kept in memory by revision: a new photo of the record is a new picture.
+    table->edit();
+    table->fieldByName(QStringLiteral("pic1"))->setAsBytes(plainJpeg(QSize(2000, 1500), Qt::red));
+    table->post();
+    QVERIFY(near(centreOf(fieldPicture(pic1, target).image), Qt::red));
+}
+
+QTEST_MAIN(PhotoRenditionsTest)
+#include "tst_photorenditions.moc"
