@@ -3,9 +3,11 @@
 #include "error.h"
 #include "field.h"
 #include "kelvaratable.h"
+#include "photorenditions.h"
 #include "picturefixtures.h"
 #include "pictureview.h"
 #include "scripteddialogs.h"
+#include "sqlite.h"
 #include "table.h"
 #include "tdateedit.h"
 #include "tdbcombobox.h"
@@ -148,6 +150,7 @@ private Q_SLOTS:
     void loadNeverOpensTheTablesFiles_data();
     void loadNeverOpensTheTablesFiles();
     void cutCopyAndStretch();
+    void picturesKeepTheirRenditionsAndCopyThePhoto();
 
 private:
     void startWindow();
@@ -951,6 +954,50 @@ void Form1Test::cutCopyAndStretch()
     QVERIFY(view->stretch());
     stretch3->click();
     QVERIFY(view3->stretch());
+}
+
+void Form1Test::picturesKeepTheirRenditionsAndCopyThePhoto()
+{
+    installPhotoRenditions();
+    const auto uninstall = qScopeGuard([] { installRenditionMaker(RenditionMaker()); });
+    const auto renditionRows = [] {
+        sql::Database db(QStringLiteral("kelvara.db"), sql::Database::Mode::ReadOnly);
+        sql::Statement count = db.prepare(
+            QStringLiteral("SELECT count(*) FROM \"kelvara_previews\" WHERE \"field\" = 'pic3'"));
+        return count.step() ? count.int64(0) : -1;
+    };
+    seedTable({{QStringLiteral("A"), 1}, {QStringLiteral("B"), 2}});
+    startWindow();
+    auto *pages = child<QTabWidget>("PageControl1");
+    pages->setCurrentIndex(3);
+    const QByteArray photo = test::withOrientation(jpegBytes(QSize(1600, 1200), Qt::darkGreen), 6);
+    (*m_dialogs)->openAnswers = {m_workspace->writeFile(QStringLiteral("hive.jpg"), photo)};
+    child<QToolButton>("SpeedButton16")->click();
+    QVERIFY2((*m_dialogs)->messages.isEmpty(), qPrintable((*m_dialogs)->texts().join(QLatin1Char('|'))));
+    QCOMPARE(storedRecords({QStringLiteral("pic3")}).at(0).at(0).toByteArray(), photo);
+    QCOMPARE(renditionRows(), 2);
+
+    // Back on the record after a new one emptied the views, the sheet draws from the preview;
+    // copy still gives the photo.
+    auto *view = child<PictureView>("Image3");
+    pages->setCurrentIndex(0);
+    m_form->table()->append();
+    pages->setCurrentIndex(3);
+    QVERIFY(!view->hasPicture());
+    pages->setCurrentIndex(0);
+    m_form->table()->first();
+    pages->setCurrentIndex(3);
+    QVERIFY(view->showsPreview());
+    QCOMPARE(view->pictureSize(), QSize(1200, 1600));
+    QApplication::clipboard()->clear();
+    child<QToolButton>("SpeedButton12")->click();
+    QCOMPARE(QApplication::clipboard()->image().size(), QSize(1200, 1600));
+
+    QApplication::clipboard()->clear();
+    child<QToolButton>("SpeedButton14")->click();
+    QCOMPARE(QApplication::clipboard()->image().size(), QSize(1200, 1600));
+    QVERIFY(storedRecords({QStringLiteral("pic3")}).at(0).at(0).isNull());
+    QCOMPARE(renditionRows(), 0);
 }
 
 QTEST_MAIN(Form1Test)
