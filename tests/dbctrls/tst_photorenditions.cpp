@@ -1,3 +1,4 @@
+#include "error.h"
 #include "field.h"
 #include "jpegcodec.h"
 #include "kelvaratable.h"
@@ -9,11 +10,17 @@
 #include "table.h"
 #include "testworkspace.h"
 
+#include <QApplication>
 #include <QCryptographicHash>
 #include <QFile>
+#include <QProcess>
 #include <QtTest>
 
 #include <memory>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kelvara;
 
@@ -97,6 +104,57 @@ qint64 blobIdOfPic1()
 constexpr int kPreview = int(RenditionKind::Preview);
 constexpr int kThumbnail = int(RenditionKind::Thumbnail);
 
+const char kChildVariable[] = "KELVARA_RENDITION_CHECK";
+const uid_t kNobody = 65534;
+
+QByteArray fileDigest(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1)
+                                          : QByteArray();
+}
+
+// Shows the red 1600 x 1200 photo of pic1 from a table in directory that this user may only
+// read, or opens read-only when asked: the renditions are made once and served from memory.
+// Gives what went wrong.
+QString checkReadOnlyRenditions(const QString &directory, bool askReadOnly)
+{
+    installPhotoRenditions();
+    Table table;
+    table.setDirectory(directory);
+    table.setTableName(QStringLiteral("kelvara"));
+    table.setReadOnly(askReadOnly);
+    try {
+        table.open();
+        table.first();
+        if (table.canModify())
+            return QStringLiteral("the table says it can be modified");
+        const Field &pic1 = *table.fieldByName(QStringLiteral("pic1"));
+        for (int round = 0; round < 2; ++round) {
+            const PhotoPicture preview = renditionPicture(pic1, QSize(640, 480));
+            if (preview.image.size() != QSize(1280, 960) || !near(centreOf(preview.image), Qt::red))
+                return QStringLiteral("preview of %1 x %2").arg(preview.image.width()).arg(preview.image.height());
+            if (preview.pictureSize != QSize(1600, 1200))
+                return QStringLiteral("the photo's size was not kept");
+            if (renditionPicture(pic1, QSize(96, 72)).image.size() != QSize(192, 144))
+                return QStringLiteral("no thumbnail");
+        }
+        if (table.renditionRebuilds() != 1)
+            return QStringLiteral("made %1 times, not once").arg(table.renditionRebuilds());
+    } catch (const Error &e) {
+        return e.message();
+    }
+    return QString();
+}
+
+// The child process of readOnlyTableKeepsRenditionsInMemory, run as the unprivileged user.
+int runChildCheck()
+{
+    const QString result = checkReadOnlyRenditions(qEnvironmentVariable(kChildVariable), false);
+    QTextStream(stdout) << (result.isEmpty() ? QStringLiteral("ok") : result) << Qt::endl;
+    return result.isEmpty() ? 0 : 1;
+}
+
 } // namespace
 
 class PhotoRenditionsTest : public QObject
@@ -114,6 +172,7 @@ private Q_SLOTS:
     void damagedRenditionIsRebuiltSilently_data();
     void damagedRenditionIsRebuiltSilently();
     void oldFileGetsTheSideTableWhenWritable();
+    void readOnlyTableKeepsRenditionsInMemory_data();
     void readOnlyTableKeepsRenditionsInMemory();
     void viewShowsFromThePreviewWithoutReadingThePhoto();
     void fieldPictureUsesTheSmallestThatCovers_data();
@@ -286,34 +345,70 @@ void PhotoRenditionsTest::oldFileGetsTheSideTableWhenWritable()
     QCOMPARE(storedRows().size(), 2);
 }
 
+void PhotoRenditionsTest::readOnlyTableKeepsRenditionsInMemory_data()
+{
+    QTest::addColumn<QString>("access");
+    QTest::newRow("opened read-only") << QStringLiteral("asked");
+    QTest::newRow("file the user may only read") << QStringLiteral("file");
+    QTest::newRow("file and folder the user may only read") << QStringLiteral("folder");
+}
+
 void PhotoRenditionsTest::readOnlyTableKeepsRenditionsInMemory()
 {
-    // Saved without a maker: the file holds the photo and no renditions.
+    QFETCH(QString, access);
+    // An older file: the photo without renditions and without the side table.
+    const QString folder = m_workspace->filePath(QStringLiteral("jobs"));
+    QVERIFY(QDir().mkdir(folder));
+    QDir::setCurrent(folder);
     installRenditionMaker(RenditionMaker());
     tableWithPhoto(plainJpeg(QSize(1600, 1200), Qt::red))->close();
     execSql(QStringLiteral("DROP TABLE \"kelvara_previews\""));
-    installPhotoRenditions();
-    const auto fileDigest = [] {
-        QFile file(QStringLiteral("kelvara.db"));
-        return file.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1)
-                                              : QByteArray();
-    };
-    const QByteArray before = fileDigest();
+    QDir::setCurrent(m_workspace->path());
+    const QString file = folder + QStringLiteral("/kelvara.db");
+    const QByteArray before = fileDigest(file);
     QVERIFY(!before.isEmpty());
 
-    {
-        const auto table = openTable(true);
-        const Field &pic1 = *table->fieldByName(QStringLiteral("pic1"));
-        const PhotoPicture first = renditionPicture(pic1, QSize(640, 480));
-        QCOMPARE(first.image.size(), QSize(1280, 960));
-        QCOMPARE(first.pictureSize, QSize(1600, 1200));
-        QVERIFY(near(centreOf(first.image), Qt::red));
-        QCOMPARE(renditionPicture(pic1, QSize(96, 72)).image.size(), QSize(192, 144));
-        QCOMPARE(renditionPicture(pic1, QSize(640, 480)).image.size(), QSize(1280, 960));
-        QCOMPARE(table->renditionRebuilds(), 1);   // made once, then from memory
+    QString result;
+    if (access == QLatin1String("asked")) {
+        result = checkReadOnlyRenditions(folder, true);
+    } else if (geteuid() != 0) {
+        QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        if (access == QLatin1String("folder"))
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        result = checkReadOnlyRenditions(folder, false);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+    } else {
+        // Permissions do not hold back root: the check runs in a child process as an
+        // unprivileged user, for whom the file and, where asked, the folder are read-only.
+        QVERIFY(::chmod(qPrintable(m_workspace->path()), 0755) == 0);
+        QVERIFY(::chmod(qPrintable(folder), access == QLatin1String("folder") ? 0755 : 0777) == 0);
+        QVERIFY(::chmod(qPrintable(file), 0644) == 0);
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QString::fromLatin1(kChildVariable), folder);
+        child.setProcessEnvironment(environment);
+        child.setWorkingDirectory(m_workspace->path());
+        child.setChildProcessModifier([] {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+                ::_exit(111);
+        });
+        const test::SharedProgramCopy program;
+        child.start(program.path(), {});
+        if (!child.waitForFinished(60000) && child.error() == QProcess::FailedToStart)
+            QSKIP("this test program cannot be started as an unprivileged user from here");
+        if (child.exitCode() == 111)
+            QSKIP("cannot switch to an unprivileged user for the read-only checks");
+        result = QString::fromLocal8Bit(child.readAllStandardOutput()).trimmed();
+        if (result == QLatin1String("ok"))
+            result.clear();
+        else
+            result += QLatin1Char(' ') + QString::fromLocal8Bit(child.readAllStandardError());
     }
-    QCOMPARE(fileDigest(), before);
-    QVERIFY(!QFile::exists(QStringLiteral("kelvara.db-wal")) || QFileInfo(QStringLiteral("kelvara.db-wal")).size() == 0);
+    QVERIFY2(result.isEmpty(), qPrintable(result));
+    QCOMPARE(fileDigest(file), before);
+    const QFileInfo wal(file + QStringLiteral("-wal"));
+    QVERIFY(!wal.exists() || wal.size() == 0);
 }
 
 void PhotoRenditionsTest::viewShowsFromThePreviewWithoutReadingThePhoto()
@@ -392,5 +487,15 @@ void PhotoRenditionsTest::fieldPictureUsesTheSmallestThatCovers()
     QVERIFY(near(centreOf(fieldPicture(pic1, target).image), Qt::red));
 }
 
-QTEST_MAIN(PhotoRenditionsTest)
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsSet(kChildVariable)) {
+        QCoreApplication app(argc, argv);
+        return runChildCheck();
+    }
+    QApplication app(argc, argv);
+    PhotoRenditionsTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_photorenditions.moc"
