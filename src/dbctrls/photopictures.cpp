@@ -62,11 +62,12 @@ PhotoPicture fieldPicture(const Field &field, const QSize &target)
     const qint64 revision = field.blobRevision();
     if (revision == 0)
         return PhotoPicture();
-    // Blob ids are never reused, so the revision also names the record.
+    // Blob ids are never reused, so the revision also names the record; the stamp tells a
+    // rewrite in place by another program.
     const QString key = QStringLiteral("%1/%2/%3/%4x%5")
                             .arg(quintptr(table))
                             .arg(field.fieldName())
-                            .arg(revision)
+                            .arg(revision > 0 ? QString::fromLatin1(table->photoStamp(&field)) : QString::number(revision))
                             .arg(target.width())
                             .arg(target.height());
     if (revision > 0) {

@@ -111,7 +111,7 @@ void PictureView::showDecoded(const PictureKey &key, Decoded picture)
 
 PictureKey PictureView::keyOf(const Field &field)
 {
-    return PictureKey{field.dataSet()->bookmark().recordId(), field.blobRevision()};
+    return PictureKey{field.dataSet()->bookmark().recordId(), field.blobRevision(), field.dataSet()->photoStamp(&field)};
 }
 
 PictureView::ByteSource PictureView::bytesOf(const Field &field, const PictureKey &key)

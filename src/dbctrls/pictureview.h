@@ -19,11 +19,14 @@ struct PictureKey
 {
     qint64 record = 0;
     qint64 revision = 0;   // 0: no bytes stored; -1: new bytes waiting to be saved
+    // The stored bytes' size and head, which another program's rewrite in place changes
+    // while the revision stays (Table::photoStamp).
+    QByteArray stamp;
 
     bool isStable() const { return revision > 0; }
     friend bool operator==(const PictureKey &a, const PictureKey &b)
     {
-        return a.record == b.record && a.revision == b.revision;
+        return a.record == b.record && a.revision == b.revision && a.stamp == b.stamp;
     }
     friend bool operator!=(const PictureKey &a, const PictureKey &b) { return !(a == b); }
 };

@@ -89,13 +89,15 @@ public:
     // Renditions made at show time since opening, for tests and benchmarks.
     int rebuilds() const { return m_rebuilds; }
 
+    // The stamp of the bytes stored under blobId now; none when they cannot be read.
+    std::optional<PhotoStamp> storedStamp(qint64 blobId) const;
+
 private:
     struct Stored
     {
         PhotoStamp stamp;
         Rendition rendition;
     };
-    std::optional<PhotoStamp> storedStamp(qint64 blobId) const;
     std::optional<Stored> readRow(qint64 rid, const QString &field, RenditionKind kind);
     std::vector<Rendition> make(const QByteArray &photo) const;
     void writeRows(qint64 rid, const QString &field, const PhotoStamp &stamp, const std::vector<Rendition> &renditions);

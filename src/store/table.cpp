@@ -1169,6 +1169,17 @@ std::optional<Rendition> Table::rendition(const Field *field, RenditionKind kind
     return m_renditions->rendition(*activeBuffer().rid, field->fieldName(), revision, kind, rebuild);
 }
 
+QByteArray Table::photoStamp(const Field *field) const
+{
+    const qint64 revision = blobRevision(field);
+    if (revision <= 0)
+        return QByteArray();
+    const std::optional<PhotoStamp> stamp = m_renditions ? m_renditions->storedStamp(revision) : std::nullopt;
+    if (!stamp)
+        return QByteArray::number(revision);
+    return QByteArray::number(stamp->blobId) + '/' + QByteArray::number(stamp->size) + '/' + stamp->digest.toHex();
+}
+
 int Table::renditionRebuilds() const
 {
     return m_renditions ? m_renditions->rebuilds() : 0;

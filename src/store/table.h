@@ -125,6 +125,10 @@ public:
     std::optional<Rendition> rendition(const Field *field, RenditionKind kind, bool rebuild = false) const;
     // Renditions made at show time since the table was opened.
     int renditionRebuilds() const;
+    // Names the bytes a photo field holds now, for the record a link reads, so that a cached
+    // picture can tell when another program rewrote them in place (keeping the blob id).
+    // Empty while new bytes wait to be saved and when none are stored.
+    QByteArray photoStamp(const Field *field) const;
 
 Q_SIGNALS:
     void afterOpen();

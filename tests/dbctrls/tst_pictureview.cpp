@@ -80,7 +80,7 @@ void checkShownUpright(const QByteArray &bytes, const QSize &uprightSize, const 
 {
     PictureView view;
     view.resize(100, 100);
-    view.showPicture(PictureKey{1, 1}, [&] { return bytes; });
+    view.showPicture(PictureKey{1, 1, {}}, [&] { return bytes; });
     QCOMPARE(view.pictureSize(), uprightSize);
     QVERIFY(view.decodedImage().width() < uprightSize.width());
 
@@ -166,7 +166,7 @@ void PictureViewTest::decodesNoLargerThanTheStretchedViewNeeds()
     PictureView view;
     view.resize(viewSize);
     QVERIFY(view.stretch());
-    view.showPicture(PictureKey{1, 1}, [&] { return bytes; });
+    view.showPicture(PictureKey{1, 1, {}}, [&] { return bytes; });
     QVERIFY(view.hasPicture());
     QCOMPARE(view.decodedImage().size(), decoded);
     QCOMPARE(view.pictureSize(), uprightSize);
@@ -256,7 +256,7 @@ void PictureViewTest::badExifShowsAsStored()
     const QByteArray bytes = test::withApp1(quadrantsJpeg(), exif);
     QCOMPARE(jpeg::orientation(bytes), 1);
     PictureView view;
-    view.showPicture(PictureKey{1, 1}, [&] { return bytes; });
+    view.showPicture(PictureKey{1, 1, {}}, [&] { return bytes; });
     QCOMPARE(view.orientation(), 1);
     checkShownUpright(bytes, quadrantsSize, {Qt::red, Qt::green, Qt::blue, Qt::yellow});
 }
@@ -275,7 +275,7 @@ void PictureViewTest::stretchDrawsWholeOrCut()
     QFETCH(QRgb, rightSide);
     PictureView view;
     view.resize(100, 75);
-    view.showPicture(PictureKey{1, 1}, [] { return twoColourJpeg(QSize(800, 600)); });
+    view.showPicture(PictureKey{1, 1, {}}, [] { return twoColourJpeg(QSize(800, 600)); });
     view.setProperty("Stretch", !stretch);
     view.setProperty("Stretch", stretch);
     QCOMPARE(view.property("Stretch").toBool(), stretch);
@@ -290,10 +290,10 @@ void PictureViewTest::readsBytesOnlyForANewPicture_data()
 {
     QTest::addColumn<PictureKey>("second");
     QTest::addColumn<int>("reads");
-    QTest::newRow("same record, same revision") << PictureKey{1, 7} << 1;
-    QTest::newRow("new revision") << PictureKey{1, 8} << 2;
-    QTest::newRow("other record") << PictureKey{2, 7} << 2;
-    QTest::newRow("bytes not yet saved") << PictureKey{1, -1} << 2;
+    QTest::newRow("same record, same revision") << PictureKey{1, 7, {}} << 1;
+    QTest::newRow("new revision") << PictureKey{1, 8, {}} << 2;
+    QTest::newRow("other record") << PictureKey{2, 7, {}} << 2;
+    QTest::newRow("bytes not yet saved") << PictureKey{1, -1, {}} << 2;
 }
 
 void PictureViewTest::readsBytesOnlyForANewPicture()
@@ -302,7 +302,7 @@ void PictureViewTest::readsBytesOnlyForANewPicture()
     QFETCH(int, reads);
     CountingSource source{twoColourJpeg(QSize(64, 48))};
     PictureView view;
-    view.showPicture(PictureKey{1, 7}, source.source());
+    view.showPicture(PictureKey{1, 7, {}}, source.source());
     view.showPicture(second, source.source());
     QCOMPARE(source.reads, reads);
     QCOMPARE(view.key(), second);
@@ -322,30 +322,30 @@ void PictureViewTest::failedDecodeKeepsThePicture()
     QFETCH(QByteArray, bytes);
     PictureView view;
     view.resize(64, 48);
-    view.showPicture(PictureKey{1, 1}, [] { return twoColourJpeg(QSize(64, 48)); });
+    view.showPicture(PictureKey{1, 1, {}}, [] { return twoColourJpeg(QSize(64, 48)); });
     const QImage before = view.decodedImage();
     try {
-        view.showPicture(PictureKey{1, 2}, [&] { return bytes; });
+        view.showPicture(PictureKey{1, 2, {}}, [&] { return bytes; });
         QFAIL("decoded");
     } catch (const Error &error) {
         QVERIFY2(error.message().startsWith(QStringLiteral("JPEG error #")), qPrintable(error.message()));
     }
     QVERIFY(view.hasPicture());
-    QCOMPARE(view.key(), (PictureKey{1, 1}));
+    QCOMPARE(view.key(), (PictureKey{1, 1, {}}));
     QCOMPARE(view.decodedImage(), before);
 }
 
 void PictureViewTest::clearEmptiesTheView()
 {
     PictureView view;
-    view.showPicture(PictureKey{1, 1}, [] { return twoColourJpeg(QSize(64, 48)); });
+    view.showPicture(PictureKey{1, 1, {}}, [] { return twoColourJpeg(QSize(64, 48)); });
     view.clear();
     QVERIFY(!view.hasPicture());
     QVERIFY(view.picture().isNull());
     QCOMPARE(view.key(), PictureKey());
     // The same picture shown again after a clear is decoded again.
     CountingSource source{twoColourJpeg(QSize(64, 48))};
-    view.showPicture(PictureKey{1, 1}, source.source());
+    view.showPicture(PictureKey{1, 1, {}}, source.source());
     QCOMPARE(source.reads, 1);
 }
 
