@@ -211,6 +211,11 @@ void PhotoRenditionsTest::renditionsAreWrittenWithThePhoto_data()
     QTest::newRow("small photo: preview never larger than it")
         << plainJpeg(QSize(320, 240), Qt::red) << QSize(320, 240) << QSize(192, 144);
     QTest::newRow("not a picture: none, and the save goes through") << test::gifBytes() << QSize() << QSize();
+    QImage atTheCap(10000, 10000, QImage::Format_Grayscale8);
+    atTheCap.fill(128);
+    QTest::newRow("exactly at the pixel cap") << jpeg::encode(atTheCap, 75) << QSize(1280, 1280) << QSize(192, 192);
+    QTest::newRow("one row over the pixel cap: none, and the save goes through")
+        << test::withDeclaredSize(plainJpeg(QSize(64, 64), Qt::red), 10000, 10001) << QSize() << QSize();
 }
 
 void PhotoRenditionsTest::renditionsAreWrittenWithThePhoto()
