@@ -167,6 +167,8 @@ private:
         return m_form->table()->fieldByName(QString::fromLatin1(name));
     }
     void typeInto(QWidget *box, const QString &text);
+    // From a picture sheet to a new record (whose views are emptied) and back to the first.
+    void visitNewRecordAndReturn(int sheet, PictureView *view);
     void leave(QWidget *box);
     void pressOk(const QString &hours, const QString &minutes);
 
@@ -186,6 +188,18 @@ void Form1Test::cleanup()
     m_form.reset();
     m_dialogs.reset();
     m_workspace.reset();
+}
+
+void Form1Test::visitNewRecordAndReturn(int sheet, PictureView *view)
+{
+    auto *pages = child<QTabWidget>("PageControl1");
+    pages->setCurrentIndex(0);
+    m_form->table()->append();
+    pages->setCurrentIndex(sheet);
+    QVERIFY(!view->hasPicture());
+    pages->setCurrentIndex(0);
+    m_form->table()->first();
+    pages->setCurrentIndex(sheet);
 }
 
 void Form1Test::startWindow()
@@ -823,14 +837,7 @@ void Form1Test::loadStoresAndShowsAPicture()
     QCOMPARE(view->pictureSize(), QSize(320, 200));
 
     // Showing the sheet again after a visit to another record shows the record's own picture.
-    auto *pages = child<QTabWidget>("PageControl1");
-    pages->setCurrentIndex(0);
-    m_form->table()->append();
-    pages->setCurrentIndex(3);
-    QVERIFY(!view->hasPicture());
-    pages->setCurrentIndex(0);
-    m_form->table()->first();
-    pages->setCurrentIndex(3);
+    visitNewRecordAndReturn(3, view);
     QVERIFY(view->hasPicture());
     QCOMPARE(view->pictureSize(), QSize(320, 200));
 
@@ -980,13 +987,7 @@ void Form1Test::picturesKeepTheirRenditionsAndCopyThePhoto()
     // Back on the record after a new one emptied the views, the sheet draws from the preview;
     // copy still gives the photo.
     auto *view = child<PictureView>("Image3");
-    pages->setCurrentIndex(0);
-    m_form->table()->append();
-    pages->setCurrentIndex(3);
-    QVERIFY(!view->hasPicture());
-    pages->setCurrentIndex(0);
-    m_form->table()->first();
-    pages->setCurrentIndex(3);
+    visitNewRecordAndReturn(3, view);
     QVERIFY(view->showsPreview());
     QCOMPARE(view->pictureSize(), QSize(1200, 1600));
     QApplication::clipboard()->clear();
