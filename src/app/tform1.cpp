@@ -856,18 +856,13 @@ void TForm1::SpeedButton15Click(QObject *Sender)
         PictureView *view = m_sheets[size_t(sheet)].view;
         PictureView::Decoded picture = view->decodeForView(readFileBytes(fileName));
 
-        Table1->disableControls();
-        try {
-            editUnlessEditing();
-            Field *field = Table1->fieldByName(m_sheets[size_t(sheet)].pictureField);
-            field->setAsBytes(picture.bytes);
-            Table1->post();
-            view->showDecoded(PictureView::keyOf(*field), std::move(picture));
-        } catch (...) {
-            Table1->enableControls();
-            throw;
-        }
-        Table1->enableControls();
+        DisabledControlsScope suspended(*Table1);
+        editUnlessEditing();
+        Field *field = Table1->fieldByName(m_sheets[size_t(sheet)].pictureField);
+        field->setAsBytes(picture.bytes);
+        Table1->post();
+        view->showDecoded(PictureView::keyOf(*field), std::move(picture));
+        suspended.resume();
     });
 }
 

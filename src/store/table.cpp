@@ -1266,6 +1266,25 @@ void Table::enableControls()
     }
 }
 
+DisabledControlsScope::~DisabledControlsScope()
+{
+    if (m_resumed)
+        return;
+    try {
+        m_table.enableControls();
+    } catch (...) {
+        // Left by an exception: that one is reported, not what the controls made of it.
+    }
+}
+
+void DisabledControlsScope::resume()
+{
+    if (m_resumed)
+        return;
+    m_resumed = true;
+    m_table.enableControls();
+}
+
 // ---------------------------------------------------------------------------------------------
 // Checks
 

@@ -281,4 +281,23 @@ private:
     QList<DataSource *> m_sources;
 };
 
+// Holds a table's bound controls disabled while a scope runs (a walk over the whole table, a
+// save they need not follow step by step). resume() lets them catch up at the end and reports
+// what they fail on; a scope left by an exception resumes them quietly, as that exception is
+// the one worth telling.
+class DisabledControlsScope
+{
+public:
+    explicit DisabledControlsScope(Table &table) : m_table(table) { m_table.disableControls(); }
+    ~DisabledControlsScope();
+    DisabledControlsScope(const DisabledControlsScope &) = delete;
+    DisabledControlsScope &operator=(const DisabledControlsScope &) = delete;
+
+    void resume();
+
+private:
+    Table &m_table;
+    bool m_resumed = false;
+};
+
 } // namespace kelvara

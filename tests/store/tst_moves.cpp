@@ -26,6 +26,7 @@ private Q_SLOTS:
     void movingOffAnUntouchedNewRecord_data();
     void movingOffAnUntouchedNewRecord();
     void suspendedControlsHearOneChange();
+    void suspendingScopeResumesHoweverItEnds();
     void suspendedLayoutChangeComesOnResume();
 };
 
@@ -370,6 +371,46 @@ void MovesTest::suspendedControlsHearOneChange()
     QCOMPARE(log.take(), QStringList());
     table.prior();
     QCOMPARE(log.take(), (QStringList{QStringLiteral("link scrolled -1"), QStringLiteral("dataChanged")}));
+}
+
+void MovesTest::suspendingScopeResumesHoweverItEnds()
+{
+    TestWorkspace workspace;
+    Table table;
+    makeTable(table, numberedRows(3));
+    DataSource source;
+    source.setDataSet(&table);
+    EventLog log;
+    RecordingLink link(&log);
+    link.setDataSource(&source);
+    log.clear();
+
+    {
+        DisabledControlsScope outer(table);
+        {
+            DisabledControlsScope inner(table);
+            table.next();
+            inner.resume();
+            inner.resume();
+        }
+        QVERIFY(table.controlsDisabled());
+        table.next();
+        QCOMPARE(log.take(), QStringList());
+        outer.resume();
+    }
+    QVERIFY(!table.controlsDisabled());
+    QCOMPARE(log.take(), QStringList{QStringLiteral("link changed")});
+
+    // Left by an exception, the scope still resumes the controls.
+    try {
+        DisabledControlsScope scope(table);
+        table.prior();
+        throw Error(QStringLiteral("gave up"));
+    } catch (const Error &) {
+    }
+    QVERIFY(!table.controlsDisabled());
+    QCOMPARE(log.take(), QStringList{QStringLiteral("link changed")});
+    QCOMPARE(table.recNo(), 2);
 }
 
 void MovesTest::suspendedLayoutChangeComesOnResume()
