@@ -1,0 +1,356 @@
+#include "table.h"
+
+#include "error.h"
+#include "field.h"
+#include "recordbuffer.h"
+#include "tablesql.h"
+
+#include <algorithm>
+
+namespace kelvara {
+
+using namespace tablesql;
+
+namespace {
+
+// Full Unicode case folding, which QString::toCaseFolded (one character for one) is not:
+// upper-casing first expands ß to SS, ligatures and the like, then folding lowers the result.
+// Capital sharp s and dotted capital I are left over and are folded by hand.
+QString caseless(const QString &text)
+{
+    QString folded = text.toUpper().toCaseFolded();
+    folded.replace(QChar(0x00DF), QLatin1String("ss"));
+    folded.replace(QChar(0x0130), QStringLiteral("i\u0307"));
+    return folded;
+}
+
+// The key of a locate, folded once per statement.
+struct MatchKey
+{
+    QString text;         // folded when the match ignores case
+    QByteArray utf8;      // the same as UTF-8
+};
+
+} // namespace
+
+namespace tablesql {
+
+// kelvara_match(value, key, flags): the comparison of locate, with Unicode case folding.
+void matchFunction(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_int(context, 0);
+        return;
+    }
+    const int flags = sqlite3_value_int(argv[2]);
+    const bool caseInsensitive = flags & loCaseInsensitive;
+    const bool partial = flags & loPartialKey;
+    auto *key = static_cast<MatchKey *>(sqlite3_get_auxdata(context, 1));
+    if (!key) {
+        const auto *bytes = reinterpret_cast<const char *>(sqlite3_value_text(argv[1]));
+        const QString text = QString::fromUtf8(bytes, sqlite3_value_bytes(argv[1]));
+        auto *made = new MatchKey;
+        made->text = caseInsensitive ? caseless(text) : text;
+        made->utf8 = made->text.toUtf8();
+        sqlite3_set_auxdata(context, 1, made, [](void *p) { delete static_cast<MatchKey *>(p); });
+        key = static_cast<MatchKey *>(sqlite3_get_auxdata(context, 1));
+        if (!key) {
+            sqlite3_result_error_nomem(context);
+            return;
+        }
+    }
+    const auto *data = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
+    const QByteArrayView value(data, sqlite3_value_bytes(argv[0]));
+    const QByteArrayView wanted(key->utf8);
+    if (partial ? value.size() < wanted.size() : value.size() != wanted.size()) {
+        // Folding can change lengths, but only outside ASCII.
+        if (!caseInsensitive || std::all_of(value.begin(), value.end(), [](char c) { return uchar(c) < 0x80; })) {
+            sqlite3_result_int(context, 0);
+            return;
+        }
+    }
+    bool ascii = true;
+    if (caseInsensitive) {
+        // ASCII folds to its lower case, so plain bytes compare without making strings.
+        bool match = true;
+        for (qsizetype i = 0; i < value.size() && ascii; ++i) {
+            const auto c = uchar(value[i]);
+            if (c >= 0x80)
+                ascii = false;
+            else if (i < wanted.size() && (c >= 'A' && c <= 'Z' ? c + 32 : c) != uchar(wanted[i]))
+                match = false;
+        }
+        if (ascii) {
+            sqlite3_result_int(context, match && (partial ? value.size() >= wanted.size() : value.size() == wanted.size()));
+            return;
+        }
+        const QString folded = caseless(QString::fromUtf8(value));
+        sqlite3_result_int(context, partial ? folded.startsWith(key->text) : folded == key->text);
+        return;
+    }
+    // UTF-8 keeps both equality and a prefix that ends on a character.
+    sqlite3_result_int(context, partial ? value.startsWith(wanted) : value == wanted);
+}
+
+} // namespace tablesql
+
+// ---------------------------------------------------------------------------------------------
+// Order and search
+
+QList<IndexDef> Table::indexDefs() const
+{
+    QList<IndexDef> defs;
+    for (const Field *field : m_fields) {
+        if (!field->isBlobField())
+            defs << IndexDef{field->fieldName(), field->fieldName()};
+    }
+    return defs;
+}
+
+QList<Field *> Table::parseFieldList(const QString &names, bool forIndex) const
+{
+    QList<Field *> result;
+    const QStringList parts = names.split(QLatin1Char(';'));
+    for (const QString &part : parts) {
+        Field *field = findField(part.trimmed());
+        if (forIndex && (!field || field->isBlobField()))
+            throw Error(tr("No index for fields '%1'").arg(names));
+        if (!field)
+            throw Error(tr("Field '%1' not found").arg(part.trimmed()));
+        result << field;
+    }
+    return result;
+}
+
+void Table::ensureIndex(const QList<Field *> &fields)
+{
+    if (!canModify())
+        return;
+    QStringList names, columns;
+    for (const Field *field : fields) {
+        names << field->fieldName();
+        columns << sql::quoted(field->fieldName());
+    }
+    // ';' cannot occur in a listed field name, so every field list gets an index name of its own.
+    const QString name = m_tableName + QStringLiteral("_by_") + names.join(QLatin1Char(';'));
+    try {
+        m_db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                      .arg(sql::quoted(name), sql::quoted(m_tableName), columns.join(QStringLiteral(", "))));
+    } catch (const Error &) {
+        // Without the index the order still holds; only its speed suffers.
+    }
+}
+
+void Table::setIndexFieldNames(const QString &names)
+{
+    const QString trimmed = names.trimmed();
+    if (!active()) {
+        m_indexFieldNames = trimmed;
+        return;
+    }
+    const QList<Field *> fields = trimmed.isEmpty() ? QList<Field *>() : parseFieldList(trimmed, true);
+    finishPendingEdit();
+    if (!fields.isEmpty())
+        ensureIndex(fields);
+    reload(fields, Range(), true);
+    m_indexFieldNames = trimmed;
+    dataEvent(DataEvent::UpdateState);
+    dataEvent(DataEvent::DataSetChange);
+}
+
+bool Table::findKey(const QVariantList &keyValues)
+{
+    checkActive();
+    finishPendingEdit();
+    if (m_indexFields.isEmpty())
+        throw Error(tr("No index currently active"));
+    const int count = qMin(int(keyValues.size()), int(m_indexFields.size()));
+    QVariantList binds;
+    QStringList conditions;
+    const QString where = rangeClause(m_indexFields, m_range, &binds);
+    if (!where.isEmpty())
+        conditions << where;
+    for (int i = 0; i < count; ++i) {
+        const Field *field = m_indexFields.at(i);
+        conditions << sql::quoted(field->fieldName()) + QStringLiteral(" IS ?");
+        binds << toSql(field, field->convert(keyValues.at(i)));
+    }
+    const QString query = QStringLiteral("SELECT %1 FROM %2%3")
+                            .arg(sql::quoted(kRowId), sql::quoted(m_tableName),
+                                 conditions.isEmpty() ? QString()
+                                                      : QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND ")));
+    const int position = firstPosition(query, binds);
+    if (position < 0)
+        return false;
+    moveTo(position, false);
+    return true;
+}
+
+bool Table::locate(const QString &keyFields, const QVariantList &keyValues, LocateOptions options)
+{
+    checkActive();
+    finishPendingEdit();
+    const QList<Field *> fields = parseFieldList(keyFields, false);
+    if (fields.size() != keyValues.size())
+        throw Error(tr("Locate needs one value for each of the fields '%1'").arg(keyFields));
+    QVariantList binds;
+    QStringList conditions;
+    const QString where = rangeClause(m_indexFields, m_range, &binds);
+    if (!where.isEmpty())
+        conditions << where;
+    for (int i = 0; i < fields.size(); ++i) {
+        const Field *field = fields.at(i);
+        const QVariant &value = keyValues.at(i);
+        if (field->keepsBytesApart())
+            throw Error(tr("Cannot search the field '%1'").arg(field->fieldName()));
+        const bool textual = field->isStringField() || isMemoType(field->dataType());
+        if (textual && options != LocateOptions() && value.isValid() && !value.isNull()) {
+            conditions << QStringLiteral("kelvara_match(%1, ?, ?)").arg(sql::quoted(field->fieldName()));
+            binds << value.toString() << int(options);
+        } else {
+            conditions << sql::quoted(field->fieldName()) + QStringLiteral(" IS ?");
+            binds << toSql(field, field->convert(value));
+        }
+    }
+    const int position = firstPosition(QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                                           .arg(sql::quoted(kRowId), sql::quoted(m_tableName),
+                                                conditions.join(QStringLiteral(" AND "))),
+                                       binds);
+    if (position < 0)
+        return false;
+    moveTo(position, false);
+    return true;
+}
+
+int Table::firstPosition(const QString &sql, const QVariantList &binds) const
+{
+    // Records posted since the last reload keep their place rather than their sort position,
+    // so the first match is the one earliest in the sequence, not the first SQL returns.
+    sql::Statement stmt = m_db.prepare(sql);
+    for (int i = 0; i < binds.size(); ++i)
+        stmt.bind(i + 1, binds.at(i));
+    int best = -1;
+    while (stmt.step()) {
+        const int position = positionOf(stmt.int64(0));
+        if (position >= 0 && (best < 0 || position < best))
+            best = position;
+    }
+    return best;
+}
+
+void Table::beginKeyEdit(bool start)
+{
+    checkActive();
+    finishPendingEdit();
+    auto buffer = std::make_shared<RecordBuffer>();
+    buffer->values.resize(qsizetype(m_ownedFields.size()));
+    buffer->assigned.fill(false, qsizetype(m_ownedFields.size()));
+    (start ? m_rangeStart : m_rangeEnd) = buffer;
+    m_keyBuffer = buffer;
+    if (m_state != dsSetKey) {
+        m_state = dsSetKey;
+        dataEvent(DataEvent::UpdateState);
+    }
+}
+
+void Table::setRangeStart()
+{
+    beginKeyEdit(true);
+}
+
+void Table::setRangeEnd()
+{
+    beginKeyEdit(false);
+}
+
+void Table::applyRange()
+{
+    checkActive();
+    if (m_state == dsEdit || m_state == dsInsert)
+        finishPendingEdit();
+    if (m_state == dsSetKey) {
+        m_keyBuffer.reset();
+        m_state = dsBrowse;
+        dataEvent(DataEvent::UpdateState);
+    }
+    if (m_indexFields.isEmpty())
+        throw Error(tr("No index currently active"));
+    auto leading = [this](const std::shared_ptr<RecordBuffer> &buffer) {
+        QVariantList values;
+        if (!buffer)
+            return values;
+        for (const Field *field : std::as_const(m_indexFields)) {
+            const int column = field->fieldNo() - 1;
+            if (!buffer->assigned.value(column))
+                break;
+            values << buffer->values.at(column);
+        }
+        return values;
+    };
+    Range range;
+    range.active = true;
+    range.start = leading(m_rangeStart);
+    range.end = leading(m_rangeEnd);
+    reload(m_indexFields, range, false);
+    dataEvent(DataEvent::DataSetChange);
+    Q_EMIT afterScroll();
+}
+
+void Table::cancelRange()
+{
+    checkActive();
+    finishPendingEdit();
+    m_rangeStart.reset();
+    m_rangeEnd.reset();
+    if (!m_range.active)
+        return;
+    reload(m_indexFields, Range(), true);
+    dataEvent(DataEvent::DataSetChange);
+}
+
+QString Table::orderClause(const QList<Field *> &order) const
+{
+    QStringList terms;
+    for (const Field *field : order)
+        terms << sql::quoted(field->fieldName());
+    terms << sql::quoted(kRowId);
+    return QStringLiteral(" ORDER BY ") + terms.join(QStringLiteral(", "));
+}
+
+QVariant Table::toSql(const Field *field, const QVariant &value) const
+{
+    if (!value.isValid() || value.isNull())
+        return QVariant();
+    switch (field->dataType()) {
+    case ftDate: return value.toDate().toString(Qt::ISODate);
+    case ftTime: return value.toTime().toString(QStringLiteral("HH:mm:ss"));
+    case ftDateTime: return value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    case ftBoolean: return value.toBool() ? 1 : 0;
+    default: return value;
+    }
+}
+
+QString Table::rangeClause(const QList<Field *> &order, const Range &range, QVariantList *binds) const
+{
+    if (!range.active)
+        return QString();
+    QStringList conditions;
+    auto bound = [&](const QVariantList &values, const QString &op) {
+        if (values.isEmpty())
+            return;
+        QStringList columns, marks;
+        for (int i = 0; i < values.size() && i < order.size(); ++i) {
+            const Field *field = order.at(i);
+            columns << sql::quoted(field->fieldName());
+            marks << QStringLiteral("?");
+            binds->append(toSql(field, values.at(i)));
+        }
+        conditions << QStringLiteral("(%1) %2 (%3)")
+                          .arg(columns.join(QStringLiteral(", ")), op, marks.join(QStringLiteral(", ")));
+    };
+    bound(range.start, QStringLiteral(">="));
+    bound(range.end, QStringLiteral("<="));
+    return conditions.join(QStringLiteral(" AND "));
+}
+
+} // namespace kelvara
