@@ -129,9 +129,15 @@ void CellGrid::setFixedCount(Qt::Orientation orientation, int count)
         return;
     axis.setFixedCount(count);
     axis.setFirst(std::max(axis.first(), count));
-    int &current = currentIndex(orientation);
-    if (current < count && count < axis.count())
-        current = count;
+    if (currentIndex(orientation) < count && count < axis.count()) {
+        // A fixed cell is never current; the grid built on this one hears of the move.
+        const int shown = axis.nextShown(count - 1);
+        const int target = shown >= 0 ? shown : count;
+        if (orientation == Qt::Horizontal)
+            setCurrentCell(target, m_current.row, false);
+        else
+            setCurrentCell(m_current.col, target, false);
+    }
     m_anchor = m_current;
     updateScrollBars();
     invalidateGrid();
