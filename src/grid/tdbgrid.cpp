@@ -108,7 +108,8 @@ void TDBGrid::setOptions(TDBGridOptions options)
     setCellOptions(cellOptionsFor(options));
     relayout();
     // The indicator column coming or going shifts the grid columns; the data column stays current.
-    if (selected >= 0 && selected < m_columns->count() && colWidth(dataToRawColumn(selected)) >= 0)
+    if (selected >= 0 && selected < m_columns->count() && dataToRawColumn(selected) >= fixedCols()
+        && colWidth(dataToRawColumn(selected)) >= 0)
         setCurrentCell(dataToRawColumn(selected), row(), true);
     updateEditor();
     invalidateGrid();
@@ -282,11 +283,14 @@ void TDBGrid::layoutChanged()
         }
     }
 
-    // Columns, fixed columns and row heights.
+    // Columns, fixed columns and row heights. Fixed columns beyond the indicator lock leading data
+    // columns: they outlive the layout and the indicator coming or going, and one data column stays scrollable.
+    const int locked = std::max(0, fixedCols() - m_fixedIndicator);
     const int indicator = indicatorOffset();
     const int titles = titleOffset();
     setColCount(m_columns->count() + indicator);
-    setFixedCols(indicator);
+    m_fixedIndicator = indicator;
+    setFixedCols(indicator + std::min(locked, std::max(0, m_columns->count() - 1)));
     setDefaultRowHeight(lineHeight(font()) + 3 + ((m_options & dgRowLines) ? gridLineWidth() : 0));
     if (rowCount() < titles + 1)
         setRowCount(titles + 1);
@@ -359,25 +363,27 @@ void TDBGrid::invalidateDataRows()
 
 int TDBGrid::firstDataColumn() const
 {
-    const int first = horizontalAxis().nextShown(indicatorOffset() - 1);
+    // The first column that can be current: locked columns are fixed like the indicator.
+    const int first = horizontalAxis().nextShown(fixedCols() - 1);
     return first >= 0 ? rawToDataColumn(first) : -1;
 }
 
 int TDBGrid::lastDataColumn() const
 {
     const int last = horizontalAxis().previousShown(colCount());
-    return last >= indicatorOffset() ? rawToDataColumn(last) : -1;
+    return last >= fixedCols() ? rawToDataColumn(last) : -1;
 }
 
 void TDBGrid::ensureVisibleColumn()
 {
     const int raw = col();
-    if (raw >= indicatorOffset() && raw < colCount() && colWidth(raw) >= 0)
+    const int fixed = fixedCols();
+    if (raw >= fixed && raw < colCount() && colWidth(raw) >= 0)
         return;
-    int target = horizontalAxis().nextShown(std::max(raw, indicatorOffset() - 1));
+    int target = horizontalAxis().nextShown(std::max(raw, fixed - 1));
     if (target < 0)
         target = horizontalAxis().previousShown(std::min(raw, colCount()));
-    if (target >= indicatorOffset())
+    if (target >= fixed)
         setCurrentCell(target, row(), false);
 }
 
@@ -746,7 +752,7 @@ bool TDBGrid::moveDownOrAppend()
 bool TDBGrid::selectDataColumn(int dataCol)
 {
     const int raw = dataToRawColumn(dataCol);
-    if (dataCol < 0 || raw >= colCount() || colWidth(raw) < 0)
+    if (dataCol < 0 || raw < fixedCols() || raw >= colCount() || colWidth(raw) < 0)
         return false;
     if (raw == col()) {
         scrollIntoView(raw, row());
@@ -763,7 +769,7 @@ bool TDBGrid::selectCell(int col, int row)
     // Rows are records: a new row moves the record set, and the link's notice moves the cell.
     if (row != this->row() && row >= titleOffset())
         moveRecordsBy(row - this->row());
-    if (col != this->col() && col >= indicatorOffset())
+    if (col != this->col() && col >= fixedCols())
         selectDataColumn(rawToDataColumn(col));
     return false;
 }
@@ -932,7 +938,7 @@ void TDBGrid::handleKey(QKeyEvent *event)
     case Qt::Key_Left:
         if (m_options & dgRowSelect)
             horizontalScroll(ScrollCode::LineUp, 0);
-        else if (const int previous = horizontalAxis().previousShown(col()); previous >= indicatorOffset())
+        else if (const int previous = horizontalAxis().previousShown(col()); previous >= fixedCols())
             selectDataColumn(rawToDataColumn(previous));
         break;
     case Qt::Key_Right:
@@ -1041,7 +1047,7 @@ void TDBGrid::tabKey(bool back)
 {
     const int raw = col();
     const int target = back ? horizontalAxis().previousShown(raw) : horizontalAxis().nextShown(raw);
-    if (target >= indicatorOffset()) {
+    if (target >= fixedCols()) {
         selectDataColumn(rawToDataColumn(target));
         return;
     }
@@ -1173,7 +1179,8 @@ void TDBGrid::mousePressEvent(QMouseEvent *event)
                 throw;
             }
         }
-        if (cell.col >= indicatorOffset()) {
+        // A press on a fixed cell, locked or indicator, moves the record and keeps the column.
+        if (cell.col >= fixedCols()) {
             if (cell.col != col())
                 selectDataColumn(rawToDataColumn(cell.col));
             else if (currentCell && (cellOptions() & goEditing) && !(m_options & dgMultiSelect))

@@ -250,6 +250,7 @@ private:
     bool m_inLayout = false;
     bool m_syncingWidths = false;
     bool m_destroying = false;
+    int m_fixedIndicator = 1;   // the indicator columns that FixedCols counted at the last layout
 
     TInplaceEdit *m_editor = nullptr;
     bool m_editorMode = false;

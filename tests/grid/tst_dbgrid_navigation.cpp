@@ -51,6 +51,9 @@ private Q_SLOTS:
     void thumbTrackAndThumbPositionAreKeptApart();
     void keysMoveThroughCellsAndRecords_data();
     void keysMoveThroughCellsAndRecords();
+    void lockedColumnsNeverBecomeCurrent_data();
+    void lockedColumnsNeverBecomeCurrent();
+    void layoutKeepsTheLockedColumns();
     void wheelMovesOneRecordPerNotch();
     void clickMovesToTheCellAndRecord();
     void gridFollowsMovesMadeElsewhere();
@@ -186,6 +189,110 @@ void DBGridNavigationTest::keysMoveThroughCellsAndRecords()
     QCOMPARE(fixture.table.recNo(), recNo);
     QCOMPARE(grid->selectedIndex(), selectedIndex);
     QCOMPARE(fixture.table.state(), dsBrowse);
+}
+
+void DBGridNavigationTest::lockedColumnsNeverBecomeCurrent_data()
+{
+    QTest::addColumn<int>("startRecNo");
+    QTest::addColumn<int>("startCol");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<int>("target");   // data column of a click (on data row 2) or a selection
+    QTest::addColumn<int>("recNo");
+    QTest::addColumn<int>("selectedIndex");
+
+    // Data columns 0 and 1 are locked; 2 is the first scrollable one, 3 the last.
+    const QString key = QStringLiteral("key");
+    const QString click = QStringLiteral("click");
+    const QString select = QStringLiteral("select");
+    const int none = 0;
+    const int shift = int(Qt::ShiftModifier);
+    const int ctrl = int(Qt::ControlModifier);
+    QTest::newRow("locking the current column moves it to the first scrollable one")
+        << 1 << 0 << QString() << 0 << none << -1 << 1 << 2;
+    QTest::newRow("left on the first scrollable column stays") << 1 << 2 << key << int(Qt::Key_Left) << none << -1
+                                                               << 1 << 2;
+    QTest::newRow("left from the last column") << 1 << 3 << key << int(Qt::Key_Left) << none << -1 << 1 << 2;
+    QTest::newRow("home") << 1 << 3 << key << int(Qt::Key_Home) << none << -1 << 1 << 2;
+    QTest::newRow("ctrl+home keeps the column") << 20 << 2 << key << int(Qt::Key_Home) << ctrl << -1 << 1 << 2;
+    QTest::newRow("tab on the last column: next record, first scrollable column")
+        << 2 << 3 << key << int(Qt::Key_Tab) << none << -1 << 3 << 2;
+    QTest::newRow("shift+tab on the first scrollable column: previous record, last column")
+        << 3 << 2 << key << int(Qt::Key_Tab) << shift << -1 << 2 << 3;
+    QTest::newRow("click on a locked cell: the record moves, the column stays")
+        << 1 << 3 << click << 0 << none << 1 << 3 << 3;
+    QTest::newRow("click on the first locked cell from the first scrollable column")
+        << 1 << 2 << click << 0 << none << 0 << 3 << 2;
+    QTest::newRow("selecting a locked column is refused") << 1 << 3 << select << 0 << none << 0 << 1 << 3;
+    QTest::newRow("selecting the first scrollable column") << 1 << 3 << select << 0 << none << 2 << 1 << 2;
+}
+
+void DBGridNavigationTest::lockedColumnsNeverBecomeCurrent()
+{
+    QFETCH(int, startRecNo);
+    QFETCH(int, startCol);
+    QFETCH(QString, action);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(int, target);
+    QFETCH(int, recNo);
+    QFETCH(int, selectedIndex);
+    GridFixture fixture(30);
+    auto grid = fixture.makeGrid(5, 600);
+    fixture.table.setRecNo(startRecNo);
+    grid->setSelectedIndex(startCol);
+    const int fixed = grid->indicatorOffset() + 2;
+    grid->setFixedCols(fixed);
+    QVERIFY(grid->col() >= fixed);
+
+    if (action == QLatin1String("key"))
+        QTest::keyClick(grid.get(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    else if (action == QLatin1String("click"))
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, dataCellCenter(*grid, target, 2));
+    else if (action == QLatin1String("select"))
+        grid->setSelectedIndex(target);
+    QCOMPARE(fixture.table.recNo(), recNo);
+    QCOMPARE(grid->selectedIndex(), selectedIndex);
+    QVERIFY(grid->col() >= grid->fixedCols());
+    QCOMPARE(grid->fixedCols(), fixed);
+
+    // A layout keeps the locked columns and the current one.
+    QFont titleFont = grid->titleFont();
+    titleFont.setPointSize(titleFont.pointSize() + 2);
+    grid->setTitleFont(titleFont);
+    QCOMPARE(grid->fixedCols(), fixed);
+    QCOMPARE(grid->selectedIndex(), selectedIndex);
+}
+
+void DBGridNavigationTest::layoutKeepsTheLockedColumns()
+{
+    GridFixture fixture(3);
+    auto grid = fixture.makeGrid(3, 600);
+    grid->setSelectedIndex(2);
+    grid->setFixedCols(3);
+
+    // The indicator going and coming shifts the fixed count; the same data columns stay locked.
+    grid->setOptions(grid->options() & ~TDBGrid::dgIndicator);
+    QCOMPARE(grid->fixedCols(), 2);
+    QCOMPARE(grid->selectedIndex(), 2);
+    grid->setOptions(grid->options() | TDBGrid::dgIndicator);
+    QCOMPARE(grid->fixedCols(), 3);
+    QCOMPARE(grid->selectedIndex(), 2);
+
+    // With fewer columns one data column stays scrollable, and it becomes current.
+    fixture.table.fieldByName(QStringLiteral("Count"))->setVisible(false);
+    fixture.table.fieldByName(QStringLiteral("Notes"))->setVisible(false);
+    QCOMPARE(grid->columns()->count(), 2);
+    QCOMPARE(grid->fixedCols(), 2);
+    QCOMPARE(grid->selectedIndex(), 1);
+
+    // Lowering the count by hand is kept as well.
+    grid->setFixedCols(1);
+    fixture.table.fieldByName(QStringLiteral("Count"))->setVisible(true);
+    QCOMPARE(grid->fixedCols(), 1);
+    QTest::keyClick(grid.get(), Qt::Key_Home);
+    QCOMPARE(grid->selectedIndex(), 0);
 }
 
 void DBGridNavigationTest::wheelMovesOneRecordPerNotch()
