@@ -119,6 +119,15 @@ void DBGridPaintingTest::fixedCellsAndEmptyRows()
     // Right of the last column the grid's colour shows.
     const QRect count = grid->cellRect(2, 1);
     QCOMPARE(image.pixelColor(count.right() + 5, count.center().y()), kWhite);
+
+    // A locked data column paints as the other fixed cells do, its text included.
+    grid->setFixedCols(2);
+    const QImage locked = grabGrid(*grid);
+    const QRect name = grid->cellRect(1, 1);
+    QCOMPARE(locked.pixelColor(name.topLeft()), edge);
+    QCOMPARE(locked.pixelColor(clearPoint(name)), kFixed);
+    QVERIFY(darkPixels(locked, name) > 0);
+    QVERIFY(allPixels(locked, inside(grid->cellRect(1, 4)), kFixed));
 }
 
 void DBGridPaintingTest::linesFollowTheOptions_data()
