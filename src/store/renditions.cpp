@@ -48,11 +48,7 @@ RenditionStore::RenditionStore(sql::Database &db, const QString &photoTable, con
                                bool writable)
     : m_db(db), m_photoTable(photoTable), m_table(renditionTable), m_writable(writable)
 {
-    sql::Statement exists = m_db.prepare(
-        QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?"));
-    exists.bindText(1, m_table);
-    m_hasTable = exists.step() && exists.int64(0) > 0;
-    exists = sql::Statement();
+    m_hasTable = m_db.hasTable(m_table);
     if (!m_hasTable && m_writable) {
         // Files from before renditions were kept get the table on their first writable open.
         // Should another program hold the file locked, this open goes on without it.

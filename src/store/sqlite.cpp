@@ -131,6 +131,13 @@ void Database::exec(const QString &sql)
     }
 }
 
+bool Database::hasTable(const QString &name) const
+{
+    Statement stmt = prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?"));
+    stmt.bindText(1, name);
+    return stmt.step() && stmt.int64(0) > 0;
+}
+
 Statement Database::prepare(const QString &sql) const
 {
     sqlite3_stmt *stmt = nullptr;

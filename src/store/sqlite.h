@@ -33,6 +33,7 @@ public:
     sqlite3 *handle() const { return m_db; }
 
     void exec(const QString &sql);
+    bool hasTable(const QString &name) const;       // a table of that name is in the schema
     Statement prepare(const QString &sql) const;
     QString lastError() const;
     int lastErrorCode() const;                     // extended result code of the last call

@@ -437,13 +437,8 @@ void Table::releaseDatabase()
 
 void Table::readSchema()
 {
-    {
-        sql::Statement exists = m_db.prepare(
-            QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?"));
-        exists.bindText(1, m_tableName);
-        if (!exists.step() || exists.int64(0) == 0)
-            throw Error(tr("the file holds no table '%1'").arg(m_tableName));
-    }
+    if (!m_db.hasTable(m_tableName))
+        throw Error(tr("the file holds no table '%1'").arg(m_tableName));
     {
         // Another program's triggers would run on our writes, and its views would stand for our
         // tables in its queries: a file holding either is not one of ours.
@@ -481,15 +476,9 @@ void Table::readSchema()
     const bool hasBlobs = std::any_of(defs.cbegin(), defs.cend(), [](const FieldDef &d) {
         return isBlobType(d.type) && !isMemoType(d.type);
     });
-    auto tableExists = [this](const QString &name) {
-        sql::Statement stmt = m_db.prepare(
-            QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?"));
-        stmt.bindText(1, name);
-        return stmt.step() && stmt.int64(0) > 0;
-    };
-    if (hasBlobs && !tableExists(blobTableName()))
+    if (hasBlobs && !m_db.hasTable(blobTableName()))
         throw Error(tr("the picture table '%1' is missing").arg(blobTableName()));
-    if (tableExists(metaTableName())) {
+    if (m_db.hasTable(metaTableName())) {
         sql::Statement meta = m_db.prepare(
             QStringLiteral("SELECT \"name\", \"label\", \"width\", \"format\", \"mask\" FROM %1")
                 .arg(sql::quoted(metaTableName())));

@@ -9,7 +9,6 @@
 #include "testworkspace.h"
 
 #include <QFileDialog>
-#include <QProcess>
 #include <QtTest>
 
 #include <stdexcept>
@@ -106,20 +105,6 @@ void DialogsTest::guardedReportsWhatTheBodyThrows()
     QCOMPARE(scripted->texts(ScriptedDialogs::Kind::Error), reported);
 }
 
-namespace {
-
-// What another program sees in the table: the number of records.
-int countSeenByAnotherProgram(const QString &file)
-{
-    QProcess shell;
-    shell.start(QStringLiteral("sqlite3"), {file, QStringLiteral("SELECT count(*) FROM kelvara")});
-    if (!shell.waitForFinished(10000) || shell.exitCode() != 0)
-        return -1;
-    return shell.readAllStandardOutput().trimmed().toInt();
-}
-
-} // namespace
-
 void DialogsTest::fileDialogLeavesTheTableFilesAlone_data()
 {
     QTest::addColumn<bool>("open");
@@ -174,10 +159,10 @@ void DialogsTest::fileDialogLeavesTheTableFilesAlone()
         QVERIFY2(!name.startsWith(QStringLiteral("kelvara.db")), qPrintable(name + QStringLiteral(" was opened")));
 
     // With our locks intact, a reader beside us leaves the log alone and sees what we save next.
-    QCOMPARE(countSeenByAnotherProgram(file), 1);
+    QCOMPARE(test::recordsSeenByAnotherProgram(file), 1);
     QVERIFY(QFile::exists(file + QStringLiteral("-wal")));
     table.insertRecord({QVariant(), QStringLiteral("Bob")});
-    QCOMPARE(countSeenByAnotherProgram(file), 2);
+    QCOMPARE(test::recordsSeenByAnotherProgram(file), 2);
 }
 
 QTEST_MAIN(DialogsTest)

@@ -8,6 +8,24 @@ using namespace kelvara::test;
 
 // Moving through a table: positions, start and end flags, counts, bookmarks, and suspending
 // the bound controls.
+// A table of numbered rows with one recording link on it, the link's start-up events taken.
+struct LinkedTable
+{
+    explicit LinkedTable(int rows)
+    {
+        makeTable(table, numberedRows(rows));
+        source.setDataSet(&table);
+        link.setDataSource(&source);
+        log.clear();
+    }
+
+    TestWorkspace workspace;
+    Table table;
+    DataSource source;
+    EventLog log;
+    RecordingLink link{&log};
+};
+
 class MovesTest : public QObject
 {
     Q_OBJECT
@@ -375,15 +393,9 @@ void MovesTest::suspendedControlsHearOneChange()
 
 void MovesTest::suspendingScopeResumesHoweverItEnds()
 {
-    TestWorkspace workspace;
-    Table table;
-    makeTable(table, numberedRows(3));
-    DataSource source;
-    source.setDataSet(&table);
-    EventLog log;
-    RecordingLink link(&log);
-    link.setDataSource(&source);
-    log.clear();
+    LinkedTable fixture(3);
+    Table &table = fixture.table;
+    EventLog &log = fixture.log;
 
     {
         DisabledControlsScope outer(table);
@@ -415,15 +427,9 @@ void MovesTest::suspendingScopeResumesHoweverItEnds()
 
 void MovesTest::suspendedLayoutChangeComesOnResume()
 {
-    TestWorkspace workspace;
-    Table table;
-    makeTable(table, numberedRows(2));
-    DataSource source;
-    source.setDataSet(&table);
-    EventLog log;
-    RecordingLink link(&log);
-    link.setDataSource(&source);
-    log.clear();
+    LinkedTable fixture(2);
+    Table &table = fixture.table;
+    EventLog &log = fixture.log;
 
     table.disableControls();
     table.fieldByName(QStringLiteral("city"))->setVisible(false);

@@ -1,6 +1,7 @@
 #include "folderwatch.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QtTest>
 
 #include <sqlite3.h>
@@ -49,6 +50,15 @@ QStringList FolderWatch::names(bool wait)
         }
     }
     return names;
+}
+
+int recordsSeenByAnotherProgram(const QString &file)
+{
+    QProcess shell;
+    shell.start(QStringLiteral("sqlite3"), {file, QStringLiteral("SELECT count(*) FROM kelvara")});
+    if (!shell.waitForFinished(10000) || shell.exitCode() != 0)
+        return -1;
+    return shell.readAllStandardOutput().trimmed().toInt();
 }
 
 void writeToLogOnly(const QString &file, const char *sql)

@@ -24,6 +24,10 @@ private:
     int m_fd = -1;
 };
 
+// The number of records another program (the sqlite3 shell) sees in the kelvara table of
+// file; -1 when it cannot read them.
+int recordsSeenByAnotherProgram(const QString &file);
+
 // Runs SQL on a table file as another program that stops without folding its write-ahead log
 // into the file: what the SQL wrote is in the log only.
 void writeToLogOnly(const QString &file, const char *sql);
