@@ -859,8 +859,9 @@ void CellGrid::paintArea(QPainter &painter, const QRect &area)
         const int height = m_v.size(row);
         for (const int col : cols) {
             const QRect rect(m_h.position(col), y, m_h.size(col), height);
-            drawCell(painter, col, row, rect, drawStateOf(col, row));
+            // Lines first: a cell's painter may draw over them (bevels, recoloured or covered lines).
             drawLines(painter, col, row, rect);
+            drawCell(painter, col, row, rect, drawStateOf(col, row));
         }
     }
     // What lies right of the last column and below the last row.
@@ -874,6 +875,15 @@ void CellGrid::paintArea(QPainter &painter, const QRect &area)
         if (below.isValid())
             painter.fillRect(below, m_color);
     }
+}
+
+void CellGrid::dragMoved(const QPoint &pos)
+{
+    Q_UNUSED(pos);
+}
+
+void CellGrid::dragEnded()
+{
 }
 
 QRect CellGrid::feedbackRect() const
@@ -1088,6 +1098,7 @@ void CellGrid::mousePressEvent(QMouseEvent *event)
         return;
     const QPoint pos = event->position().toPoint();
     m_pressPos = pos;
+    m_dragPos = pos;
     m_dragStarted = false;
     m_dragTarget = -1;
     const SizingHit hit = sizingAt(pos);
@@ -1148,9 +1159,11 @@ void CellGrid::mouseMoveEvent(QMouseEvent *event)
             m_dragStarted = true;
         if (m_dragStarted) {
             const QRect old = feedbackRect();
+            m_dragPos = pos;
             m_dragTarget = moveTarget(pos);
             viewport()->update(old);
             viewport()->update(feedbackRect());
+            guarded(this, [&] { dragMoved(pos); });
         }
         break;
     }
@@ -1206,8 +1219,12 @@ void CellGrid::mouseReleaseEvent(QMouseEvent *event)
             break;
         }
     });
+    const bool moving = state == GridState::ColMoving || state == GridState::RowMoving;
+    const bool started = m_dragStarted;
     m_dragStarted = false;
     m_dragTarget = -1;
+    if (moving && started)
+        guarded(this, [this] { dragEnded(); });
 }
 
 void CellGrid::wheelEvent(QWheelEvent *event)

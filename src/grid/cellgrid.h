@@ -101,8 +101,9 @@ public:
     int defaultColWidth() const { return m_defaultColWidth; }
     void setDefaultColWidth(int width);
     int defaultRowHeight() const { return m_defaultRowHeight; }
-    // Gives every row this height.
-    void setDefaultRowHeight(int height);
+    // Gives every row this height. Virtual: a grid that keeps a requested row height across layout
+    // changes takes it over, and the base's own layout calls this class's version by name.
+    virtual void setDefaultRowHeight(int height);
     int gridLineWidth() const { return m_gridLineWidth; }
     void setGridLineWidth(int width);
     int colWidth(int col) const { return m_h.size(col); }
@@ -174,6 +175,10 @@ protected:
     // Paints the cells of a region on any painter, as a paint event does on the viewport.
     void paintGrid(QPainter &painter, const QRegion &region);
     void drawFixedBevel(QPainter &painter, const QRect &rect) const;
+    // The lines right of and below a cell, painted before the cell itself.
+    virtual void drawLines(QPainter &painter, int col, int row, const QRect &rect);
+    // What a sizing or moving drag shows while it is under way.
+    virtual void drawDragFeedback(QPainter &painter);
 
     // Steps a grid built on this one takes over.
     virtual void topLeftChanged() {}
@@ -209,6 +214,16 @@ protected:
     void setAcquireFocusEnabled(bool on) { m_acquireFocus = on; }
     // Whether the column or row drag of the press under way has passed the drag threshold.
     bool dragStarted() const { return m_dragStarted; }
+    // The column or row being moved, where it would land, and where the pointer is now.
+    int dragIndex() const { return m_dragIndex; }
+    int dragTarget() const { return m_dragTarget; }
+    QPoint dragPos() const { return m_dragPos; }
+    // The area the drag feedback covers now, to repaint it when the feedback changes.
+    QRect feedbackRect() const;
+    // A started column or row move passed a new pointer position (after the target was updated),
+    // and the move ended; a richer grid shows its drag picture or scrolls at the edges here.
+    virtual void dragMoved(const QPoint &pos);
+    virtual void dragEnded();
     const GridAxis &horizontalAxis() const { return m_h; }
     const GridAxis &verticalAxis() const { return m_v; }
 
@@ -227,8 +242,6 @@ protected:
 
 private:
     void paintArea(QPainter &painter, const QRect &area);
-    void drawLines(QPainter &painter, int col, int row, const QRect &rect);
-    void drawDragFeedback(QPainter &painter);
     void invalidateCurrent();
     QList<int> indicesIn(const GridAxis &axis, int from, int to, int clientExtent) const;
     void applyLineWidths();
@@ -260,7 +273,6 @@ private:
     void defaultScrollStep(Qt::Orientation orientation, ScrollCode code, int position);
     void updateAxisScrollBar(Qt::Orientation orientation);
     int moveTarget(const QPoint &pos) const;
-    QRect feedbackRect() const;
 
     GridAxis m_h;
     GridAxis m_v;
@@ -289,6 +301,7 @@ private:
     int m_dragTarget = -1;
     bool m_dragStarted = false;
     QPoint m_pressPos;
+    QPoint m_dragPos;
     int m_sizingPos = 0;      // where the dragged border is now, in client coordinates
     int m_sizingStart = 0;    // the border's offset at the press
 };

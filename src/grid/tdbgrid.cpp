@@ -79,7 +79,7 @@ TDBGrid::TDBGrid(QWidget *parent)
     m_titleFontColor = fontColor();
     m_editColor = palette().color(QPalette::Active, QPalette::Base);
     setCellOptions(cellOptionsFor(m_options));
-    layoutChanged();
+    relayout();
 }
 
 TDBGrid::~TDBGrid()
@@ -239,10 +239,8 @@ void TDBGrid::endUpdate()
 {
     if (m_updateLock == 0)
         return;
-    if (--m_updateLock == 0 && m_layoutPending) {
-        m_layoutPending = false;
-        layoutChanged();
-    }
+    if (--m_updateLock == 0 && m_layoutPending)
+        relayout();
 }
 
 void TDBGrid::relayout()
@@ -254,14 +252,15 @@ void TDBGrid::relayout()
         return;
     }
     m_layoutPending = false;
+    const QScopedValueRollback<bool> guard(m_inLayout, true);
     layoutChanged();
+    finishLayout();
 }
 
 void TDBGrid::layoutChanged()
 {
     if (m_destroying)
         return;
-    const QScopedValueRollback<bool> guard(m_inLayout, true);
 
     // The column list and the column-to-field map.
     Table *table = activeTable();
@@ -291,7 +290,9 @@ void TDBGrid::layoutChanged()
     setColCount(m_columns->count() + indicator);
     m_fixedIndicator = indicator;
     setFixedCols(indicator + std::min(locked, std::max(0, m_columns->count() - 1)));
-    setDefaultRowHeight(lineHeight(font()) + 3 + ((m_options & dgRowLines) ? gridLineWidth() : 0));
+    // The base's own row height from the font; a grid that keeps a requested height sets it again
+    // in its own layout step.
+    CellGrid::setDefaultRowHeight(lineHeight(font()) + 3 + ((m_options & dgRowLines) ? gridLineWidth() : 0));
     if (rowCount() < titles + 1)
         setRowCount(titles + 1);
     if (titles > 0) {
@@ -307,7 +308,12 @@ void TDBGrid::layoutChanged()
     columnAttributesAboutToApply();
     applyColumnAttributes();
     columnAttributesApplied();
+}
 
+void TDBGrid::finishLayout()
+{
+    if (m_destroying)
+        return;
     updateRowCount();
     updateActive();
     ensureVisibleColumn();
@@ -907,15 +913,29 @@ void TDBGrid::keyPressEvent(QKeyEvent *event)
         event->ignore();
         return;
     }
-    guarded(this, [&] { handleKey(event); });
+    guarded(this, [&] {
+        event->accept();
+        if (!keyDown(event))
+            keyPress(event);
+    });
 }
 
-void TDBGrid::handleKey(QKeyEvent *event)
+void TDBGrid::keyReleaseEvent(QKeyEvent *event)
+{
+    guarded(this, [&] { keyUp(event); });
+}
+
+void TDBGrid::keyUp(QKeyEvent *event)
+{
+    CellGrid::keyReleaseEvent(event);
+}
+
+bool TDBGrid::keyDown(QKeyEvent *event)
 {
     Table *table = activeTable();
     if (!table) {
         event->ignore();
-        return;
+        return true;
     }
     const Qt::KeyboardModifiers modifiers = event->modifiers();
     const bool ctrl = modifiers & Qt::ControlModifier;
@@ -969,7 +989,7 @@ void TDBGrid::handleKey(QKeyEvent *event)
     case Qt::Key_Backtab:
         if (ctrl || alt) {
             event->ignore();
-            return;
+            return true;
         }
         tabKey(event->key() == Qt::Key_Backtab || shift);
         break;
@@ -980,13 +1000,13 @@ void TDBGrid::handleKey(QKeyEvent *event)
     case Qt::Key_Escape:
         if (!escapeKey()) {
             event->ignore();
-            return;
+            return true;
         }
         break;
     case Qt::Key_F2:
         if (!(cellOptions() & goEditing)) {
             event->ignore();
-            return;
+            return true;
         }
         setEditorMode(true);
         if (m_editor && m_editor->isVisible()) {
@@ -997,22 +1017,22 @@ void TDBGrid::handleKey(QKeyEvent *event)
     case Qt::Key_Insert:
         if (modifiers != Qt::NoModifier || !isEditable() || !(m_options & dgEditing)) {
             event->ignore();
-            return;
+            return true;
         }
         table->insert();
         break;
     case Qt::Key_Delete:
         if (!ctrl) {
             event->ignore();
-            return;
+            return true;
         }
         deleteKey();
         break;
     default:
-        typeKey(event);
-        return;
+        return false;
     }
     event->accept();
+    return true;
 }
 
 void TDBGrid::verticalMoveKey(int distance, bool shift)
@@ -1105,7 +1125,7 @@ void TDBGrid::deleteKey()
     table->deleteRecord();
 }
 
-void TDBGrid::typeKey(QKeyEvent *event)
+void TDBGrid::keyPress(QKeyEvent *event)
 {
     const QString text = event->text();
     const bool printable = !text.isEmpty() && text.at(0).isPrint();

@@ -143,8 +143,12 @@ protected:
     virtual bool highlightCell(int col, int row, TGridDrawState state);
 
     // Layout: rebuilds the columns and the field map, sets the column count, the row heights from the
-    // fonts and applies the column attributes between the two hooks.
+    // fonts and applies the column attributes between the two hooks. A grid that sizes rows or
+    // columns itself adds its steps after the base's; relayout then fits the buffer, the scroll bars
+    // and the editor to the result.
     virtual void layoutChanged();
+    // Runs the layout step now, or at the last endUpdate while updates are locked.
+    void relayout();
     virtual void columnAttributesAboutToApply() {}
     virtual void applyColumnAttributes();
     virtual void columnAttributesApplied() {}
@@ -176,7 +180,14 @@ protected:
     virtual void showEditor();
     virtual void hideEditor();
     virtual void updateEditor();
+    // Where the editor goes (the current cell), what it shows, and writing or dropping its text.
+    virtual QRect editorRect() const;
+    virtual void loadEditor();
+    virtual void writeEditor();
+    virtual void discardEditor();
 
+    // The record set while the link is active; nullptr otherwise.
+    Table *activeTable() const;
     // Moves the record set by a number of records (an untouched new record is dropped on the
     // way); gives how many records the current one moved.
     int moveRecordsBy(int distance);
@@ -194,7 +205,15 @@ protected:
     void updateVerticalScrollBar() override;
     bool wheelStep(bool down, Qt::KeyboardModifiers modifiers, const QPoint &pos) override;
 
+    // Keys come in two steps, as the platform's key-down and character messages do: keyDown
+    // handles moves and commands and gives true when the key is dealt with (accepted or left to the
+    // window); otherwise keyPress takes the typed text into the editor.
+    virtual bool keyDown(QKeyEvent *event);
+    virtual void keyPress(QKeyEvent *event);
+    virtual void keyUp(QKeyEvent *event);
+
     void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
@@ -209,25 +228,18 @@ private:
     friend class TDBGridColumns;
     friend class TBookmarkList;
 
-    Table *activeTable() const;
-    void relayout();
+    void finishLayout();
     void columnChanged(TColumn *column, int change);
     void applyColumnWidth(TColumn *column);
     void ensureVisibleColumn();
     int firstDataColumn() const;
     int lastDataColumn() const;
-    void handleKey(QKeyEvent *event);
     void enterKey();
     bool escapeKey();
     void deleteKey();
-    void typeKey(QKeyEvent *event);
     void verticalMoveKey(int distance, bool shift);
     void tabKey(bool back);
     void selectRangeTo(int dataRow);
-    void loadEditor();
-    void writeEditor();
-    void discardEditor();
-    QRect editorRect() const;
     void cancelOnExit(Qt::FocusReason reason);
     void dataSourceStateChanged();
     void trackTable();

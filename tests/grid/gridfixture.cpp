@@ -50,21 +50,19 @@ void GridFixture::appendRecord(int n)
     table.post();
 }
 
-std::unique_ptr<TestGrid> GridFixture::makeGrid(int dataRows, int width)
+void GridFixture::show(TDBGrid &grid, int dataRows, int width)
 {
-    auto grid = std::make_unique<TestGrid>();
-    grid->setBorderStyle(CellGrid::bsNone);
-    grid->setScrollBars(CellGrid::ssNone);
-    grid->setDataSource(&source);
+    grid.setBorderStyle(CellGrid::bsNone);
+    grid.setScrollBars(CellGrid::ssNone);
+    grid.setDataSource(&source);
     // Title row plus the data rows, each with its line.
-    const int height = grid->rowHeight(0) + 1 + dataRows * (grid->defaultRowHeight() + 1);
-    grid->resize(width, height);
-    grid->show();
-    QApplication::setActiveWindow(grid.get());
-    if (!QTest::qWaitForWindowActive(grid.get()))
+    const int height = grid.rowHeight(0) + 1 + dataRows * (grid.defaultRowHeight() + 1);
+    grid.resize(width, height);
+    grid.show();
+    QApplication::setActiveWindow(&grid);
+    if (!QTest::qWaitForWindowActive(&grid))
         qWarning("the grid's window did not become active");
-    grid->setFocus();
-    return grid;
+    grid.setFocus();
 }
 
 TColumn *addColumn(TDBGrid &grid, const QString &fieldName, int width)

@@ -69,7 +69,14 @@ struct GridFixture
     // Fills one more record with the values the fixture gives record number n.
     void appendRecord(int n);
     // A grid bound to the source, shown at a size that fits the given number of data rows.
-    std::unique_ptr<TestGrid> makeGrid(int dataRows = 5, int width = 400);
+    template <class Grid = TestGrid>
+    std::unique_ptr<Grid> makeGrid(int dataRows = 5, int width = 400)
+    {
+        auto grid = std::make_unique<Grid>();
+        show(*grid, dataRows, width);
+        return grid;
+    }
+    void show(TDBGrid &grid, int dataRows, int width);
 
     TestWorkspace workspace;
     Table table;
