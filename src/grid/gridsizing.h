@@ -1,0 +1,67 @@
+#pragma once
+
+#include "storetypes.h"
+
+#include <QFont>
+#include <QList>
+#include <QString>
+
+namespace kelvara {
+
+class Field;
+class Table;
+
+// The arithmetic of the grid's column width modes and the measuring of column values and
+// titles, apart from the grid so that each rule can be checked on its own.
+namespace sizing {
+
+// Width of the indicator column, which the shared modes leave free.
+constexpr int kIndicatorWidth = 11;
+// Room added to a measured value so that its text does not touch the cell's edge.
+constexpr int kMeasuredMargin = 5;
+
+// Fields whose whole text a full-size memo column measures: memos and raw bytes.
+bool isMemoLike(FieldType type);
+
+// The width that the proportional and uniform modes share among the visible columns: the client
+// width less one grid line per visible column (with column lines) and less the indicator column
+// with its own line.
+int availableWidth(int clientWidth, int visibleCount, int gridLineWidth, bool colLines, bool indicator);
+
+// New widths of all columns, in column order, for the proportional mode: each visible column
+// keeps its share of `available`, rounded half to even, and the last visible one takes what
+// rounding left over, so that the visible widths sum to `available`. Visible columns that are
+// all 0 wide have no shares and are given equal ones, as uniformWidths does. Hidden columns
+// keep their widths.
+QList<int> proportionalWidths(const QList<int> &widths, const QList<bool> &visible, int available);
+
+// New widths for the uniform mode: q = available div k and r = available mod k over the k
+// visible columns; a visible column at a position (hidden columns counted) below r gets q + 1,
+// any other q. Unchanged without visible columns.
+QList<int> uniformWidths(const QList<int> &widths, const QList<bool> &visible, int available);
+
+// The width a measured column takes: its default width when nothing was measured, else the
+// widest text plus the margin, but never more than the client width.
+int measuredWidth(int widest, int defaultWidth, int clientWidth);
+
+struct MeasuredColumn
+{
+    Field *field = nullptr;   // none: the column is not measured
+    QFont font;               // the column's font
+    int startWidth = 0;       // the widest value before the walk
+    bool wholeText = false;   // measure the value as text (a whole memo, on one line), not the display text
+};
+
+// Walks the table once, from its last record to its first, and gives for each column the width
+// of its widest non-null text in the column's font, at least its start width (the start width
+// alone for a column without a field). The table's controls stay disabled for the walk, which
+// ends on the first record; a read that fails ends the walk with its error. Without any field
+// to read the table is not walked.
+QList<int> widestValues(Table &table, const QList<MeasuredColumn> &columns);
+
+// The height of a title caption broken at word boundaries (tabs expanded) into width; a caption
+// with no room to break into (width 0 or less) is measured unbroken.
+int wrappedTitleHeight(const QFont &font, const QString &caption, int width);
+
+} // namespace sizing
+} // namespace kelvara
