@@ -1,0 +1,17 @@
+#pragma once
+
+#include <functional>
+
+namespace kelvara {
+
+class Field;
+
+// How the grid shows, edits, keys and prints a field's cells.
+enum class FieldKind { MemoLike, Picture, Boolean, DateTime, Plain };
+
+// The kind of a field, decided in the order of the enumeration. isBoolean, when given, alone
+// decides whether a field is a boolean (the grid's OnIsBooleanField); without it only boolean
+// fields are. No field is plain.
+FieldKind fieldKind(const Field *field, const std::function<bool(const Field &)> &isBoolean = {});
+
+} // namespace kelvara
