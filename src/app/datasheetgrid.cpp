@@ -2,7 +2,7 @@
 
 #include "tcolumn.h"
 #include "tcolumntitle.h"
-#include "tdbgrid.h"
+#include "tenhancedgrid.h"
 #include "tdbgridcolumns.h"
 
 #include <QFont>
@@ -27,14 +27,32 @@ const std::array<DataSheetColumn, 11> &dataSheetColumns()
     return columns;
 }
 
-void setUpDataSheetGrid(TDBGrid &grid, DataSource *source)
+void setUpDataSheetGrid(TEnhancedGrid &grid, DataSource *source)
 {
-    QFont titleFont(QStringLiteral("MS Sans Serif"));
-    titleFont.setPixelSize(11);
-    grid.setTitleFont(titleFont);
+    // Stored properties go in between these calls, as a window's saved layout would set them.
+    grid.beginLoading();
+    QFont sheetFont(QStringLiteral("MS Sans Serif"));
+    // Not on every system: the nearest sans-serif face at the same pixel height stands in, and
+    // the font keeps its name for the stored settings.
+    sheetFont.setStyleHint(QFont::SansSerif);
+    sheetFont.setPixelSize(11);
+    grid.setTitleFont(sheetFont);
+    grid.setLockedFont(sheetFont);
     grid.setReadOnly(true);
     grid.setBorderStyle(TDBGrid::bsNone);
     grid.setScrollBars(TDBGrid::ssHorizontal);
+    grid.setDefaultRowHeight(17);
+    grid.setDisplayDateTime(false);
+    grid.setRowColor1(QColor(111, 255, 186));
+    grid.setRowColor2(grid.rowColor2());
+    grid.setTitleCheck(true);
+    grid.setShowTitleEllipsis(true);
+    grid.setMenuOptions(TEnhancedGrid::allMenuOptions());
+    grid.setMaskedColumnDrag(true);
+    QStringList captions = TEnhancedGrid::defaultPopupStrings();
+    // The data sheet's grid offers no date picker: its menu shows a separator in that place.
+    captions[6] = QStringLiteral("-");
+    grid.setPopupStrings(captions);
     grid.columns()->beginUpdate();
     for (const DataSheetColumn &wanted : dataSheetColumns()) {
         TColumn *column = grid.columns()->add();
@@ -46,9 +64,7 @@ void setUpDataSheetGrid(TDBGrid &grid, DataSource *source)
     }
     grid.columns()->endUpdate();
     grid.setDataSource(source);
-    // The data sheet asks for 17-pixel rows; a grid that measures its rows at each layout change
-    // (the plain data grid does) replaces this with its own height when the table opens.
-    grid.setDefaultRowHeight(17);
+    grid.loaded();
 }
 
 } // namespace kelvara

@@ -7,7 +7,7 @@
 namespace kelvara {
 
 class DataSource;
-class TDBGrid;
+class TEnhancedGrid;
 
 // The data sheet's grid: its eleven columns and its settings, kept in one place so that the grid
 // class can be swapped without touching the window.
@@ -20,6 +20,7 @@ struct DataSheetColumn
 
 const std::array<DataSheetColumn, 11> &dataSheetColumns();
 
-void setUpDataSheetGrid(TDBGrid &grid, DataSource *source);
+// Gives the data sheet's grid its settings and columns and binds it to the record table.
+void setUpDataSheetGrid(TEnhancedGrid &grid, DataSource *source);
 
 } // namespace kelvara

@@ -14,7 +14,7 @@
 #include "table.h"
 #include "tdbcombobox.h"
 #include "tdbedit.h"
-#include "tdbgrid.h"
+#include "tenhancedgrid.h"
 #include "tdbmemo.h"
 #include "tdbnavigator.h"
 #include "tdateedit.h"
@@ -323,7 +323,7 @@ void TForm1::buildDataSheet(QWidget *page)
     DBNavigator1->setDataSource(DataSource1);
     DBNavigator1->setFixedSize(234, 25);
 
-    EnhancedGrid1 = new TDBGrid;
+    EnhancedGrid1 = new TEnhancedGrid;
     EnhancedGrid1->setObjectName(QStringLiteral("EnhancedGrid1"));
     setUpDataSheetGrid(*EnhancedGrid1, DataSource1);
     EnhancedGrid1->setMinimumSize(969, 225);

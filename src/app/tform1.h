@@ -18,7 +18,7 @@ class Field;
 class PictureView;
 class TDBComboBox;
 class TDBEdit;
-class TDBGrid;
+class TEnhancedGrid;
 class TDBMemo;
 class TDBNavigator;
 class TDateEdit;
@@ -146,7 +146,7 @@ private:
     QFrame *pickUpPanel = nullptr;
     QFrame *jobPanel = nullptr;
     TDBNavigator *DBNavigator1 = nullptr;
-    TDBGrid *EnhancedGrid1 = nullptr;
+    TEnhancedGrid *EnhancedGrid1 = nullptr;
 
     std::array<PictureSheet, 5> m_sheets;
     QString m_keptDamagedTable;

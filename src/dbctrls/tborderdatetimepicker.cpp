@@ -10,7 +10,7 @@ namespace kelvara {
 // The frame is drawn by a child lying over the whole picker, masked to the 2-pixel ring along
 // its edges. Qt gives no access to a non-client area, and the picker's own paintEvent would be
 // hidden wherever the style lets the text box or the drop-down button reach the edge; a child
-// raised above them paints after the base picker and all of its parts, as the spec's order asks.
+// raised above them paints after the base picker and all of its parts: the frame is drawn last.
 // It takes no mouse events and no focus, so clicks reach the picker beneath.
 class TBorderDateTimePicker::Frame : public QWidget
 {

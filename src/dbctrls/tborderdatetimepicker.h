@@ -6,7 +6,7 @@
 namespace kelvara {
 
 // A date-time picker with a drop-down calendar that draws a flat frame, 2 pixels wide and in
-// BorderColor, around the whole control over its own border (Part 3.5). The grid uses one as
+// BorderColor, around the whole control over its own border. The grid uses one as
 // the in-place editor of date and time cells, with background and frame in its EditColor.
 class TBorderDateTimePicker : public QDateTimeEdit
 {

@@ -947,11 +947,16 @@ void CellGrid::paintGrid(QPainter &painter, const QRegion &region)
     drawDragFeedback(painter);
 }
 
+void CellGrid::paintRegion(QPainter &painter, const QRegion &region)
+{
+    paintGrid(painter, region);
+}
+
 void CellGrid::paintEvent(QPaintEvent *event)
 {
     QPainter painter(viewport());
     try {
-        paintGrid(painter, event->region());
+        paintRegion(painter, event->region());
         m_paintError.clear();
     } catch (const std::exception &error) {
         // No box may open inside a paint, and the next paint would fail the same way: the area is

@@ -174,6 +174,9 @@ protected:
     TGridDrawState drawStateOf(int col, int row) const;
     // Paints the cells of a region on any painter, as a paint event does on the viewport.
     void paintGrid(QPainter &painter, const QRegion &region);
+    // What a paint event of the viewport paints: the cells of its region; failures are reported
+    // by the paint event.
+    virtual void paintRegion(QPainter &painter, const QRegion &region);
     void drawFixedBevel(QPainter &painter, const QRect &rect) const;
     // The lines right of and below a cell, painted before the cell itself.
     virtual void drawLines(QPainter &painter, int col, int row, const QRect &rect);

@@ -6,7 +6,7 @@ class QPushButton;
 
 namespace kelvara {
 
-// The bottom button bar of the field viewer and the column chooser (Part 3.5): a status bar 27
+// The bottom button bar of the field viewer and the column chooser: a status bar 27
 // pixels high without a size grip and without status panels of its own, carrying plain panels
 // from left to right that each hold one flat button. The window puts the bar along its bottom
 // edge (the last item of its layout, or QMainWindow::setStatusBar); the panels and buttons are

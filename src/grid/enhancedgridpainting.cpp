@@ -1,0 +1,227 @@
+// The enhanced grid's painting: routes the base grid's cell steps to the cell painter, keeps the
+// background copy, paints through an off-screen buffer on request, and places the hidden editors
+// over the focused cell when the current cell, the layout or the focus changes (never in a paint).
+
+#include "tenhancedgrid.h"
+
+#include "field.h"
+#include "table.h"
+#include "tborderdatetimepicker.h"
+#include "tdbmemo.h"
+
+#include <QPainter>
+#include <QPixmap>
+#include <QTimer>
+
+namespace kelvara {
+
+CellPaintSettings TEnhancedGrid::paintSettings() const
+{
+    CellPaintSettings settings;
+    settings.displayImages = m_displayImages;
+    settings.displayMemo = m_displayMemo;
+    settings.displayBoolean = m_displayBoolean;
+    settings.displayDateTime = m_displayDateTime;
+    settings.showTextEllipsis = m_showTextEllipsis;
+    settings.showTitleEllipsis = m_showTitleEllipsis;
+    settings.multiLineTitles = m_multiLineTitles;
+    settings.useRowColors = m_useRowColors;
+    settings.rowColor1 = m_rowColor1;
+    settings.rowColor2 = m_rowColor2;
+    settings.backgroundCopy = m_useBackgroundPicture && !m_backgroundCopy.isNull() ? &m_backgroundCopy : nullptr;
+    settings.highlightColor = m_highlightColor;
+    settings.highlightFontColor = m_highlightFontColor;
+    settings.imageHighlightColor = m_imageHighlightColor;
+    settings.flatCheckBox = m_flatCheckBox;
+    settings.boldCheckBox = m_flatCheckBoxType == Bold;
+    settings.valueUnChecked = m_valueUnChecked;
+    settings.isBooleanField = OnIsBooleanField;
+    settings.cells3D = m_cells3D;
+    settings.boldTitles = m_boldTitlesWhenCells3D;
+    settings.boldIndicators = m_boldIndicatorsWhenCells3D;
+    settings.titleCheck = m_titleCheck;
+    settings.drawFocusRect = m_drawFocusRect;
+    settings.ctl3D = ctl3D();
+    const TDBGridOptions opts = options();
+    settings.titles = opts & dgTitles;
+    settings.indicator = opts & dgIndicator;
+    settings.colLines = opts & dgColLines;
+    settings.rowLines = opts & dgRowLines;
+    settings.rowSelect = opts & dgRowSelect;
+    settings.alwaysShowSelection = opts & dgAlwaysShowSelection;
+    settings.color = color();
+    settings.fixedColor = fixedColor();
+    settings.fontColor = fontColor();
+    settings.palette = palette();
+    return settings;
+}
+
+void TEnhancedGrid::paintRegion(QPainter &painter, const QRegion &region)
+{
+    // The background copy lives while the picture is in use and is made again after it changed.
+    if (m_useBackgroundPicture && m_backgroundCopy.isNull() && !m_backgroundPicture.isNull())
+        m_backgroundCopy = m_backgroundPicture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    else if (!m_useBackgroundPicture)
+        m_backgroundCopy = QImage();
+
+    if (!m_painter)
+        m_painter = std::make_unique<CellPainter>();
+    m_painter->settings = paintSettings();
+
+    if (!m_useBitmapDrawing) {
+        TDBGrid::paintRegion(painter, region);
+    } else {
+        // The whole grid into one buffer, then the asked region copied to the window at once.
+        const qreal ratio = viewport()->devicePixelRatioF();
+        QPixmap buffer(viewport()->size() * ratio);
+        buffer.setDevicePixelRatio(ratio);
+        {
+            QPainter offscreen(&buffer);
+            TDBGrid::paintRegion(offscreen, QRegion(viewport()->rect()));
+        }
+        for (const QRect &rect : region)
+            painter.drawPixmap(rect, buffer, QRectF(rect.topLeft() * ratio, rect.size() * ratio));
+    }
+
+    if (m_pendingColor) {
+        // The frame painter asks the grid to change its colour; that repaints, so it is done after
+        // this paint, once.
+        QTimer::singleShot(0, this, [this] {
+            if (m_pendingColor) {
+                const QColor next = *m_pendingColor;
+                m_pendingColor.reset();
+                setColor(next);
+            }
+        });
+    }
+}
+
+void TEnhancedGrid::drawCell(QPainter &painter, int col, int row, const QRect &rect, TGridDrawState state)
+{
+    CellPainter &cells = *m_painter;
+    if (!m_showTitlesWhenInactive && !activeTable()) {
+        cells.paintBlankCell(painter, rect);
+        return;
+    }
+    TDBGrid::drawCell(painter, col, row, rect, cells.baseDrawState(col, row, state));
+
+    const TitleText *title = nullptr;
+    TitleText text;
+    const int dataCol = rawToDataColumn(col);
+    if (row == 0 && (options() & dgTitles) && dataCol >= 0 && dataCol < columns()->count()) {
+        const TColumnTitle *columnTitle = columns()->items(dataCol)->title();
+        text.caption = columnTitle->caption();
+        text.font = columnTitle->font();
+        text.color = columnTitle->color();
+        text.fontColor = columnTitle->fontColor();
+        text.alignment = columnTitle->alignment();
+        if (!text.caption.isEmpty())
+            title = &text;
+    }
+    if (const std::optional<QColor> next = cells.paintFrame(painter, col, row, rect, title)) {
+        if (*next != color())
+            m_pendingColor = next;
+    }
+}
+
+void TEnhancedGrid::drawColumnCell(QPainter &painter, const QRect &rect, int dataCol, TColumn *column,
+                                   TGridDrawState state)
+{
+    CellPainter::DataCell cell;
+    cell.rect = rect;
+    cell.fieldName = column->fieldName();
+    cell.field = fields(dataCol);
+    cell.alignment = column->alignment();
+    cell.state = state;
+    CellPainter::CellAttributeHook hook;
+    if (OnApplyCellAttribute) {
+        hook = [this](QPainter &canvas, const Field *field, TGridDrawState cellState) {
+            OnApplyCellAttribute(this, const_cast<Field *>(field), canvas, cellState);
+        };
+    }
+    if (m_painter->paintDataCell(painter, cell, hook))
+        Q_EMIT OnDrawColumnCell(&painter, rect, dataCol, column, state);
+}
+
+void TEnhancedGrid::dataSetScrolled(int distance)
+{
+    // Row colours belong to screen rows: rows moved as pixels would carry the wrong colour.
+    if (m_useRowColors && distance != 0)
+        invalidateGrid();
+    TDBGrid::dataSetScrolled(distance);
+    placeHiddenEditors();
+}
+
+void TEnhancedGrid::horizontalScroll(ScrollCode code, int position)
+{
+    TDBGrid::horizontalScroll(code, position);
+    // The background picture is anchored at the client origin, not at the columns.
+    if (m_useBackgroundPicture)
+        invalidateGrid();
+}
+
+void TEnhancedGrid::currentCellMoved(int oldCol, int oldRow)
+{
+    TDBGrid::currentCellMoved(oldCol, oldRow);
+    placeHiddenEditors();
+}
+
+void TEnhancedGrid::topLeftChanged()
+{
+    TDBGrid::topLeftChanged();
+    placeHiddenEditors();
+}
+
+void TEnhancedGrid::focusInEvent(QFocusEvent *event)
+{
+    TDBGrid::focusInEvent(event);
+    placeHiddenEditors();
+}
+
+void TEnhancedGrid::focusOutEvent(QFocusEvent *event)
+{
+    TDBGrid::focusOutEvent(event);
+}
+
+void TEnhancedGrid::placeOverCurrentCell(QWidget *editor)
+{
+    QWidget *host = editor->parentWidget();
+    const QRect cell = cellRect(col(), row());
+    const QPoint topLeft = viewport()->mapTo(host ? host : this, cell.topLeft());
+    editor->setGeometry(QRect(topLeft, cell.size()));
+}
+
+void TEnhancedGrid::placeHiddenEditors()
+{
+    // The editors lie, hidden, over the focused cell, so that opening one shows it in place.
+    if (!hasFocusWithin() || !activeTable())
+        return;
+    const int dataCol = rawToDataColumn(col());
+    const Field *field = dataCol >= 0 ? fields(dataCol) : nullptr;
+    if (!field || cellRect(col(), row()).isEmpty())
+        return;
+    QWidget *host = parentWidget() ? parentWidget() : this;
+    const FieldKind kind = fieldKind(field, OnIsBooleanField);
+    if (kind == FieldKind::MemoLike && m_displayMemo && m_memoInplaceEditor == Memo) {
+        if (!m_memoEditor) {
+            m_memoEditor = new TDBMemo(host);
+            m_memoEditor->setObjectName(QStringLiteral("memoEditor"));
+            m_memoEditor->hide();
+        }
+        QPalette palette = m_memoEditor->palette();
+        palette.setColor(QPalette::Base, editColor());
+        m_memoEditor->setPalette(palette);
+        placeOverCurrentCell(m_memoEditor);
+    } else if (kind == FieldKind::DateTime && m_displayDateTime) {
+        if (!m_datePicker) {
+            m_datePicker = new TBorderDateTimePicker(host);
+            m_datePicker->setObjectName(QStringLiteral("datePicker"));
+            m_datePicker->hide();
+        }
+        m_datePicker->setColor(editColor());
+        m_datePicker->setBorderColor(editColor());
+        placeOverCurrentCell(m_datePicker);
+    }
+}
+
+} // namespace kelvara

@@ -1,0 +1,427 @@
+#include "tenhancedgrid.h"
+
+#include "colorvalues.h"
+#include "errorreport.h"
+#include "field.h"
+#include "fieldkind.h"
+#include "table.h"
+#include "tborderdatetimepicker.h"
+#include "tdbmemo.h"
+
+#include <QApplication>
+#include <QPaintEvent>
+
+namespace kelvara {
+
+QStringList TEnhancedGrid::defaultPopupStrings()
+{
+    return {
+        QStringLiteral("Auto Size"),
+        QStringLiteral("Auto Width"),
+        QStringLiteral("-"),
+        QStringLiteral("Display Boolean"),
+        QStringLiteral("Display Images"),
+        QStringLiteral("Display Memo"),
+        QStringLiteral("Display Date/Time"),
+        QStringLiteral("-"),
+        QStringLiteral("Show Text Ellipsis"),
+        QStringLiteral("Show Title Ellipsis"),
+        QStringLiteral("Full Size Memo"),
+        QStringLiteral("-"),
+        QStringLiteral("Allow Row Sizing"),
+        QStringLiteral("Cell Hints"),
+        QStringLiteral("Multi Line Titles"),
+        QStringLiteral("Use Row Colors"),
+        QStringLiteral("Fixed Columns"),
+        QStringLiteral("-"),
+        QStringLiteral("Print Grid"),
+        QStringLiteral("Print Dataset"),
+        QStringLiteral("-"),
+        QStringLiteral("Export Grid"),
+        QStringLiteral("-"),
+        QStringLiteral("Select All"),
+        QStringLiteral("Unselect All"),
+        QStringLiteral("-"),
+        QStringLiteral("Query By Form"),
+        QStringLiteral("Sort By Form"),
+        QStringLiteral("-"),
+        QStringLiteral("Memo Editor Mode"),
+        QStringLiteral("RichEdit Editor Mode"),
+        QStringLiteral("-"),
+        QStringLiteral("Customize"),
+        QStringLiteral("Search Mode"),
+        QStringLiteral("-"),
+        QStringLiteral("Save Layout"),
+        QStringLiteral("Load Layout"),
+    };
+}
+
+TEnhancedGrid::TEnhancedGrid(QWidget *parent)
+    : TDBGrid(parent), m_controls(std::make_unique<TGridControls>(this))
+{
+    setDefaultDrawing(false);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    setBorderStyle(bsNone);
+    // Hot tracking needs the pointer's entering and leaving.
+    setAttribute(Qt::WA_Hover);
+
+    m_rowColor1 = QColor(111, 255, 186);
+    m_rowColor2 = systemColor(SystemColor::Window);
+    m_highlightColor = clNavy;
+    m_imageHighlightColor = systemColor(SystemColor::Window);
+    m_highlightFontColor = clWhite;
+    m_hotTrackColor = clNavy;
+    m_lockedColor = clGray;
+    m_lockedFont = QFont();
+    m_lockedFontColor = systemColor(SystemColor::WindowText);
+    m_popupStrings = defaultPopupStrings();
+}
+
+TEnhancedGrid::~TEnhancedGrid() = default;
+
+void TEnhancedGrid::beginLoading()
+{
+    m_loading = true;
+}
+
+void TEnhancedGrid::loaded()
+{
+    m_loading = false;
+    m_hoverColor = fontColor();
+    try {
+        runColumnEnter();
+    } catch (const std::exception &) {
+        // A grid whose record set cannot be read yet still finishes loading.
+    }
+    if (QObject *owner = parent()) {
+        for (int i = 0; i < m_controls->count(); ++i) {
+            const QString name = m_controls->items(i)->controlName();
+            if (name.isEmpty())
+                continue;
+            if (auto *control = owner->findChild<QWidget *>(name))
+                control->hide();
+        }
+    }
+}
+
+void TEnhancedGrid::setControls(const TGridControls &controls)
+{
+    m_controls->assign(controls);
+}
+
+void TEnhancedGrid::setPopupStrings(const QStringList &strings)
+{
+    m_popupStrings = strings;
+}
+
+void TEnhancedGrid::setMenuOptions(TMenuOptions options)
+{
+    m_menuOptions = options & allMenuOptions();
+}
+
+void TEnhancedGrid::repaintIfChanged(bool changed)
+{
+    if (changed)
+        invalidateGrid();
+}
+
+template <class T>
+void TEnhancedGrid::storeAndRepaint(T &member, const T &value)
+{
+    if (member == value)
+        return;
+    member = value;
+    invalidateGrid();
+}
+
+void TEnhancedGrid::invalidateGrid()
+{
+    reapplyRowSizing();
+    TDBGrid::invalidateGrid();
+}
+
+void TEnhancedGrid::reapplyRowSizing()
+{
+    if (m_rowSizingAllowed && !(cellOptions() & goRowSizing))
+        setCellOptions(cellOptions() | goRowSizing);
+}
+
+void TEnhancedGrid::setDisplayImages(bool on)
+{
+    if (m_displayImages == on)
+        return;
+    m_displayImages = on;
+    runColumnEnter();
+    invalidateGrid();
+}
+
+void TEnhancedGrid::setDisplayMemo(bool on)
+{
+    m_displayMemo = on;
+    if (!on)
+        setFullSizeMemo(false);
+}
+
+void TEnhancedGrid::setDisplayBoolean(bool on)
+{
+    if (m_displayBoolean == on)
+        return;
+    m_displayBoolean = on;
+    runColumnEnter();
+    invalidateGrid();
+}
+
+void TEnhancedGrid::setDisplayDateTime(bool on)
+{
+    m_displayDateTime = on;
+    if (!on && m_datePicker)
+        m_datePicker->hide();
+    runColumnEnter();
+    invalidateGrid();
+}
+
+void TEnhancedGrid::setCells3D(bool on)
+{
+    storeAndRepaint(m_cells3D, on);
+}
+
+void TEnhancedGrid::setCellHints(bool on)
+{
+    storeAndRepaint(m_cellHints, on);
+}
+
+void TEnhancedGrid::setRowColor1(const QColor &color)
+{
+    storeAndRepaint(m_rowColor1, color);
+}
+
+void TEnhancedGrid::setRowColor2(const QColor &color)
+{
+    storeAndRepaint(m_rowColor2, color);
+}
+
+void TEnhancedGrid::setUseRowColors(bool on)
+{
+    m_useRowColors = on;
+    if (on)
+        m_useBackgroundPicture = false;
+    invalidateGrid();
+}
+
+void TEnhancedGrid::setTitleCheck(bool on)
+{
+    storeAndRepaint(m_titleCheck, on);
+}
+
+void TEnhancedGrid::setBackgroundPicture(const QImage &picture)
+{
+    m_backgroundPicture = picture;
+    // The copy painting uses is made again from the new picture at the next paint.
+    m_backgroundCopy = QImage();
+    invalidateGrid();
+}
+
+void TEnhancedGrid::setUseBackgroundPicture(bool on)
+{
+    m_useBackgroundPicture = on;
+    if (on)
+        m_useRowColors = false;
+    invalidateGrid();
+}
+
+void TEnhancedGrid::setAllowAutoAppend(bool on)
+{
+    storeAndRepaint(m_allowAutoAppend, on);
+}
+
+void TEnhancedGrid::setDrawFocusRect(bool on)
+{
+    storeAndRepaint(m_drawFocusRect, on);
+}
+
+void TEnhancedGrid::setHighlightColor(const QColor &color)
+{
+    storeAndRepaint(m_highlightColor, color);
+}
+
+void TEnhancedGrid::setImageHighlightColor(const QColor &color)
+{
+    storeAndRepaint(m_imageHighlightColor, color);
+}
+
+void TEnhancedGrid::setHighlightFontColor(const QColor &color)
+{
+    storeAndRepaint(m_highlightFontColor, color);
+}
+
+void TEnhancedGrid::setHotTrackColor(const QColor &color)
+{
+    storeAndRepaint(m_hotTrackColor, color);
+}
+
+void TEnhancedGrid::setLockedCols(int count)
+{
+    m_lockedCols = count;
+    applyLockedColumns();
+    invalidateGrid();
+}
+
+void TEnhancedGrid::setLockedFont(const QFont &font)
+{
+    m_lockedFont = font;
+    applyLockedColumns();
+    invalidateGrid();
+}
+
+void TEnhancedGrid::setLockedFontColor(const QColor &color)
+{
+    m_lockedFontColor = color;
+    applyLockedColumns();
+    invalidateGrid();
+}
+
+void TEnhancedGrid::setLockedColor(const QColor &color)
+{
+    m_lockedColor = color;
+    applyLockedColumns();
+    invalidateGrid();
+}
+
+void TEnhancedGrid::setFlatCheckBox(bool on)
+{
+    storeAndRepaint(m_flatCheckBox, on);
+}
+
+void TEnhancedGrid::setFlatCheckBoxType(TFlatCheckBoxType type)
+{
+    storeAndRepaint(m_flatCheckBoxType, type);
+}
+
+void TEnhancedGrid::setMemoViewType(TMemoViewType type)
+{
+    storeAndRepaint(m_memoViewType, type);
+}
+
+void TEnhancedGrid::setShowTextEllipsis(bool on)
+{
+    storeAndRepaint(m_showTextEllipsis, on);
+}
+
+void TEnhancedGrid::setShowTitleEllipsis(bool on)
+{
+    storeAndRepaint(m_showTitleEllipsis, on);
+}
+
+void TEnhancedGrid::setSearchMode(bool on)
+{
+    m_searchMode = on;
+    relayout();
+    invalidateGrid();
+}
+
+void TEnhancedGrid::setScrollHints(bool on)
+{
+    storeAndRepaint(m_scrollHints, on);
+}
+
+void TEnhancedGrid::setUseBitmapDrawing(bool on)
+{
+    storeAndRepaint(m_useBitmapDrawing, on);
+}
+
+void TEnhancedGrid::setMemoInplaceEditor(TMemoInplaceEditor editor)
+{
+    storeAndRepaint(m_memoInplaceEditor, editor);
+}
+
+void TEnhancedGrid::setDisplayPopupEditors(bool on)
+{
+    storeAndRepaint(m_displayPopupEditors, on);
+}
+
+void TEnhancedGrid::setShowTitlesWhenInactive(bool on)
+{
+    storeAndRepaint(m_showTitlesWhenInactive, on);
+}
+
+void TEnhancedGrid::setBoldTitlesWhenCells3D(bool on)
+{
+    storeAndRepaint(m_boldTitlesWhenCells3D, on);
+}
+
+void TEnhancedGrid::setBoldIndicatorsWhenCells3D(bool on)
+{
+    storeAndRepaint(m_boldIndicatorsWhenCells3D, on);
+}
+
+void TEnhancedGrid::setExtendedScroll(bool on)
+{
+    storeAndRepaint(m_extendedScroll, on);
+}
+
+bool TEnhancedGrid::isBooleanField(const Field &field) const
+{
+    return OnIsBooleanField ? OnIsBooleanField(field) : field.isBooleanField();
+}
+
+void TEnhancedGrid::applyLockedColumns()
+{
+    if (!activeTable())
+        return;
+    TDBGridColumns *cols = columns();
+    for (int i = 0; i < cols->count(); ++i) {
+        TColumn *column = cols->items(i);
+        QFont gridFont = font();
+        column->setFont(gridFont);
+        column->setFontColor(fontColor());
+        column->setColor(m_cells3D ? fixedColor() : color());
+    }
+    const int indicator = indicatorOffset();
+    if (m_lockedCols == 0) {
+        setFixedCols(indicator);
+    } else if (m_lockedCols > 0 && m_lockedCols < colCount() - indicator - 1) {
+        setFixedCols(m_lockedCols + indicator);
+        for (int i = 0; i < m_lockedCols; ++i) {
+            TColumn *column = cols->items(i);
+            column->setFont(m_lockedFont);
+            column->setFontColor(m_lockedFontColor);
+            column->setColor(m_lockedColor);
+        }
+    }
+}
+
+void TEnhancedGrid::columnAttributesApplied()
+{
+    TDBGrid::columnAttributesApplied();
+    applyLockedColumns();
+}
+
+void TEnhancedGrid::runColumnEnter()
+{
+    colEnter();
+}
+
+void TEnhancedGrid::colEnter()
+{
+    TDBGrid::colEnter();
+    if (OnColEnter)
+        OnColEnter(this);
+    placeHiddenEditors();
+}
+
+void TEnhancedGrid::enterEvent(QEnterEvent *event)
+{
+    TDBGrid::enterEvent(event);
+    if (m_hotTrack)
+        setFontColor(m_hotTrackColor);
+}
+
+void TEnhancedGrid::leaveEvent(QEvent *event)
+{
+    TDBGrid::leaveEvent(event);
+    if (m_hotTrack)
+        setFontColor(m_hoverColor.isValid() ? m_hoverColor : systemColor(SystemColor::WindowText));
+}
+
+} // namespace kelvara

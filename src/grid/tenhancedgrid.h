@@ -1,0 +1,416 @@
+#pragma once
+
+#include "cellpainter.h"
+#include "tborderdatetimepicker.h"
+#include "tdbmemo.h"
+#include "tdbgrid.h"
+#include "tgridcontrols.h"
+
+#include <QImage>
+#include <QPointer>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QTimer;
+
+namespace kelvara {
+
+class Field;
+
+// The data grid with the display options, sizing modes, painting and commands a records program
+// offers its users. Its properties carry the names its stored settings use; each Part of its work
+// lives in a class of its own, and this class routes the base grid's steps to them.
+class TEnhancedGrid : public TDBGrid
+{
+    Q_OBJECT
+    Q_PROPERTY(kelvara::TGridControls *Controls READ controls)
+    Q_PROPERTY(QStringList PopupStrings READ popupStrings WRITE setPopupStrings)
+    Q_PROPERTY(TMenuOptions MenuOptions READ menuOptions WRITE setMenuOptions)
+    Q_PROPERTY(int DefaultRowHeight READ defaultRowHeight WRITE setDefaultRowHeight)
+    Q_PROPERTY(bool RowSizingAllowed READ rowSizingAllowed WRITE setRowSizingAllowed)
+    Q_PROPERTY(bool DisplayImages READ displayImages WRITE setDisplayImages)
+    Q_PROPERTY(bool DisplayMemo READ displayMemo WRITE setDisplayMemo)
+    Q_PROPERTY(bool DisplayBoolean READ displayBoolean WRITE setDisplayBoolean)
+    Q_PROPERTY(bool DisplayDateTime READ displayDateTime WRITE setDisplayDateTime)
+    Q_PROPERTY(bool GridAutoSize READ gridAutoSize WRITE setGridAutoSize)
+    Q_PROPERTY(TAutoWidth GridAutoWidth READ gridAutoWidth WRITE setGridAutoWidth)
+    Q_PROPERTY(bool GridAutoWidthOnResize READ gridAutoWidthOnResize WRITE setGridAutoWidthOnResize)
+    Q_PROPERTY(bool FullSizeMemo READ fullSizeMemo WRITE setFullSizeMemo)
+    Q_PROPERTY(bool Cells3D READ cells3D WRITE setCells3D)
+    Q_PROPERTY(bool CellHints READ cellHints WRITE setCellHints)
+    Q_PROPERTY(QColor RowColor1 READ rowColor1 WRITE setRowColor1)
+    Q_PROPERTY(QColor RowColor2 READ rowColor2 WRITE setRowColor2)
+    Q_PROPERTY(bool UseRowColors READ useRowColors WRITE setUseRowColors)
+    Q_PROPERTY(bool MultiLineTitles READ multiLineTitles WRITE setMultiLineTitles)
+    Q_PROPERTY(bool TitleCheck READ titleCheck WRITE setTitleCheck)
+    Q_PROPERTY(QImage BackgroundPicture READ backgroundPicture WRITE setBackgroundPicture)
+    Q_PROPERTY(bool UseBackgroundPicture READ useBackgroundPicture WRITE setUseBackgroundPicture)
+    Q_PROPERTY(TExportDelimiter ExportDelimiter READ exportDelimiter WRITE setExportDelimiter)
+    Q_PROPERTY(bool AllowAutoAppend READ allowAutoAppend WRITE setAllowAutoAppend)
+    Q_PROPERTY(bool DrawFocusRect READ drawFocusRect WRITE setDrawFocusRect)
+    Q_PROPERTY(bool EnterAsTab READ enterAsTab WRITE setEnterAsTab)
+    Q_PROPERTY(QColor HighlightColor READ highlightColor WRITE setHighlightColor)
+    Q_PROPERTY(QColor ImageHighlightColor READ imageHighlightColor WRITE setImageHighlightColor)
+    Q_PROPERTY(QColor HighlightFontColor READ highlightFontColor WRITE setHighlightFontColor)
+    Q_PROPERTY(QString ReportCaption READ reportCaption WRITE setReportCaption)
+    Q_PROPERTY(bool HotTrack READ hotTrack WRITE setHotTrack)
+    Q_PROPERTY(QColor HotTrackColor READ hotTrackColor WRITE setHotTrackColor)
+    Q_PROPERTY(int LockedCols READ lockedCols WRITE setLockedCols)
+    Q_PROPERTY(QFont LockedFont READ lockedFont WRITE setLockedFont)
+    Q_PROPERTY(QColor LockedFontColor READ lockedFontColor WRITE setLockedFontColor)
+    Q_PROPERTY(QColor LockedColor READ lockedColor WRITE setLockedColor)
+    Q_PROPERTY(bool FlatCheckBox READ flatCheckBox WRITE setFlatCheckBox)
+    Q_PROPERTY(TFlatCheckBoxType FlatCheckBoxType READ flatCheckBoxType WRITE setFlatCheckBoxType)
+    Q_PROPERTY(TMemoViewType MemoViewType READ memoViewType WRITE setMemoViewType)
+    Q_PROPERTY(QString RegistrySaveName READ registrySaveName WRITE setRegistrySaveName)
+    Q_PROPERTY(bool ShowTextEllipsis READ showTextEllipsis WRITE setShowTextEllipsis)
+    Q_PROPERTY(bool ShowTitleEllipsis READ showTitleEllipsis WRITE setShowTitleEllipsis)
+    Q_PROPERTY(bool MultiLineRows READ multiLineRows WRITE setMultiLineRows)
+    Q_PROPERTY(int LinesPerRow READ linesPerRow WRITE setLinesPerRow)
+    Q_PROPERTY(bool SearchMode READ searchMode WRITE setSearchMode)
+    Q_PROPERTY(bool ScrollHints READ scrollHints WRITE setScrollHints)
+    Q_PROPERTY(bool UseBitmapDrawing READ useBitmapDrawing WRITE setUseBitmapDrawing)
+    Q_PROPERTY(TMemoInplaceEditor MemoInplaceEditor READ memoInplaceEditor WRITE setMemoInplaceEditor)
+    Q_PROPERTY(bool DisplayPopupEditors READ displayPopupEditors WRITE setDisplayPopupEditors)
+    Q_PROPERTY(bool MaskedColumnDrag READ maskedColumnDrag WRITE setMaskedColumnDrag)
+    Q_PROPERTY(bool ShowTitlesWhenInactive READ showTitlesWhenInactive WRITE setShowTitlesWhenInactive)
+    Q_PROPERTY(bool BoldTitlesWhenCells3D READ boldTitlesWhenCells3D WRITE setBoldTitlesWhenCells3D)
+    Q_PROPERTY(bool BoldIndicatorsWhenCells3D READ boldIndicatorsWhenCells3D WRITE setBoldIndicatorsWhenCells3D)
+    Q_PROPERTY(bool ExtendedScroll READ extendedScroll WRITE setExtendedScroll)
+    Q_PROPERTY(int ValueChecked READ valueChecked WRITE setValueChecked)
+    Q_PROPERTY(int ValueUnChecked READ valueUnChecked WRITE setValueUnChecked)
+
+public:
+    enum TAutoWidth { awNone, awDefault, awProportional, awUniform, awWidestValue, awWidestValueTitle };
+    Q_ENUM(TAutoWidth)
+    enum TExportDelimiter { Pipe, Comma, Quote };
+    Q_ENUM(TExportDelimiter)
+    enum TFlatCheckBoxType { Normal, Bold };
+    Q_ENUM(TFlatCheckBoxType)
+    enum TMemoViewType { WordWrapOn, ScrollBarsOn };
+    Q_ENUM(TMemoViewType)
+    enum TMemoInplaceEditor { Memo, RichEdit };
+    Q_ENUM(TMemoInplaceEditor)
+    // Which items of the options menu show; member n is bit n.
+    enum TMenuOption : quint32 {
+        moAutoSize = 1u << 0,
+        moAutoWidth = 1u << 1,
+        moDisplayBoolean = 1u << 2,
+        moDisplayImages = 1u << 3,
+        moDisplayMemo = 1u << 4,
+        moDisplayDateTime = 1u << 5,
+        moShowTextEllipsis = 1u << 6,
+        moShowTitleEllipsis = 1u << 7,
+        moFullSizeMemo = 1u << 8,
+        moAllowRowSizing = 1u << 9,
+        moCellHints = 1u << 10,
+        moMultiLineTitles = 1u << 11,
+        moUseRowColors = 1u << 12,
+        moFixedColumns = 1u << 13,
+        moPrintGrid = 1u << 14,
+        moPrintDataSet = 1u << 15,
+        moExportGrid = 1u << 16,
+        moSelectAll = 1u << 17,
+        moUnSelectAll = 1u << 18,
+        moQueryByForm = 1u << 19,
+        moSortByForm = 1u << 20,
+        moMemoInplaceEditors = 1u << 21,
+        moCustomize = 1u << 22,
+        moSearchMode = 1u << 23,
+        moSaveLayout = 1u << 24,
+        moLoadLayout = 1u << 25,
+    };
+    Q_DECLARE_FLAGS(TMenuOptions, TMenuOption)
+    Q_FLAG(TMenuOptions)
+    static TMenuOptions allMenuOptions() { return TMenuOptions::fromInt((1u << 26) - 1); }
+    // The captions of the options menu's 37 items, in item order.
+    static QStringList defaultPopupStrings();
+    // The standard height of one line, for multi-line rows, the font rule and the title row.
+    static constexpr int LineHeight = 17;
+
+    // Events. A handler may change its reference arguments; the grid goes on with what it left.
+    using TNotifyEvent = std::function<void(QObject *sender)>;
+    using TAutoWidthEvent = std::function<void(QObject *sender, TAutoWidth &newValue)>;
+    using TCellAttribute = std::function<void(QObject *sender, Field *field, QPainter &canvas, TGridDrawState state)>;
+    using TIsBooleanField = std::function<bool(const Field &field)>;
+    using TMouseEvent = std::function<void(QObject *sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y)>;
+    using TMouseMoveEvent = std::function<void(QObject *sender, Qt::KeyboardModifiers shift, int x, int y)>;
+    using TMouseWheelUpDownEvent =
+        std::function<void(QObject *sender, Qt::KeyboardModifiers shift, const QPoint &mousePos, bool &handled)>;
+
+    TAutoWidthEvent OnAutoWidthChange;
+    TNotifyEvent OnRightClick;
+    TNotifyEvent OnCustomize;
+    TCellAttribute OnApplyCellAttribute;
+    TIsBooleanField OnIsBooleanField;
+    TNotifyEvent OnColEnter;
+    TMouseEvent OnMouseDown;
+    TMouseEvent OnMouseUp;
+    TMouseMoveEvent OnMouseMove;
+    TMouseWheelUpDownEvent OnMouseWheelDown;
+    TMouseWheelUpDownEvent OnMouseWheelUp;
+
+    explicit TEnhancedGrid(QWidget *parent = nullptr);
+    ~TEnhancedGrid() override;
+
+    // Stored properties are applied between these two calls; loaded() then runs the steps that
+    // need all of them (the hover colour, the column-enter step, hiding the hosted controls).
+    void beginLoading();
+    void loaded();
+    bool isLoading() const { return m_loading; }
+
+    TGridControls *controls() const { return m_controls.get(); }
+    void setControls(const TGridControls &controls);
+    QStringList popupStrings() const { return m_popupStrings; }
+    void setPopupStrings(const QStringList &strings);
+    TMenuOptions menuOptions() const { return m_menuOptions; }
+    void setMenuOptions(TMenuOptions options);
+
+    // Reads the base's row height; writing sets the height the grid keeps across layout changes.
+    void setDefaultRowHeight(int height) override;
+    int requestedRowHeight() const { return m_requestedRowHeight; }
+    bool rowSizingAllowed() const { return m_rowSizingAllowed; }
+    void setRowSizingAllowed(bool on);
+    bool displayImages() const { return m_displayImages; }
+    void setDisplayImages(bool on);
+    bool displayMemo() const { return m_displayMemo; }
+    void setDisplayMemo(bool on);
+    bool displayBoolean() const { return m_displayBoolean; }
+    void setDisplayBoolean(bool on);
+    bool displayDateTime() const { return m_displayDateTime; }
+    void setDisplayDateTime(bool on);
+    bool gridAutoSize() const { return m_gridAutoSize; }
+    void setGridAutoSize(bool on);
+    TAutoWidth gridAutoWidth() const { return m_gridAutoWidth; }
+    void setGridAutoWidth(TAutoWidth mode);
+    bool gridAutoWidthOnResize() const { return m_gridAutoWidthOnResize; }
+    void setGridAutoWidthOnResize(bool on);
+    bool fullSizeMemo() const { return m_fullSizeMemo; }
+    void setFullSizeMemo(bool on);
+    bool cells3D() const { return m_cells3D; }
+    void setCells3D(bool on);
+    bool cellHints() const { return m_cellHints; }
+    void setCellHints(bool on);
+    QColor rowColor1() const { return m_rowColor1; }
+    void setRowColor1(const QColor &color);
+    QColor rowColor2() const { return m_rowColor2; }
+    void setRowColor2(const QColor &color);
+    bool useRowColors() const { return m_useRowColors; }
+    void setUseRowColors(bool on);
+    bool multiLineTitles() const { return m_multiLineTitles; }
+    void setMultiLineTitles(bool on);
+    bool titleCheck() const { return m_titleCheck; }
+    void setTitleCheck(bool on);
+    QImage backgroundPicture() const { return m_backgroundPicture; }
+    void setBackgroundPicture(const QImage &picture);
+    bool useBackgroundPicture() const { return m_useBackgroundPicture; }
+    void setUseBackgroundPicture(bool on);
+    TExportDelimiter exportDelimiter() const { return m_exportDelimiter; }
+    void setExportDelimiter(TExportDelimiter delimiter) { m_exportDelimiter = delimiter; }
+    bool allowAutoAppend() const { return m_allowAutoAppend; }
+    void setAllowAutoAppend(bool on);
+    bool drawFocusRect() const { return m_drawFocusRect; }
+    void setDrawFocusRect(bool on);
+    bool enterAsTab() const { return m_enterAsTab; }
+    void setEnterAsTab(bool on) { m_enterAsTab = on; }
+    QColor highlightColor() const { return m_highlightColor; }
+    void setHighlightColor(const QColor &color);
+    QColor imageHighlightColor() const { return m_imageHighlightColor; }
+    void setImageHighlightColor(const QColor &color);
+    QColor highlightFontColor() const { return m_highlightFontColor; }
+    void setHighlightFontColor(const QColor &color);
+    QString reportCaption() const { return m_reportCaption; }
+    void setReportCaption(const QString &caption) { m_reportCaption = caption; }
+    bool hotTrack() const { return m_hotTrack; }
+    void setHotTrack(bool on) { m_hotTrack = on; }
+    QColor hotTrackColor() const { return m_hotTrackColor; }
+    void setHotTrackColor(const QColor &color);
+    int lockedCols() const { return m_lockedCols; }
+    void setLockedCols(int count);
+    QFont lockedFont() const { return m_lockedFont; }
+    void setLockedFont(const QFont &font);
+    QColor lockedFontColor() const { return m_lockedFontColor; }
+    void setLockedFontColor(const QColor &color);
+    QColor lockedColor() const { return m_lockedColor; }
+    void setLockedColor(const QColor &color);
+    bool flatCheckBox() const { return m_flatCheckBox; }
+    void setFlatCheckBox(bool on);
+    TFlatCheckBoxType flatCheckBoxType() const { return m_flatCheckBoxType; }
+    void setFlatCheckBoxType(TFlatCheckBoxType type);
+    TMemoViewType memoViewType() const { return m_memoViewType; }
+    void setMemoViewType(TMemoViewType type);
+    QString registrySaveName() const { return m_registrySaveName; }
+    void setRegistrySaveName(const QString &name) { m_registrySaveName = name; }
+    bool showTextEllipsis() const { return m_showTextEllipsis; }
+    void setShowTextEllipsis(bool on);
+    bool showTitleEllipsis() const { return m_showTitleEllipsis; }
+    void setShowTitleEllipsis(bool on);
+    bool multiLineRows() const { return m_multiLineRows; }
+    void setMultiLineRows(bool on);
+    int linesPerRow() const { return m_linesPerRow; }
+    void setLinesPerRow(int lines);
+    bool searchMode() const { return m_searchMode; }
+    void setSearchMode(bool on);
+    bool scrollHints() const { return m_scrollHints; }
+    void setScrollHints(bool on);
+    bool useBitmapDrawing() const { return m_useBitmapDrawing; }
+    void setUseBitmapDrawing(bool on);
+    TMemoInplaceEditor memoInplaceEditor() const { return m_memoInplaceEditor; }
+    void setMemoInplaceEditor(TMemoInplaceEditor editor);
+    bool displayPopupEditors() const { return m_displayPopupEditors; }
+    void setDisplayPopupEditors(bool on);
+    bool maskedColumnDrag() const { return m_maskedColumnDrag; }
+    void setMaskedColumnDrag(bool on) { m_maskedColumnDrag = on; }
+    bool showTitlesWhenInactive() const { return m_showTitlesWhenInactive; }
+    void setShowTitlesWhenInactive(bool on);
+    bool boldTitlesWhenCells3D() const { return m_boldTitlesWhenCells3D; }
+    void setBoldTitlesWhenCells3D(bool on);
+    bool boldIndicatorsWhenCells3D() const { return m_boldIndicatorsWhenCells3D; }
+    void setBoldIndicatorsWhenCells3D(bool on);
+    bool extendedScroll() const { return m_extendedScroll; }
+    void setExtendedScroll(bool on);
+    int valueChecked() const { return m_valueChecked; }
+    void setValueChecked(int value) { m_valueChecked = value; }
+    int valueUnChecked() const { return m_valueUnChecked; }
+    void setValueUnChecked(int value) { m_valueUnChecked = value; }
+
+    // Whether a field shows and toggles as a check box: OnIsBooleanField's answer, else its type.
+    bool isBooleanField(const Field &field) const;
+    // Sets every column's font and colour and the fixed columns from Cells3D, LockedCols,
+    // LockedFont and LockedColor.
+    void applyLockedColumns();
+    // Hides a shown hosted control when the record is no longer edited, keeps goRowSizing while
+    // rows may be sized, and repaints the whole grid.
+    void invalidateGrid() override;
+    // The hidden editors painting places over the focused cell; nullptr until first needed.
+    TDBMemo *memoEditor() const { return m_memoEditor; }
+    TBorderDateTimePicker *datePicker() const { return m_datePicker; }
+
+protected:
+    // Painting.
+    void drawCell(QPainter &painter, int col, int row, const QRect &rect, TGridDrawState state) override;
+    void drawColumnCell(QPainter &painter, const QRect &rect, int dataCol, TColumn *column,
+                        TGridDrawState state) override;
+    void paintRegion(QPainter &painter, const QRegion &region) override;
+    void dataSetScrolled(int distance) override;
+    void horizontalScroll(ScrollCode code, int position) override;
+
+    // Sizing.
+    void layoutChanged() override;
+    void columnAttributesApplied() override;
+    void rowHeightsChanged() override;
+    void fontChanged() override;
+    void resizeEvent(QResizeEvent *event) override;
+
+    // Current cell and focus: the hidden editors follow the focused cell.
+    void currentCellMoved(int oldCol, int oldRow) override;
+    void topLeftChanged() override;
+    void colEnter() override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+
+    // Hot tracking.
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+
+private:
+    void repaintIfChanged(bool changed);
+    template <class T>
+    void storeAndRepaint(T &member, const T &value);
+    void runColumnEnter();
+    void reapplyRowSizing();
+    // Sizing steps.
+    void resizeReaction();
+    void titleRowStep();
+    void multiLineTitleStep();
+    void applyAutoWidthMode(TAutoWidth mode);
+    void autoSizeColumns();
+    void applyMemoWidths();
+    void setColumnWidth(TColumn *column, int width);
+    // Widest-value measurement of the given columns with their start widths, in one walk.
+    void measureColumns(const QList<TColumn *> &measured, const QList<int> &startWidths);
+    QList<TColumn *> visibleColumns() const;
+    void placeHiddenEditors();
+    void placeOverCurrentCell(QWidget *editor);
+    CellPaintSettings paintSettings() const;
+
+    std::unique_ptr<TGridControls> m_controls;
+    QStringList m_popupStrings;
+    TMenuOptions m_menuOptions = allMenuOptions();
+    bool m_loading = false;
+
+    // Sizing state.
+    int m_requestedRowHeight = 0;
+    int m_titleHeightCache = 0;
+    quint16 m_layoutGuard = 0;
+    bool m_busy = false;
+    bool m_rowSizingAllowed = false;
+    bool m_gridAutoSize = false;
+    TAutoWidth m_gridAutoWidth = awNone;
+    bool m_gridAutoWidthOnResize = true;
+    bool m_fullSizeMemo = false;
+    bool m_multiLineTitles = false;
+    bool m_multiLineRows = false;
+    int m_linesPerRow = 1;
+
+    // Display state.
+    bool m_displayImages = true;
+    bool m_displayMemo = true;
+    bool m_displayBoolean = true;
+    bool m_displayDateTime = true;
+    bool m_cells3D = false;
+    bool m_cellHints = false;
+    QColor m_rowColor1;
+    QColor m_rowColor2;
+    bool m_useRowColors = false;
+    bool m_titleCheck = false;
+    QImage m_backgroundPicture;
+    bool m_useBackgroundPicture = false;
+    TExportDelimiter m_exportDelimiter = Pipe;
+    bool m_allowAutoAppend = true;
+    bool m_drawFocusRect = true;
+    bool m_enterAsTab = false;
+    QColor m_highlightColor;
+    QColor m_imageHighlightColor;
+    QColor m_highlightFontColor;
+    QString m_reportCaption;
+    bool m_hotTrack = false;
+    QColor m_hotTrackColor;
+    QColor m_hoverColor;   // the font colour the grid had when it finished loading
+    int m_lockedCols = 0;
+    QFont m_lockedFont;
+    QColor m_lockedFontColor;
+    QColor m_lockedColor;
+    bool m_flatCheckBox = true;
+    TFlatCheckBoxType m_flatCheckBoxType = Normal;
+    TMemoViewType m_memoViewType = WordWrapOn;
+    QString m_registrySaveName;
+    bool m_showTextEllipsis = false;
+    bool m_showTitleEllipsis = false;
+    bool m_searchMode = false;
+    bool m_scrollHints = false;
+    bool m_useBitmapDrawing = false;
+    TMemoInplaceEditor m_memoInplaceEditor = Memo;
+    bool m_displayPopupEditors = false;
+    bool m_maskedColumnDrag = true;
+    bool m_showTitlesWhenInactive = false;
+    bool m_boldTitlesWhenCells3D = false;
+    bool m_boldIndicatorsWhenCells3D = false;
+    bool m_extendedScroll = true;
+    int m_valueChecked = 1;
+    int m_valueUnChecked = 0;
+
+    // The hidden editors painting places over the focused cell.
+    QPointer<TDBMemo> m_memoEditor;
+    QPointer<TBorderDateTimePicker> m_datePicker;
+    std::optional<QColor> m_pendingColor;   // a colour the frame painter asked of the grid, set after the paint
+    QImage m_backgroundCopy;                // BackgroundPicture as painting uses it, made at the first paint
+    std::unique_ptr<CellPainter> m_painter; // settings filled for each paint
+};
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(TEnhancedGrid::TMenuOptions)
+
+} // namespace kelvara
