@@ -1,6 +1,9 @@
 // The steps a grid built on the data grid takes over: each must be reached, and reached at the
 // point where the richer grid's work still counts.
 
+#include "error.h"
+#include "field.h"
+#include "gridcompanions.h"
 #include "gridfixture.h"
 #include "tinplaceedit.h"
 
@@ -86,6 +89,7 @@ private Q_SLOTS:
     void keysComeInTwoSteps();
     void editorGoesWhereTheGridSays();
     void columnMoveReportsItsCourse();
+    void companionWindowsAreReachedThroughTheInstalledOnes();
 };
 
 void tst_GridHooks::cellPainterDrawsOverTheLines()
@@ -174,6 +178,52 @@ void tst_GridHooks::columnMoveReportsItsCourse()
     QVERIFY(!grid->feedbackRect().isEmpty());
     QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, to.center());
     QCOMPARE(grid->dragEnds, 1);
+}
+
+namespace {
+
+// Companion windows that only note what the grid asked of them.
+class NotingCompanions : public GridCompanions
+{
+public:
+    explicit NotingCompanions(QStringList &calls) : m_calls(calls) {}
+
+    void viewField(TDBGrid &, Field &field, const QString &caption) override
+    {
+        m_calls << caption + QLatin1Char(' ') + field.fieldName();
+    }
+    bool chooseColumns(TDBGrid &) override
+    {
+        m_calls << QStringLiteral("choose");
+        return true;
+    }
+    void queryByForm(TDBGrid &, FormMode mode) override
+    {
+        m_calls << (mode == FormMode::Query ? QStringLiteral("query") : QStringLiteral("sort"));
+    }
+    void printDataSet(TDBGrid &, const QString &caption, PrintMode) override { m_calls << caption; }
+    void printGrid(TDBGrid &, const QString &caption, PrintMode) override { m_calls << caption; }
+
+private:
+    QStringList &m_calls;
+};
+
+} // namespace
+
+void tst_GridHooks::companionWindowsAreReachedThroughTheInstalledOnes()
+{
+    GridCompanions::install(nullptr);
+    // Without installed windows a command fails with a message rather than doing nothing.
+    QVERIFY_THROWS_EXCEPTION(Error, gridCompanions());
+
+    QStringList calls;
+    QVERIFY(!GridCompanions::install(std::make_unique<NotingCompanions>(calls)));
+    GridFixture fixture(2);
+    auto grid = fixture.makeGrid<HookGrid>(2);
+    gridCompanions().viewField(*grid, *fixture.table.fieldByName(QStringLiteral("Notes")), QStringLiteral("Field:"));
+    gridCompanions().queryByForm(*grid, GridCompanions::FormMode::Sort);
+    QCOMPARE(calls, (QStringList{QStringLiteral("Field: Notes"), QStringLiteral("sort")}));
+    QVERIFY(GridCompanions::install(nullptr));
 }
 
 QTEST_MAIN(tst_GridHooks)
