@@ -1,8 +1,10 @@
 #pragma once
 
+#include "gridcanvas.h"
 #include "storetypes.h"
 
 #include <QFont>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -43,6 +45,49 @@ QList<int> uniformWidths(const QList<int> &widths, const QList<bool> &visible, i
 // The width a measured column takes: its default width when nothing was measured, else the
 // widest text plus the margin, but never more than the client width.
 int measuredWidth(int widest, int defaultWidth, int clientWidth);
+
+// The widths of one column's texts in one font, exactly as the grid's canvas measures them.
+// Measuring (shaping) a text is far dearer than reading it, so a text seen before is looked up,
+// and texts that differ only in their digits are measured once when the font allows it.
+class TextWidths
+{
+public:
+    // Whether the font (its figures and their neighbours) is checked before texts share widths by
+    // their digits, or only the first texts of each pattern (which lets the tests try that check
+    // on its own).
+    enum class FigureCheck { FontAndTexts, TextsOnly };
+
+    explicit TextWidths(const QFont &font, FigureCheck check = FigureCheck::FontAndTexts);
+
+    int width(const QString &text);
+    // Whether texts that differ only in their digits may share a width: neither the font's figure
+    // check nor a text measured in full has ruled it out.
+    bool sharesDigitPatterns() const { return m_digits != Digits::Unshared; }
+
+private:
+    // A text with its digits made zeros, and the width its texts measured.
+    struct Pattern
+    {
+        int width = 0;
+        int confirmed = 0;      // texts measured in full that gave this width
+        bool shared = false;    // its digits' neighbours measure alike beside any digit
+    };
+    enum class Digits { Unchecked, Shared, Unshared };
+
+    int measure(const QString &text);
+    int patternWidth(const QString &text);
+    bool tabularFigures() const;
+    bool neighboursAgree(const QString &pattern);
+    bool neighbourAgrees(QChar neighbour, bool before);
+
+    GridCanvas m_canvas;
+    FigureCheck m_check;
+    QHash<QString, int> m_widths;
+    QHash<QString, Pattern> m_patterns;
+    QHash<QChar, bool> m_before;    // whether a character before a digit measures alike for any digit
+    QHash<QChar, bool> m_after;     // the same, after a digit
+    Digits m_digits = Digits::Unchecked;
+};
 
 struct MeasuredColumn
 {

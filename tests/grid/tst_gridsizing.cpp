@@ -5,6 +5,8 @@
 #include "sqlite.h"
 
 #include <QFontMetrics>
+#include <QFontMetricsF>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -61,6 +63,66 @@ struct NotesFixture : GridFixture
     Field *field(const char *name) { return table.fieldByName(QString::fromLatin1(name)); }
 };
 
+// Texts of digits among other characters, drawn from a fixed seed so that a failure repeats.
+QStringList phoneNumbers(int count)
+{
+    QRandomGenerator random(45);
+    QStringList texts;
+    for (int i = 0; i < count; ++i) {
+        texts << QStringLiteral("+45 %1 %2 %3 %4")
+                     .arg(random.bounded(10, 99))
+                     .arg(random.bounded(10, 99))
+                     .arg(random.bounded(10, 99))
+                     .arg(random.bounded(10, 99));
+    }
+    return texts;
+}
+
+// "1st" .. "300th", shuffled: the letters beside the digits change with the number.
+QStringList ordinals()
+{
+    QStringList texts;
+    for (int n = 0; n <= 300; ++n) {
+        const int tens = n % 100;
+        const char *suffix = "th";
+        if (tens < 11 || tens > 13)
+            suffix = n % 10 == 1 ? "st" : n % 10 == 2 ? "nd" : n % 10 == 3 ? "rd" : "th";
+        texts << QString::number(n) + QLatin1String(suffix);
+    }
+    std::shuffle(texts.begin(), texts.end(), QRandomGenerator(11));
+    return texts;
+}
+
+QStringList randomTexts(const QString &alphabet, int count, int longest)
+{
+    QRandomGenerator random(7);
+    QStringList texts;
+    for (int i = 0; i < count; ++i) {
+        QString text;
+        for (int length = random.bounded(1, longest + 1); length > 0; --length)
+            text += alphabet.at(random.bounded(int(alphabet.size())));
+        texts << text;
+    }
+    return texts;
+}
+
+// Whether the font's ten digits and their pairs advance alike, unrounded: what lets the texts of
+// a column that differ only in their digits share a width.
+bool digitsAlike(const QFont &font)
+{
+    const QFontMetricsF metrics(font);
+    for (char16_t first = u'0'; first <= u'9'; ++first) {
+        if (metrics.horizontalAdvance(QString(QChar(first))) != metrics.horizontalAdvance(QStringLiteral("0")))
+            return false;
+        for (char16_t second = u'0'; second <= u'9'; ++second) {
+            if (metrics.horizontalAdvance(QString(QChar(first)) + QChar(second))
+                != metrics.horizontalAdvance(QStringLiteral("00")))
+                return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 class GridSizingTest : public QObject
@@ -83,6 +145,8 @@ private Q_SLOTS:
     void widestValuesKeepTheirStartWidths_data();
     void widestValuesKeepTheirStartWidths();
     void nullValuesAreNotMeasured();
+    void textsWithDigitsMeasureAsTheCanvasDoes_data();
+    void textsWithDigitsMeasureAsTheCanvasDoes();
     void memoLikeValuesMeasuredAsDisplayOrWholeText_data();
     void memoLikeValuesMeasuredAsDisplayOrWholeText();
     void walkReadsEachRecordOnceWithControlsDisabledAndEndsOnTheFirst();
@@ -323,6 +387,87 @@ void GridSizingTest::nullValuesAreNotMeasured()
     fixture.add(QStringLiteral("c"), QStringLiteral("x"));
     QCOMPARE(sizing::widestValues(fixture.table, {column(notes)}),
              QList<int>{advance(QFont(), QStringLiteral("(MEMO)"))});
+}
+
+void GridSizingTest::textsWithDigitsMeasureAsTheCanvasDoes_data()
+{
+    QTest::addColumn<QString>("family");   // empty: the application font
+    QTest::addColumn<int>("pixelSize");
+    QTest::addColumn<QStringList>("texts");
+
+    QTest::addColumn<bool>("fontChecked");   // false: only the texts tell whether digits may share widths
+
+    const QStringList phones = phoneNumbers(300);
+    const QString mixed = QStringLiteral("0123456789 stndrhAVTWfy.,-/()+'%");
+    // Dingbats: its "digits" are symbols of different widths, no figures at all.
+    const QString dingbats = QStringLiteral("D050000L");
+    QTest::newRow("phone numbers, application font") << QString() << 13 << phones << true;
+    QTest::newRow("phone numbers, 30 px") << QString() << 30 << phones << true;
+    QTest::newRow("phone numbers, serif") << QStringLiteral("Nimbus Roman") << 17 << phones << true;
+    QTest::newRow("phone numbers, script") << QStringLiteral("Z003") << 22 << phones << true;
+    QTest::newRow("phone numbers, dingbats") << dingbats << 13 << phones << true;
+    QTest::newRow("phone numbers, dingbats, texts only") << dingbats << 13 << phones << false;
+    QTest::newRow("phone numbers, application font, texts only") << QString() << 13 << phones << false;
+    QTest::newRow("ordinals 1st 11th 22nd, application font") << QString() << 13 << ordinals() << true;
+    QTest::newRow("ordinals, serif") << QStringLiteral("Nimbus Roman") << 23 << ordinals() << true;
+    QTest::newRow("ordinals, script") << QStringLiteral("Z003") << 22 << ordinals() << true;
+    QTest::newRow("ordinals, dingbats") << dingbats << 22 << ordinals() << true;
+    QTest::newRow("ordinals, dingbats, texts only") << dingbats << 22 << ordinals() << false;
+    QTest::newRow("digits among letters and signs, application font")
+        << QString() << 13 << randomTexts(mixed, 400, 12) << true;
+    QTest::newRow("digits among letters and signs, bookman") << QStringLiteral("URW Bookman") << 19
+                                                              << randomTexts(mixed, 400, 12) << true;
+    QTest::newRow("digits among letters and signs, monospace") << QStringLiteral("DejaVu Sans Mono") << 13
+                                                                << randomTexts(mixed, 400, 12) << true;
+    QTest::newRow("digits among letters and signs, dingbats, texts only")
+        << dingbats << 13 << randomTexts(mixed, 400, 12) << false;
+    // Arabic-Indic digits are kept as they are; a mark over a digit, Hebrew and Arabic letters
+    // beside digits and a fraction slash between them are measured with the digits in place.
+    QTest::newRow("digits beside other scripts and marks")
+        << QString() << 15
+        << randomTexts(
+               QStringLiteral("0123456789 \u0661\u0662\u0667\u05D0\u05E9\u0628\u0645\u0301\u2044\u00B2\u00B0x"),
+               400, 8)
+        << true;
+}
+
+void GridSizingTest::textsWithDigitsMeasureAsTheCanvasDoes()
+{
+    QFETCH(QString, family);
+    QFETCH(int, pixelSize);
+    QFETCH(QStringList, texts);
+    QFETCH(bool, fontChecked);
+    QFont font = family.isEmpty() ? QFont() : QFont(family);
+    font.setPixelSize(pixelSize);
+    const QFontMetrics metrics(font);
+
+    // Every text, the first time and again from what the column learnt, measures its full width.
+    sizing::TextWidths widths(font, fontChecked ? sizing::TextWidths::FigureCheck::FontAndTexts
+                                                : sizing::TextWidths::FigureCheck::TextsOnly);
+    int widest = 0;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const QString &text : texts) {
+            const int expected = metrics.horizontalAdvance(text);
+            const int measured = widths.width(text);
+            QVERIFY2(measured == expected,
+                     qPrintable(QStringLiteral("\"%1\": %2, not %3").arg(text).arg(measured).arg(expected)));
+            widest = std::max(widest, expected);
+        }
+    }
+    // Where the font allows it the texts shared widths, so the comparisons above covered that;
+    // where it does not, the font or else the texts turned sharing off.
+    QCOMPARE(widths.sharesDigitPatterns(), digitsAlike(font));
+
+    // The walk over a table of these texts finds the widest of them in full.
+    NotesFixture fixture;
+    for (const QString &text : texts)
+        fixture.add(text, QVariant());
+    Field *name = fixture.field("Name");
+    int widestShown = 0;
+    for (fixture.table.first(); !fixture.table.eof(); fixture.table.next())
+        widestShown = std::max(widestShown, metrics.horizontalAdvance(name->displayText()));
+    QCOMPARE(widestShown, widest);
+    QCOMPARE(sizing::widestValues(fixture.table, {column(name, font)}), QList<int>{widest});
 }
 
 void GridSizingTest::memoLikeValuesMeasuredAsDisplayOrWholeText_data()
