@@ -66,10 +66,13 @@ QString ScriptedDialogs::saveFileName(QWidget *, const QString &caption, const Q
     return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
 }
 
-bool ScriptedDialogs::print(QWidget *, QPrinter &)
+bool ScriptedDialogs::print(QWidget *, QPrinter &printer)
 {
     ++printRequests;
-    return printAnswers.isEmpty() ? false : printAnswers.takeFirst();
+    const bool accepted = printAnswers.isEmpty() ? false : printAnswers.takeFirst();
+    if (accepted && onPrint)
+        onPrint(printer);
+    return accepted;
 }
 
 int ScriptedDialogs::exec(QDialog &dialog)

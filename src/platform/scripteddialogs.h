@@ -31,6 +31,8 @@ public:
     QStringList openAnswers;          // an empty entry cancels
     QStringList saveAnswers;
     QList<bool> printAnswers;         // default: cancelled
+    // Sets up the printer of an accepted print dialog, as the user's choices would (a PDF file).
+    std::function<void(QPrinter &)> onPrint;
     std::function<int(QDialog &)> onExec;   // default: the dialog is rejected
 
     // What happened.
