@@ -241,7 +241,7 @@ void TEnhancedGrid::titleRowStep()
     if (!(options() & dgTitles))
         return;
     if (m_titleHeightCache == 0) {
-        if (columns()->count() > 0 && isVisible()) {
+        if (columns()->count() > 0 && windowExists()) {
             for (TColumn *column : visibleColumns()) {
                 const GridCanvas titleCanvas(column->title()->font());
                 m_titleHeightCache = std::max(m_titleHeightCache, titleCanvas.textHeight(QStringLiteral("\u00C2_")));
@@ -278,7 +278,8 @@ void TEnhancedGrid::setMultiLineTitles(bool on)
         invalidateGrid();
     }
     multiLineTitleStep();
-    rowHeightsChanged();
+    // The base fits its rows to the new title row; this is not a row the user sized.
+    TDBGrid::rowHeightsChanged();
 }
 
 void TEnhancedGrid::setMultiLineRows(bool on)
@@ -324,12 +325,26 @@ void TEnhancedGrid::layoutChanged()
         m_titleHeightCache = 0;
         setDefaultRowHeight(m_requestedRowHeight);
     }
-    if (m_requestedRowHeight != 0)
-        resizeReaction();
+    resizeNudge();
     if (m_multiLineTitles)
         multiLineTitleStep();
     if (m_multiLineRows)
         setDefaultRowHeight(LineHeight * m_linesPerRow);
+}
+
+bool TEnhancedGrid::windowExists() const
+{
+    return testAttribute(Qt::WA_WState_Created);
+}
+
+void TEnhancedGrid::resizeNudge()
+{
+    // The platform's size notification for the grid's own size, so that the resize handling runs
+    // again. A scroll area hears of its size through its viewport's resize.
+    if (!windowExists() || m_requestedRowHeight == 0)
+        return;
+    QResizeEvent event(viewport()->size(), viewport()->size());
+    QCoreApplication::sendEvent(viewport(), &event);
 }
 
 void TEnhancedGrid::resizeReaction()
@@ -362,8 +377,7 @@ void TEnhancedGrid::rowHeightsChanged()
             break;
         }
     }
-    if (m_requestedRowHeight != 0)
-        resizeReaction();
+    resizeNudge();
     if (!(options() & dgAlwaysShowEditor))
         TDBGrid::rowHeightsChanged();
 }

@@ -324,6 +324,10 @@ private:
     void reapplyRowSizing();
     // Sizing steps.
     void resizeReaction();
+    // The resize handling run for the grid's current size, when its window exists and a row
+    // height has been requested (the layout change's and the row sizing's nudge).
+    void resizeNudge();
+    bool windowExists() const;
     void titleRowStep();
     void multiLineTitleStep();
     void applyAutoWidthMode(TAutoWidth mode);
