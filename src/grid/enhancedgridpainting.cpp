@@ -15,9 +15,31 @@
 
 namespace kelvara {
 
+namespace {
+
+// One check-box size serves every grid of the process; each new grid measures it again in its
+// style when it first paints.
+QSize s_checkBoxSize;
+
+// Holds the grid's update lock: a layout asked for while a cell is painted runs after the cell.
+class UpdateLock
+{
+public:
+    explicit UpdateLock(TDBGrid &grid) : m_grid(grid) { m_grid.beginUpdate(); }
+    ~UpdateLock() { m_grid.endUpdate(); }
+    UpdateLock(const UpdateLock &) = delete;
+    UpdateLock &operator=(const UpdateLock &) = delete;
+
+private:
+    TDBGrid &m_grid;
+};
+
+} // namespace
+
 CellPaintSettings TEnhancedGrid::paintSettings() const
 {
     CellPaintSettings settings;
+    settings.checkBoxSize = s_checkBoxSize;
     settings.displayImages = m_displayImages;
     settings.displayMemo = m_displayMemo;
     settings.displayBoolean = m_displayBoolean;
@@ -64,9 +86,14 @@ void TEnhancedGrid::paintRegion(QPainter &painter, const QRegion &region)
     else if (!m_useBackgroundPicture)
         m_backgroundCopy = QImage();
 
-    if (!m_painter)
+    if (!m_painter) {
         m_painter = std::make_unique<CellPainter>();
+        s_checkBoxSize = CellPainter::checkBoxGlyphSize(style());
+    }
     m_painter->settings = paintSettings();
+    // Only this paint's cells say which colour the grid must take; one asked by an earlier paint
+    // under other settings no longer holds.
+    m_pendingColor.reset();
 
     if (!m_useBitmapDrawing) {
         TDBGrid::paintRegion(painter, region);
@@ -79,8 +106,11 @@ void TEnhancedGrid::paintRegion(QPainter &painter, const QRegion &region)
             QPainter offscreen(&buffer);
             TDBGrid::paintRegion(offscreen, QRegion(viewport()->rect()));
         }
-        for (const QRect &rect : region)
-            painter.drawPixmap(rect, buffer, QRectF(rect.topLeft() * ratio, rect.size() * ratio));
+        const QRect bounds = region.boundingRect();
+        painter.save();
+        painter.setClipRegion(region, Qt::IntersectClip);
+        painter.drawPixmap(bounds, buffer, QRectF(bounds.topLeft() * ratio, bounds.size() * ratio));
+        painter.restore();
     }
 
     if (m_pendingColor) {
@@ -139,14 +169,16 @@ void TEnhancedGrid::drawColumnCell(QPainter &painter, const QRect &rect, int dat
             OnApplyCellAttribute(this, const_cast<Field *>(field), canvas, cellState);
         };
     }
+    const UpdateLock lock(*this);
     if (m_painter->paintDataCell(painter, cell, hook))
         Q_EMIT OnDrawColumnCell(&painter, rect, dataCol, column, state);
 }
 
 void TEnhancedGrid::dataSetScrolled(int distance)
 {
-    // Row colours belong to screen rows: rows moved as pixels would carry the wrong colour.
-    if (m_useRowColors && distance != 0)
+    // Row colours belong to screen rows and the background picture to the client origin: rows
+    // moved as pixels would carry the wrong colour or a piece of the picture.
+    if ((m_useRowColors || m_useBackgroundPicture) && distance != 0)
         invalidateGrid();
     TDBGrid::dataSetScrolled(distance);
     placeHiddenEditors();
@@ -154,10 +186,8 @@ void TEnhancedGrid::dataSetScrolled(int distance)
 
 void TEnhancedGrid::horizontalScroll(ScrollCode code, int position)
 {
+    // The whole grid is painted again where the view moves (topLeftChanged).
     TDBGrid::horizontalScroll(code, position);
-    // The background picture is anchored at the client origin, not at the columns.
-    if (m_useBackgroundPicture)
-        invalidateGrid();
 }
 
 void TEnhancedGrid::currentCellMoved(int oldCol, int oldRow)
@@ -168,7 +198,17 @@ void TEnhancedGrid::currentCellMoved(int oldCol, int oldRow)
 
 void TEnhancedGrid::topLeftChanged()
 {
+    // The view moved by any means (scroll bar, keys, the left column set): the background
+    // picture stays at the client origin, not with the columns the base moved as pixels.
+    if (m_useBackgroundPicture)
+        invalidateGrid();
     TDBGrid::topLeftChanged();
+    placeHiddenEditors();
+}
+
+void TEnhancedGrid::colWidthsChanged()
+{
+    TDBGrid::colWidthsChanged();
     placeHiddenEditors();
 }
 

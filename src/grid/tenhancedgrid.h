@@ -308,6 +308,7 @@ protected:
     // Current cell and focus: the hidden editors follow the focused cell.
     void currentCellMoved(int oldCol, int oldRow) override;
     void topLeftChanged() override;
+    void colWidthsChanged() override;
     void colEnter() override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
