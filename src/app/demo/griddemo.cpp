@@ -1,12 +1,13 @@
-// Shows the data grid over a generated "kelvara" table in a temporary directory.
-// Usage: griddemo [records] [--auto] [--readonly] [--multiselect] [--rowselect]
+// Shows the data sheet's grid, set up as the main window sets it up, over a generated "kelvara"
+// table in a temporary directory.
+// Usage: griddemo [records] [--editable] [--multiselect] [--rowselect]
+#include "datasheetgrid.h"
 #include "datasource.h"
 #include "errorreport.h"
 #include "field.h"
 #include "kelvaratable.h"
 #include "table.h"
-#include "tcolumn.h"
-#include "tdbgrid.h"
+#include "tenhancedgrid.h"
 
 #include <QDate>
 #include <QDir>
@@ -19,21 +20,6 @@
 using namespace kelvara;
 
 namespace {
-
-struct SheetColumn
-{
-    const char *field;
-    const char *title;
-    int width;   // 0: the default width
-};
-
-// The data sheet's eleven columns.
-const SheetColumn kColumns[] = {
-    {"Dato", "Date", 0},           {"Firstname", "First  Name", 100}, {"Lastname", "Last Name", 88},
-    {"HomePhone", "Home Phone", 80}, {"WorkPhone", "Work Phone", 84},  {"Cellular", nullptr, 72},
-    {"Email", "E-Mail", 79},       {"camefrom", "Came From", 91},     {"wentinto", "Went Into", 100},
-    {"Typeofbee", "Type of Bee", 0}, {"method", "Method used", 97},
-};
 
 void fill(Table &table, int count)
 {
@@ -89,31 +75,20 @@ int main(int argc, char **argv)
     window.setWindowTitle(QStringLiteral("Grid demo"));
     auto *layout = new QVBoxLayout(&window);
     auto *status = new QLabel(&window);
-    auto *grid = new TDBGrid(&window);
+    auto *grid = new TEnhancedGrid(&window);
     layout->addWidget(grid);
     layout->addWidget(status);
 
+    setUpDataSheetGrid(*grid, &source);
+    // The data sheet is read-only; the switches open up what the grid can do beyond it.
     TDBGrid::TDBGridOptions options = grid->options();
     if (args.contains(QStringLiteral("--multiselect")))
         options |= TDBGrid::dgMultiSelect;
     if (args.contains(QStringLiteral("--rowselect")))
         options |= TDBGrid::dgRowSelect;
     grid->setOptions(options);
-    grid->setReadOnly(args.contains(QStringLiteral("--readonly")));
-    if (!args.contains(QStringLiteral("--auto"))) {
-        grid->columns()->beginUpdate();
-        for (const SheetColumn &sheet : kColumns) {
-            TColumn *column = grid->columns()->add();
-            column->setFieldName(QString::fromLatin1(sheet.field));
-            column->setExpanded(false);
-            if (sheet.title)
-                column->title()->setCaption(QString::fromUtf8(sheet.title));
-            if (sheet.width > 0)
-                column->setWidth(sheet.width);
-        }
-        grid->columns()->endUpdate();
-    }
-    grid->setDataSource(&source);
+    if (args.contains(QStringLiteral("--editable")))
+        grid->setReadOnly(false);
 
     auto showState = [&] {
         status->setText(QStringLiteral("Record %1 of %2, state %3")
