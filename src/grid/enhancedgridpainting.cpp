@@ -172,6 +172,9 @@ void TEnhancedGrid::drawColumnCell(QPainter &painter, const QRect &rect, int dat
     const UpdateLock lock(*this);
     if (m_painter->paintDataCell(painter, cell, hook))
         Q_EMIT OnDrawColumnCell(&painter, rect, dataCol, column, state);
+    else
+        // A column bound to no field shows nothing, but must not show what was there before.
+        painter.fillRect(rect, painter.brush());
 }
 
 void TEnhancedGrid::dataSetScrolled(int distance)

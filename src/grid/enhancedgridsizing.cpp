@@ -57,20 +57,20 @@ void TEnhancedGrid::measureColumns(const QList<TColumn *> &measured, const QList
     Table *table = activeTable();
     if (!table || measured.isEmpty())
         return;
-    QList<sizing::MeasuredColumn> specs;
+    QList<sizing::MeasuredColumn> entries;
     for (int i = 0; i < measured.size(); ++i) {
         TColumn *column = measured[i];
-        sizing::MeasuredColumn spec;
-        spec.field = fields(column->index());
-        spec.font = column->font();
-        spec.startWidth = startWidths.value(i);
-        spec.wholeText = m_fullSizeMemo && spec.field && sizing::isMemoLike(spec.field->dataType());
-        specs << spec;
+        sizing::MeasuredColumn entry;
+        entry.field = fields(column->index());
+        entry.font = column->font();
+        entry.startWidth = startWidths.value(i);
+        entry.wholeText = m_fullSizeMemo && entry.field && sizing::isMemoLike(entry.field->dataType());
+        entries << entry;
     }
-    const QList<int> widths = sizing::widestValues(*table, specs);
+    const QList<int> widths = sizing::widestValues(*table, entries);
     for (int i = 0; i < measured.size(); ++i) {
         // A column without a field keeps the width it has.
-        if (!specs[i].field)
+        if (!entries[i].field)
             continue;
         setColumnWidth(measured[i], sizing::measuredWidth(widths[i], measured[i]->defaultWidth(), clientWidth()));
     }
@@ -380,6 +380,7 @@ void TEnhancedGrid::rowHeightsChanged()
     resizeNudge();
     if (!(options() & dgAlwaysShowEditor))
         TDBGrid::rowHeightsChanged();
+    placeHiddenEditors();
 }
 
 void TEnhancedGrid::fontChanged()

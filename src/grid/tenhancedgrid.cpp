@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QPaintEvent>
+#include <QScopeGuard>
 
 namespace kelvara {
 
@@ -370,6 +371,9 @@ void TEnhancedGrid::applyLockedColumns()
     if (!activeTable())
         return;
     TDBGridColumns *cols = columns();
+    // Each column change would lay the grid out again; once, at the end, is enough.
+    beginUpdate();
+    const auto end = qScopeGuard([this] { endUpdate(); });
     for (int i = 0; i < cols->count(); ++i) {
         TColumn *column = cols->items(i);
         QFont gridFont = font();
@@ -413,15 +417,20 @@ void TEnhancedGrid::colEnter()
 void TEnhancedGrid::enterEvent(QEnterEvent *event)
 {
     TDBGrid::enterEvent(event);
-    if (m_hotTrack)
+    if (m_hotTrack) {
         setFontColor(m_hotTrackColor);
+        // The columns carry copies of the grid's font: they take the new colour through this.
+        applyLockedColumns();
+    }
 }
 
 void TEnhancedGrid::leaveEvent(QEvent *event)
 {
     TDBGrid::leaveEvent(event);
-    if (m_hotTrack)
+    if (m_hotTrack) {
         setFontColor(m_hoverColor.isValid() ? m_hoverColor : systemColor(SystemColor::WindowText));
+        applyLockedColumns();
+    }
 }
 
 } // namespace kelvara

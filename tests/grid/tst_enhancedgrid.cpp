@@ -1,4 +1,4 @@
-// The enhanced grid's model (Part 2.1): its published properties with their defaults and setter
+// The enhanced grid's model: its published properties with their defaults and setter
 // rules, the option set MenuOptions, the hosted-control collection, the events, creation and loading.
 
 #include "colorvalues.h"

@@ -1,4 +1,4 @@
-// The enhanced grid's column and row sizing (Part 2.2), through the grid: the width modes and
+// The enhanced grid's column and row sizing, through the grid: the width modes and
 // automatic sizing, full-size memo columns, the kept row height, the title row, multi-line rows and
 // the reactions to rows sized by the user and to font changes.
 
@@ -175,7 +175,7 @@ void tst_EnhancedGridSizing::withoutColumnResizeNothingChanges()
     QFETCH(int, mode);
     GridFixture fixture(4);
     auto grid = fixture.makeGrid<SizingGrid>();
-    for (const QString &name : {"Name", "City", "Count", "Notes"})
+    for (const char *name : {"Name", "City", "Count", "Notes"})
         addColumn(*grid, name, 33);
     grid->setOptions(grid->options() & ~TDBGrid::TDBGridOptions(TDBGrid::dgColumnResize));
     const QList<int> before = widthsOf(*grid);
@@ -204,7 +204,7 @@ void tst_EnhancedGridSizing::emptyTableWidths()
     QFETCH(bool, titleWidth);
     GridFixture fixture(0);
     auto grid = fixture.makeGrid<SizingGrid>(5, 300);
-    for (const QString &name : {"Name", "City", "Count", "Notes"})
+    for (const char *name : {"Name", "City", "Count", "Notes"})
         addColumn(*grid, name, 33);
     TColumn *wide = addColumn(*grid, QStringLiteral("Name"), 33);
     wide->title()->setCaption(QString(200, QLatin1Char('W')));
@@ -405,7 +405,7 @@ void tst_EnhancedGridSizing::uniformThroughGrid()
     QCOMPARE(grid->clientWidth(), 1015);
     if (hiddenFirst)
         addColumn(*grid, QStringLiteral("Notes"), 50)->setVisible(false);
-    for (const QString &name : {"Name", "City", "Count"})
+    for (const char *name : {"Name", "City", "Count"})
         addColumn(*grid, name, 50);
     QCOMPARE(availableFor(*grid, 3), 1000);
 
@@ -418,7 +418,7 @@ void tst_EnhancedGridSizing::defaultMode()
     GridFixture fixture(3);
     auto grid = fixture.makeGrid<SizingGrid>();
     QList<TColumn *> columns;
-    for (const QString &name : {"Name", "City", "Count"})
+    for (const char *name : {"Name", "City", "Count"})
         columns << addColumn(*grid, name, 33);
     columns[1]->setVisible(false);
     grid->setGridAutoWidth(TEnhancedGrid::awDefault);
@@ -432,7 +432,7 @@ void tst_EnhancedGridSizing::layoutChangeReappliesMode()
 {
     GridFixture fixture(3);
     auto grid = fixture.makeGrid<SizingGrid>();
-    for (const QString &name : {"Name", "City", "Count"})
+    for (const char *name : {"Name", "City", "Count"})
         addColumn(*grid, name, 33);
     grid->setDefaultRowHeight(20);
     grid->setGridAutoWidth(TEnhancedGrid::awUniform);
@@ -500,7 +500,7 @@ void tst_EnhancedGridSizing::onResizeFalseAppliesOnce()
     GridFixture fixture(3);
     auto grid = fixture.makeGrid<SizingGrid>();
     QList<TColumn *> columns;
-    for (const QString &name : {"Name", "City", "Count"})
+    for (const char *name : {"Name", "City", "Count"})
         columns << addColumn(*grid, name, 33);
     QList<AW> events;
     grid->OnAutoWidthChange = [&](QObject *, AW &m) { events << m; };
@@ -531,7 +531,7 @@ void tst_EnhancedGridSizing::onResizeTrueAppliesOnResize()
 {
     GridFixture fixture(3);
     auto grid = fixture.makeGrid<SizingGrid>();
-    for (const QString &name : {"Name", "City", "Count"})
+    for (const char *name : {"Name", "City", "Count"})
         addColumn(*grid, name, 33);
     grid->setGridAutoWidth(TEnhancedGrid::awUniform);
     QCOMPARE(grid->gridAutoWidth(), TEnhancedGrid::awUniform);
