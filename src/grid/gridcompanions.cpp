@@ -14,7 +14,38 @@ std::unique_ptr<GridCompanions> &current()
     return companions;
 }
 
+[[noreturn]] void notAvailable(const char *window)
+{
+    throw Error(QCoreApplication::translate("GridCompanions", "The %1 is not available.")
+                    .arg(QCoreApplication::translate("GridCompanions", window)));
+}
+
 } // namespace
+
+void GridCompanions::viewField(TDBGrid &, Field &, const QString &)
+{
+    notAvailable(QT_TRANSLATE_NOOP("GridCompanions", "field viewer"));
+}
+
+bool GridCompanions::chooseColumns(TDBGrid &)
+{
+    notAvailable(QT_TRANSLATE_NOOP("GridCompanions", "column chooser"));
+}
+
+void GridCompanions::queryByForm(TDBGrid &, FormMode)
+{
+    notAvailable(QT_TRANSLATE_NOOP("GridCompanions", "query dialog"));
+}
+
+void GridCompanions::printDataSet(TDBGrid &, const QString &, PrintMode)
+{
+    notAvailable(QT_TRANSLATE_NOOP("GridCompanions", "printout"));
+}
+
+void GridCompanions::printGrid(TDBGrid &, const QString &, PrintMode)
+{
+    notAvailable(QT_TRANSLATE_NOOP("GridCompanions", "printout"));
+}
 
 GridCompanions &GridCompanions::instance()
 {

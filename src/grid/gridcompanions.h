@@ -22,16 +22,19 @@ public:
 
     virtual ~GridCompanions() = default;
 
+    // Each window a program does not install fails with a message naming it, rather than
+    // doing nothing: a command whose window is missing must not look as if it had run.
+
     // Shows a field of the grid's current record in the viewer window, modally; the window writes
     // back what the user changed and confirmed.
-    virtual void viewField(TDBGrid &grid, Field &field, const QString &caption) = 0;
+    virtual void viewField(TDBGrid &grid, Field &field, const QString &caption);
     // Lets the user show and hide the record set's fields; true when the user confirmed.
-    virtual bool chooseColumns(TDBGrid &grid) = 0;
+    virtual bool chooseColumns(TDBGrid &grid);
     // Orders the grid's table by chosen fields and, for a query, narrows it to the values entered.
-    virtual void queryByForm(TDBGrid &grid, FormMode mode) = 0;
+    virtual void queryByForm(TDBGrid &grid, FormMode mode);
     // The paged listing of the grid's record set, or of the grid's own columns.
-    virtual void printDataSet(TDBGrid &grid, const QString &caption, PrintMode mode) = 0;
-    virtual void printGrid(TDBGrid &grid, const QString &caption, PrintMode mode) = 0;
+    virtual void printDataSet(TDBGrid &grid, const QString &caption, PrintMode mode);
+    virtual void printGrid(TDBGrid &grid, const QString &caption, PrintMode mode);
 
     // The windows in use; fails with an Error when none were installed.
     static GridCompanions &instance();

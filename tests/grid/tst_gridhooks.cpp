@@ -223,6 +223,15 @@ void tst_GridHooks::companionWindowsAreReachedThroughTheInstalledOnes()
     gridCompanions().viewField(*grid, *fixture.table.fieldByName(QStringLiteral("Notes")), QStringLiteral("Field:"));
     gridCompanions().queryByForm(*grid, GridCompanions::FormMode::Sort);
     QCOMPARE(calls, (QStringList{QStringLiteral("Field: Notes"), QStringLiteral("sort")}));
+
+    // A program that installs only some windows: the others fail with a message naming them.
+    GridCompanions::install(std::make_unique<GridCompanions>());
+    try {
+        gridCompanions().chooseColumns(*grid);
+        QFAIL("a missing column chooser reported nothing");
+    } catch (const Error &error) {
+        QCOMPARE(error.message(), QStringLiteral("The column chooser is not available."));
+    }
     QVERIFY(GridCompanions::install(nullptr));
 }
 
