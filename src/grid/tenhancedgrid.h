@@ -317,6 +317,10 @@ protected:
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
 
+    // -- In-place editing and keys (enhancedgridediting.cpp, enhancedgridkeys.cpp)
+    // -- Mouse, column drag, cell hints and title search (enhancedgridmouse.cpp)
+    // -- Scrolling and wheel (enhancedgridscrolling.cpp)
+
 private:
     void repaintIfChanged(bool changed);
     template <class T>
@@ -414,6 +418,10 @@ private:
     std::optional<QColor> m_pendingColor;   // a colour the frame painter asked of the grid, set after the paint
     QImage m_backgroundCopy;                // BackgroundPicture as painting uses it, made at the first paint
     std::unique_ptr<CellPainter> m_painter; // settings filled for each paint
+
+    // -- State of in-place editing and keys
+    // -- State of the mouse, column drag, cell hints and title search
+    // -- State of scrolling and the wheel
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TEnhancedGrid::TMenuOptions)
