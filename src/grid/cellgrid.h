@@ -165,6 +165,8 @@ public:
     void moveRow(int from, int to);
 
     GridCanvas &canvas() { return m_canvas; }
+    // True while the viewport's paint event runs: steps that would change widgets wait for its end.
+    bool isPainting() const { return m_painting; }
     // Whether the grid or a child of it, such as its editor, has the keyboard focus.
     bool hasFocusWithin() const;
 
@@ -294,6 +296,7 @@ private:
     GridCanvas m_canvas;
     bool m_acquireFocus = true;
     bool m_updatingScrollBars = false;
+    bool m_painting = false;
     QString m_paintError;     // the failure last reported by a paint, until a paint succeeds
     int m_wheelDelta = 0;
     int m_wheelDeltaX = 0;

@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
+#include <QScopedValueRollback>
 #include <QTimer>
 
 #include <algorithm>
@@ -195,6 +196,7 @@ void CellGrid::paintRegion(QPainter &painter, const QRegion &region)
 void CellGrid::paintEvent(QPaintEvent *event)
 {
     QPainter painter(viewport());
+    const QScopedValueRollback<bool> painting(m_painting, true);
     try {
         paintRegion(painter, event->region());
         m_paintError.clear();

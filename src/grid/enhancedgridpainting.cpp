@@ -21,19 +21,6 @@ namespace {
 // style when it first paints.
 QSize s_checkBoxSize;
 
-// Holds the grid's update lock: a layout asked for while a cell is painted runs after the cell.
-class UpdateLock
-{
-public:
-    explicit UpdateLock(TDBGrid &grid) : m_grid(grid) { m_grid.beginUpdate(); }
-    ~UpdateLock() { m_grid.endUpdate(); }
-    UpdateLock(const UpdateLock &) = delete;
-    UpdateLock &operator=(const UpdateLock &) = delete;
-
-private:
-    TDBGrid &m_grid;
-};
-
 } // namespace
 
 CellPaintSettings TEnhancedGrid::paintSettings() const
@@ -185,12 +172,6 @@ void TEnhancedGrid::dataSetScrolled(int distance)
         invalidateGrid();
     TDBGrid::dataSetScrolled(distance);
     placeHiddenEditors();
-}
-
-void TEnhancedGrid::horizontalScroll(ScrollCode code, int position)
-{
-    // The whole grid is painted again where the view moves (topLeftChanged).
-    TDBGrid::horizontalScroll(code, position);
 }
 
 void TEnhancedGrid::currentCellMoved(int oldCol, int oldRow)

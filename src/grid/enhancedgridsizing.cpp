@@ -14,23 +14,6 @@
 
 namespace kelvara {
 
-namespace {
-
-// Holds the grid's layout for a run of width changes; the deferred layout runs at the end.
-class UpdateScope
-{
-public:
-    explicit UpdateScope(TDBGrid &grid) : m_grid(grid) { m_grid.beginUpdate(); }
-    ~UpdateScope() { m_grid.endUpdate(); }
-    UpdateScope(const UpdateScope &) = delete;
-    UpdateScope &operator=(const UpdateScope &) = delete;
-
-private:
-    TDBGrid &m_grid;
-};
-
-} // namespace
-
 QList<TColumn *> TEnhancedGrid::visibleColumns() const
 {
     QList<TColumn *> visible;
@@ -91,7 +74,7 @@ void TEnhancedGrid::setGridAutoSize(bool on)
 
 void TEnhancedGrid::autoSizeColumns()
 {
-    const UpdateScope update(*this);
+    const UpdateLock update(*this);
     if (!m_gridAutoSize)
         return;
     const QList<TColumn *> visible = visibleColumns();
@@ -122,7 +105,7 @@ void TEnhancedGrid::setGridAutoWidth(TAutoWidth mode)
             QApplication::restoreOverrideCursor();
             m_busy = false;
         });
-        const UpdateScope update(*this);
+        const UpdateLock update(*this);
         applyAutoWidthMode(m_gridAutoWidth);
     }
     if (!m_loading && !m_gridAutoWidthOnResize)
@@ -197,7 +180,7 @@ void TEnhancedGrid::setFullSizeMemo(bool on)
         return;
     m_busy = true;
     const auto done = qScopeGuard([this] { m_busy = false; });
-    const UpdateScope update(*this);
+    const UpdateLock update(*this);
     applyMemoWidths();
 }
 
@@ -231,7 +214,7 @@ void TEnhancedGrid::setDefaultRowHeight(int height)
         return;
     }
     m_requestedRowHeight = height;
-    const UpdateScope update(*this);
+    const UpdateLock update(*this);
     TDBGrid::setDefaultRowHeight(height);
     titleRowStep();
 }

@@ -117,6 +117,18 @@ public:
     void beginUpdate();
     void endUpdate();
     bool updateLocked() const { return m_updateLock > 0; }
+    // Holds the update lock for a scope, however the scope ends.
+    class UpdateLock
+    {
+    public:
+        explicit UpdateLock(TDBGrid &grid) : m_grid(grid) { m_grid.beginUpdate(); }
+        ~UpdateLock() { m_grid.endUpdate(); }
+        UpdateLock(const UpdateLock &) = delete;
+        UpdateLock &operator=(const UpdateLock &) = delete;
+
+    private:
+        TDBGrid &m_grid;
+    };
 
     // What the grid draws for a data cell: the field's display text aligned by the column, with the
     // painter's brush, font and pen as the grid set them.

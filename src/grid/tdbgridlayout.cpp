@@ -45,6 +45,18 @@ void TDBGrid::relayout()
         m_layoutPending = true;
         return;
     }
+    if (isPainting()) {
+        // A layout asked for while cells are painted (by a handler of a paint event, say) resizes
+        // and moves widgets: it runs once the paint is over.
+        if (!m_layoutPending) {
+            m_layoutPending = true;
+            QMetaObject::invokeMethod(this, [this] {
+                if (m_layoutPending)
+                    relayout();
+            }, Qt::QueuedConnection);
+        }
+        return;
+    }
     m_layoutPending = false;
     const QScopedValueRollback<bool> guard(m_inLayout, true);
     layoutChanged();

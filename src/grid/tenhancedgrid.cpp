@@ -372,8 +372,7 @@ void TEnhancedGrid::applyLockedColumns()
         return;
     TDBGridColumns *cols = columns();
     // Each column change would lay the grid out again; once, at the end, is enough.
-    beginUpdate();
-    const auto end = qScopeGuard([this] { endUpdate(); });
+    const UpdateLock update(*this);
     for (int i = 0; i < cols->count(); ++i) {
         TColumn *column = cols->items(i);
         QFont gridFont = font();

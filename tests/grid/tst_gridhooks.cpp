@@ -26,6 +26,8 @@ public:
     using CellGrid::feedbackRect;
 
     bool coverLines = false;
+    bool layoutWhilePainting = false;   // ask for a layout from inside the cell painter
+    int layoutsInPaint = 0;
     int layoutRowHeight = 0;          // a row height the grid's own layout step sets, 0 for none
     QList<int> requestedHeights;      // the heights asked of the overridden row-height setter
     bool enterAsTab = false;
@@ -46,9 +48,15 @@ protected:
         TestGrid::drawCell(painter, col, row, rect, state);
         if (coverLines)
             painter.fillRect(rect.adjusted(-1, -1, 1, 1), kCover);
+        if (layoutWhilePainting && col == 1 && row == 1) {
+            layoutWhilePainting = false;
+            relayout();
+        }
     }
     void layoutChanged() override
     {
+        if (isPainting())
+            ++layoutsInPaint;
         TestGrid::layoutChanged();
         if (layoutRowHeight > 0)
             CellGrid::setDefaultRowHeight(layoutRowHeight);
@@ -85,6 +93,7 @@ class tst_GridHooks : public QObject
 private Q_SLOTS:
     void cellPainterDrawsOverTheLines();
     void ownLayoutStepCountsForTheBuffer();
+    void layoutAskedWhilePaintingRunsAfterThePaint();
     void rowHeightSetterIsReachedByNameNotByTheBaseLayout();
     void keysComeInTwoSteps();
     void editorGoesWhereTheGridSays();
@@ -118,6 +127,18 @@ void tst_GridHooks::ownLayoutStepCountsForTheBuffer()
     // The buffer, scroll bars and editor are fitted after the grid's own step, to its row heights.
     QVERIFY(grid->dataRowCount() < before);
     QCOMPARE(grid->dataRowCount(), grid->visibleRowCount());
+}
+
+void tst_GridHooks::layoutAskedWhilePaintingRunsAfterThePaint()
+{
+    GridFixture fixture(3);
+    auto grid = fixture.makeGrid<HookGrid>(3);
+    const int before = grid->layouts;
+    grid->layoutWhilePainting = true;
+    grid->viewport()->repaint();
+    QCOMPARE(grid->layouts, before);
+    QTRY_COMPARE(grid->layouts, before + 1);
+    QCOMPARE(grid->layoutsInPaint, 0);
 }
 
 void tst_GridHooks::rowHeightSetterIsReachedByNameNotByTheBaseLayout()
