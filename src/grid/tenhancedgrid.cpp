@@ -400,19 +400,6 @@ void TEnhancedGrid::columnAttributesApplied()
     applyLockedColumns();
 }
 
-void TEnhancedGrid::runColumnEnter()
-{
-    colEnter();
-}
-
-void TEnhancedGrid::colEnter()
-{
-    TDBGrid::colEnter();
-    if (OnColEnter)
-        OnColEnter(this);
-    placeHiddenEditors();
-}
-
 void TEnhancedGrid::enterEvent(QEnterEvent *event)
 {
     TDBGrid::enterEvent(event);

@@ -318,6 +318,52 @@ protected:
     void leaveEvent(QEvent *event) override;
 
     // -- In-place editing and keys (enhancedgridediting.cpp, enhancedgridkeys.cpp)
+public:
+    // Places a control of the grid's form over a cell, puts the record into edit state and gives
+    // the control the focus; the grid then watches it until it is released.
+    virtual void ShowEditControl(QWidget *control, int col, int row);
+    // Gives a hosted control back to the form, hidden; nothing without one.
+    void releaseHostedControl();
+    QWidget *hostedControl() const { return m_hostedControl; }
+    // The memo or rich-text editor over the current cell, bound to its field, with all text
+    // selected or the caret after the last character.
+    void openMemoEditor(bool selectAll);
+    // The date picker over the current cell, shown and focused.
+    void openDatePicker();
+    // The field viewer window on the selected field, modally.
+    void openFieldViewer();
+    // What Space, Enter (select-all) and F2 do to the selected cell.
+    void activateCell(bool selectAll);
+    class TDBRichEdit *richEditor() const;
+
+protected:
+    bool canEditShow() const override;
+    void showEditor() override;
+    TInplaceEdit *createEditor() override;
+    void cellClick(TColumn *column) override;
+    void editingChanged() override;
+    bool keyDown(QKeyEvent *event) override;
+    void keyPress(QKeyEvent *event) override;
+    void keyUp(QKeyEvent *event) override;
+
+private:
+    enum class EditShow { No, Yes, Hosted };
+    EditShow editShowAnswer(QWidget **control = nullptr) const;
+    QWidget *controlFor(const Field &field) const;
+    void prepareMemoEditor();
+    void hookEditor(QWidget *editor);
+    bool memoEditorEvent(QWidget *editor, QEvent *event);
+    bool datePickerEvent(QEvent *event);
+    bool hostedControlEvent(QObject *watched, QEvent *event);
+    void datePickerChanged();
+    void closeMemoEditor(bool cancelRecord);
+    void closeDatePicker(bool cancelRecord);
+    void focusGrid();
+    void toggleBoolean(Field &field);
+    void countClick(bool memo);
+    void runClipboardCommand();
+
+protected:
     // -- Mouse, column drag, cell hints and title search (enhancedgridmouse.cpp)
     // -- Scrolling and wheel (enhancedgridscrolling.cpp)
 
@@ -420,6 +466,11 @@ private:
     std::unique_ptr<CellPainter> m_painter; // settings filled for each paint
 
     // -- State of in-place editing and keys
+    QPointer<QWidget> m_richEditor;       // a TDBRichEdit once MemoInplaceEditor RichEdit needs it
+    QPointer<QWidget> m_hostedControl;
+    bool m_controlShown = false;          // the edit-show test last showed a hosted control
+    bool m_placingControl = false;        // ShowEditControl is running: a relayout it causes must not re-enter
+    QPointer<QObject> m_hostedHook;       // watches the hosted control and the grid's size
     // -- State of the mouse, column drag, cell hints and title search
     // -- State of scrolling and the wheel
 };

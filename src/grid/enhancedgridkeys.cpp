@@ -1,0 +1,120 @@
+// The enhanced grid's keys: Enter as Tab, Space, Enter and F2 that activate a cell, copying and
+// pasting a cell through the clipboard, and no new record appended by moving past the last one.
+
+#include "tenhancedgrid.h"
+
+#include "field.h"
+#include "table.h"
+#include "tinplaceedit.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QScopeGuard>
+
+#include <optional>
+
+namespace kelvara {
+
+namespace {
+
+// Ctrl+C or Ctrl+V seen on key down, run by the character that follows; the process's, as the
+// character may reach another grid.
+int s_pendingClipboardKey = 0;
+
+bool isEnter(const QKeyEvent &event)
+{
+    return event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter;
+}
+
+} // namespace
+
+bool TEnhancedGrid::keyDown(QKeyEvent *event)
+{
+    std::optional<QKeyEvent> tab;
+    QKeyEvent *key = event;
+    if (m_enterAsTab && isEnter(*event)) {
+        tab.emplace(QEvent::KeyPress, Qt::Key_Tab, event->modifiers());
+        key = &*tab;
+    }
+    bool done = TDBGrid::keyDown(key);
+    if (tab)
+        event->setAccepted(tab->isAccepted());
+    Table *table = activeTable();
+    if (!table || !isEditable())
+        return done;
+
+    const UpdateLock lock(*this);
+    const int code = key->key();
+    const bool cellEditing = !(options() & dgRowSelect) && (options() & dgEditing);
+    if (event->modifiers() == Qt::ControlModifier && (code == Qt::Key_C || code == Qt::Key_V)) {
+        // The character that follows runs the command (keyPress).
+        s_pendingClipboardKey = code;
+        event->accept();
+        return false;
+    }
+    if (cellEditing && (code == Qt::Key_Space || isEnter(*key))) {
+        event->accept();
+        activateCell(true);
+        return done;
+    }
+    if (cellEditing && code == Qt::Key_F2) {
+        activateCell(false);
+        return done;
+    }
+    if (code == Qt::Key_Down || code == Qt::Key_PageDown || code == Qt::Key_Tab) {
+        // Moving past the last record appends one; a grid that may not append drops it again.
+        if (!m_allowAutoAppend && table->eof() && table->state() == dsInsert) {
+            table->cancel();
+            event->accept();
+            return true;
+        }
+    }
+    return done;
+}
+
+void TEnhancedGrid::keyPress(QKeyEvent *event)
+{
+    const bool editorActive = inplaceEditor() && inplaceEditor()->isVisible();
+    if (!editorActive && m_enterAsTab && event->text() == QLatin1String("\r")) {
+        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, event->modifiers(), QStringLiteral("\t"));
+        TDBGrid::keyPress(&tab);
+        event->setAccepted(tab.isAccepted());
+    } else {
+        TDBGrid::keyPress(event);
+    }
+    if (s_pendingClipboardKey != 0 && isEditable()) {
+        const UpdateLock lock(*this);
+        event->accept();
+        runClipboardCommand();
+    }
+}
+
+void TEnhancedGrid::runClipboardCommand()
+{
+    const int command = s_pendingClipboardKey;
+    const auto clear = qScopeGuard([] { s_pendingClipboardKey = 0; });
+    Field *field = selectedField();
+    Table *table = activeTable();
+    if (!field || !table)
+        return;
+    if (command == Qt::Key_C) {
+        QGuiApplication::clipboard()->setText(field->asString());
+    } else if (table->state() == dsEdit || table->state() == dsInsert) {
+        field->setAsString(QGuiApplication::clipboard()->text());
+    } else {
+        QApplication::beep();
+    }
+}
+
+void TEnhancedGrid::keyUp(QKeyEvent *event)
+{
+    if (m_enterAsTab && isEnter(*event)) {
+        QKeyEvent tab(QEvent::KeyRelease, Qt::Key_Tab, event->modifiers());
+        TDBGrid::keyUp(&tab);
+        return;
+    }
+    TDBGrid::keyUp(event);
+}
+
+} // namespace kelvara
