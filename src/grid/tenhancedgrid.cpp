@@ -317,6 +317,8 @@ void TEnhancedGrid::setShowTitleEllipsis(bool on)
 void TEnhancedGrid::setSearchMode(bool on)
 {
     m_searchMode = on;
+    if (!on)
+        hideSearchBox();
     relayout();
     invalidateGrid();
 }
@@ -413,6 +415,8 @@ void TEnhancedGrid::enterEvent(QEnterEvent *event)
 void TEnhancedGrid::leaveEvent(QEvent *event)
 {
     TDBGrid::leaveEvent(event);
+    if (m_cellHints)
+        hideCellHint();
     if (m_hotTrack) {
         setFontColor(m_hoverColor.isValid() ? m_hoverColor : systemColor(SystemColor::WindowText));
         applyLockedColumns();

@@ -365,6 +365,51 @@ private:
 
 protected:
     // -- Mouse, column drag, cell hints and title search (enhancedgridmouse.cpp)
+    Q_PROPERTY(QMenu *PopupMenu READ popupMenu WRITE setPopupMenu)
+public:
+    // The pop-up menu a right press opens while OnRightClick is not assigned; not owned by the grid.
+    QMenu *popupMenu() const { return m_popupMenu; }
+    void setPopupMenu(QMenu *menu) { m_popupMenu = menu; }
+    // FixedCols back to the indicator column alone while the record set is open; locked columns
+    // stay released until they are applied again.
+    virtual void ResetFixedCols();
+    // Paints the title of grid column col as its drag picture shows it.
+    virtual void PaintColumnTitle(QPainter &canvas, int col, TGridDrawState state, const QRect &rect);
+    // Makes the drag picture of grid column col's title (dragImage()).
+    virtual void CreateDragImage(int col);
+    QPixmap dragImage() const { return m_dragImage; }
+    void hideCellHint();
+    void hideSearchBox();
+    // The parts of the mouse handling; nullptr until first needed.
+    class ColumnDrag *columnDrag() const { return m_columnDrag; }
+    class CellHints *cellHintWindow() const { return m_cellHint; }
+    class TitleSearch *titleSearch() const { return m_titleSearch; }
+
+Q_SIGNALS:
+    // A release on the top-left cell asks for the options menu at a point on the screen.
+    void optionsMenuRequested(QPoint globalPos);
+
+protected:
+    virtual void showOptionsMenu(const QPoint &globalPos);
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void titleClick(TColumn *column) override;
+    void dblClick() override;
+    // The cell-hint routine for a pointer position in client coordinates.
+    void cellHint(const QPoint &pos);
+
+private:
+    void mouseDown(QMouseEvent *event);
+    void mouseUp(QMouseEvent *event);
+    bool startsColumnDrag(const QMouseEvent &event) const;
+    void columnDragMoved(const QPoint &pos);
+    void dropColumn(int source, const QPoint &pos);
+    class ColumnDrag &ensureColumnDrag();
+    class CellHints &ensureCellHints();
+    bool cellEditorActive() const;
+
+protected:
     // -- Scrolling and wheel (enhancedgridscrolling.cpp)
 
 private:
@@ -472,6 +517,11 @@ private:
     bool m_placingControl = false;        // ShowEditControl is running: a relayout it causes must not re-enter
     QPointer<QObject> m_hostedHook;       // watches the hosted control and the grid's size
     // -- State of the mouse, column drag, cell hints and title search
+    QPointer<QMenu> m_popupMenu;
+    QPixmap m_dragImage;                  // the drag image list: one picture of the dragged title
+    class ColumnDrag *m_columnDrag = nullptr;   // children of the grid, made on first need
+    class CellHints *m_cellHint = nullptr;
+    class TitleSearch *m_titleSearch = nullptr;
     // -- State of scrolling and the wheel
 };
 

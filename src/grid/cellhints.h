@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QLabel>
+#include <QObject>
+#include <QPoint>
+#include <QPointer>
+#include <QRect>
+#include <QString>
+
+#include <functional>
+
+class QFont;
+class QWidget;
+
+namespace kelvara {
+
+class TDBGrid;
+
+// The cell hints of the enhanced grid: a hint window that shows a cell's whole text over the
+// cell when the text does not fit its column, kept on the screen.
+class CellHints : public QObject
+{
+    Q_OBJECT
+
+public:
+    // editorActive tells whether an editor of the grid is open over a cell: no hint shows then.
+    CellHints(TDBGrid *grid, std::function<bool()> editorActive);
+    ~CellHints() override;
+
+    // The hint routine for the pointer at pos in the grid's client coordinates: shows the hint for
+    // the cell there, or hides it. Records pos as the last hint position.
+    void update(const QPoint &pos);
+    void hide();
+
+    QPoint lastPos() const { return m_lastPos; }
+    // The hint window; nullptr until a hint was first shown.
+    QLabel *window() const { return m_window; }
+    bool isShown() const;
+
+    // Where a hint of the given size goes for a cell whose top-left corner is cellTopLeft on the
+    // screen: one pixel up and left of it, moved back onto the screen where it would stick out.
+    static QRect placement(const QPoint &cellTopLeft, const QSize &size, const QRect &screen);
+    // The hint window's size for a text, at most maxWidth wide (the text wraps then).
+    static QSize hintSize(const QString &text, const QFont &font, int maxWidth);
+
+private:
+    // The text of the cell, or empty when there is no hint to show for it.
+    QString cellText(int col, int row, QFont *font) const;
+    void show(const QRect &rect, const QString &text, const QFont &font);
+
+    TDBGrid *m_grid;
+    std::function<bool()> m_editorActive;
+    QPointer<QLabel> m_window;
+    QPoint m_lastPos;
+};
+
+} // namespace kelvara

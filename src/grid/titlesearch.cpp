@@ -1,0 +1,154 @@
+#include "titlesearch.h"
+
+#include "errorreport.h"
+#include "field.h"
+#include "table.h"
+#include "tcolumn.h"
+#include "tdbgrid.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+
+namespace kelvara {
+
+TitleSearch::TitleSearch(TDBGrid *grid) : QObject(grid), m_grid(grid)
+{
+}
+
+TitleSearch::~TitleSearch()
+{
+    delete m_box.data();
+}
+
+bool TitleSearch::isVisible() const
+{
+    return m_box && m_box->isVisible();
+}
+
+QLineEdit *TitleSearch::ensureBox()
+{
+    if (!m_box) {
+        m_box = new QLineEdit(m_grid->viewport());
+        m_box->hide();
+        m_box->setObjectName(QStringLiteral("titleSearchBox"));
+        m_box->setFrame(false);
+        m_box->setAutoFillBackground(true);
+        m_box->installEventFilter(this);
+    }
+    return m_box;
+}
+
+void TitleSearch::titleClicked(TColumn *column, const QRect &titleRect)
+{
+    QLineEdit *box = ensureBox();
+    box->hide();
+    box->setGeometry(titleRect);
+    box->setFont(m_grid->font());
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Base, m_grid->editColor());
+    palette.setColor(QPalette::Window, m_grid->editColor());
+    box->setPalette(palette);
+
+    Table *table = m_grid->dataSet();
+    if (!table || !table->isTable())
+        return;
+    QString indexFields;
+    // An index of exactly this one field; with several, the last one counts.
+    for (const IndexDef &index : table->indexDefs()) {
+        if (index.fields == column->fieldName())
+            indexFields = index.fields;
+    }
+    if (!indexFields.isEmpty()) {
+        table->setIndexFieldNames(indexFields);
+        if (table->active()) {
+            table->first();
+            table->refresh();
+        }
+    }
+    box->show();
+    box->raise();
+    box->clear();
+    box->setFocus(Qt::OtherFocusReason);
+}
+
+void TitleSearch::search(const QString &text)
+{
+    Table *table = m_grid->dataSet();
+    if (!table || !table->isTable() || text.isEmpty())
+        return;
+    try {
+        // A key that matches nothing leaves the record where it is.
+        table->findKey({text});
+    } catch (const std::exception &) {
+        // No key search can run (no index is active, or the text is no value of the index field):
+        // the selected column's field is searched for a record starting with the text instead.
+        Field *field = m_grid->selectedField();
+        if (!field)
+            return;
+        table->locate(field->fieldName(), {text}, LocateOptions(loCaseInsensitive | loPartialKey));
+    }
+}
+
+void TitleSearch::hide()
+{
+    if (m_box)
+        m_box->hide();
+}
+
+void TitleSearch::hideAndFocusGrid()
+{
+    m_box->hide();
+    if (!m_grid->hasFocus())
+        m_grid->setFocus(Qt::OtherFocusReason);
+}
+
+bool TitleSearch::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_box)
+        return QObject::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) {
+            hideAndFocusGrid();
+            return true;
+        }
+        break;
+    }
+    case QEvent::ShortcutOverride: {
+        // Esc and Enter belong to the box while it is open, not to the window's buttons.
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter)
+            event->accept();
+        break;
+    }
+    case QEvent::KeyRelease: {
+        const auto *keyEvent = static_cast<QKeyEvent *>(event);
+        const int key = keyEvent->key();
+        if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter)
+            break;
+        const QString text = m_box->text();
+        guarded(m_grid, [&] { search(text); });
+        break;
+    }
+    case QEvent::FocusOut: {
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        // Another window or a pop-up taking the focus is no exit from the box.
+        if (!m_box->isVisible() || reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+            break;
+        m_box->hide();
+        // The grid takes the focus back, but not from another control the user moved to.
+        QWidget *next = QApplication::focusWidget();
+        if ((!next || next == m_box || m_grid->isAncestorOf(next)) && !m_grid->hasFocus())
+            m_grid->setFocus(Qt::OtherFocusReason);
+        break;
+    }
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace kelvara

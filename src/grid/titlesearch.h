@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QLineEdit>
+#include <QObject>
+#include <QPointer>
+
+class QRect;
+
+namespace kelvara {
+
+class TColumn;
+class TDBGrid;
+
+// The search mode's box over a column title: a title click sorts the table by that column's index
+// and opens the box; each key typed into it searches the index for the text, or, where no key
+// search can run, locates the first record of the selected column starting with it.
+class TitleSearch : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TitleSearch(TDBGrid *grid);
+    ~TitleSearch() override;
+
+    // The title-click step for a column whose title cell is titleRect (client coordinates).
+    void titleClicked(TColumn *column, const QRect &titleRect);
+    // The search for a text, as a key typed into the box runs it.
+    void search(const QString &text);
+    void hide();
+
+    // The box; nullptr until first needed.
+    QLineEdit *box() const { return m_box; }
+    bool isVisible() const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QLineEdit *ensureBox();
+    void hideAndFocusGrid();
+
+    TDBGrid *m_grid;
+    QPointer<QLineEdit> m_box;
+};
+
+} // namespace kelvara
