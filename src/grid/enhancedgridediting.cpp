@@ -402,8 +402,31 @@ void TEnhancedGrid::openMemoEditor(bool selectAll)
     }
 }
 
+// Writes what the editor's own write-back left unwritten: a field that refuses the text says why,
+// rather than the text vanishing with the editor.
+template <class Editor>
+static void writeRefusedText(Editor *editor, const QString &text)
+{
+    FieldDataLink &link = editor->dataLink();
+    if (!link.isModified() || !link.field())
+        return;
+    try {
+        link.field()->setText(text);
+    } catch (...) {
+        editor->setFocus(Qt::OtherFocusReason);
+        throw;
+    }
+    link.reset();
+}
+
 void TEnhancedGrid::closeMemoEditor(bool cancelRecord)
 {
+    if (!cancelRecord) {
+        if (m_memoEditor && m_memoEditor->isVisible())
+            writeRefusedText(m_memoEditor.data(), m_memoEditor->toPlainText());
+        if (TDBRichEdit *rich = richEditor(); rich && rich->isVisible())
+            writeRefusedText(rich, rich->toHtml());
+    }
     Table *table = activeTable();
     for (QWidget *editor : {static_cast<QWidget *>(m_memoEditor.data()), m_richEditor.data()}) {
         if (!editor || !editor->isVisible())
@@ -500,15 +523,16 @@ bool TEnhancedGrid::datePickerEvent(QEvent *event)
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Tab || key == Qt::Key_Return || key == Qt::Key_Enter) {
-            m_datePicker->hide();
             Table *table = activeTable();
             Field *field = selectedField();
+            // A date the record refuses leaves the picker open on it, the record as it was.
             if (table && field) {
                 if (table->canModify() && isEditable() && table->state() != dsEdit)
                     table->edit();
                 field->setAsDateTime(m_datePicker->dateTime());
                 table->post();
             }
+            m_datePicker->hide();
             focusGrid();
             return true;
         }

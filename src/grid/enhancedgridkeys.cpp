@@ -3,6 +3,7 @@
 
 #include "tenhancedgrid.h"
 
+#include "error.h"
 #include "field.h"
 #include "table.h"
 #include "tinplaceedit.h"
@@ -64,7 +65,8 @@ bool TEnhancedGrid::keyDown(QKeyEvent *event)
     }
     if (code == Qt::Key_Down || code == Qt::Key_PageDown || code == Qt::Key_Tab) {
         // Moving past the last record appends one; a grid that may not append drops it again.
-        if (!m_allowAutoAppend && table->eof() && table->state() == dsInsert) {
+        if (!m_allowAutoAppend && table->state() == dsInsert
+            && (table->eof() || table->recNo() > table->recordCount())) {
             table->cancel();
             event->accept();
             return true;
@@ -101,7 +103,14 @@ void TEnhancedGrid::runClipboardCommand()
     if (command == Qt::Key_C) {
         QGuiApplication::clipboard()->setText(field->asString());
     } else if (table->state() == dsEdit || table->state() == dsInsert) {
-        field->setAsString(QGuiApplication::clipboard()->text());
+        const QString text = QGuiApplication::clipboard()->text();
+        // A text field would keep only the start of a longer text; a paste is all or nothing.
+        if (field->dataType() == ftString && field->size() > 0 && text.size() > field->size())
+            throw Error(tr("The clipboard's text is %1 characters long; field '%2' holds at most %3")
+                            .arg(text.size())
+                            .arg(field->displayName())
+                            .arg(field->size()));
+        field->setAsString(text);
     } else {
         QApplication::beep();
     }
