@@ -411,6 +411,11 @@ private:
 
 protected:
     // -- Scrolling and wheel (enhancedgridscrolling.cpp)
+    void verticalScroll(ScrollCode code, int position) override;
+    // Asks OnMouseWheelDown or OnMouseWheelUp first; a step they leave unhandled moves one record.
+    bool wheelStep(bool down, Qt::KeyboardModifiers modifiers, const QPoint &pos) override;
+    // Shows the record position beside the pointer while the left button is down, else hides it.
+    void showScrollHint();
 
 private:
     void repaintIfChanged(bool changed);
@@ -523,6 +528,7 @@ private:
     class CellHints *m_cellHint = nullptr;
     class TitleSearch *m_titleSearch = nullptr;
     // -- State of scrolling and the wheel
+    QPointer<class ScrollHintWindow> m_scrollHint;   // made at the first hint, owned as a child
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TEnhancedGrid::TMenuOptions)
