@@ -605,6 +605,7 @@ void TEnhancedGrid::cellClick(TColumn *column)
         return;
     {
         const UpdateLock lock(*this);
+        hideSearchBox();
         Field *field = column ? column->field() : nullptr;
         if (field && !(options() & dgRowSelect) && (options() & dgEditing)) {
             const FieldKind kind = fieldKind(field, OnIsBooleanField);

@@ -38,6 +38,8 @@ bool TEnhancedGrid::keyDown(QKeyEvent *event)
         tab.emplace(QEvent::KeyPress, Qt::Key_Tab, event->modifiers());
         key = &*tab;
     }
+    if (m_cellHints)
+        hideCellHint();
     bool done = TDBGrid::keyDown(key);
     if (tab)
         event->setAccepted(tab->isAccepted());
@@ -77,6 +79,8 @@ bool TEnhancedGrid::keyDown(QKeyEvent *event)
 
 void TEnhancedGrid::keyPress(QKeyEvent *event)
 {
+    if (m_cellHints)
+        hideCellHint();
     const bool editorActive = inplaceEditor() && inplaceEditor()->isVisible();
     if (!editorActive && m_enterAsTab && event->text() == QLatin1String("\r")) {
         QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, event->modifiers(), QStringLiteral("\t"));

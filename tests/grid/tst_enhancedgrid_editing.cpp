@@ -162,6 +162,7 @@ private Q_SLOTS:
     void datePickerSaveRefusedKeepsRecord();
     void toggle_data();
     void toggle();
+    void failingToggleKeepsValue();
     void readOnlyGridNeverEdits();
     void hostedControl();
     void hostedControlReleases_data();
@@ -526,6 +527,17 @@ void TstEnhancedGridEditing::toggle()
     QCOMPARE(f.data.table.state(), dsEdit);
     QCOMPARE(ownTest ? f.field(Flag)->asInteger() : int(f.field(Done)->asBoolean()), after);
     QCOMPARE(cellClicks.count(), 1);
+}
+
+void TstEnhancedGridEditing::failingToggleKeepsValue()
+{
+    EditingFixture f;
+    // A date column the program calls a check box cannot take the number a toggle writes.
+    f.grid->OnIsBooleanField = [](const Field &field) { return field.fieldName() == QLatin1String("Day"); };
+    f.select(Count);
+    f.click(Day);
+    QCOMPARE(f.field(Day)->asDateTime().date(), QDate(2024, 5, 1));
+    QCOMPARE(f.dialogs->texts(ScriptedDialogs::Kind::Error), QStringList{QStringLiteral("'1' is not a valid date")});
 }
 
 void TstEnhancedGridEditing::readOnlyGridNeverEdits()
