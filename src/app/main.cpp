@@ -11,6 +11,7 @@ int main(int argc, char *argv[])
     kelvara::Application app(argc, argv);
     // Every photo saved gets a preview and a thumbnail, so that showing it seldom decodes it whole.
     kelvara::installPhotoRenditions();
+    kelvara::installGridWindows();
     // One copy of the program per data folder: two would overwrite each other's records.
     kelvara::DataFolderLock folder(QDir::currentPath());
     if (!kelvara::claimDataFolder(folder))

@@ -2,9 +2,13 @@
 
 #include "datafolderlock.h"
 #include "dialogs.h"
+#include "gridcompanions.h"
+#include "gridwindows.h"
 
 #include <QDir>
 #include <QWidget>
+
+#include <memory>
 
 namespace kelvara {
 
@@ -31,6 +35,11 @@ void showOnRequest(DataFolderLock &lock, QWidget &window)
         window.raise();
         window.activateWindow();
     });
+}
+
+void installGridWindows()
+{
+    GridCompanions::install(std::make_unique<GridWindows>());
 }
 
 } // namespace kelvara

@@ -14,4 +14,8 @@ bool claimDataFolder(DataFolderLock &lock);
 // Brings the window forward whenever another copy started on the same folder asks for it.
 void showOnRequest(DataFolderLock &lock, QWidget &window);
 
+// Gives the grids the program's companion windows (the field viewer and the others as they are
+// built); the grid opens them only through its own interface.
+void installGridWindows();
+
 } // namespace kelvara

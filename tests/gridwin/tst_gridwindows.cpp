@@ -1,0 +1,119 @@
+// The program's companion windows as the grid reaches them: through the grid's own interface,
+// with the grid as the window's owner and the grid's data source.
+
+#include "error.h"
+#include "field.h"
+#include "gridcompanions.h"
+#include "gridfixture.h"
+#include "gridwindows.h"
+#include "scripteddialogs.h"
+#include "tenhancedgrid.h"
+#include "tfieldviewerform.h"
+
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QtTest>
+
+#include <functional>
+
+using namespace kelvara;
+using namespace kelvara::test;
+
+Q_DECLARE_METATYPE(std::function<void(TDBGrid &)>)
+
+namespace {
+
+// Installs the program's windows for one test and puts back what was there.
+class InstalledWindows
+{
+public:
+    InstalledWindows() : m_previous(GridCompanions::install(std::make_unique<GridWindows>())) {}
+    ~InstalledWindows() { GridCompanions::install(std::move(m_previous)); }
+
+private:
+    std::unique_ptr<GridCompanions> m_previous;
+};
+
+} // namespace
+
+class tst_GridWindows : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void viewFieldOpensTheViewerOverTheGrid();
+    void windowsNotBuiltYetSaySo_data();
+    void windowsNotBuiltYetSaySo();
+};
+
+void tst_GridWindows::viewFieldOpensTheViewerOverTheGrid()
+{
+    GridFixture data(3);
+    ScriptedDialogsScope dialogs;
+    InstalledWindows windows;
+    auto grid = data.makeGrid<TEnhancedGrid>();
+    data.table.setRecNo(2);
+    data.table.edit();
+    Field *notes = data.table.fieldByName(QStringLiteral("Notes"));
+
+    QPointer<QDialog> seen;
+    QWidget *owner = nullptr;
+    DataSource *source = nullptr;
+    QString title;
+    dialogs->onExec = [&](QDialog &dialog) {
+        seen = &dialog;
+        owner = dialog.parentWidget();
+        auto *viewer = qobject_cast<TFieldViewerForm *>(&dialog);
+        source = viewer ? viewer->dataSource() : nullptr;
+        dialog.show();
+        title = dialog.windowTitle();
+        dialog.findChild<QPlainTextEdit *>(QStringLiteral("Memo1"))->setPlainText(QStringLiteral("queen seen"));
+        dialog.findChild<QPushButton *>(QStringLiteral("Okbtn"))->click();
+        return dialog.result();
+    };
+    gridCompanions().viewField(*grid, *notes, QStringLiteral("Field: Notes"));
+
+    QCOMPARE(dialogs->execCount, 1);
+    QVERIFY(dialogs->texts().isEmpty());
+    QCOMPARE(owner, grid.get());
+    QCOMPARE(source, &data.source);
+    QCOMPARE(title, QStringLiteral("Field: Notes"));
+    QCOMPARE(notes->asString(), QStringLiteral("queen seen"));
+    QCOMPARE(data.table.recNo(), 2);
+    QVERIFY(seen.isNull());
+}
+
+void tst_GridWindows::windowsNotBuiltYetSaySo_data()
+{
+    QTest::addColumn<std::function<void(TDBGrid &)>>("open");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("column chooser") << std::function<void(TDBGrid &)>([](TDBGrid &grid) {
+        gridCompanions().chooseColumns(grid);
+    }) << QStringLiteral("The column chooser is not available.");
+    QTest::newRow("query dialog") << std::function<void(TDBGrid &)>([](TDBGrid &grid) {
+        gridCompanions().queryByForm(grid, GridCompanions::FormMode::Sort);
+    }) << QStringLiteral("The query dialog is not available.");
+    QTest::newRow("printout") << std::function<void(TDBGrid &)>([](TDBGrid &grid) {
+        gridCompanions().printGrid(grid, QStringLiteral("Jobs"), GridCompanions::PrintMode::BuildOnly);
+    }) << QStringLiteral("The printout is not available.");
+}
+
+void tst_GridWindows::windowsNotBuiltYetSaySo()
+{
+    QFETCH(std::function<void(TDBGrid &)>, open);
+    QFETCH(QString, message);
+    GridFixture data(1);
+    InstalledWindows windows;
+    auto grid = data.makeGrid<TEnhancedGrid>();
+    try {
+        open(*grid);
+        QFAIL("the window opened");
+    } catch (const Error &error) {
+        QCOMPARE(error.message(), message);
+    }
+}
+
+QTEST_MAIN(tst_GridWindows)
+#include "tst_gridwindows.moc"
