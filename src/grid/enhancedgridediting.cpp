@@ -194,9 +194,12 @@ bool TEnhancedGrid::canEditShow() const
 
 void TEnhancedGrid::showEditor()
 {
+    // Placing a control changes the options for a moment; the text editor stays away meanwhile.
+    if (m_placingControl)
+        return;
     m_controlShown = false;
     QWidget *control = nullptr;
-    if (!m_placingControl && canEditShow() && editShowAnswer(&control) == EditShow::Hosted) {
+    if (canEditShow() && editShowAnswer(&control) == EditShow::Hosted) {
         // The form's control edits the cell; the text editor stays out of its way.
         TDBGrid::hideEditor();
         ShowEditControl(control, col(), row());

@@ -26,6 +26,13 @@ namespace {
 
 enum Col { Name, Count, Notes, Done, Flag, Day, At, Stamp, Photo };
 
+FieldDef photoDef()
+{
+    FieldDef def = GridFixture::fieldDef(QStringLiteral("Photo"), ftGraphic);
+    def.displayLabel = QStringLiteral("Hive photo");
+    return def;
+}
+
 FieldDefs editingDefs()
 {
     return {GridFixture::fieldDef(QStringLiteral("Name"), ftString, 10),
@@ -36,7 +43,7 @@ FieldDefs editingDefs()
             GridFixture::fieldDef(QStringLiteral("Day"), ftDate),
             GridFixture::fieldDef(QStringLiteral("At"), ftTime),
             GridFixture::fieldDef(QStringLiteral("Stamp"), ftDateTime),
-            GridFixture::fieldDef(QStringLiteral("Photo"), ftGraphic)};
+            photoDef()};
 }
 
 class NotingCompanions : public GridCompanions
@@ -235,9 +242,9 @@ void TstEnhancedGridEditing::activation_data()
     QTest::newRow("memo, RichEdit, Space -> rich all selected") << int(Notes) << "r" << int(Qt::Key_Space) << "rich all";
     QTest::newRow("memo, RichEdit, F2 -> rich caret at end") << int(Notes) << "r" << int(Qt::Key_F2) << "rich end";
     QTest::newRow("memo, FullSizeMemo -> nothing") << int(Notes) << "f" << int(Qt::Key_Space) << "";
-    QTest::newRow("memo, DisplayMemo off, popup -> viewer step") << int(Notes) << "mp" << int(Qt::Key_Space) << "dblclick";
+    QTest::newRow("memo, DisplayMemo off, popup -> viewer step") << int(Notes) << "mp" << int(Qt::Key_Space) << "dblclick,Field: Notes / Notes";
     QTest::newRow("memo, DisplayMemo off, no popup -> nothing") << int(Notes) << "m" << int(Qt::Key_Space) << "";
-    QTest::newRow("picture, popup -> viewer step") << int(Photo) << "p" << int(Qt::Key_Space) << "dblclick";
+    QTest::newRow("picture, popup -> viewer step") << int(Photo) << "p" << int(Qt::Key_Space) << "dblclick,Field: Hive photo / Photo";
     QTest::newRow("picture, no popup -> nothing") << int(Photo) << "" << int(Qt::Key_F2) << "";
     QTest::newRow("date, Space -> date picker") << int(Day) << "" << int(Qt::Key_Space) << "date dtkDate";
     QTest::newRow("time, F2 -> time picker") << int(At) << "" << int(Qt::Key_F2) << "date dtkTime";
@@ -277,6 +284,8 @@ void TstEnhancedGridEditing::activation()
                     f.grid->datePicker()->kind()));
     if (doubleClicks.count() > 0)
         seen << QStringLiteral("dblclick");
+    for (const QString &view : std::as_const(f.viewed))
+        seen << view;
     if (f.field(Done)->asBoolean())
         seen << QStringLiteral("toggled");
     if (f.grid->inplaceEditor() && f.grid->inplaceEditor()->isVisible())
