@@ -16,7 +16,6 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QScopeGuard>
 
 namespace kelvara {
 
@@ -257,7 +256,15 @@ void TEnhancedGrid::titleClick(TColumn *column)
 
 void TEnhancedGrid::dblClick()
 {
-    hideCellHint();
+    if (m_cellHints)
+        hideCellHint();
+    if (m_displayPopupEditors && isEditable()) {
+        const UpdateLock lock(*this);
+        Field *field = selectedField();
+        // Memos and pictures alike open in the field viewer.
+        if (!(options() & dgRowSelect) && (options() & dgEditing) && field && field->isBlobField())
+            openFieldViewer();
+    }
     TDBGrid::dblClick();
 }
 

@@ -5,6 +5,7 @@
 #include "cellhints.h"
 #include "columndrag.h"
 #include "field.h"
+#include "gridcompanions.h"
 #include "gridfixture.h"
 #include "tenhancedgrid.h"
 #include "tinplaceedit.h"
@@ -113,6 +114,20 @@ void appendNamed(GridFixture &fixture, const QString &name, int count)
     fixture.table.post();
 }
 
+// Notes each field the grid asks the viewer window to show, with the window's caption.
+class NotingCompanions : public GridCompanions
+{
+public:
+    explicit NotingCompanions(QStringList &calls) : m_calls(calls) {}
+    void viewField(TDBGrid &, Field &field, const QString &caption) override
+    {
+        m_calls << field.fieldName() + QStringLiteral(" / ") + caption;
+    }
+
+private:
+    QStringList &m_calls;
+};
+
 } // namespace
 
 class TestEnhancedGridMouse : public QObject
@@ -139,6 +154,8 @@ private Q_SLOTS:
     void cellHint();
     void hintPlacement_data();
     void hintPlacement();
+    void doubleClick_data();
+    void doubleClick();
 };
 
 void TestEnhancedGridMouse::pressRules_data()
@@ -634,6 +651,52 @@ void TestEnhancedGridMouse::hintPlacement()
     const QRect rect = CellHints::placement(cell, size, screen);
     QCOMPARE(rect, placed);
     QVERIFY(screen.contains(rect));
+}
+
+void TestEnhancedGridMouse::doubleClick_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<bool>("popupEditors");
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<QStringList>("viewed");
+
+    QTest::newRow("memo with DisplayPopupEditors: the viewer") << "Notes" << true << false
+                                                               << QStringList{"Notes / Field: Notes"};
+    QTest::newRow("memo without DisplayPopupEditors") << "Notes" << false << false << QStringList();
+    QTest::newRow("memo on a read-only grid") << "Notes" << true << true << QStringList();
+    QTest::newRow("plain cell: only OnDblClick") << "Name" << true << false << QStringList();
+}
+
+void TestEnhancedGridMouse::doubleClick()
+{
+    QFETCH(QString, field);
+    QFETCH(bool, popupEditors);
+    QFETCH(bool, readOnly);
+    QFETCH(QStringList, viewed);
+
+    QStringList calls;
+    auto previous = GridCompanions::install(std::make_unique<NotingCompanions>(calls));
+    const auto restore = qScopeGuard([&] { GridCompanions::install(std::move(previous)); });
+    GridFixture fixture(5);
+    auto grid = fixture.makeGrid<MouseGrid>(5, 400);
+    addColumn(*grid, field, 20);
+    grid->setDisplayMemo(false);
+    grid->setDisplayPopupEditors(popupEditors);
+    grid->setReadOnly(readOnly);
+    grid->setCellHints(true);
+    QSignalSpy dblClicks(grid.get(), &TDBGrid::OnDblClick);
+
+    const QPoint pos = grid->cellRect(1, 2).center();
+    moveFree(*grid, pos);
+    QCOMPARE(grid->cellHintWindow()->isShown(), true);
+    press(*grid, pos);
+    release(*grid, pos);
+    sendMouse(grid->viewport(), QEvent::MouseButtonDblClick, pos, Qt::LeftButton, Qt::LeftButton);
+    release(*grid, pos);
+
+    QCOMPARE(calls, viewed);
+    QCOMPARE(dblClicks.count(), 1);
+    QVERIFY(!grid->cellHintWindow()->isShown());
 }
 
 QTEST_MAIN(TestEnhancedGridMouse)
