@@ -119,8 +119,10 @@ void CellGrid::setFixedCount(Qt::Orientation orientation, int count)
     count = std::clamp(count, 0, axis.count());
     if (count == axis.fixedCount())
         return;
+    // A view at its start stays at its start: fewer fixed ones must not leave the first hidden.
+    const bool atStart = axis.first() <= axis.fixedCount();
     axis.setFixedCount(count);
-    axis.setFirst(std::max(axis.first(), count));
+    axis.setFirst(atStart ? count : std::max(axis.first(), count));
     if (currentIndex(orientation) < count && count < axis.count()) {
         // A fixed cell is never current; the grid built on this one hears of the move.
         const int shown = axis.nextShown(count - 1);

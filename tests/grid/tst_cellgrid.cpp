@@ -70,6 +70,7 @@ private Q_SLOTS:
     void cellAtFindsTheCell();
     void hiddenColumnTakesNoSpace();
     void scrollingMovesWholeColumnsPastTheFixedOnes();
+    void fewerFixedOnesKeepAViewAtItsStart();
     void sizingHitsOnlyTitleBorders_data();
     void sizingHitsOnlyTitleBorders();
     void draggingATitleBorderResizesTheColumn();
@@ -137,6 +138,23 @@ void CellGridTest::hiddenColumnTakesNoSpace()
     QCOMPARE(grid->cellRect(3, 1).left(), 130);
     grid->setColWidth(2, 30);
     QCOMPARE(grid->cellRect(3, 1).left(), 161);
+}
+
+void CellGridTest::fewerFixedOnesKeepAViewAtItsStart()
+{
+    test::TestWorkspace workspace;
+    auto grid = makeGrid(200);
+    QCOMPARE(grid->topRow(), 1);
+    grid->setFixedRows(0);
+    QCOMPARE(grid->topRow(), 0);
+    QCOMPARE(grid->cellRect(1, 0).top(), 0);
+    // A view scrolled away from its start keeps its place.
+    grid->setFixedCols(0);
+    grid->setFixedCols(1);
+    grid->horizontalScroll(CellGrid::ScrollCode::LineDown, 0);
+    QCOMPARE(grid->leftCol(), 2);
+    grid->setFixedCols(0);
+    QCOMPARE(grid->leftCol(), 2);
 }
 
 void CellGridTest::scrollingMovesWholeColumnsPastTheFixedOnes()
