@@ -44,6 +44,12 @@ namespace {
 
 const QString kTableName = QStringLiteral("kelvara");
 
+void setTextIfChanged(QLineEdit &box, const QString &text)
+{
+    if (box.text() != text)
+        box.setText(text);
+}
+
 // The picture sheets' buttons, by sheet: copy, cut, load, stretch.
 const std::array<std::array<const char *, 4>, 5> kSheetButtons = {{
     {"SpeedButton7", "SpeedButton9", "SpeedButton15", "SpeedButton10"},
@@ -659,8 +665,10 @@ void TForm1::Table1AfterScroll()
                 timeused->setAsInteger(0);
         }
         const HoursMinutes split = splitMinutes(timeused->asInteger());
-        Edit2->setText(QString::number(split.hours));
-        Edit3->setText(QString::number(split.minutes));
+        // Walks over the whole table (width scans, exports) pass here for every record: a box
+        // whose text stays the same is left alone rather than laid out again.
+        setTextIfChanged(*Edit2, QString::number(split.hours));
+        setTextIfChanged(*Edit3, QString::number(split.minutes));
     } catch (const std::exception &) {
         // A record that cannot be edited keeps the boxes as they were.
     }
