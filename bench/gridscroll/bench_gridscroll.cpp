@@ -1,0 +1,148 @@
+// Benchmark of the enhanced grid's scrolling: one wheel notch and one step of a dragged scroll box
+// (records following the box, ExtendedScroll on), each with the repaint it causes, on the data
+// sheet's grid over 100,000 jobs against the same grid over 1,000 jobs.
+#include "datasheetgrid.h"
+#include "datasource.h"
+#include "jobgenerator.h"
+#include "table.h"
+#include "tenhancedgrid.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+using namespace kelvara;
+
+namespace {
+
+constexpr int kLarge = 100000;
+constexpr int kSmall = 1000;
+constexpr int kRuns = 301;
+constexpr double kStepTargetMs = 16.0;
+constexpr double kRatioTarget = 1.2;
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// The data sheet's grid over one table, with both scroll bars so the vertical box can be dragged.
+struct Sheet
+{
+    Sheet(const QString &directory, const QString &name, int records)
+    {
+        table.setDirectory(directory);
+        table.setTableName(name);
+        table.open();
+        if (table.recordCount() != records)
+            qFatal("the table holds %d records, not %d", table.recordCount(), records);
+        source.setDataSet(&table);
+        setUpDataSheetGrid(grid, &source);
+        grid.setScrollBars(CellGrid::ssBoth);
+        grid.setExtendedScroll(true);
+        grid.resize(969, 225);
+        grid.show();
+        QApplication::processEvents();
+    }
+
+    // Wheel notches down and up in turn from the middle of the table, so every notch moves a record.
+    double wheelNotchMs(int run)
+    {
+        if (run == 0)
+            table.setRecNo(table.recordCount() / 2);
+        QWidget *viewport = grid.viewport();
+        const QPoint pos(200, 100);
+        const int angle = run % 2 ? 120 : -120;
+        QWheelEvent event(pos, viewport->mapToGlobal(pos), QPoint(), QPoint(0, angle), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QElapsedTimer timer;
+        timer.start();
+        QApplication::sendEvent(viewport, &event);
+        viewport->repaint();
+        const double ms = timer.nsecsElapsed() / 1e6;
+        if (!event.isAccepted())
+            qFatal("a wheel notch moved no record");
+        return ms;
+    }
+
+    // One move of the dragged box to a spread-out place of the table: the same fraction of the
+    // table at either size, so both jump as far in proportion.
+    double thumbStepMs(int run)
+    {
+        QScrollBar *bar = grid.verticalScrollBar();
+        if (!bar->isSliderDown())
+            bar->setSliderDown(true);
+        const double fraction = double((run * 7919) % 1000 + 1) / 1001.0;
+        const int position = int(fraction * bar->maximum());
+        QElapsedTimer timer;
+        timer.start();
+        bar->setSliderPosition(position);
+        grid.viewport()->repaint();
+        const double ms = timer.nsecsElapsed() / 1e6;
+        if (table.recNo() != position + 1)
+            qFatal("the records did not follow the box to %d (at %d)", position + 1, table.recNo());
+        return ms;
+    }
+
+    Table table;
+    DataSource source;
+    TEnhancedGrid grid;
+};
+
+struct Figures
+{
+    double wheel = 0;
+    double thumb = 0;
+};
+
+Figures measure(const QString &directory, const QString &name, int records)
+{
+    Sheet sheet(directory, name, records);
+    std::vector<double> wheel;
+    std::vector<double> thumb;
+    for (int run = 0; run < kRuns; ++run)
+        wheel.push_back(sheet.wheelNotchMs(run));
+    for (int run = 0; run < kRuns; ++run)
+        thumb.push_back(sheet.thumbStepMs(run));
+    sheet.grid.verticalScrollBar()->setSliderDown(false);
+    return {median(wheel), median(thumb)};
+}
+
+bool report(const char *what, double large, double small)
+{
+    const double ratio = large / small;
+    const bool met = large <= kStepTargetMs && ratio <= kRatioTarget;
+    std::printf("%-32s %9.3f ms %9.3f ms %7.2fx   %s\n", what, large, small, ratio, met ? "met" : "MISSED");
+    return met;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QTemporaryDir directory;
+    if (!directory.isValid())
+        qFatal("no temporary directory");
+    bench::JobGenerator generator(20241210);
+    generator.fillTable(directory.path(), QStringLiteral("large"), kLarge, 0);
+    generator.fillTable(directory.path(), QStringLiteral("small"), kSmall, 0);
+
+    const Figures large = measure(directory.path(), QStringLiteral("large"), kLarge);
+    const Figures small = measure(directory.path(), QStringLiteral("small"), kSmall);
+
+    std::printf("Data sheet grid, 969 x 225, ExtendedScroll on; median of %d steps, each with its repaint.\n"
+                "Targets: at most %.0f ms at %d jobs, at most %.1fx the time at %d jobs.\n\n",
+                kRuns, kStepTargetMs, kLarge, kRatioTarget, kSmall);
+    std::printf("%-32s %12s %12s %8s\n", "", "100,000 jobs", "1,000 jobs", "ratio");
+    bool met = report("one wheel notch", large.wheel, small.wheel);
+    met = report("one thumb-track step", large.thumb, small.thumb) && met;
+    return met ? 0 : 1;
+}
