@@ -17,7 +17,6 @@
 
 #include <QFocusEvent>
 #include <QKeyEvent>
-#include <QScrollBar>
 #include <QScopedValueRollback>
 #include <QTextCursor>
 
@@ -360,7 +359,8 @@ void TEnhancedGrid::hookEditor(QWidget *editor)
 {
     if (editor->findChild<EditorHook *>(QString(), Qt::FindDirectChildrenOnly))
         return;
-    auto *hook = new EditorHook(editor, [this](QObject *watched, QEvent *event) {
+    // The hook is the editor's child and goes with it.
+    new EditorHook(editor, [this](QObject *watched, QEvent *event) {
         bool consumed = false;
         guarded(this, [&] {
             consumed = watched == m_datePicker ? datePickerEvent(event)
@@ -368,7 +368,6 @@ void TEnhancedGrid::hookEditor(QWidget *editor)
         });
         return consumed;
     });
-    Q_UNUSED(hook);
 }
 
 void TEnhancedGrid::openMemoEditor(bool selectAll)
