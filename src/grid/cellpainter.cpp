@@ -8,6 +8,8 @@
 #include <QFontMetrics>
 #include <QPaintDevice>
 #include <QPainter>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QStyle>
 
 #include <cmath>
@@ -15,6 +17,17 @@
 namespace kelvara {
 
 namespace {
+
+// The whole text of a memo as a cell shows it: formatted memos are kept as rich text, of which
+// the cell shows the words, not the markup.
+QString memoText(const Field &field)
+{
+    const QString text = field.asString();
+    if (field.dataType() == ftFmtMemo && Qt::mightBeRichText(text))
+        return QTextDocumentFragment::fromHtml(text).toPlainText();
+    return text;
+}
+
 
 constexpr int cornerMarkWidth = 7;
 
@@ -196,7 +209,7 @@ void CellPainter::paintContent(QPainter &painter, const DataCell &cell, FieldKin
     switch (kind) {
     case FieldKind::MemoLike:
         if (settings.displayMemo)
-            drawText(painter, innerRect(rect, false), field->asString(), taLeftJustify);
+            drawText(painter, innerRect(rect, false), memoText(*field), taLeftJustify);
         else
             drawText(painter, innerRect(rect, true), field->text(), taLeftJustify);
         break;

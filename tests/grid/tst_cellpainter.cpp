@@ -133,6 +133,7 @@ class TestCellPainter : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void formattedMemoShowsItsWordsNotItsMarkup();
     void fieldKinds_data();
     void fieldKinds();
     void baseDrawState_data();
@@ -861,6 +862,21 @@ void TestCellPainter::blankCellCoversLines()
     QCOMPARE(image.pixelColor(rect.left(), rect.top() - 2), kBackdrop);
     QCOMPARE(image.pixelColor(rect.right() + 2, rect.bottom()), kBackdrop);
     QCOMPARE(image.pixelColor(rect.right(), rect.bottom() + 2), kBackdrop);
+}
+
+void TestCellPainter::formattedMemoShowsItsWordsNotItsMarkup()
+{
+    GridFixture data(0, FieldDefs{GridFixture::fieldDef(QStringLiteral("Plain"), ftMemo),
+                                  GridFixture::fieldDef(QStringLiteral("Formatted"), ftFmtMemo)});
+    data.table.append();
+    data.table.fieldByName(QStringLiteral("Plain"))->setAsString(QStringLiteral("Hive seven"));
+    data.table.fieldByName(QStringLiteral("Formatted"))->setAsString(QStringLiteral("<p>Hive seven</p>"));
+    data.table.post();
+    const CellPainter cells = makePainter();
+    const QRect rect(0, 0, 110, 20);
+    const QImage plain = cellImage(cells, dataCell(rect, data.table.fieldByName(QStringLiteral("Plain"))));
+    const QImage formatted = cellImage(cells, dataCell(rect, data.table.fieldByName(QStringLiteral("Formatted"))));
+    QCOMPARE(formatted, plain);
 }
 
 QTEST_MAIN(TestCellPainter)
