@@ -10,7 +10,6 @@
 
 #include <QApplication>
 #include <QPaintEvent>
-#include <QScopeGuard>
 
 namespace kelvara {
 
@@ -119,12 +118,6 @@ void TEnhancedGrid::setPopupStrings(const QStringList &strings)
 void TEnhancedGrid::setMenuOptions(TMenuOptions options)
 {
     m_menuOptions = options & allMenuOptions();
-}
-
-void TEnhancedGrid::repaintIfChanged(bool changed)
-{
-    if (changed)
-        invalidateGrid();
 }
 
 template <class T>
@@ -377,8 +370,7 @@ void TEnhancedGrid::applyLockedColumns()
     const UpdateLock update(*this);
     for (int i = 0; i < cols->count(); ++i) {
         TColumn *column = cols->items(i);
-        QFont gridFont = font();
-        column->setFont(gridFont);
+        column->setFont(font());
         column->setFontColor(fontColor());
         column->setColor(m_cells3D ? fixedColor() : color());
     }

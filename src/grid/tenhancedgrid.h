@@ -418,7 +418,6 @@ protected:
     void showScrollHint();
 
 private:
-    void repaintIfChanged(bool changed);
     template <class T>
     void storeAndRepaint(T &member, const T &value);
     void runColumnEnter();
