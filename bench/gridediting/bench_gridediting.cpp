@@ -1,6 +1,7 @@
 // Benchmark of opening the grid's memo editor over a notes cell: the time from the request to the
 // editor shown, bound, focused and painted, on a table of 100,000 jobs against one of 1,000 (the
 // baseline), the current record in the middle of each. Opening must not grow with the table.
+#include "benchfigures.h"
 #include "field.h"
 #include "jobgenerator.h"
 #include "table.h"
@@ -18,17 +19,12 @@
 
 using namespace kelvara;
 
+using kelvara::bench::median;
+
 namespace {
 
 constexpr double kMsTarget = 16.0;
 constexpr double kRatioTarget = 1.2;
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
 
 // Median of the runs opening the memo editor on the notes cell of the middle record.
 double openMs(const QString &directory, const QString &name, int runs, int *records)

@@ -3,6 +3,7 @@
 // search cannot take the text, so the selected column is located by its beginning), and one
 // pointer move that re-places the cell hint. Each is measured at 100,000 and at 1,000 jobs; the
 // ratio between the two tells whether the cost grows with the table.
+#include "benchfigures.h"
 #include "cellhints.h"
 #include "datasource.h"
 #include "field.h"
@@ -27,17 +28,12 @@
 
 using namespace kelvara;
 
+using kelvara::bench::median;
+
 namespace {
 
 constexpr double kMsTarget = 16.0;
 constexpr double kRatioTarget = 1.2;
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
 
 void sendMouse(QWidget *target, QEvent::Type type, const QPoint &pos, Qt::MouseButtons buttons)
 {

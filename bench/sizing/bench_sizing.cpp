@@ -1,5 +1,6 @@
 // Benchmark of the grid's widest-value measurement: one walk over 100,000 jobs measuring the data
 // sheet's eleven columns, against the sqlite3 shell reading the same columns of the same file.
+#include "benchfigures.h"
 #include "datasheetgrid.h"
 #include "field.h"
 #include "gridsizing.h"
@@ -22,17 +23,13 @@
 
 using namespace kelvara;
 
+using kelvara::bench::median;
+using kelvara::bench::sqliteShellMs;
+
 namespace {
 
-const QString kShell = QStringLiteral("/usr/bin/sqlite3");
+const QString kShell = kelvara::bench::sqliteShell();
 constexpr double kRatioTarget = 4.0;
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
 
 void openTable(Table &table, const QString &directory, const QString &name)
 {
@@ -111,18 +108,6 @@ double readMs(const QString &directory, const QString &name)
     return ms;
 }
 
-double shellMs(const QString &file, const QString &query)
-{
-    QProcess process;
-    process.setStandardOutputFile(QProcess::nullDevice());
-    QElapsedTimer timer;
-    timer.start();
-    process.start(kShell, {QStringLiteral("-readonly"), file, query});
-    if (!process.waitForFinished(-1) || process.exitCode() != 0)
-        qFatal("sqlite3 failed: %s", qPrintable(QString::fromLocal8Bit(process.readAllStandardError())));
-    return timer.nsecsElapsed() / 1e6;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -170,8 +155,8 @@ int main(int argc, char **argv)
     for (int i = 0; i < runs; ++i) {
         measured.push_back(measureMs(dir.path(), name, &widths));
         read.push_back(readMs(dir.path(), name));
-        shell.push_back(shellMs(probe.fileName(), query));
-        startup.push_back(shellMs(probe.fileName(), QStringLiteral("SELECT 1")));
+        shell.push_back(sqliteShellMs(probe.fileName(), query));
+        startup.push_back(sqliteShellMs(probe.fileName(), QStringLiteral("SELECT 1")));
     }
     const double m = median(measured);
     const double sh = median(shell) - median(startup);

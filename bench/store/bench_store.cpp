@@ -1,5 +1,6 @@
 // Benchmark of the record store: walking, photo tables, memory and random access, each figure
 // printed beside its target and, where it has one, a baseline measured in the same run.
+#include "benchfigures.h"
 #include "field.h"
 #include "jobgenerator.h"
 #include "table.h"
@@ -20,23 +21,17 @@
 
 using namespace kelvara;
 
+using kelvara::bench::median;
+using kelvara::bench::sqliteShellMs;
+
 namespace {
 
-const QString kShell = QStringLiteral("/usr/bin/sqlite3");
+const QString kShell = kelvara::bench::sqliteShell();
 
 QTextStream &out()
 {
     static QTextStream stream(stdout);
     return stream;
-}
-
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
 }
 
 QList<Field *> nonBlobFields(const Table &table)
@@ -78,18 +73,6 @@ double walkMs(const QString &directory, const QString &name)
     if (characters == 0)
         qFatal("the walk read nothing");
     return ms;
-}
-
-double shellMs(const QString &file, const QString &query)
-{
-    QProcess process;
-    process.setStandardOutputFile(QProcess::nullDevice());
-    QElapsedTimer timer;
-    timer.start();
-    process.start(kShell, {QStringLiteral("-readonly"), file, query});
-    if (!process.waitForFinished(-1) || process.exitCode() != 0)
-        qFatal("sqlite3 failed: %s", qPrintable(QString::fromLocal8Bit(process.readAllStandardError())));
-    return timer.nsecsElapsed() / 1e6;
 }
 
 QString selectColumns(const Table &table)
@@ -135,8 +118,8 @@ void benchWalk(const QString &directory, const QString &name, int runs)
     std::vector<double> store, shell, startup;
     for (int i = 0; i < runs; ++i) {
         store.push_back(walkMs(directory, name));
-        shell.push_back(shellMs(table.fileName(), query));
-        startup.push_back(shellMs(table.fileName(), QStringLiteral("SELECT 1")));
+        shell.push_back(sqliteShellMs(table.fileName(), query));
+        startup.push_back(sqliteShellMs(table.fileName(), QStringLiteral("SELECT 1")));
     }
     const double s = median(store);
     const double sh = median(shell) - median(startup);

@@ -1,0 +1,36 @@
+#include "benchfigures.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+
+#include <algorithm>
+
+namespace kelvara::bench {
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+QString sqliteShell()
+{
+    return QStringLiteral("/usr/bin/sqlite3");
+}
+
+double sqliteShellMs(const QString &file, const QString &query)
+{
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer timer;
+    timer.start();
+    process.start(sqliteShell(), {QStringLiteral("-readonly"), file, query});
+    if (!process.waitForFinished(-1) || process.exitCode() != 0)
+        qFatal("sqlite3 failed: %s", qPrintable(QString::fromLocal8Bit(process.readAllStandardError())));
+    return timer.nsecsElapsed() / 1e6;
+}
+
+} // namespace kelvara::bench

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+#include <vector>
+
+namespace kelvara::bench {
+
+// The middle of the values (the mean of the two middle ones for an even count); 0 for none.
+double median(std::vector<double> values);
+
+// Where the sqlite3 shell is expected.
+QString sqliteShell();
+
+// How long the sqlite3 shell takes to run one query on a file, read-only, its output thrown
+// away: the baseline the store's and the grid's walks are held against. Ends the program when
+// the shell fails, since every figure after it would be meaningless.
+double sqliteShellMs(const QString &file, const QString &query);
+
+} // namespace kelvara::bench
