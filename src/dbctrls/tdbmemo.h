@@ -1,6 +1,6 @@
 #pragma once
 
-#include "boundcontrol.h"
+#include "boundtextbox.h"
 
 #include <QPlainTextEdit>
 
@@ -8,22 +8,16 @@ namespace kelvara {
 
 // A multi-line box bound to a memo field: Enter starts a new line, Tab moves on; the text is
 // written back on leaving or when the record is finished.
-class TDBMemo : public BoundControl<QPlainTextEdit>
+class TDBMemo : public BoundTextBox<QPlainTextEdit>
 {
     Q_OBJECT
 
 public:
-    explicit TDBMemo(QWidget *parent = nullptr);
+    explicit TDBMemo(QWidget *parent = nullptr) : BoundTextBox(parent) {}
 
 protected:
-    void focusOutEvent(QFocusEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
-
-private:
-    void showField();
-    void userEdited();
-
-    bool m_loading = false;
+    void showField() override;
+    QString fieldText() const override { return toPlainText(); }
 };
 
 } // namespace kelvara

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "boundcontrol.h"
+#include "boundtextbox.h"
 
 #include <QTextEdit>
 
@@ -8,22 +8,16 @@ namespace kelvara {
 
 // A formatted-text box bound to a memo field. The field keeps the text in the editor's HTML form,
 // as the field viewer does; a field holding plain text is shown as plain text.
-class TDBRichEdit : public BoundControl<QTextEdit>
+class TDBRichEdit : public BoundTextBox<QTextEdit>
 {
     Q_OBJECT
 
 public:
-    explicit TDBRichEdit(QWidget *parent = nullptr);
+    explicit TDBRichEdit(QWidget *parent = nullptr) : BoundTextBox(parent) { setAcceptRichText(true); }
 
 protected:
-    void focusOutEvent(QFocusEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
-
-private:
-    void showField();
-    void userEdited();
-
-    bool m_loading = false;
+    void showField() override;
+    QString fieldText() const override { return toHtml(); }
 };
 
 } // namespace kelvara
