@@ -357,6 +357,7 @@ void Table::open()
         m_indexFields = m_indexFieldNames.isEmpty() ? QList<Field *>() : parseFieldList(m_indexFieldNames, true);
         m_range = Range();
         m_ids = queryIds(m_indexFields, m_range);
+        m_inSortOrder = true;
         m_posValid = false;
         m_cache.clear();
         m_lastLoaded = 0;
@@ -424,6 +425,7 @@ void Table::releaseDatabase()
     m_current.reset();
     m_override.reset();
     m_ids.clear();
+    m_inSortOrder = false;
     m_insertPos = -1;
     m_posOf.clear();
     m_posValid = false;
@@ -550,6 +552,7 @@ void Table::close()
     m_current.reset();
     m_cache.clear();
     m_ids.clear();
+    m_inSortOrder = false;
     m_insertPos = -1;
     m_posOf.clear();
     m_posValid = false;

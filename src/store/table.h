@@ -264,6 +264,9 @@ private:
     int m_pos = -1;                      // current position in m_ids
     mutable QHash<qint64, int> m_posOf;  // built on demand; cleared when m_ids changes
     mutable bool m_posValid = false;
+    // The sequence is exactly the order's sort (as the last reload read it): no record was
+    // posted since, which would keep its place rather than its sort position.
+    bool m_inSortOrder = false;
 
     std::shared_ptr<RecordBuffer> m_current;       // the current stored record
     std::shared_ptr<RecordBuffer> m_editBuffer;    // the record in edit or insert state

@@ -174,6 +174,7 @@ void Table::postRecord(bool notify, bool writeBack)
         checkWriteState();
     checkCanModify();
     writeRecord();
+    m_inSortOrder = false;
     if (m_state == dsInsert) {
         m_ids[size_t(m_insertPos)] = m_editBuffer->rid.value();
         m_insertPos = -1;

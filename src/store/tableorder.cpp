@@ -224,6 +224,18 @@ bool Table::locate(const QString &keyFields, const QVariantList &keyValues, Loca
 
 int Table::firstPosition(const QString &sql, const QVariantList &binds) const
 {
+    // While the sequence is the order's sort, the first match in that sort is the earliest one,
+    // and SQLite finds it along the order's index without reading the other matches.
+    if (m_inSortOrder) {
+        sql::Statement first = m_db.prepare(sql + orderClause(m_indexFields) + QStringLiteral(" LIMIT 1"));
+        for (int i = 0; i < binds.size(); ++i)
+            first.bind(i + 1, binds.at(i));
+        if (!first.step())
+            return -1;
+        // A record another program added since is not in the sequence: look through them all.
+        if (const int position = positionOf(first.int64(0)); position >= 0)
+            return position;
+    }
     // Records posted since the last reload keep their place rather than their sort position,
     // so the first match is the one earliest in the sequence, not the first SQL returns.
     sql::Statement stmt = m_db.prepare(sql);

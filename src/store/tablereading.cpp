@@ -149,6 +149,7 @@ void Table::reload(const QList<Field *> &order, const Range &range, bool keepRec
     }
     m_indexFields = order;
     m_range = range;
+    m_inSortOrder = true;
 }
 
 int Table::positionOf(qint64 rid) const

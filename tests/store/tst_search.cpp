@@ -266,6 +266,28 @@ void SearchTest::locateFindsTheFirstInTheCurrentOrder()
     table.last();
     QVERIFY(table.findKey({QStringLiteral("zz")}));
     QCOMPARE(table.recNo(), 1);
+
+    // Read again, the posted record stands at its sort position and the earliest match is the
+    // first in the sort.
+    table.refresh();
+    QCOMPARE(currentName(table), QStringLiteral("zz"));
+    const int sorted = table.recNo();
+    QVERIFY(sorted > 1);
+    table.last();
+    QVERIFY(table.locate(QStringLiteral("city"), {QStringLiteral("Odense")}, {}));
+    QCOMPARE(currentName(table), QStringLiteral("smith"));
+    QVERIFY(table.findKey({QStringLiteral("zz")}));
+    QCOMPARE(table.recNo(), sorted);
+
+    // A match another program added since sorts first but is not in the sequence: the earliest
+    // one that is, is found all the same.
+    {
+        sql::Database db(table.fileName(), sql::Database::Mode::ReadWrite);
+        db.exec(QStringLiteral("INSERT INTO \"jobs\" (\"name\", \"city\") VALUES ('A', 'Odense')"));
+    }
+    table.last();
+    QVERIFY(table.locate(QStringLiteral("city"), {QStringLiteral("Odense")}, {}));
+    QCOMPARE(currentName(table), QStringLiteral("smith"));
 }
 
 void SearchTest::locateFoldsWhereLengthsDiffer()
