@@ -78,6 +78,12 @@ void TEnhancedGrid::paintRegion(QPainter &painter, const QRegion &region)
         s_checkBoxSize = CellPainter::checkBoxGlyphSize(style());
     }
     m_painter->settings = paintSettings();
+    m_attributeHook = nullptr;
+    if (OnApplyCellAttribute) {
+        m_attributeHook = [this](QPainter &canvas, const Field *field, TGridDrawState cellState) {
+            OnApplyCellAttribute(this, const_cast<Field *>(field), canvas, cellState);
+        };
+    }
     // Only this paint's cells say which colour the grid must take; one asked by an earlier paint
     // under other settings no longer holds.
     m_pendingColor.reset();
@@ -150,14 +156,8 @@ void TEnhancedGrid::drawColumnCell(QPainter &painter, const QRect &rect, int dat
     cell.field = fields(dataCol);
     cell.alignment = column->alignment();
     cell.state = state;
-    CellPainter::CellAttributeHook hook;
-    if (OnApplyCellAttribute) {
-        hook = [this](QPainter &canvas, const Field *field, TGridDrawState cellState) {
-            OnApplyCellAttribute(this, const_cast<Field *>(field), canvas, cellState);
-        };
-    }
     const UpdateLock lock(*this);
-    if (m_painter->paintDataCell(painter, cell, hook))
+    if (m_painter->paintDataCell(painter, cell, m_attributeHook))
         Q_EMIT OnDrawColumnCell(&painter, rect, dataCol, column, state);
     else
         // A column bound to no field shows nothing, but must not show what was there before.
@@ -202,11 +202,6 @@ void TEnhancedGrid::focusInEvent(QFocusEvent *event)
     placeHiddenEditors();
 }
 
-void TEnhancedGrid::focusOutEvent(QFocusEvent *event)
-{
-    TDBGrid::focusOutEvent(event);
-}
-
 void TEnhancedGrid::placeOverCurrentCell(QWidget *editor)
 {
     QWidget *host = editor->parentWidget();
@@ -232,9 +227,12 @@ void TEnhancedGrid::placeHiddenEditors()
             m_memoEditor->setObjectName(QStringLiteral("memoEditor"));
             m_memoEditor->hide();
         }
-        QPalette palette = m_memoEditor->palette();
-        palette.setColor(QPalette::Base, editColor());
-        m_memoEditor->setPalette(palette);
+        // Every scroll and cell move passes here: the palette is set only when the colour changed.
+        if (m_memoEditor->palette().color(QPalette::Base) != editColor()) {
+            QPalette palette = m_memoEditor->palette();
+            palette.setColor(QPalette::Base, editColor());
+            m_memoEditor->setPalette(palette);
+        }
         placeOverCurrentCell(m_memoEditor);
     } else if (kind == FieldKind::DateTime && m_displayDateTime) {
         if (!m_datePicker) {

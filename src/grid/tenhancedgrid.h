@@ -311,7 +311,6 @@ protected:
     void colWidthsChanged() override;
     void colEnter() override;
     void focusInEvent(QFocusEvent *event) override;
-    void focusOutEvent(QFocusEvent *event) override;
 
     // Hot tracking.
     void enterEvent(QEnterEvent *event) override;
@@ -513,6 +512,7 @@ private:
     std::optional<QColor> m_pendingColor;   // a colour the frame painter asked of the grid, set after the paint
     QImage m_backgroundCopy;                // BackgroundPicture as painting uses it, made at the first paint
     std::unique_ptr<CellPainter> m_painter; // settings filled for each paint
+    CellPainter::CellAttributeHook m_attributeHook;   // OnApplyCellAttribute as the painter calls it, per paint
 
     // -- State of in-place editing and keys
     QPointer<QWidget> m_richEditor;       // a TDBRichEdit once MemoInplaceEditor RichEdit needs it
