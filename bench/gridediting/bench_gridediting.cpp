@@ -76,17 +76,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     int records = 100000;
     int runs = 21;
-    const QStringList args = app.arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args.at(i) == QLatin1String("--records"))
-            records = args.value(++i).toInt();
-        else if (args.at(i) == QLatin1String("--runs"))
-            runs = args.value(++i).toInt();
-        else {
-            std::printf("usage: bench_gridediting [--records N] [--runs N]\n");
-            return 2;
-        }
-    }
+    if (!kelvara::bench::readRecordsAndRuns(app.arguments(), "bench_gridediting", records, runs))
+        return 2;
     QTemporaryDir dir;
     bench::JobGenerator(2024).fillTable(dir.path(), QStringLiteral("large"), records, 0);
     bench::JobGenerator(2024).fillTable(dir.path(), QStringLiteral("small"), 1000, 0);

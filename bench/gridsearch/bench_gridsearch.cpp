@@ -187,17 +187,8 @@ int main(int argc, char **argv)
     int large = 100000;
     int small = 1000;
     int runs = 15;
-    const QStringList args = app.arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args.at(i) == QLatin1String("--records"))
-            large = args.value(++i).toInt();
-        else if (args.at(i) == QLatin1String("--runs"))
-            runs = args.value(++i).toInt();
-        else {
-            std::printf("usage: bench_gridsearch [--records N] [--runs N]\n");
-            return 2;
-        }
-    }
+    if (!kelvara::bench::readRecordsAndRuns(app.arguments(), "bench_gridsearch", large, runs))
+        return 2;
 
     QTemporaryDir dir;
     QElapsedTimer made;

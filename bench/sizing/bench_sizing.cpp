@@ -119,17 +119,8 @@ int main(int argc, char **argv)
     QStandardPaths::setTestModeEnabled(true);
     int records = 100000;
     int runs = 7;
-    const QStringList args = app.arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args.at(i) == QLatin1String("--records"))
-            records = args.value(++i).toInt();
-        else if (args.at(i) == QLatin1String("--runs"))
-            runs = args.value(++i).toInt();
-        else {
-            std::printf("usage: bench_sizing [--records N] [--runs N]\n");
-            return 2;
-        }
-    }
+    if (!kelvara::bench::readRecordsAndRuns(app.arguments(), "bench_sizing", records, runs))
+        return 2;
     if (!QFile::exists(kShell)) {
         std::printf("bench_sizing needs the sqlite3 shell at %s\n", qPrintable(kShell));
         return 1;

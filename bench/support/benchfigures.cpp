@@ -4,6 +4,7 @@
 #include <QProcess>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace kelvara::bench {
 
@@ -14,6 +15,21 @@ double median(std::vector<double> values)
     std::sort(values.begin(), values.end());
     const size_t mid = values.size() / 2;
     return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+bool readRecordsAndRuns(const QStringList &args, const char *program, int &records, int &runs)
+{
+    for (int i = 1; i < args.size(); ++i) {
+        if (args.at(i) == QLatin1String("--records")) {
+            records = args.value(++i).toInt();
+        } else if (args.at(i) == QLatin1String("--runs")) {
+            runs = args.value(++i).toInt();
+        } else {
+            std::printf("usage: %s [--records N] [--runs N]\n", program);
+            return false;
+        }
+    }
+    return true;
 }
 
 QString sqliteShell()
