@@ -8,6 +8,7 @@
 #include "columndrag.h"
 #include "errorreport.h"
 #include "field.h"
+#include "optionsmenu.h"
 #include "table.h"
 #include "tcolumn.h"
 #include "tinplaceedit.h"
@@ -76,6 +77,7 @@ void TEnhancedGrid::hideSearchBox()
 void TEnhancedGrid::showOptionsMenu(const QPoint &globalPos)
 {
     Q_EMIT optionsMenuRequested(globalPos);
+    m_optionsMenu->popup(globalPos);
 }
 
 ColumnDrag &TEnhancedGrid::ensureColumnDrag()

@@ -4,6 +4,8 @@
 #include "errorreport.h"
 #include "field.h"
 #include "fieldkind.h"
+#include "optionsmenu.h"
+#include "printerlist.h"
 #include "table.h"
 #include "tborderdatetimepicker.h"
 #include "tdbmemo.h"
@@ -76,6 +78,7 @@ TEnhancedGrid::TEnhancedGrid(QWidget *parent)
     m_lockedFont = QFont();
     m_lockedFontColor = systemColor(SystemColor::WindowText);
     m_popupStrings = defaultPopupStrings();
+    m_optionsMenu = new OptionsMenu(*this);
 }
 
 TEnhancedGrid::~TEnhancedGrid() = default;
@@ -113,11 +116,17 @@ void TEnhancedGrid::setControls(const TGridControls &controls)
 void TEnhancedGrid::setPopupStrings(const QStringList &strings)
 {
     m_popupStrings = strings;
+    m_optionsMenu->setCaptions(strings);
 }
 
 void TEnhancedGrid::setMenuOptions(TMenuOptions options)
 {
-    m_menuOptions = options & allMenuOptions();
+    options &= allMenuOptions();
+    if (options == m_menuOptions)
+        return;
+    m_menuOptions = options;
+    m_optionsMenu->applyMenuOptions(options, PrinterList::count());
+    invalidateGrid();
 }
 
 template <class T>

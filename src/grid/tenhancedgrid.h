@@ -408,6 +408,40 @@ private:
     class CellHints &ensureCellHints();
     bool cellEditorActive() const;
 
+public:
+    // -- Options menu and commands (enhancedgridcommands.cpp)
+    // The menu a release on the top-left cell opens; built with the grid.
+    class OptionsMenu *optionsMenu() const { return m_optionsMenu; }
+    // Takes a number of locked columns as the menu's choice does: stored without a repaint of
+    // its own, then applied.
+    void chooseLockedCols(int count);
+    // The printouts in the preview, captioned ReportCaption or "Data Printout".
+    void printGrid();
+    void printDataSet();
+    // ExportToFile to the default file.
+    void exportGrid();
+    // Writes every record's column values, joined by ExportDelimiter, to the file (the default
+    // file when the name is empty) and tells the user where.
+    virtual void ExportToFile(const QString &fileName);
+    QString defaultExportFileName() const;
+    void selectAll();
+    void unselectAll();
+    void queryByForm();
+    void sortByForm();
+    // The column chooser on the record set's fields; the columns follow what the user confirmed.
+    void customize();
+    // The column layout under "\Software\" + RegistrySaveName in the per-user settings store.
+    void saveLayout();
+    void loadLayout();
+
+private:
+    // The record set a command works on; fails while it is closed.
+    Table &commandTable() const;
+    void printCommand(bool wholeGrid);
+    void formCommand(bool sort);
+    QString layoutSaveName();
+    class OptionsMenu *m_optionsMenu = nullptr;   // a child of the grid
+
 protected:
     // -- Scrolling and wheel (enhancedgridscrolling.cpp)
     void verticalScroll(ScrollCode code, int position) override;

@@ -1,0 +1,23 @@
+#pragma once
+
+namespace kelvara {
+
+class Table;
+class TDBGridColumns;
+
+// The grid's side of customizing with the column chooser, which works on the record set's
+// fields: the fields take the columns' order and visibility before it opens, and the columns
+// take the fields' visibility after the user confirmed.
+namespace columncustomizing {
+
+// For each column position i: the field at position i takes the column's visibility, then the
+// field the column names moves to position i.
+void fieldsFromColumns(Table &table, const TDBGridColumns &columns);
+
+// Each column takes the visibility of the fields whose names contain its field name (case
+// sensitive); of several, the last in field order decides.
+void columnsFromFields(const Table &table, TDBGridColumns &columns);
+
+} // namespace columncustomizing
+
+} // namespace kelvara

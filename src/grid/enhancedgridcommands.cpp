@@ -1,0 +1,187 @@
+// The enhanced grid's commands, run from its options menu or by the program: printouts, export,
+// selecting all records, query and sort by form, the column chooser and the saved layout. Each
+// routes to the part that does the work; the grid keeps the steps around it.
+
+#include "tenhancedgrid.h"
+
+#include "columncustomizing.h"
+#include "dialogs.h"
+#include "error.h"
+#include "field.h"
+#include "gridcompanions.h"
+#include "gridexport.h"
+#include "gridlayoutstore.h"
+#include "optionsmenu.h"
+#include "table.h"
+#include "textfile.h"
+
+namespace kelvara {
+
+namespace {
+
+QChar separatorFor(TEnhancedGrid::TExportDelimiter delimiter)
+{
+    switch (delimiter) {
+    case TEnhancedGrid::Comma:
+        return QLatin1Char(',');
+    case TEnhancedGrid::Quote:
+        return QLatin1Char('"');
+    case TEnhancedGrid::Pipe:
+        break;
+    }
+    return QLatin1Char('|');
+}
+
+} // namespace
+
+void TEnhancedGrid::chooseLockedCols(int count)
+{
+    m_lockedCols = count;
+    applyLockedColumns();
+}
+
+Table &TEnhancedGrid::commandTable() const
+{
+    Table *table = activeTable();
+    if (!table)
+        throw Error(QStringLiteral("Cannot perform this operation on a closed dataset"));
+    return *table;
+}
+
+void TEnhancedGrid::printCommand(bool wholeGrid)
+{
+    Table &table = commandTable();
+    const QString caption = m_reportCaption.isEmpty() ? QStringLiteral("Data Printout") : m_reportCaption;
+    DisabledControlsScope suspended(table);
+    if (wholeGrid)
+        gridCompanions().printGrid(*this, caption, GridCompanions::PrintMode::Preview);
+    else
+        gridCompanions().printDataSet(*this, caption, GridCompanions::PrintMode::Preview);
+    table.first();
+    suspended.resume();
+}
+
+void TEnhancedGrid::printGrid()
+{
+    printCommand(true);
+}
+
+void TEnhancedGrid::printDataSet()
+{
+    printCommand(false);
+}
+
+void TEnhancedGrid::exportGrid()
+{
+    Table &table = commandTable();
+    DisabledControlsScope suspended(table);
+    ExportToFile(QString());
+    table.first();
+    suspended.resume();
+}
+
+QString TEnhancedGrid::defaultExportFileName() const
+{
+    return gridexport::defaultFileName(commandTable());
+}
+
+void TEnhancedGrid::ExportToFile(const QString &fileName)
+{
+    Table &table = commandTable();
+    const QString name = fileName.isEmpty() ? defaultExportFileName() : fileName;
+    QList<const Field *> values;
+    for (int i = 0; i < columns()->count(); ++i)
+        values << (i < fieldCount() ? fields(i) : nullptr);
+    DisabledControlsScope suspended(table);
+    const QStringList lines = gridexport::collectLines(table, values, separatorFor(m_exportDelimiter));
+    // Back on the first record whether or not the file can be written.
+    table.first();
+    writeLines(name, lines);
+    suspended.resume();
+    dialogs().information(this, QStringLiteral("Exported To File: ") + name);
+}
+
+void TEnhancedGrid::selectAll()
+{
+    if (!(options() & dgMultiSelect))
+        setOptions(options() | dgMultiSelect);
+    Table &table = commandTable();
+    DisabledControlsScope suspended(table);
+    TBookmarkList &selected = selectedRows();
+    table.first();
+    while (!table.eof()) {
+        selected.setCurrentRowSelected(true);
+        table.next();
+    }
+    suspended.resume();
+    reapplyRowSizing();
+}
+
+void TEnhancedGrid::unselectAll()
+{
+    if (options() & dgMultiSelect)
+        setOptions(options() & ~TDBGridOptions(dgMultiSelect));
+    commandTable().first();
+    reapplyRowSizing();
+}
+
+void TEnhancedGrid::formCommand(bool sort)
+{
+    commandTable();
+    gridCompanions().queryByForm(*this, sort ? GridCompanions::FormMode::Sort : GridCompanions::FormMode::Query);
+}
+
+void TEnhancedGrid::queryByForm()
+{
+    formCommand(false);
+}
+
+void TEnhancedGrid::sortByForm()
+{
+    formCommand(true);
+}
+
+void TEnhancedGrid::customize()
+{
+    Table &table = commandTable();
+    columncustomizing::fieldsFromColumns(table, *columns());
+    const bool confirmed = gridCompanions().chooseColumns(*this);
+    if (confirmed)
+        columncustomizing::columnsFromFields(table, *columns());
+    if (m_gridAutoSize)
+        setGridAutoSize(true);
+    if (m_gridAutoWidth != awNone)
+        setGridAutoWidth(m_gridAutoWidth);
+    runColumnEnter();
+    invalidateGrid();
+    if (confirmed && OnCustomize)
+        OnCustomize(this);
+}
+
+QString TEnhancedGrid::layoutSaveName()
+{
+    if (m_registrySaveName.isEmpty())
+        m_registrySaveName = QStringLiteral("EnhancedGrid");
+    return m_registrySaveName;
+}
+
+void TEnhancedGrid::saveLayout()
+{
+    const Table &table = commandTable();
+    gridlayout::save(table, *columns(), layoutSaveName());
+}
+
+void TEnhancedGrid::loadLayout()
+{
+    // The stored modes only: the layout brings its own widths, which must not be sized again.
+    m_gridAutoSize = false;
+    m_gridAutoWidth = awNone;
+    Table &table = commandTable();
+    // The fields and columns change one by one; the grid lays itself out once, at the end.
+    DisabledControlsScope suspended(table);
+    const UpdateLock update(*this);
+    gridlayout::load(table, *columns(), layoutSaveName());
+    suspended.resume();
+}
+
+} // namespace kelvara
