@@ -1,13 +1,31 @@
 #include "gridwindows.h"
 
+#include "datasource.h"
+#include "error.h"
 #include "tdbgrid.h"
 #include "tfieldviewerform.h"
+#include "unitreport.h"
+
+#include <QCoreApplication>
 
 namespace kelvara {
 
 void GridWindows::viewField(TDBGrid &grid, Field &field, const QString &caption)
 {
     showFieldViewer(&grid, grid.dataSource(), field, caption);
+}
+
+void GridWindows::printDataSet(TDBGrid &grid, const QString &caption, PrintMode mode)
+{
+    Table *table = grid.dataSource() ? grid.dataSource()->dataSet() : nullptr;
+    if (!table)
+        throw Error(QCoreApplication::translate("GridWindows", "The grid shows no record set to print."));
+    unitreport::printDataSet(*table, caption, mode, &grid);
+}
+
+void GridWindows::printGrid(TDBGrid &grid, const QString &caption, PrintMode mode)
+{
+    unitreport::printGrid(grid, caption, mode);
 }
 
 } // namespace kelvara

@@ -1,5 +1,7 @@
 #include "dialogs.h"
 
+#include "printpreview.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
@@ -139,6 +141,12 @@ bool QtDialogs::print(QWidget *parent, QPrinter &printer)
 int QtDialogs::exec(QDialog &dialog)
 {
     return dialog.exec();
+}
+
+void QtDialogs::preview(QWidget *parent, PagedDocument &document)
+{
+    PrintPreviewDialog dialog(document, parent);
+    dialog.exec();
 }
 
 } // namespace kelvara

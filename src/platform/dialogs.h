@@ -11,6 +11,8 @@ class QWidget;
 
 namespace kelvara {
 
+class PagedDocument;
+
 // Every message box, common dialog and modal run of the program goes through this seam, so that
 // tests can answer them without a window ever blocking.
 class Dialogs
@@ -31,6 +33,9 @@ public:
                                  const QStringList &filters) = 0;
     virtual bool print(QWidget *parent, QPrinter &printer) = 0;           // true when the user accepts
     virtual int exec(QDialog &dialog) = 0;                                // the modal result
+    // Shows a document in the print preview, from which the user pages, zooms, prints and saves
+    // it as PDF; returns when the preview is closed.
+    virtual void preview(QWidget *parent, PagedDocument &document) = 0;
 
     // The dialogs in use: the Qt ones unless a test installed others.
     static Dialogs &instance();
@@ -56,6 +61,7 @@ public:
                          const QStringList &filters) override;
     bool print(QWidget *parent, QPrinter &printer) override;
     int exec(QDialog &dialog) override;
+    void preview(QWidget *parent, PagedDocument &document) override;
 };
 
 } // namespace kelvara

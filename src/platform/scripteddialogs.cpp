@@ -1,5 +1,7 @@
 #include "scripteddialogs.h"
 
+#include "pageddocument.h"
+
 #include <QDialog>
 
 namespace kelvara {
@@ -29,6 +31,7 @@ void ScriptedDialogs::clear()
     saveRequests.clear();
     printRequests = 0;
     execCount = 0;
+    previewTitles.clear();
 }
 
 void ScriptedDialogs::error(QWidget *, const QString &text)
@@ -81,6 +84,13 @@ int ScriptedDialogs::exec(QDialog &dialog)
     if (!onExec)
         return QDialog::Rejected;
     return onExec(dialog);
+}
+
+void ScriptedDialogs::preview(QWidget *parent, PagedDocument &document)
+{
+    previewTitles << document.title();
+    if (onPreview)
+        onPreview(parent, document);
 }
 
 ScriptedDialogsScope::ScriptedDialogsScope()

@@ -34,6 +34,8 @@ public:
     // Sets up the printer of an accepted print dialog, as the user's choices would (a PDF file).
     std::function<void(QPrinter &)> onPrint;
     std::function<int(QDialog &)> onExec;   // default: the dialog is rejected
+    // Stands for the user in the print preview: may page, print or save the document.
+    std::function<void(QWidget *, PagedDocument &)> onPreview;
 
     // What happened.
     QList<Message> messages;
@@ -41,6 +43,7 @@ public:
     QList<FileRequest> saveRequests;
     int printRequests = 0;
     int execCount = 0;
+    QStringList previewTitles;        // the title of each document previewed
 
     QStringList texts(Kind kind) const;
     QStringList texts() const;
@@ -56,6 +59,7 @@ public:
                          const QStringList &filters) override;
     bool print(QWidget *parent, QPrinter &printer) override;
     int exec(QDialog &dialog) override;
+    void preview(QWidget *parent, PagedDocument &document) override;
 };
 
 // Installs scripted dialogs for the lifetime of a test and puts the previous ones back.

@@ -95,9 +95,6 @@ void tst_GridWindows::windowsNotBuiltYetSaySo_data()
     QTest::newRow("query dialog") << std::function<void(TDBGrid &)>([](TDBGrid &grid) {
         gridCompanions().queryByForm(grid, GridCompanions::FormMode::Sort);
     }) << QStringLiteral("The query dialog is not available.");
-    QTest::newRow("printout") << std::function<void(TDBGrid &)>([](TDBGrid &grid) {
-        gridCompanions().printGrid(grid, QStringLiteral("Jobs"), GridCompanions::PrintMode::BuildOnly);
-    }) << QStringLiteral("The printout is not available.");
 }
 
 void tst_GridWindows::windowsNotBuiltYetSaySo()

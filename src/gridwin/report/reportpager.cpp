@@ -1,0 +1,378 @@
+#include "reportpager.h"
+
+#include "error.h"
+#include "field.h"
+#include "table.h"
+
+#include <QCoreApplication>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QPrinter>
+
+#include <algorithm>
+
+namespace kelvara {
+
+namespace {
+
+constexpr double kEpsilon = 1e-6;
+// Neither heading nor foot may take more of the page than this, so records always have room.
+constexpr double kMostOfPageForOneBand = 0.25;
+
+QString printingMessage(const char *text)
+{
+    return QCoreApplication::translate("ReportPager", text);
+}
+
+// The longest start of a word that fits the width, at least one character so that every line
+// takes something. The search is bounded, as no character is narrower than half a pixel.
+int fittingPrefix(const QFontMetricsF &metrics, QStringView word, double width)
+{
+    int low = 1;
+    int high = int(std::min<qsizetype>(word.size(), qsizetype(width * 2) + 1));
+    while (low < high) {
+        const int middle = (low + high + 1) / 2;
+        if (metrics.horizontalAdvance(word.left(middle).toString()) <= width)
+            low = middle;
+        else
+            high = middle - 1;
+    }
+    return low;
+}
+
+} // namespace
+
+ReportPager::ReportPager(const BandReport &report)
+    : m_report(report),
+      m_table(report.dataSet()),
+      m_printable(report.printableSize())
+{
+    if (m_table && m_table->active())
+        m_count = m_table->recordCount();
+    m_pageHeader = prepareBand(report.band(BandKind::PageHeader));
+    m_columnHeader = prepareBand(report.band(BandKind::ColumnHeader));
+    m_detail = prepareBand(report.band(BandKind::Detail));
+    m_pageFooter = prepareBand(report.band(BandKind::PageFooter));
+    m_lines.resize(m_detail.elements.size());
+    m_starts.push_back(PageStart());
+}
+
+ReportPager::Band ReportPager::prepareBand(const ReportBand *band) const
+{
+    Band prepared;
+    prepared.source = band;
+    if (!band)
+        return prepared;
+    const QFont bandFont = band->font.value_or(m_report.font());
+    const QColor bandColor = band->color.value_or(m_report.color());
+    for (const ReportElement &source : band->elements) {
+        Element element;
+        element.source = &source;
+        if (source.kind == ReportElement::DataText && m_table)
+            element.field = m_table->fieldByName(source.dataField);
+        element.font = source.font.value_or(bandFont);
+        element.color = source.color.value_or(bandColor);
+        element.metrics = QFontMetricsF(element.font);
+        element.ascent = element.metrics.ascent();
+        element.lineHeight = element.metrics.height();
+        prepared.elements.push_back(std::move(element));
+    }
+    return prepared;
+}
+
+QString ReportPager::textOf(const Element &element, int page) const
+{
+    switch (element.source->kind) {
+    case ReportElement::Label:
+        return element.source->text;
+    case ReportElement::PageNumber:
+        return element.source->text + QString::number(page + 1);
+    case ReportElement::DataText:
+        break;
+    }
+    if (!element.field || m_count == 0)
+        return QString();
+    return element.field->displayText();
+}
+
+void ReportPager::layOutText(const Element &element, const QString &text, Lines &lines) const
+{
+    lines.clear();
+    const QFontMetricsF &metrics = element.metrics;
+    const double width = element.source->geometry.width();
+    const auto add = [&](const QString &line, double advance) {
+        lines.texts.push_back(line);
+        lines.widths.push_back(advance);
+    };
+    // The common case first: one line that fits.
+    if (!text.contains(QLatin1Char('\n'))) {
+        const double advance = metrics.horizontalAdvance(text);
+        if (advance <= width || !element.source->stretch) {
+            if (!text.isEmpty())
+                add(text, advance);
+            return;
+        }
+    }
+    const QStringList paragraphs = QString(text).remove(QLatin1Char('\r')).split(QLatin1Char('\n'));
+    for (const QString &paragraph : paragraphs) {
+        if (!element.source->stretch) {
+            add(paragraph, metrics.horizontalAdvance(paragraph));
+            return;
+        }
+        QString line;
+        for (const QString &word : paragraph.split(QLatin1Char(' '))) {
+            const QString candidate = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
+            if (metrics.horizontalAdvance(candidate) <= width) {
+                line = candidate;
+                continue;
+            }
+            if (!line.isEmpty())
+                add(line, metrics.horizontalAdvance(line));
+            // A word wider than the column is broken wherever it must be.
+            QStringView rest(word);
+            while (metrics.horizontalAdvance(rest.toString()) > width) {
+                const int taken = fittingPrefix(metrics, rest, width);
+                const QString piece = rest.left(taken).toString();
+                add(piece, metrics.horizontalAdvance(piece));
+                rest = rest.mid(taken);
+            }
+            line = rest.toString();
+        }
+        // An empty paragraph keeps its blank line, except at the very end of the text.
+        if (!line.isEmpty() || &paragraph != &paragraphs.constLast())
+            add(line, metrics.horizontalAdvance(line));
+    }
+}
+
+void ReportPager::paintLine(QPainter &painter, const Element &element, double top, const QString &text,
+                            double width)
+{
+    if (text.isEmpty())
+        return;
+    if (m_styled != &element) {
+        painter.setFont(element.font);
+        painter.setPen(element.color);
+        m_styled = &element;
+    }
+    const QRectF &box = element.source->geometry;
+    double x = box.left();
+    if (element.source->alignment == taRightJustify)
+        x = box.right() - width;
+    else if (element.source->alignment == taCenter)
+        x = box.left() + (box.width() - width) / 2;
+    const bool overflows = width > box.width() + kEpsilon;
+    if (overflows) {
+        painter.save();
+        painter.setClipRect(QRectF(box.left(), top, box.width(), element.lineHeight), Qt::IntersectClip);
+        x = box.left();
+    }
+    painter.drawText(QPointF(x, top + element.ascent), text);
+    if (overflows) {
+        painter.restore();
+        m_styled = nullptr;
+    }
+}
+
+void ReportPager::paintRule(QPainter &painter, const ReportBand &band, double y) const
+{
+    QPen pen(band.color.value_or(m_report.color()));
+    pen.setWidthF(1.0);
+    painter.setPen(pen);
+    painter.drawLine(QPointF(0, y), QPointF(m_printable.width(), y));
+}
+
+double ReportPager::fixedBand(const Band &band, double y, int page, double maxHeight, QPainter *painter)
+{
+    if (!band.source)
+        return 0;
+    std::vector<Lines> lines(band.elements.size());
+    double height = band.source->height;
+    for (size_t i = 0; i < band.elements.size(); ++i) {
+        const Element &element = band.elements[i];
+        layOutText(element, textOf(element, page), lines[i]);
+        const double shown = element.source->stretch ? lines[i].count() * element.lineHeight
+                                                     : element.source->geometry.height();
+        height = std::max(height, element.source->geometry.top() + shown);
+    }
+    height = std::min(height, maxHeight);
+    if (!painter)
+        return height;
+    for (size_t i = 0; i < band.elements.size(); ++i) {
+        const Element &element = band.elements[i];
+        const double top = element.source->geometry.top();
+        const double bottom = element.source->stretch ? height : std::min(height, top + element.source->geometry.height());
+        for (int line = 0; line < lines[i].count(); ++line) {
+            const double lineTop = top + line * element.lineHeight;
+            // The first line always shows, cut if need be; later ones only whole.
+            if (line > 0 && lineTop + element.lineHeight > bottom + kEpsilon)
+                break;
+            paintLine(*painter, element, y + lineTop, lines[i].texts[size_t(line)], lines[i].widths[size_t(line)]);
+        }
+    }
+    if (band.source->lineAbove)
+        paintRule(*painter, *band.source, y);
+    if (band.source->lineBelow)
+        paintRule(*painter, *band.source, y + height);
+    m_styled = nullptr;
+    return height;
+}
+
+ReportPager::PageStart ReportPager::walkPage(const PageStart &start, int page, QPainter *painter)
+{
+    m_styled = nullptr;
+    if (start.record < m_count && m_table->recNo() != start.record + 1)
+        m_table->setRecNo(start.record + 1);
+    const double most = m_printable.height() * kMostOfPageForOneBand;
+    double y = 0;
+    y += fixedBand(m_pageHeader, y, page, most, painter);
+    y += fixedBand(m_columnHeader, y, page, most, painter);
+    const double bodyTop = y;
+    const double bodyBottom = m_printable.height() - fixedBand(m_pageFooter, 0, page, most, nullptr);
+    if (painter)
+        fixedBand(m_pageFooter, bodyBottom, page, most, painter);
+
+    const std::vector<Element> &elements = m_detail.elements;
+    const size_t count = elements.size();
+    PageStart at = start;
+    while (at.record < m_count) {
+        for (size_t i = 0; i < count; ++i)
+            layOutText(elements[i], textOf(elements[i], page), m_lines[i]);
+        const bool continued = !at.nextLine.empty();
+        if (!continued)
+            at.nextLine.assign(count, 0);
+        // The record's part still to show starts at its first line not yet shown.
+        double offset = 0;
+        if (continued) {
+            offset = std::numeric_limits<double>::max();
+            for (size_t i = 0; i < count; ++i) {
+                if (at.nextLine[i] < m_lines[i].count())
+                    offset = std::min(offset, elements[i].source->geometry.top() + at.nextLine[i] * elements[i].lineHeight);
+            }
+        }
+        double needed = continued ? 0 : (m_detail.source ? m_detail.source->height : 0);
+        for (size_t i = 0; i < count; ++i) {
+            needed = std::max(needed, elements[i].source->geometry.top() + m_lines[i].count() * elements[i].lineHeight - offset);
+        }
+        const double room = bodyBottom - y;
+        const auto paintFrom = [&](size_t i, int line) {
+            if (painter) {
+                const double top = y + elements[i].source->geometry.top() + line * elements[i].lineHeight - offset;
+                paintLine(*painter, elements[i], top, m_lines[i].texts[size_t(line)], m_lines[i].widths[size_t(line)]);
+            }
+        };
+        if (needed <= room + kEpsilon) {
+            for (size_t i = 0; i < count; ++i) {
+                for (int line = at.nextLine[i]; line < m_lines[i].count(); ++line)
+                    paintFrom(i, line);
+            }
+            if (painter && m_detail.source && m_detail.source->lineBelow)
+                paintRule(*painter, *m_detail.source, y + needed), m_styled = nullptr;
+            y += needed;
+            at.nextLine.clear();
+            if (++at.record < m_count)
+                m_table->next();
+            continue;
+        }
+        // A record that fits a page of its own starts the next page.
+        if (y > bodyTop + kEpsilon && needed <= bodyBottom - bodyTop + kEpsilon) {
+            if (!continued)
+                at.nextLine.clear();
+            return at;
+        }
+        // A record taller than a page shows the lines that fit and goes on over the next page.
+        bool advanced = false;
+        for (size_t i = 0; i < count; ++i) {
+            const Element &element = elements[i];
+            while (at.nextLine[i] < m_lines[i].count()
+                   && element.source->geometry.top() + (at.nextLine[i] + 1) * element.lineHeight - offset
+                          <= room + kEpsilon) {
+                paintFrom(i, at.nextLine[i]++);
+                advanced = true;
+            }
+        }
+        if (!advanced) {
+            // Not even one line fits an empty page: it is shown cut, so that the walk goes on.
+            for (size_t i = 0; i < count; ++i) {
+                if (at.nextLine[i] < m_lines[i].count()) {
+                    paintFrom(i, at.nextLine[i]++);
+                    break;
+                }
+            }
+        }
+        bool done = true;
+        for (size_t i = 0; i < count; ++i)
+            done = done && at.nextLine[i] >= m_lines[i].count();
+        if (done) {
+            at.nextLine.clear();
+            if (++at.record < m_count)
+                m_table->next();
+        }
+        return at;
+    }
+    at.nextLine.clear();
+    return at;
+}
+
+bool ReportPager::layOutNextPage()
+{
+    if (m_complete)
+        return false;
+    const int page = int(m_starts.size()) - 1;
+    const PageStart next = walkPage(m_starts.back(), page, nullptr);
+    if (next.record >= m_count)
+        m_complete = true;
+    else
+        m_starts.push_back(next);
+    return true;
+}
+
+int ReportPager::pageCount()
+{
+    while (layOutNextPage()) {
+    }
+    return pagesLaidOut();
+}
+
+void ReportPager::paintPage(QPainter &painter, int index)
+{
+    while (index >= pagesLaidOut() && layOutNextPage()) {
+    }
+    if (index < 0 || index >= pagesLaidOut())
+        return;
+    walkPage(m_starts[size_t(index)], index, &painter);
+}
+
+void ReportPager::print(QPagedPaintDevice &device, const Progress &progress)
+{
+    device.setPageLayout(pageLayout());
+    QPainter painter;
+    if (!painter.begin(&device))
+        throw Error(printingMessage("The printer could not start the print job."));
+    const double scaleX = device.logicalDpiX() / kPixelsPerInch;
+    const double scaleY = device.logicalDpiY() / kPixelsPerInch;
+    PageStart start;
+    for (int page = 0;; ++page) {
+        if (page > 0 && !device.newPage()) {
+            painter.end();
+            throw Error(printingMessage("The printer could not start a new page."));
+        }
+        painter.resetTransform();
+        painter.scale(scaleX, scaleY);
+        start = walkPage(start, page, &painter);
+        // What was walked anyway is remembered for painting the pages again later.
+        if (page + 1 == pagesLaidOut() && !m_complete) {
+            if (start.record >= m_count)
+                m_complete = true;
+            else
+                m_starts.push_back(start);
+        }
+        if (start.record >= m_count || (progress && !progress(page + 1)))
+            break;
+    }
+    const bool ended = painter.end();
+    const auto *printer = dynamic_cast<QPrinter *>(&device);
+    if (!ended || (printer && printer->printerState() == QPrinter::Error))
+        throw Error(printingMessage("The print job failed."));
+}
+
+} // namespace kelvara

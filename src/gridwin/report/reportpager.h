@@ -1,0 +1,92 @@
+#pragma once
+
+#include "bandreport.h"
+#include "pageddocument.h"
+
+#include <QFontMetricsF>
+
+#include <vector>
+
+class QPainter;
+
+namespace kelvara {
+
+class Field;
+
+// Lays out a band report page by page while it walks the report's record set, and paints the
+// pages. Only where each page starts is kept, so a page can be painted again in any order and
+// a listing of any length costs the memory of one page.
+class ReportPager : public PagedDocument
+{
+public:
+    // Takes the report as it is now; fails with the store's message for a data text whose
+    // field the record set lacks. The report must outlive the pager.
+    explicit ReportPager(const BandReport &report);
+
+    QString title() const override { return m_report.title(); }
+    QPageLayout pageLayout() const override { return m_report.pageLayout(); }
+    int pagesLaidOut() const override { return int(m_starts.size()); }
+    bool complete() const override { return m_complete; }
+    bool layOutNextPage() override;
+    void paintPage(QPainter &painter, int index) override;
+    void print(QPagedPaintDevice &device, const Progress &progress = {}) override;
+
+    // Lays out every page and gives their number.
+    int pageCount();
+
+private:
+    // Where a page starts: at a record, and, for a record taller than a page, at the next line
+    // of each of the detail band's elements.
+    struct PageStart
+    {
+        int record = 0;
+        std::vector<int> nextLine;
+    };
+    struct Lines
+    {
+        std::vector<QString> texts;
+        std::vector<double> widths;
+        void clear()
+        {
+            texts.clear();
+            widths.clear();
+        }
+        int count() const { return int(texts.size()); }
+    };
+    struct Element
+    {
+        const ReportElement *source = nullptr;
+        Field *field = nullptr;
+        QFont font;
+        QColor color;
+        double ascent = 0;
+        double lineHeight = 0;
+        QFontMetricsF metrics{QFont()};
+    };
+    struct Band
+    {
+        const ReportBand *source = nullptr;
+        std::vector<Element> elements;
+    };
+
+    Band prepareBand(const ReportBand *band) const;
+    QString textOf(const Element &element, int page) const;
+    void layOutText(const Element &element, const QString &text, Lines &lines) const;
+    // Lays out a header or footer band at y, painting it when a painter is given; gives its height.
+    double fixedBand(const Band &band, double y, int page, double maxHeight, QPainter *painter);
+    PageStart walkPage(const PageStart &start, int page, QPainter *painter);
+    void paintLine(QPainter &painter, const Element &element, double top, const QString &text, double width);
+    void paintRule(QPainter &painter, const ReportBand &band, double y) const;
+
+    const BandReport &m_report;
+    Table *m_table = nullptr;
+    int m_count = 0;
+    QSizeF m_printable;
+    Band m_pageHeader, m_columnHeader, m_detail, m_pageFooter;
+    std::vector<PageStart> m_starts;
+    bool m_complete = false;
+    std::vector<Lines> m_lines;                 // of the record being laid out, reused
+    const Element *m_styled = nullptr;          // whose font and colour the painter holds
+};
+
+} // namespace kelvara
