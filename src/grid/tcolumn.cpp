@@ -248,6 +248,8 @@ void TColumn::assign(const TColumn &other)
     m_dropDownRows = other.m_dropDownRows;
     m_expanded = other.m_expanded;
     m_font = other.m_font;
+    m_imeMode = other.m_imeMode;
+    m_imeName = other.m_imeName;
     m_pickList = other.m_pickList;
     m_popupMenu = other.m_popupMenu;
     m_readOnly = other.m_readOnly;

@@ -32,6 +32,8 @@ class TColumn : public QObject
     Q_PROPERTY(QString FieldName READ fieldName WRITE setFieldName)
     Q_PROPERTY(QFont Font READ font WRITE setFont RESET restoreFont)
     Q_PROPERTY(QColor FontColor READ fontColor WRITE setFontColor RESET restoreFont)
+    Q_PROPERTY(TImeMode ImeMode READ imeMode WRITE setImeMode)
+    Q_PROPERTY(QString ImeName READ imeName WRITE setImeName)
     Q_PROPERTY(QStringList PickList READ pickList WRITE setPickList)
     Q_PROPERTY(QMenu *PopupMenu READ popupMenu WRITE setPopupMenu)
     Q_PROPERTY(bool ReadOnly READ readOnly WRITE setReadOnly RESET restoreReadOnly)
@@ -42,6 +44,11 @@ class TColumn : public QObject
 public:
     enum TColumnButtonStyle { cbsAuto, cbsEllipsis, cbsNone };
     Q_ENUM(TColumnButtonStyle)
+    // The input method wanted while the column is edited. Kept and stored with the column; on
+    // this toolkit the desktop chooses the input method, so the editors do not apply it.
+    enum TImeMode { imDisable, imClose, imOpen, imDontCare, imSAlpha, imAlpha, imHira, imSKata, imKata,
+                    imChinese, imSHanguel, imHanguel };
+    Q_ENUM(TImeMode)
 
     explicit TColumn(TDBGridColumns *collection);
     ~TColumn() override;
@@ -82,6 +89,11 @@ public:
     void setFontColor(const QColor &color);
     void restoreFont();
     bool isFontAssigned() const { return m_font.isAssigned(); }
+
+    TImeMode imeMode() const { return m_imeMode; }
+    void setImeMode(TImeMode mode) { m_imeMode = mode; }
+    QString imeName() const { return m_imeName; }
+    void setImeName(const QString &name) { m_imeName = name; }
 
     QStringList pickList() const { return m_pickList; }
     void setPickList(const QStringList &list);
@@ -132,6 +144,8 @@ private:
     int m_dropDownRows = 7;
     bool m_expanded = true;
     AssignableFont m_font;
+    TImeMode m_imeMode = imDontCare;
+    QString m_imeName;
     QStringList m_pickList;
     QPointer<QMenu> m_popupMenu;
     Assignable<bool> m_readOnly;
