@@ -6,6 +6,7 @@
 #include "error.h"
 #include "errorreport.h"
 #include "field.h"
+#include "formstorage.h"
 #include "jpegcodec.h"
 #include "kelvaratable.h"
 #include "picklist.h"
@@ -141,11 +142,19 @@ TForm1::TForm1(QWidget *parent)
     connect(Table1, &Table::afterDelete, this, &TForm1::Table1AfterDelete);
     connect(DataSource1, &DataSource::dataChanged, this, &TForm1::DataSource1DataChange);
 
+    FormStorage1 = new TFormStorage(this);
+    FormStorage1->setObjectName(QStringLiteral("FormStorage1"));
+    FormStorage1->setStoredProps({QStringLiteral("EnhancedGrid1.MenuOptions"), QStringLiteral("EnhancedGrid1.Columns"),
+                                  QStringLiteral("Image1.Stretch"), QStringLiteral("Image2.Stretch"),
+                                  QStringLiteral("Image3.Stretch"), QStringLiteral("Image4.Stretch"),
+                                  QStringLiteral("Image5.Stretch")});
+
     FormCreate();
 }
 
 TForm1::~TForm1()
 {
+    FormStorage1->saveOnDestroy();
     // Handlers must not run on a half-destroyed window while the table closes.
     Table1->disconnect(this);
     DataSource1->disconnect(this);
@@ -514,6 +523,9 @@ void TForm1::showEvent(QShowEvent *event)
         if (frame.isValid() && !frame.isEmpty())
             resize(997 - frame.width(), 723 - frame.height());
     }
+    FormStorage1->restore();
+    for (PictureSheet &sheet : m_sheets)
+        sheet.stretch->setChecked(sheet.view->stretch());
     FormShow();
 }
 
@@ -587,6 +599,8 @@ void TForm1::closeEvent(QCloseEvent *event)
         }
     }
     QMainWindow::closeEvent(event);
+    if (event->isAccepted())
+        FormStorage1->saveOnClose();
 }
 
 void TForm1::keyPressEvent(QKeyEvent *event)

@@ -19,6 +19,7 @@ class PictureView;
 class TDBComboBox;
 class TDBEdit;
 class TEnhancedGrid;
+class TFormStorage;
 class TDBMemo;
 class TDBNavigator;
 class TDateEdit;
@@ -36,6 +37,8 @@ public:
 
     Table *table() const { return Table1; }
     DataSource *dataSource() const { return DataSource1; }
+    // The settings component that restores the window's placement and stored properties.
+    TFormStorage *formStorage() const { return FormStorage1; }
 
     // The file the damaged table was moved to at start-up, if any.
     QString keptDamagedTable() const { return m_keptDamagedTable; }
@@ -147,6 +150,7 @@ private:
     QFrame *jobPanel = nullptr;
     TDBNavigator *DBNavigator1 = nullptr;
     TEnhancedGrid *EnhancedGrid1 = nullptr;
+    TFormStorage *FormStorage1 = nullptr;
 
     std::array<PictureSheet, 5> m_sheets;
     QString m_keptDamagedTable;

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "settingsstore.h"
+
 #include <QLocale>
 #include <QString>
 #include <QTemporaryDir>
 
 namespace kelvara::test {
 
-// A test's own working directory, settings location and locale, undone when it goes.
+// A test's own working directory, settings file and locale, undone when it goes.
 // The locale is British by default: day before month, '/' between, '.' as decimal point.
 class TestWorkspace
 {
@@ -18,6 +20,8 @@ public:
 
     QString path() const { return m_dir.path(); }
     QString filePath(const QString &name) const { return m_dir.filePath(name); }
+    // The per-user settings store of the test, kept outside the working directory.
+    QString settingsFile() const { return m_settingsDir.filePath(QStringLiteral("Kelvara.ini")); }
 
     // Writes bytes to a file in the workspace and gives its path.
     QString writeFile(const QString &name, const QByteArray &bytes) const;
@@ -25,6 +29,8 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QTemporaryDir m_settingsDir;
+    SettingsFileScope m_settings{settingsFile()};
     QString m_previousDir;
     QLocale m_previousLocale;
 };
