@@ -1,7 +1,9 @@
 #include "gridwindows.h"
 
 #include "datasource.h"
+#include "dialogs.h"
 #include "error.h"
+#include "tcolselectform.h"
 #include "tdbgrid.h"
 #include "tfieldviewerform.h"
 #include "unitreport.h"
@@ -13,6 +15,14 @@ namespace kelvara {
 void GridWindows::viewField(TDBGrid &grid, Field &field, const QString &caption)
 {
     showFieldViewer(&grid, grid.dataSource(), field, caption);
+}
+
+bool GridWindows::chooseColumns(TDBGrid &grid)
+{
+    TColSelectForm form(&grid);
+    form.setGrid(&grid);
+    form.setDataSource(grid.dataSource());
+    return dialogs().exec(form) == TColSelectForm::mrOk;
 }
 
 void GridWindows::printDataSet(TDBGrid &grid, const QString &caption, PrintMode mode)

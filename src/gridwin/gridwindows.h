@@ -11,6 +11,8 @@ class GridWindows : public GridCompanions
 public:
     // Opens the field viewer over the grid, on the grid's data source.
     void viewField(TDBGrid &grid, Field &field, const QString &caption) override;
+    // Shows the column chooser over the grid, on the grid's data source.
+    bool chooseColumns(TDBGrid &grid) override;
     // The paged listing of the grid's record set, or of the grid's own columns.
     void printDataSet(TDBGrid &grid, const QString &caption, PrintMode mode) override;
     void printGrid(TDBGrid &grid, const QString &caption, PrintMode mode) override;

@@ -89,9 +89,6 @@ void tst_GridWindows::windowsNotBuiltYetSaySo_data()
     QTest::addColumn<std::function<void(TDBGrid &)>>("open");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("column chooser") << std::function<void(TDBGrid &)>([](TDBGrid &grid) {
-        gridCompanions().chooseColumns(grid);
-    }) << QStringLiteral("The column chooser is not available.");
     QTest::newRow("query dialog") << std::function<void(TDBGrid &)>([](TDBGrid &grid) {
         gridCompanions().queryByForm(grid, GridCompanions::FormMode::Sort);
     }) << QStringLiteral("The query dialog is not available.");
