@@ -5,6 +5,7 @@
 #include "error.h"
 #include "tcolselectform.h"
 #include "tdbgrid.h"
+#include "tdlgqbf.h"
 #include "tfieldviewerform.h"
 #include "unitreport.h"
 
@@ -23,6 +24,15 @@ bool GridWindows::chooseColumns(TDBGrid &grid)
     form.setGrid(&grid);
     form.setDataSource(grid.dataSource());
     return dialogs().exec(form) == TColSelectForm::mrOk;
+}
+
+void GridWindows::queryByForm(TDBGrid &grid, FormMode mode)
+{
+    TdlgQbf dialog(&grid);
+    if (mode == FormMode::Query)
+        dialog.queryByForm(grid);
+    else
+        dialog.sortByForm(grid);
 }
 
 void GridWindows::printDataSet(TDBGrid &grid, const QString &caption, PrintMode mode)

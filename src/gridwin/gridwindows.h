@@ -13,6 +13,8 @@ public:
     void viewField(TDBGrid &grid, Field &field, const QString &caption) override;
     // Shows the column chooser over the grid, on the grid's data source.
     bool chooseColumns(TDBGrid &grid) override;
+    // Runs the query-by-form dialog on the grid in the mode asked for.
+    void queryByForm(TDBGrid &grid, FormMode mode) override;
     // The paged listing of the grid's record set, or of the grid's own columns.
     void printDataSet(TDBGrid &grid, const QString &caption, PrintMode mode) override;
     void printGrid(TDBGrid &grid, const QString &caption, PrintMode mode) override;

@@ -1,7 +1,6 @@
 // The program's companion windows as the grid reaches them: through the grid's own interface,
 // with the grid as the window's owner and the grid's data source.
 
-#include "error.h"
 #include "field.h"
 #include "gridcompanions.h"
 #include "gridfixture.h"
@@ -15,12 +14,8 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include <functional>
-
 using namespace kelvara;
 using namespace kelvara::test;
-
-Q_DECLARE_METATYPE(std::function<void(TDBGrid &)>)
 
 namespace {
 
@@ -43,8 +38,6 @@ class tst_GridWindows : public QObject
 
 private Q_SLOTS:
     void viewFieldOpensTheViewerOverTheGrid();
-    void windowsNotBuiltYetSaySo_data();
-    void windowsNotBuiltYetSaySo();
 };
 
 void tst_GridWindows::viewFieldOpensTheViewerOverTheGrid()
@@ -82,31 +75,6 @@ void tst_GridWindows::viewFieldOpensTheViewerOverTheGrid()
     QCOMPARE(notes->asString(), QStringLiteral("queen seen"));
     QCOMPARE(data.table.recNo(), 2);
     QVERIFY(seen.isNull());
-}
-
-void tst_GridWindows::windowsNotBuiltYetSaySo_data()
-{
-    QTest::addColumn<std::function<void(TDBGrid &)>>("open");
-    QTest::addColumn<QString>("message");
-
-    QTest::newRow("query dialog") << std::function<void(TDBGrid &)>([](TDBGrid &grid) {
-        gridCompanions().queryByForm(grid, GridCompanions::FormMode::Sort);
-    }) << QStringLiteral("The query dialog is not available.");
-}
-
-void tst_GridWindows::windowsNotBuiltYetSaySo()
-{
-    QFETCH(std::function<void(TDBGrid &)>, open);
-    QFETCH(QString, message);
-    GridFixture data(1);
-    InstalledWindows windows;
-    auto grid = data.makeGrid<TEnhancedGrid>();
-    try {
-        open(*grid);
-        QFAIL("the window opened");
-    } catch (const Error &error) {
-        QCOMPARE(error.message(), message);
-    }
 }
 
 QTEST_MAIN(tst_GridWindows)

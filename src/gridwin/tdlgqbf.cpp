@@ -1,0 +1,377 @@
+#include "tdlgqbf.h"
+
+#include "colorvalues.h"
+#include "datasource.h"
+#include "dialogs.h"
+#include "errorreport.h"
+#include "field.h"
+#include "table.h"
+#include "tdbgrid.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyledItemDelegate>
+#include <QTableWidget>
+
+namespace kelvara {
+
+namespace {
+
+constexpr int NameColumn = 0;
+constexpr int ValueColumn = 1;
+constexpr int RowHeight = 16;
+
+bool listedType(FieldType type)
+{
+    switch (type) {
+    case ftUnknown: case ftBytes: case ftVarBytes: case ftBlob: case ftMemo: case ftGraphic:
+        return false;
+    default:
+        return true;
+    }
+}
+
+// The value cells' editor: Esc typed into it cancels the whole dialog, as it does anywhere else
+// in the form, and Ok can take the text still being typed.
+class ValueDelegate : public QStyledItemDelegate
+{
+public:
+    ValueDelegate(QObject *parent, std::function<void()> escape)
+        : QStyledItemDelegate(parent), m_escape(std::move(escape))
+    {
+    }
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
+        m_editor = editor;
+        return editor;
+    }
+
+    void commit()
+    {
+        if (m_editor)
+            Q_EMIT commitData(m_editor);
+    }
+
+protected:
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+            m_escape();
+            return true;
+        }
+        return QStyledItemDelegate::eventFilter(object, event);
+    }
+
+private:
+    std::function<void()> m_escape;
+    mutable QPointer<QWidget> m_editor;
+};
+
+} // namespace
+
+TdlgQbf::TdlgQbf(QWidget *owner) : QDialog(owner)
+{
+    FormCreate();
+}
+
+TdlgQbf::~TdlgQbf() = default;
+
+void TdlgQbf::FormCreate()
+{
+    setObjectName(QStringLiteral("dlgQBF"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(11);
+    setFont(font);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, systemColor(SystemColor::BtnFace, palette));
+    setPalette(palette);
+    setAutoFillBackground(true);
+    setFixedSize(408, 175);
+
+    gridQBF = new QTableWidget(this);
+    gridQBF->setObjectName(QStringLiteral("gridQBF"));
+    gridQBF->setGeometry(8, 8, 305, 157);
+    gridQBF->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    gridQBF->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    gridQBF->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    gridQBF->setSelectionMode(QAbstractItemView::SingleSelection);
+    gridQBF->verticalHeader()->hide();
+    gridQBF->verticalHeader()->setMinimumSectionSize(1);
+    gridQBF->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    gridQBF->verticalHeader()->setDefaultSectionSize(RowHeight);
+    gridQBF->horizontalHeader()->setMinimumSectionSize(1);
+    gridQBF->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    gridQBF->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    gridQBF->horizontalHeader()->setHighlightSections(false);
+    gridQBF->horizontalHeader()->setFixedHeight(RowHeight + 2);
+    gridQBF->setItemDelegateForColumn(ValueColumn, new ValueDelegate(gridQBF, [this] { CancelBtnClick(); }));
+    gridQBF->viewport()->installEventFilter(this);
+
+    auto addButton = [this](const char *panelName, const char *name, const QString &caption, int y, QFrame *&panel) {
+        panel = new QFrame(this);
+        panel->setObjectName(QLatin1String(panelName));
+        panel->setGeometry(324, y, 75, 23);
+        auto *layout = new QHBoxLayout(panel);
+        layout->setContentsMargins(0, 0, 0, 0);
+        auto *button = new QPushButton(caption, panel);
+        button->setObjectName(QLatin1String(name));
+        button->setAutoDefault(false);
+        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        layout->addWidget(button);
+        return button;
+    };
+    OKBtn = addButton("OKPanel", "OKBtn", QStringLiteral("&Ok"), 8, OKPanel);
+    CancelBtn = addButton("CancelPanel", "CancelBtn", QStringLiteral("&Cancel"), 38, CancelPanel);
+    CancelPanel->installEventFilter(this);
+    connect(OKBtn, &QPushButton::clicked, this, &TdlgQbf::OKBtnClick);
+    connect(CancelBtn, &QPushButton::clicked, this, &TdlgQbf::CancelBtnClick);
+}
+
+void TdlgQbf::queryByForm(TDBGrid &grid)
+{
+    run(grid, Mode::Query);
+}
+
+void TdlgQbf::sortByForm(TDBGrid &grid)
+{
+    run(grid, Mode::Sort);
+}
+
+QString TdlgQbf::refusal(const TDBGrid &grid)
+{
+    if (grid.fieldCount() == 0)
+        return QStringLiteral("QBF called for a Grid without any Fields");
+    if (!grid.dataSource())
+        return QStringLiteral("QBF called for a Grid without a DataSource");
+    const Table *table = grid.dataSource()->dataSet();
+    if (!table)
+        return QStringLiteral("QBF called for a Grid with a DataSource without a DataSet");
+    if (!table->isTable())
+        return QStringLiteral("QBF called for a Grid with a DataSource that is not a Table");
+    return QString();
+}
+
+void TdlgQbf::run(TDBGrid &grid, Mode mode)
+{
+    const QString refused = refusal(grid);
+    if (!refused.isEmpty()) {
+        dialogs().warning(this, refused);
+        return;
+    }
+    m_grid = &grid;
+    m_mode = mode;
+    prepareForm(grid);
+    if (QScreen *screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+    dialogs().exec(*this);
+}
+
+void TdlgQbf::prepareForm(const TDBGrid &grid)
+{
+    const bool query = m_mode == Mode::Query;
+    gridQBF->clear();
+    gridQBF->setColumnCount(2);
+    gridQBF->setRowCount(grid.fieldCount());
+    gridQBF->setHorizontalHeaderLabels({QStringLiteral(" Field "), query ? QStringLiteral(" Value ") : QString()});
+    setWindowTitle((query ? QStringLiteral(" Query For Table ") : QStringLiteral(" Sort Order For Table "))
+                   + table()->tableName());
+    gridQBF->setEditTriggers(query ? QAbstractItemView::AllEditTriggers : QAbstractItemView::NoEditTriggers);
+    const int width = query ? 150 : 300;
+    gridQBF->setColumnWidth(NameColumn, width);
+    gridQBF->setColumnWidth(ValueColumn, width);
+
+    const QColor fixed = systemColor(SystemColor::BtnFace, palette());
+    int row = 0;
+    for (int entry = 0; entry < grid.fieldCount(); ++entry) {
+        const Field *field = grid.fields(entry);
+        if (!field || !listedType(field->dataType())) {
+            gridQBF->setRowCount(gridQBF->rowCount() - 1);
+            continue;
+        }
+        auto *name = new QTableWidgetItem(field->fieldName());
+        name->setFlags(Qt::ItemIsEnabled);
+        name->setBackground(fixed);
+        gridQBF->setItem(row, NameColumn, name);
+        auto *value = new QTableWidgetItem(QString());
+        value->setFlags(query ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable
+                              : Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        gridQBF->setItem(row, ValueColumn, value);
+        ++row;
+    }
+    if (gridQBF->rowCount() > 0)
+        gridQBF->setCurrentCell(0, ValueColumn);
+}
+
+Table *TdlgQbf::table() const
+{
+    return m_grid && m_grid->dataSource() ? m_grid->dataSource()->dataSet() : nullptr;
+}
+
+QList<QPair<QString, QString>> TdlgQbf::countingRows() const
+{
+    QList<QPair<QString, QString>> rows;
+    for (int row = 0; row < gridQBF->rowCount(); ++row) {
+        const QTableWidgetItem *name = gridQBF->item(row, NameColumn);
+        const QTableWidgetItem *value = gridQBF->item(row, ValueColumn);
+        const QString text = value ? value->text() : QString();
+        // The value column of the sort form is never read.
+        if (m_mode == Mode::Sort)
+            rows.append({name->text(), QString()});
+        else if (!text.isEmpty())
+            rows.append({name->text(), text});
+    }
+    return rows;
+}
+
+QString TdlgQbf::fieldList() const
+{
+    QStringList names;
+    for (const auto &[name, value] : countingRows())
+        names << name;
+    return names.join(QLatin1Char(';'));
+}
+
+void TdlgQbf::moveRow(int from, int to)
+{
+    const int count = gridQBF->rowCount();
+    if (from == to || from < 0 || to < 0 || from >= count || to >= count)
+        return;
+    commitEditor();
+    QTableWidgetItem *name = gridQBF->takeItem(from, NameColumn);
+    QTableWidgetItem *value = gridQBF->takeItem(from, ValueColumn);
+    gridQBF->removeRow(from);
+    gridQBF->insertRow(to);
+    gridQBF->setItem(to, NameColumn, name);
+    gridQBF->setItem(to, ValueColumn, value);
+    gridQBF->setCurrentCell(to, ValueColumn);
+}
+
+void TdlgQbf::commitEditor()
+{
+    if (auto *delegate = dynamic_cast<ValueDelegate *>(gridQBF->itemDelegateForColumn(ValueColumn)))
+        delegate->commit();
+}
+
+void TdlgQbf::OKBtnClick()
+{
+    setResult(mrOk);
+    commitEditor();
+    // A failure is the store's to tell; the dialog closes with Ok all the same.
+    guarded(this, [&] {
+        if (Table *table = this->table())
+            applyToTable(*table);
+    });
+    done(mrOk);
+}
+
+void TdlgQbf::applyToTable(Table &table)
+{
+    const QList<QPair<QString, QString>> rows = countingRows();
+    table.setIndexFieldNames(fieldList());
+    if (m_mode == Mode::Query && !rows.isEmpty()) {
+        try {
+            table.setRangeStart();
+            for (const auto &[name, value] : rows)
+                table.fieldByName(name)->setAsString(value);
+            table.setRangeEnd();
+            for (const auto &[name, value] : rows)
+                table.fieldByName(name)->setAsString(value);
+            table.applyRange();
+        } catch (...) {
+            // A value the field refused leaves the table setting range values, with half a range
+            // kept for later: drop both, so that the table stays browsable in its new order
+            // without a range, and the refusal is what the user is told.
+            try {
+                if (table.state() == dsSetKey)
+                    table.cancel();
+                table.cancelRange();
+            } catch (...) {
+            }
+            throw;
+        }
+    } else {
+        table.cancelRange();
+    }
+    table.refresh();
+}
+
+void TdlgQbf::CancelBtnClick()
+{
+    done(mrCancel);
+}
+
+void TdlgQbf::reject()
+{
+    CancelBtnClick();
+}
+
+bool TdlgQbf::rowDragEvent(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        const QPoint pos = mouse->position().toPoint();
+        if (mouse->button() != Qt::LeftButton || gridQBF->columnAt(pos.x()) != NameColumn
+            || gridQBF->rowAt(pos.y()) < 0)
+            return false;
+        // A row is picked up by its fixed cell, which is never selected or edited itself.
+        m_dragRow = gridQBF->rowAt(pos.y());
+        m_pressPos = pos;
+        m_dragging = false;
+        return true;
+    }
+    case QEvent::MouseMove: {
+        if (m_dragRow < 0)
+            return false;
+        const QPoint pos = static_cast<QMouseEvent *>(event)->position().toPoint();
+        if (!m_dragging && (pos - m_pressPos).manhattanLength() >= QApplication::startDragDistance()) {
+            m_dragging = true;
+            gridQBF->viewport()->setCursor(Qt::SizeVerCursor);
+        }
+        return true;
+    }
+    case QEvent::MouseButtonRelease: {
+        if (m_dragRow < 0)
+            return false;
+        const int from = std::exchange(m_dragRow, -1);
+        if (!std::exchange(m_dragging, false))
+            return true;
+        gridQBF->viewport()->unsetCursor();
+        // Above the first row or below the last, the row goes to that end.
+        const int y = static_cast<QMouseEvent *>(event)->position().toPoint().y();
+        int to = gridQBF->rowAt(y);
+        if (to < 0)
+            to = y < 0 ? 0 : gridQBF->rowCount() - 1;
+        moveRow(from, to);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+bool TdlgQbf::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == gridQBF->viewport()) {
+        bool handled = false;
+        guarded(this, [&] { handled = rowDragEvent(event); });
+        if (handled)
+            return true;
+    } else if (watched == CancelPanel && event->type() == QEvent::MouseButtonRelease
+               && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        CancelBtnClick();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace kelvara
