@@ -261,22 +261,10 @@ std::optional<QVariant> valueOf(Form form, const QMetaProperty &property, const 
     const QString text = stored.trimmed();
     switch (form) {
     case Form::Integer: {
-        const QMetaType type = property.metaType();
-        const bool isUnsigned = type.id() == QMetaType::UInt || type.id() == QMetaType::UShort;
-        const qint64 highest = type.id() == QMetaType::LongLong ? std::numeric_limits<qint64>::max()
-            : type.id() == QMetaType::Short                      ? std::numeric_limits<qint16>::max()
-            : type.id() == QMetaType::UShort                     ? std::numeric_limits<quint16>::max()
-            : isUnsigned                                         ? std::numeric_limits<quint32>::max()
-                                                                 : std::numeric_limits<qint32>::max();
-        const qint64 lowest = isUnsigned ? 0
-            : type.id() == QMetaType::LongLong ? std::numeric_limits<qint64>::min()
-            : type.id() == QMetaType::Short    ? std::numeric_limits<qint16>::min()
-                                               : std::numeric_limits<qint32>::min();
-        const auto number = integerOf(text, lowest, highest);
-        if (!number)
-            return std::nullopt;
-        QVariant value(*number);
-        if (!value.convert(type))
+        const auto number = integerOf(text, std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max());
+        QVariant value = number ? QVariant(*number) : QVariant();
+        // A number the property's type cannot hold is as unreadable as no number.
+        if (!number || !value.convert(property.metaType()) || value.toLongLong() != *number)
             return std::nullopt;
         return value;
     }
