@@ -218,6 +218,10 @@ private:
                         std::optional<QString> *invalid = nullptr) const;
     // An editable copy of a record, its values decoded.
     std::shared_ptr<RecordBuffer> workingCopy(const RecordBuffer &source) const;
+    // Throws the error a working copy of the record would: a number the field cannot hold.
+    void checkDecodable(const RecordBuffer &record) const;
+    // The edit buffer, made a copy of its own before the first change (see m_editShared).
+    RecordBuffer &writableEditBuffer();
     void writeRecord();
     void ensureIndex(const QList<Field *> &fields);
     void beginKeyEdit(bool start);
@@ -270,6 +274,9 @@ private:
 
     std::shared_ptr<RecordBuffer> m_current;       // the current stored record
     std::shared_ptr<RecordBuffer> m_editBuffer;    // the record in edit or insert state
+    // Edit state shares the stored record until a value is written: walks that put every
+    // record into edit state (the main window does on each move) then cost no copy.
+    bool m_editShared = false;
     std::shared_ptr<RecordBuffer> m_keyBuffer;     // range values being set
     std::shared_ptr<RecordBuffer> m_override;      // another visible record a link is reading
     mutable RecordCache m_cache{kCacheLimit};

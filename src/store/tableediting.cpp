@@ -24,7 +24,7 @@ void Table::setFieldValue(Field *field, const QVariant &converted)
     checkWriteState();
     if (field->readOnly())
         throw Error(tr("Field '%1' cannot be modified").arg(field->displayName()));
-    RecordBuffer &buffer = *m_editBuffer;
+    RecordBuffer &buffer = writableEditBuffer();
     if (field->keepsBytesApart()) {
         const QByteArray bytes = converted.toByteArray();
         buffer.pendingBlobs.insert(column, bytes);
@@ -48,7 +48,11 @@ void Table::edit()
         return;
     }
     checkCanModify();
-    m_editBuffer = workingCopy(*recordAt(m_pos));
+    std::shared_ptr<RecordBuffer> record = recordAt(m_pos);
+    // A value the field cannot hold refuses the edit now rather than at the first change.
+    checkDecodable(*record);
+    m_editBuffer = std::move(record);
+    m_editShared = true;
     m_override.reset();
     m_state = dsEdit;
     m_modified = false;
@@ -71,6 +75,7 @@ void Table::beginInsert(bool atEnd)
     m_posValid = false;
     m_pos = position;
     m_editBuffer = buffer;
+    m_editShared = false;
     m_current.reset();
     m_override.reset();
     m_state = dsInsert;
@@ -113,9 +118,18 @@ void Table::insertRecord(const QVariantList &values)
     }
 }
 
+RecordBuffer &Table::writableEditBuffer()
+{
+    if (m_editShared) {
+        m_editBuffer = workingCopy(*m_editBuffer);
+        m_editShared = false;
+    }
+    return *m_editBuffer;
+}
+
 void Table::writeRecord()
 {
-    RecordBuffer &buffer = *m_editBuffer;
+    RecordBuffer &buffer = writableEditBuffer();
     sql::Transaction transaction(m_db);
     sql::Statement &stmt = m_state == dsInsert ? m_insertRow : m_updateRow;
     if (!stmt.isValid())

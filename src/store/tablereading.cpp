@@ -288,6 +288,23 @@ std::shared_ptr<RecordBuffer> Table::workingCopy(const RecordBuffer &source) con
     return copy;
 }
 
+void Table::checkDecodable(const RecordBuffer &record) const
+{
+    if (!record.isPacked())
+        return;
+    for (size_t i = 0; i < m_ownedFields.size(); ++i) {
+        const Field *field = m_ownedFields[i].get();
+        switch (field->dataType()) {
+        case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: case ftBoolean:
+        case ftFloat: case ftCurrency: case ftBCD:
+            decodeCell(record, int(i), field);
+            break;
+        default:
+            break;   // text, dates and bytes read as something (or null) whatever was stored
+        }
+    }
+}
+
 std::shared_ptr<RecordBuffer> Table::loadRecords(int position) const
 {
     // A jump reads one record; stepping near the last read reads ahead the way it goes.

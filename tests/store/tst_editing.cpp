@@ -58,6 +58,7 @@ private Q_SLOTS:
     void eventOrder_data();
     void eventOrder();
     void editOnEmptyTableInserts();
+    void changesNeverReachTheStoredRecordBeforeThePost();
     void editTwiceHasNoFurtherEffect();
     void insertGoesBeforeTheCurrentRecord();
     void appendGoesToTheEnd();
@@ -487,6 +488,37 @@ void EditingTest::refreshShowsChangesFromElsewhere()
     QVERIFY(table.isEmpty());
     QCOMPARE(table.recNo(), 0);
     QVERIFY(table.field(0)->isNull());
+}
+
+void EditingTest::changesNeverReachTheStoredRecordBeforeThePost()
+{
+    // An edit reads the stored record in place until its first change: the change must go to a
+    // copy, whole, and dropping it must leave the stored record as it was.
+    TestWorkspace workspace;
+    Table table;
+    makeTable(table, numberedRows(2));
+    Field *name = table.fieldByName(QStringLiteral("name"));
+    Field *number = table.field(2);
+    const QString before = name->asString();
+    const QVariant numberBefore = number->value();
+    table.edit();
+    QCOMPARE(name->asString(), before);
+    name->setAsString(QStringLiteral("changed"));
+    QCOMPARE(name->asString(), QStringLiteral("changed"));
+    QCOMPARE(number->value(), numberBefore);
+    table.cancel();
+    QCOMPARE(name->asString(), before);
+    table.next();
+    table.prior();
+    QCOMPARE(name->asString(), before);
+
+    table.edit();
+    name->setAsString(QStringLiteral("kept"));
+    table.post();
+    table.edit();
+    table.cancel();
+    QCOMPARE(name->asString(), QStringLiteral("kept"));
+    QCOMPARE(number->value(), numberBefore);
 }
 
 void EditingTest::editingNeedsEditState()
