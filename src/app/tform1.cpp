@@ -141,6 +141,7 @@ TForm1::TForm1(QWidget *parent)
     connect(Table1, &Table::afterInsert, this, &TForm1::Table1AfterInsert);
     connect(Table1, &Table::afterDelete, this, &TForm1::Table1AfterDelete);
     connect(DataSource1, &DataSource::dataChanged, this, &TForm1::DataSource1DataChange);
+    connect(DataSource1, &DataSource::dataChanged, this, &TForm1::showTimeUsedAfterWalk);
 
     FormStorage1 = new TFormStorage(this);
     FormStorage1->setObjectName(QStringLiteral("FormStorage1"));
@@ -678,13 +679,36 @@ void TForm1::Table1AfterScroll()
             if (timeused->isNull())
                 timeused->setAsInteger(0);
         }
-        const HoursMinutes split = splitMinutes(timeused->asInteger());
-        // Walks over the whole table (width scans, exports) pass here for every record: a box
-        // whose text stays the same is left alone rather than laid out again.
-        setTextIfChanged(*Edit2, QString::number(split.hours));
-        setTextIfChanged(*Edit3, QString::number(split.minutes));
+        // Whole-table walks (width scans, exports, printouts) pass here for every record with
+        // the table's controls disabled: the boxes then show the record the walk ends on once
+        // the controls are enabled again, instead of being laid out for every record on the way.
+        if (Table1->controlsDisabled()) {
+            m_timeBoxesStale = true;
+            return;
+        }
+        showTimeUsed(*timeused);
     } catch (const std::exception &) {
         // A record that cannot be edited keeps the boxes as they were.
+    }
+}
+
+void TForm1::showTimeUsed(const Field &timeused)
+{
+    m_timeBoxesStale = false;
+    const HoursMinutes split = splitMinutes(timeused.asInteger());
+    // A box whose text stays the same is left alone rather than laid out again.
+    setTextIfChanged(*Edit2, QString::number(split.hours));
+    setTextIfChanged(*Edit3, QString::number(split.minutes));
+}
+
+void TForm1::showTimeUsedAfterWalk()
+{
+    if (!m_timeBoxesStale || Table1->controlsDisabled() || !Table1->active())
+        return;
+    try {
+        showTimeUsed(*Table1->fieldByName(QStringLiteral("timeused")));
+    } catch (const std::exception &) {
+        m_timeBoxesStale = false;   // as after a move: the boxes keep what they showed
     }
 }
 

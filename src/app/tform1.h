@@ -91,6 +91,8 @@ private:
 
     // Time accounting
     void Table1AfterScroll();
+    void showTimeUsed(const Field &timeused);
+    void showTimeUsedAfterWalk();
     void BitBtn1Click();
     void Checktimetotal(qint64 previousMinutes, qint64 newMinutes);
     void recountTotal();
@@ -156,6 +158,7 @@ private:
     QString m_keptDamagedTable;
     QString m_damageReason;
     bool m_shownOnce = false;
+    bool m_timeBoxesStale = false;   // a walk passed records without showing their time
     bool m_closedTableReported = false;
     int m_storedWhenLeft = 0;   // stored records when the window last lost the activation
     bool m_startRefused = false;

@@ -118,6 +118,7 @@ private Q_SLOTS:
     void totalIsResetWhenTheTableIsCreated();
     void damagedTableIsKeptAside();
     void nullTimeIsZeroAfterStart();
+    void walkWithControlsDisabledShowsTheTimeItEndsOn();
     void closingSavesTypedChanges();
     void readOnlyTableIsShownAsItIs();
     void dataSheetLayout();
@@ -319,6 +320,29 @@ void Form1Test::nullTimeIsZeroAfterStart()
     QCOMPARE(stored.at(0).at(0), QVariant(0));
     QCOMPARE(stored.at(1).at(0), QVariant(45));
     QCOMPARE(child<QLineEdit>("Edit3")->text(), QStringLiteral("45"));
+}
+
+void Form1Test::walkWithControlsDisabledShowsTheTimeItEndsOn()
+{
+    seedTable({{QStringLiteral("First"), 75}, {QStringLiteral("Second"), QVariant()}, {QStringLiteral("Third"), 130}});
+    startWindow();
+    Table &table = *m_form->table();
+    {
+        DisabledControlsScope walk(table);
+        while (!table.eof())
+            table.next();
+        // Passing a record still puts it into edit state and fills its empty time.
+        table.first();
+        table.next();
+        QCOMPARE(field("timeused")->asInteger(), 0);
+        table.last();
+    }
+    QCOMPARE(child<QLineEdit>("Edit2")->text(), QStringLiteral("2"));
+    QCOMPARE(child<QLineEdit>("Edit3")->text(), QStringLiteral("10"));
+    table.first();
+    QCOMPARE(storedRecords({QStringLiteral("timeused")}).at(1).at(0), QVariant(0));
+    QCOMPARE(child<QLineEdit>("Edit2")->text(), QStringLiteral("1"));
+    QCOMPARE(child<QLineEdit>("Edit3")->text(), QStringLiteral("15"));
 }
 
 void Form1Test::closingSavesTypedChanges()
