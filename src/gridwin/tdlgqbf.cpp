@@ -208,7 +208,14 @@ void TdlgQbf::prepareForm(const TDBGrid &grid)
         ++row;
     }
     if (gridQBF->rowCount() > 0)
-        gridQBF->setCurrentCell(0, ValueColumn);
+        setCurrentRow(0);
+}
+
+void TdlgQbf::setCurrentRow(int row)
+{
+    // The sort form's value column lies beyond the view's right edge: its current cell is the
+    // field's own, so that the view never scrolls the names away.
+    gridQBF->setCurrentCell(row, m_mode == Mode::Query ? ValueColumn : NameColumn);
 }
 
 Table *TdlgQbf::table() const
@@ -252,7 +259,7 @@ void TdlgQbf::moveRow(int from, int to)
     gridQBF->insertRow(to);
     gridQBF->setItem(to, NameColumn, name);
     gridQBF->setItem(to, ValueColumn, value);
-    gridQBF->setCurrentCell(to, ValueColumn);
+    setCurrentRow(to);
 }
 
 void TdlgQbf::commitEditor()

@@ -57,6 +57,7 @@ private:
     // The refusal for a grid the dialog cannot serve; empty when it can.
     static QString refusal(const TDBGrid &grid);
     void prepareForm(const TDBGrid &grid);
+    void setCurrentRow(int row);
     Table *table() const;
     // The rows that count for Ok, as field name and value text, in form order.
     QList<QPair<QString, QString>> countingRows() const;

@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -285,6 +286,9 @@ void tst_QbfDialog::formFollowsTheMode()
         QCOMPARE(bool(table->item(0, 1)->flags() & Qt::ItemIsEditable), editable);
         QVERIFY(!(table->item(0, 0)->flags() & Qt::ItemIsEditable));
         QCOMPARE(form.mode(), mode);
+        // The field names stay in view; the sort form's value column is beyond its edge.
+        QCOMPARE(table->horizontalScrollBar()->value(), 0);
+        QVERIFY(table->visualItemRect(table->item(0, 0)).left() >= 0);
         form.reject();
     });
     QCOMPARE(qbf.caption, caption);
@@ -361,6 +365,7 @@ void tst_QbfDialog::sortTakesEveryRowInItsOrder()
         table->item(1, 1)->setText(QStringLiteral("City 1"));
         if (from != to)
             dragRow(table, from, to);
+        QCOMPARE(table->horizontalScrollBar()->value(), 0);
         clickOk(form);
     });
     QCOMPARE(qbf.data.table.indexFieldNames(), index);
