@@ -13,7 +13,6 @@
 #include "gridlayoutstore.h"
 #include "optionsmenu.h"
 #include "table.h"
-#include "textfile.h"
 
 namespace kelvara {
 
@@ -93,10 +92,10 @@ void TEnhancedGrid::ExportToFile(const QString &fileName)
     for (int i = 0; i < columns()->count(); ++i)
         values << (i < fieldCount() ? fields(i) : nullptr);
     DisabledControlsScope suspended(table);
-    const QStringList lines = gridexport::collectLines(table, values, separatorFor(m_exportDelimiter));
-    // Back on the first record whether or not the file can be written.
+    // On the first record also when the file cannot be written.
     table.first();
-    writeLines(name, lines);
+    gridexport::writeRecords(table, values, separatorFor(m_exportDelimiter), name);
+    table.first();
     suspended.resume();
     dialogs().information(this, QStringLiteral("Exported To File: ") + name);
 }

@@ -2,6 +2,7 @@
 
 #include "field.h"
 #include "table.h"
+#include "textfile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,24 +14,21 @@ QString defaultFileName(const Table &table)
     return QFileInfo(table.fileName()).absoluteDir().filePath(QStringLiteral("DataExport.Dat"));
 }
 
-QStringList collectLines(Table &table, const QList<const Field *> &fields, QChar separator)
+void writeRecords(Table &table, const QList<const Field *> &fields, QChar separator, const QString &fileName)
 {
-    QStringList lines;
-    lines.reserve(table.recordCount());
-    QString line;
+    TextFileWriter out(fileName);
     table.first();
     while (!table.eof()) {
-        line.clear();
         for (qsizetype i = 0; i < fields.size(); ++i) {
             if (i > 0)
-                line += separator;
+                out.write(separator);
             if (const Field *field = fields.at(i))
-                line += field->displayText();
+                out.write(field->displayText());
         }
-        lines << line;
+        out.endLine();
         table.next();
     }
-    return lines;
+    out.finish();
 }
 
 } // namespace kelvara::gridexport

@@ -3,7 +3,6 @@
 #include <QChar>
 #include <QList>
 #include <QString>
-#include <QStringList>
 
 namespace kelvara {
 
@@ -18,9 +17,11 @@ namespace gridexport {
 // writable where the program's own folder may not be.
 QString defaultFileName(const Table &table);
 
-// The lines of every record from the first to the last: the display texts of the fields
-// (nullptr gives an empty value) joined by the separator. Leaves the table past its last record.
-QStringList collectLines(Table &table, const QList<const Field *> &fields, QChar separator);
+// Writes a line for every record from the first to the last: the display texts of the fields
+// (nullptr gives an empty value) joined by the separator, each line ended by CR LF. An existing
+// file is replaced. Fails with "Cannot create file %s" before reading any record when the file
+// cannot be made. Leaves the table past its last record.
+void writeRecords(Table &table, const QList<const Field *> &fields, QChar separator, const QString &fileName);
 
 } // namespace gridexport
 

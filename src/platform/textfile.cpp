@@ -70,4 +70,57 @@ void writeLines(const QString &fileName, const QStringList &lines)
     writeTextFile(fileName, text);
 }
 
+namespace {
+
+// Characters gathered before they are encoded and written.
+constexpr qsizetype kWriteChunk = 1 << 16;
+
+} // namespace
+
+TextFileWriter::TextFileWriter(const QString &fileName)
+    : m_fileName(fileName), m_file(std::make_unique<QFile>(fileName)),
+      m_encoder(std::make_unique<QStringEncoder>(QStringEncoder::System))
+{
+    tablefiles::refuse(fileName);
+    if (!m_file->open(QIODevice::WriteOnly | QIODevice::Truncate))
+        fail();
+    m_pending.reserve(kWriteChunk + 1024);
+}
+
+TextFileWriter::~TextFileWriter() = default;
+
+void TextFileWriter::endLine()
+{
+    m_pending += QLatin1String("\r\n");
+    if (m_pending.size() >= kWriteChunk)
+        flush();
+}
+
+void TextFileWriter::flush()
+{
+    // Both buffers keep their room from chunk to chunk: a fresh allocation of this size is
+    // mapped anew each time, and its page faults would cost more than the encoding.
+    const qsizetype room = m_encoder->requiredSpace(m_pending.size());
+    if (m_bytes.size() < room)
+        m_bytes.resize(room);
+    char *end = m_encoder->appendToBuffer(m_bytes.data(), m_pending);
+    m_pending.resize(0);
+    const qint64 size = end - m_bytes.constData();
+    if (m_file->write(m_bytes.constData(), size) != size)
+        fail();
+}
+
+void TextFileWriter::finish()
+{
+    flush();
+    if (!m_file->flush())
+        fail();
+    m_file->close();
+}
+
+void TextFileWriter::fail()
+{
+    throw Error(QStringLiteral("Cannot create file %1").arg(m_fileName));
+}
+
 } // namespace kelvara

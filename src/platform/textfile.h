@@ -3,6 +3,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+class QFile;
+class QStringEncoder;
+
 namespace kelvara {
 
 // Whole text files in the locale's encoding. Lines are read up to CR, LF or both and written
@@ -14,5 +19,35 @@ void writeLines(const QString &fileName, const QStringList &lines);
 
 // The file's lines split the way the reader splits them.
 QStringList splitLines(const QString &text);
+
+// Writes a large text file as it is made, in the locale's encoding, straight into the file: no
+// copy of the whole text is held and nothing waits for the disk, as an export of every record
+// needs. An existing file is replaced. Fails with "Cannot create file %s" when the file cannot
+// be opened or written.
+class TextFileWriter
+{
+public:
+    explicit TextFileWriter(const QString &fileName);
+    ~TextFileWriter();
+    TextFileWriter(const TextFileWriter &) = delete;
+    TextFileWriter &operator=(const TextFileWriter &) = delete;
+
+    void write(const QString &text) { m_pending += text; }
+    void write(QChar c) { m_pending += c; }
+    // Ends the line with CR LF.
+    void endLine();
+    // Writes what is left and closes the file.
+    void finish();
+
+private:
+    void flush();
+    [[noreturn]] void fail();
+
+    QString m_fileName;
+    std::unique_ptr<QFile> m_file;
+    std::unique_ptr<QStringEncoder> m_encoder;
+    QString m_pending;
+    QByteArray m_bytes;
+};
 
 } // namespace kelvara

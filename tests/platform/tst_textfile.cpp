@@ -16,6 +16,7 @@ private Q_SLOTS:
     void readsLinesEndedByCrLfOrBoth_data();
     void readsLinesEndedByCrLfOrBoth();
     void failsWithTheFileName();
+    void writerStreamsTheSameBytes();
 };
 
 void TextFileTest::writesEveryLineWithCrLf()
@@ -72,6 +73,36 @@ void TextFileTest::failsWithTheFileName()
         QFAIL("read a missing file");
     } catch (const Error &error) {
         QCOMPARE(error.message(), QStringLiteral("Cannot open file missing.txt"));
+    }
+}
+
+void TextFileTest::writerStreamsTheSameBytes()
+{
+    test::TestWorkspace workspace;
+    // Enough lines for several chunks, with characters of two, three and four bytes (a surrogate
+    // pair in UTF-16) at every place a chunk can end.
+    QStringList lines;
+    for (int i = 0; i < 20000; ++i)
+        lines << QStringLiteral("%1 \u00e6\u20ac\U0001F41D|%2").arg(i).arg(QString(i % 7, QLatin1Char('x')));
+    writeLines(QStringLiteral("whole.txt"), lines);
+    workspace.writeFile(QStringLiteral("streamed.txt"), QByteArray("older and longer content"));
+
+    TextFileWriter writer(QStringLiteral("streamed.txt"));
+    for (const QString &line : std::as_const(lines)) {
+        writer.write(line.left(3));
+        writer.write(line.at(3));
+        writer.write(line.mid(4));
+        writer.endLine();
+    }
+    writer.finish();
+
+    QCOMPARE(workspace.readFile(QStringLiteral("streamed.txt")), workspace.readFile(QStringLiteral("whole.txt")));
+    QVERIFY(QDir().mkdir(QStringLiteral("folder")));
+    try {
+        TextFileWriter intoFolder(QStringLiteral("folder"));
+        QFAIL("opened a directory for writing");
+    } catch (const Error &error) {
+        QCOMPARE(error.message(), QStringLiteral("Cannot create file folder"));
     }
 }
 
