@@ -39,11 +39,17 @@ QString sqliteShell()
 
 double sqliteShellMs(const QString &file, const QString &query)
 {
+    return sqliteShellMs(file, query, {}, QProcess::nullDevice());
+}
+
+double sqliteShellMs(const QString &file, const QString &query, const QStringList &options,
+                     const QString &outputFile)
+{
     QProcess process;
-    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(outputFile);
     QElapsedTimer timer;
     timer.start();
-    process.start(sqliteShell(), {QStringLiteral("-readonly"), file, query});
+    process.start(sqliteShell(), QStringList{QStringLiteral("-readonly")} + options + QStringList{file, query});
     if (!process.waitForFinished(-1) || process.exitCode() != 0)
         qFatal("sqlite3 failed: %s", qPrintable(QString::fromLocal8Bit(process.readAllStandardError())));
     return timer.nsecsElapsed() / 1e6;

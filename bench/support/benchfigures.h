@@ -21,5 +21,8 @@ QString sqliteShell();
 // away: the baseline the store's and the grid's walks are held against. Ends the program when
 // the shell fails, since every figure after it would be meaningless.
 double sqliteShellMs(const QString &file, const QString &query);
+// The same with shell options before the file name, its output written to outputFile.
+double sqliteShellMs(const QString &file, const QString &query, const QStringList &options,
+                     const QString &outputFile);
 
 } // namespace kelvara::bench
