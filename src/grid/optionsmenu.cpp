@@ -146,8 +146,10 @@ void OptionsMenu::setCaptions(const QStringList &captions)
             throw Error(QStringLiteral("List index out of bounds (%1)").arg(i));
         const QString &caption = captions.at(i);
         QAction *action = item(i);
-        action->setSeparator(caption == QLatin1String("-"));
-        action->setText(caption);
+        const bool separator = caption == QLatin1String("-");
+        action->setSeparator(separator);
+        // Some styles print a separator's text beside its line.
+        action->setText(separator ? QString() : caption);
     }
 }
 

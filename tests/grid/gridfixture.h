@@ -1,6 +1,7 @@
 #pragma once
 
 #include "datasource.h"
+#include "error.h"
 #include "fielddef.h"
 #include "table.h"
 #include "tdbgrid.h"
@@ -10,6 +11,7 @@
 #include <QPair>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 namespace kelvara::test {
@@ -85,5 +87,16 @@ struct GridFixture
 
 // Adds a column for a field to a grid, with a width of its own when width is above 0.
 TColumn *addColumn(TDBGrid &grid, const QString &fieldName, int width = 0);
+
+// The message of the error a step throws, or an empty text when it throws none.
+inline QString errorOf(const std::function<void()> &step)
+{
+    try {
+        step();
+    } catch (const Error &error) {
+        return error.message();
+    }
+    return QString();
+}
 
 } // namespace kelvara::test

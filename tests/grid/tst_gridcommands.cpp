@@ -48,16 +48,6 @@ std::unique_ptr<TEnhancedGrid> gridWithColumns(GridFixture &fixture, const QStri
     return grid;
 }
 
-QString errorOf(const std::function<void()> &command)
-{
-    try {
-        command();
-    } catch (const Error &error) {
-        return error.message();
-    }
-    return QString();
-}
-
 QStringList visibleColumns(const TEnhancedGrid &grid)
 {
     QStringList names;

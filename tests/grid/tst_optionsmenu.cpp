@@ -65,16 +65,6 @@ int checkedChoice(const OptionsMenu &menu)
     return -1;
 }
 
-QString errorOf(const std::function<void()> &step)
-{
-    try {
-        step();
-    } catch (const Error &error) {
-        return error.message();
-    }
-    return QString();
-}
-
 } // namespace
 
 class tst_OptionsMenu : public QObject
