@@ -2,6 +2,7 @@
 
 #include "colorvalues.h"
 #include "dialogs.h"
+#include "entrydrag.h"
 #include "errorreport.h"
 #include "field.h"
 #include "table.h"
@@ -160,7 +161,17 @@ void TColSelectForm::FormCreate()
     QPalette listPalette = ColList->palette();
     listPalette.setColor(QPalette::Base, systemColor(SystemColor::BtnFace, palette));
     ColList->setPalette(listPalette);
-    ColList->viewport()->installEventFilter(this);
+    EntryDrag::Handlers drag;
+    drag.canStart = [this](const QPoint &pos) { return entryAt(pos) >= 0; };
+    drag.entered = [this](const QPoint &pos) { ColListDragOver(pos, dsDragEnter); };
+    drag.moved = [this](const QPoint &pos) { ColListDragOver(pos, dsDragMove); };
+    // Leaving reads no entry (the pointer is over none), dropping the one under the pointer.
+    drag.left = [this] { ColListDragOver(QPoint(-1, -1), dsDragLeave); };
+    drag.dropped = [this](const QPoint &pos, bool inside) {
+        if (inside)
+            ColListDragOver(pos, dsDragLeave);
+    };
+    new EntryDrag(ColList, drag, Qt::DragMoveCursor, Qt::ForbiddenCursor);
     layout->addWidget(ColList, 1);
 
     ButtonStatusBar1 = new TButtonStatusBar(this);
@@ -310,68 +321,6 @@ void TColSelectForm::ColListDragOver(const QPoint &pos, DragState state)
         break;
     }
     }
-}
-
-bool TColSelectForm::dragEvent(QEvent *event)
-{
-    // Entries are dragged with the mouse held down inside the list, so only drags that start in
-    // the list ever reach it; the pointer stays with the list while the button is held.
-    switch (event->type()) {
-    case QEvent::MouseButtonPress: {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        if (mouse->button() == Qt::LeftButton && entryAt(mouse->position().toPoint()) >= 0) {
-            m_pressed = true;
-            m_pressPos = mouse->position().toPoint();
-        }
-        return false;
-    }
-    case QEvent::MouseMove: {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        const QPoint pos = mouse->position().toPoint();
-        if (!m_dragging) {
-            if (!m_pressed || !(mouse->buttons() & Qt::LeftButton)
-                || (pos - m_pressPos).manhattanLength() < QApplication::startDragDistance())
-                return false;
-            m_dragging = true;
-            m_pointerInside = true;
-            ColList->viewport()->setCursor(Qt::DragMoveCursor);
-            // The drag enters the list where it was picked up: the entry pressed is the one dragged.
-            ColListDragOver(m_pressPos, dsDragEnter);
-        }
-        const bool inside = ColList->viewport()->rect().contains(pos);
-        if (inside != m_pointerInside) {
-            m_pointerInside = inside;
-            ColList->viewport()->setCursor(inside ? Qt::DragMoveCursor : Qt::ForbiddenCursor);
-            ColListDragOver(pos, inside ? dsDragEnter : dsDragLeave);
-        } else if (inside) {
-            ColListDragOver(pos, dsDragMove);
-        }
-        return true;
-    }
-    case QEvent::MouseButtonRelease: {
-        m_pressed = false;
-        if (!m_dragging)
-            return false;
-        m_dragging = false;
-        ColList->viewport()->unsetCursor();
-        if (m_pointerInside)
-            ColListDragOver(static_cast<QMouseEvent *>(event)->position().toPoint(), dsDragLeave);
-        return true;
-    }
-    default:
-        return false;
-    }
-}
-
-bool TColSelectForm::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == ColList->viewport()) {
-        bool handled = false;
-        guarded(this, [&] { handled = dragEvent(event); });
-        if (handled)
-            return true;
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 void TColSelectForm::OkbtnClick()

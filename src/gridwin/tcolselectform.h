@@ -59,7 +59,6 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private Q_SLOTS:
     void FormActivate();
@@ -70,7 +69,6 @@ private:
     void FormCreate();
     void FormClose(int result);
     void FormDestroy();
-    bool dragEvent(QEvent *event);
     int entryAt(const QPoint &pos) const;
 
     QPointer<TDBGrid> m_grid;
@@ -78,12 +76,6 @@ private:
     int m_glyphWidth = 0;
     bool m_filled = false;
 
-    // The mouse drag of an entry: where the press was, whether it became a drag, and whether the
-    // pointer is over the list now.
-    bool m_pressed = false;
-    bool m_dragging = false;
-    bool m_pointerInside = false;
-    QPoint m_pressPos;
     // The list's Tag: the index taken when a drag entered the list, -1 for none.
     int m_dragIndex = -1;
 

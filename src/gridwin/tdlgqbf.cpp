@@ -3,6 +3,7 @@
 #include "colorvalues.h"
 #include "datasource.h"
 #include "dialogs.h"
+#include "entrydrag.h"
 #include "errorreport.h"
 #include "field.h"
 #include "table.h"
@@ -114,7 +115,24 @@ void TdlgQbf::FormCreate()
     gridQBF->horizontalHeader()->setHighlightSections(false);
     gridQBF->horizontalHeader()->setFixedHeight(RowHeight + 2);
     gridQBF->setItemDelegateForColumn(ValueColumn, new ValueDelegate(gridQBF, [this] { CancelBtnClick(); }));
-    gridQBF->viewport()->installEventFilter(this);
+    // A row is picked up by its fixed cell, which is never selected or edited itself.
+    EntryDrag::Handlers drag;
+    drag.canStart = [this](const QPoint &pos) {
+        const int row = gridQBF->rowAt(pos.y());
+        if (gridQBF->columnAt(pos.x()) != NameColumn || row < 0)
+            return false;
+        m_dragRow = row;
+        return true;
+    };
+    drag.dropped = [this](const QPoint &pos, bool) {
+        // Above the first row or below the last, the row goes to that end.
+        int to = gridQBF->rowAt(pos.y());
+        if (to < 0)
+            to = pos.y() < 0 ? 0 : gridQBF->rowCount() - 1;
+        moveRow(std::exchange(m_dragRow, -1), to);
+    };
+    drag.takesPress = true;
+    new EntryDrag(gridQBF, drag, Qt::SizeVerCursor, Qt::SizeVerCursor);
 
     auto addButton = [this](const char *panelName, const char *name, const QString &caption, int y, QFrame *&panel) {
         panel = new QFrame(this);
@@ -321,59 +339,9 @@ void TdlgQbf::reject()
     CancelBtnClick();
 }
 
-bool TdlgQbf::rowDragEvent(QEvent *event)
-{
-    switch (event->type()) {
-    case QEvent::MouseButtonPress: {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        const QPoint pos = mouse->position().toPoint();
-        if (mouse->button() != Qt::LeftButton || gridQBF->columnAt(pos.x()) != NameColumn
-            || gridQBF->rowAt(pos.y()) < 0)
-            return false;
-        // A row is picked up by its fixed cell, which is never selected or edited itself.
-        m_dragRow = gridQBF->rowAt(pos.y());
-        m_pressPos = pos;
-        m_dragging = false;
-        return true;
-    }
-    case QEvent::MouseMove: {
-        if (m_dragRow < 0)
-            return false;
-        const QPoint pos = static_cast<QMouseEvent *>(event)->position().toPoint();
-        if (!m_dragging && (pos - m_pressPos).manhattanLength() >= QApplication::startDragDistance()) {
-            m_dragging = true;
-            gridQBF->viewport()->setCursor(Qt::SizeVerCursor);
-        }
-        return true;
-    }
-    case QEvent::MouseButtonRelease: {
-        if (m_dragRow < 0)
-            return false;
-        const int from = std::exchange(m_dragRow, -1);
-        if (!std::exchange(m_dragging, false))
-            return true;
-        gridQBF->viewport()->unsetCursor();
-        // Above the first row or below the last, the row goes to that end.
-        const int y = static_cast<QMouseEvent *>(event)->position().toPoint().y();
-        int to = gridQBF->rowAt(y);
-        if (to < 0)
-            to = y < 0 ? 0 : gridQBF->rowCount() - 1;
-        moveRow(from, to);
-        return true;
-    }
-    default:
-        return false;
-    }
-}
-
 bool TdlgQbf::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == gridQBF->viewport()) {
-        bool handled = false;
-        guarded(this, [&] { handled = rowDragEvent(event); });
-        if (handled)
-            return true;
-    } else if (watched == CancelPanel && event->type() == QEvent::MouseButtonRelease
+    if (watched == CancelPanel && event->type() == QEvent::MouseButtonRelease
                && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         CancelBtnClick();
         return true;

@@ -62,16 +62,13 @@ private:
     // The rows that count for Ok, as field name and value text, in form order.
     QList<QPair<QString, QString>> countingRows() const;
     void applyToTable(Table &table);
-    bool rowDragEvent(QEvent *event);
     void commitEditor();
 
     QPointer<TDBGrid> m_grid;
     Mode m_mode = Mode::Query;
 
-    // The row being dragged by its fixed cell, and whether the pointer has moved far enough.
+    // The row picked up by its fixed cell.
     int m_dragRow = -1;
-    bool m_dragging = false;
-    QPoint m_pressPos;
 
     QTableWidget *gridQBF = nullptr;
     QFrame *OKPanel = nullptr;
