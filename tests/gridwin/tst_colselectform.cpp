@@ -8,6 +8,7 @@
 #include "gridwindows.h"
 #include "scripteddialogs.h"
 #include "tcolselectform.h"
+#include "tcolumn.h"
 #include "tenhancedgrid.h"
 
 #include <QListWidget>
@@ -123,6 +124,7 @@ private Q_SLOTS:
     void entriesAreDrawnWithRaisedEdges();
     void gridOpensTheChooser_data();
     void gridOpensTheChooser();
+    void customizeHidesTheGridsColumn();
 };
 
 void tst_ColSelectForm::listsLabelsAndVisibility_data()
@@ -417,6 +419,33 @@ void tst_ColSelectForm::gridOpensTheChooser()
     QCOMPARE(seenGrid, grid.get());
     QCOMPARE(source, &data.source);
     QCOMPARE(data.table.field(1)->visible(), !confirmed);
+}
+
+void tst_ColSelectForm::customizeHidesTheGridsColumn()
+{
+    // The grid's own Customize command, through the program's windows.
+    GridFixture data(2);
+    ScriptedDialogsScope dialogs;
+    std::unique_ptr<GridCompanions> previous = GridCompanions::install(std::make_unique<GridWindows>());
+    auto grid = data.makeGrid<TEnhancedGrid>();
+    addColumn(*grid, QStringLiteral("Name"));
+    addColumn(*grid, QStringLiteral("City"));
+    addColumn(*grid, QStringLiteral("Count"));
+    dialogs->onExec = [&](QDialog &dialog) {
+        dialog.show();
+        auto *list = dialog.findChild<QListWidget *>(QStringLiteral("ColList"));
+        list->findItems(QStringLiteral("City"), Qt::MatchExactly).constFirst()->setCheckState(Qt::Unchecked);
+        dialog.findChild<QPushButton *>(QStringLiteral("Okbtn"))->click();
+        return dialog.result();
+    };
+    grid->customize();
+    GridCompanions::install(std::move(previous));
+
+    QCOMPARE(dialogs->execCount, 1);
+    QVERIFY(dialogs->texts().isEmpty());
+    QVERIFY(grid->columns()->items(0)->visible());
+    QVERIFY(!grid->columns()->items(1)->visible());
+    QVERIFY(grid->columns()->items(2)->visible());
 }
 
 QTEST_MAIN(tst_ColSelectForm)

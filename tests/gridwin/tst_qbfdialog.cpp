@@ -177,6 +177,7 @@ private Q_SLOTS:
     void cancelLeavesTheTable();
     void refusalsOfTheStore_data();
     void refusalsOfTheStore();
+    void gridCommandsRunTheDialog();
 };
 
 void tst_QbfDialog::refusals_data()
@@ -504,6 +505,29 @@ void tst_QbfDialog::refusalsOfTheStore()
     }
     table.edit();
     QCOMPARE(table.state(), dsEdit);
+}
+
+void tst_QbfDialog::gridCommandsRunTheDialog()
+{
+    // The grid's own Query By Form and Sort By Form commands, through the program's windows.
+    Qbf qbf;
+    qbf.dialogs->onExec = [&](QDialog &dialog) {
+        dialog.show();
+        auto *table = dialog.findChild<QTableWidget *>(QStringLiteral("gridQBF"));
+        table->item(1, 1)->setText(QStringLiteral("City 2"));
+        dialog.findChild<QPushButton *>(QStringLiteral("OKBtn"))->click();
+        return dialog.result();
+    };
+    qbf.grid->queryByForm();
+    QCOMPARE(qbf.data.table.indexFieldNames(), QStringLiteral("City"));
+    QCOMPARE(qbf.names(), numberedNames({2, 5, 8}));
+
+    qbf.grid->sortByForm();
+    QCOMPARE(qbf.dialogs->execCount, 2);
+    QVERIFY(qbf.dialogs->texts().isEmpty());
+    QCOMPARE(qbf.data.table.indexFieldNames(), QStringLiteral("Name;City;Hive;Count"));
+    QVERIFY(!qbf.data.table.hasRange());
+    QCOMPARE(qbf.data.table.recordCount(), 10);
 }
 
 QTEST_MAIN(tst_QbfDialog)
