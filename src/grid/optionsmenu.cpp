@@ -134,6 +134,8 @@ void OptionsMenu::build()
     }
     for (const Command &command : kCommands)
         connect(item(command.item), &QAction::triggered, this, [this, command] { runCommand(command.run); });
+    // A caption "-" beside a separator shows as a second line, as the captions ask.
+    m_menu->setSeparatorsCollapsible(false);
     connect(m_fixedGroup, &QActionGroup::triggered, this, &OptionsMenu::fixedColumnsChosen);
     connect(m_menu, &QMenu::aboutToShow, this, [this] { guarded(&m_grid, [this] { refresh(); }); });
     setCaptions(captions);

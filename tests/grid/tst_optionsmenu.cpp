@@ -109,6 +109,8 @@ void tst_OptionsMenu::builtWithDefaultCaptions()
         QVERIFY(item->isVisible());
         QVERIFY(!item->isChecked());
     }
+    // Separators next to each other each show their line.
+    QVERIFY(!menu.menu()->separatorsCollapsible());
     // The application's own pop-up menu stays free.
     QCOMPARE(grid.popupMenu(), nullptr);
 }
