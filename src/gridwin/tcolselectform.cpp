@@ -19,6 +19,8 @@
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace kelvara {
 
 namespace {

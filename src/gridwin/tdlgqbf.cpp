@@ -9,7 +9,6 @@
 #include "table.h"
 #include "tdbgrid.h"
 
-#include <QApplication>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -19,6 +18,9 @@
 #include <QScreen>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
+
+#include <functional>
+#include <utility>
 
 namespace kelvara {
 
