@@ -26,13 +26,14 @@ QString printingMessage(const char *text)
 
 // The longest start of a word that fits the width, at least one character so that every line
 // takes something. The search is bounded, as no character is narrower than half a pixel.
-int fittingPrefix(const QFontMetricsF &metrics, QStringView word, double width)
+template <typename Measure>
+int fittingPrefix(const Measure &measure, QStringView word, double width)
 {
     int low = 1;
     int high = int(std::min<qsizetype>(word.size(), qsizetype(width * 2) + 1));
     while (low < high) {
         const int middle = (low + high + 1) / 2;
-        if (metrics.horizontalAdvance(word.left(middle).toString()) <= width)
+        if (measure(word.left(middle)) <= width)
             low = middle;
         else
             high = middle - 1;
@@ -75,6 +76,7 @@ ReportPager::Band ReportPager::prepareBand(const ReportBand *band) const
         element.metrics = QFontMetricsF(element.font);
         element.ascent = element.metrics.ascent();
         element.lineHeight = element.metrics.height();
+        element.raw = QRawFont::fromFont(element.font);
         prepared.elements.push_back(std::move(element));
     }
     return prepared;
@@ -95,10 +97,9 @@ QString ReportPager::textOf(const Element &element, int page) const
     return element.field->displayText();
 }
 
-void ReportPager::layOutText(const Element &element, const QString &text, Lines &lines) const
+void ReportPager::layOutText(const Element &element, const QString &text, Lines &lines)
 {
     lines.clear();
-    const QFontMetricsF &metrics = element.metrics;
     const double width = element.source->geometry.width();
     const auto add = [&](const QString &line, double advance) {
         lines.texts.push_back(line);
@@ -106,42 +107,77 @@ void ReportPager::layOutText(const Element &element, const QString &text, Lines 
     };
     // The common case first: one line that fits.
     if (!text.contains(QLatin1Char('\n'))) {
-        const double advance = metrics.horizontalAdvance(text);
-        if (advance <= width || !element.source->stretch) {
+        const double whole = advance(element, text);
+        if (whole <= width || !element.source->stretch) {
             if (!text.isEmpty())
-                add(text, advance);
+                add(text, whole);
             return;
         }
     }
     const QStringList paragraphs = QString(text).remove(QLatin1Char('\r')).split(QLatin1Char('\n'));
     for (const QString &paragraph : paragraphs) {
         if (!element.source->stretch) {
-            add(paragraph, metrics.horizontalAdvance(paragraph));
+            add(paragraph, advance(element, paragraph));
             return;
         }
         QString line;
         for (const QString &word : paragraph.split(QLatin1Char(' '))) {
             const QString candidate = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
-            if (metrics.horizontalAdvance(candidate) <= width) {
+            if (advance(element, candidate) <= width) {
                 line = candidate;
                 continue;
             }
             if (!line.isEmpty())
-                add(line, metrics.horizontalAdvance(line));
+                add(line, advance(element, line));
             // A word wider than the column is broken wherever it must be.
             QStringView rest(word);
-            while (metrics.horizontalAdvance(rest.toString()) > width) {
-                const int taken = fittingPrefix(metrics, rest, width);
+            while (advance(element, rest.toString()) > width) {
+                const int taken = fittingPrefix([&](QStringView part) { return advance(element, part.toString()); },
+                                                rest, width);
                 const QString piece = rest.left(taken).toString();
-                add(piece, metrics.horizontalAdvance(piece));
+                add(piece, advance(element, piece));
                 rest = rest.mid(taken);
             }
             line = rest.toString();
         }
         // An empty paragraph keeps its blank line, except at the very end of the text.
         if (!line.isEmpty() || &paragraph != &paragraphs.constLast())
-            add(line, metrics.horizontalAdvance(line));
+            add(line, advance(element, line));
     }
+}
+
+bool ReportPager::mapGlyphs(const Element &element, const QString &text)
+{
+    if (!element.raw.isValid())
+        return false;
+    int count = int(text.size());
+    m_glyphs.resize(size_t(count));
+    if (!element.raw.glyphIndexesForChars(text.constData(), int(text.size()), m_glyphs.data(), &count))
+        return false;
+    m_glyphs.resize(size_t(count));
+    for (const quint32 glyph : m_glyphs) {
+        if (glyph == 0)
+            return false;
+    }
+    m_positions.resize(size_t(count));
+    if (!element.raw.advancesForGlyphIndexes(m_glyphs.data(), m_positions.data(), count, QRawFont::SeparateAdvances))
+        return false;
+    // From advances to positions along the line.
+    double x = 0;
+    for (QPointF &position : m_positions) {
+        const double step = position.x();
+        position = QPointF(x, 0);
+        x += step;
+    }
+    m_positions.emplace_back(x, 0);
+    return true;
+}
+
+double ReportPager::advance(const Element &element, const QString &text)
+{
+    if (mapGlyphs(element, text))
+        return m_positions.back().x();
+    return element.metrics.horizontalAdvance(text);
 }
 
 void ReportPager::paintLine(QPainter &painter, const Element &element, double top, const QString &text,
@@ -149,11 +185,12 @@ void ReportPager::paintLine(QPainter &painter, const Element &element, double to
 {
     if (text.isEmpty())
         return;
-    if (m_styled != &element) {
+    if (m_styled != &element
+        && (!m_styled || m_styled->font != element.font || m_styled->color != element.color)) {
         painter.setFont(element.font);
         painter.setPen(element.color);
-        m_styled = &element;
     }
+    m_styled = &element;
     const QRectF &box = element.source->geometry;
     double x = box.left();
     if (element.source->alignment == taRightJustify)
@@ -166,7 +203,17 @@ void ReportPager::paintLine(QPainter &painter, const Element &element, double to
         painter.setClipRect(QRectF(box.left(), top, box.width(), element.lineHeight), Qt::IntersectClip);
         x = box.left();
     }
-    painter.drawText(QPointF(x, top + element.ascent), text);
+    if (mapGlyphs(element, text)) {
+        if (m_run.rawFont() != element.raw) {
+            m_run.setRawFont(element.raw);
+            m_run.setUnderline(element.font.underline());
+            m_run.setStrikeOut(element.font.strikeOut());
+        }
+        m_run.setRawData(m_glyphs.data(), m_positions.data(), int(m_glyphs.size()));
+        painter.drawGlyphRun(QPointF(x, top + element.ascent), m_run);
+    } else {
+        painter.drawText(QPointF(x, top + element.ascent), text);
+    }
     if (overflows) {
         painter.restore();
         m_styled = nullptr;

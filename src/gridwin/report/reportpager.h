@@ -4,6 +4,8 @@
 #include "pageddocument.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QRawFont>
 
 #include <vector>
 
@@ -62,6 +64,8 @@ private:
         double ascent = 0;
         double lineHeight = 0;
         QFontMetricsF metrics{QFont()};
+        // The font's own glyphs, used while every character of a text has one.
+        QRawFont raw;
     };
     struct Band
     {
@@ -71,10 +75,15 @@ private:
 
     Band prepareBand(const ReportBand *band) const;
     QString textOf(const Element &element, int page) const;
-    void layOutText(const Element &element, const QString &text, Lines &lines) const;
+    void layOutText(const Element &element, const QString &text, Lines &lines);
     // Lays out a header or footer band at y, painting it when a painter is given; gives its height.
     double fixedBand(const Band &band, double y, int page, double maxHeight, QPainter *painter);
     PageStart walkPage(const PageStart &start, int page, QPainter *painter);
+    // How wide a line of text is. Plain texts are measured and painted from the font's character
+    // map, without shaping: a listing has no use for it, and it takes most of the time of a long
+    // one. A text with a character the font lacks is shaped, which finds it in another font.
+    double advance(const Element &element, const QString &text);
+    bool mapGlyphs(const Element &element, const QString &text);
     void paintLine(QPainter &painter, const Element &element, double top, const QString &text, double width);
     void paintRule(QPainter &painter, const ReportBand &band, double y) const;
 
@@ -87,6 +96,9 @@ private:
     bool m_complete = false;
     std::vector<Lines> m_lines;                 // of the record being laid out, reused
     const Element *m_styled = nullptr;          // whose font and colour the painter holds
+    std::vector<quint32> m_glyphs;              // of the last text mapped, reused
+    std::vector<QPointF> m_positions;
+    QGlyphRun m_run;
 };
 
 } // namespace kelvara
