@@ -1,6 +1,7 @@
 #include "tcolselectform.h"
 
 #include "colorvalues.h"
+#include "companionlook.h"
 #include "dialogs.h"
 #include "entrydrag.h"
 #include "errorreport.h"
@@ -10,12 +11,10 @@
 #include "tdbgrid.h"
 
 #include <QApplication>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
@@ -140,13 +139,7 @@ void TColSelectForm::FormCreate()
     setObjectName(QStringLiteral("ColSelectForm"));
     // A sizeable tool window with only the close button in its title bar.
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(11);
-    setFont(font);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, systemColor(SystemColor::BtnFace, palette));
-    setPalette(palette);
-    setAutoFillBackground(true);
+    companionlook::apply(*this);
     resize(208, 279);
     m_glyphWidth = style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, this);
 
@@ -161,7 +154,7 @@ void TColSelectForm::FormCreate()
     ColList->setSelectionMode(QAbstractItemView::SingleSelection);
     ColList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     QPalette listPalette = ColList->palette();
-    listPalette.setColor(QPalette::Base, systemColor(SystemColor::BtnFace, palette));
+    listPalette.setColor(QPalette::Base, systemColor(SystemColor::BtnFace, palette()));
     ColList->setPalette(listPalette);
     EntryDrag::Handlers drag;
     drag.canStart = [this](const QPoint &pos) { return entryAt(pos) >= 0; };
@@ -218,8 +211,7 @@ Field *TColSelectForm::entryField(int row) const
 void TColSelectForm::showEvent(QShowEvent *event)
 {
     if (!m_filled) {
-        if (QScreen *screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen())
-            move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+        companionlook::centerOnScreen(*this);
         FormActivate();
     }
     QDialog::showEvent(event);

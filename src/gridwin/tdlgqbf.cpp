@@ -1,6 +1,7 @@
 #include "tdlgqbf.h"
 
 #include "colorvalues.h"
+#include "companionlook.h"
 #include "datasource.h"
 #include "dialogs.h"
 #include "entrydrag.h"
@@ -10,12 +11,10 @@
 #include "tdbgrid.h"
 
 #include <QFrame>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 
@@ -91,13 +90,7 @@ void TdlgQbf::FormCreate()
 {
     setObjectName(QStringLiteral("dlgQBF"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(11);
-    setFont(font);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, systemColor(SystemColor::BtnFace, palette));
-    setPalette(palette);
-    setAutoFillBackground(true);
+    companionlook::apply(*this);
     setFixedSize(408, 175);
 
     gridQBF = new QTableWidget(this);
@@ -190,8 +183,7 @@ void TdlgQbf::run(TDBGrid &grid, Mode mode)
     m_grid = &grid;
     m_mode = mode;
     prepareForm(grid);
-    if (QScreen *screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+    companionlook::centerOnScreen(*this);
     dialogs().exec(*this);
 }
 

@@ -1,5 +1,6 @@
 #include "tfieldviewerform.h"
 
+#include "companionlook.h"
 #include "datasource.h"
 #include "dialogs.h"
 #include "error.h"
@@ -27,7 +28,6 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QSaveFile>
-#include <QScreen>
 #include <QScrollArea>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -128,13 +128,7 @@ void TFieldViewerForm::FormCreate()
     setObjectName(QStringLiteral("FieldViewerForm"));
     // A sizeable tool window without title-bar buttons: the window closes through its own buttons.
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(11);
-    setFont(font);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, palette.color(QPalette::Button));
-    setPalette(palette);
-    setAutoFillBackground(true);
+    companionlook::apply(*this);
     resize(400, 400);
 
     auto *windowLayout = new QVBoxLayout(this);
@@ -260,8 +254,7 @@ qint64 TFieldViewerForm::kilobytes(qint64 bytes)
 void TFieldViewerForm::showEvent(QShowEvent *event)
 {
     if (!m_filled) {
-        if (QScreen *screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen())
-            move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+        companionlook::centerOnScreen(*this);
         FormActivate();
     }
     QDialog::showEvent(event);
