@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QFile>
 #include <QLabel>
 #include <QPainter>
@@ -121,7 +122,7 @@ PrintPreviewDialog::PrintPreviewDialog(PagedDocument &document, QWidget *parent)
     m_zoomLabel->setObjectName(QStringLiteral("zoomLabel"));
     bar->addWidget(m_zoomLabel);
     action("zoomIn", tr("Zoom In"), QKeySequence::ZoomIn, [this] { setZoom(m_zoom * kZoomStep); });
-    action("actualSize", tr("100 %"), QKeySequence(Qt::CTRL | Qt::Key_0), [this] { setZoom(1.0); });
+    action("actualSize", tr("Actual Size"), QKeySequence(Qt::CTRL | Qt::Key_0), [this] { setZoom(1.0); });
     action("fitWidth", tr("Page Width"), QKeySequence(), &PrintPreviewDialog::fitWidth);
     action("fitPage", tr("Whole Page"), QKeySequence(), &PrintPreviewDialog::fitPage);
     bar->addSeparator();
@@ -137,6 +138,7 @@ PrintPreviewDialog::PrintPreviewDialog(PagedDocument &document, QWidget *parent)
     m_scroll->setAlignment(Qt::AlignCenter);
     m_scroll->setBackgroundRole(QPalette::Dark);
     m_scroll->setWidget(m_view);
+    m_scroll->viewport()->installEventFilter(this);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -239,13 +241,15 @@ void PrintPreviewDialog::fitPage()
     updateControls();
 }
 
-void PrintPreviewDialog::resizeEvent(QResizeEvent *event)
+bool PrintPreviewDialog::eventFilter(QObject *watched, QEvent *event)
 {
-    QDialog::resizeEvent(event);
-    if (m_fit == Fit::Width)
-        fitWidth();
-    else if (m_fit == Fit::Page)
-        fitPage();
+    if (watched == m_scroll->viewport() && event->type() == QEvent::Resize) {
+        if (m_fit == Fit::Width)
+            fitWidth();
+        else if (m_fit == Fit::Page)
+            fitPage();
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void PrintPreviewDialog::render()

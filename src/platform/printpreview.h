@@ -52,7 +52,8 @@ Q_SIGNALS:
     void pageShown(int index);
 
 protected:
-    void resizeEvent(QResizeEvent *event) override;
+    // Keeps a page fitted to the view's width or size while the view is resized.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void layOutSome();

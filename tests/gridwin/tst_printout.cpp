@@ -23,6 +23,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
+#include <QScrollArea>
 #include <QtTest>
 
 #include <algorithm>
@@ -744,6 +745,9 @@ void tst_Printout::previewPaintsPagesOnDemand()
         QVERIFY(document.pagesLaidOut() <= 2);
         QVERIFY(preview.pageCountText().endsWith(QLatin1Char('+')));
         preview.show();
+        // Shown, the page fills the view's width.
+        const QWidget *view = preview.findChild<QScrollArea *>(QStringLiteral("pageScroll"))->viewport();
+        QTRY_VERIFY(preview.pageImage().width() <= view->width() && preview.pageImage().width() > view->width() * 3 / 4);
 
         preview.findChild<QAction *>(QStringLiteral("nextPage"))->trigger();
         QCOMPARE(preview.currentPage(), 1);
