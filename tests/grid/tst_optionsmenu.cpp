@@ -36,24 +36,25 @@ std::unique_ptr<TEnhancedGrid> makeGrid(GridFixture &fixture)
     return grid;
 }
 
+// The items of the menu for which a test of their action holds.
+QList<int> itemsWhere(const OptionsMenu &menu, bool (QAction::*test)() const)
+{
+    QList<int> items;
+    for (int i = 0; i < OptionsMenu::ItemCount; ++i) {
+        if ((menu.item(i)->*test)())
+            items << i;
+    }
+    return items;
+}
+
 QList<int> shownItems(const OptionsMenu &menu)
 {
-    QList<int> shown;
-    for (int i = 0; i < OptionsMenu::ItemCount; ++i) {
-        if (menu.item(i)->isVisible())
-            shown << i;
-    }
-    return shown;
+    return itemsWhere(menu, &QAction::isVisible);
 }
 
 QList<int> checkedItems(const OptionsMenu &menu)
 {
-    QList<int> checked;
-    for (int i = 0; i < OptionsMenu::ItemCount; ++i) {
-        if (menu.item(i)->isChecked())
-            checked << i;
-    }
-    return checked;
+    return itemsWhere(menu, &QAction::isChecked);
 }
 
 int checkedChoice(const OptionsMenu &menu)
