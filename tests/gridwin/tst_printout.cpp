@@ -183,6 +183,8 @@ private Q_SLOTS:
     void unitsAndMarginsFollowTheMeasurementSystem_data();
     void unitsAndMarginsFollowTheMeasurementSystem();
     void usMeasurementPrintsTheSameColumns();
+    void gridCommandsPreviewTheListing_data();
+    void gridCommandsPreviewTheListing();
     void outputModes_data();
     void outputModes();
     void walkHoldsBoundControlsStill();
@@ -667,6 +669,44 @@ void tst_Printout::usMeasurementPrintsTheSameColumns()
     const std::optional<PdfWord> second = firstBelow(page, QStringLiteral("Name"), first->box.bottom());
     QVERIFY(first && second);
     QVERIFY(qAbs(second->box.top() - first->box.top() - millimetresInPoints(4)) < kSlack);
+}
+
+void tst_Printout::gridCommandsPreviewTheListing_data()
+{
+    QTest::addColumn<bool>("wholeGrid");
+    QTest::addColumn<QString>("reportCaption");
+    QTest::addColumn<QString>("title");
+
+    QTest::newRow("Print Grid, no caption") << true << QString() << QStringLiteral("Data Printout");
+    QTest::newRow("Print Dataset, no caption") << false << QString() << QStringLiteral("Data Printout");
+    QTest::newRow("Print Grid, the grid's caption") << true << QStringLiteral("Swarms 2024") << QStringLiteral("Swarms 2024");
+}
+
+void tst_Printout::gridCommandsPreviewTheListing()
+{
+    QFETCH(bool, wholeGrid);
+    QFETCH(QString, reportCaption);
+    QFETCH(QString, title);
+    Printout printout(GridFixture::defaultDefs(), 70);
+    TEnhancedGrid &grid = printout.grid();
+    grid.setReportCaption(reportCaption);
+    printout.data.table.setRecNo(40);
+    const QString file = printout.data.workspace.filePath(QStringLiteral("command.pdf"));
+    printout.dialogs->onPreview = [&](QWidget *parent, PagedDocument &document) {
+        QCOMPARE(parent, &grid);
+        writePdfFile(document, file);
+    };
+    if (wholeGrid)
+        grid.printGrid();
+    else
+        grid.printDataSet();
+    QCOMPARE(printout.dialogs->previewTitles, QStringList{title});
+    QVERIFY(printout.dialogs->messages.isEmpty());
+    QCOMPARE(printout.data.table.recNo(), 1);
+    READ_PAGES(pages, readPdf(file).value_or(QList<PdfPage>()));
+    QCOMPARE(pages.size(), 2);
+    for (const PdfPage &page : pages)
+        QVERIFY(page.text().startsWith(title + QLatin1Char(' ')));
 }
 
 void tst_Printout::outputModes_data()
