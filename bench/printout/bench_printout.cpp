@@ -1,0 +1,248 @@
+// Benchmark of the printed listing on the main window's grid over 100,000 jobs (about 1,700
+// pages): the grid's printout and the record set's printout written to a PDF file, against the
+// sqlite3 shell writing the same eleven columns to a text file, with the peak memory each run
+// adds; and the preview: how long the command takes to show its first page, one page step, and
+// the longest the preview keeps the event loop busy while it lays out the other pages.
+#include "benchfigures.h"
+#include "field.h"
+#include "gridcompanions.h"
+#include "jobgenerator.h"
+#include "pageddocument.h"
+#include "printpreview.h"
+#include "scripteddialogs.h"
+#include "startup.h"
+#include "table.h"
+#include "tenhancedgrid.h"
+#include "tform1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <vector>
+
+using namespace kelvara;
+using kelvara::bench::median;
+
+namespace {
+
+constexpr double kPdfRatioTarget = 20.0;
+constexpr double kMemoryTargetMb = 64.0;
+constexpr double kFirstPageTargetMs = 1000.0;
+
+const char *const kSheetFields[] = {"Dato", "Firstname", "Lastname", "HomePhone", "WorkPhone", "Cellular",
+                                    "Email", "camefrom", "wentinto", "Typeofbee", "method"};
+
+// A line of /proc/self/status in megabytes.
+double statusMb(const char *key)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(qstrlen(key)).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+// Sets the peak resident size back to the present one, so that the next peak is the run's own.
+void resetPeak()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+double shellToFileMs(const QString &database, const QString &query, const QString &output)
+{
+    QProcess process;
+    process.setStandardOutputFile(output);
+    QElapsedTimer timer;
+    timer.start();
+    process.start(bench::sqliteShell(), {QStringLiteral("-readonly"), database, query});
+    if (!process.waitForFinished(-1) || process.exitCode() != 0)
+        qFatal("sqlite3 failed: %s", qPrintable(QString::fromLocal8Bit(process.readAllStandardError())));
+    return timer.nsecsElapsed() / 1e6;
+}
+
+struct PdfRun
+{
+    double ms = 0;
+    double peakGrowthMb = 0;
+    int pages = 0;
+    qint64 bytes = 0;
+};
+
+// One printout command whose preview the scripted user saves as PDF at once.
+PdfRun pdfRun(ScriptedDialogs &dialogs, TEnhancedGrid &grid, bool ofGrid, const QString &file)
+{
+    PdfRun run;
+    dialogs.onPreview = [&](QWidget *, PagedDocument &document) {
+        writePdfFile(document, file);
+        run.pages = document.pagesLaidOut();
+    };
+    resetPeak();
+    const double before = statusMb("VmRSS:");
+    QElapsedTimer timer;
+    timer.start();
+    if (ofGrid)
+        gridCompanions().printGrid(grid, QStringLiteral("Data Printout"), GridCompanions::PrintMode::Preview);
+    else
+        gridCompanions().printDataSet(grid, QStringLiteral("Data Printout"), GridCompanions::PrintMode::Preview);
+    run.ms = timer.nsecsElapsed() / 1e6;
+    run.peakGrowthMb = statusMb("VmHWM:") - before;
+    run.bytes = QFileInfo(file).size();
+    if (!dialogs.texts().isEmpty())
+        qFatal("the printout failed: %s", qPrintable(dialogs.texts().join(QLatin1Char('\n'))));
+    return run;
+}
+
+struct PreviewRun
+{
+    double firstPageMs = 0;
+    double stepMedianMs = 0;
+    double stepMaxMs = 0;
+    double lastPageMs = 0;       // from the click on Last until the last page shows
+    double longestBusyMs = 0;    // the longest single return to the event loop meanwhile
+    int pages = 0;
+};
+
+PreviewRun previewRun(ScriptedDialogs &dialogs, TEnhancedGrid &grid, int steps)
+{
+    PreviewRun run;
+    QElapsedTimer command;
+    dialogs.onPreview = [&](QWidget *parent, PagedDocument &document) {
+        PrintPreviewDialog preview(document, parent);
+        preview.show();
+        QApplication::processEvents();
+        run.firstPageMs = command.nsecsElapsed() / 1e6;
+        if (preview.pageImage().isNull())
+            qFatal("the preview showed no page");
+        QAction *next = preview.findChild<QAction *>(QStringLiteral("nextPage"));
+        std::vector<double> stepMs;
+        for (int i = 0; i < steps; ++i) {
+            QElapsedTimer step;
+            step.start();
+            next->trigger();
+            QApplication::processEvents();
+            stepMs.push_back(step.nsecsElapsed() / 1e6);
+        }
+        if (preview.currentPage() != steps)
+            qFatal("the preview did not page");
+        run.stepMedianMs = median(stepMs);
+        run.stepMaxMs = *std::max_element(stepMs.begin(), stepMs.end());
+        QElapsedTimer toLast;
+        toLast.start();
+        preview.findChild<QAction *>(QStringLiteral("lastPage"))->trigger();
+        while (!document.complete() || preview.currentPage() != document.pagesLaidOut() - 1) {
+            QElapsedTimer busy;
+            busy.start();
+            QApplication::processEvents();
+            run.longestBusyMs = std::max(run.longestBusyMs, busy.nsecsElapsed() / 1e6);
+        }
+        run.lastPageMs = toLast.nsecsElapsed() / 1e6;
+        run.pages = document.pagesLaidOut();
+    };
+    command.start();
+    gridCompanions().printGrid(grid, QStringLiteral("Data Printout"), GridCompanions::PrintMode::Preview);
+    return run;
+}
+
+const char *verdict(bool met)
+{
+    return met ? "met" : "MISSED";
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    // The window reads and writes its stored settings: keep them apart from the user's.
+    QStandardPaths::setTestModeEnabled(true);
+    int records = 100000;
+    int runs = 3;
+    if (!bench::readRecordsAndRuns(app.arguments(), "bench_printout", records, runs))
+        return 2;
+    if (!QFile::exists(bench::sqliteShell())) {
+        std::printf("bench_printout needs the sqlite3 shell at %s\n", qPrintable(bench::sqliteShell()));
+        return 1;
+    }
+
+    QTemporaryDir dir;
+    QElapsedTimer made;
+    made.start();
+    bench::JobGenerator(2024).fillTable(dir.path(), QStringLiteral("kelvara"), records, 0);
+    QDir::setCurrent(dir.path());
+    installGridWindows();
+    auto scripted = std::make_unique<ScriptedDialogs>();
+    ScriptedDialogs &dialogs = *scripted;
+    Dialogs::install(std::move(scripted));
+
+    QStringList columns;
+    for (const char *field : kSheetFields)
+        columns << QStringLiteral("\"%1\"").arg(QString::fromLatin1(field));
+    const QString query = QStringLiteral("SELECT %1 FROM \"kelvara\"").arg(columns.join(QStringLiteral(", ")));
+    const QString database = dir.filePath(QStringLiteral("kelvara.db"));
+
+    // The main window with its table, its after-scroll handler and its bound controls.
+    TForm1 form;
+    form.show();
+    QApplication::processEvents();
+    auto *grid = form.findChild<TEnhancedGrid *>(QStringLiteral("EnhancedGrid1"));
+    if (!grid || !form.table()->active())
+        qFatal("the window did not open its table and grid");
+    std::printf("Printed listing: %d jobs, the data sheet's eleven columns, offscreen\n", form.table()->recordCount());
+    std::printf("(table made in %.1f s; medians of %d runs)\n\n", made.elapsed() / 1000.0, runs);
+
+    std::vector<double> shell, gridMs, dataSetMs, gridMb, dataSetMb;
+    PdfRun gridRun, dataSetRun;
+    for (int i = 0; i < runs; ++i) {
+        shell.push_back(shellToFileMs(database, query, dir.filePath(QStringLiteral("listing.txt"))));
+        gridRun = pdfRun(dialogs, *grid, true, dir.filePath(QStringLiteral("grid.pdf")));
+        gridMs.push_back(gridRun.ms);
+        gridMb.push_back(gridRun.peakGrowthMb);
+        dataSetRun = pdfRun(dialogs, *grid, false, dir.filePath(QStringLiteral("dataset.pdf")));
+        dataSetMs.push_back(dataSetRun.ms);
+        dataSetMb.push_back(dataSetRun.peakGrowthMb);
+    }
+    const double sh = median(shell);
+    const double g = median(gridMs);
+    const double d = median(dataSetMs);
+    const double gMb = *std::max_element(gridMb.begin(), gridMb.end());
+    const double dMb = *std::max_element(dataSetMb.begin(), dataSetMb.end());
+    std::printf("%-58s %9.1f ms  (%lld bytes)\n", "sqlite3 shell: same columns to a text file (baseline)", sh,
+                QFileInfo(dir.filePath(QStringLiteral("listing.txt"))).size());
+    std::printf("%-58s %9.1f ms  %d pages, %.1f MB\n", "print grid to PDF, from the command", g, gridRun.pages,
+                gridRun.bytes / 1048576.0);
+    std::printf("%-58s %9.2fx    (target <= %.0fx: %s)\n", "  ratio to the shell", g / sh, kPdfRatioTarget,
+                verdict(g / sh <= kPdfRatioTarget));
+    std::printf("%-58s %9.1f MB    (target <= %.0f MB: %s)\n", "  peak memory growth (VmHWM, largest run)", gMb,
+                kMemoryTargetMb, verdict(gMb <= kMemoryTargetMb));
+    std::printf("%-58s %9.1f ms  %d pages, %.1f MB\n", "print dataset to PDF, from the command", d, dataSetRun.pages,
+                dataSetRun.bytes / 1048576.0);
+    std::printf("%-58s %9.2fx    (target <= %.0fx: %s)\n", "  ratio to the shell", d / sh, kPdfRatioTarget,
+                verdict(d / sh <= kPdfRatioTarget));
+    std::printf("%-58s %9.1f MB    (target <= %.0f MB: %s)\n", "  peak memory growth (VmHWM, largest run)", dMb,
+                kMemoryTargetMb, verdict(dMb <= kMemoryTargetMb));
+
+    const PreviewRun preview = previewRun(dialogs, *grid, 20);
+    std::printf("\n%-58s %9.1f ms    (target <= %.0f ms: %s)\n", "preview: command to first page shown",
+                preview.firstPageMs, kFirstPageTargetMs, verdict(preview.firstPageMs <= kFirstPageTargetMs));
+    std::printf("%-58s %9.1f ms  (max %.1f ms)\n", "  next page, laid out and painted (median of 20)",
+                preview.stepMedianMs, preview.stepMaxMs);
+    std::printf("%-58s %9.1f ms  (%d pages)\n", "  Last: until the last page shows", preview.lastPageMs, preview.pages);
+    std::printf("%-58s %9.1f ms\n", "  meanwhile the longest the event loop was kept busy", preview.longestBusyMs);
+    QDir::setCurrent(QDir::tempPath());
+    return 0;
+}
