@@ -74,7 +74,12 @@ void printDocument(PagedDocument &document, QPrinter &printer, QWidget *parent)
     const auto onPage = [&](int page) {
         progress.setLabelText(tr("Printing page %1").arg(page + 1));
         progress.setValue(0);
-        return !progress.wasCanceled();
+        // A stopped job is dropped, not sent half printed.
+        if (progress.wasCanceled()) {
+            printer.abort();
+            return false;
+        }
+        return true;
     };
     try {
         document.print(printer, onPage);

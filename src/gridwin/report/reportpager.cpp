@@ -10,6 +10,7 @@
 #include <QPrinter>
 
 #include <algorithm>
+#include <limits>
 
 namespace kelvara {
 
@@ -312,8 +313,13 @@ ReportPager::PageStart ReportPager::walkPage(const PageStart &start, int page, Q
                 for (int line = at.nextLine[i]; line < m_lines[i].count(); ++line)
                     paintFrom(i, line);
             }
-            if (painter && m_detail.source && m_detail.source->lineBelow)
-                paintRule(*painter, *m_detail.source, y + needed), m_styled = nullptr;
+            if (painter && m_detail.source && (m_detail.source->lineAbove || m_detail.source->lineBelow)) {
+                if (m_detail.source->lineAbove && !continued)
+                    paintRule(*painter, *m_detail.source, y);
+                if (m_detail.source->lineBelow)
+                    paintRule(*painter, *m_detail.source, y + needed);
+                m_styled = nullptr;
+            }
             y += needed;
             at.nextLine.clear();
             if (++at.record < m_count)
@@ -418,6 +424,8 @@ void ReportPager::print(QPagedPaintDevice &device, const Progress &progress)
     }
     const bool ended = painter.end();
     const auto *printer = dynamic_cast<QPrinter *>(&device);
+    if (printer && printer->printerState() == QPrinter::Aborted)
+        return;
     if (!ended || (printer && printer->printerState() == QPrinter::Error))
         throw Error(printingMessage("The print job failed."));
 }

@@ -18,6 +18,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
+#include <functional>
 #include <optional>
 
 namespace kelvara::unitreport {
