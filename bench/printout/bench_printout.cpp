@@ -25,6 +25,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -205,36 +206,38 @@ int main(int argc, char **argv)
     std::printf("Printed listing: %d jobs, the data sheet's eleven columns, offscreen\n", form.table()->recordCount());
     std::printf("(table made in %.1f s; medians of %d runs)\n\n", made.elapsed() / 1000.0, runs);
 
-    std::vector<double> shell, gridMs, dataSetMs, gridMb, dataSetMb;
-    PdfRun gridRun, dataSetRun;
+    struct Listing
+    {
+        const char *label;
+        bool ofGrid;
+        const char *file;
+        std::vector<double> ms, mb;
+        PdfRun last;
+    };
+    Listing listings[] = {{"print grid to PDF, from the command", true, "grid.pdf", {}, {}, {}},
+                          {"print dataset to PDF, from the command", false, "dataset.pdf", {}, {}, {}}};
+    std::vector<double> shell;
     for (int i = 0; i < runs; ++i) {
         shell.push_back(shellToFileMs(database, query, dir.filePath(QStringLiteral("listing.txt"))));
-        gridRun = pdfRun(dialogs, *grid, true, dir.filePath(QStringLiteral("grid.pdf")));
-        gridMs.push_back(gridRun.ms);
-        gridMb.push_back(gridRun.peakGrowthMb);
-        dataSetRun = pdfRun(dialogs, *grid, false, dir.filePath(QStringLiteral("dataset.pdf")));
-        dataSetMs.push_back(dataSetRun.ms);
-        dataSetMb.push_back(dataSetRun.peakGrowthMb);
+        for (Listing &listing : listings) {
+            listing.last = pdfRun(dialogs, *grid, listing.ofGrid, dir.filePath(QString::fromLatin1(listing.file)));
+            listing.ms.push_back(listing.last.ms);
+            listing.mb.push_back(listing.last.peakGrowthMb);
+        }
     }
     const double sh = median(shell);
-    const double g = median(gridMs);
-    const double d = median(dataSetMs);
-    const double gMb = *std::max_element(gridMb.begin(), gridMb.end());
-    const double dMb = *std::max_element(dataSetMb.begin(), dataSetMb.end());
     std::printf("%-58s %9.1f ms  (%lld bytes)\n", "sqlite3 shell: same columns to a text file (baseline)", sh,
                 QFileInfo(dir.filePath(QStringLiteral("listing.txt"))).size());
-    std::printf("%-58s %9.1f ms  %d pages, %.1f MB\n", "print grid to PDF, from the command", g, gridRun.pages,
-                gridRun.bytes / 1048576.0);
-    std::printf("%-58s %9.2fx    (target <= %.0fx: %s)\n", "  ratio to the shell", g / sh, kPdfRatioTarget,
-                verdict(g / sh <= kPdfRatioTarget));
-    std::printf("%-58s %9.1f MB    (target <= %.0f MB: %s)\n", "  peak memory growth (VmHWM, largest run)", gMb,
-                kMemoryTargetMb, verdict(gMb <= kMemoryTargetMb));
-    std::printf("%-58s %9.1f ms  %d pages, %.1f MB\n", "print dataset to PDF, from the command", d, dataSetRun.pages,
-                dataSetRun.bytes / 1048576.0);
-    std::printf("%-58s %9.2fx    (target <= %.0fx: %s)\n", "  ratio to the shell", d / sh, kPdfRatioTarget,
-                verdict(d / sh <= kPdfRatioTarget));
-    std::printf("%-58s %9.1f MB    (target <= %.0f MB: %s)\n", "  peak memory growth (VmHWM, largest run)", dMb,
-                kMemoryTargetMb, verdict(dMb <= kMemoryTargetMb));
+    for (const Listing &listing : listings) {
+        const double ms = median(listing.ms);
+        const double mb = *std::max_element(listing.mb.begin(), listing.mb.end());
+        std::printf("%-58s %9.1f ms  %d pages, %.1f MB\n", listing.label, ms, listing.last.pages,
+                    listing.last.bytes / 1048576.0);
+        std::printf("%-58s %9.2fx    (target <= %.0fx: %s)\n", "  ratio to the shell", ms / sh, kPdfRatioTarget,
+                    verdict(ms / sh <= kPdfRatioTarget));
+        std::printf("%-58s %9.1f MB    (target <= %.0f MB: %s)\n", "  peak memory growth (VmHWM, largest run)", mb,
+                    kMemoryTargetMb, verdict(mb <= kMemoryTargetMb));
+    }
 
     const PreviewRun preview = previewRun(dialogs, *grid, 20);
     std::printf("\n%-58s %9.1f ms    (target <= %.0f ms: %s)\n", "preview: command to first page shown",
