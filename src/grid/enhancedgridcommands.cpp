@@ -126,7 +126,7 @@ void TEnhancedGrid::unselectAll()
 
 void TEnhancedGrid::formCommand(bool sort)
 {
-    commandTable();
+    // No check of the record set here: the dialog's own refusals say what is missing.
     gridCompanions().queryByForm(*this, sort ? GridCompanions::FormMode::Sort : GridCompanions::FormMode::Query);
 }
 

@@ -204,12 +204,20 @@ void tst_QbfDialog::refusals()
     QFETCH(std::function<void(Qbf &)>, setUp);
     QFETCH(QString, warning);
     for (Mode mode : {Mode::Query, Mode::Sort}) {
-        Qbf qbf;
-        setUp(qbf);
-        qbf.run(mode, [](TdlgQbf &, QTableWidget *) { QFAIL("the dialog was shown"); });
-        QCOMPARE(qbf.dialogs->execCount, 0);
-        QCOMPARE(qbf.dialogs->texts(ScriptedDialogs::Kind::Warning), QStringList{warning});
-        QCOMPARE(qbf.dialogs->texts().size(), 1);
+        // Opened directly, and through the grid's own command, which must not refuse first.
+        for (const bool fromGrid : {false, true}) {
+            Qbf qbf;
+            setUp(qbf);
+            if (!fromGrid)
+                qbf.run(mode, [](TdlgQbf &, QTableWidget *) { QFAIL("the dialog was shown"); });
+            else if (mode == Mode::Query)
+                qbf.grid->queryByForm();
+            else
+                qbf.grid->sortByForm();
+            QCOMPARE(qbf.dialogs->execCount, 0);
+            QCOMPARE(qbf.dialogs->texts(ScriptedDialogs::Kind::Warning), QStringList{warning});
+            QCOMPARE(qbf.dialogs->texts().size(), 1);
+        }
     }
 }
 
