@@ -15,6 +15,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 
@@ -24,6 +25,21 @@
 namespace kelvara {
 
 namespace {
+
+// The form's field names must always show. Its two columns reach beyond the view's right edge
+// (by the scroll bar in a query, by the whole unused second column in a sort), so the view
+// scrolls rows into sight but never columns.
+class FormTable : public QTableWidget
+{
+public:
+    using QTableWidget::QTableWidget;
+
+    void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override
+    {
+        QTableWidget::scrollTo(index, hint);
+        horizontalScrollBar()->setValue(0);
+    }
+};
 
 constexpr int NameColumn = 0;
 constexpr int ValueColumn = 1;
@@ -93,7 +109,7 @@ void TdlgQbf::FormCreate()
     companionlook::apply(*this);
     setFixedSize(408, 175);
 
-    gridQBF = new QTableWidget(this);
+    gridQBF = new FormTable(this);
     gridQBF->setObjectName(QStringLiteral("gridQBF"));
     gridQBF->setGeometry(8, 8, 305, 157);
     gridQBF->setFrameStyle(QFrame::Panel | QFrame::Sunken);

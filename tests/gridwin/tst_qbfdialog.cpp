@@ -298,6 +298,11 @@ void tst_QbfDialog::formFollowsTheMode()
         // The field names stay in view; the sort form's value column is beyond its edge.
         QCOMPARE(table->horizontalScrollBar()->value(), 0);
         QVERIFY(table->visualItemRect(table->item(0, 0)).left() >= 0);
+        // With more fields than rows in view the vertical scroll bar takes room as well, and
+        // moving to a value must still not scroll the names away.
+        table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        table->setCurrentCell(1, 1);
+        QCOMPARE(table->horizontalScrollBar()->value(), 0);
         form.reject();
     });
     QCOMPARE(qbf.caption, caption);
