@@ -17,6 +17,7 @@
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QProgressDialog>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -25,6 +26,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <climits>
 
 namespace kelvara {
@@ -150,7 +152,10 @@ PrintPreviewDialog::PrintPreviewDialog(PagedDocument &document, QWidget *parent)
     layout->setSpacing(0);
     layout->addWidget(bar);
     layout->addWidget(m_scroll, 1);
-    resize(820, 900);
+    // Wide enough for every command of the bar, none of them behind its overflow arrow, and no
+    // larger than the screen.
+    bar->ensurePolished();
+    resize(QSize(std::max(1000, bar->sizeHint().width()), 900).boundedTo(screen()->availableSize()));
 
     m_layout = new QTimer(this);
     m_layout->setInterval(0);
