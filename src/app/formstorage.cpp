@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMetaProperty>
@@ -20,6 +21,7 @@
 #include <array>
 #include <limits>
 #include <optional>
+#include <utility>
 
 namespace kelvara {
 
@@ -662,9 +664,13 @@ void TFormStorage::restorePlacement(SettingsSection &form)
         rect = QRect(QPoint((*normal)[0], (*normal)[1]), QPoint((*normal)[2] - 1, (*normal)[3] - 1));
     if ((minMax || normal) && storedPixelsPerInch == pixelsPerInch && rect.isValid()) {
         if (mostlyOnAScreen(rect)) {
-            const QSize frame = m_form->frameGeometry().size() - m_form->geometry().size();
-            m_form->move(rect.topLeft());
-            m_form->resize(rect.size() - frame);
+            applyOuterRect(rect);
+            // Before the window manager has framed the window its frame reads as nothing; taken
+            // as it stands, the window would grow by its frame on every start.
+            if (m_form->frameGeometry() == m_form->geometry() && !m_pendingOuter) {
+                m_pendingOuter = rect;
+                m_form->installEventFilter(this);
+            }
         }
         if (minMax) {
             m_minPosition = QPoint((*minMax)[0], (*minMax)[1]);
@@ -689,6 +695,29 @@ void TFormStorage::restorePlacement(SettingsSection &form)
         break;
     }
     m_form->setWindowState(state);
+}
+
+void TFormStorage::applyOuterRect(const QRect &rect)
+{
+    const QSize frame = m_form->frameGeometry().size() - m_form->geometry().size();
+    m_form->move(rect.topLeft());
+    m_form->resize(rect.size() - frame);
+}
+
+bool TFormStorage::eventFilter(QObject *watched, QEvent *event)
+{
+    // The frame becomes known when the window manager takes the window, which need not move or
+    // resize it: the first paint or activation after that tells as well.
+    const QEvent::Type type = event->type();
+    const bool placed = type == QEvent::Move || type == QEvent::Resize || type == QEvent::Paint
+                        || type == QEvent::WindowActivate;
+    if (watched == m_form && m_pendingOuter && placed && m_form->frameGeometry() != m_form->geometry()) {
+        const QRect rect = *std::exchange(m_pendingOuter, std::nullopt);
+        m_form->removeEventFilter(this);
+        if (!(m_form->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+            applyOuterRect(rect);
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void TFormStorage::savePlacement(SettingsSection &form) const

@@ -5,6 +5,8 @@
 #include <QRect>
 #include <QStringList>
 
+#include <optional>
+
 class QWidget;
 
 namespace kelvara {
@@ -48,9 +50,14 @@ public:
     void saveOnClose();
     void saveOnDestroy();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void save(bool visible);
     void restorePlacement(SettingsSection &form);
+    // Places the window so that its frame covers the rectangle.
+    void applyOuterRect(const QRect &rect);
     void savePlacement(SettingsSection &form) const;
 
     QWidget *m_form;
@@ -63,6 +70,9 @@ private:
     int m_flags = 0;
     QPoint m_minPosition{-1, -1};
     QPoint m_maxPosition{-1, -1};
+    // A stored rectangle applied before the window manager framed the window, to be applied
+    // again once the frame is known.
+    std::optional<QRect> m_pendingOuter;
 };
 
 } // namespace kelvara
