@@ -3,6 +3,7 @@
 // lists, the five stretch flags), against reading the same settings file with QSettings alone.
 // The stored column list holds one column fewer than the window has, so every restore removes
 // the columns, makes them anew and assigns every stored value: the costliest restore there is.
+#include "benchapplication.h"
 #include "benchfigures.h"
 #include "formstorage.h"
 #include "jobgenerator.h"
@@ -12,11 +13,9 @@
 #include "tenhancedgrid.h"
 #include "tform1.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -46,14 +45,11 @@ double readAllMs(int &values)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QStandardPaths::setTestModeEnabled(true);
-    int records = 1000;
-    int runs = 50;
-    if (!kelvara::bench::readRecordsAndRuns(app.arguments(), "bench_formstorage", records, runs))
+    bench::BenchApplication app(argc, argv, "bench_formstorage", 1000, 50);
+    if (!app.argumentsRead())
         return 2;
+    const int records = app.records();
+    const int runs = app.runs();
 
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());

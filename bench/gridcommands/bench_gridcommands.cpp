@@ -3,6 +3,7 @@
 // file, select all against the store's own walk over the same records, and saving and loading
 // the column layout. The export and select all are timed again on the main window's grid, with
 // the window's after-scroll handler and bound controls attached.
+#include "benchapplication.h"
 #include "benchfigures.h"
 #include "datasheetgrid.h"
 #include "datasource.h"
@@ -15,11 +16,9 @@
 #include "tenhancedgrid.h"
 #include "tform1.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -120,21 +119,15 @@ void printCommands(const CommandFigures &figures)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    // The window reads and writes its stored settings: keep them apart from the user's.
-    QStandardPaths::setTestModeEnabled(true);
-    int records = 100000;
     // The shell's time and the export's swing by a fifth on a shared machine: enough runs for a
     // steady median.
-    int runs = 11;
-    if (!kelvara::bench::readRecordsAndRuns(app.arguments(), "bench_gridcommands", records, runs))
+    bench::BenchApplication app(argc, argv, "bench_gridcommands", 100000, 11);
+    if (!app.argumentsRead())
         return 2;
-    if (!QFile::exists(bench::sqliteShell())) {
-        std::printf("bench_gridcommands needs the sqlite3 shell at %s\n", qPrintable(bench::sqliteShell()));
+    if (!app.hasShell())
         return 1;
-    }
+    const int records = app.records();
+    const int runs = app.runs();
     // The export's message box is answered without a window.
     ScriptedDialogsScope dialogs;
     QTemporaryDir dir;

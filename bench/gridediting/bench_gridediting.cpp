@@ -1,6 +1,7 @@
 // Benchmark of opening the grid's memo editor over a notes cell: the time from the request to the
 // editor shown, bound, focused and painted, on a table of 100,000 jobs against one of 1,000 (the
 // baseline), the current record in the middle of each. Opening must not grow with the table.
+#include "benchapplication.h"
 #include "benchfigures.h"
 #include "field.h"
 #include "jobgenerator.h"
@@ -71,13 +72,11 @@ double openMs(const QString &directory, const QString &name, int runs, int *reco
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    int records = 100000;
-    int runs = 21;
-    if (!kelvara::bench::readRecordsAndRuns(app.arguments(), "bench_gridediting", records, runs))
+    bench::BenchApplication app(argc, argv, "bench_gridediting", 100000, 21);
+    if (!app.argumentsRead())
         return 2;
+    const int records = app.records();
+    const int runs = app.runs();
     QTemporaryDir dir;
     bench::JobGenerator(2024).fillTable(dir.path(), QStringLiteral("large"), records, 0);
     bench::JobGenerator(2024).fillTable(dir.path(), QStringLiteral("small"), 1000, 0);

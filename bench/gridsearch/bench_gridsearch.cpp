@@ -3,6 +3,7 @@
 // search cannot take the text, so the selected column is located by its beginning), and one
 // pointer move that re-places the cell hint. Each is measured at 100,000 and at 1,000 jobs; the
 // ratio between the two tells whether the cost grows with the table.
+#include "benchapplication.h"
 #include "benchfigures.h"
 #include "cellhints.h"
 #include "datasource.h"
@@ -18,7 +19,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -180,17 +180,14 @@ void line(const char *what, double large, double small)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QStandardPaths::setTestModeEnabled(true);
-    int large = 100000;
-    int small = 1000;
     // Many keystrokes: the names typed are spread over the table, and a few alone give a median
     // that depends on which names they happen to be.
-    int runs = 200;
-    if (!kelvara::bench::readRecordsAndRuns(app.arguments(), "bench_gridsearch", large, runs))
+    bench::BenchApplication app(argc, argv, "bench_gridsearch", 100000, 200);
+    if (!app.argumentsRead())
         return 2;
+    const int large = app.records();
+    const int small = 1000;
+    const int runs = app.runs();
 
     QTemporaryDir dir;
     QElapsedTimer made;

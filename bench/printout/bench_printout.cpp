@@ -3,6 +3,7 @@
 // sqlite3 shell writing the same eleven columns to a text file, with the peak memory each run
 // adds; and the preview: how long the command takes to show its first page, one page step, and
 // the longest the preview keeps the event loop busy while it lays out the other pages.
+#include "benchapplication.h"
 #include "benchfigures.h"
 #include "field.h"
 #include "gridcompanions.h"
@@ -22,7 +23,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -166,19 +166,13 @@ const char *verdict(bool met)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    // The window reads and writes its stored settings: keep them apart from the user's.
-    QStandardPaths::setTestModeEnabled(true);
-    int records = 100000;
-    int runs = 3;
-    if (!bench::readRecordsAndRuns(app.arguments(), "bench_printout", records, runs))
+    bench::BenchApplication app(argc, argv, "bench_printout", 100000, 3);
+    if (!app.argumentsRead())
         return 2;
-    if (!QFile::exists(bench::sqliteShell())) {
-        std::printf("bench_printout needs the sqlite3 shell at %s\n", qPrintable(bench::sqliteShell()));
+    if (!app.hasShell())
         return 1;
-    }
+    const int records = app.records();
+    const int runs = app.runs();
 
     QTemporaryDir dir;
     QElapsedTimer made;

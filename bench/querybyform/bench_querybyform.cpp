@@ -4,6 +4,7 @@
 // the two fields have no index yet (the store makes it on first use) and once it exists. The
 // baselines are what SQLite alone needs for the same work, measured on the same file in the run:
 // making the index, and reading the row ids of the matching records along it.
+#include "benchapplication.h"
 #include "benchfigures.h"
 #include "datasource.h"
 #include "field.h"
@@ -20,7 +21,6 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
@@ -176,14 +176,11 @@ void line(const char *what, double ms, double baseline, double target)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QStandardPaths::setTestModeEnabled(true);
-    int records = 100000;
-    int runs = 5;
-    if (!kelvara::bench::readRecordsAndRuns(app.arguments(), "bench_querybyform", records, runs))
+    bench::BenchApplication app(argc, argv, "bench_querybyform", 100000, 5);
+    if (!app.argumentsRead())
         return 2;
+    const int records = app.records();
+    const int runs = app.runs();
 
     ScriptedDialogsScope dialogs;
     GridCompanions::install(std::make_unique<GridWindows>());

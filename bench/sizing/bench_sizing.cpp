@@ -1,5 +1,6 @@
 // Benchmark of the grid's widest-value measurement: one walk over 100,000 jobs measuring the data
 // sheet's eleven columns, against the sqlite3 shell reading the same columns of the same file.
+#include "benchapplication.h"
 #include "benchfigures.h"
 #include "datasheetgrid.h"
 #include "field.h"
@@ -11,9 +12,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -112,19 +111,13 @@ double readMs(const QString &directory, const QString &name)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    // The window reads and writes its stored settings: keep them apart from the user's.
-    QStandardPaths::setTestModeEnabled(true);
-    int records = 100000;
-    int runs = 7;
-    if (!kelvara::bench::readRecordsAndRuns(app.arguments(), "bench_sizing", records, runs))
+    bench::BenchApplication app(argc, argv, "bench_sizing", 100000, 7);
+    if (!app.argumentsRead())
         return 2;
-    if (!QFile::exists(kShell)) {
-        std::printf("bench_sizing needs the sqlite3 shell at %s\n", qPrintable(kShell));
+    if (!app.hasShell())
         return 1;
-    }
+    const int records = app.records();
+    const int runs = app.runs();
 
     QTemporaryDir dir;
     const QString name = QStringLiteral("jobs");
