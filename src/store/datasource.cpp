@@ -41,17 +41,24 @@ DataSetState DataSource::state() const
 
 void DataSource::dataEvent(DataEvent event, Field *field)
 {
+    // Links may attach or detach while being told. The walk goes over a copy, which shares the
+    // list's data until the list changes; only then is each link looked for before it is told.
+    const QList<DataLink *> links = m_links;
+    const auto stillLinked = [&](DataLink *link) {
+        return m_links.constData() == links.constData() || m_links.contains(link);
+    };
     if (event == DataEvent::UpdateState) {
-        for (DataLink *link : QList<DataLink *>(m_links))
-            link->updateState();
+        for (DataLink *link : links) {
+            if (stillLinked(link))
+                link->updateState();
+        }
         Q_EMIT stateChanged();
         return;
     }
     if (state() == dsInactive)
         return;
-    // Links may detach while being told; walk a copy.
-    for (DataLink *link : QList<DataLink *>(m_links)) {
-        if (!m_links.contains(link))
+    for (DataLink *link : links) {
+        if (!stillLinked(link))
             continue;
         int distance = 0;
         if (event == DataEvent::DataSetScroll || event == DataEvent::DataSetChange

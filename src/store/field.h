@@ -25,7 +25,7 @@ public:
     Field(Table *table, const FieldDef &def, int fieldNo);
 
     Table *dataSet() const { return m_table; }
-    QString fieldName() const { return m_def.name; }
+    const QString &fieldName() const { return m_def.name; }
     int fieldNo() const { return m_fieldNo; }          // 1-based column of the stored design
     FieldType dataType() const { return m_def.type; }
     int size() const { return m_def.size; }

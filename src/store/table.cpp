@@ -693,8 +693,11 @@ void Table::checkWriteState() const
 
 Field *Table::findField(const QString &name) const
 {
+    // Names of another length never match (the comparison folds case character by character),
+    // and the length is known at once: handlers that look a field up on every move stay cheap.
     for (Field *field : m_fields) {
-        if (field->fieldName().compare(name, Qt::CaseInsensitive) == 0)
+        const QString &fieldName = field->fieldName();
+        if (fieldName.size() == name.size() && fieldName.compare(name, Qt::CaseInsensitive) == 0)
             return field;
     }
     return nullptr;

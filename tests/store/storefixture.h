@@ -175,10 +175,16 @@ public:
 
     std::function<void()> onUpdateData;    // a bound control writing its text back
     std::function<void()> onDataSetChanged;
+    std::function<void()> onEditingChanged;
 
 protected:
     void activeChanged() override { record(active() ? QStringLiteral("active") : QStringLiteral("inactive")); }
-    void editingChanged() override { record(editing() ? QStringLiteral("editing") : QStringLiteral("browsing")); }
+    void editingChanged() override
+    {
+        record(editing() ? QStringLiteral("editing") : QStringLiteral("browsing"));
+        if (onEditingChanged)
+            onEditingChanged();
+    }
     void dataSetChanged() override
     {
         record(QStringLiteral("changed"));

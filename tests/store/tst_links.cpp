@@ -324,6 +324,17 @@ void LinksTest::aLinkLeavingDuringAnEvent()
     table.last();
     QCOMPARE(source.links().size(), 1);
     table.first();
+
+    // The same when the state changes: the link gone is not told, the one still there is.
+    EventLog log;
+    auto third = std::make_unique<RecordingLink>(&log);
+    third->setDataSource(&source);
+    RecordingLink fourth(&log);
+    fourth.setDataSource(&source);
+    first.onEditingChanged = [&] { third.reset(); };
+    table.edit();
+    QCOMPARE(source.links().size(), 2);
+    QCOMPARE(log.entries().count(QStringLiteral("link editing")), 1);
 }
 
 QTEST_GUILESS_MAIN(LinksTest)
