@@ -57,6 +57,7 @@ void setUpDataSheetGrid(TEnhancedGrid &grid, DataSource *source)
     for (const DataSheetColumn &wanted : dataSheetColumns()) {
         TColumn *column = grid.columns()->add();
         column->setFieldName(QString::fromLatin1(wanted.field));
+        column->setExpanded(false);
         if (wanted.title)
             column->title()->setCaption(QString::fromLatin1(wanted.title));
         if (wanted.width > 0)

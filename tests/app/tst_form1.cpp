@@ -435,6 +435,10 @@ void Form1Test::dataSheetLayout()
 
     auto *grid = child<TDBGrid>("EnhancedGrid1");
     QCOMPARE(grid->columns()->count(), 11);
+    for (int i = 0; i < grid->columns()->count(); ++i) {
+        QVERIFY(!grid->columns()->items(i)->expanded());
+        QVERIFY(grid->columns()->items(i)->visible());
+    }
 }
 
 void Form1Test::okStoresHoursAndMinutes_data()
