@@ -13,6 +13,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QWidget>
 #include <QtTest>
 
@@ -105,6 +106,10 @@ void StartupTest::lockIsLetGoWhenTheHolderIsKilled()
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // The program reads its stored settings at start: from a folder of the test's own, never
+    // from the settings of whoever runs the tests.
+    const QTemporaryDir settings;
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), settings.path());
     program.setProcessEnvironment(environment);
     program.setWorkingDirectory(workspace.path());
     program.start(QStringLiteral(KELVARA_PROGRAM), {});
