@@ -22,7 +22,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -60,18 +59,6 @@ void resetPeak()
     QFile clear(QStringLiteral("/proc/self/clear_refs"));
     if (clear.open(QIODevice::WriteOnly))
         clear.write("5");
-}
-
-double shellToFileMs(const QString &database, const QString &query, const QString &output)
-{
-    QProcess process;
-    process.setStandardOutputFile(output);
-    QElapsedTimer timer;
-    timer.start();
-    process.start(bench::sqliteShell(), {QStringLiteral("-readonly"), database, query});
-    if (!process.waitForFinished(-1) || process.exitCode() != 0)
-        qFatal("sqlite3 failed: %s", qPrintable(QString::fromLocal8Bit(process.readAllStandardError())));
-    return timer.nsecsElapsed() / 1e6;
 }
 
 struct PdfRun
@@ -212,7 +199,7 @@ int main(int argc, char **argv)
                           {"print dataset to PDF, from the command", false, "dataset.pdf", {}, {}, {}}};
     std::vector<double> shell;
     for (int i = 0; i < runs; ++i) {
-        shell.push_back(shellToFileMs(database, query, dir.filePath(QStringLiteral("listing.txt"))));
+        shell.push_back(bench::sqliteShellMs(database, query, {}, dir.filePath(QStringLiteral("listing.txt"))));
         for (Listing &listing : listings) {
             listing.last = pdfRun(dialogs, *grid, listing.ofGrid, dir.filePath(QString::fromLatin1(listing.file)));
             listing.ms.push_back(listing.last.ms);
