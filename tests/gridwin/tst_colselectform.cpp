@@ -6,6 +6,7 @@
 #include "gridcompanions.h"
 #include "gridfixture.h"
 #include "gridwindows.h"
+#include "installedwindows.h"
 #include "scripteddialogs.h"
 #include "tcolselectform.h"
 #include "tcolumn.h"
@@ -394,7 +395,7 @@ void tst_ColSelectForm::gridOpensTheChooser()
     QFETCH(bool, confirmed);
     GridFixture data(2);
     ScriptedDialogsScope dialogs;
-    std::unique_ptr<GridCompanions> previous = GridCompanions::install(std::make_unique<GridWindows>());
+    InstalledWindows windows;
     auto grid = data.makeGrid<TEnhancedGrid>();
 
     QWidget *owner = nullptr;
@@ -411,7 +412,6 @@ void tst_ColSelectForm::gridOpensTheChooser()
         return dialog.result();
     };
     const bool result = gridCompanions().chooseColumns(*grid);
-    GridCompanions::install(std::move(previous));
 
     QCOMPARE(result, confirmed);
     QCOMPARE(dialogs->execCount, 1);
@@ -426,7 +426,7 @@ void tst_ColSelectForm::customizeHidesTheGridsColumn()
     // The grid's own Customize command, through the program's windows.
     GridFixture data(2);
     ScriptedDialogsScope dialogs;
-    std::unique_ptr<GridCompanions> previous = GridCompanions::install(std::make_unique<GridWindows>());
+    InstalledWindows windows;
     auto grid = data.makeGrid<TEnhancedGrid>();
     addColumn(*grid, QStringLiteral("Name"));
     addColumn(*grid, QStringLiteral("City"));
@@ -439,7 +439,6 @@ void tst_ColSelectForm::customizeHidesTheGridsColumn()
         return dialog.result();
     };
     grid->customize();
-    GridCompanions::install(std::move(previous));
 
     QCOMPARE(dialogs->execCount, 1);
     QVERIFY(dialogs->texts().isEmpty());

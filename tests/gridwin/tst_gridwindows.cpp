@@ -5,6 +5,7 @@
 #include "gridcompanions.h"
 #include "gridfixture.h"
 #include "gridwindows.h"
+#include "installedwindows.h"
 #include "scripteddialogs.h"
 #include "tenhancedgrid.h"
 #include "tfieldviewerform.h"
@@ -18,17 +19,6 @@ using namespace kelvara;
 using namespace kelvara::test;
 
 namespace {
-
-// Installs the program's windows for one test and puts back what was there.
-class InstalledWindows
-{
-public:
-    InstalledWindows() : m_previous(GridCompanions::install(std::make_unique<GridWindows>())) {}
-    ~InstalledWindows() { GridCompanions::install(std::move(m_previous)); }
-
-private:
-    std::unique_ptr<GridCompanions> m_previous;
-};
 
 } // namespace
 

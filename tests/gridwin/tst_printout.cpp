@@ -8,6 +8,7 @@
 #include "gridcompanions.h"
 #include "gridfixture.h"
 #include "gridwindows.h"
+#include "installedwindows.h"
 #include "pageddocument.h"
 #include "pdfpages.h"
 #include "printerlist.h"
@@ -40,17 +41,6 @@ const QString kCaption = QStringLiteral("Swarm Jobs");
 const double kMargin = millimetresInPoints(10);
 // Positions read back from a PDF are good to a fraction of a point.
 const double kSlack = 0.8;
-
-// Installs the program's windows for one test and puts back what was there.
-class InstalledWindows
-{
-public:
-    InstalledWindows() : m_previous(GridCompanions::install(std::make_unique<GridWindows>())) {}
-    ~InstalledWindows() { GridCompanions::install(std::move(m_previous)); }
-
-private:
-    std::unique_ptr<GridCompanions> m_previous;
-};
 
 FieldDef sized(const QString &name, FieldType type, int size, int displayWidth = 0, const QString &label = {})
 {

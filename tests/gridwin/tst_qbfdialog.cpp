@@ -5,6 +5,7 @@
 #include "gridcompanions.h"
 #include "gridfixture.h"
 #include "gridwindows.h"
+#include "installedwindows.h"
 #include "scripteddialogs.h"
 #include "tcolumn.h"
 #include "tdlgqbf.h"
@@ -58,13 +59,11 @@ struct Qbf
 {
     explicit Qbf(const QStringList &columns = {QStringLiteral("Name"), QStringLiteral("City"), QStringLiteral("Hive"),
                                                QStringLiteral("Count")})
-        : previous(GridCompanions::install(std::make_unique<GridWindows>()))
     {
         grid = data.makeGrid<TEnhancedGrid>();
         for (const QString &column : columns)
             addColumn(*grid, column);
     }
-    ~Qbf() { GridCompanions::install(std::move(previous)); }
 
     // Opens the dialog; act runs while it is shown and closes it.
     void run(Mode mode, const FormAction &act)
@@ -114,7 +113,7 @@ struct Qbf
 
     GridFixture data{10, fieldsOfEveryKind()};
     ScriptedDialogsScope dialogs;
-    std::unique_ptr<GridCompanions> previous;
+    InstalledWindows windows;
     std::unique_ptr<TEnhancedGrid> grid;
     QString caption;
     int result = -1;
