@@ -74,4 +74,16 @@ TColumn *addColumn(TDBGrid &grid, const QString &fieldName, int width)
     return column;
 }
 
+int darkPixels(const QImage &image, const QRect &rect)
+{
+    int dark = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            if (image.pixelColor(x, y).lightness() < 128)
+                ++dark;
+        }
+    }
+    return dark;
+}
+
 } // namespace kelvara::test

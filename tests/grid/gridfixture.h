@@ -7,6 +7,7 @@
 #include "tdbgrid.h"
 #include "testworkspace.h"
 
+#include <QImage>
 #include <QList>
 #include <QPair>
 #include <QStringList>
@@ -87,6 +88,10 @@ struct GridFixture
 
 // Adds a column for a field to a grid, with a width of its own when width is above 0.
 TColumn *addColumn(TDBGrid &grid, const QString &fieldName, int width = 0);
+
+// How many pixels of the rectangle are dark (lightness below half): enough to tell a line,
+// text or a mark from an empty cell.
+int darkPixels(const QImage &image, const QRect &rect);
 
 // The message of the error a step throws, or an empty text when it throws none.
 inline QString errorOf(const std::function<void()> &step)

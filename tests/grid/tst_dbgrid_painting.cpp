@@ -7,6 +7,7 @@
 
 using namespace kelvara;
 using kelvara::test::addColumn;
+using kelvara::test::darkPixels;
 using kelvara::test::GridFixture;
 using kelvara::test::TestGrid;
 
@@ -53,18 +54,6 @@ bool allPixels(const QImage &image, const QRect &rect, const QColor &color)
 QRect inside(const QRect &cell)
 {
     return cell.adjusted(1, 1, 0, 0);
-}
-
-int darkPixels(const QImage &image, const QRect &rect)
-{
-    int dark = 0;
-    for (int y = rect.top(); y <= rect.bottom(); ++y) {
-        for (int x = rect.left(); x <= rect.right(); ++x) {
-            if (image.pixelColor(x, y).lightness() < 128)
-                ++dark;
-        }
-    }
-    return dark;
 }
 
 } // namespace

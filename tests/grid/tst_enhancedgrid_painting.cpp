@@ -12,6 +12,7 @@
 
 using namespace kelvara;
 using kelvara::test::addColumn;
+using kelvara::test::darkPixels;
 using kelvara::test::GridFixture;
 
 namespace {
@@ -110,18 +111,6 @@ int pixelsOf(const QImage &image, const QRect &rect, const QColor &color)
         }
     }
     return count;
-}
-
-int darkPixels(const QImage &image, const QRect &rect)
-{
-    int dark = 0;
-    for (int y = rect.top(); y <= rect.bottom(); ++y) {
-        for (int x = rect.left(); x <= rect.right(); ++x) {
-            if (image.pixelColor(x, y).lightness() < 128)
-                ++dark;
-        }
-    }
-    return dark;
 }
 
 // A picture whose every pixel tells where it is.
