@@ -631,7 +631,8 @@ int Table::syncLink(DataLink *link, bool scroll) const
 
 void Table::disableControls()
 {
-    ++m_disableCount;
+    if (m_disableCount++ == 0)
+        m_heldControlsWritten = false;
 }
 
 void Table::enableControls()
@@ -693,8 +694,13 @@ void Table::checkWriteState() const
 
 Field *Table::findField(const QString &name) const
 {
-    // Names of another length never match (the comparison folds case character by character),
-    // and the length is known at once: handlers that look a field up on every move stay cheap.
+    // Handlers that look a field up on every move mostly spell it as it is defined: that exact
+    // match is a plain comparison, and only a name spelt otherwise folds case character by
+    // character, for names of its length.
+    for (Field *field : m_fields) {
+        if (field->fieldName() == name)
+            return field;
+    }
     for (Field *field : m_fields) {
         const QString &fieldName = field->fieldName();
         if (fieldName.size() == name.size() && fieldName.compare(name, Qt::CaseInsensitive) == 0)

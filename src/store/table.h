@@ -240,6 +240,7 @@ private:
     bool m_eof = true;
     int m_disableCount = 0;
     bool m_pendingLayout = false;
+    bool m_heldControlsWritten = false;   // the held controls wrote their text back since held
 
     // Records read at once when stepping through the table, and records kept in memory: enough
     // for a screenful of rows and for reading ahead, little against a table of any size.

@@ -304,7 +304,13 @@ int Table::finishPendingEdit()
 void Table::updateRecord()
 {
     checkWriteState();
+    // Held controls hear of no change and take no typing, and each control's write-back leaves
+    // it unmodified: once they have all written their text, a walk's further requests (one a
+    // record) would find nothing to write, so they are not sent.
+    if (controlsDisabled() && m_heldControlsWritten)
+        return;
     dataEvent(DataEvent::UpdateRecord);
+    m_heldControlsWritten = controlsDisabled();
 }
 
 void Table::deleteRecord()

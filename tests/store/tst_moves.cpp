@@ -46,6 +46,7 @@ private Q_SLOTS:
     void suspendedControlsHearOneChange();
     void suspendingScopeResumesHoweverItEnds();
     void suspendedLayoutChangeComesOnResume();
+    void heldWalkWritesTypedTextBackOnce();
 };
 
 void MovesTest::moveByCountsAndFlags_data()
@@ -437,6 +438,49 @@ void MovesTest::suspendedLayoutChangeComesOnResume()
     QCOMPARE(log.take(), QStringList());
     table.enableControls();
     QCOMPARE(log.take(), QStringList{QStringLiteral("link layout")});
+}
+
+// A walk over held controls that puts every record into edit state, as the main window does on
+// each move: the text typed before the walk reaches the record it was typed on and no other,
+// and the controls are asked for it once, not once a record.
+void MovesTest::heldWalkWritesTypedTextBackOnce()
+{
+    LinkedTable fixture(4);
+    Table &table = fixture.table;
+    QString typed = QStringLiteral("typed");
+    int asked = 0;
+    fixture.link.onUpdateData = [&] {
+        ++asked;
+        if (!typed.isEmpty())
+            table.fieldByName(QStringLiteral("city"))->setAsString(std::exchange(typed, QString()));
+    };
+    table.setRecNo(2);
+    table.edit();
+    {
+        DisabledControlsScope held(table);
+        table.first();
+        while (!table.eof()) {
+            table.edit();
+            table.next();
+        }
+        QCOMPARE(asked, 1);
+        // A new round of holding asks again: the controls may have been typed into meanwhile.
+        held.resume();
+    }
+    QCOMPARE(table.state(), dsBrowse);
+    QStringList cities;
+    for (table.first(); !table.eof(); table.next())
+        cities << table.fieldByName(QStringLiteral("city"))->asString();
+    QCOMPARE(cities, (QStringList{QString(), QStringLiteral("typed"), QString(), QString()}));
+
+    table.edit();
+    {
+        DisabledControlsScope held(table);
+        table.post();
+        table.edit();
+        table.post();
+    }
+    QCOMPARE(asked, 2);
 }
 
 QTEST_GUILESS_MAIN(MovesTest)
