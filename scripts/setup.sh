@@ -5,7 +5,7 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build"
 
-packages=(build-essential cmake qt6-base-dev libsqlite3-dev libjpeg62-turbo-dev fonts-dejavu-core sqlite3 poppler-utils)
+packages=(build-essential cmake qt6-base-dev libsqlite3-dev libjpeg62-turbo-dev zlib1g-dev fonts-dejavu-core sqlite3 poppler-utils)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")

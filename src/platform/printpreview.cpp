@@ -3,7 +3,9 @@
 #include "dialogs.h"
 #include "error.h"
 #include "errorreport.h"
+#include "pagecanvas.h"
 #include "pageddocument.h"
+#include "pdfwriter.h"
 
 #include <QAction>
 #include <QApplication>
@@ -46,26 +48,41 @@ constexpr int kLayoutSliceMs = 20;
 
 } // namespace
 
-void writePdfFile(PagedDocument &document, const QString &fileName)
+void writePdfFile(PagedDocument &document, const QString &fileName, const PagedDocument::Progress &progress)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw Error(tr("Cannot create file %1. %2").arg(QDir::toNativeSeparators(fileName), file.errorString()));
-    QPdfWriter writer(&file);
-    writer.setTitle(document.title());
-    writer.setCreator(QCoreApplication::applicationName());
-    document.print(writer);
-    if (file.error() != QFileDevice::NoError)
-        throw Error(tr("Cannot write file %1. %2").arg(QDir::toNativeSeparators(fileName), file.errorString()));
+    const auto cannotWrite = [&](const QString &reason) {
+        return Error(tr("Cannot write file %1. %2").arg(QDir::toNativeSeparators(fileName), reason));
+    };
+    try {
+        PdfFileOutput output(file, document.pageLayout(), document.title(), QCoreApplication::applicationName());
+        document.print(output, progress);
+    } catch (const PdfFileOutput::UnsupportedFont &) {
+        // A font that cannot be embedded as it is: the toolkit's engine draws the whole
+        // document instead, slower but with any font.
+        if (!file.seek(0) || !file.resize(0))
+            throw cannotWrite(file.errorString());
+        QPdfWriter writer(&file);
+        writer.setTitle(document.title());
+        writer.setCreator(QCoreApplication::applicationName());
+        writer.setPageLayout(document.pageLayout());
+        PainterOutput output(writer);
+        document.print(output, progress);
+    } catch (const Error &error) {
+        throw cannotWrite(error.message());
+    }
+    if (!file.flush() || file.error() != QFileDevice::NoError)
+        throw cannotWrite(file.errorString());
 }
 
 void printDocument(PagedDocument &document, QPrinter &printer, QWidget *parent)
 {
     if (printer.docName().isEmpty())
         printer.setDocName(document.title());
-    const QString target = printer.outputFormat() == QPrinter::PdfFormat
-        ? QDir::toNativeSeparators(printer.outputFileName())
-        : printer.printerName();
+    const bool toFile = printer.outputFormat() == QPrinter::PdfFormat;
+    const QString target = toFile ? QDir::toNativeSeparators(printer.outputFileName()) : printer.printerName();
     if (!printer.isValid())
         throw Error(tr("The printer %1 is not available.").arg(target));
     // Shown only when the job takes a while; the count of pages is unknown until the end.
@@ -73,18 +90,28 @@ void printDocument(PagedDocument &document, QPrinter &printer, QWidget *parent)
     progress.setWindowTitle(document.title());
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(1000);
+    bool stopped = false;
     const auto onPage = [&](int page) {
         progress.setLabelText(tr("Printing page %1").arg(page + 1));
         progress.setValue(0);
         // A stopped job is dropped, not sent half printed.
         if (progress.wasCanceled()) {
+            stopped = true;
             printer.abort();
             return false;
         }
         return true;
     };
     try {
-        document.print(printer, onPage);
+        if (toFile && !printer.outputFileName().isEmpty()) {
+            writePdfFile(document, printer.outputFileName(), onPage);
+            if (stopped)
+                QFile::remove(printer.outputFileName());
+            return;
+        }
+        printer.setPageLayout(document.pageLayout());
+        PainterOutput output(printer);
+        document.print(output, onPage);
     } catch (const Error &error) {
         throw Error(tr("Printing on %1 failed. %2").arg(target, error.message()));
     }
@@ -275,7 +302,8 @@ void PrintPreviewDialog::render()
         painter.scale(m_zoom, m_zoom);
         const QRectF inside = layout.paintRect(QPageLayout::Millimeter);
         painter.translate(inside.topLeft() * (PagedDocument::kPixelsPerInch / 25.4));
-        m_document.paintPage(painter, m_page);
+        PainterCanvas canvas(painter);
+        m_document.paintPage(canvas, m_page);
     }
     m_view->setPixmap(QPixmap::fromImage(m_image));
     m_view->resize(m_image.size());

@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QImage>
 
+#include <functional>
+
 class QAction;
 class QLabel;
 class QPrinter;
@@ -15,8 +17,9 @@ namespace kelvara {
 class PagedDocument;
 
 // Writes every page of a document to a PDF file; fails with "Cannot create file ..." when the
-// file cannot be written.
-void writePdfFile(PagedDocument &document, const QString &fileName);
+// file cannot be made and "Cannot write file ..." when writing it fails.
+void writePdfFile(PagedDocument &document, const QString &fileName,
+                  const std::function<bool(int page)> &progress = {});
 // Prints every page of a document on a printer, showing the progress of a long job, which the
 // user may stop there; fails with an Error naming the printer when the job fails.
 void printDocument(PagedDocument &document, QPrinter &printer, QWidget *parent);

@@ -11,6 +11,7 @@
 #include "installedwindows.h"
 #include "pageddocument.h"
 #include "pdfpages.h"
+#include "pdfwriter.h"
 #include "printerlist.h"
 #include "printpreview.h"
 #include "reportpager.h"
@@ -22,7 +23,6 @@
 
 #include <QAction>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QPrinter>
 #include <QScrollArea>
 #include <QtTest>
@@ -604,8 +604,8 @@ void tst_Printout::degenerateLayoutsEnd()
     QVERIFY2(pages <= records * 8, qPrintable(QString::number(pages)));
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    pager.print(writer);
+    PdfFileOutput output(buffer, pager.pageLayout(), pager.title(), QString());
+    pager.print(output);
     QVERIFY(buffer.size() > 0);
 }
 
@@ -751,9 +751,9 @@ void tst_Printout::walkHoldsBoundControlsStill()
     printout.dialogs->onPreview = [&](QWidget *, PagedDocument &document) {
         QBuffer buffer;
         buffer.open(QIODevice::WriteOnly);
-        QPdfWriter writer(&buffer);
+        PdfFileOutput output(buffer, document.pageLayout(), document.title(), QString());
         link.events = 0;
-        document.print(writer);
+        document.print(output);
         seenDuringWalk = link.events;
     };
     gridCompanions().printDataSet(printout.grid(), kCaption, PrintMode::Preview);

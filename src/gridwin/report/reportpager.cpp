@@ -1,13 +1,8 @@
 #include "reportpager.h"
 
-#include "error.h"
 #include "field.h"
+#include "pagecanvas.h"
 #include "table.h"
-
-#include <QCoreApplication>
-#include <QPagedPaintDevice>
-#include <QPainter>
-#include <QPrinter>
 
 #include <algorithm>
 #include <limits>
@@ -19,11 +14,6 @@ namespace {
 constexpr double kEpsilon = 1e-6;
 // Neither heading nor foot may take more of the page than this, so records always have room.
 constexpr double kMostOfPageForOneBand = 0.25;
-
-QString printingMessage(const char *text)
-{
-    return QCoreApplication::translate("ReportPager", text);
-}
 
 // The longest start of a word that fits the width, at least one character so that every line
 // takes something. The search is bounded, as no character is narrower than half a pixel.
@@ -161,7 +151,9 @@ bool ReportPager::mapGlyphs(const Element &element, const QString &text)
             return false;
     }
     m_positions.resize(size_t(count));
-    if (!element.raw.advancesForGlyphIndexes(m_glyphs.data(), m_positions.data(), count, QRawFont::SeparateAdvances))
+    // The font's own advances, unhinted, as a printer or a PDF file places the glyphs.
+    if (!element.raw.advancesForGlyphIndexes(m_glyphs.data(), m_positions.data(), count,
+                                             QRawFont::SeparateAdvances | QRawFont::UseDesignMetrics))
         return false;
     // From advances to positions along the line.
     double x = 0;
@@ -181,55 +173,44 @@ double ReportPager::advance(const Element &element, const QString &text)
     return element.metrics.horizontalAdvance(text);
 }
 
-void ReportPager::paintLine(QPainter &painter, const Element &element, double top, const QString &text,
+void ReportPager::paintLine(PageCanvas &canvas, const Element &element, double top, const QString &text,
                             double width)
 {
     if (text.isEmpty())
         return;
-    if (m_styled != &element
-        && (!m_styled || m_styled->font != element.font || m_styled->color != element.color)) {
-        painter.setFont(element.font);
-        painter.setPen(element.color);
-    }
-    m_styled = &element;
     const QRectF &box = element.source->geometry;
     double x = box.left();
     if (element.source->alignment == taRightJustify)
         x = box.right() - width;
     else if (element.source->alignment == taCenter)
         x = box.left() + (box.width() - width) / 2;
-    const bool overflows = width > box.width() + kEpsilon;
-    if (overflows) {
-        painter.save();
-        painter.setClipRect(QRectF(box.left(), top, box.width(), element.lineHeight), Qt::IntersectClip);
+    QRectF clip;
+    if (width > box.width() + kEpsilon) {
+        clip = QRectF(box.left(), top, box.width(), element.lineHeight);
         x = box.left();
     }
-    if (mapGlyphs(element, text)) {
-        if (m_run.rawFont() != element.raw) {
-            m_run.setRawFont(element.raw);
-            m_run.setUnderline(element.font.underline());
-            m_run.setStrikeOut(element.font.strikeOut());
-        }
-        m_run.setRawData(m_glyphs.data(), m_positions.data(), int(m_glyphs.size()));
-        painter.drawGlyphRun(QPointF(x, top + element.ascent), m_run);
-    } else {
-        painter.drawText(QPointF(x, top + element.ascent), text);
+    const QPointF origin(x, top + element.ascent);
+    if (!mapGlyphs(element, text)) {
+        canvas.drawText(origin, text, element.font, element.color, clip);
+        return;
     }
-    if (overflows) {
-        painter.restore();
-        m_styled = nullptr;
-    }
+    PageCanvas::Glyphs glyphs;
+    glyphs.font = &element.raw;
+    glyphs.indexes = m_glyphs.data();
+    glyphs.positions = m_positions.data();
+    glyphs.count = int(m_glyphs.size());
+    glyphs.text = text;
+    glyphs.underline = element.font.underline();
+    glyphs.strikeOut = element.font.strikeOut();
+    canvas.drawGlyphs(origin, glyphs, element.color, clip);
 }
 
-void ReportPager::paintRule(QPainter &painter, const ReportBand &band, double y) const
+void ReportPager::paintRule(PageCanvas &canvas, const ReportBand &band, double y) const
 {
-    QPen pen(band.color.value_or(m_report.color()));
-    pen.setWidthF(1.0);
-    painter.setPen(pen);
-    painter.drawLine(QPointF(0, y), QPointF(m_printable.width(), y));
+    canvas.drawLine(QPointF(0, y), QPointF(m_printable.width(), y), band.color.value_or(m_report.color()), 1.0);
 }
 
-double ReportPager::fixedBand(const Band &band, double y, int page, double maxHeight, QPainter *painter)
+double ReportPager::fixedBand(const Band &band, double y, int page, double maxHeight, PageCanvas *canvas)
 {
     if (!band.source)
         return 0;
@@ -243,7 +224,7 @@ double ReportPager::fixedBand(const Band &band, double y, int page, double maxHe
         height = std::max(height, element.source->geometry.top() + shown);
     }
     height = std::min(height, maxHeight);
-    if (!painter)
+    if (!canvas)
         return height;
     for (size_t i = 0; i < band.elements.size(); ++i) {
         const Element &element = band.elements[i];
@@ -254,30 +235,28 @@ double ReportPager::fixedBand(const Band &band, double y, int page, double maxHe
             // The first line always shows, cut if need be; later ones only whole.
             if (line > 0 && lineTop + element.lineHeight > bottom + kEpsilon)
                 break;
-            paintLine(*painter, element, y + lineTop, lines[i].texts[size_t(line)], lines[i].widths[size_t(line)]);
+            paintLine(*canvas, element, y + lineTop, lines[i].texts[size_t(line)], lines[i].widths[size_t(line)]);
         }
     }
     if (band.source->lineAbove)
-        paintRule(*painter, *band.source, y);
+        paintRule(*canvas, *band.source, y);
     if (band.source->lineBelow)
-        paintRule(*painter, *band.source, y + height);
-    m_styled = nullptr;
+        paintRule(*canvas, *band.source, y + height);
     return height;
 }
 
-ReportPager::PageStart ReportPager::walkPage(const PageStart &start, int page, QPainter *painter)
+ReportPager::PageStart ReportPager::walkPage(const PageStart &start, int page, PageCanvas *canvas)
 {
-    m_styled = nullptr;
     if (start.record < m_count && m_table->recNo() != start.record + 1)
         m_table->setRecNo(start.record + 1);
     const double most = m_printable.height() * kMostOfPageForOneBand;
     double y = 0;
-    y += fixedBand(m_pageHeader, y, page, most, painter);
-    y += fixedBand(m_columnHeader, y, page, most, painter);
+    y += fixedBand(m_pageHeader, y, page, most, canvas);
+    y += fixedBand(m_columnHeader, y, page, most, canvas);
     const double bodyTop = y;
     const double bodyBottom = m_printable.height() - fixedBand(m_pageFooter, 0, page, most, nullptr);
-    if (painter)
-        fixedBand(m_pageFooter, bodyBottom, page, most, painter);
+    if (canvas)
+        fixedBand(m_pageFooter, bodyBottom, page, most, canvas);
 
     const std::vector<Element> &elements = m_detail.elements;
     const size_t count = elements.size();
@@ -303,9 +282,9 @@ ReportPager::PageStart ReportPager::walkPage(const PageStart &start, int page, Q
         }
         const double room = bodyBottom - y;
         const auto paintFrom = [&](size_t i, int line) {
-            if (painter) {
+            if (canvas) {
                 const double top = y + elements[i].source->geometry.top() + line * elements[i].lineHeight - offset;
-                paintLine(*painter, elements[i], top, m_lines[i].texts[size_t(line)], m_lines[i].widths[size_t(line)]);
+                paintLine(*canvas, elements[i], top, m_lines[i].texts[size_t(line)], m_lines[i].widths[size_t(line)]);
             }
         };
         if (needed <= room + kEpsilon) {
@@ -313,12 +292,11 @@ ReportPager::PageStart ReportPager::walkPage(const PageStart &start, int page, Q
                 for (int line = at.nextLine[i]; line < m_lines[i].count(); ++line)
                     paintFrom(i, line);
             }
-            if (painter && m_detail.source && (m_detail.source->lineAbove || m_detail.source->lineBelow)) {
+            if (canvas && m_detail.source) {
                 if (m_detail.source->lineAbove && !continued)
-                    paintRule(*painter, *m_detail.source, y);
+                    paintRule(*canvas, *m_detail.source, y);
                 if (m_detail.source->lineBelow)
-                    paintRule(*painter, *m_detail.source, y + needed);
-                m_styled = nullptr;
+                    paintRule(*canvas, *m_detail.source, y + needed);
             }
             y += needed;
             at.nextLine.clear();
@@ -386,32 +364,20 @@ int ReportPager::pageCount()
     return pagesLaidOut();
 }
 
-void ReportPager::paintPage(QPainter &painter, int index)
+void ReportPager::paintPage(PageCanvas &canvas, int index)
 {
     while (index >= pagesLaidOut() && layOutNextPage()) {
     }
     if (index < 0 || index >= pagesLaidOut())
         return;
-    walkPage(m_starts[size_t(index)], index, &painter);
+    walkPage(m_starts[size_t(index)], index, &canvas);
 }
 
-void ReportPager::print(QPagedPaintDevice &device, const Progress &progress)
+void ReportPager::print(PageOutput &output, const Progress &progress)
 {
-    device.setPageLayout(pageLayout());
-    QPainter painter;
-    if (!painter.begin(&device))
-        throw Error(printingMessage("The printer could not start the print job."));
-    const double scaleX = device.logicalDpiX() / kPixelsPerInch;
-    const double scaleY = device.logicalDpiY() / kPixelsPerInch;
     PageStart start;
     for (int page = 0;; ++page) {
-        if (page > 0 && !device.newPage()) {
-            painter.end();
-            throw Error(printingMessage("The printer could not start a new page."));
-        }
-        painter.resetTransform();
-        painter.scale(scaleX, scaleY);
-        start = walkPage(start, page, &painter);
+        start = walkPage(start, page, &output.beginPage());
         // What was walked anyway is remembered for painting the pages again later.
         if (page + 1 == pagesLaidOut() && !m_complete) {
             if (start.record >= m_count)
@@ -422,12 +388,7 @@ void ReportPager::print(QPagedPaintDevice &device, const Progress &progress)
         if (start.record >= m_count || (progress && !progress(page + 1)))
             break;
     }
-    const bool ended = painter.end();
-    const auto *printer = dynamic_cast<QPrinter *>(&device);
-    if (printer && printer->printerState() == QPrinter::Aborted)
-        return;
-    if (!ended || (printer && printer->printerState() == QPrinter::Error))
-        throw Error(printingMessage("The print job failed."));
+    output.finish();
 }
 
 } // namespace kelvara

@@ -4,12 +4,9 @@
 #include "pageddocument.h"
 
 #include <QFontMetricsF>
-#include <QGlyphRun>
 #include <QRawFont>
 
 #include <vector>
-
-class QPainter;
 
 namespace kelvara {
 
@@ -30,8 +27,8 @@ public:
     int pagesLaidOut() const override { return int(m_starts.size()); }
     bool complete() const override { return m_complete; }
     bool layOutNextPage() override;
-    void paintPage(QPainter &painter, int index) override;
-    void print(QPagedPaintDevice &device, const Progress &progress = {}) override;
+    void paintPage(PageCanvas &canvas, int index) override;
+    void print(PageOutput &output, const Progress &progress = {}) override;
 
     // Lays out every page and gives their number.
     int pageCount();
@@ -76,16 +73,16 @@ private:
     Band prepareBand(const ReportBand *band) const;
     QString textOf(const Element &element, int page) const;
     void layOutText(const Element &element, const QString &text, Lines &lines);
-    // Lays out a header or footer band at y, painting it when a painter is given; gives its height.
-    double fixedBand(const Band &band, double y, int page, double maxHeight, QPainter *painter);
-    PageStart walkPage(const PageStart &start, int page, QPainter *painter);
+    // Lays out a header or footer band at y, drawing it when a canvas is given; gives its height.
+    double fixedBand(const Band &band, double y, int page, double maxHeight, PageCanvas *canvas);
+    PageStart walkPage(const PageStart &start, int page, PageCanvas *canvas);
     // How wide a line of text is. Plain texts are measured and painted from the font's character
     // map, without shaping: a listing has no use for it, and it takes most of the time of a long
     // one. A text with a character the font lacks is shaped, which finds it in another font.
     double advance(const Element &element, const QString &text);
     bool mapGlyphs(const Element &element, const QString &text);
-    void paintLine(QPainter &painter, const Element &element, double top, const QString &text, double width);
-    void paintRule(QPainter &painter, const ReportBand &band, double y) const;
+    void paintLine(PageCanvas &canvas, const Element &element, double top, const QString &text, double width);
+    void paintRule(PageCanvas &canvas, const ReportBand &band, double y) const;
 
     const BandReport &m_report;
     Table *m_table = nullptr;
@@ -95,10 +92,8 @@ private:
     std::vector<PageStart> m_starts;
     bool m_complete = false;
     std::vector<Lines> m_lines;                 // of the record being laid out, reused
-    const Element *m_styled = nullptr;          // whose font and colour the painter holds
     std::vector<quint32> m_glyphs;              // of the last text mapped, reused
     std::vector<QPointF> m_positions;
-    QGlyphRun m_run;
 };
 
 } // namespace kelvara

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QGlyphRun>
+#include <QPointF>
+#include <QRawFont>
+#include <QRectF>
+#include <QString>
+
+#include <memory>
+
+class QPagedPaintDevice;
+class QPainter;
+
+namespace kelvara {
+
+// What the pages of a listing are drawn on: texts and rules, nothing else. Behind it lies a
+// painter (the preview, a printer) or a PDF file written directly, which for a listing of
+// thousands of pages is many times faster than painting one glyph at a time.
+// Coordinates are report pixels with the origin at the top left corner inside the margins.
+class PageCanvas
+{
+public:
+    virtual ~PageCanvas() = default;
+
+    // Glyphs of one font along a baseline: each glyph's position is relative to the origin, and
+    // text holds the characters they show, one code point a glyph. Nothing outside clip shows;
+    // an empty clip cuts nothing.
+    struct Glyphs
+    {
+        const QRawFont *font = nullptr;
+        const quint32 *indexes = nullptr;
+        const QPointF *positions = nullptr;
+        int count = 0;
+        QStringView text;
+        bool underline = false;
+        bool strikeOut = false;
+    };
+    virtual void drawGlyphs(const QPointF &origin, const Glyphs &glyphs, const QColor &color,
+                            const QRectF &clip) = 0;
+    // A text that must be shaped, perhaps from other fonts than the one asked for.
+    virtual void drawText(const QPointF &origin, const QString &text, const QFont &font, const QColor &color,
+                          const QRectF &clip) = 0;
+    virtual void drawLine(const QPointF &from, const QPointF &to, const QColor &color, double width) = 0;
+};
+
+// Where the pages of a print job go, one after the other.
+class PageOutput
+{
+public:
+    virtual ~PageOutput() = default;
+    // Starts the next page; its canvas lives until the next call or finish. Fails with an Error.
+    virtual PageCanvas &beginPage() = 0;
+    // Ends the job. Fails with an Error when it could not be completed; a job the user stopped
+    // is no failure.
+    virtual void finish() = 0;
+};
+
+// A canvas on a painter that the caller has set up.
+class PainterCanvas : public PageCanvas
+{
+public:
+    explicit PainterCanvas(QPainter &painter) : m_painter(painter) {}
+
+    void drawGlyphs(const QPointF &origin, const Glyphs &glyphs, const QColor &color, const QRectF &clip) override;
+    void drawText(const QPointF &origin, const QString &text, const QFont &font, const QColor &color,
+                  const QRectF &clip) override;
+    void drawLine(const QPointF &from, const QPointF &to, const QColor &color, double width) override;
+
+private:
+    // Changing the painter's pen and font costs more than drawing a short text: they are set
+    // only when they change.
+    void setPen(const QColor &color, double width);
+
+    QPainter &m_painter;
+    QColor m_penColor;
+    double m_penWidth = -1;
+    QFont m_font;
+    bool m_fontSet = false;
+    QGlyphRun m_run;
+};
+
+// Pages painted on a printer or any other paged device, each scaled from report pixels to the
+// device's resolution.
+class PainterOutput : public PageOutput
+{
+public:
+    explicit PainterOutput(QPagedPaintDevice &device);
+    ~PainterOutput() override;
+
+    PageCanvas &beginPage() override;
+    void finish() override;
+
+private:
+    QPagedPaintDevice &m_device;
+    std::unique_ptr<QPainter> m_painter;
+    std::unique_ptr<PainterCanvas> m_canvas;
+    bool m_started = false;
+};
+
+} // namespace kelvara
