@@ -20,6 +20,23 @@ QString printingMessage(const char *text)
 
 } // namespace
 
+bool isMadeUpFace(const QFont &font, const QRawFont &face)
+{
+    // The face tells what it is in its own tables; the raw font repeats what was asked for.
+    const QByteArray head = face.fontTable("head");
+    const QByteArray os2 = face.fontTable("OS/2");
+    const auto word = [](const QByteArray &table, int at) {
+        return quint16((quint8(table[at]) << 8) | quint8(table[at + 1]));
+    };
+    if (head.size() < 46)
+        return false;   // no TrueType or OpenType tables to tell by
+    const quint16 macStyle = word(head, 44);
+    const bool hasOs2 = os2.size() >= 64;
+    const bool boldFace = (macStyle & 0x1) || (hasOs2 && word(os2, 4) >= 600);
+    const bool slantedFace = (macStyle & 0x2) || (hasOs2 && (word(os2, 62) & 0x201));
+    return (font.weight() >= QFont::DemiBold && !boldFace) || (font.style() != QFont::StyleNormal && !slantedFace);
+}
+
 void PainterCanvas::setPen(const QColor &color, double width)
 {
     if (color == m_penColor && width == m_penWidth)

@@ -15,6 +15,10 @@ class QPainter;
 
 namespace kelvara {
 
+// Whether the face the font system gives for a font is plainer than the font asks for: a bold
+// or italic face that a family lacks is made up by thickening or slanting another when drawn.
+bool isMadeUpFace(const QFont &font, const QRawFont &face);
+
 // What the pages of a listing are drawn on: texts and rules, nothing else. Behind it lies a
 // painter (the preview, a printer) or a PDF file written directly, which for a listing of
 // thousands of pages is many times faster than painting one glyph at a time.

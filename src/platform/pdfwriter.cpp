@@ -392,6 +392,8 @@ void PdfFileOutput::Canvas::drawText(const QPointF &origin, const QString &text,
     const QPointF shift(origin.x(), origin.y() - line.ascent());
     for (const QGlyphRun &run : layout.glyphRuns()) {
         const QRawFont raw = run.rawFont();
+        if (isMadeUpFace(font, raw))
+            throw UnsupportedFont{raw.familyName()};
         const QList<quint32> indexes = run.glyphIndexes();
         const QList<QPointF> at = run.positions();
         if (indexes.isEmpty() || at.size() != indexes.size())

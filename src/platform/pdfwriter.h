@@ -17,8 +17,9 @@ namespace kelvara {
 // one text operator in an embedded subset of its font, and each page is compressed and written
 // as soon as it is finished, so a listing of any length holds one page. The toolkit's PDF
 // engine positions and writes every glyph on its own, which makes a long listing take minutes.
-// Only fonts with TrueType outlines are embedded; for any other the output throws
-// UnsupportedFont, and the caller paints the document through the toolkit instead.
+// Only fonts with TrueType outlines are embedded; for any other, and for a face made up by
+// thickening or slanting another, the output throws UnsupportedFont, and the caller paints the
+// document through the toolkit instead.
 class PdfFileOutput : public PageOutput
 {
 public:

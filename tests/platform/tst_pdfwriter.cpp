@@ -5,9 +5,11 @@
 #include "pdfwriter.h"
 #include "printpreview.h"
 #include "testworkspace.h"
+#include "truetypesubset.h"
 
 #include <QBuffer>
 #include <QFile>
+#include <QFontDatabase>
 #include <QImage>
 #include <QProcess>
 #include <QRawFont>
@@ -171,6 +173,7 @@ private Q_SLOTS:
     void everyObjectIsWhereTheTableSays();
     void fontsAreEmbeddedOnceAsSubsets();
     void fontWithoutTrueTypeOutlinesFallsBackToTheToolkit();
+    void madeUpFacesAreLeftToTheToolkit();
     void writeFailuresReachTheCaller_data();
     void writeFailuresReachTheCaller();
 
@@ -417,6 +420,41 @@ void tst_PdfWriter::fontWithoutTrueTypeOutlinesFallsBackToTheToolkit()
     QCOMPARE(pages.size(), 2);
     QCOMPARE(pages[0].text(), QStringLiteral("Page1"));
     QCOMPARE(pages[1].text(), QStringLiteral("Page2 Nimbus"));
+}
+
+void tst_PdfWriter::madeUpFacesAreLeftToTheToolkit()
+{
+    // A family with no italic face of its own: the font system slants its upright one.
+    QString upright;
+    for (const QString &family : QFontDatabase::families()) {
+        const QStringList styles = QFontDatabase::styles(family);
+        const bool slanted = std::any_of(styles.cbegin(), styles.cend(), [](const QString &style) {
+            return style.contains(QLatin1String("Italic"), Qt::CaseInsensitive)
+                || style.contains(QLatin1String("Oblique"), Qt::CaseInsensitive);
+        });
+        if (!slanted && databaseFont(family).isValid() && TrueTypeFont(databaseFont(family)).isValid()) {
+            upright = family;
+            break;
+        }
+    }
+    if (upright.isEmpty())
+        QSKIP("every installed family has an italic face");
+    QFont italic(upright);
+    italic.setPixelSize(kPixelSize);
+    italic.setItalic(true);
+    QFont bold(QStringLiteral("DejaVu Sans"));
+    bold.setPixelSize(kPixelSize);
+    bold.setBold(true);
+    QVERIFY(isMadeUpFace(italic, QRawFont::fromFont(italic)));
+    QVERIFY(!isMadeUpFace(bold, QRawFont::fromFont(bold)));
+
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    PdfFileOutput output(buffer, a4(), QString(), QString());
+    PageCanvas &canvas = output.beginPage();
+    canvas.drawText(QPointF(0, 20), QStringLiteral("Bold"), bold, Qt::black, QRectF());
+    QVERIFY_THROWS_EXCEPTION(PdfFileOutput::UnsupportedFont,
+                             canvas.drawText(QPointF(0, 40), QStringLiteral("Slanted"), italic, Qt::black, QRectF()));
 }
 
 void tst_PdfWriter::writeFailuresReachTheCaller_data()

@@ -68,6 +68,9 @@ ReportPager::Band ReportPager::prepareBand(const ReportBand *band) const
         element.ascent = element.metrics.ascent();
         element.lineHeight = element.metrics.height();
         element.raw = QRawFont::fromFont(element.font);
+        // A made-up face shows only in shaped text; its glyphs alone would print the plainer one.
+        if (isMadeUpFace(element.font, element.raw))
+            element.raw = QRawFont();
         prepared.elements.push_back(std::move(element));
     }
     return prepared;
