@@ -434,6 +434,7 @@ void Table::releaseDatabase()
     m_indexFields.clear();
     m_fields.clear();
     m_ownedFields.clear();
+    m_checkedColumns.clear();
     m_db.close();
 }
 
@@ -499,10 +500,19 @@ void Table::readSchema()
     m_defs = defs;
     m_fields.clear();
     m_ownedFields.clear();
+    m_checkedColumns.clear();
     int fieldNo = 1;
     for (const FieldDef &def : std::as_const(m_defs)) {
         m_ownedFields.push_back(std::make_unique<Field>(this, def, fieldNo++));
         m_fields << m_ownedFields.back().get();
+        switch (m_fields.back()->dataType()) {
+        case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: case ftBoolean:
+        case ftFloat: case ftCurrency: case ftBCD:
+            m_checkedColumns.push_back(int(m_ownedFields.size()) - 1);
+            break;
+        default:
+            break;   // text, dates and bytes read as something (or null) whatever was stored
+        }
     }
 }
 

@@ -273,6 +273,9 @@ private:
     // posted since, which would keep its place rather than its sort position.
     bool m_inSortOrder = false;
 
+    // The columns whose stored values an edit checks first: numbers and booleans, as another
+    // program may have stored anything there.
+    std::vector<int> m_checkedColumns;
     std::shared_ptr<RecordBuffer> m_current;       // the current stored record
     std::shared_ptr<RecordBuffer> m_editBuffer;    // the record in edit or insert state
     // Edit state shares the stored record until a value is written: walks that put every

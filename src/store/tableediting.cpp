@@ -48,7 +48,10 @@ void Table::edit()
         return;
     }
     checkCanModify();
-    std::shared_ptr<RecordBuffer> record = recordAt(m_pos);
+    // The record as read for the current position is what the fields show: the edit starts
+    // from it, without looking it up again, as walks that edit every record would do.
+    const bool read = m_current && m_pos >= 0 && m_pos < int(m_ids.size()) && m_current->rid == m_ids[size_t(m_pos)];
+    std::shared_ptr<RecordBuffer> record = read ? m_current : recordAt(m_pos);
     // A value the field cannot hold refuses the edit now rather than at the first change.
     checkDecodable(*record);
     m_editBuffer = std::move(record);
@@ -219,6 +222,8 @@ void Table::cancelRecord(bool notify)
         return;
     if (was == dsInsert)
         removeInsertRow();
+    // An edit that changed nothing still holds the record read for the position, which stays.
+    const bool untouched = was == dsEdit && m_editShared && m_current && m_editBuffer == m_current;
     m_editBuffer.reset();
     m_keyBuffer.reset();
     m_state = dsBrowse;
@@ -226,7 +231,10 @@ void Table::cancelRecord(bool notify)
     // The links hear of the change even when the record to stand on cannot be read.
     std::exception_ptr failure;
     try {
-        setCurrentRecord();
+        if (untouched)
+            m_override.reset();
+        else
+            setCurrentRecord();
     } catch (...) {
         failure = std::current_exception();
         m_current.reset();

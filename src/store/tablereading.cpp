@@ -292,15 +292,24 @@ void Table::checkDecodable(const RecordBuffer &record) const
 {
     if (!record.isPacked())
         return;
-    for (size_t i = 0; i < m_ownedFields.size(); ++i) {
-        const Field *field = m_ownedFields[i].get();
+    // Runs on every edit, and a walk may edit every record: the common sound values are told
+    // apart without decoding them, and only a doubtful one is decoded, which refuses it.
+    const PackedRow &row = record.packed;
+    for (const int column : m_checkedColumns) {
+        const Field *field = m_ownedFields[size_t(column)].get();
         switch (field->dataType()) {
-        case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: case ftBoolean:
-        case ftFloat: case ftCurrency: case ftBCD:
-            decodeCell(record, int(i), field);
+        case ftSmallint: case ftInteger: case ftWord: case ftAutoInc:
+            if (row.kind(column) == PackedRow::Integer) {
+                const std::optional<qint64> value = row.exactInteger(column);
+                if (value && *value >= field->minValue() && *value <= field->maxValue())
+                    break;
+            }
+            decodeCell(record, column, field);
             break;
         default:
-            break;   // text, dates and bytes read as something (or null) whatever was stored
+            if (row.kind(column) != PackedRow::Null)
+                decodeCell(record, column, field);
+            break;
         }
     }
 }
@@ -364,10 +373,15 @@ std::shared_ptr<RecordBuffer> Table::readBatch(int position, const std::vector<q
     }
     stmt.reset();
 
+    // Rows of the span that were not asked for are told by a search of the sorted batch.
+    std::vector<qint64> asked;
+    if (span) {
+        asked = batch;
+        std::sort(asked.begin(), asked.end());
+    }
     std::shared_ptr<RecordBuffer> found;
     for (auto &record : sink.rows) {
-        if (span && record->rid != wanted
-            && std::find(batch.cbegin(), batch.cend(), *record->rid) == batch.cend())
+        if (span && !std::binary_search(asked.cbegin(), asked.cend(), *record->rid))
             continue;
         m_cache.insert(record);
         if (record->rid == wanted)
