@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPainter>
 #include <QPdfWriter>
@@ -342,10 +343,19 @@ void PrintPreviewDialog::printClick()
 void PrintPreviewDialog::savePdfClick()
 {
     guarded(this, [&] {
-        const QString fileName = dialogs().saveFileName(this, tr("Save as PDF"), QString(),
-                                                        {tr("PDF files (*.pdf)")});
+        QString fileName = dialogs().saveFileName(this, tr("Save as PDF"), QString(), {tr("PDF files (*.pdf)")});
         if (fileName.isEmpty())
             return;
+        // A name typed without a suffix gets the file's own, so that other programs know it;
+        // the dialog asked about replacing the name as typed, so a file of the new name is asked
+        // about here.
+        if (QFileInfo(fileName).suffix().isEmpty()) {
+            fileName += QStringLiteral(".pdf");
+            if (QFileInfo::exists(fileName)
+                && !dialogs().confirm(this, tr("%1 already exists. Do you want to replace it?")
+                                                .arg(QDir::toNativeSeparators(fileName))))
+                return;
+        }
         writePdfFile(m_document, fileName);
         render();
     });

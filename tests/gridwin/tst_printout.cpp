@@ -182,6 +182,8 @@ private Q_SLOTS:
     void previewPrintsAndSaves_data();
     void previewPrintsAndSaves();
     void unwritablePdfFileFails();
+    void savedPdfGetsItsSuffix_data();
+    void savedPdfGetsItsSuffix();
 };
 
 void tst_Printout::dataSetListingShowsTitleColumnsRecordsAndPageNumber()
@@ -889,6 +891,48 @@ void tst_Printout::unwritablePdfFileFails()
                      qPrintable(error.message()));
         }
     }
+}
+
+void tst_Printout::savedPdfGetsItsSuffix_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("exists");           // a file of the suffixed name is there already
+    QTest::addColumn<QList<bool>>("confirm");   // the answers to "replace it?"
+    QTest::addColumn<QString>("written");       // empty: nothing written
+    QTest::addColumn<int>("asked");
+
+    QTest::newRow("typed without a suffix") << "listing" << false << QList<bool>{} << "listing.pdf" << 0;
+    QTest::newRow("typed with the suffix") << "listing.pdf" << false << QList<bool>{} << "listing.pdf" << 0;
+    QTest::newRow("another suffix is kept") << "listing.txt" << false << QList<bool>{} << "listing.txt" << 0;
+    QTest::newRow("suffixed name exists, replaced") << "listing" << true << QList<bool>{true} << "listing.pdf" << 1;
+    QTest::newRow("suffixed name exists, kept") << "listing" << true << QList<bool>{false} << QString() << 1;
+}
+
+void tst_Printout::savedPdfGetsItsSuffix()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, exists);
+    QFETCH(QList<bool>, confirm);
+    QFETCH(QString, written);
+    QFETCH(int, asked);
+    Printout printout(GridFixture::defaultDefs(), 5);
+    if (exists)
+        printout.data.workspace.writeFile(QStringLiteral("listing.pdf"), "kept");
+    printout.dialogs->saveAnswers << printout.data.workspace.filePath(typed);
+    printout.dialogs->confirmAnswers = confirm;
+    printout.dialogs->onPreview = [&](QWidget *parent, PagedDocument &document) {
+        PrintPreviewDialog preview(document, parent);
+        preview.findChild<QAction *>(QStringLiteral("savePdf"))->trigger();
+    };
+    gridCompanions().printGrid(printout.grid(), kCaption, PrintMode::Preview);
+    QCOMPARE(printout.dialogs->texts(ScriptedDialogs::Kind::Confirm).size(), asked);
+    QVERIFY(!QFile::exists(printout.data.workspace.filePath(QStringLiteral("listing"))));
+    if (written.isEmpty()) {
+        QCOMPARE(printout.data.workspace.readFile(QStringLiteral("listing.pdf")), QByteArray("kept"));
+    } else {
+        QVERIFY(printout.data.workspace.readFile(written).startsWith("%PDF-"));
+    }
+    QCOMPARE(printout.dialogs->texts(ScriptedDialogs::Kind::Error), QStringList());
 }
 
 QTEST_MAIN(tst_Printout)
