@@ -57,14 +57,7 @@ void PainterCanvas::drawGlyphs(const QPointF &origin, const Glyphs &glyphs, cons
     m_run.setUnderline(glyphs.underline);
     m_run.setStrikeOut(glyphs.strikeOut);
     m_run.setRawData(glyphs.indexes, glyphs.positions, glyphs.count);
-    if (clip.isEmpty()) {
-        m_painter.drawGlyphRun(origin, m_run);
-        return;
-    }
-    m_painter.save();
-    m_painter.setClipRect(clip, Qt::IntersectClip);
-    m_painter.drawGlyphRun(origin, m_run);
-    m_painter.restore();
+    drawClipped(clip, [&] { m_painter.drawGlyphRun(origin, m_run); });
 }
 
 void PainterCanvas::drawText(const QPointF &origin, const QString &text, const QFont &font, const QColor &color,
@@ -76,14 +69,7 @@ void PainterCanvas::drawText(const QPointF &origin, const QString &text, const Q
         m_font = font;
         m_fontSet = true;
     }
-    if (clip.isEmpty()) {
-        m_painter.drawText(origin, text);
-        return;
-    }
-    m_painter.save();
-    m_painter.setClipRect(clip, Qt::IntersectClip);
-    m_painter.drawText(origin, text);
-    m_painter.restore();
+    drawClipped(clip, [&] { m_painter.drawText(origin, text); });
 }
 
 void PainterCanvas::drawLine(const QPointF &from, const QPointF &to, const QColor &color, double width)

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QFont>
 #include <QGlyphRun>
+#include <QPainter>
 #include <QPointF>
 #include <QRawFont>
 #include <QRectF>
@@ -11,7 +12,6 @@
 #include <memory>
 
 class QPagedPaintDevice;
-class QPainter;
 
 namespace kelvara {
 
@@ -76,6 +76,20 @@ private:
     // Changing the painter's pen and font costs more than drawing a short text: they are set
     // only when they change.
     void setPen(const QColor &color, double width);
+    // Draws inside the clip, or unclipped when it is empty: saving the painter's state for every
+    // line would cost more than the line.
+    template <typename Draw>
+    void drawClipped(const QRectF &clip, Draw &&draw)
+    {
+        if (clip.isEmpty()) {
+            draw();
+            return;
+        }
+        m_painter.save();
+        m_painter.setClipRect(clip, Qt::IntersectClip);
+        draw();
+        m_painter.restore();
+    }
 
     QPainter &m_painter;
     QColor m_penColor;
