@@ -58,20 +58,23 @@ void writePdfFile(PagedDocument &document, const QString &fileName, const PagedD
         return Error(tr("Cannot write file %1. %2").arg(QDir::toNativeSeparators(fileName), reason));
     };
     try {
-        PdfFileOutput output(file, document.pageLayout(), document.title(), QCoreApplication::applicationName());
-        document.print(output, progress);
-    } catch (const PdfFileOutput::UnsupportedFont &) {
-        // A font that cannot be embedded as it is: the toolkit's engine draws the whole
-        // document instead, slower but with any font.
-        if (!file.seek(0) || !file.resize(0))
-            throw cannotWrite(file.errorString());
-        QPdfWriter writer(&file);
-        writer.setTitle(document.title());
-        writer.setCreator(QCoreApplication::applicationName());
-        writer.setPageLayout(document.pageLayout());
-        PainterOutput output(writer);
-        document.print(output, progress);
+        try {
+            PdfFileOutput output(file, document.pageLayout(), document.title(), QCoreApplication::applicationName());
+            document.print(output, progress);
+        } catch (const PdfFileOutput::UnsupportedFont &) {
+            // A font that cannot be embedded as it is: the toolkit's engine draws the whole
+            // document instead, slower but with any font.
+            if (!file.seek(0) || !file.resize(0))
+                throw Error(file.errorString());
+            QPdfWriter writer(&file);
+            writer.setTitle(document.title());
+            writer.setCreator(QCoreApplication::applicationName());
+            writer.setPageLayout(document.pageLayout());
+            PainterOutput output(writer);
+            document.print(output, progress);
+        }
     } catch (const Error &error) {
+        // Failures of either way are told alike.
         throw cannotWrite(error.message());
     }
     if (!file.flush() || file.error() != QFileDevice::NoError)
