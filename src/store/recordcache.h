@@ -15,7 +15,8 @@ namespace kelvara {
 class RecordCache
 {
 public:
-    explicit RecordCache(int limit) : m_limit(limit) {}
+    // Keeps up to `limit` records, and up to `spareLimit` let-go ones for reading into.
+    RecordCache(int limit, int spareLimit) : m_limit(limit), m_spareLimit(size_t(spareLimit)) {}
 
     std::shared_ptr<RecordBuffer> find(qint64 rid) const { return m_records.value(rid); }
     bool contains(qint64 rid) const { return m_records.contains(rid); }
@@ -58,15 +59,13 @@ public:
     std::vector<std::shared_ptr<RecordBuffer>> &spares() { return m_spares; }
 
 private:
-    // About a batch of reads is worth keeping.
+    // About a batch of reads is worth keeping: the rows of the next batch are packed into them.
     void recycle(const std::shared_ptr<RecordBuffer> &record)
     {
-        if (record.use_count() == 1 && m_spares.size() < kSpareLimit && record->isPacked()
+        if (record.use_count() == 1 && m_spares.size() < m_spareLimit && record->isPacked()
             && record->pendingBlobs.isEmpty())
             m_spares.push_back(record);
     }
-
-    static constexpr size_t kSpareLimit = 64;
 
     // Drops the order entries of records removed since.
     void compact()
@@ -80,6 +79,7 @@ private:
     }
 
     int m_limit;
+    size_t m_spareLimit;
     QHash<qint64, std::shared_ptr<RecordBuffer>> m_records;
     std::deque<qint64> m_order;
     std::vector<std::shared_ptr<RecordBuffer>> m_spares;

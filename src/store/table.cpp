@@ -435,6 +435,7 @@ void Table::releaseDatabase()
     m_fields.clear();
     m_ownedFields.clear();
     m_checkedColumns.clear();
+    m_lastFound = nullptr;
     m_db.close();
 }
 
@@ -501,6 +502,7 @@ void Table::readSchema()
     m_fields.clear();
     m_ownedFields.clear();
     m_checkedColumns.clear();
+    m_lastFound = nullptr;
     int fieldNo = 1;
     for (const FieldDef &def : std::as_const(m_defs)) {
         m_ownedFields.push_back(std::make_unique<Field>(this, def, fieldNo++));
@@ -707,9 +709,11 @@ Field *Table::findField(const QString &name) const
     // Handlers that look a field up on every move mostly spell it as it is defined: that exact
     // match is a plain comparison, and only a name spelt otherwise folds case character by
     // character, for names of its length.
+    if (m_lastFound && m_lastFound->fieldName() == name)
+        return m_lastFound;
     for (Field *field : m_fields) {
         if (field->fieldName() == name)
-            return field;
+            return m_lastFound = field;
     }
     for (Field *field : m_fields) {
         const QString &fieldName = field->fieldName();

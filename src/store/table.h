@@ -243,8 +243,11 @@ private:
     bool m_heldControlsWritten = false;   // the held controls wrote their text back since held
 
     // Records read at once when stepping through the table, and records kept in memory: enough
-    // for a screenful of rows and for reading ahead, little against a table of any size.
+    // for a screenful of rows and for reading ahead, little against a table of any size. A walk
+    // over the whole table (the controls held) reads more at once: every statement begins and
+    // ends a read transaction, which takes and releases the file's locks.
     static constexpr int kReadAhead = 64;
+    static constexpr int kWalkReadAhead = 128;
     static constexpr int kCacheLimit = 256;
 
     sql::Database m_db;
@@ -276,6 +279,8 @@ private:
     // The columns whose stored values an edit checks first: numbers and booleans, as another
     // program may have stored anything there.
     std::vector<int> m_checkedColumns;
+    // The field found last by name: handlers look the same field up on every move.
+    mutable Field *m_lastFound = nullptr;
     std::shared_ptr<RecordBuffer> m_current;       // the current stored record
     std::shared_ptr<RecordBuffer> m_editBuffer;    // the record in edit or insert state
     // Edit state shares the stored record until a value is written: walks that put every
@@ -283,7 +288,7 @@ private:
     bool m_editShared = false;
     std::shared_ptr<RecordBuffer> m_keyBuffer;     // range values being set
     std::shared_ptr<RecordBuffer> m_override;      // another visible record a link is reading
-    mutable RecordCache m_cache{kCacheLimit};
+    mutable RecordCache m_cache{kCacheLimit, kWalkReadAhead};
     mutable std::shared_ptr<RecordBuffer> m_empty;
 
     QString m_indexFieldNames;

@@ -317,11 +317,12 @@ void Table::checkDecodable(const RecordBuffer &record) const
 std::shared_ptr<RecordBuffer> Table::loadRecords(int position) const
 {
     // A jump reads one record; stepping near the last read reads ahead the way it goes.
-    const bool sequential = std::abs(position - m_lastLoaded) <= kReadAhead;
+    const int ahead = controlsDisabled() ? kWalkReadAhead : kReadAhead;
+    const bool sequential = std::abs(position - m_lastLoaded) <= ahead;
     const int step = position < m_lastLoaded ? -1 : 1;
     const qint64 wanted = m_ids[size_t(position)];
     std::vector<qint64> batch{wanted};
-    const int limit = sequential ? kReadAhead : 1;
+    const int limit = sequential ? ahead : 1;
     for (int p = position + step; p >= 0 && p < int(m_ids.size()) && int(batch.size()) < limit; p += step) {
         const qint64 rid = m_ids[size_t(p)];
         if (p != m_insertPos && !m_cache.contains(rid))
@@ -346,7 +347,10 @@ std::shared_ptr<RecordBuffer> Table::readBatch(int position, const std::vector<q
     const qint64 wanted = batch.front();
     const auto [low, high] = std::minmax_element(batch.cbegin(), batch.cend());
     // Unsigned, so that ids as far apart as the whole 64-bit range do not overflow.
-    const bool span = quint64(*high) - quint64(*low) < quint64(2 * kReadAhead);
+    const bool span = quint64(*high) - quint64(*low) < quint64(2 * std::max(batch.size(), size_t(kReadAhead)));
+    // Rows asked for one by one are as many as the statement has places for.
+    if (!span && batch.size() > size_t(kReadAhead))
+        return readBatch(position, std::vector<qint64>(batch.cbegin(), batch.cbegin() + kReadAhead));
     auto &stmt = const_cast<sql::Statement &>(span ? m_selectSpan : m_selectRows);
     RowSink sink;
     sink.columns = int(m_ownedFields.size());

@@ -47,6 +47,8 @@ private Q_SLOTS:
     void suspendingScopeResumesHoweverItEnds();
     void suspendedLayoutChangeComesOnResume();
     void heldWalkWritesTypedTextBackOnce();
+    void heldWalkReadsEveryRecord_data();
+    void heldWalkReadsEveryRecord();
 };
 
 void MovesTest::moveByCountsAndFlags_data()
@@ -481,6 +483,61 @@ void MovesTest::heldWalkWritesTypedTextBackOnce()
         table.post();
     }
     QCOMPARE(asked, 2);
+}
+
+void MovesTest::heldWalkReadsEveryRecord_data()
+{
+    // Walks with the controls held read many records at once, by the span of their row ids or
+    // by the ids themselves: far more records than one read takes, and orders that defeat spans.
+    QTest::addColumn<int>("idStep");
+    QTest::addColumn<QString>("index");
+    QTest::newRow("natural order, ids in a row") << 1 << QString();
+    QTest::newRow("natural order, ids with gaps") << 3 << QString();
+    QTest::newRow("an index scattering the ids") << 1 << QStringLiteral("hours");
+}
+
+void MovesTest::heldWalkReadsEveryRecord()
+{
+    QFETCH(int, idStep);
+    QFETCH(QString, index);
+    constexpr int kRecords = 700;
+    TestWorkspace workspace;
+    Table table;
+    makeTable(table, {});
+    table.close();
+    // Record i has row id 1 + i * idStep and hours scattering it: (i * 263) mod 700.
+    QStringList expected(kRecords);
+    {
+        sql::Database db(QStringLiteral("jobs.db"), sql::Database::Mode::ReadWrite);
+        db.exec(QStringLiteral("BEGIN"));
+        sql::Statement insert =
+            db.prepare(QStringLiteral("INSERT INTO \"jobs\" (\"_rid\", \"name\", \"hours\") VALUES (?, ?, ?)"));
+        for (int i = 0; i < kRecords; ++i) {
+            const int hours = i * 263 % kRecords;
+            const QString name = QStringLiteral("r%1").arg(i);
+            insert.bindInt64(1, 1 + qint64(i) * idStep);
+            insert.bind(2, name);
+            insert.bind(3, hours);
+            insert.run();
+            expected[index.isEmpty() ? i : hours] = name;
+        }
+        db.exec(QStringLiteral("COMMIT"));
+    }
+    table.open();
+    table.setIndexFieldNames(index);
+
+    QStringList forward, backward;
+    {
+        DisabledControlsScope held(table);
+        for (table.first(); !table.eof(); table.next())
+            forward << currentName(table);
+        for (table.last(); !table.bof(); table.prior())
+            backward << currentName(table);
+        held.resume();
+    }
+    QCOMPARE(forward, expected);
+    std::reverse(backward.begin(), backward.end());
+    QCOMPARE(backward, expected);
 }
 
 QTEST_GUILESS_MAIN(MovesTest)
