@@ -2,6 +2,7 @@
 
 #include "error.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -308,7 +309,15 @@ QString quoted(const QString &identifier)
 
 Transaction::Transaction(Database &db) : m_db(db)
 {
-    m_db.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    try {
+        m_db.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    } catch (const BusyError &e) {
+        // SQLite's own words leave a user guessing what to do; nothing was written yet.
+        throw BusyError(QCoreApplication::translate("kelvara::sql",
+                                                    "Another program is writing to the records file. Try again when "
+                                                    "it has finished; nothing was changed. (%1)")
+                            .arg(e.message()));
+    }
 }
 
 Transaction::~Transaction()

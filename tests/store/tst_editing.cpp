@@ -679,16 +679,31 @@ void EditingTest::failedDeleteKeepsTheRecord()
     OtherProgram other;
     table.setRecNo(2);
     QSignalSpy deleted(&table, &Table::afterDelete);
-    // Another program is writing: the delete waits a moment, then gives up.
+    QSignalSpy posted(&table, &Table::afterPost);
+    // Another program is writing: a delete or a save waits a moment, then gives up, saying so
+    // in words a user can act on.
+    const QString busy = QStringLiteral("Another program is writing to the records file. Try again when it has "
+                                        "finished; nothing was changed. (database is locked)");
     other.exec(QStringLiteral("BEGIN IMMEDIATE"));
-    QCOMPARE(errorOf([&] { table.deleteRecord(); }), QStringLiteral("database is locked"));
+    QCOMPARE(errorOf([&] { table.deleteRecord(); }), busy);
+    table.edit();
+    table.fieldByName(QStringLiteral("city"))->setAsString(QStringLiteral("Odense"));
+    QCOMPARE(errorOf([&] { table.next(); }), busy);
     other.exec(QStringLiteral("ROLLBACK"));
     QCOMPARE(deleted.count(), 0);
+    QCOMPARE(posted.count(), 0);
     QCOMPARE(table.recordCount(), 3);
     QCOMPARE(table.recNo(), 2);
     QCOMPARE(currentName(table), QStringLiteral("r2"));
+    QCOMPARE(table.state(), dsEdit);
+    QCOMPARE(table.fieldByName(QStringLiteral("city"))->asString(), QStringLiteral("Odense"));
     QCOMPARE(other.count(QStringLiteral("SELECT count(*) FROM \"jobs\"")), 3);
     QVERIFY(other.canWrite());
+
+    // Once the other program is done, the same save goes through.
+    table.next();
+    QCOMPARE(posted.count(), 1);
+    QCOMPARE(other.count(QStringLiteral("SELECT count(*) FROM \"jobs\" WHERE \"city\" = 'Odense'")), 1);
 }
 
 void EditingTest::postOfARecordDeletedElsewhere()
