@@ -4,9 +4,13 @@
 #include "tablefiles.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
+
+#include <filesystem>
+#include <system_error>
 
 namespace kelvara {
 
@@ -78,16 +82,44 @@ constexpr qsizetype kWriteChunk = 1 << 16;
 } // namespace
 
 TextFileWriter::TextFileWriter(const QString &fileName)
-    : m_fileName(fileName), m_file(std::make_unique<QFile>(fileName)),
-      m_encoder(std::make_unique<QStringEncoder>(QStringEncoder::System))
+    : m_fileName(fileName), m_encoder(std::make_unique<QStringEncoder>(QStringEncoder::System))
 {
     tablefiles::refuse(fileName);
-    if (!m_file->open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // A file that could not be written in place is not replaced either.
+    const QFileInfo target(fileName);
+    if (target.exists() && (!target.isFile() || !target.isWritable()))
         fail();
+    // Written beside the old file and renamed over it when complete: a walk that fails half-way
+    // leaves the last complete file as it was, never half a file. Nothing waits for the disk.
+    // A link is followed, so that it keeps pointing at the new file.
+    m_destination = target.isSymLink() && target.exists() ? target.canonicalFilePath() : fileName;
+    for (int attempt = 0; attempt < 100 && !m_file; ++attempt) {
+        const QString part = m_destination
+                             + (attempt == 0 ? QStringLiteral(".part") : QStringLiteral(".part%1").arg(attempt));
+        auto file = std::make_unique<QFile>(part);
+        if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            m_partName = part;
+            m_file = std::move(file);
+        } else if (!QFileInfo::exists(part)) {
+            break;   // the folder takes no new files
+        }
+    }
+    if (!m_file) {
+        // A folder that takes no new files may still let the file itself be rewritten.
+        m_file = std::make_unique<QFile>(fileName);
+        if (!m_file->open(QIODevice::WriteOnly | QIODevice::Truncate))
+            fail();
+    } else if (target.exists()) {
+        m_file->setPermissions(target.permissions());
+    }
     m_pending.reserve(kWriteChunk + 1024);
 }
 
-TextFileWriter::~TextFileWriter() = default;
+TextFileWriter::~TextFileWriter()
+{
+    if (!m_partName.isEmpty() && m_file)
+        m_file->remove();
+}
 
 void TextFileWriter::endLine()
 {
@@ -116,6 +148,14 @@ void TextFileWriter::finish()
     if (!m_file->flush())
         fail();
     m_file->close();
+    if (!m_partName.isEmpty()) {
+        std::error_code error;
+        std::filesystem::rename(std::filesystem::path(m_partName.toStdU16String()),
+                                std::filesystem::path(m_destination.toStdU16String()), error);
+        if (error)
+            fail();
+        m_partName.clear();
+    }
 }
 
 void TextFileWriter::fail()

@@ -20,10 +20,10 @@ void writeLines(const QString &fileName, const QStringList &lines);
 // The file's lines split the way the reader splits them.
 QStringList splitLines(const QString &text);
 
-// Writes a large text file as it is made, in the locale's encoding, straight into the file: no
-// copy of the whole text is held and nothing waits for the disk, as an export of every record
-// needs. An existing file is replaced. Fails with "Cannot create file %s" when the file cannot
-// be opened or written.
+// Writes a large text file as it is made, in the locale's encoding: no copy of the whole text is
+// held and nothing waits for the disk, as an export of every record needs. An existing file is
+// replaced when the new one is finished; until then, and if it never is, the old one stays. Fails
+// with "Cannot create file %s" when the file cannot be opened or written.
 class TextFileWriter
 {
 public:
@@ -44,6 +44,8 @@ private:
     [[noreturn]] void fail();
 
     QString m_fileName;
+    QString m_destination;       // the file replaced: the one a link points at, or the file itself
+    QString m_partName;          // the file written until it is complete; empty once renamed
     std::unique_ptr<QFile> m_file;
     std::unique_ptr<QStringEncoder> m_encoder;
     QString m_pending;

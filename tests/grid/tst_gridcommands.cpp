@@ -8,6 +8,7 @@
 #include "scriptedcompanions.h"
 #include "scripteddialogs.h"
 #include "settingsstore.h"
+#include "sqlite.h"
 #include "tenhancedgrid.h"
 
 #include <QSettings>
@@ -82,6 +83,7 @@ private Q_SLOTS:
     void defaultExportFileIsInTheDataDirectory();
     void exportThatCannotCreateItsFile_data();
     void exportThatCannotCreateItsFile();
+    void exportThatFailsHalfWayKeepsTheLastFile();
     void selectAndUnselectAll_data();
     void selectAndUnselectAll();
     void printouts_data();
@@ -237,6 +239,30 @@ void tst_GridCommands::exportThatCannotCreateItsFile()
     QVERIFY(dialogs->texts().isEmpty());
     QVERIFY(!fixture.table.controlsDisabled());
     QCOMPARE(fixture.table.recNo(), 1);
+}
+
+void tst_GridCommands::exportThatFailsHalfWayKeepsTheLastFile()
+{
+    // More records than the table keeps in memory, so that the walk reads the far ones anew.
+    GridFixture fixture(600);
+    auto grid = gridWithColumns(fixture, {QStringLiteral("Name")});
+    ScriptedDialogsScope dialogs;
+    const QString file = fixture.workspace.filePath(QStringLiteral("out.txt"));
+    fixture.workspace.writeFile(QStringLiteral("out.txt"), QByteArray("the last complete export\r\n"));
+    {
+        // Another program deletes a record the walk has yet to reach.
+        sql::Database other(fixture.table.fileName(), sql::Database::Mode::ReadWrite);
+        other.exec(QStringLiteral("DELETE FROM %1 WHERE \"_rid\" = 500").arg(sql::quoted(fixture.table.tableName())));
+    }
+
+    const QString error = errorOf([&] { grid->ExportToFile(file); });
+
+    QCOMPARE(error, QStringLiteral("Record not found; it may have been deleted by another program"));
+    QCOMPARE(fixture.workspace.readFile(QStringLiteral("out.txt")), QByteArray("the last complete export\r\n"));
+    QCOMPARE(QDir(fixture.workspace.path()).entryList({QStringLiteral("out.txt*")}, QDir::Files),
+             QStringList{QStringLiteral("out.txt")});
+    QVERIFY(dialogs->texts().isEmpty());
+    QVERIFY(!fixture.table.controlsDisabled());
 }
 
 void tst_GridCommands::selectAndUnselectAll_data()

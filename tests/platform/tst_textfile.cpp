@@ -17,6 +17,8 @@ private Q_SLOTS:
     void readsLinesEndedByCrLfOrBoth();
     void failsWithTheFileName();
     void writerStreamsTheSameBytes();
+    void writerReplacesTheFileOnlyWhenFinished();
+    void writerFollowsLinksAndRefusesWhatItCannotWrite();
 };
 
 void TextFileTest::writesEveryLineWithCrLf()
@@ -104,6 +106,82 @@ void TextFileTest::writerStreamsTheSameBytes()
     } catch (const Error &error) {
         QCOMPARE(error.message(), QStringLiteral("Cannot create file folder"));
     }
+}
+
+namespace {
+
+QStringList filesIn(const test::TestWorkspace &workspace)
+{
+    return QDir(workspace.path()).entryList(QDir::Files | QDir::System, QDir::Name);
+}
+
+QString errorOf(const std::function<void()> &step)
+{
+    try {
+        step();
+    } catch (const Error &error) {
+        return error.message();
+    }
+    return QString();
+}
+
+} // namespace
+
+void TextFileTest::writerReplacesTheFileOnlyWhenFinished()
+{
+    test::TestWorkspace workspace;
+    workspace.writeFile(QStringLiteral("out.txt"), QByteArray("the last complete file\r\n"));
+    // A file of the user's own that bears the name the writer would work under first.
+    workspace.writeFile(QStringLiteral("out.txt.part"), QByteArray("mine"));
+    QVERIFY(QFile::setPermissions(workspace.filePath(QStringLiteral("out.txt")),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    const QFile::Permissions permissions = QFile::permissions(workspace.filePath(QStringLiteral("out.txt")));
+
+    // A writer that never finishes, as when the records cannot all be read, leaves no trace.
+    {
+        TextFileWriter abandoned(QStringLiteral("out.txt"));
+        for (int i = 0; i < 20000; ++i) {
+            abandoned.write(QStringLiteral("line %1").arg(i));
+            abandoned.endLine();
+        }
+    }
+    QCOMPARE(workspace.readFile(QStringLiteral("out.txt")), QByteArray("the last complete file\r\n"));
+    QCOMPARE(filesIn(workspace), (QStringList{QStringLiteral("out.txt"), QStringLiteral("out.txt.part")}));
+
+    TextFileWriter writer(QStringLiteral("out.txt"));
+    writer.write(QStringLiteral("new"));
+    writer.endLine();
+    // Until it is finished, the old file stands.
+    QCOMPARE(workspace.readFile(QStringLiteral("out.txt")), QByteArray("the last complete file\r\n"));
+    writer.finish();
+    QCOMPARE(workspace.readFile(QStringLiteral("out.txt")), QByteArray("new\r\n"));
+    QCOMPARE(workspace.readFile(QStringLiteral("out.txt.part")), QByteArray("mine"));
+    QCOMPARE(filesIn(workspace), (QStringList{QStringLiteral("out.txt"), QStringLiteral("out.txt.part")}));
+    // The replaced file keeps who may read it.
+    QCOMPARE(QFile::permissions(workspace.filePath(QStringLiteral("out.txt"))), permissions);
+}
+
+void TextFileTest::writerFollowsLinksAndRefusesWhatItCannotWrite()
+{
+    test::TestWorkspace workspace;
+    QVERIFY(QDir().mkdir(QStringLiteral("exports")));
+    workspace.writeFile(QStringLiteral("exports/real.txt"), QByteArray("old"));
+    QVERIFY(QFile::link(QStringLiteral("exports/real.txt"), QStringLiteral("link.txt")));
+    TextFileWriter throughLink(QStringLiteral("link.txt"));
+    throughLink.write(QStringLiteral("new"));
+    throughLink.finish();
+    QVERIFY(QFileInfo(QStringLiteral("link.txt")).isSymLink());
+    QCOMPARE(workspace.readFile(QStringLiteral("exports/real.txt")), QByteArray("new"));
+    QCOMPARE(QDir(QStringLiteral("exports")).entryList(QDir::Files), QStringList{QStringLiteral("real.txt")});
+
+    // A file that may not be written is not replaced behind its back.
+    workspace.writeFile(QStringLiteral("locked.txt"), QByteArray("kept"));
+    QVERIFY(QFile::setPermissions(QStringLiteral("locked.txt"), QFile::ReadOwner | QFile::ReadUser));
+    if (QFileInfo(QStringLiteral("locked.txt")).isWritable())
+        QSKIP("this account may write any file");
+    QCOMPARE(errorOf([] { TextFileWriter writer(QStringLiteral("locked.txt")); }),
+             QStringLiteral("Cannot create file locked.txt"));
+    QCOMPARE(workspace.readFile(QStringLiteral("locked.txt")), QByteArray("kept"));
 }
 
 QTEST_GUILESS_MAIN(TextFileTest)
