@@ -23,7 +23,7 @@ void writeRecords(Table &table, const QList<const Field *> &fields, QChar separa
             if (i > 0)
                 out.write(separator);
             if (const Field *field = fields.at(i))
-                out.write(field->displayText());
+                field->appendDisplayText(out.buffer());
         }
         out.endLine();
         table.next();

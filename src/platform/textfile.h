@@ -34,6 +34,8 @@ public:
 
     void write(const QString &text) { m_pending += text; }
     void write(QChar c) { m_pending += c; }
+    // The text not yet written, for callers that make their text straight into it.
+    QString &buffer() { return m_pending; }
     // Ends the line with CR LF.
     void endLine();
     // Writes what is left and closes the file.

@@ -413,6 +413,14 @@ QString Field::displayText() const
     return textOf(v);
 }
 
+void Field::appendDisplayText(QString &out) const
+{
+    if (m_def.type == ftString)
+        m_table->appendFieldString(this, out);
+    else
+        out += displayText();
+}
+
 bool Field::asBoolean() const
 {
     return !isNull() && stored().toBool();

@@ -70,6 +70,9 @@ public:
     QString text() const { return asString(); }        // what an edit box shows and takes
     void setText(const QString &text) { setAsString(text); }
     QString displayText() const;
+    // The display text appended to `out`: the same text, without a string of its own for
+    // text fields, as writing every record of a table out needs.
+    void appendDisplayText(QString &out) const;
     bool asBoolean() const;
     void setAsBoolean(bool value);
     int asInteger() const;

@@ -212,4 +212,25 @@ QString PackedRow::toText(int column) const
     return QString();
 }
 
+void PackedRow::appendText(int column, QString &out) const
+{
+    if (kind(column) != Text) {
+        out += toText(column);
+        return;
+    }
+    const Cell &cell = cells()[column];
+    if (cell.utf16Size != kNotDecoded) {
+        out.append(reinterpret_cast<const QChar *>(textArea() + cell.span.offset + column), cell.utf16Size);
+        return;
+    }
+    const char *utf8 = byteArea() + cell.span.offset;
+    const qsizetype size = cell.span.size;
+    const qsizetype start = out.size();
+    out.resize(start + size);
+    if (!widenAscii(utf8, size, reinterpret_cast<char16_t *>(out.data()) + start)) {
+        out.resize(start);
+        out += QString::fromUtf8(utf8, size);
+    }
+}
+
 } // namespace kelvara

@@ -66,6 +66,9 @@ public:
     // The value when it is a number or text holding a finite one; nullopt otherwise.
     std::optional<double> exactReal(int column) const;
     QString toText(int column) const;
+    // The same text appended to `out`, with no string of its own: an export of every record
+    // would otherwise make and drop millions of them.
+    void appendText(int column, QString &out) const;
     QByteArrayView bytes(int column) const;    // text (as UTF-8) and blobs; empty for the others
 
 private:

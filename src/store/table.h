@@ -153,6 +153,7 @@ private:
     QVariant fieldValue(const Field *field, std::optional<QString> *invalid = nullptr) const;
     bool fieldIsNull(const Field *field) const;
     QString fieldString(const Field *field) const;     // text of a text or memo field
+    void appendFieldString(const Field *field, QString &out) const;
     QString dateText(const Field *field) const;        // display text of a date field
     void setFieldValue(Field *field, const QVariant &converted);
     QByteArray readBlob(const Field *field) const;

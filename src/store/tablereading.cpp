@@ -267,6 +267,15 @@ QString Table::dateText(const Field *field) const
     return v.isValid() && !v.isNull() ? dateToText(v.toDate()) : QString();
 }
 
+void Table::appendFieldString(const Field *field, QString &out) const
+{
+    const RecordBuffer &buffer = activeBuffer();
+    if (buffer.isPacked())
+        buffer.packed.appendText(field->fieldNo() - 1, out);
+    else
+        out += fieldString(field);
+}
+
 QString Table::fieldString(const Field *field) const
 {
     const RecordBuffer &buffer = activeBuffer();

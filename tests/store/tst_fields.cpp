@@ -255,6 +255,9 @@ void FieldsTest::dates()
     QCOMPARE(day->value(), QVariant(date));
     QCOMPARE(day->asString(), shown);
     QCOMPARE(day->displayText(), shown);
+    QString appended;
+    day->appendDisplayText(appended);
+    QCOMPARE(appended, shown);
     QCOMPARE(day->asDateTime(), QDateTime(date, QTime(0, 0)));
 }
 
@@ -353,8 +356,14 @@ void FieldsTest::storedText()
     table.open();
     const QString expected = QString::fromUtf8(stored);
     Field *place = table.fieldByName(QStringLiteral("place"));
+    // Appended to a line, as an export does, before and after the text was decoded for display.
+    QString line = QStringLiteral("a|");
+    place->appendDisplayText(line);
+    QCOMPARE(line, QStringLiteral("a|") + expected);
     const QString shown = place->displayText();
     QCOMPARE(shown, expected);
+    place->appendDisplayText(line);
+    QCOMPARE(line, QStringLiteral("a|") + expected + expected);
     QCOMPARE(place->asString(), expected);
     QCOMPARE(table.fieldByName(QStringLiteral("other"))->asString(), QStringLiteral("y"));
 
@@ -365,6 +374,9 @@ void FieldsTest::storedText()
 
     table.edit();
     place->setAsString(QStringLiteral("new"));
+    QString edited = QStringLiteral("|");
+    place->appendDisplayText(edited);
+    QCOMPARE(edited, QStringLiteral("|new"));
     table.post();
     table.close();
     QCOMPARE(shown, expected);
