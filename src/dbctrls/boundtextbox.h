@@ -4,9 +4,11 @@
 #include "editingkeys.h"
 #include "errorreport.h"
 #include "field.h"
+#include "longtext.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QScopedValueRollback>
 
 namespace kelvara {
@@ -51,6 +53,14 @@ protected:
     {
         Widget::focusOutEvent(event);
         this->m_link.writeBackOnFocusOut(this, *event);
+    }
+
+    // Pasted text with a long unbroken run would take minutes to lay out at word boundaries.
+    void insertFromMimeData(const QMimeData *source) override
+    {
+        if (source->hasText() && wrapModeFor(source->text()) == QTextOption::WrapAnywhere)
+            this->setWordWrapMode(QTextOption::WrapAnywhere);
+        Widget::insertFromMimeData(source);
     }
 
     void keyPressEvent(QKeyEvent *event) override

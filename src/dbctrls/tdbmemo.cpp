@@ -1,13 +1,19 @@
 #include "tdbmemo.h"
 
+#include "longtext.h"
+
 namespace kelvara {
 
 void TDBMemo::showField()
 {
     const Field *f = m_link.field();
     const QString value = f ? f->text() : QString();
-    if (toPlainText() != value)
-        load([&] { setPlainText(value); });
+    if (toPlainText() != value) {
+        load([&] {
+            wrapFor(*this, value);
+            setPlainText(value);
+        });
+    }
 }
 
 } // namespace kelvara

@@ -1,5 +1,7 @@
 #include "tdbrichedit.h"
 
+#include "longtext.h"
+
 namespace kelvara {
 
 void TDBRichEdit::showField()
@@ -10,6 +12,7 @@ void TDBRichEdit::showField()
     if (rich ? value == toHtml() : value == toPlainText())
         return;
     load([&] {
+        wrapFor(*this, value);
         if (rich)
             setHtml(value);
         else

@@ -7,6 +7,7 @@
 #include "errorreport.h"
 #include "field.h"
 #include "jpegcodec.h"
+#include "longtext.h"
 #include "table.h"
 #include "tablefiles.h"
 #include "tbuttonstatusbar.h"
@@ -318,7 +319,9 @@ bool TFieldViewerForm::recordSetCanModify() const
 
 void TFieldViewerForm::fillText()
 {
-    Memo1->setPlainText(m_field->asString());
+    const QString content = m_field->asString();
+    wrapFor(*Memo1, content);
+    Memo1->setPlainText(content);
     Memo1->setReadOnly(!recordSetCanModify());
     Memo1->show();
     Memo1->setFocus();
@@ -329,6 +332,7 @@ void TFieldViewerForm::fillRichText()
     // Formatted memos are kept as the text of the editor's rich-text (HTML) form; anything else
     // stored there is shown as plain text.
     const QString content = m_field->asString();
+    wrapFor(*RichEdit1, content);
     if (Qt::mightBeRichText(content))
         RichEdit1->setHtml(content);
     else

@@ -4,6 +4,7 @@
 #include "tdbcombobox.h"
 #include "tdbedit.h"
 #include "tdbmemo.h"
+#include "tdbrichedit.h"
 
 #include <QClipboard>
 #include <QLineEdit>
@@ -53,6 +54,9 @@ private Q_SLOTS:
     void enterReachesTheWindowExceptInTheMemo_data();
     void enterReachesTheWindowExceptInTheMemo();
     void memoKeepsLineBreaksAndWritesOnLeaving();
+    void memoBoxesWrapAnywhereOnlyForUnbrokenRuns_data();
+    void memoBoxesWrapAnywhereOnlyForUnbrokenRuns();
+    void pastedRunWrapsAnywhere();
     void comboBoxWritesBeforeItTellsItWasLeft();
     void comboBoxListIsNeitherSortedNorExtended();
     void comboBoxPickFromTheListGoesIntoTheField();
@@ -547,6 +551,68 @@ void BoundBoxesTest::comboBoxPickFromTheListGoesIntoTheField()
     QCOMPARE(f.field("camefrom")->text(), QStringLiteral("Tree"));
     f.table.next();
     QCOMPARE(f.stored("camefrom", 1), QStringLiteral("Tree"));
+}
+
+void BoundBoxesTest::memoBoxesWrapAnywhereOnlyForUnbrokenRuns_data()
+{
+    // Laying a run of characters without a blank out at word boundaries takes time that grows
+    // with the square of the run: seconds for fifty thousand characters, minutes for a few
+    // hundred thousand.
+    QTest::addColumn<QString>("notes");
+    QTest::addColumn<bool>("anywhere");
+    QTest::newRow("a note") << QStringLiteral("Swarm on the gate post, taken at dusk.") << false;
+    QTest::newRow("a run of 2000") << QString(2000, QLatin1Char('x')) << false;
+    QTest::newRow("runs of 2000 between line breaks")
+        << QString(2000, QLatin1Char('x')) + QLatin1Char('\n') + QString(2000, QLatin1Char('y')) << false;
+    QTest::newRow("50,000 characters in words") << QStringLiteral("hive bee ").repeated(5556) << false;
+    QTest::newRow("a run of 2001") << QString(2001, QLatin1Char('x')) << true;
+    QTest::newRow("a run of 50,000 after words")
+        << QStringLiteral("Notes: ") + QString(50000, QLatin1Char('7')) << true;
+}
+
+void BoundBoxesTest::memoBoxesWrapAnywhereOnlyForUnbrokenRuns()
+{
+    QFETCH(QString, notes);
+    QFETCH(bool, anywhere);
+    BoundFixture f;
+    auto *memo = f.add<TDBMemo>("notes");
+    auto *rich = f.add<TDBRichEdit>("notes");
+    f.table.next();
+    f.table.edit();
+    f.field("notes")->setText(notes);
+    f.table.post();
+    QVERIFY(f.showWindow());
+    const QTextOption::WrapMode expected =
+        anywhere ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere;
+    QCOMPARE(memo->wordWrapMode(), expected);
+    QCOMPARE(rich->wordWrapMode(), expected);
+    QCOMPARE(memo->toPlainText(), notes);
+    QCOMPARE(rich->toPlainText(), notes);
+    // The next record's note wraps at word boundaries again.
+    f.table.prior();
+    QCOMPARE(memo->wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
+    QCOMPARE(rich->wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
+}
+
+void BoundBoxesTest::pastedRunWrapsAnywhere()
+{
+    BoundFixture f;
+    auto *memo = f.add<TDBMemo>("notes");
+    auto *rich = f.add<TDBRichEdit>("comment1");
+    QVERIFY(f.showWindow());
+    const QString run(50000, QLatin1Char('7'));
+    QGuiApplication::clipboard()->setText(QStringLiteral("a few words"));
+    memo->setFocus();
+    memo->paste();
+    QCOMPARE(memo->wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
+    QGuiApplication::clipboard()->setText(run);
+    memo->paste();
+    rich->setFocus();
+    rich->paste();
+    QCOMPARE(memo->wordWrapMode(), QTextOption::WrapAnywhere);
+    QCOMPARE(rich->wordWrapMode(), QTextOption::WrapAnywhere);
+    QVERIFY(memo->toPlainText().endsWith(run));
+    QVERIFY(rich->toPlainText().endsWith(run));
 }
 
 QTEST_MAIN(BoundBoxesTest)

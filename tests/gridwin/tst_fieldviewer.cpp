@@ -155,6 +155,7 @@ private Q_SLOTS:
     void textRefusedByTheFieldIsReportedAndKept();
     void richTextRoundTrips();
     void untouchedRichTextIsLeftAsStored();
+    void unbrokenRunWrapsAnywhere();
 
     void saveAsWritesCrLfLines_data();
     void saveAsWritesCrLfLines();
@@ -329,6 +330,21 @@ void FieldViewerTest::textRefusedByTheFieldIsReportedAndKept()
     QCOMPARE(f.table.state(), dsEdit);
     QCOMPARE(f.field(QStringLiteral("name"))->asString(), QStringLiteral("Swarm 2"));
     QCOMPARE(f.field(QStringLiteral("note"))->asString(), QStringLiteral("first\nsecond"));
+}
+
+void FieldViewerTest::unbrokenRunWrapsAnywhere()
+{
+    // Fifty thousand characters without a blank take seconds to lay out at word boundaries.
+    ViewerFixture f;
+    const QString run(50000, QLatin1Char('7'));
+    f.store(QStringLiteral("rich"), run);
+    f.store(QStringLiteral("note"), run);
+    f.open(QStringLiteral("rich"));
+    QCOMPARE(f.richEdit()->wordWrapMode(), QTextOption::WrapAnywhere);
+    QCOMPARE(f.richEdit()->toPlainText(), run);
+    f.open(QStringLiteral("note"));
+    QCOMPARE(f.memo()->wordWrapMode(), QTextOption::WrapAnywhere);
+    QCOMPARE(f.memo()->toPlainText(), run);
 }
 
 void FieldViewerTest::richTextRoundTrips()
