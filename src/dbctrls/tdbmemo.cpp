@@ -8,12 +8,8 @@ void TDBMemo::showField()
 {
     const Field *f = m_link.field();
     const QString value = f ? f->text() : QString();
-    if (toPlainText() != value) {
-        load([&] {
-            wrapFor(*this, value);
-            setPlainText(value);
-        });
-    }
+    if (toPlainText() != value)
+        load([&] { putWrapped(*this, value, [&] { setPlainText(value); }); });
 }
 
 } // namespace kelvara

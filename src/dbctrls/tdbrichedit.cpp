@@ -12,11 +12,12 @@ void TDBRichEdit::showField()
     if (rich ? value == toHtml() : value == toPlainText())
         return;
     load([&] {
-        wrapFor(*this, value);
-        if (rich)
-            setHtml(value);
-        else
-            setPlainText(value);
+        putWrapped(*this, value, [&] {
+            if (rich)
+                setHtml(value);
+            else
+                setPlainText(value);
+        });
     });
 }
 

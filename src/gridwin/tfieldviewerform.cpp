@@ -320,8 +320,7 @@ bool TFieldViewerForm::recordSetCanModify() const
 void TFieldViewerForm::fillText()
 {
     const QString content = m_field->asString();
-    wrapFor(*Memo1, content);
-    Memo1->setPlainText(content);
+    putWrapped(*Memo1, content, [&] { Memo1->setPlainText(content); });
     Memo1->setReadOnly(!recordSetCanModify());
     Memo1->show();
     Memo1->setFocus();
@@ -332,11 +331,12 @@ void TFieldViewerForm::fillRichText()
     // Formatted memos are kept as the text of the editor's rich-text (HTML) form; anything else
     // stored there is shown as plain text.
     const QString content = m_field->asString();
-    wrapFor(*RichEdit1, content);
-    if (Qt::mightBeRichText(content))
-        RichEdit1->setHtml(content);
-    else
-        RichEdit1->setPlainText(content);
+    putWrapped(*RichEdit1, content, [&] {
+        if (Qt::mightBeRichText(content))
+            RichEdit1->setHtml(content);
+        else
+            RichEdit1->setPlainText(content);
+    });
     RichEdit1->document()->setModified(false);
     RichEdit1->setReadOnly(!recordSetCanModify());
     RichEdit1->show();

@@ -11,11 +11,16 @@ namespace kelvara {
 // minutes. Such text wraps anywhere; other text keeps to word boundaries.
 QTextOption::WrapMode wrapModeFor(QStringView text);
 
-// Sets a box's wrap mode for the text about to be put in it (QPlainTextEdit, QTextEdit).
-template <typename TextBox>
-void wrapFor(TextBox &box, QStringView text)
+// Puts text into a box (QPlainTextEdit, QTextEdit) by `put`, with the wrap mode for it. Each
+// change of mode lays the box's text out anew, so a box never holds a long run while it wraps
+// at word boundaries: the mode changes before such a text goes in, and after it has gone.
+template <typename TextBox, typename Put>
+void putWrapped(TextBox &box, QStringView text, Put &&put)
 {
     const QTextOption::WrapMode mode = wrapModeFor(text);
+    if (mode == QTextOption::WrapAnywhere && box.wordWrapMode() != mode)
+        box.setWordWrapMode(mode);
+    put();
     if (box.wordWrapMode() != mode)
         box.setWordWrapMode(mode);
 }
