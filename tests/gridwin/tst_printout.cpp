@@ -519,6 +519,7 @@ void tst_Printout::longAndMultiLineTextsStretch_data()
     QTest::newRow("words wrap in a narrow column") << words.trimmed() << 20 << 1;
     QTest::newRow("one word longer than the column is broken") << alphabet << 30 << 1;
     QTest::newRow("a text longer than a page goes on over the next") << alphabet.left(200) << 4 << 2;
+    QTest::newRow("a word of pages") << alphabet.repeated(16) << 30 << 3;
 }
 
 void tst_Printout::longAndMultiLineTextsStretch()
@@ -526,7 +527,7 @@ void tst_Printout::longAndMultiLineTextsStretch()
     QFETCH(QString, text);
     QFETCH(int, displayWidth);
     QFETCH(int, minPages);
-    Printout printout({sized(QStringLiteral("Tag"), ftString, 4, 10), sized(QStringLiteral("Text"), ftString, 255, displayWidth)});
+    Printout printout({sized(QStringLiteral("Tag"), ftString, 4, 10), sized(QStringLiteral("Text"), ftString, 8000, displayWidth)});
     printout.append({QStringLiteral("R1"), text});
     printout.append({QStringLiteral("R2"), QStringLiteral("after")});
     READ_PAGES(pages, printout.pages());

@@ -123,9 +123,18 @@ void ReportPager::layOutText(const Element &element, const QString &text, Lines 
             }
             if (!line.isEmpty())
                 add(line, advance(element, line));
-            // A word wider than the column is broken wherever it must be.
+            // A word wider than the column is broken wherever it must be. Whether the rest is
+            // still too wide is told by as much of it as the column could ever hold (no glyph
+            // advances less than half a pixel): measuring all of a word of a hundred thousand
+            // characters again for every line of it took minutes.
+            const qsizetype most = qsizetype(width * 2) + 2;
+            const auto tooWide = [&](QStringView part) {
+                if (part.size() > most && advance(element, part.left(most).toString()) > width)
+                    return true;
+                return advance(element, part.toString()) > width;
+            };
             QStringView rest(word);
-            while (advance(element, rest.toString()) > width) {
+            while (tooWide(rest)) {
                 const int taken = fittingPrefix([&](QStringView part) { return advance(element, part.toString()); },
                                                 rest, width);
                 const QString piece = rest.left(taken).toString();
