@@ -215,26 +215,29 @@ QRect TrueTypeFont::boundingBox() const
     return QRect(xMin, yMin, xMax - xMin, yMax - yMin);
 }
 
+namespace {
+
+// hhea's pair when it holds one, else OS/2's typographic pair, else the bounding box's edge:
+// the top one (ascent) or the bottom one (descent).
+int verticalMetric(const QByteArray &hhea, const QByteArray &os2, const QByteArray &head, bool top)
+{
+    if (s16(hhea, 4) != 0 || s16(hhea, 6) != 0)
+        return s16(hhea, top ? 4 : 6);
+    if (os2.size() >= 72 && (s16(os2, 68) != 0 || s16(os2, 70) != 0))
+        return s16(os2, top ? 68 : 70);
+    return s16(head, top ? 42 : 38);
+}
+
+} // namespace
+
 int TrueTypeFont::ascent() const
 {
-    if (!m_valid)
-        return 0;
-    if (s16(m_hhea, 4) != 0 || s16(m_hhea, 6) != 0)
-        return s16(m_hhea, 4);
-    if (m_os2.size() >= 72 && (s16(m_os2, 68) != 0 || s16(m_os2, 70) != 0))
-        return s16(m_os2, 68);
-    return s16(m_head, 42);
+    return m_valid ? verticalMetric(m_hhea, m_os2, m_head, true) : 0;
 }
 
 int TrueTypeFont::descent() const
 {
-    if (!m_valid)
-        return 0;
-    if (s16(m_hhea, 4) != 0 || s16(m_hhea, 6) != 0)
-        return s16(m_hhea, 6);
-    if (m_os2.size() >= 72 && (s16(m_os2, 68) != 0 || s16(m_os2, 70) != 0))
-        return s16(m_os2, 70);
-    return s16(m_head, 38);
+    return m_valid ? verticalMetric(m_hhea, m_os2, m_head, false) : 0;
 }
 
 int TrueTypeFont::capHeight() const
