@@ -39,6 +39,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <functional>
+
 namespace kelvara {
 
 namespace {
@@ -93,6 +95,22 @@ QVBoxLayout *captioned(const QString &text, QWidget *box)
     return column;
 }
 
+// The time boxes are no bound controls, but what was typed into them belongs to the job as
+// much as any box's text: the table asks its links for typed values before every save and
+// every move away from the job (the grid, the navigator, keys, queries, closing), so that
+// one place serves them all.
+class TimeBoxesLink : public DataLink
+{
+public:
+    explicit TimeBoxesLink(std::function<void()> write) : m_write(std::move(write)) {}
+
+protected:
+    void updateData() override { m_write(); }
+
+private:
+    std::function<void()> m_write;
+};
+
 QFrame *panel(QFrame::Shadow shadow, int width, int height)
 {
     auto *frame = new QFrame;
@@ -142,6 +160,8 @@ TForm1::TForm1(QWidget *parent)
     connect(Table1, &Table::afterDelete, this, &TForm1::Table1AfterDelete);
     connect(DataSource1, &DataSource::dataChanged, this, &TForm1::DataSource1DataChange);
     connect(DataSource1, &DataSource::dataChanged, this, &TForm1::showTimeUsedAfterWalk);
+    m_timeBoxesLink = std::make_unique<TimeBoxesLink>([this] { storeTypedTime(true); });
+    m_timeBoxesLink->setDataSource(DataSource1);
 
     FormStorage1 = new TFormStorage(this);
     FormStorage1->setObjectName(QStringLiteral("FormStorage1"));
@@ -159,6 +179,7 @@ TForm1::~TForm1()
     // Handlers must not run on a half-destroyed window while the table closes.
     Table1->disconnect(this);
     DataSource1->disconnect(this);
+    m_timeBoxesLink->setDataSource(nullptr);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -699,6 +720,9 @@ void TForm1::showTimeUsed(const Field &timeused)
     // A box whose text stays the same is left alone rather than laid out again.
     setTextIfChanged(*Edit2, QString::number(split.hours));
     setTextIfChanged(*Edit3, QString::number(split.minutes));
+    // What the boxes show now is the record's own time, not something typed.
+    Edit2->setModified(false);
+    Edit3->setModified(false);
 }
 
 void TForm1::showTimeUsedAfterWalk()
@@ -715,20 +739,35 @@ void TForm1::showTimeUsedAfterWalk()
 void TForm1::BitBtn1Click()
 {
     guarded(this, [this] {
-        editUnlessEditing();
-        Field *timeused = Table1->fieldByName(QStringLiteral("timeused"));
-        const qint64 previous = variantToInteger(timeused->value());
-        if (Edit2->text().isEmpty())
-            Edit2->setText(QStringLiteral("0"));
-        const qint64 hours = timeused->textToInteger(Edit2->text()).value_or(0);
-        if (Edit3->text().isEmpty())
-            Edit3->setText(QStringLiteral("0"));
-        const qint64 minutes = timeused->textToInteger(Edit3->text()).value_or(0);
-        const qint64 total = hours * 60 + minutes;
-        timeused->setValue(total);
-        Checktimetotal(previous, total);
+        storeTypedTime(false);
         Table1AfterScroll();
     });
+}
+
+void TForm1::storeTypedTime(bool onlyWhenTyped)
+{
+    if (onlyWhenTyped && !Edit2->isModified() && !Edit3->isModified())
+        return;
+    editUnlessEditing();
+    Field *timeused = Table1->fieldByName(QStringLiteral("timeused"));
+    const qint64 previous = variantToInteger(timeused->value());
+    if (Edit2->text().isEmpty())
+        Edit2->setText(QStringLiteral("0"));
+    const qint64 hours = timeused->textToInteger(Edit2->text()).value_or(0);
+    if (Edit3->text().isEmpty())
+        Edit3->setText(QStringLiteral("0"));
+    const qint64 minutes = timeused->textToInteger(Edit3->text()).value_or(0);
+    const qint64 total = hours * 60 + minutes;
+    if (onlyWhenTyped && total == previous) {
+        Edit2->setModified(false);
+        Edit3->setModified(false);
+        return;
+    }
+    timeused->setValue(total);
+    // Taken: leaving the job afterwards must not count the same typing twice.
+    Edit2->setModified(false);
+    Edit3->setModified(false);
+    Checktimetotal(previous, total);
 }
 
 void TForm1::Checktimetotal(qint64 previousMinutes, qint64 newMinutes)

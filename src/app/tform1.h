@@ -3,6 +3,7 @@
 #include <QMainWindow>
 
 #include <array>
+#include <memory>
 
 class QFrame;
 class QLabel;
@@ -13,6 +14,7 @@ class QToolButton;
 
 namespace kelvara {
 
+class DataLink;
 class DataSource;
 class Field;
 class PictureView;
@@ -94,6 +96,9 @@ private:
     void showTimeUsed(const Field &timeused);
     void showTimeUsedAfterWalk();
     void BitBtn1Click();
+    // Writes the hour and minute boxes into timeused and moves the running total by the
+    // difference. As the job is left, boxes the user did not change are skipped.
+    void storeTypedTime(bool onlyWhenTyped);
     void Checktimetotal(qint64 previousMinutes, qint64 newMinutes);
     void recountTotal();
     void showTotal(qint64 minutes);
@@ -154,6 +159,8 @@ private:
     TEnhancedGrid *EnhancedGrid1 = nullptr;
     TFormStorage *FormStorage1 = nullptr;
 
+    // Hears the table ask for typed values before a job is saved or left.
+    std::unique_ptr<DataLink> m_timeBoxesLink;
     std::array<PictureSheet, 5> m_sheets;
     QString m_keptDamagedTable;
     QString m_damageReason;

@@ -128,6 +128,9 @@ private Q_SLOTS:
     void okRefusesBadTime_data();
     void okRefusesBadTime();
     void enterInANameBoxPressesOk();
+    void typedTimeIsTakenWhenTheJobIsLeft_data();
+    void typedTimeIsTakenWhenTheJobIsLeft();
+    void badTypedTimeKeepsTheJob();
     void missingTotalIsRecounted();
     void totalFileStates_data();
     void totalFileStates();
@@ -528,6 +531,72 @@ void Form1Test::enterInANameBoxPressesOk()
     child<QLineEdit>("Edit2")->setText(QStringLiteral("9"));
     QTest::keyClick(notes, Qt::Key_Return);
     QCOMPARE(field("timeused")->asInteger(), 120);
+}
+
+void Form1Test::typedTimeIsTakenWhenTheJobIsLeft_data()
+{
+    QTest::addColumn<QString>("leave");
+    QTest::newRow("navigator") << "navigator";
+    QTest::newRow("click in the grid") << "click";
+    QTest::newRow("key in the grid") << "key";
+    QTest::newRow("post") << "post";
+    QTest::newRow("closing the window") << "close";
+}
+
+// Hours and minutes typed without OK count as OK would when the job is left.
+void Form1Test::typedTimeIsTakenWhenTheJobIsLeft()
+{
+    QFETCH(QString, leave);
+    seedTable({{QStringLiteral("A"), 30}, {QStringLiteral("B"), 45}});
+    m_workspace->writeFile(QStringLiteral("total.txt"), "100\r\n");
+    startWindow();
+    typeInto(child<QLineEdit>("Edit2"), QStringLiteral("2"));
+    typeInto(child<QLineEdit>("Edit3"), QStringLiteral("0"));
+    auto *grid = child<TDBGrid>("EnhancedGrid1");
+    auto *navigator = child<TDBNavigator>("DBNavigator1");
+    if (leave == QLatin1String("navigator")) {
+        navigator->button(TDBNavigator::nbNext)->click();
+    } else if (leave == QLatin1String("click")) {
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->cellRect(2, 2).center());
+    } else if (leave == QLatin1String("key")) {
+        grid->setFocus();
+        QTRY_VERIFY(grid->hasFocus());
+        QTest::keyClick(grid, Qt::Key_Down);
+    } else if (leave == QLatin1String("post")) {
+        navigator->button(TDBNavigator::nbPost)->click();
+    } else {
+        QVERIFY(m_form->close());
+    }
+    QVERIFY2((*m_dialogs)->messages.isEmpty(), qPrintable((*m_dialogs)->texts().join(QLatin1Char('|'))));
+    QCOMPARE(storedRecords({QStringLiteral("timeused")}), (QList<QVariantList>{{120}, {45}}));
+    QCOMPARE(m_workspace->readFile(QStringLiteral("total.txt")), QByteArray("190\r\n"));
+    if (leave == QLatin1String("close"))
+        return;
+    QCOMPARE(child<QLineEdit>("Edit1")->text(), QStringLiteral("3"));
+    QCOMPARE(child<QLineEdit>("Edit4")->text(), QStringLiteral("10"));
+
+    // Typing taken once is not counted again when the job is left a second time.
+    m_form->table()->first();
+    QCOMPARE(child<QLineEdit>("Edit2")->text(), QStringLiteral("2"));
+    m_form->table()->last();
+    QCOMPARE(child<QLineEdit>("Edit3")->text(), QStringLiteral("45"));
+    m_form->table()->first();
+    QCOMPARE(m_workspace->readFile(QStringLiteral("total.txt")), QByteArray("190\r\n"));
+}
+
+// A time the boxes cannot hold keeps the user on the job, with the typing, and says why.
+void Form1Test::badTypedTimeKeepsTheJob()
+{
+    seedTable({{QStringLiteral("A"), 30}, {QStringLiteral("B"), 45}});
+    m_workspace->writeFile(QStringLiteral("total.txt"), "100\r\n");
+    startWindow();
+    typeInto(child<QLineEdit>("Edit2"), QStringLiteral("two"));
+    child<TDBNavigator>("DBNavigator1")->button(TDBNavigator::nbNext)->click();
+    QCOMPARE((*m_dialogs)->texts(ScriptedDialogs::Kind::Error).size(), 1);
+    QCOMPARE(field("Lastname")->asString(), QStringLiteral("A"));
+    QCOMPARE(child<QLineEdit>("Edit2")->text(), QStringLiteral("two"));
+    QCOMPARE(storedRecords({QStringLiteral("timeused")}), (QList<QVariantList>{{30}, {45}}));
+    QCOMPARE(m_workspace->readFile(QStringLiteral("total.txt")), QByteArray("100\r\n"));
 }
 
 void Form1Test::missingTotalIsRecounted()
