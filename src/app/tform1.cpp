@@ -160,6 +160,8 @@ TForm1::TForm1(QWidget *parent)
     connect(Table1, &Table::afterDelete, this, &TForm1::Table1AfterDelete);
     connect(DataSource1, &DataSource::dataChanged, this, &TForm1::DataSource1DataChange);
     connect(DataSource1, &DataSource::dataChanged, this, &TForm1::showTimeUsedAfterWalk);
+    connect(DataSource1, &DataSource::dataChanged, this, &TForm1::showNoMatch);
+    connect(DataSource1, &DataSource::stateChanged, this, &TForm1::showNoMatch);
     m_timeBoxesLink = std::make_unique<TimeBoxesLink>([this] { storeTypedTime(true); });
     m_timeBoxesLink->setDataSource(DataSource1);
 
@@ -359,11 +361,25 @@ void TForm1::buildDataSheet(QWidget *page)
     DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
     DBNavigator1->setDataSource(DataSource1);
     DBNavigator1->setFixedSize(234, 25);
+    connect(DBNavigator1, &TDBNavigator::clicked, this, [this](TDBNavigator::NavigateBtn button) {
+        // Edit on a query that found no job begins a new one, which the next move would save
+        // blank: there is nothing to edit, and Insert is the button for a new job.
+        if (button == TDBNavigator::nbEdit && Table1->state() == dsInsert && Table1->hasRange()
+            && Table1->recordCount() == 0)
+            guarded(this, [this] { Table1->cancel(); });
+    });
 
     EnhancedGrid1 = new TEnhancedGrid;
     EnhancedGrid1->setObjectName(QStringLiteral("EnhancedGrid1"));
     setUpDataSheetGrid(*EnhancedGrid1, DataSource1);
     EnhancedGrid1->setMinimumSize(969, 225);
+    m_noMatch = new QLabel(QStringLiteral("No job matches the query. Clear the query to see all jobs again."),
+                           EnhancedGrid1->viewport());
+    m_noMatch->setObjectName(QStringLiteral("NoMatchLabel"));
+    m_noMatch->setAlignment(Qt::AlignCenter);
+    m_noMatch->setAutoFillBackground(true);
+    m_noMatch->setMargin(6);
+    m_noMatch->hide();
 
     auto *sheet = new QVBoxLayout(page);
     sheet->setContentsMargins(6, 6, 6, 6);
@@ -582,7 +598,10 @@ void TForm1::FormActivate()
     const int storedWhenLeft = m_storedWhenLeft;
     m_storedWhenLeft = 0;
     guarded(this, [this, storedWhenLeft] {
-        if (storedWhenLeft > 0 || Table1->recordCount() > 0 || (Table1->active() && !Table1->canModify()))
+        // A query that finds nothing leaves the table's jobs where they are: only a table
+        // without any job gets one to type into.
+        if (storedWhenLeft > 0 || Table1->recordCount() > 0 || (Table1->active() && !Table1->canModify())
+            || Table1->hasRange())
             return;
         if (!Table1->active()) {
             // Said once: repeating it on every activation would bring the box back each time it closes.
@@ -644,8 +663,29 @@ void TForm1::keyPressEvent(QKeyEvent *event)
 void TForm1::keepEditing()
 {
     // A table that takes no changes is shown as it is: the current record cannot be edited.
-    if (Table1->active() && Table1->canModify() && Table1->state() != dsEdit)
+    if (Table1->active() && Table1->canModify() && Table1->state() != dsEdit && !showsEmptyRange())
         Table1->edit();
+}
+
+bool TForm1::showsEmptyRange() const
+{
+    // Edit on an empty record set begins a new record, which the next move would save: a blank
+    // job made by a query, not by the user.
+    return Table1->active() && Table1->hasRange() && Table1->recordCount() == 0 && Table1->state() != dsInsert;
+}
+
+void TForm1::showNoMatch()
+{
+    const bool none = showsEmptyRange();
+    if (none) {
+        // Below the title row, across the rows' width.
+        const QRect area = EnhancedGrid1->viewport()->rect();
+        const int top = qMin(EnhancedGrid1->cellRect(0, 0).bottom() + 1, area.height() / 3);
+        const QSize hint = m_noMatch->sizeHint();
+        m_noMatch->setGeometry((area.width() - hint.width()) / 2, top + 8, hint.width(), hint.height());
+        m_noMatch->raise();
+    }
+    m_noMatch->setVisible(none);
 }
 
 void TForm1::editUnlessEditing()
@@ -695,6 +735,16 @@ void TForm1::Table1AfterScroll()
 {
     try {
         Field *timeused = Table1->fieldByName(QStringLiteral("timeused"));
+        if (showsEmptyRange()) {
+            // No job to show: the boxes show none, and catch up when a job is shown again,
+            // which clearing the query does without a move.
+            setTextIfChanged(*Edit2, QStringLiteral("0"));
+            setTextIfChanged(*Edit3, QStringLiteral("0"));
+            Edit2->setModified(false);
+            Edit3->setModified(false);
+            m_timeBoxesStale = true;
+            return;
+        }
         if (Table1->canModify()) {
             Table1->edit();
             if (timeused->isNull())
@@ -727,7 +777,7 @@ void TForm1::showTimeUsed(const Field &timeused)
 
 void TForm1::showTimeUsedAfterWalk()
 {
-    if (!m_timeBoxesStale || Table1->controlsDisabled() || !Table1->active())
+    if (!m_timeBoxesStale || Table1->controlsDisabled() || !Table1->active() || showsEmptyRange())
         return;
     try {
         showTimeUsed(*Table1->fieldByName(QStringLiteral("timeused")));

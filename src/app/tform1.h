@@ -120,6 +120,9 @@ private:
     void showPicture(int sheet);
     void editUnlessEditing();   // before a user's change; fails on a read-only table
     void keepEditing();         // after a move or data change; quiet on a read-only table
+    // A query that found no job: nothing to edit, and no new job begun in its place.
+    bool showsEmptyRange() const;
+    void showNoMatch();
 
     Table *Table1;
     DataSource *DataSource1;
@@ -158,6 +161,7 @@ private:
     TDBNavigator *DBNavigator1 = nullptr;
     TEnhancedGrid *EnhancedGrid1 = nullptr;
     TFormStorage *FormStorage1 = nullptr;
+    QLabel *m_noMatch = nullptr;   // over the grid while a query finds no job
 
     // Hears the table ask for typed values before a job is saved or left.
     std::unique_ptr<DataLink> m_timeBoxesLink;

@@ -3,12 +3,14 @@
 #include "error.h"
 #include "field.h"
 #include "folderwatch.h"
+#include "gridcompanions.h"
 #include "kelvaratable.h"
 #include "photorenditions.h"
 #include "picturefixtures.h"
 #include "pictureview.h"
 #include "scripteddialogs.h"
 #include "sqlite.h"
+#include "startup.h"
 #include "table.h"
 #include "tdateedit.h"
 #include "tdbcombobox.h"
@@ -16,6 +18,7 @@
 #include "tdbgrid.h"
 #include "tdbmemo.h"
 #include "tdbnavigator.h"
+#include "tenhancedgrid.h"
 #include "testworkspace.h"
 #include "tform1.h"
 
@@ -24,12 +27,14 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QImage>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -140,6 +145,8 @@ private Q_SLOTS:
     void pickListsGrowFromTypedValues();
     void pickListWriteFailureIsReported();
 
+    void queryThatFindsNothingMakesNoJob();
+
     void navigatorInsertAndDelete();
     void deletingTheOnlyRecordLeavesANewOneUnsaved();
     void gridAndNavigatorFollowEachOther();
@@ -176,6 +183,8 @@ private:
     void visitNewRecordAndReturn(int sheet, PictureView *view);
     void leave(QWidget *box);
     void pressOk(const QString &hours, const QString &minutes);
+    // Runs the grid's query form with values typed beside field names, and Ok.
+    void query(const QList<QPair<QString, QString>> &values);
 
     std::unique_ptr<test::TestWorkspace> m_workspace;
     std::unique_ptr<ScriptedDialogsScope> m_dialogs;
@@ -242,6 +251,27 @@ void Form1Test::pressOk(const QString &hours, const QString &minutes)
     child<QLineEdit>("Edit2")->setText(hours);
     child<QLineEdit>("Edit3")->setText(minutes);
     child<QPushButton>("BitBtn1")->click();
+}
+
+void Form1Test::query(const QList<QPair<QString, QString>> &values)
+{
+    auto previous = GridCompanions::install(nullptr);
+    installGridWindows();
+    const auto restore = qScopeGuard([&previous] { GridCompanions::install(std::move(previous)); });
+    (*m_dialogs)->onExec = [&values](QDialog &dialog) {
+        dialog.show();
+        auto *form = dialog.findChild<QTableWidget *>(QStringLiteral("gridQBF"));
+        for (const auto &[name, value] : values) {
+            for (int row = 0; row < form->rowCount(); ++row) {
+                if (form->item(row, 0)->text() == name)
+                    form->item(row, 1)->setText(value);
+            }
+        }
+        dialog.findChild<QPushButton *>(QStringLiteral("OKBtn"))->click();
+        return dialog.result();
+    };
+    child<TEnhancedGrid>("EnhancedGrid1")->queryByForm();
+    (*m_dialogs)->onExec = nullptr;
 }
 
 void Form1Test::firstRunInAnEmptyFolder()
@@ -727,6 +757,46 @@ void Form1Test::pickListWriteFailureIsReported()
              QStringList{QStringLiteral("Cannot create file wentinto.txt")});
     QCOMPARE(wentInto->findText(QStringLiteral("Hive 7")), 0);
     QCOMPARE(field("wentinto")->asString(), QStringLiteral("Hive 7"));
+}
+
+// A query without a match shows no job and makes none: not at once, not on the next activation,
+// not when the query is cleared.
+void Form1Test::queryThatFindsNothingMakesNoJob()
+{
+    seedTable({{QStringLiteral("Carnica"), 10}, {QStringLiteral("Buckfast"), 20}});
+    startWindow();
+    Table *table = m_form->table();
+    auto *noMatch = child<QLabel>("NoMatchLabel");
+    QVERIFY(!noMatch->isVisible());
+
+    query({{QStringLiteral("Lastname"), QStringLiteral("carnica")}});
+    QVERIFY2((*m_dialogs)->messages.isEmpty(), qPrintable((*m_dialogs)->texts().join(QLatin1Char('|'))));
+    QCOMPARE(table->recordCount(), 0);
+    QCOMPARE(storedRecords({QStringLiteral("Lastname")}).size(), 2);
+    QVERIFY(table->state() != dsInsert);
+    QVERIFY(noMatch->isVisible());
+    QVERIFY(noMatch->text().contains(QStringLiteral("No job matches")));
+    QCOMPARE(child<QLineEdit>("Edit3")->text(), QStringLiteral("0"));
+    child<TDBNavigator>("DBNavigator1")->button(TDBNavigator::nbEdit)->click();
+    QVERIFY(table->state() != dsInsert);
+
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QTRY_VERIFY(other.isActiveWindow());
+    m_form->activateWindow();
+    QTRY_VERIFY(m_form->isActiveWindow());
+    table->first();
+    QCOMPARE(storedRecords({QStringLiteral("Lastname")}).size(), 2);
+
+    query({});
+    QCOMPARE(storedRecords({QStringLiteral("Lastname")}),
+             (QList<QVariantList>{{QStringLiteral("Carnica")}, {QStringLiteral("Buckfast")}}));
+    QCOMPARE(table->recordCount(), 2);
+    QCOMPARE(table->state(), dsEdit);
+    QVERIFY(!noMatch->isVisible());
+    QCOMPARE(field("Lastname")->asString(), QStringLiteral("Carnica"));
+    QCOMPARE(child<QLineEdit>("Edit3")->text(), QStringLiteral("10"));
 }
 
 void Form1Test::navigatorInsertAndDelete()
