@@ -945,10 +945,20 @@ int TForm1::activePictureSheet() const
 
 void TForm1::showPicture(int sheet)
 {
+    PictureView *view = m_sheets[size_t(sheet)].view;
     Field *field = Table1->fieldByName(m_sheets[size_t(sheet)].pictureField);
-    if (field->blobSize() <= 0)
+    // A job without a photo shows none: the view must not keep another job's.
+    if (field->blobSize() <= 0) {
+        view->clear();
         return;
-    m_sheets[size_t(sheet)].view->showField(*field);
+    }
+    try {
+        view->showField(*field);
+    } catch (...) {
+        // A photo that does not decode is told, but not shown as the one seen before.
+        view->clear();
+        throw;
+    }
 }
 
 void TForm1::DataSource1DataChange(Field *field)

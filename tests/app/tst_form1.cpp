@@ -162,6 +162,8 @@ private Q_SLOTS:
     void loadNeverOpensTheTablesFiles_data();
     void loadNeverOpensTheTablesFiles();
     void cutCopyAndStretch();
+    void jobWithoutPhotoShowsNone_data();
+    void jobWithoutPhotoShowsNone();
     void picturesKeepTheirRenditionsAndCopyThePhoto();
 
 private:
@@ -1124,6 +1126,38 @@ void Form1Test::cutCopyAndStretch()
     QVERIFY(view->stretch());
     stretch3->click();
     QVERIFY(view3->stretch());
+}
+
+void Form1Test::jobWithoutPhotoShowsNone_data()
+{
+    QTest::addColumn<bool>("viaDataSheet");
+    QTest::newRow("back from the data sheet") << true;
+    QTest::newRow("a move while the sheet shows") << false;
+}
+
+// A picture sheet shows the current job's photo or nothing, never the job's before.
+void Form1Test::jobWithoutPhotoShowsNone()
+{
+    QFETCH(bool, viaDataSheet);
+    seedTable({{QStringLiteral("Bare"), 1}, {QStringLiteral("Photo"), 2}});
+    startWindow();
+    auto *pages = child<QTabWidget>("PageControl1");
+    m_form->table()->last();
+    pages->setCurrentIndex(1);
+    (*m_dialogs)->openAnswers = {m_workspace->writeFile(QStringLiteral("p.jpg"), jpegBytes(QSize(64, 48), Qt::red))};
+    child<QToolButton>("SpeedButton15")->click();
+    auto *view = child<PictureView>("Image1");
+    QVERIFY(view->hasPicture());
+
+    if (viaDataSheet)
+        pages->setCurrentIndex(0);
+    m_form->table()->prior();
+    pages->setCurrentIndex(1);
+    QCOMPARE(field("Lastname")->asString(), QStringLiteral("Bare"));
+    QVERIFY(!view->hasPicture());
+
+    m_form->table()->next();
+    QVERIFY(view->hasPicture());
 }
 
 void Form1Test::picturesKeepTheirRenditionsAndCopyThePhoto()
