@@ -646,13 +646,14 @@ void TForm1::closeEvent(QCloseEvent *event)
 
 void TForm1::keyPressEvent(QKeyEvent *event)
 {
-    // Enter in a box that has no use for it clicks the OK button of the time boxes.
+    // Enter in a control that has no use for it clicks the OK button of the time boxes. A control
+    // that uses Enter (the notes, the grid's editors and search box) keeps the key: only what
+    // it passes on arrives here, from the read-only grid as from any box.
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     const bool plain = !(event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier));
     QWidget *focus = QApplication::focusWidget();
     if (enter && plain && focus && PageControl1->currentIndex() == 0
-        && PageControl1->currentWidget()->isAncestorOf(focus) && focus != EnhancedGrid1
-        && !EnhancedGrid1->isAncestorOf(focus)) {
+        && PageControl1->currentWidget()->isAncestorOf(focus)) {
         BitBtn1->click();
         event->accept();
         return;

@@ -132,7 +132,8 @@ private Q_SLOTS:
     void okStoresHoursAndMinutes();
     void okRefusesBadTime_data();
     void okRefusesBadTime();
-    void enterInANameBoxPressesOk();
+    void enterPressesOk_data();
+    void enterPressesOk();
     void typedTimeIsTakenWhenTheJobIsLeft_data();
     void typedTimeIsTakenWhenTheJobIsLeft();
     void badTypedTimeKeepsTheJob();
@@ -542,17 +543,25 @@ void Form1Test::okRefusesBadTime()
     QCOMPARE(child<QLineEdit>("Edit4")->text(), QStringLiteral("40"));
 }
 
-void Form1Test::enterInANameBoxPressesOk()
+void Form1Test::enterPressesOk_data()
 {
+    QTest::addColumn<QString>("box");
+    QTest::newRow("first-name box") << "DBEdit2";
+    QTest::newRow("grid") << "EnhancedGrid1";
+}
+
+void Form1Test::enterPressesOk()
+{
+    QFETCH(QString, box);
     seedTable({{QStringLiteral("Job"), 75}});
     m_workspace->writeFile(QStringLiteral("total.txt"), "500\r\n");
     startWindow();
-    auto *firstName = child<TDBEdit>("DBEdit2");
-    firstName->setFocus();
-    QTRY_VERIFY(firstName->hasFocus());
+    auto *focus = child<QWidget>(qPrintable(box));
+    focus->setFocus();
+    QTRY_VERIFY(focus->hasFocus());
     child<QLineEdit>("Edit2")->setText(QStringLiteral("2"));
     child<QLineEdit>("Edit3")->setText(QStringLiteral("0"));
-    QTest::keyClick(firstName, Qt::Key_Return);
+    QTest::keyClick(focus, Qt::Key_Return);
     QCOMPARE(field("timeused")->asInteger(), 120);
     QCOMPARE(m_workspace->readFile(QStringLiteral("total.txt")), QByteArray("545\r\n"));
 
