@@ -324,11 +324,14 @@ void TdlgQbf::applyToTable(Table &table)
         } catch (...) {
             // A value the field refused leaves the table setting range values, with half a range
             // kept for later: drop both, so that the table stays browsable in its new order
-            // without a range, and the refusal is what the user is told.
+            // without a range, and the refusal is what the user is told. The refresh tells the
+            // table's followers, as a query that succeeds does, so that they take up the record
+            // again (the window keeps it open for typing).
             try {
                 if (table.state() == dsSetKey)
                     table.cancel();
                 table.cancelRange();
+                table.refresh();
             } catch (...) {
             }
             throw;

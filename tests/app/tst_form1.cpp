@@ -147,6 +147,7 @@ private Q_SLOTS:
     void pickListWriteFailureIsReported();
 
     void queryThatFindsNothingMakesNoJob();
+    void refusedQueryValueKeepsTheJobEditing();
 
     void navigatorInsertAndDelete();
     void deletingTheOnlyRecordLeavesANewOneUnsaved();
@@ -808,6 +809,20 @@ void Form1Test::queryThatFindsNothingMakesNoJob()
     QVERIFY(!noMatch->isVisible());
     QCOMPARE(field("Lastname")->asString(), QStringLiteral("Carnica"));
     QCOMPARE(child<QLineEdit>("Edit3")->text(), QStringLiteral("10"));
+}
+
+// A value the query refuses is told, and the job stays open for typing as after any command.
+void Form1Test::refusedQueryValueKeepsTheJobEditing()
+{
+    seedTable({{QStringLiteral("A"), 10}, {QStringLiteral("B"), 20}});
+    startWindow();
+    query({{QStringLiteral("Dato"), QStringLiteral("notadate")}});
+    QCOMPARE((*m_dialogs)->texts(ScriptedDialogs::Kind::Error).size(), 1);
+    QCOMPARE(m_form->table()->recordCount(), 2);
+    QCOMPARE(m_form->table()->state(), dsEdit);
+    auto *navigator = child<TDBNavigator>("DBNavigator1");
+    QVERIFY(!navigator->button(TDBNavigator::nbEdit)->isEnabled());
+    QVERIFY(navigator->button(TDBNavigator::nbPost)->isEnabled());
 }
 
 void Form1Test::navigatorInsertAndDelete()
