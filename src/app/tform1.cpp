@@ -34,18 +34,24 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStyle>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include <functional>
+#include <limits>
 
 namespace kelvara {
 
 namespace {
 
 const QString kTableName = QStringLiteral("kelvara");
+
+// A job's time used: 16-bit minutes.
+constexpr qint64 kFewestMinutes = std::numeric_limits<qint16>::min();
+constexpr qint64 kMostMinutes = std::numeric_limits<qint16>::max();
 
 void setTextIfChanged(QLineEdit &box, const QString &text)
 {
@@ -368,6 +374,7 @@ void TForm1::buildDataSheet(QWidget *page)
             && Table1->recordCount() == 0)
             guarded(this, [this] { Table1->cancel(); });
     });
+    DBNavigator1->setDeleteQuestion([this] { return deleteQuestion(); });
 
     EnhancedGrid1 = new TEnhancedGrid;
     EnhancedGrid1->setObjectName(QStringLiteral("EnhancedGrid1"));
@@ -722,6 +729,24 @@ void TForm1::Table1AfterDelete()
     EnhancedGrid1->viewport()->update();
 }
 
+QString TForm1::deleteQuestion() const
+{
+    if (Table1->state() == dsInsert)
+        return QStringLiteral("Drop the new job that is being typed?");
+    const QString date = Table1->fieldByName(QStringLiteral("Dato"))->displayText().trimmed();
+    const QString customer = QStringList{Table1->fieldByName(QStringLiteral("Firstname"))->asString().trimmed(),
+                                         Table1->fieldByName(QStringLiteral("Lastname"))->asString().trimmed()}
+                                 .join(QLatin1Char(' '))
+                                 .trimmed();
+    if (!date.isEmpty() && !customer.isEmpty())
+        return QStringLiteral("Delete the job of %1 for %2?").arg(date, customer);
+    if (!customer.isEmpty())
+        return QStringLiteral("Delete the job for %1 (no date)?").arg(customer);
+    if (!date.isEmpty())
+        return QStringLiteral("Delete the job of %1 (no customer's name)?").arg(date);
+    return QStringLiteral("Delete this job (no date, no customer's name)?");
+}
+
 void TForm1::Table1AfterInsert()
 {
     Table1AfterScroll();
@@ -804,11 +829,13 @@ void TForm1::storeTypedTime(bool onlyWhenTyped)
     const qint64 previous = variantToInteger(timeused->value());
     if (Edit2->text().isEmpty())
         Edit2->setText(QStringLiteral("0"));
-    const qint64 hours = timeused->textToInteger(Edit2->text()).value_or(0);
+    const qint64 hours = typedMinutesPart(*Edit2, QStringLiteral("hour"));
     if (Edit3->text().isEmpty())
         Edit3->setText(QStringLiteral("0"));
-    const qint64 minutes = timeused->textToInteger(Edit3->text()).value_or(0);
+    const qint64 minutes = typedMinutesPart(*Edit3, QStringLiteral("minute"));
     const qint64 total = hours * 60 + minutes;
+    if (total < kFewestMinutes || total > kMostMinutes)
+        throw Error(timeOutOfRange());
     if (onlyWhenTyped && total == previous) {
         Edit2->setModified(false);
         Edit3->setModified(false);
@@ -819,6 +846,35 @@ void TForm1::storeTypedTime(bool onlyWhenTyped)
     Edit2->setModified(false);
     Edit3->setModified(false);
     Checktimetotal(previous, total);
+}
+
+qint64 TForm1::typedMinutesPart(const QLineEdit &box, const QString &boxName) const
+{
+    const Field *timeused = Table1->fieldByName(QStringLiteral("timeused"));
+    try {
+        return timeused->textToInteger(box.text()).value_or(0);
+    } catch (const Error &) {
+        // The field's own words name a field the user never sees; say it about the box.
+        static const QRegularExpression integer(QStringLiteral("^ *[-+]?(\\$[0-9A-Fa-f]+|[0-9]+)$"));
+        if (integer.match(box.text()).hasMatch())
+            throw Error(timeOutOfRange());
+        throw Error(QStringLiteral("The %1 box holds \"%2\", which is not a whole number. Type the time used "
+                                   "as whole hours and minutes, such as 1 and 30 for an hour and a half.")
+                        .arg(boxName, box.text()));
+    }
+}
+
+QString TForm1::timeOutOfRange() const
+{
+    const HoursMinutes low = splitMinutes(kFewestMinutes);
+    const HoursMinutes high = splitMinutes(kMostMinutes);
+    return QStringLiteral("%1 h %2 min cannot be stored: the time used on a job lies between %3 h %4 min "
+                          "and %5 h %6 min.")
+        .arg(Edit2->text().trimmed(), Edit3->text().trimmed())
+        .arg(low.hours)
+        .arg(-low.minutes)
+        .arg(high.hours)
+        .arg(high.minutes);
 }
 
 void TForm1::Checktimetotal(qint64 previousMinutes, qint64 newMinutes)

@@ -90,6 +90,8 @@ private:
     void DateEdit1Click();
     void Table1AfterDelete();
     void Table1AfterInsert();
+    // The delete confirmation, naming the job by its date and customer.
+    QString deleteQuestion() const;
 
     // Time accounting
     void Table1AfterScroll();
@@ -99,6 +101,9 @@ private:
     // Writes the hour and minute boxes into timeused and moves the running total by the
     // difference. As the job is left, boxes the user did not change are skipped.
     void storeTypedTime(bool onlyWhenTyped);
+    // The minutes a time box holds, refused in words about the boxes.
+    qint64 typedMinutesPart(const QLineEdit &box, const QString &boxName) const;
+    QString timeOutOfRange() const;
     void Checktimetotal(qint64 previousMinutes, qint64 newMinutes);
     void recountTotal();
     void showTotal(qint64 minutes);

@@ -127,7 +127,7 @@ void TDBNavigator::btnClick(NavigateBtn which)
     case nbLast: table->last(); break;
     case nbInsert: table->insert(); break;
     case nbDelete:
-        if (dialogs().confirm(this, QStringLiteral("Delete record?")))
+        if (dialogs().confirm(this, m_deleteQuestion ? m_deleteQuestion() : QStringLiteral("Delete record?")))
             table->deleteRecord();
         break;
     case nbEdit: table->edit(); break;

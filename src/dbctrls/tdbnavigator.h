@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 
 class QToolButton;
 
@@ -31,6 +32,9 @@ public:
     QToolButton *button(NavigateBtn which) const { return m_buttons[size_t(which)]; }
     // Runs a button's operation as a click does; store errors reach the caller.
     void btnClick(NavigateBtn which);
+    // The question asked before a delete, so that a window can name the record in its own
+    // words; empty: "Delete record?".
+    void setDeleteQuestion(std::function<QString()> question) { m_deleteQuestion = std::move(question); }
     QSize sizeHint() const override;
 
 Q_SIGNALS:
@@ -61,6 +65,7 @@ private:
 
     Link m_link{this};
     std::array<QToolButton *, buttonCount> m_buttons{};
+    std::function<QString()> m_deleteQuestion;
 };
 
 } // namespace kelvara

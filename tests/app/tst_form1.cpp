@@ -141,6 +141,8 @@ private Q_SLOTS:
     void totalFileStates_data();
     void totalFileStates();
     void deletingKeepsTheTotal();
+    void deleteConfirmationNamesTheJob_data();
+    void deleteConfirmationNamesTheJob();
     void largeTotalShowsItsLeadingDigits();
 
     void pickListsGrowFromTypedValues();
@@ -519,13 +521,16 @@ void Form1Test::okRefusesBadTime_data()
     QTest::addColumn<QString>("hours");
     QTest::addColumn<QString>("minutes");
     QTest::addColumn<QString>("message");
-    QTest::newRow("546 h 8 is one too many")
-        << "546" << "8" << "32768 is not a valid value for field 'timeused'. The allowed range is -32768 to 32767";
-    QTest::newRow("600 h") << "600" << "0"
-                           << "36000 is not a valid value for field 'timeused'. The allowed range is -32768 to 32767";
-    QTest::newRow("letters") << "two" << "0" << "'two' is not a valid integer value for field 'timeused'";
-    QTest::newRow("minutes out of range") << "0" << "40000"
-                                          << "40000 is not a valid value for field 'timeused'. The allowed range is -32768 to 32767";
+    const QString range = QStringLiteral(" cannot be stored: the time used on a job lies between -546 h 8 min and 546 h 7 min.");
+    QTest::newRow("546 h 8 is one too many") << "546" << "8" << "546 h 8 min" + range;
+    QTest::newRow("600 h") << "600" << "0" << "600 h 0 min" + range;
+    QTest::newRow("letters") << "two" << "0"
+                             << "The hour box holds \"two\", which is not a whole number. Type the time used as "
+                                "whole hours and minutes, such as 1 and 30 for an hour and a half.";
+    QTest::newRow("a decimal comma") << "0" << "1,5"
+                                     << "The minute box holds \"1,5\", which is not a whole number. Type the time "
+                                        "used as whole hours and minutes, such as 1 and 30 for an hour and a half.";
+    QTest::newRow("minutes out of range") << "0" << "40000" << "0 h 40000 min" + range;
 }
 
 void Form1Test::okRefusesBadTime()
@@ -634,7 +639,9 @@ void Form1Test::badTypedTimeKeepsTheJob()
     startWindow();
     typeInto(child<QLineEdit>("Edit2"), QStringLiteral("two"));
     child<TDBNavigator>("DBNavigator1")->button(TDBNavigator::nbNext)->click();
-    QCOMPARE((*m_dialogs)->texts(ScriptedDialogs::Kind::Error).size(), 1);
+    const QStringList errors = (*m_dialogs)->texts(ScriptedDialogs::Kind::Error);
+    QCOMPARE(errors.size(), 1);
+    QVERIFY2(errors.first().startsWith(QStringLiteral("The hour box holds \"two\"")), qPrintable(errors.first()));
     QCOMPARE(field("Lastname")->asString(), QStringLiteral("A"));
     QCOMPARE(child<QLineEdit>("Edit2")->text(), QStringLiteral("two"));
     QCOMPARE(storedRecords({QStringLiteral("timeused")}), (QList<QVariantList>{{30}, {45}}));
@@ -704,10 +711,59 @@ void Form1Test::deletingKeepsTheTotal()
     auto *navigator = child<TDBNavigator>("DBNavigator1");
     (*m_dialogs)->confirmAnswers = {true};
     navigator->button(TDBNavigator::nbDelete)->click();
-    QCOMPARE((*m_dialogs)->texts(ScriptedDialogs::Kind::Confirm), QStringList{QStringLiteral("Delete record?")});
+    QCOMPARE((*m_dialogs)->texts(ScriptedDialogs::Kind::Confirm),
+             QStringList{QStringLiteral("Delete the job for A (no date)?")});
     QCOMPARE(m_form->table()->recordCount(), 1);
     QCOMPARE(m_workspace->readFile(QStringLiteral("total.txt")), QByteArray("65\r\n"));
     QVERIFY(child<TDBEdit>("DBEdit1")->hasFocus());
+}
+
+void Form1Test::deleteConfirmationNamesTheJob_data()
+{
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<QString>("firstName");
+    QTest::addColumn<QString>("lastName");
+    QTest::addColumn<bool>("inserting");
+    QTest::addColumn<QString>("question");
+    QTest::newRow("date and customer") << QDate(2026, 7, 14) << "Kari" << "Nordmann" << false
+                                       << "Delete the job of 14/07/2026 for Kari Nordmann?";
+    QTest::newRow("last name only") << QDate() << "" << "Nordmann" << false << "Delete the job for Nordmann (no date)?";
+    QTest::newRow("date only") << QDate(2026, 7, 14) << "" << "" << false
+                               << "Delete the job of 14/07/2026 (no customer's name)?";
+    QTest::newRow("nothing to name it by") << QDate() << "" << "" << false
+                                           << "Delete this job (no date, no customer's name)?";
+    QTest::newRow("a new job being typed") << QDate() << "Kari" << "" << true << "Drop the new job that is being typed?";
+}
+
+// The confirmation names the job that would go, as the user knows it.
+void Form1Test::deleteConfirmationNamesTheJob()
+{
+    QFETCH(QDate, date);
+    QFETCH(QString, firstName);
+    QFETCH(QString, lastName);
+    QFETCH(bool, inserting);
+    seedTable({{QStringLiteral("Other"), 5}});
+    {
+        Table table;
+        table.setTableName(QStringLiteral("kelvara"));
+        table.open();
+        table.edit();
+        table.fieldByName(QStringLiteral("Dato"))->setValue(date.isValid() ? QVariant(date) : QVariant());
+        table.fieldByName(QStringLiteral("Firstname"))->setAsString(firstName);
+        table.fieldByName(QStringLiteral("Lastname"))->setAsString(lastName);
+        table.post();
+    }
+    startWindow();
+    auto *navigator = child<TDBNavigator>("DBNavigator1");
+    if (inserting) {
+        navigator->button(TDBNavigator::nbInsert)->click();
+        typeInto(child<TDBEdit>("DBEdit2"), firstName);
+    }
+    (*m_dialogs)->confirmAnswers = {false};
+    navigator->button(TDBNavigator::nbDelete)->click();
+    QFETCH(QString, question);
+    QCOMPARE((*m_dialogs)->texts(ScriptedDialogs::Kind::Confirm), QStringList{question});
+    QCOMPARE(storedRecords({QStringLiteral("Lastname")}).size(), 1);
 }
 
 void Form1Test::largeTotalShowsItsLeadingDigits()
