@@ -99,6 +99,13 @@ std::string pdfName(const QString &name)
     return out;
 }
 
+// Whether a raw font stands for a font file with tables. Glyphs that no installed font has
+// come in runs of a stand-in that draws boxes and has neither tables nor even a family name.
+bool hasTables(const QRawFont &raw)
+{
+    return raw.isValid() && !raw.fontTable("head").isEmpty();
+}
+
 std::string colorOperands(const QColor &color)
 {
     std::string out;
@@ -390,14 +397,24 @@ void PdfFileOutput::Canvas::drawText(const QPointF &origin, const QString &text,
     if (!line.isValid())
         return;
     const QPointF shift(origin.x(), origin.y() - line.ascent());
+    QRawFont own;
     for (const QGlyphRun &run : layout.glyphRuns()) {
-        const QRawFont raw = run.rawFont();
-        if (isMadeUpFace(font, raw))
-            throw UnsupportedFont{raw.familyName()};
-        const QList<quint32> indexes = run.glyphIndexes();
+        QRawFont raw = run.rawFont();
+        QList<quint32> indexes = run.glyphIndexes();
         const QList<QPointF> at = run.positions();
         if (indexes.isEmpty() || at.size() != indexes.size())
             continue;
+        if (!hasTables(raw)) {
+            // Characters no installed font has: the font's own box stands for each glyph.
+            if (!own.isValid())
+                own = QRawFont::fromFont(font);
+            if (!hasTables(own))
+                throw UnsupportedFont{font.family()};
+            raw = own;
+            indexes.fill(0);
+        }
+        if (isMadeUpFace(font, raw))
+            throw UnsupportedFont{raw.familyName()};
         Glyphs glyphs;
         glyphs.font = &raw;
         glyphs.indexes = indexes.constData();
@@ -498,6 +515,8 @@ PdfFileOutput::Font &PdfFileOutput::fontFor(const QRawFont &raw)
         if (seen == raw)
             return *font;
     }
+    if (!hasTables(raw))
+        throw UnsupportedFont{};
     // Another size of a font already embedded shares its glyphs.
     const QString key = Font::keyOf(raw);
     for (const auto &font : m_fonts) {

@@ -15,6 +15,7 @@
 #include <QRawFont>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTextLayout>
 #include <QtTest>
 
 #include <functional>
@@ -158,6 +159,28 @@ int darkIn(const QImage &image, const QRect &rect)
     return dark;
 }
 
+// Whether no installed font has a glyph for some character of the text, so that it shows as a
+// box whatever the font asked for.
+bool noFontCovers(const QString &text, const QFont &font)
+{
+    QTextLayout layout(text, font);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    for (const QGlyphRun &run : layout.glyphRuns()) {
+        if (run.rawFont().fontTable("head").isEmpty() || run.glyphIndexes().contains(0u))
+            return true;
+    }
+    return false;
+}
+
+QFont dejaVu()
+{
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(kPixelSize);
+    return font;
+}
+
 } // namespace
 
 class tst_PdfWriter : public QObject
@@ -176,6 +199,8 @@ private Q_SLOTS:
     void madeUpFacesAreLeftToTheToolkit();
     void writeFailuresReachTheCaller_data();
     void writeFailuresReachTheCaller();
+    void textNoFontHasShowsAsBoxes_data();
+    void textNoFontHasShowsAsBoxes();
 
 private:
     QRawFont m_regular;
@@ -484,6 +509,45 @@ void tst_PdfWriter::writeFailuresReachTheCaller()
     } catch (const Error &error) {
         QVERIFY2(error.message().startsWith(message), qPrintable(error.message()));
     }
+}
+
+void tst_PdfWriter::textNoFontHasShowsAsBoxes_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("Devanagari") << QStringLiteral("नमस्ते");
+    QTest::newRow("Tamil") << QStringLiteral("வணக்கம்");
+    QTest::newRow("Bengali") << QStringLiteral("নমস্কার");
+    QTest::newRow("Sinhala") << QStringLiteral("ආයුබෝවන්");
+    QTest::newRow("Gujarati") << QStringLiteral("નમસ્તે");
+    QTest::newRow("Kannada") << QStringLiteral("ನಮಸ್ಕಾರ");
+}
+
+void tst_PdfWriter::textNoFontHasShowsAsBoxes()
+{
+    QFETCH(QString, text);
+    const QFont font = dejaVu();
+    if (!noFontCovers(text, font))
+        QSKIP("a font for this script is installed");
+    TestWorkspace workspace;
+    const QString file = workspace.filePath(QStringLiteral("boxes.pdf"));
+    {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        PdfFileOutput output(out, a4(), QString(), QString());
+        PageCanvas &canvas = output.beginPage();
+        canvas.drawText(QPointF(0, 40), text, font, Qt::black, QRectF());
+        canvas.drawText(QPointF(0, 80), QStringLiteral("Hive"), font, Qt::black, QRectF());
+        output.finish();
+    }
+    const QList<PdfPage> pages = readPdf(file).value();
+    QCOMPARE(pages.size(), 1);
+    QVERIFY2(pages.first().text().endsWith(QLatin1String("Hive")), qPrintable(pages.first().text()));
+    const QImage page = renderPage(file);
+    if (page.isNull())
+        QSKIP("pdftoppm (poppler-utils) is not installed: the page cannot be looked at");
+    // The boxes stand on the baseline, where the text was drawn.
+    const QPoint inside = (insideOrigin(a4()) * 96.0 / 72.0).toPoint();
+    QVERIFY(darkIn(page, QRect(inside + QPoint(0, 40 - kPixelSize), QSize(200, kPixelSize))) > 20);
 }
 
 QTEST_MAIN(tst_PdfWriter)
