@@ -201,6 +201,8 @@ private Q_SLOTS:
     void writeFailuresReachTheCaller();
     void textNoFontHasShowsAsBoxes_data();
     void textNoFontHasShowsAsBoxes();
+    void missingGlyphsCopyAsWhatTheyStandFor_data();
+    void missingGlyphsCopyAsWhatTheyStandFor();
 
 private:
     QRawFont m_regular;
@@ -548,6 +550,40 @@ void tst_PdfWriter::textNoFontHasShowsAsBoxes()
     // The boxes stand on the baseline, where the text was drawn.
     const QPoint inside = (insideOrigin(a4()) * 96.0 / 72.0).toPoint();
     QVERIFY(darkIn(page, QRect(inside + QPoint(0, 40 - kPixelSize), QSize(200, kPixelSize))) > 20);
+}
+
+void tst_PdfWriter::missingGlyphsCopyAsWhatTheyStandFor_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("Korean") << QStringLiteral("꿀벌");
+    QTest::newRow("Thai") << QStringLiteral("ผึ้ง");
+    QTest::newRow("an emoji") << QStringLiteral("🐝");
+    QTest::newRow("Devanagari") << QStringLiteral("नमस्ते");
+    QTest::newRow("among letters the font has") << QStringLiteral("Queen 꿀벌 hive");
+}
+
+void tst_PdfWriter::missingGlyphsCopyAsWhatTheyStandFor()
+{
+    QFETCH(QString, text);
+    const QFont font = dejaVu();
+    // Another text that shows as a box, first on the page.
+    const QString before = QStringLiteral("꽃");
+    if (!noFontCovers(text, font) || !noFontCovers(before, font))
+        QSKIP("a font for these characters is installed");
+    TestWorkspace workspace;
+    const QString file = workspace.filePath(QStringLiteral("missing.pdf"));
+    {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        PdfFileOutput output(out, a4(), QString(), QString());
+        PageCanvas &canvas = output.beginPage();
+        canvas.drawText(QPointF(0, 40), before, font, Qt::black, QRectF());
+        canvas.drawText(QPointF(0, 80), text, font, Qt::black, QRectF());
+        output.finish();
+    }
+    const QList<PdfPage> pages = readPdf(file).value();
+    QCOMPARE(pages.size(), 1);
+    QCOMPARE(pages.first().text(), before + QLatin1Char(' ') + text);
 }
 
 QTEST_MAIN(tst_PdfWriter)
