@@ -714,10 +714,18 @@ void PdfFileOutput::flush()
 {
     if (m_out.empty())
         return;
-    const qint64 written = m_device.write(m_out.data(), qint64(m_out.size()));
-    if (written != qint64(m_out.size()))
-        throw Error(m_device.errorString());
-    m_written += written;
+    const char *data = m_out.data();
+    qint64 left = qint64(m_out.size());
+    while (left > 0) {
+        // A file that takes only part of a piece, as a disk filling up does, is given the rest
+        // again: only a write that takes nothing tells why.
+        const qint64 written = m_device.write(data, left);
+        if (written <= 0)
+            throw Error(m_device.errorString());
+        data += written;
+        left -= written;
+        m_written += written;
+    }
     m_out.clear();
 }
 

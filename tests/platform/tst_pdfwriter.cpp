@@ -18,7 +18,15 @@
 #include <QTextLayout>
 #include <QtTest>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <functional>
+#include <memory>
+
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 
 using namespace kelvara;
 using namespace kelvara::test;
@@ -181,6 +189,54 @@ QFont dejaVu()
     return font;
 }
 
+// A small file system for a disk that fills up, mounted where asked in a mount namespace of
+// the test's own, so that it goes with the test whatever happens. Only root may make one.
+class SmallDisk
+{
+public:
+    SmallDisk(const QString &path, int kilobytes) : m_path(QFile::encodeName(path))
+    {
+        static const bool ownNamespace =
+            unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+        const QByteArray options = "size=" + QByteArray::number(kilobytes) + "k";
+        m_mounted = ownNamespace && mount("tmpfs", m_path.constData(), "tmpfs", 0, options.constData()) == 0;
+    }
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            umount2(m_path.constData(), MNT_DETACH);
+    }
+    bool mounted() const { return m_mounted; }
+
+private:
+    QByteArray m_path;
+    bool m_mounted = false;
+};
+
+// Files of this process may not grow beyond a size while it lives; a write past it fails with
+// EFBIG instead of ending the process.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_previous);
+        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_previous;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_previous);
+        std::signal(SIGXFSZ, m_previousHandler);
+    }
+
+private:
+    rlimit m_previous{};
+    void (*m_previousHandler)(int) = nullptr;
+};
+
 } // namespace
 
 class tst_PdfWriter : public QObject
@@ -203,6 +259,8 @@ private Q_SLOTS:
     void textNoFontHasShowsAsBoxes();
     void missingGlyphsCopyAsWhatTheyStandFor_data();
     void missingGlyphsCopyAsWhatTheyStandFor();
+    void unfinishedFileLeavesTheOldOne_data();
+    void unfinishedFileLeavesTheOldOne();
 
 private:
     QRawFont m_regular;
@@ -584,6 +642,65 @@ void tst_PdfWriter::missingGlyphsCopyAsWhatTheyStandFor()
     const QList<PdfPage> pages = readPdf(file).value();
     QCOMPARE(pages.size(), 1);
     QCOMPARE(pages.first().text(), before + QLatin1Char(' ') + text);
+}
+
+void tst_PdfWriter::unfinishedFileLeavesTheOldOne_data()
+{
+    QTest::addColumn<QString>("stop");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("a full disk") << "full disk" << "The disk is full.";
+    QTest::newRow("a file size limit") << "size limit" << QString::fromLocal8Bit(std::strerror(EFBIG));
+    QTest::newRow("the user stops the job") << "user" << QString();
+}
+
+void tst_PdfWriter::unfinishedFileLeavesTheOldOne()
+{
+    QFETCH(QString, stop);
+    QFETCH(QString, cause);
+    TestWorkspace workspace;
+    const QString folder = workspace.filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkpath(folder));
+    std::unique_ptr<SmallDisk> disk;
+    if (stop == QLatin1String("full disk")) {
+        disk = std::make_unique<SmallDisk>(folder, 64);
+        if (!disk->mounted())
+            QSKIP("a small file system cannot be made here (root may)");
+    }
+    const QString file = folder + QStringLiteral("/listing.pdf");
+    const QByteArray old = "%PDF-1.4\n% the listing of last week\n";
+    {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        QCOMPARE(out.write(old), old.size());
+    }
+    // Enough pages that the writer hands pieces to the file before the end.
+    DrawnDocument document(400, [&](PageCanvas &canvas, int) {
+        for (int line = 0; line < 60; ++line)
+            canvas.drawGlyphs(QPointF(0, 10 + line * 12),
+                              MappedText(m_regular, QStringLiteral("Swarm removal %1").arg(line)).glyphs(), Qt::black,
+                              QRectF());
+    });
+    QString message;
+    {
+        std::unique_ptr<FileSizeLimit> limit;
+        if (stop == QLatin1String("size limit"))
+            limit = std::make_unique<FileSizeLimit>(64 * 1024);
+        try {
+            writePdfFile(document, file, [&](int page) { return stop != QLatin1String("user") || page < 2; });
+        } catch (const Error &error) {
+            message = error.message();
+        }
+    }
+    if (cause.isEmpty())
+        QCOMPARE(message, QString());
+    else
+        QCOMPARE(message, QStringLiteral("Cannot write file %1. %2").arg(QDir::toNativeSeparators(file), cause));
+    QFile kept(file);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), old);
+    // Nothing of the new file is left beside it.
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             QStringList(QStringLiteral("listing.pdf")));
 }
 
 QTEST_MAIN(tst_PdfWriter)
