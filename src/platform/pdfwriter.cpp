@@ -13,8 +13,11 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
+#include <map>
 #include <string_view>
 
 namespace kelvara {
@@ -29,6 +32,9 @@ constexpr size_t kFlushSize = 1 << 20;
 constexpr double kPlacementTolerance = 0.01;
 // Entries a ToUnicode block may hold.
 constexpr int kCMapBlock = 100;
+// A shaped text longer than this copies as a whole rather than glyph by glyph: finding which
+// characters each glyph shows costs in proportion to the square of its length.
+constexpr qsizetype kMostClusteredText = 500;
 
 // Numbers as PDF reads them, with at most three decimals. Done by hand: a page of a listing
 // holds thousands of them, and general formatting would take a good part of the time.
@@ -97,6 +103,13 @@ std::string pdfName(const QString &name)
         }
     }
     return out;
+}
+
+// Whether a raw font stands for a font file with tables. Glyphs that no installed font has
+// come in runs of a stand-in that draws boxes and has neither tables nor even a family name.
+bool hasTables(const QRawFont &raw)
+{
+    return raw.isValid() && !raw.fontTable("head").isEmpty();
 }
 
 std::string colorOperands(const QColor &color)
@@ -238,6 +251,33 @@ private:
     }
     void decorate(const QPointF &origin, const Glyphs &glyphs, const QColor &color);
     void mapCharacters(Font &font, const Glyphs &glyphs);
+    // The characters of a text that one glyph of a shaped run shows.
+    struct Cluster
+    {
+        int from = -1;        // in the text's UTF-16 units; -1 when not known
+        int length = 0;
+        // The glyph cannot tell them by itself: a box, one glyph of several for them, or one
+        // glyph for several, which copy as the characters given for them.
+        bool marked = false;
+    };
+    // Draws glyphs, not clipped. Without clusters, glyphs.text holds what they show, one code
+    // point a glyph or found again from the font's character map; with them, one a glyph.
+    void drawRun(const QPointF &origin, const Glyphs &glyphs, const QColor &color,
+                 const Cluster *clusters = nullptr);
+    // What is drawn between these two copies and searches as the text given, whatever glyphs
+    // show it: a box, glyphs in right-to-left order, joined forms or ligatures.
+    void beginActualText(const QString &text)
+    {
+        endText();
+        m_out += "/Span<</ActualText";
+        m_out += textString(text);
+        m_out += ">>BDC\n";
+    }
+    void endActualText()
+    {
+        endText();
+        m_out += "EMC\n";
+    }
 
     PdfFileOutput &m_output;
     std::string &m_out;
@@ -273,7 +313,8 @@ void PdfFileOutput::Canvas::mapCharacters(Font &font, const Glyphs &glyphs)
         int index = 0;
         forEachCodePoint([&](char32_t codePoint) {
             const quint32 glyph = glyphs.indexes[index++];
-            if (glyph < glyphCount && font.unicode[glyph] == 0)
+            // Glyph 0 is the box shown for any character the font lacks: it stands for none.
+            if (glyph != 0 && glyph < glyphCount && font.unicode[glyph] == 0)
                 font.unicode[glyph] = codePoint;
         });
         return;
@@ -297,10 +338,24 @@ void PdfFileOutput::Canvas::drawGlyphs(const QPointF &origin, const Glyphs &glyp
 {
     if (glyphs.count <= 0)
         return;
-    Font &font = m_output.fontFor(*glyphs.font);
     const bool clipped = !clip.isEmpty();
     if (clipped)
         clipTo(clip);
+    // A character the font lacks shows as its box, which must not copy as another character.
+    const bool missing = std::find(glyphs.indexes, glyphs.indexes + glyphs.count, 0u) != glyphs.indexes + glyphs.count;
+    if (missing)
+        beginActualText(glyphs.text.toString());
+    drawRun(origin, glyphs, color);
+    if (missing)
+        endActualText();
+    if (clipped)
+        unclip();
+}
+
+void PdfFileOutput::Canvas::drawRun(const QPointF &origin, const Glyphs &glyphs, const QColor &color,
+                                    const Cluster *clusters)
+{
+    Font &font = m_output.fontFor(*glyphs.font);
     beginText();
     const double size = glyphs.font->pixelSize();
     if (m_font != &font || m_fontSize != size) {
@@ -312,24 +367,56 @@ void PdfFileOutput::Canvas::drawGlyphs(const QPointF &origin, const Glyphs &glyp
         m_fontSize = size;
     }
     setFill(color);
-    m_out += "1 0 0 1 ";
-    point(origin.x() + glyphs.positions[0].x(), origin.y() + glyphs.positions[0].y());
-    m_out += " Tm[(";
     const int glyphCount = int(font.used.size());
-    double expected = glyphs.positions[0].x();
+    // The glyphs go in arrays, each placed where its first glyph is; a glyph off the baseline
+    // of the one before (a mark set above another) starts another, and so does each group of
+    // glyphs that copies as characters given for it.
+    bool inArray = false;
+    const Cluster *span = nullptr;
+    double expected = 0;
+    double baseline = 0;
+    const auto endArray = [&] {
+        if (inArray) {
+            m_out += ")]TJ\n";
+            inArray = false;
+        }
+    };
     for (int i = 0; i < glyphs.count; ++i) {
         quint32 glyph = glyphs.indexes[i];
         if (glyph >= quint32(glyphCount))
             glyph = 0;
-        const double at = glyphs.positions[i].x();
+        const QPointF &at = glyphs.positions[i];
+        const Cluster *marked = clusters && clusters[i].marked ? &clusters[i] : nullptr;
+        const bool sameSpan = marked == span
+            || (marked && span && marked->from == span->from && marked->length == span->length);
+        if (!sameSpan) {
+            endArray();
+            if (span)
+                m_out += "EMC\n";
+            if (marked) {
+                m_out += "/Span<</ActualText";
+                m_out += textString(glyphs.text.mid(marked->from, marked->length).toString());
+                m_out += ">>BDC\n";
+            }
+            span = marked;
+        }
+        if (!inArray || std::abs(at.y() - baseline) > kPlacementTolerance) {
+            endArray();
+            m_out += "1 0 0 1 ";
+            point(origin.x() + at.x(), origin.y() + at.y());
+            m_out += " Tm[(";
+            inArray = true;
+            expected = at.x();
+            baseline = at.y();
+        }
         // Where the previous glyph's own advance does not reach this one, the gap is given
         // in thousandths of the font size, as the array form reads it.
-        if (std::abs(at - expected) > kPlacementTolerance) {
+        if (std::abs(at.x() - expected) > kPlacementTolerance) {
             m_out += ')';
-            appendNumber(m_out, (expected - at) * 1000.0 / size);
+            appendNumber(m_out, (expected - at.x()) * 1000.0 / size);
             m_out += '(';
         }
-        expected = at + font.advance[glyph] * size / 1000.0;
+        expected = at.x() + font.advance[glyph] * size / 1000.0;
         font.used[glyph] = true;
         for (const char byte : {char(glyph >> 8), char(glyph & 0xFF)}) {
             switch (byte) {
@@ -345,13 +432,18 @@ void PdfFileOutput::Canvas::drawGlyphs(const QPointF &origin, const Glyphs &glyp
                 m_out += byte;
             }
         }
+        if (clusters && !marked && glyph != 0 && clusters[i].from >= 0 && font.unicode[glyph] == 0) {
+            const QStringView shown = glyphs.text.mid(clusters[i].from, clusters[i].length);
+            font.unicode[glyph] = shown.size() == 2 ? QChar::surrogateToUcs4(shown[0], shown[1]) : shown[0].unicode();
+        }
     }
-    m_out += ")]TJ\n";
-    mapCharacters(font, glyphs);
+    endArray();
+    if (span)
+        m_out += "EMC\n";
+    if (!clusters)
+        mapCharacters(font, glyphs);
     if (glyphs.underline || glyphs.strikeOut)
         decorate(origin, glyphs, color);
-    if (clipped)
-        unclip();
 }
 
 void PdfFileOutput::Canvas::decorate(const QPointF &origin, const Glyphs &glyphs, const QColor &color)
@@ -390,24 +482,161 @@ void PdfFileOutput::Canvas::drawText(const QPointF &origin, const QString &text,
     if (!line.isValid())
         return;
     const QPointF shift(origin.x(), origin.y() - line.ascent());
-    for (const QGlyphRun &run : layout.glyphRuns()) {
-        const QRawFont raw = run.rawFont();
-        if (isMadeUpFace(font, raw))
-            throw UnsupportedFont{raw.familyName()};
-        const QList<quint32> indexes = run.glyphIndexes();
-        const QList<QPointF> at = run.positions();
-        if (indexes.isEmpty() || at.size() != indexes.size())
+    struct Run
+    {
+        QRawFont shaped;              // the font the layout chose, to know the run by
+        QRawFont raw;                 // the font drawn with
+        QList<quint32> shapedIndexes;
+        QList<quint32> indexes;
+        QList<QPointF> at;
+        bool rightToLeft = false;
+        bool underline = false;
+        bool strikeOut = false;
+    };
+    std::vector<Run> runs;
+    QRawFont own;
+    qsizetype glyphCount = 0;
+    bool missing = false;
+    for (const QGlyphRun &glyphRun : layout.glyphRuns()) {
+        Run run{glyphRun.rawFont(), glyphRun.rawFont(), glyphRun.glyphIndexes(), glyphRun.glyphIndexes(),
+                glyphRun.positions(), glyphRun.isRightToLeft(), glyphRun.underline(), glyphRun.strikeOut()};
+        if (run.indexes.isEmpty() || run.at.size() != run.indexes.size())
             continue;
-        Glyphs glyphs;
-        glyphs.font = &raw;
-        glyphs.indexes = indexes.constData();
-        glyphs.positions = at.constData();
-        glyphs.count = int(indexes.size());
-        glyphs.text = text;
-        glyphs.underline = run.underline();
-        glyphs.strikeOut = run.strikeOut();
-        drawGlyphs(shift, glyphs, color, clip);
+        if (!hasTables(run.raw)) {
+            // Characters no installed font has: the font's own box stands for each glyph.
+            if (!own.isValid())
+                own = QRawFont::fromFont(font);
+            if (!hasTables(own))
+                throw UnsupportedFont{font.family()};
+            run.raw = own;
+            run.indexes.fill(0);
+        }
+        if (isMadeUpFace(font, run.raw))
+            throw UnsupportedFont{run.raw.familyName()};
+        missing = missing || run.indexes.contains(0u);
+        glyphCount += run.indexes.size();
+        runs.push_back(std::move(run));
     }
+    if (runs.empty())
+        return;
+    const auto glyphsOf = [&](const Run &run) {
+        Glyphs glyphs;
+        glyphs.font = &run.raw;
+        glyphs.indexes = run.indexes.constData();
+        glyphs.positions = run.at.constData();
+        glyphs.count = int(run.indexes.size());
+        glyphs.text = text;
+        glyphs.underline = run.underline;
+        glyphs.strikeOut = run.strikeOut;
+        return glyphs;
+    };
+    const bool clipped = !clip.isEmpty();
+    if (clipped)
+        clipTo(clip);
+    if (runs.size() == 1 && !missing && glyphCount == text.toUcs4().size()) {
+        // A glyph a character, in the order of the characters, also where they are written
+        // right to left: each glyph tells what it shows.
+        drawRun(shift, glyphsOf(runs.front()), color);
+    } else if (text.size() > kMostClusteredText) {
+        beginActualText(text);
+        for (const Run &run : runs)
+            drawRun(shift, glyphsOf(run), color);
+        endActualText();
+    } else {
+        // Which characters each glyph shows: asked for one character, the layout gives the
+        // glyphs of the cluster that holds it.
+        std::vector<std::vector<std::pair<int, int>>> ranges(runs.size());   // [from, to)
+        for (size_t r = 0; r < runs.size(); ++r)
+            ranges[r].assign(size_t(runs[r].indexes.size()), {INT_MAX, -1});
+        for (int i = 0; i < int(text.size());) {
+            const int length = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
+            for (const QGlyphRun &part : layout.glyphRuns(i, length)) {
+                const QRawFont partFont = part.rawFont();
+                const QList<quint32> indexes = part.glyphIndexes();
+                const QList<QPointF> at = part.positions();
+                for (qsizetype k = 0; k < std::min(indexes.size(), at.size()); ++k) {
+                    for (size_t r = 0; r < runs.size(); ++r) {
+                        if (runs[r].shaped != partFont)
+                            continue;
+                        for (qsizetype j = 0; j < runs[r].shapedIndexes.size(); ++j) {
+                            if (runs[r].shapedIndexes[j] == indexes[k]
+                                && std::abs(runs[r].at[j].x() - at[k].x()) < kPlacementTolerance
+                                && std::abs(runs[r].at[j].y() - at[k].y()) < kPlacementTolerance) {
+                                std::pair<int, int> &range = ranges[r][size_t(j)];
+                                range.first = std::min(range.first, i);
+                                range.second = std::max(range.second, i + length);
+                            }
+                        }
+                    }
+                }
+            }
+            i += length;
+        }
+        // A cluster is where these overlap: the layout may also give a neighbour's glyph.
+        std::vector<std::pair<int, int>> merged;
+        for (const auto &runRanges : ranges) {
+            for (const auto &range : runRanges) {
+                if (range.second >= 0)
+                    merged.push_back(range);
+            }
+        }
+        std::sort(merged.begin(), merged.end());
+        size_t kept = 0;
+        for (const auto &range : merged) {
+            if (kept > 0 && range.first < merged[kept - 1].second)
+                merged[kept - 1].second = std::max(merged[kept - 1].second, range.second);
+            else
+                merged[kept++] = range;
+        }
+        merged.resize(kept);
+        std::map<std::pair<int, int>, int> sharing;
+        for (auto &runRanges : ranges) {
+            for (auto &range : runRanges) {
+                if (range.second < 0)
+                    continue;
+                range = *std::prev(std::upper_bound(merged.begin(), merged.end(), std::make_pair(range.first, INT_MAX)));
+                ++sharing[range];
+            }
+        }
+        std::vector<std::vector<Cluster>> clusters(runs.size());
+        for (size_t r = 0; r < runs.size(); ++r) {
+            std::vector<Cluster> &ofRun = clusters[r];
+            ofRun.resize(ranges[r].size());
+            for (size_t j = 0; j < ofRun.size(); ++j) {
+                const std::pair<int, int> &range = ranges[r][j];
+                if (range.second < 0)
+                    continue;
+                Cluster &cluster = ofRun[j];
+                cluster.from = range.first;
+                cluster.length = range.second - range.first;
+                const bool oneCharacter =
+                    cluster.length == 1 || (cluster.length == 2 && text[cluster.from].isHighSurrogate());
+                cluster.marked = runs[r].indexes[qsizetype(j)] == 0 || !oneCharacter || sharing[range] > 1;
+            }
+            if (runs[r].rightToLeft)
+                continue;
+            // Neighbouring marked glyphs of a run written left to right copy as one: apart,
+            // readers take boxes wider or narrower than their places for words of their own.
+            for (size_t first = 0; first < ofRun.size();) {
+                size_t last = first;
+                while (ofRun[first].marked && last + 1 < ofRun.size() && ofRun[last + 1].marked
+                       && (ofRun[last + 1].from == ofRun[last].from
+                           || ofRun[last + 1].from == ofRun[last].from + ofRun[last].length))
+                    ++last;
+                const int from = ofRun[first].from;
+                const int to = ofRun[last].from + ofRun[last].length;
+                for (size_t j = first; j <= last && ofRun[first].marked; ++j) {
+                    ofRun[j].from = from;
+                    ofRun[j].length = to - from;
+                }
+                first = last + 1;
+            }
+        }
+        for (size_t r = 0; r < runs.size(); ++r)
+            drawRun(shift, glyphsOf(runs[r]), color, clusters[r].data());
+    }
+    if (clipped)
+        unclip();
 }
 
 void PdfFileOutput::Canvas::drawLine(const QPointF &from, const QPointF &to, const QColor &color, double width)
@@ -485,10 +714,18 @@ void PdfFileOutput::flush()
 {
     if (m_out.empty())
         return;
-    const qint64 written = m_device.write(m_out.data(), qint64(m_out.size()));
-    if (written != qint64(m_out.size()))
-        throw Error(m_device.errorString());
-    m_written += written;
+    const char *data = m_out.data();
+    qint64 left = qint64(m_out.size());
+    while (left > 0) {
+        // A file that takes only part of a piece, as a disk filling up does, is given the rest
+        // again: only a write that takes nothing tells why.
+        const qint64 written = m_device.write(data, left);
+        if (written <= 0)
+            throw Error(m_device.errorString());
+        data += written;
+        left -= written;
+        m_written += written;
+    }
     m_out.clear();
 }
 
@@ -498,6 +735,8 @@ PdfFileOutput::Font &PdfFileOutput::fontFor(const QRawFont &raw)
         if (seen == raw)
             return *font;
     }
+    if (!hasTables(raw))
+        throw UnsupportedFont{};
     // Another size of a font already embedded shares its glyphs.
     const QString key = Font::keyOf(raw);
     for (const auto &font : m_fonts) {

@@ -20,6 +20,7 @@
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QProgressDialog>
+#include <QSaveFile>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -51,19 +52,38 @@ constexpr int kLayoutSliceMs = 20;
 
 void writePdfFile(PagedDocument &document, const QString &fileName, const PagedDocument::Progress &progress)
 {
-    QFile file(fileName);
+    const QString shown = QDir::toNativeSeparators(fileName);
+    // A file is written beside the old one and takes its place only once it is complete, so a
+    // full disk or a stopped job leaves the old file as it was. A device or a pipe cannot be
+    // replaced so: it is written to directly.
+    const QFileInfo target(fileName);
+    const bool direct = target.exists() && !target.isFile();
+    QSaveFile beside(fileName);
+    QFile straight(fileName);
+    QFileDevice &file = direct ? static_cast<QFileDevice &>(straight) : beside;
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw Error(tr("Cannot create file %1. %2").arg(QDir::toNativeSeparators(fileName), file.errorString()));
+        throw Error(tr("Cannot create file %1. %2").arg(shown, file.errorString()));
     const auto cannotWrite = [&](const QString &reason) {
-        return Error(tr("Cannot write file %1. %2").arg(QDir::toNativeSeparators(fileName), reason));
+        // The system's words for a full disk do not say what to do about it.
+        const QString cause = file.error() == QFileDevice::ResourceError ? tr("The disk is full.") : reason;
+        return Error(tr("Cannot write file %1. %2").arg(shown, cause));
+    };
+    bool stopped = false;
+    const PagedDocument::Progress watched = [&](int page) {
+        if (progress && !progress(page)) {
+            stopped = true;
+            return false;
+        }
+        return true;
     };
     try {
         try {
             PdfFileOutput output(file, document.pageLayout(), document.title(), QCoreApplication::applicationName());
-            document.print(output, progress);
+            document.print(output, watched);
         } catch (const PdfFileOutput::UnsupportedFont &) {
             // A font that cannot be embedded as it is: the toolkit's engine draws the whole
             // document instead, slower but with any font.
+            stopped = false;
             if (!file.seek(0) || !file.resize(0))
                 throw Error(file.errorString());
             QPdfWriter writer(&file);
@@ -71,13 +91,17 @@ void writePdfFile(PagedDocument &document, const QString &fileName, const PagedD
             writer.setCreator(QCoreApplication::applicationName());
             writer.setPageLayout(document.pageLayout());
             PainterOutput output(writer);
-            document.print(output, progress);
+            document.print(output, watched);
         }
     } catch (const Error &error) {
         // Failures of either way are told alike.
         throw cannotWrite(error.message());
     }
-    if (!file.flush() || file.error() != QFileDevice::NoError)
+    if (stopped && !direct) {
+        beside.cancelWriting();
+        return;
+    }
+    if (!file.flush() || file.error() != QFileDevice::NoError || (!direct && !beside.commit()))
         throw cannotWrite(file.errorString());
 }
 
@@ -94,13 +118,11 @@ void printDocument(PagedDocument &document, QPrinter &printer, QWidget *parent)
     progress.setWindowTitle(document.title());
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(1000);
-    bool stopped = false;
     const auto onPage = [&](int page) {
         progress.setLabelText(tr("Printing page %1").arg(page + 1));
         progress.setValue(0);
         // A stopped job is dropped, not sent half printed.
         if (progress.wasCanceled()) {
-            stopped = true;
             printer.abort();
             return false;
         }
@@ -108,9 +130,8 @@ void printDocument(PagedDocument &document, QPrinter &printer, QWidget *parent)
     };
     try {
         if (toFile && !printer.outputFileName().isEmpty()) {
+            // A stopped job leaves no file, nor harms the one it was to replace.
             writePdfFile(document, printer.outputFileName(), onPage);
-            if (stopped)
-                QFile::remove(printer.outputFileName());
             return;
         }
         printer.setPageLayout(document.pageLayout());

@@ -17,7 +17,8 @@ namespace kelvara {
 class PagedDocument;
 
 // Writes every page of a document to a PDF file; fails with "Cannot create file ..." when the
-// file cannot be made and "Cannot write file ..." when writing it fails.
+// file cannot be made and "Cannot write file ..." when writing it fails. A file of that name is
+// replaced only by a complete one: a failure or a job stopped by progress leaves it as it was.
 void writePdfFile(PagedDocument &document, const QString &fileName,
                   const std::function<bool(int page)> &progress = {});
 // Prints every page of a document on a printer, showing the progress of a long job, which the

@@ -22,8 +22,10 @@
 #include "unitreport.h"
 
 #include <QAction>
+#include <QImage>
 #include <QPainter>
 #include <QPrinter>
+#include <QProcess>
 #include <QScrollArea>
 #include <QtTest>
 
@@ -108,6 +110,9 @@ struct Printout
         return readPdf(file).value_or(QList<PdfPage>());
     }
 
+    // The file the last printout was saved in.
+    QString lastFile() const { return data.workspace.filePath(QStringLiteral("listing%1.pdf").arg(m_files)); }
+
     GridFixture data;
     ScriptedDialogsScope dialogs;
     InstalledWindows windows;
@@ -168,6 +173,8 @@ private Q_SLOTS:
     void gridColumnFontStyleAndSymbolFonts();
     void longAndMultiLineTextsStretch_data();
     void longAndMultiLineTextsStretch();
+    void textsOfOtherDirectionsAndMarksPrintShaped_data();
+    void textsOfOtherDirectionsAndMarksPrintShaped();
     void degenerateLayoutsEnd_data();
     void degenerateLayoutsEnd();
     void unitsAndMarginsFollowTheMeasurementSystem_data();
@@ -569,6 +576,77 @@ void tst_Printout::longAndMultiLineTextsStretch()
     QCOMPARE(printed.join(QString()).normalized(QString::NormalizationForm_KC), expected.remove(QLatin1Char(' ')));
     if (displayWidth <= 30)
         QVERIFY(printed.size() > 3);
+}
+
+void tst_Printout::textsOfOtherDirectionsAndMarksPrintShaped_data()
+{
+    QTest::addColumn<QString>("text");
+    // The same text as the font has it whole, which a mark set on its letter must look like.
+    QTest::addColumn<QString>("composed");
+
+    QTest::newRow("Hebrew") << QStringLiteral("שלום עולם") << QString();
+    QTest::newRow("Arabic") << QStringLiteral("مرحبا بالعالم") << QString();
+    QTest::newRow("a mark on its letter") << QStringLiteral("nai\u0308ve") << QStringLiteral("na\u00EFve");
+}
+
+void tst_Printout::textsOfOtherDirectionsAndMarksPrintShaped()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, composed);
+    Printout printout({sized(QStringLiteral("Tag"), ftString, 4, 10), sized(QStringLiteral("Text"), ftString, 100, 60)});
+    // The marked text between two of the whole one, away from the rule under the titles.
+    if (!composed.isEmpty())
+        printout.append({QStringLiteral("R0"), composed});
+    printout.append({QStringLiteral("R1"), text});
+    if (!composed.isEmpty())
+        printout.append({QStringLiteral("R2"), composed});
+    READ_PAGES(pages, printout.pages());
+    const PdfPage &page = pages.first();
+    // The text copies as it is stored, in the order it is read.
+    const QStringList lines = readPdfText(printout.lastFile()).value_or(QString()).split(QLatin1Char('\n'));
+    const QString stored = text.normalized(QString::NormalizationForm_C);
+    QVERIFY2(std::any_of(lines.cbegin(), lines.cend(),
+                         [&](const QString &line) { return line.normalized(QString::NormalizationForm_C) == stored; }),
+             qPrintable(lines.join(QLatin1Char('|'))));
+    if (composed.isEmpty())
+        return;
+    // The mark sits where the font puts it on its letter: both lines look alike.
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
+    if (tool.isEmpty())
+        QSKIP("pdftoppm (poppler-utils) is not installed: the page cannot be looked at");
+    const QString stem = printout.lastFile() + QStringLiteral("-page");
+    QProcess render;
+    render.start(tool, {QStringLiteral("-r"), QStringLiteral("144"), QStringLiteral("-f"), QStringLiteral("1"),
+                        QStringLiteral("-l"), QStringLiteral("1"), QStringLiteral("-png"),
+                        QStringLiteral("-singlefile"), printout.lastFile(), stem});
+    QVERIFY(render.waitForFinished(60000) && render.exitCode() == 0);
+    const QImage image = QImage(stem + QStringLiteral(".png")).convertToFormat(QImage::Format_Grayscale8);
+    QVERIFY(!image.isNull());
+    const std::optional<PdfWord> tag = firstBelow(page, QStringLiteral("R1"));
+    const std::optional<PdfWord> second = firstBelow(page, QStringLiteral("R2"));
+    QVERIFY(tag && second);
+    // The box of the ink beside each tag, in pixels, which a misplaced mark changes.
+    const double scale = 144.0 / 72.0;
+    const auto ink = [&](const PdfWord &tagWord) {
+        const QRectF box = tagWord.box;
+        const QRect cell = QRectF(QPointF(box.right() + 2, box.top()) * scale,
+                                  QSizeF(millimetresInPoints(50), box.height()) * scale).toAlignedRect();
+        QRect inked;
+        for (int y = cell.top(); y <= cell.bottom(); ++y) {
+            for (int x = cell.left(); x <= cell.right(); ++x) {
+                if (image.rect().contains(x, y) && qGray(image.pixel(x, y)) < 128)
+                    inked |= QRect(x - cell.left(), y - cell.top(), 1, 1);
+            }
+        }
+        return inked;
+    };
+    const QRect marked = ink(*tag);
+    const QRect whole = ink(*second);
+    QVERIFY2(!whole.isEmpty() && qAbs(marked.top() - whole.top()) <= 1 && qAbs(marked.left() - whole.left()) <= 1
+                 && qAbs(marked.right() - whole.right()) <= 1 && qAbs(marked.bottom() - whole.bottom()) <= 1,
+             qPrintable(QStringLiteral("%1,%2 %3x%4 against %5,%6 %7x%8")
+                            .arg(marked.x()).arg(marked.y()).arg(marked.width()).arg(marked.height())
+                            .arg(whole.x()).arg(whole.y()).arg(whole.width()).arg(whole.height())));
 }
 
 void tst_Printout::degenerateLayoutsEnd_data()

@@ -15,9 +15,18 @@
 #include <QRawFont>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTextLayout>
 #include <QtTest>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <functional>
+#include <memory>
+
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 
 using namespace kelvara;
 using namespace kelvara::test;
@@ -158,6 +167,76 @@ int darkIn(const QImage &image, const QRect &rect)
     return dark;
 }
 
+// Whether no installed font has a glyph for some character of the text, so that it shows as a
+// box whatever the font asked for.
+bool noFontCovers(const QString &text, const QFont &font)
+{
+    QTextLayout layout(text, font);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    for (const QGlyphRun &run : layout.glyphRuns()) {
+        if (run.rawFont().fontTable("head").isEmpty() || run.glyphIndexes().contains(0u))
+            return true;
+    }
+    return false;
+}
+
+QFont dejaVu()
+{
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(kPixelSize);
+    return font;
+}
+
+// A small file system for a disk that fills up, mounted where asked in a mount namespace of
+// the test's own, so that it goes with the test whatever happens. Only root may make one.
+class SmallDisk
+{
+public:
+    SmallDisk(const QString &path, int kilobytes) : m_path(QFile::encodeName(path))
+    {
+        static const bool ownNamespace =
+            unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+        const QByteArray options = "size=" + QByteArray::number(kilobytes) + "k";
+        m_mounted = ownNamespace && mount("tmpfs", m_path.constData(), "tmpfs", 0, options.constData()) == 0;
+    }
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            umount2(m_path.constData(), MNT_DETACH);
+    }
+    bool mounted() const { return m_mounted; }
+
+private:
+    QByteArray m_path;
+    bool m_mounted = false;
+};
+
+// Files of this process may not grow beyond a size while it lives; a write past it fails with
+// EFBIG instead of ending the process.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_previous);
+        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_previous;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_previous);
+        std::signal(SIGXFSZ, m_previousHandler);
+    }
+
+private:
+    rlimit m_previous{};
+    void (*m_previousHandler)(int) = nullptr;
+};
+
 } // namespace
 
 class tst_PdfWriter : public QObject
@@ -176,6 +255,12 @@ private Q_SLOTS:
     void madeUpFacesAreLeftToTheToolkit();
     void writeFailuresReachTheCaller_data();
     void writeFailuresReachTheCaller();
+    void textNoFontHasShowsAsBoxes_data();
+    void textNoFontHasShowsAsBoxes();
+    void missingGlyphsCopyAsWhatTheyStandFor_data();
+    void missingGlyphsCopyAsWhatTheyStandFor();
+    void unfinishedFileLeavesTheOldOne_data();
+    void unfinishedFileLeavesTheOldOne();
 
 private:
     QRawFont m_regular;
@@ -484,6 +569,138 @@ void tst_PdfWriter::writeFailuresReachTheCaller()
     } catch (const Error &error) {
         QVERIFY2(error.message().startsWith(message), qPrintable(error.message()));
     }
+}
+
+void tst_PdfWriter::textNoFontHasShowsAsBoxes_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("Devanagari") << QStringLiteral("नमस्ते");
+    QTest::newRow("Tamil") << QStringLiteral("வணக்கம்");
+    QTest::newRow("Bengali") << QStringLiteral("নমস্কার");
+    QTest::newRow("Sinhala") << QStringLiteral("ආයුබෝවන්");
+    QTest::newRow("Gujarati") << QStringLiteral("નમસ્તે");
+    QTest::newRow("Kannada") << QStringLiteral("ನಮಸ್ಕಾರ");
+}
+
+void tst_PdfWriter::textNoFontHasShowsAsBoxes()
+{
+    QFETCH(QString, text);
+    const QFont font = dejaVu();
+    if (!noFontCovers(text, font))
+        QSKIP("a font for this script is installed");
+    TestWorkspace workspace;
+    const QString file = workspace.filePath(QStringLiteral("boxes.pdf"));
+    {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        PdfFileOutput output(out, a4(), QString(), QString());
+        PageCanvas &canvas = output.beginPage();
+        canvas.drawText(QPointF(0, 40), text, font, Qt::black, QRectF());
+        canvas.drawText(QPointF(0, 80), QStringLiteral("Hive"), font, Qt::black, QRectF());
+        output.finish();
+    }
+    const QList<PdfPage> pages = readPdf(file).value();
+    QCOMPARE(pages.size(), 1);
+    QVERIFY2(pages.first().text().endsWith(QLatin1String("Hive")), qPrintable(pages.first().text()));
+    const QImage page = renderPage(file);
+    if (page.isNull())
+        QSKIP("pdftoppm (poppler-utils) is not installed: the page cannot be looked at");
+    // The boxes stand on the baseline, where the text was drawn.
+    const QPoint inside = (insideOrigin(a4()) * 96.0 / 72.0).toPoint();
+    QVERIFY(darkIn(page, QRect(inside + QPoint(0, 40 - kPixelSize), QSize(200, kPixelSize))) > 20);
+}
+
+void tst_PdfWriter::missingGlyphsCopyAsWhatTheyStandFor_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("Korean") << QStringLiteral("꿀벌");
+    QTest::newRow("Thai") << QStringLiteral("ผึ้ง");
+    QTest::newRow("an emoji") << QStringLiteral("🐝");
+    QTest::newRow("Devanagari") << QStringLiteral("नमस्ते");
+    QTest::newRow("among letters the font has") << QStringLiteral("Queen 꿀벌 hive");
+}
+
+void tst_PdfWriter::missingGlyphsCopyAsWhatTheyStandFor()
+{
+    QFETCH(QString, text);
+    const QFont font = dejaVu();
+    // Another text that shows as a box, first on the page.
+    const QString before = QStringLiteral("꽃");
+    if (!noFontCovers(text, font) || !noFontCovers(before, font))
+        QSKIP("a font for these characters is installed");
+    TestWorkspace workspace;
+    const QString file = workspace.filePath(QStringLiteral("missing.pdf"));
+    {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        PdfFileOutput output(out, a4(), QString(), QString());
+        PageCanvas &canvas = output.beginPage();
+        canvas.drawText(QPointF(0, 40), before, font, Qt::black, QRectF());
+        canvas.drawText(QPointF(0, 80), text, font, Qt::black, QRectF());
+        output.finish();
+    }
+    const QList<PdfPage> pages = readPdf(file).value();
+    QCOMPARE(pages.size(), 1);
+    QCOMPARE(pages.first().text(), before + QLatin1Char(' ') + text);
+}
+
+void tst_PdfWriter::unfinishedFileLeavesTheOldOne_data()
+{
+    QTest::addColumn<QString>("stop");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("a full disk") << "full disk" << "The disk is full.";
+    QTest::newRow("a file size limit") << "size limit" << QString::fromLocal8Bit(std::strerror(EFBIG));
+    QTest::newRow("the user stops the job") << "user" << QString();
+}
+
+void tst_PdfWriter::unfinishedFileLeavesTheOldOne()
+{
+    QFETCH(QString, stop);
+    QFETCH(QString, cause);
+    TestWorkspace workspace;
+    const QString folder = workspace.filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkpath(folder));
+    std::unique_ptr<SmallDisk> disk;
+    if (stop == QLatin1String("full disk")) {
+        disk = std::make_unique<SmallDisk>(folder, 64);
+        if (!disk->mounted())
+            QSKIP("a small file system cannot be made here (root may)");
+    }
+    const QString file = folder + QStringLiteral("/listing.pdf");
+    const QByteArray old = "%PDF-1.4\n% the listing of last week\n";
+    {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        QCOMPARE(out.write(old), old.size());
+    }
+    // Enough pages that the writer hands pieces to the file before the end.
+    DrawnDocument document(400, [&](PageCanvas &canvas, int) {
+        for (int line = 0; line < 60; ++line)
+            canvas.drawGlyphs(QPointF(0, 10 + line * 12),
+                              MappedText(m_regular, QStringLiteral("Swarm removal %1").arg(line)).glyphs(), Qt::black,
+                              QRectF());
+    });
+    QString message;
+    {
+        std::unique_ptr<FileSizeLimit> limit;
+        if (stop == QLatin1String("size limit"))
+            limit = std::make_unique<FileSizeLimit>(64 * 1024);
+        try {
+            writePdfFile(document, file, [&](int page) { return stop != QLatin1String("user") || page < 2; });
+        } catch (const Error &error) {
+            message = error.message();
+        }
+    }
+    if (cause.isEmpty())
+        QCOMPARE(message, QString());
+    else
+        QCOMPARE(message, QStringLiteral("Cannot write file %1. %2").arg(QDir::toNativeSeparators(file), cause));
+    QFile kept(file);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), old);
+    // Nothing of the new file is left beside it.
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             QStringList(QStringLiteral("listing.pdf")));
 }
 
 QTEST_MAIN(tst_PdfWriter)

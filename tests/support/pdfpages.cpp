@@ -71,4 +71,18 @@ std::optional<QList<PdfPage>> readPdf(const QString &fileName)
     return pages;
 }
 
+std::optional<QString> readPdfText(const QString &fileName)
+{
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (tool.isEmpty())
+        return std::nullopt;
+    QProcess process;
+    process.start(tool, {QStringLiteral("-enc"), QStringLiteral("UTF-8"), fileName, QStringLiteral("-")});
+    if (!process.waitForFinished(120000) || process.exitCode() != 0)
+        return std::nullopt;
+    QString text = QString::fromUtf8(process.readAllStandardOutput());
+    static const QRegularExpression directionMarks(QStringLiteral("[\\x{200E}\\x{200F}\\x{202A}-\\x{202E}]"));
+    return text.remove(directionMarks);
+}
+
 } // namespace kelvara::test

@@ -30,6 +30,10 @@ struct PdfPage
 
 // nullopt when pdftotext is not installed or fails.
 std::optional<QList<PdfPage>> readPdf(const QString &fileName);
+// The text of a PDF file's pages in reading order, as copying it gives it: lines of words in the
+// order they are read, right-to-left ones too, without the marks of direction poppler adds
+// around them. nullopt when pdftotext is not installed or fails.
+std::optional<QString> readPdfText(const QString &fileName);
 
 // The message a test skips with when readPdf has no tool.
 inline const char *pdfToolMissing()

@@ -32,6 +32,37 @@ int fittingPrefix(const Measure &measure, QStringView word, double width)
     return low;
 }
 
+// Whether a text shows right only when shaped: characters written right to left, marks that
+// sit on another character, and controls of direction or joining. Nothing below U+0300 is any
+// of these, which spares the look-ups for most texts of a listing.
+bool needsShaping(const QString &text)
+{
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        char32_t c = text[i].unicode();
+        if (c < 0x300)
+            continue;
+        if (QChar::isHighSurrogate(c) && i + 1 < size && text[i + 1].isLowSurrogate())
+            c = QChar::surrogateToUcs4(char16_t(c), text[++i].unicode());
+        switch (QChar::direction(c)) {
+        case QChar::DirR: case QChar::DirAL: case QChar::DirAN: case QChar::DirNSM:
+        case QChar::DirRLE: case QChar::DirRLO: case QChar::DirLRE: case QChar::DirLRO: case QChar::DirPDF:
+        case QChar::DirRLI: case QChar::DirLRI: case QChar::DirFSI: case QChar::DirPDI:
+            return true;
+        default:
+            break;
+        }
+        switch (QChar::category(c)) {
+        case QChar::Mark_NonSpacing: case QChar::Mark_SpacingCombining: case QChar::Mark_Enclosing:
+        case QChar::Other_Format:
+            return true;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 ReportPager::ReportPager(const BandReport &report)
@@ -151,7 +182,7 @@ void ReportPager::layOutText(const Element &element, const QString &text, Lines 
 
 bool ReportPager::mapGlyphs(const Element &element, const QString &text)
 {
-    if (!element.raw.isValid())
+    if (!element.raw.isValid() || needsShaping(text))
         return false;
     int count = int(text.size());
     m_glyphs.resize(size_t(count));

@@ -77,8 +77,10 @@ private:
     double fixedBand(const Band &band, double y, int page, double maxHeight, PageCanvas *canvas);
     PageStart walkPage(const PageStart &start, int page, PageCanvas *canvas);
     // How wide a line of text is. Plain texts are measured and painted from the font's character
-    // map, without shaping: a listing has no use for it, and it takes most of the time of a long
-    // one. A text with a character the font lacks is shaped, which finds it in another font.
+    // map, without shaping: they have no use for it, and it takes most of the time of a long
+    // listing. A text with a character the font lacks is shaped, which finds it in another font,
+    // and so is one written right to left or with combining marks, which only shaping orders,
+    // joins and places right.
     double advance(const Element &element, const QString &text);
     bool mapGlyphs(const Element &element, const QString &text);
     void paintLine(PageCanvas &canvas, const Element &element, double top, const QString &text, double width);
