@@ -45,12 +45,13 @@ PhotoPicture renditionPicture(const Field &field, const QSize &target)
                 break;
             PhotoPicture picture{QImage(), rendition->sourceSize};
             try {
-                picture.image = jpeg::decode(rendition->data);
+                picture.image = jpeg::decodeRendition(rendition->data, rendition->size);
                 if (picture.image.size() == rendition->size)
                     return picture;
             } catch (const std::exception &) {
             }
-            // Damaged: made again from the photo on the second round.
+            // Damaged, or not small as a kept copy must be: made again from the photo on the
+            // second round.
         }
     }
     return PhotoPicture();
