@@ -134,11 +134,11 @@ QString checkReadOnlyRenditions(const QString &directory, bool askReadOnly)
         const Field &pic1 = *table.fieldByName(QStringLiteral("pic1"));
         for (int round = 0; round < 2; ++round) {
             const PhotoPicture preview = renditionPicture(pic1, QSize(640, 480));
-            if (preview.image.size() != QSize(1280, 960) || !near(centreOf(preview.image), Qt::red))
+            if (preview.image.size() != QSize(640, 480) || !near(centreOf(preview.image), Qt::red))
                 return QStringLiteral("preview of %1 x %2").arg(preview.image.width()).arg(preview.image.height());
             if (preview.pictureSize != QSize(1600, 1200))
                 return QStringLiteral("the photo's size was not kept");
-            if (renditionPicture(pic1, QSize(96, 72)).image.size() != QSize(192, 144))
+            if (renditionPicture(pic1, QSize(96, 72)).image.size() != QSize(96, 72))
                 return QStringLiteral("no thumbnail");
         }
         if (table.renditionRebuilds() != 1)
@@ -547,7 +547,7 @@ void PhotoRenditionsTest::viewShowsFromThePreviewWithoutReadingThePhoto()
         QCOMPARE(reads, 0);
         QVERIFY(view.showsPreview());
         QCOMPARE(view.pictureSize(), QSize(1600, 1200));
-        QCOMPARE(view.decodedImage().size(), QSize(1280, 960));
+        QCOMPARE(view.decodedImage().size(), QSize(640, 480));
         // Turned 180 degrees: yellow (stored bottom-right) stands top-left.
         QVERIFY(near(shown.pixelColor(20, 20), Qt::yellow));
     }
@@ -576,8 +576,12 @@ void PhotoRenditionsTest::fieldPictureUsesTheSmallestThatCovers_data()
 {
     QTest::addColumn<QSize>("target");
     QTest::addColumn<QSize>("expected");
-    QTest::newRow("cell -> thumbnail") << QSize(64, 48) << QSize(192, 144);
-    QTest::newRow("sheet -> preview") << QSize(640, 480) << QSize(1280, 960);
+    // Kept copies are decoded at the smallest DCT scale (n/8) that covers the target.
+    QTest::newRow("cell -> thumbnail at 3/8") << QSize(64, 48) << QSize(72, 54);
+    QTest::newRow("thumbnail-sized cell -> thumbnail whole") << QSize(192, 144) << QSize(192, 144);
+    QTest::newRow("sheet -> preview at 1/2") << QSize(640, 480) << QSize(640, 480);
+    QTest::newRow("sheet a little larger -> preview at 5/8") << QSize(700, 500) << QSize(800, 600);
+    QTest::newRow("preview-sized sheet -> preview whole") << QSize(1280, 960) << QSize(1280, 960);
     QTest::newRow("larger than the preview -> photo, DCT-scaled") << QSize(1500, 1000) << QSize(1500, 1125);
     QTest::newRow("full size -> photo") << QSize() << QSize(2000, 1500);
 }
