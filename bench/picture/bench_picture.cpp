@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 using namespace kelvara;
@@ -173,6 +174,21 @@ void measure(const char *label, int noise)
         fromPreview = view.showsPreview();
     }, openFresh);
 
+    // The preview's own decode for the sheet, in the same run: at the DCT scale that covers
+    // 640 x 480, as the view does, and whole then scaled down, as it did before.
+    const std::optional<Rendition> preview = fresh->rendition(freshPic1, RenditionKind::Preview);
+    if (!preview)
+        qFatal("no preview stored");
+    const double previewScaledDecode = medianMs(9, [&] {
+        jpeg::decodeRendition(preview->data, preview->size, QSize(640, 480));
+    });
+    const double previewWholeDecode = medianMs(9, [&] {
+        const QImage scaled = jpeg::decode(preview->data).scaled(QSize(640, 480), Qt::IgnoreAspectRatio,
+                                                                 Qt::SmoothTransformation);
+        if (scaled.size() != QSize(640, 480))
+            qFatal("the preview did not scale");
+    });
+
     // A grid cell of 64 x 48: the thumbnail read from the store (the memory cache emptied
     // before each run), fitted with its aspect kept and centred.
     openFresh();
@@ -231,8 +247,12 @@ void measure(const char *label, int noise)
     std::printf("  first show from the stored preview:       %8.2f ms  (%s, %d x %d)\n", previewShow,
                 fromPreview ? "drawn from the preview" : "NOT from the preview", previewShown.width(),
                 previewShown.height());
-    std::printf("  first show with preview / full decode = %.3f (target <= 0.10): %s\n", previewShow / fullDecode,
-                previewShow <= 0.1 * fullDecode ? "met" : "MISSED");
+    std::printf("  first show with preview / full decode = %.3f (target <= 0.05): %s\n", previewShow / fullDecode,
+                previewShow <= 0.05 * fullDecode ? "met" : "MISSED");
+    std::printf("    the %d x %d preview (%.0f KB) decoded at the scale that covers 640 x 480 %6.2f ms, "
+                "whole and scaled %6.2f ms\n",
+                preview->size.width(), preview->size.height(), double(preview->data.size()) / 1024.0,
+                previewScaledDecode, previewWholeDecode);
     std::printf("  thumbnail into a 64 x 48 cell from the store: %6.3f ms median (thumbnail %d x %d, "
                 "target <= 1 ms): %s\n",
                 thumbnail, thumbnailSize.width(), thumbnailSize.height(), thumbnail <= 1.0 ? "met" : "MISSED");

@@ -45,12 +45,16 @@ PhotoPicture renditionPicture(const Field &field, const QSize &target)
                 break;
             PhotoPicture picture{QImage(), rendition->sourceSize};
             try {
-                picture.image = jpeg::decode(rendition->data);
-                if (picture.image.size() == rendition->size)
+                // At the DCT scale that covers target, as a photo is: a 640 x 480 sheet
+                // decodes the 1280 x 960 preview at half its size, a quarter of the pixels
+                // to transform and convert, and nothing to scale after.
+                picture.image = jpeg::decodeRendition(rendition->data, rendition->size, target);
+                if (picture.image.size() == jpeg::scaledSize(rendition->size, target))
                     return picture;
             } catch (const std::exception &) {
             }
-            // Damaged: made again from the photo on the second round.
+            // Damaged, or not small as a kept copy must be: made again from the photo on the
+            // second round.
         }
     }
     return PhotoPicture();

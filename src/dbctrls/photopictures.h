@@ -23,7 +23,8 @@ struct PhotoPicture
 };
 
 // The smallest kept rendition of the photo a field holds (for the record a link reads) that
-// covers target; null when none does, none is kept, or the field's bytes wait to be saved.
+// covers target, decoded at the smallest DCT scale that still covers it; null when none does,
+// none is kept, or the field's bytes wait to be saved.
 // A rendition that does not decode is made again once, never reported.
 PhotoPicture renditionPicture(const Field &field, const QSize &target);
 

@@ -17,7 +17,8 @@ namespace kelvara::jpeg {
 
 namespace {
 
-enum class Outcome { Done, TooLarge, NoMemory, TooManyScans, TooLittleData, TooLittleDataForScans };
+enum class Outcome { Done, TooLarge, NoMemory, TooManyScans, TooLittleData, TooLittleDataForScans, NotTheSizeAsked,
+                     TooManyPasses };
 
 // libjpeg reports failures through this manager; it leaves the decoder with a longjmp, so
 // no C++ exception ever unwinds through libjpeg's C frames.
@@ -60,6 +61,7 @@ struct ScanMonitor
     int scan = 0;
     qint64 blocks = 0;           // of all scans begun
     qint64 maxBlocks = 0;        // none while only the header is read
+    qint64 maxPassBlocks = 0;    // none but for a kept copy
 };
 
 // libjpeg calls this before each row of compressed data while jpeg_start_decompress gathers
@@ -81,6 +83,8 @@ void checkScans(j_common_ptr common)
         stop = Outcome::TooManyScans;
     else if (monitor->maxBlocks > 0 && monitor->blocks > monitor->maxBlocks)
         stop = Outcome::TooLittleDataForScans;
+    else if (monitor->maxPassBlocks > 0 && monitor->blocks > monitor->maxPassBlocks)
+        stop = Outcome::TooManyPasses;
     if (stop != Outcome::Done) {
         auto *manager = reinterpret_cast<ErrorManager *>(common->err);
         manager->stop = stop;
@@ -96,12 +100,17 @@ void checkScans(j_common_ptr common)
 // blocks apart): a grainy 12-megapixel one takes about 60 bits per block, and even a blank
 // white one saved by Qt at quality 75 takes 5.4 (2.0 with optimised Huffman tables). Only a
 // near-blank arithmetic-coded picture, which no camera writes, is refused for it.
-qint64 leastDataBytes(const jpeg_decompress_struct &cinfo)
+qint64 blocksOf(const jpeg_decompress_struct &cinfo)
 {
     qint64 blocks = 0;
     for (int c = 0; c < cinfo.num_components; ++c)
         blocks += qint64(cinfo.comp_info[c].width_in_blocks) * qint64(cinfo.comp_info[c].height_in_blocks);
-    return (blocks + 7) / 8;
+    return blocks;
+}
+
+qint64 leastDataBytes(const jpeg_decompress_struct &cinfo)
+{
+    return (blocksOf(cinfo) + 7) / 8;
 }
 
 struct Job
@@ -109,6 +118,7 @@ struct Job
     const unsigned char *data = nullptr;
     unsigned long size = 0;
     QSize cover;
+    QSize asked;                 // the size a kept copy must declare; none for a photo
     bool headerOnly = false;
     QImage *image = nullptr;     // lives in the caller's frame, never in the one that setjmps
     QSize declared;
@@ -161,6 +171,10 @@ void runDecoder(jpeg_decompress_struct &cinfo, Job &job)
         job.outcome = Outcome::TooLarge;
         return;
     }
+    if (job.asked.isValid() && job.declared != job.asked) {
+        job.outcome = Outcome::NotTheSizeAsked;
+        return;
+    }
     // Metadata (Exif, thumbnails) comes before the first scan header and is not counted.
     job.dataBytes = qint64(cinfo.src->bytes_in_buffer);
     job.leastBytes = leastDataBytes(cinfo);
@@ -169,6 +183,8 @@ void runDecoder(jpeg_decompress_struct &cinfo, Job &job)
         return;
     }
     job.monitor.maxBlocks = job.dataBytes * 8 * blocksPerBit;
+    if (job.asked.isValid())
+        job.monitor.maxPassBlocks = blocksOf(cinfo) * renditionMaxPasses;
 
     cinfo.scale_num = JDIMENSION(scaleNumerator(job.declared, job.cover));
     cinfo.scale_denom = 8;
@@ -267,11 +283,11 @@ QSize scaledSize(const QSize &imageSize, const QSize &cover)
     return QSize(int((qint64(imageSize.width()) * n + 7) / 8), int((qint64(imageSize.height()) * n + 7) / 8));
 }
 
-QImage decode(const QByteArray &bytes, const QSize &cover)
+namespace {
+
+QImage decodeJob(Job &job)
 {
     QImage image;
-    Job job = makeJob(bytes);
-    job.cover = cover;
     job.image = &image;
     if (!run(job))
         fail(job);
@@ -303,10 +319,52 @@ QImage decode(const QByteArray &bytes, const QSize &cover)
                         .arg(job.declared.width())
                         .arg(job.declared.height())
                         .arg(job.monitor.scan));
+    case Outcome::NotTheSizeAsked:
+        throw Error(QStringLiteral("The kept copy declares %1 x %2 pixels instead of %3 x %4")
+                        .arg(job.declared.width())
+                        .arg(job.declared.height())
+                        .arg(job.asked.width())
+                        .arg(job.asked.height()));
+    case Outcome::TooManyPasses:
+        throw Error(QStringLiteral("The kept copy of %1 x %2 pixels is stored in more than %3 passes over its "
+                                   "blocks (scan %4)")
+                        .arg(job.declared.width())
+                        .arg(job.declared.height())
+                        .arg(renditionMaxPasses)
+                        .arg(job.monitor.scan));
     case Outcome::Done:
         break;
     }
     return image;
+}
+
+} // namespace
+
+QImage decode(const QByteArray &bytes, const QSize &cover)
+{
+    Job job = makeJob(bytes);
+    job.cover = cover;
+    return decodeJob(job);
+}
+
+QImage decodeRendition(const QByteArray &bytes, const QSize &size, const QSize &cover)
+{
+    if (size.isEmpty())
+        throw Error(QStringLiteral("The kept copy has no size"));
+    // Tables and markers take some hundred bytes; what exceeds the raw pixels is no copy
+    // made to be small, and reading its header would not make it cheaper to refuse.
+    const qint64 most = 4096 + 3 * qint64(size.width()) * qint64(size.height());
+    if (bytes.size() > most)
+        throw Error(QStringLiteral("The kept copy of %1 x %2 pixels takes %3 bytes, more than the %4 its pixels "
+                                   "and tables may take")
+                        .arg(size.width())
+                        .arg(size.height())
+                        .arg(bytes.size())
+                        .arg(most));
+    Job job = makeJob(bytes);
+    job.cover = cover;
+    job.asked = size;
+    return decodeJob(job);
 }
 
 int orientation(const QByteArray &bytes)

@@ -32,6 +32,19 @@ QSize scaledSize(const QSize &imageSize, const QSize &cover);
 // earlier when the scans would decode far more blocks than the data can describe.
 QImage decode(const QByteArray &bytes, const QSize &cover = QSize());
 
+// A smaller copy kept of a photo (a preview, a thumbnail) is there to be shown at once, so it
+// is held to tighter bounds than a photo: one that breaks them was not made as such copies are
+// and is better made again than decoded whole. This program writes them baseline, one pass over
+// the blocks; libjpeg's progressive script makes about 5.3.
+constexpr int renditionMaxPasses = 8;
+
+// Decodes a kept copy that must be exactly size pixels, scaled to cover as decode() does and
+// within decode()'s bounds. Refuses, before any pixel work, one that declares another size and
+// one of more bytes than its pixels hold uncompressed (3 bytes each, and 4 KB for the tables);
+// stops at the first scan that would take its scans over more than renditionMaxPasses times
+// its blocks.
+QImage decodeRendition(const QByteArray &bytes, const QSize &size, const QSize &cover = QSize());
+
 // A phone stores a portrait photograph as its sensor saw it, lying on its side, with an Exif
 // orientation tag that says how to show it. The values are Exif's, named here by what
 // upright() does to the stored picture:

@@ -44,6 +44,38 @@ PhotoStamp stampOf(qint64 blobId, const QByteArray &bytes)
     return PhotoStamp{blobId, bytes.size(), QCryptographicHash::hash(head, QCryptographicHash::Sha1)};
 }
 
+namespace {
+
+// What a kept rendition is checked by: the stamp of the photo it was made from, bound to the
+// rendition's own sizes and bytes. The stamp alone names the photo, not what the row holds, so
+// a row whose picture or sizes were written over (another photo's preview under this photo's
+// stamp, a photo size that is not the photo's) would pass it. Costs a digest of the
+// rendition's bytes, a fraction of decoding them. Kept in the row's photo_digest column.
+QByteArray renditionCheck(const PhotoStamp &stamp, const Rendition &rendition)
+{
+    // The numbers in a fixed order and width, so that no two rows can give the same input.
+    const qint64 numbers[] = {stamp.blobId,
+                              stamp.size,
+                              qint64(rendition.kind),
+                              rendition.size.width(),
+                              rendition.size.height(),
+                              rendition.sourceSize.width(),
+                              rendition.sourceSize.height(),
+                              qint64(stamp.digest.size())};
+    QByteArray fixed;
+    for (qint64 number : numbers) {
+        for (int shift = 0; shift < 64; shift += 8)
+            fixed.append(char((quint64(number) >> shift) & 0xff));
+    }
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    hash.addData(fixed);
+    hash.addData(stamp.digest);
+    hash.addData(rendition.data);
+    return hash.result();
+}
+
+} // namespace
+
 RenditionStore::RenditionStore(sql::Database &db, const QString &photoTable, const QString &renditionTable,
                                bool writable)
     : m_db(db), m_photoTable(photoTable), m_table(renditionTable), m_writable(writable)
@@ -128,7 +160,7 @@ void RenditionStore::writeRows(qint64 rid, const QString &field, const PhotoStam
         insert.bindInt64(3, int(r.kind));
         insert.bindInt64(4, stamp.blobId);
         insert.bindInt64(5, stamp.size);
-        insert.bindBlob(6, stamp.digest);
+        insert.bindBlob(6, renditionCheck(stamp, r));
         insert.bindInt64(7, r.size.width());
         insert.bindInt64(8, r.size.height());
         insert.bindInt64(9, r.sourceSize.width());
@@ -213,6 +245,7 @@ std::optional<RenditionStore::Stored> RenditionStore::readRow(qint64 rid, const 
         if (!select.step())
             return std::nullopt;
         Stored row;
+        // The digest read is the rendition's check, not the photo's.
         row.stamp = PhotoStamp{select.int64(0), select.int64(1), select.blob(2)};
         row.rendition.kind = kind;
         row.rendition.size = QSize(int(select.int64(3)), int(select.int64(4)));
@@ -235,7 +268,11 @@ std::optional<Rendition> RenditionStore::rendition(qint64 rid, const QString &fi
     if (!rebuild) {
         if (const Stored *kept = m_memory.object(memoryKey(rid, field, kind)); kept && kept->stamp == *current)
             return kept->rendition;
-        if (const std::optional<Stored> row = readRow(rid, field, kind); row && row->stamp == *current)
+        // A row keeps the check of its rendition in place of the photo's digest. Rows from
+        // before the check kept the digest alone; they fail it and are made again once.
+        if (const std::optional<Stored> row = readRow(rid, field, kind);
+            row && row->stamp.blobId == current->blobId && row->stamp.size == current->size
+            && row->stamp.digest == renditionCheck(*current, row->rendition))
             return row->rendition;
         if (const auto it = m_nothing.constFind(photoKey); it != m_nothing.constEnd() && *it == *current)
             return std::nullopt;

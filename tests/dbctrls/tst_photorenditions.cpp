@@ -12,7 +12,9 @@
 
 #include <QApplication>
 #include <QCryptographicHash>
+#include <QBuffer>
 #include <QFile>
+#include <QImageWriter>
 #include <QProcess>
 #include <QtTest>
 
@@ -132,11 +134,11 @@ QString checkReadOnlyRenditions(const QString &directory, bool askReadOnly)
         const Field &pic1 = *table.fieldByName(QStringLiteral("pic1"));
         for (int round = 0; round < 2; ++round) {
             const PhotoPicture preview = renditionPicture(pic1, QSize(640, 480));
-            if (preview.image.size() != QSize(1280, 960) || !near(centreOf(preview.image), Qt::red))
+            if (preview.image.size() != QSize(640, 480) || !near(centreOf(preview.image), Qt::red))
                 return QStringLiteral("preview of %1 x %2").arg(preview.image.width()).arg(preview.image.height());
             if (preview.pictureSize != QSize(1600, 1200))
                 return QStringLiteral("the photo's size was not kept");
-            if (renditionPicture(pic1, QSize(96, 72)).image.size() != QSize(192, 144))
+            if (renditionPicture(pic1, QSize(96, 72)).image.size() != QSize(96, 72))
                 return QStringLiteral("no thumbnail");
         }
         if (table.renditionRebuilds() != 1)
@@ -171,6 +173,8 @@ private Q_SLOTS:
     void photoRewrittenBehindOurBackIsNeverShownStale();
     void damagedRenditionIsRebuiltSilently_data();
     void damagedRenditionIsRebuiltSilently();
+    void rowWrittenOverIsMadeAgainFromThePhoto_data();
+    void rowWrittenOverIsMadeAgainFromThePhoto();
     void oldFileGetsTheSideTableWhenWritable();
     void readOnlyTableKeepsRenditionsInMemory_data();
     void readOnlyTableKeepsRenditionsInMemory();
@@ -351,6 +355,96 @@ void PhotoRenditionsTest::damagedRenditionIsRebuiltSilently()
     QCOMPARE(jpeg::decode(preview.data).size(), preview.size);
 }
 
+void PhotoRenditionsTest::rowWrittenOverIsMadeAgainFromThePhoto_data()
+{
+    QTest::addColumn<QSize>("otherSize");
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<QByteArray>("bound");   // the statement's one value, if any
+
+    // The first record holds a red 1600 x 1200 photo, the second a blue one of otherSize; the
+    // damage is done to the first record's rows, which keep the first photo's stamp.
+    const QString firstPhoto = QStringLiteral("WHERE \"blob_id\" = (SELECT min(\"blob_id\") FROM \"kelvara_previews\")");
+    const QString otherRow = QStringLiteral("(SELECT o.%1 FROM \"kelvara_previews\" AS o WHERE o.\"kind\" = "
+                                            "\"kelvara_previews\".\"kind\" AND o.\"blob_id\" = "
+                                            "(SELECT max(\"blob_id\") FROM \"kelvara_previews\"))");
+    QTest::newRow("photo width written over")
+        << QSize(1600, 1200) << QStringLiteral("UPDATE \"kelvara_previews\" SET \"photo_width\" = 1700 ") + firstPhoto
+        << QByteArray();
+    QTest::newRow("photo sides swapped")
+        << QSize(1600, 1200)
+        << QStringLiteral("UPDATE \"kelvara_previews\" SET \"photo_width\" = \"photo_height\", "
+                          "\"photo_height\" = \"photo_width\" ")
+               + firstPhoto
+        << QByteArray();
+    QTest::newRow("another photo's picture of the same size")
+        << QSize(1600, 1200)
+        << QStringLiteral("UPDATE \"kelvara_previews\" SET \"data\" = %1 ").arg(otherRow.arg(QStringLiteral("\"data\"")))
+               + firstPhoto
+        << QByteArray();
+    QTest::newRow("another photo's row under this photo's stamp")
+        << QSize(2000, 1000)
+        << QStringLiteral("UPDATE \"kelvara_previews\" SET \"width\" = %1, \"height\" = %2, \"photo_width\" = %3, "
+                          "\"photo_height\" = %4, \"data\" = %5 ")
+                   .arg(otherRow.arg(QStringLiteral("\"width\"")), otherRow.arg(QStringLiteral("\"height\"")),
+                        otherRow.arg(QStringLiteral("\"photo_width\"")),
+                        otherRow.arg(QStringLiteral("\"photo_height\"")), otherRow.arg(QStringLiteral("\"data\"")))
+               + firstPhoto
+        << QByteArray();
+    // As another program stores its previews: progressive, of the size the row gives.
+    QByteArray progressive;
+    {
+        QBuffer buffer(&progressive);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setProgressiveScanWrite(true);
+        QImage blue(1280, 960, QImage::Format_RGB32);
+        blue.fill(Qt::blue);
+        QVERIFY(writer.write(blue));
+    }
+    QTest::newRow("another program's progressive picture")
+        << QSize(1600, 1200)
+        << QStringLiteral("UPDATE \"kelvara_previews\" SET \"data\" = ? ") + firstPhoto
+               + QStringLiteral(" AND \"kind\" = %1").arg(kPreview)
+        << progressive;
+    // Rows kept before the check held the digest of the photo's head alone: made again once.
+    QTest::newRow("kept with the photo's digest alone")
+        << QSize(1600, 1200) << QStringLiteral("UPDATE \"kelvara_previews\" SET \"photo_digest\" = ? ") + firstPhoto
+        << QCryptographicHash::hash(plainJpeg(QSize(1600, 1200), Qt::red).left(kStampHead), QCryptographicHash::Sha1);
+}
+
+void PhotoRenditionsTest::rowWrittenOverIsMadeAgainFromThePhoto()
+{
+    QFETCH(QSize, otherSize);
+    QFETCH(QString, damage);
+    QFETCH(QByteArray, bound);
+    const QByteArray red = plainJpeg(QSize(1600, 1200), Qt::red);
+    {
+        const auto table = tableWithPhoto(red);
+        table->append();
+        table->fieldByName(QStringLiteral("pic1"))->setAsBytes(plainJpeg(otherSize, Qt::blue));
+        table->post();
+    }
+    execSql(damage, bound);
+
+    for (int round = 0; round < 2; ++round) {
+        const auto table = openTable();
+        const Field &pic1 = *table->fieldByName(QStringLiteral("pic1"));
+        QVERIFY(pic1.asBytes() == red);
+        PictureView view;
+        view.resize(640, 480);
+        view.showField(pic1);
+        QVERIFY(view.showsPreview());
+        QVERIFY2(near(centreOf(view.grab().toImage()), Qt::red), "another photo was shown");
+        QCOMPARE(view.pictureSize(), QSize(1600, 1200));
+        clearPictureCache();
+        const PhotoPicture cell = fieldPicture(pic1, QSize(64, 48));
+        QVERIFY2(near(centreOf(cell.image), Qt::red), "a cell showed another photo");
+        QCOMPARE(cell.pictureSize, QSize(1600, 1200));
+        // Made again once from the photo and stored: the next opening finds the rows current.
+        QCOMPARE(table->renditionRebuilds(), round == 0 ? 1 : 0);
+    }
+}
+
 void PhotoRenditionsTest::oldFileGetsTheSideTableWhenWritable()
 {
     tableWithPhoto(plainJpeg(QSize(400, 300), Qt::red))->close();
@@ -453,7 +547,7 @@ void PhotoRenditionsTest::viewShowsFromThePreviewWithoutReadingThePhoto()
         QCOMPARE(reads, 0);
         QVERIFY(view.showsPreview());
         QCOMPARE(view.pictureSize(), QSize(1600, 1200));
-        QCOMPARE(view.decodedImage().size(), QSize(1280, 960));
+        QCOMPARE(view.decodedImage().size(), QSize(640, 480));
         // Turned 180 degrees: yellow (stored bottom-right) stands top-left.
         QVERIFY(near(shown.pixelColor(20, 20), Qt::yellow));
     }
@@ -482,8 +576,12 @@ void PhotoRenditionsTest::fieldPictureUsesTheSmallestThatCovers_data()
 {
     QTest::addColumn<QSize>("target");
     QTest::addColumn<QSize>("expected");
-    QTest::newRow("cell -> thumbnail") << QSize(64, 48) << QSize(192, 144);
-    QTest::newRow("sheet -> preview") << QSize(640, 480) << QSize(1280, 960);
+    // Kept copies are decoded at the smallest DCT scale (n/8) that covers the target.
+    QTest::newRow("cell -> thumbnail at 3/8") << QSize(64, 48) << QSize(72, 54);
+    QTest::newRow("thumbnail-sized cell -> thumbnail whole") << QSize(192, 144) << QSize(192, 144);
+    QTest::newRow("sheet -> preview at 1/2") << QSize(640, 480) << QSize(640, 480);
+    QTest::newRow("sheet a little larger -> preview at 5/8") << QSize(700, 500) << QSize(800, 600);
+    QTest::newRow("preview-sized sheet -> preview whole") << QSize(1280, 960) << QSize(1280, 960);
     QTest::newRow("larger than the preview -> photo, DCT-scaled") << QSize(1500, 1000) << QSize(1500, 1125);
     QTest::newRow("full size -> photo") << QSize() << QSize(2000, 1500);
 }

@@ -270,6 +270,10 @@ private Q_SLOTS:
     void refusesDecodeBombs();
     void decodesPicturesWithinTheBounds_data();
     void decodesPicturesWithinTheBounds();
+    void refusesKeptCopiesThatAreNotSmall_data();
+    void refusesKeptCopiesThatAreNotSmall();
+    void decodesKeptCopiesWithinTheirBounds_data();
+    void decodesKeptCopiesWithinTheirBounds();
     void readsTheExifOrientation_data();
     void readsTheExifOrientation();
     void encodesWhatItDecodes_data();
@@ -470,6 +474,81 @@ void JpegCodecTest::decodesPicturesWithinTheBounds()
     const QImage scaled = jpeg::decode(bytes, size / 4);
     QCOMPARE(scaled.size(), jpeg::scaledSize(size, size / 4));
     QVERIFY(near(scaled.pixel(scaled.width() / 2, scaled.height() / 2), centre.rgb()));
+}
+
+void JpegCodecTest::refusesKeptCopiesThatAreNotSmall_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("declares another size than kept for it")
+        << jpeg::encode(photoLike(QSize(640, 480)), 85) << QSize(1280, 960)
+        << QStringLiteral("The kept copy declares 640 x 480 pixels instead of 1280 x 960");
+    const QByteArray padded = withApp1(jpeg::encode(blank(QSize(32, 32)), 85), QByteArray(20000, 'x'));
+    QTest::newRow("more bytes than its pixels uncompressed")
+        << padded << QSize(32, 32)
+        << QStringLiteral("The kept copy of 32 x 32 pixels takes %1 bytes, more than the 7168 its pixels and "
+                          "tables may take")
+               .arg(padded.size());
+    // Each of these scans passes over all blocks of the one component.
+    QTest::newRow("grey, a pass for each coefficient")
+        << libjpegFile(blank(QSize(64, 64), QImage::Format_Grayscale8), Huffman, greyScans(64)) << QSize(64, 64)
+        << QStringLiteral("The kept copy of 64 x 64 pixels is stored in more than 8 passes over its blocks (scan 9)");
+    // 4:2:0 colour of 640 x 480: 4800 blocks of luma and 1200 of each chroma. The three DC
+    // scans pass over all 7200 once; each luma AC scan over 4800, and the 11th goes beyond
+    // 8 x 7200.
+    QTest::newRow("colour photo, every bit in a scan of its own")
+        << libjpegFile(photoLike(QSize(640, 480)), Huffman, everyBitAlone()) << QSize(640, 480)
+        << QStringLiteral("The kept copy of 640 x 480 pixels is stored in more than 8 passes over its blocks (scan 14)");
+}
+
+void JpegCodecTest::refusesKeptCopiesThatAreNotSmall()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QSize, size);
+    QFETCH(QString, message);
+    for (const QSize &cover : {QSize(), size / 2}) {
+        try {
+            jpeg::decodeRendition(bytes, size, cover);
+            QFAIL("decoded");
+        } catch (const Error &error) {
+            QCOMPARE(error.message(), message);
+        }
+    }
+}
+
+void JpegCodecTest::decodesKeptCopiesWithinTheirBounds_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QSize>("size");
+
+    const QImage photo = photoLike(QSize(1280, 960));
+    QTest::newRow("preview as this program writes it") << jpeg::encode(photo, 85) << photo.size();
+    QTest::newRow("thumbnail as this program writes it")
+        << jpeg::encode(photoLike(QSize(192, 144)), 80) << QSize(192, 144);
+    QTest::newRow("a few pixels, mostly tables") << jpeg::encode(photoLike(QSize(3, 2)), 80) << QSize(3, 2);
+    QImage noise(320, 240, QImage::Format_RGB32);
+    QRandomGenerator random(5);
+    for (int y = 0; y < noise.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(noise.scanLine(y));
+        for (int x = 0; x < noise.width(); ++x)
+            line[x] = 0xff000000u | (random.generate() & 0xffffffu);
+    }
+    QTest::newRow("pure noise at quality 100") << jpeg::encode(noise, 100) << noise.size();
+    QTest::newRow("progressive colour, libjpeg's script") << libjpegFile(photo, Progressive) << photo.size();
+    QTest::newRow("progressive grey, libjpeg's script")
+        << libjpegFile(photoLike(QSize(640, 480)).convertToFormat(QImage::Format_Grayscale8), Progressive)
+        << QSize(640, 480);
+}
+
+void JpegCodecTest::decodesKeptCopiesWithinTheirBounds()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QSize, size);
+    QCOMPARE(jpeg::decodeRendition(bytes, size).size(), size);
+    const QSize half = size / 2;
+    QCOMPARE(jpeg::decodeRendition(bytes, size, half).size(), jpeg::scaledSize(size, half));
 }
 
 void JpegCodecTest::readsTheExifOrientation_data()
