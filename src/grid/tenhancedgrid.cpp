@@ -1,5 +1,6 @@
 #include "tenhancedgrid.h"
 
+#include "cellhints.h"
 #include "colorvalues.h"
 #include "errorreport.h"
 #include "field.h"
@@ -416,6 +417,9 @@ void TEnhancedGrid::enterEvent(QEnterEvent *event)
 void TEnhancedGrid::leaveEvent(QEvent *event)
 {
     TDBGrid::leaveEvent(event);
+    // The pointer resting on a cell under its own hint has not left the grid.
+    if (m_cellHint && m_cellHint->coversPointer())
+        return;
     if (m_cellHints)
         hideCellHint();
     if (m_hotTrack) {

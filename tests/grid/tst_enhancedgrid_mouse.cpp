@@ -152,6 +152,8 @@ private Q_SLOTS:
     void searchBoxHides();
     void cellHint_data();
     void cellHint();
+    void hintKeepsThePointerOnTheGrid_data();
+    void hintKeepsThePointerOnTheGrid();
     void hintPlacement_data();
     void hintPlacement();
     void doubleClick_data();
@@ -621,10 +623,51 @@ void TestEnhancedGridMouse::cellHint()
         QCOMPARE(hints->window()->text(), hint);
         QCOMPARE(hints->window()->pos(), grid->viewport()->mapToGlobal(cell.topLeft()) - QPoint(1, 1));
         // Leaving the grid takes the hint away.
+        QCursor::setPos(grid->mapToGlobal(QPoint(grid->width() + 50, grid->height() + 50)));
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(grid.get(), &leave);
         QVERIFY(!hints->isShown());
     }
+}
+
+void TestEnhancedGridMouse::hintKeepsThePointerOnTheGrid_data()
+{
+    QTest::addColumn<bool>("pointerOnCell");   // where the pointer is when the grid sees it leave
+    QTest::addColumn<bool>("shown");
+
+    QTest::newRow("the hint opening under the resting pointer") << true << true;
+    QTest::newRow("the pointer gone from the grid") << false << false;
+}
+
+void TestEnhancedGridMouse::hintKeepsThePointerOnTheGrid()
+{
+    QFETCH(bool, pointerOnCell);
+    QFETCH(bool, shown);
+
+    GridFixture fixture(5);
+    auto grid = fixture.makeGrid<MouseGrid>(5, 400);
+    addColumn(*grid, QStringLiteral("Name"), 20);
+    grid->setCellHints(true);
+    const QPoint pos = grid->cellRect(1, 3).center();
+    QCursor::setPos(grid->viewport()->mapToGlobal(pos));
+    moveFree(*grid, pos);
+    CellHints *hints = grid->cellHintWindow();
+    QVERIFY(hints && hints->isShown());
+
+    if (!pointerOnCell)
+        QCursor::setPos(grid->mapToGlobal(QPoint(grid->width() + 50, grid->height() + 50)));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(grid.get(), &leave);
+    QCOMPARE(hints->isShown(), shown);
+    // Moving on the same cell keeps the hint where it is.
+    if (shown) {
+        const QPoint placed = hints->window()->pos();
+        moveFree(*grid, pos + QPoint(1, 0));
+        QVERIFY(hints->isShown());
+        QCOMPARE(hints->window()->pos(), placed);
+    }
+    // The pointer passes through the hint to the grid below it.
+    QVERIFY(hints->window()->windowFlags().testFlag(Qt::WindowTransparentForInput));
 }
 
 void TestEnhancedGridMouse::hintPlacement_data()
