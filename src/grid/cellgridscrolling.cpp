@@ -179,7 +179,11 @@ void CellGrid::updateAxisScrollBar(Qt::Orientation orientation)
     QScrollBar *bar = scrollBar(orientation);
     const int maximum = std::max(0, axis.maxFirst(clientExtent(orientation)) - axis.fixedCount());
     bar->setRange(0, maximum);
-    bar->setPageStep(std::max(1, visibleCount(orientation)));
+    // The box stands for the first scrolled entry in view, at the size the style gives a box of
+    // its own. Sized by the share in view it would, with only a position or two to scroll, cover
+    // nearly the whole track: the bit of track left over then reads as the box at the far end,
+    // and pulling that is a page click the other way. The grid pages by what is in view itself.
+    bar->setPageStep(0);
     if (!bar->isSliderDown())
         bar->setValue(axis.first() - axis.fixedCount());
 }

@@ -6,6 +6,8 @@
 #include "tcolumn.h"
 #include "tdbgrid.h"
 
+#include <QCursor>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
@@ -92,6 +94,26 @@ void CellHints::update(const QPoint &pos)
     }
 }
 
+bool CellHints::coversPointer() const
+{
+    if (!isShown())
+        return false;
+    const QPoint pointer = QCursor::pos();
+    const QRect grid(m_grid->viewport()->mapToGlobal(QPoint(0, 0)), m_grid->viewport()->size());
+    return m_window->geometry().contains(pointer) && grid.contains(pointer);
+}
+
+bool CellHints::eventFilter(QObject *watched, QEvent *event)
+{
+    // Where a desktop still gives the hint the pointer, leaving the hint can be leaving the grid.
+    if (watched == m_window && event->type() == QEvent::Leave) {
+        const QRect grid(m_grid->viewport()->mapToGlobal(QPoint(0, 0)), m_grid->viewport()->size());
+        if (!grid.contains(QCursor::pos()))
+            hide();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
 QRect CellHints::placement(const QPoint &cellTopLeft, const QSize &size, const QRect &screen)
 {
     QRect rect(cellTopLeft - QPoint(1, 1), size);
@@ -118,7 +140,10 @@ QSize CellHints::hintSize(const QString &text, const QFont &font, int maxWidth)
 void CellHints::show(const QRect &rect, const QString &text, const QFont &font)
 {
     if (!m_window) {
-        m_window = new QLabel(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+        // The hint opens over the cell under the pointer: transparent for input, it leaves the
+        // pointer to the grid, which would otherwise see it leave and hide the hint at once.
+        m_window = new QLabel(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus
+                                           | Qt::WindowTransparentForInput);
         m_window->setAttribute(Qt::WA_ShowWithoutActivating);
         m_window->setAttribute(Qt::WA_TransparentForMouseEvents);
         m_window->setObjectName(QStringLiteral("cellHintWindow"));
@@ -126,6 +151,7 @@ void CellHints::show(const QRect &rect, const QString &text, const QFont &font)
         m_window->setMargin(kMargin);
         m_window->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         m_window->setAutoFillBackground(true);
+        m_window->installEventFilter(this);
     }
     if (m_window->isVisible() && m_window->pos() == rect.topLeft() && m_window->text() == text)
         return;

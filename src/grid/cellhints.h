@@ -36,12 +36,18 @@ public:
     // The hint window; nullptr until a hint was first shown.
     QLabel *window() const { return m_window; }
     bool isShown() const;
+    // Whether the shown hint lies under the pointer while the pointer is over the grid: the grid
+    // losing the pointer then is the hint's doing, not the pointer leaving.
+    bool coversPointer() const;
 
     // Where a hint of the given size goes for a cell whose top-left corner is cellTopLeft on the
     // screen: one pixel up and left of it, moved back onto the screen where it would stick out.
     static QRect placement(const QPoint &cellTopLeft, const QSize &size, const QRect &screen);
     // The hint window's size for a text, at most maxWidth wide (the text wraps then).
     static QSize hintSize(const QString &text, const QFont &font, int maxWidth);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // The text of the cell, or empty when there is no hint to show for it.

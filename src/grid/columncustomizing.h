@@ -10,8 +10,8 @@ class TDBGridColumns;
 // take the fields' visibility after the user confirmed.
 namespace columncustomizing {
 
-// For each column position i: the field at position i takes the column's visibility, then the
-// field the column names moves to position i.
+// Each field takes the visibility the grid gives it: visible when a visible column names it,
+// hidden otherwise; the field each column names moves to the column's position.
 void fieldsFromColumns(Table &table, const TDBGridColumns &columns);
 
 // Each column takes the visibility of the fields whose names contain its field name (case

@@ -6,7 +6,11 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QGuiApplication>
 #include <QMenu>
+#include <QScreen>
+
+#include <algorithm>
 
 #include <optional>
 
@@ -188,7 +192,26 @@ void OptionsMenu::refresh()
 void OptionsMenu::popup(const QPoint &globalPos)
 {
     refresh();
-    m_menu->popup(globalPos);
+    m_menu->popup(placement(globalPos, m_menu->sizeHint(), screenArea(globalPos)));
+}
+
+QRect OptionsMenu::screenArea(const QPoint &globalPos) const
+{
+    QScreen *screen = QGuiApplication::screenAt(globalPos);
+    if (!screen)
+        screen = m_grid.screen();
+    return screen ? screen->availableGeometry() : QRect(globalPos, QSize(1 << 16, 1 << 16));
+}
+
+QPoint OptionsMenu::placement(const QPoint &globalPos, const QSize &size, const QRect &screen)
+{
+    // The menu is taller than the room below the corner cell of a grid low in its window: left
+    // to itself, it would open above the pointer, far from the cell. It moves up only as far as
+    // the screen needs instead, staying over the cell.
+    QPoint pos = globalPos;
+    pos.setX(std::max(screen.left(), std::min(pos.x(), screen.right() + 1 - size.width())));
+    pos.setY(std::max(screen.top(), std::min(pos.y(), screen.bottom() + 1 - size.height())));
+    return pos;
 }
 
 template <class Step>

@@ -3,6 +3,7 @@
 #include "tenhancedgrid.h"
 
 #include <QObject>
+#include <QRect>
 #include <QStringList>
 
 #include <array>
@@ -45,8 +46,12 @@ public:
     void refresh();
     // Refreshes, then pops the menu up at a point on the screen.
     void popup(const QPoint &globalPos);
+    // Where a menu of the given size opens for a point: at the point, moved back onto the
+    // screen area only as far as it sticks out.
+    static QPoint placement(const QPoint &globalPos, const QSize &size, const QRect &screen);
 
 private:
+    QRect screenArea(const QPoint &globalPos) const;
     void build();
     void toggled(int index, bool wasChecked);
     void editorChosen(int index, bool wasChecked);

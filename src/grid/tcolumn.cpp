@@ -80,9 +80,14 @@ QColor TColumn::defaultColor() const
     return grid ? grid->color() : QColor(Qt::white);
 }
 
-QColor TColumn::color() const
+QColor TColumn::ownColor() const
 {
     return m_color.isAssigned() ? m_color.value() : defaultColor();
+}
+
+QColor TColumn::color() const
+{
+    return m_lockedLook ? m_lockedLook->color : ownColor();
 }
 
 void TColumn::setColor(const QColor &color)
@@ -127,14 +132,36 @@ QColor TColumn::defaultFontColor() const
     return grid ? grid->fontColor() : QColor(Qt::black);
 }
 
-QFont TColumn::font() const
+QFont TColumn::ownFont() const
 {
     return m_font.isAssigned() ? m_font.font() : defaultFont();
 }
 
-QColor TColumn::fontColor() const
+QColor TColumn::ownFontColor() const
 {
     return m_font.isAssigned() ? m_font.color() : defaultFontColor();
+}
+
+QFont TColumn::font() const
+{
+    return m_lockedLook ? m_lockedLook->font : ownFont();
+}
+
+QColor TColumn::fontColor() const
+{
+    return m_lockedLook ? m_lockedLook->fontColor : ownFontColor();
+}
+
+void TColumn::setLockedLook(const std::optional<LockedLook> &look)
+{
+    if (look == m_lockedLook)
+        return;
+    const QFont before = font();
+    m_lockedLook = look;
+    // The default width is measured in the font the column is drawn in.
+    if (font() != before)
+        changed(Change::Width);
+    changed(Change::Paint);
 }
 
 void TColumn::setFont(const QFont &font)

@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 namespace kelvara {
 
@@ -26,12 +27,12 @@ class TColumn : public QObject
     Q_OBJECT
     Q_PROPERTY(kelvara::Alignment Alignment READ alignment WRITE setAlignment RESET restoreAlignment)
     Q_PROPERTY(TColumnButtonStyle ButtonStyle READ buttonStyle WRITE setButtonStyle)
-    Q_PROPERTY(QColor Color READ color WRITE setColor RESET restoreColor)
+    Q_PROPERTY(QColor Color READ ownColor WRITE setColor RESET restoreColor)
     Q_PROPERTY(int DropDownRows READ dropDownRows WRITE setDropDownRows)
     Q_PROPERTY(bool Expanded READ expanded WRITE setExpanded)
     Q_PROPERTY(QString FieldName READ fieldName WRITE setFieldName)
-    Q_PROPERTY(QFont Font READ font WRITE setFont RESET restoreFont)
-    Q_PROPERTY(QColor FontColor READ fontColor WRITE setFontColor RESET restoreFont)
+    Q_PROPERTY(QFont Font READ ownFont WRITE setFont RESET restoreFont)
+    Q_PROPERTY(QColor FontColor READ ownFontColor WRITE setFontColor RESET restoreFont)
     Q_PROPERTY(TImeMode ImeMode READ imeMode WRITE setImeMode)
     Q_PROPERTY(QString ImeName READ imeName WRITE setImeName)
     Q_PROPERTY(QStringList PickList READ pickList WRITE setPickList)
@@ -68,6 +69,8 @@ public:
     TColumnButtonStyle buttonStyle() const { return m_buttonStyle; }
     void setButtonStyle(TColumnButtonStyle style);
 
+    // The colour, font and font colour the column is drawn in: the locked look while the grid
+    // locks the column, its own otherwise.
     QColor color() const;
     void setColor(const QColor &color);
     void restoreColor();
@@ -107,6 +110,25 @@ public:
     bool isReadOnlyAssigned() const { return m_readOnly.isAssigned(); }
 
     TColumnTitle *title() const { return m_title.get(); }
+
+    // The column's own look, which its properties give and the settings keep: never the look it
+    // is drawn in while locked.
+    QColor ownColor() const;
+    QFont ownFont() const;
+    QColor ownFontColor() const;
+    // The look of a locked column, drawn over its own until it is taken away again.
+    struct LockedLook
+    {
+        QFont font;
+        QColor fontColor;
+        QColor color;
+        bool operator==(const LockedLook &other) const
+        {
+            return font == other.font && fontColor == other.fontColor && color == other.color;
+        }
+    };
+    void setLockedLook(const std::optional<LockedLook> &look);
+    bool isLocked() const { return m_lockedLook.has_value(); }
 
     bool visible() const { return m_visible; }
     void setVisible(bool visible);
@@ -151,6 +173,7 @@ private:
     Assignable<bool> m_readOnly;
     bool m_visible = true;
     Assignable<int> m_width;
+    std::optional<LockedLook> m_lockedLook;
 };
 
 } // namespace kelvara

@@ -1,5 +1,6 @@
 #include "tenhancedgrid.h"
 
+#include "cellhints.h"
 #include "colorvalues.h"
 #include "errorreport.h"
 #include "field.h"
@@ -384,17 +385,18 @@ void TEnhancedGrid::applyLockedColumns()
         column->setColor(m_cells3D ? fixedColor() : color());
     }
     const int indicator = indicatorOffset();
+    int locked = 0;
     if (m_lockedCols == 0) {
         setFixedCols(indicator);
     } else if (m_lockedCols > 0 && m_lockedCols < colCount() - indicator - 1) {
         setFixedCols(m_lockedCols + indicator);
-        for (int i = 0; i < m_lockedCols; ++i) {
-            TColumn *column = cols->items(i);
-            column->setFont(m_lockedFont);
-            column->setFontColor(m_lockedFontColor);
-            column->setColor(m_lockedColor);
-        }
+        locked = m_lockedCols;
     }
+    // The locked look is drawn over the columns' own, never put in its place: their own is what
+    // the settings keep, and a restart brings the columns back unlocked.
+    const TColumn::LockedLook look{m_lockedFont, m_lockedFontColor, m_lockedColor};
+    for (int i = 0; i < cols->count(); ++i)
+        cols->items(i)->setLockedLook(i < locked ? std::optional(look) : std::nullopt);
 }
 
 void TEnhancedGrid::columnAttributesApplied()
@@ -416,6 +418,9 @@ void TEnhancedGrid::enterEvent(QEnterEvent *event)
 void TEnhancedGrid::leaveEvent(QEvent *event)
 {
     TDBGrid::leaveEvent(event);
+    // The pointer resting on a cell under its own hint has not left the grid.
+    if (m_cellHint && m_cellHint->coversPointer())
+        return;
     if (m_cellHints)
         hideCellHint();
     if (m_hotTrack) {

@@ -33,7 +33,8 @@ QLineEdit *TitleSearch::ensureBox()
         m_box = new QLineEdit(m_grid->viewport());
         m_box->hide();
         m_box->setObjectName(QStringLiteral("titleSearchBox"));
-        m_box->setFrame(false);
+        // A frame tells the box from the title it covers.
+        m_box->setFrame(true);
         m_box->setAutoFillBackground(true);
         m_box->installEventFilter(this);
     }
@@ -51,6 +52,7 @@ void TitleSearch::titleClicked(TColumn *column, const QRect &titleRect)
     palette.setColor(QPalette::Window, m_grid->editColor());
     box->setPalette(palette);
 
+    m_fieldName = column->fieldName();
     Table *table = m_grid->dataSet();
     if (!table || !table->isTable())
         return;
@@ -78,17 +80,23 @@ void TitleSearch::search(const QString &text)
     Table *table = m_grid->dataSet();
     if (!table || !table->isTable() || text.isEmpty())
         return;
-    try {
-        // A key that matches nothing leaves the record where it is.
-        table->findKey({text});
-    } catch (const std::exception &) {
-        // No key search can run (no index is active, or the text is no value of the index field):
-        // the selected column's field is searched for a record starting with the text instead.
-        Field *field = m_grid->selectedField();
-        if (!field)
-            return;
-        table->locate(field->fieldName(), {text}, LocateOptions(loCaseInsensitive | loPartialKey));
+    // The key search runs on the clicked column's own order only, never on another column's.
+    if (!m_fieldName.isEmpty() && table->indexFieldNames().compare(m_fieldName, Qt::CaseInsensitive) == 0) {
+        try {
+            if (table->findKey({text}))
+                return;
+        } catch (const std::exception &) {
+            // The text is no value of the index field.
+        }
     }
+    // Every field has an index, so the key search runs for any title and finds whole values only:
+    // what is typed is the start of a value in the clicked column, in any case and with or without
+    // accents. A field that is no text has nothing to start with; a key that matches nothing
+    // leaves the record where it is.
+    Field *field = m_fieldName.isEmpty() ? nullptr : table->findField(m_fieldName);
+    if (!field || !(field->isStringField() || isMemoType(field->dataType())))
+        return;
+    table->locate(field->fieldName(), {text}, LocateOptions(loCaseInsensitive | loPartialKey | loAccentInsensitive));
 }
 
 void TitleSearch::hide()

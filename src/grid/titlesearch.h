@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QObject>
 #include <QPointer>
+#include <QString>
 
 class QRect;
 
@@ -12,8 +13,8 @@ class TColumn;
 class TDBGrid;
 
 // The search mode's box over a column title: a title click sorts the table by that column's index
-// and opens the box; each key typed into it searches the index for the text, or, where no key
-// search can run, locates the first record of the selected column starting with it.
+// and opens the box; each key typed into it searches the index for the text, and where that finds
+// nothing, locates the first record whose value in the clicked column starts with it.
 class TitleSearch : public QObject
 {
     Q_OBJECT
@@ -41,6 +42,7 @@ private:
 
     TDBGrid *m_grid;
     QPointer<QLineEdit> m_box;
+    QString m_fieldName;   // of the column whose title was clicked
 };
 
 } // namespace kelvara

@@ -21,7 +21,8 @@ Q_ENUM_NS(Alignment)
 enum DataSetState { dsInactive, dsBrowse, dsEdit, dsInsert, dsSetKey };
 Q_ENUM_NS(DataSetState)
 
-enum LocateOption { loCaseInsensitive = 0x1, loPartialKey = 0x2 };
+// loAccentInsensitive compares letters without their accents ("a" finds "å", "o" finds "ø").
+enum LocateOption { loCaseInsensitive = 0x1, loPartialKey = 0x2, loAccentInsensitive = 0x4 };
 Q_DECLARE_FLAGS(LocateOptions, LocateOption)
 Q_FLAG_NS(LocateOptions)
 

@@ -24,6 +24,36 @@ QString caseless(const QString &text)
     return folded;
 }
 
+// Letters without their accents: marks decomposed and dropped, and the letters drawn with a stroke
+// taken as their plain ones, which no decomposition does.
+QString accentless(const QString &text)
+{
+    const QString decomposed = text.normalized(QString::NormalizationForm_D);
+    QString plain;
+    plain.reserve(decomposed.size());
+    for (const QChar c : decomposed) {
+        switch (c.unicode()) {
+        case 0x00D8: plain += QLatin1Char('O'); break;
+        case 0x00F8: plain += QLatin1Char('o'); break;
+        case 0x0110: plain += QLatin1Char('D'); break;
+        case 0x0111: plain += QLatin1Char('d'); break;
+        case 0x0141: plain += QLatin1Char('L'); break;
+        case 0x0142: plain += QLatin1Char('l'); break;
+        default:
+            if (c.category() != QChar::Mark_NonSpacing && c.category() != QChar::Mark_Enclosing)
+                plain += c;
+        }
+    }
+    return plain;
+}
+
+// A text as locate compares it under the given flags; case first, as folding may add marks.
+QString folded(const QString &text, int flags)
+{
+    QString result = flags & loCaseInsensitive ? caseless(text) : text;
+    return flags & loAccentInsensitive ? accentless(result) : result;
+}
+
 // The key of a locate, folded once per statement.
 struct MatchKey
 {
@@ -44,13 +74,14 @@ void matchFunction(sqlite3_context *context, int, sqlite3_value **argv)
     }
     const int flags = sqlite3_value_int(argv[2]);
     const bool caseInsensitive = flags & loCaseInsensitive;
+    const bool folding = flags & (loCaseInsensitive | loAccentInsensitive);
     const bool partial = flags & loPartialKey;
     auto *key = static_cast<MatchKey *>(sqlite3_get_auxdata(context, 1));
     if (!key) {
         const auto *bytes = reinterpret_cast<const char *>(sqlite3_value_text(argv[1]));
         const QString text = QString::fromUtf8(bytes, sqlite3_value_bytes(argv[1]));
         auto *made = new MatchKey;
-        made->text = caseInsensitive ? caseless(text) : text;
+        made->text = folding ? folded(text, flags) : text;
         made->utf8 = made->text.toUtf8();
         sqlite3_set_auxdata(context, 1, made, [](void *p) { delete static_cast<MatchKey *>(p); });
         key = static_cast<MatchKey *>(sqlite3_get_auxdata(context, 1));
@@ -64,28 +95,31 @@ void matchFunction(sqlite3_context *context, int, sqlite3_value **argv)
     const QByteArrayView wanted(key->utf8);
     if (partial ? value.size() < wanted.size() : value.size() != wanted.size()) {
         // Folding can change lengths, but only outside ASCII.
-        if (!caseInsensitive || std::all_of(value.begin(), value.end(), [](char c) { return uchar(c) < 0x80; })) {
+        if (!folding || std::all_of(value.begin(), value.end(), [](char c) { return uchar(c) < 0x80; })) {
             sqlite3_result_int(context, 0);
             return;
         }
     }
     bool ascii = true;
-    if (caseInsensitive) {
-        // ASCII folds to its lower case, so plain bytes compare without making strings.
+    if (folding) {
+        // ASCII folds to its lower case and has no accents, so plain bytes compare without making
+        // strings.
         bool match = true;
         for (qsizetype i = 0; i < value.size() && ascii; ++i) {
-            const auto c = uchar(value[i]);
+            auto c = uchar(value[i]);
             if (c >= 0x80)
                 ascii = false;
-            else if (i < wanted.size() && (c >= 'A' && c <= 'Z' ? c + 32 : c) != uchar(wanted[i]))
+            else if (caseInsensitive && c >= 'A' && c <= 'Z')
+                c += 32;
+            if (ascii && i < wanted.size() && c != uchar(wanted[i]))
                 match = false;
         }
         if (ascii) {
             sqlite3_result_int(context, match && (partial ? value.size() >= wanted.size() : value.size() == wanted.size()));
             return;
         }
-        const QString folded = caseless(QString::fromUtf8(value));
-        sqlite3_result_int(context, partial ? folded.startsWith(key->text) : folded == key->text);
+        const QString text = folded(QString::fromUtf8(value), flags);
+        sqlite3_result_int(context, partial ? text.startsWith(key->text) : text == key->text);
         return;
     }
     // UTF-8 keeps both equality and a prefix that ends on a character.

@@ -149,9 +149,13 @@ private Q_SLOTS:
     void edgeScrolling();
     void titleSearch_data();
     void titleSearch();
+    void titleSearchFindsTheStartOfValues_data();
+    void titleSearchFindsTheStartOfValues();
     void searchBoxHides();
     void cellHint_data();
     void cellHint();
+    void hintKeepsThePointerOnTheGrid_data();
+    void hintKeepsThePointerOnTheGrid();
     void hintPlacement_data();
     void hintPlacement();
     void doubleClick_data();
@@ -479,18 +483,19 @@ void TestEnhancedGridMouse::titleSearch_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("found");
 
-    // Name order: 10% off, 100 hives, Name 1, Name 10, ...; Count order: Name 1 ... Name 12, aXb,
-    // a_b, 100 hives, 10% off, z'"; DROP... The selected column is Name. Each key typed searches.
+    // Name order: 10% off, 100 hives, Name 1, Name 10, ..., aXb, a_b, z'"; DROP...; Count order:
+    // Name 1 ... Name 12, aXb, a_b, 100 hives, 10% off, z'"; DROP... The selected column is Name.
+    // Each key typed searches.
     QTest::newRow("indexed field: exact key") << "Name" << "Name 7" << "Name 7";
-    QTest::newRow("exact key matching nothing: no move") << "Name" << "Nope" << "10% off";
+    QTest::newRow("matching nothing: no move") << "Name" << "Xyz" << "10% off";
     QTest::newRow("the last key matching nothing stays") << "Name" << "Name 7x" << "Name 7";
-    QTest::newRow("integer index, text: partial locate, any case") << "Count" << "nAmE 1" << "Name 1";
+    QTest::newRow("integer index, text: no move") << "Count" << "nAmE 7" << "Name 1";
     QTest::newRow("integer index, a number: exact key") << "Count" << "12" << "Name 12";
-    QTest::newRow("partial locate: underscore is literal") << "Count" << "a_" << "a_b";
-    QTest::newRow("partial locate: percent is literal") << "Count" << "10%" << "10% off";
+    QTest::newRow("partial locate: underscore is literal") << "Name" << "a_" << "a_b";
+    QTest::newRow("partial locate: percent is literal") << "Name" << "10%" << "10% off";
     QTest::newRow("exact key: quotes and semicolons") << "Name" << "z'\"; DROP TABLE j;--"
                                                       << "z'\"; DROP TABLE j;--";
-    QTest::newRow("partial locate: quotes and semicolons") << "Count" << "Z'\"; drop"
+    QTest::newRow("partial locate: quotes and semicolons") << "Name" << "Z'\"; drop"
                                                            << "z'\"; DROP TABLE j;--";
 }
 
@@ -528,6 +533,64 @@ void TestEnhancedGridMouse::titleSearch()
     QTest::keyClicks(box, typed);
     QCOMPARE(currentName(fixture), found);
     QCOMPARE(fixture.table.recordCount(), 17);
+}
+
+void TestEnhancedGridMouse::titleSearchFindsTheStartOfValues_data()
+{
+    QTest::addColumn<QString>("titleField");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("found");
+
+    // Name order: Anne Lie, Erik Kleve, Kari Nordmann, Kleve, Søren Ødegård, Ødegård; the order
+    // they were added in starts with Kleve. City order starts with Anne Lie's Arendal. The
+    // selected column is Name.
+    QTest::newRow("small letters find capitals") << "Name" << "erik" << "Erik Kleve";
+    QTest::newRow("a start ending in a letter outside ASCII") << "Name" << "Sø" << "Søren Ødegård";
+    QTest::newRow("a whole value in small letters") << "Name" << "ødegård" << "Ødegård";
+    QTest::newRow("typed without accents") << "Name" << "odeg" << "Ødegård";
+    QTest::newRow("a start, not a value containing it") << "Name" << "kleve" << "Kleve";
+    QTest::newRow("the first in the column's order") << "Name" << "k" << "Kari Nordmann";
+    QTest::newRow("the clicked column, not the selected one") << "City" << "berg" << "Erik Kleve";
+    QTest::newRow("the clicked column without accents") << "City" << "alesund" << "Søren Ødegård";
+    QTest::newRow("nothing starts with it: no move") << "Name" << "xyz" << "Anne Lie";
+}
+
+void TestEnhancedGridMouse::titleSearchFindsTheStartOfValues()
+{
+    QFETCH(QString, titleField);
+    QFETCH(QString, typed);
+    QFETCH(QString, found);
+
+    GridFixture fixture(0);
+    const QList<QPair<QString, QString>> jobs = {
+        {QStringLiteral("Kleve"), QStringLiteral("Oslo")},
+        {QStringLiteral("Søren Ødegård"), QStringLiteral("Ålesund")},
+        {QStringLiteral("Erik Kleve"), QStringLiteral("Bergen")},
+        {QStringLiteral("Ødegård"), QStringLiteral("Tromsø")},
+        {QStringLiteral("Kari Nordmann"), QStringLiteral("Oslo")},
+        {QStringLiteral("Anne Lie"), QStringLiteral("Arendal")},
+    };
+    for (const auto &[name, city] : jobs) {
+        fixture.table.append();
+        fixture.table.fieldByName(QStringLiteral("Name"))->setAsString(name);
+        fixture.table.fieldByName(QStringLiteral("City"))->setAsString(city);
+        fixture.table.post();
+    }
+    fixture.table.first();
+    auto grid = makeGrid(fixture);
+    grid->setSelectedIndex(0);
+    grid->setSearchMode(true);
+
+    const QPoint pos = grid->cellRect(fieldOrder(*grid).indexOf(titleField) + 1, 0).center();
+    press(*grid, pos);
+    release(*grid, pos);
+    QLineEdit *box = grid->titleSearch()->box();
+    QVERIFY(box && box->isVisible());
+
+    QTest::keyClicks(box, typed);
+    QCOMPARE(currentName(fixture), found);
+    QCOMPARE(grid->selectedIndex(), 0);
+    QVERIFY(box->hasFrame());
 }
 
 void TestEnhancedGridMouse::searchBoxHides()
@@ -621,10 +684,51 @@ void TestEnhancedGridMouse::cellHint()
         QCOMPARE(hints->window()->text(), hint);
         QCOMPARE(hints->window()->pos(), grid->viewport()->mapToGlobal(cell.topLeft()) - QPoint(1, 1));
         // Leaving the grid takes the hint away.
+        QCursor::setPos(grid->mapToGlobal(QPoint(grid->width() + 50, grid->height() + 50)));
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(grid.get(), &leave);
         QVERIFY(!hints->isShown());
     }
+}
+
+void TestEnhancedGridMouse::hintKeepsThePointerOnTheGrid_data()
+{
+    QTest::addColumn<bool>("pointerOnCell");   // where the pointer is when the grid sees it leave
+    QTest::addColumn<bool>("shown");
+
+    QTest::newRow("the hint opening under the resting pointer") << true << true;
+    QTest::newRow("the pointer gone from the grid") << false << false;
+}
+
+void TestEnhancedGridMouse::hintKeepsThePointerOnTheGrid()
+{
+    QFETCH(bool, pointerOnCell);
+    QFETCH(bool, shown);
+
+    GridFixture fixture(5);
+    auto grid = fixture.makeGrid<MouseGrid>(5, 400);
+    addColumn(*grid, QStringLiteral("Name"), 20);
+    grid->setCellHints(true);
+    const QPoint pos = grid->cellRect(1, 3).center();
+    QCursor::setPos(grid->viewport()->mapToGlobal(pos));
+    moveFree(*grid, pos);
+    CellHints *hints = grid->cellHintWindow();
+    QVERIFY(hints && hints->isShown());
+
+    if (!pointerOnCell)
+        QCursor::setPos(grid->mapToGlobal(QPoint(grid->width() + 50, grid->height() + 50)));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(grid.get(), &leave);
+    QCOMPARE(hints->isShown(), shown);
+    // Moving on the same cell keeps the hint where it is.
+    if (shown) {
+        const QPoint placed = hints->window()->pos();
+        moveFree(*grid, pos + QPoint(1, 0));
+        QVERIFY(hints->isShown());
+        QCOMPARE(hints->window()->pos(), placed);
+    }
+    // The pointer passes through the hint to the grid below it.
+    QVERIFY(hints->window()->windowFlags().testFlag(Qt::WindowTransparentForInput));
 }
 
 void TestEnhancedGridMouse::hintPlacement_data()

@@ -148,6 +148,8 @@ private Q_SLOTS:
     void cornerMark();
     void lockedColumns_data();
     void lockedColumns();
+    void lockedColumnsKeepTheirOwnLook_data();
+    void lockedColumnsKeepTheirOwnLook();
     void pictureIsFittedAndCentred();
     void checkBoxStylesDiffer();
     void checkBoxTakesTheGridsStyle();
@@ -283,6 +285,46 @@ void EnhancedGridPaintingTest::lockedColumns()
     }
     // Locked text is painted in the locked cells, not left out.
     QVERIFY(darkPixels(image, grid->cellRect(1, 2)) > 0);
+}
+
+void EnhancedGridPaintingTest::lockedColumnsKeepTheirOwnLook_data()
+{
+    QTest::addColumn<int>("lockedCols");
+    QTest::addColumn<bool>("unlockedAfter");
+
+    QTest::newRow("two locked") << 2 << false;
+    QTest::newRow("two locked, then none") << 2 << true;
+    QTest::newRow("one locked") << 1 << false;
+}
+
+void EnhancedGridPaintingTest::lockedColumnsKeepTheirOwnLook()
+{
+    QFETCH(int, lockedCols);
+    QFETCH(bool, unlockedAfter);
+    PaintingFixture fixture;
+    auto grid = fixture.makePaintGrid(
+        {QStringLiteral("Name"), QStringLiteral("City"), QStringLiteral("Count"), QStringLiteral("Notes")}, 5, 300);
+    QFont locked(QStringLiteral("MS Sans Serif"));
+    locked.setPixelSize(23);
+    grid->setLockedFont(locked);
+    grid->setLockedFontColor(Qt::red);
+    grid->setLockedColor(kLocked);
+    grid->setLockedCols(lockedCols);
+    if (unlockedAfter)
+        grid->setLockedCols(0);
+
+    for (int i = 0; i < grid->columns()->count(); ++i) {
+        const TColumn *column = grid->columns()->items(i);
+        const bool drawnLocked = !unlockedAfter && i < lockedCols;
+        // What the settings keep of a column (its properties) is its own look...
+        QCOMPARE(column->property("Color").value<QColor>(), grid->color());
+        QCOMPARE(column->property("Font").value<QFont>(), grid->font());
+        QCOMPARE(column->property("FontColor").value<QColor>(), grid->fontColor());
+        // ...while a locked one is drawn in the locked look.
+        QCOMPARE(column->color(), drawnLocked ? kLocked : grid->color());
+        QCOMPARE(column->font(), drawnLocked ? locked : grid->font());
+        QCOMPARE(column->fontColor(), drawnLocked ? QColor(Qt::red) : grid->fontColor());
+    }
 }
 
 void EnhancedGridPaintingTest::pictureIsFittedAndCentred()

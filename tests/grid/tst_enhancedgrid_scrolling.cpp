@@ -7,6 +7,8 @@
 #include "tenhancedgrid.h"
 
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QtTest>
 
 #include <memory>
@@ -29,6 +31,25 @@ struct WheelLog
 };
 
 enum class Handler { None, DownHandles, DownLeaves, UpHandles };
+
+// Where the bar's style puts a part of the bar as it stands.
+QRect barPart(const QScrollBar &bar, QStyle::SubControl part)
+{
+    QStyleOptionSlider option;
+    option.initFrom(&bar);
+    option.subControls = QStyle::SC_All;
+    option.orientation = bar.orientation();
+    if (bar.orientation() == Qt::Horizontal)
+        option.state |= QStyle::State_Horizontal;
+    option.minimum = bar.minimum();
+    option.maximum = bar.maximum();
+    option.sliderPosition = bar.sliderPosition();
+    option.sliderValue = bar.value();
+    option.singleStep = bar.singleStep();
+    option.pageStep = bar.pageStep();
+    option.upsideDown = bar.invertedAppearance();
+    return bar.style()->subControlRect(QStyle::CC_ScrollBar, &option, part, &bar);
+}
 
 // A grid of the fixture's records with scroll bars, showing five rows.
 struct ScrollFixture
@@ -131,6 +152,8 @@ private Q_SLOTS:
     void thumbDrag();
     void horizontalThumbDrag_data();
     void horizontalThumbDrag();
+    void horizontalBoxStandsWhereTheViewIs_data();
+    void horizontalBoxStandsWhereTheViewIs();
 
     void hintText_data();
     void hintText();
@@ -287,6 +310,45 @@ void tst_EnhancedGridScrolling::horizontalThumbDrag()
 
     bar->setSliderDown(false);
     QCOMPARE(f.grid->leftCol(), firstLeft + 2);
+}
+
+void tst_EnhancedGridScrolling::horizontalBoxStandsWhereTheViewIs_data()
+{
+    QTest::addColumn<int>("widths");    // of the three columns
+    QTest::addColumn<bool>("atEnd");    // scrolled as far as it goes
+
+    // Columns a little wider together than the grid leave a position or two to scroll.
+    QTest::newRow("one position to scroll, first column in view") << 140 << false;
+    QTest::newRow("one position to scroll, scrolled to the end") << 140 << true;
+    QTest::newRow("several positions, first column in view") << 300 << false;
+    QTest::newRow("several positions, scrolled to the end") << 300 << true;
+}
+
+void tst_EnhancedGridScrolling::horizontalBoxStandsWhereTheViewIs()
+{
+    QFETCH(int, widths);
+    QFETCH(bool, atEnd);
+    ScrollFixture f;
+    for (const QString &name : {QStringLiteral("Name"), QStringLiteral("City"), QStringLiteral("Count")})
+        addColumn(*f.grid, name, widths);
+    QCoreApplication::processEvents();
+    QScrollBar *bar = f.grid->horizontalScrollBar();
+    QVERIFY(bar->maximum() >= 1);
+    if (atEnd)
+        bar->triggerAction(QAbstractSlider::SliderToMaximum);
+    QCOMPARE(f.grid->leftCol(), atEnd ? f.grid->fixedCols() + bar->maximum() : f.grid->fixedCols());
+
+    // The box lies at the end of the track the view is at, and the track beside it is the
+    // larger part of the bar, so that nothing else reads as the box.
+    const QRect groove = barPart(*bar, QStyle::SC_ScrollBarGroove);
+    const QRect box = barPart(*bar, QStyle::SC_ScrollBarSlider);
+    QVERIFY(!box.isEmpty());
+    if (atEnd)
+        QCOMPARE(box.right(), groove.right());
+    else
+        QCOMPARE(box.left(), groove.left());
+    QVERIFY2(box.width() * 2 < groove.width(),
+             qPrintable(QStringLiteral("box %1 of a track %2 wide").arg(box.width()).arg(groove.width())));
 }
 
 void tst_EnhancedGridScrolling::hintText_data()

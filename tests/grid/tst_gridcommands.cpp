@@ -93,6 +93,8 @@ private Q_SLOTS:
     void customize_data();
     void customize();
     void customizeMatchesFieldNamesByContainment();
+    void chooserTicksWhatTheGridShows_data();
+    void chooserTicksWhatTheGridShows();
     void savedValueForms();
     void shorterLayoutLeavesNoStaleValues();
     void layoutRoundTripsUnderDefaultName();
@@ -402,8 +404,8 @@ void tst_GridCommands::customize()
 
     grid->customize();
 
-    // Before the chooser the fields took the columns' order and visibility.
-    QCOMPARE(fieldsAtChooser, (QStringList{"0:City", "2:Count", "3:Notes"}));
+    // Before the chooser the fields took the columns' order and visibility; Notes has no column.
+    QCOMPARE(fieldsAtChooser, (QStringList{"0:City", "2:Count"}));
     QCOMPARE(grid->columns()->items(0)->visible(), true);
     QCOMPARE(grid->columns()->items(1)->visible(), confirmed);
     QCOMPARE(grid->columns()->items(2)->visible(), !confirmed);
@@ -428,6 +430,63 @@ void tst_GridCommands::customizeMatchesFieldNamesByContainment()
     // "city" occurs in both names; city2, later in field order, decides.
     QCOMPARE(grid->columns()->items(0)->visible(), false);
     QCOMPARE(grid->columns()->items(1)->visible(), true);
+}
+
+void tst_GridCommands::chooserTicksWhatTheGridShows_data()
+{
+    QTest::addColumn<QStringList>("columns");
+    QTest::addColumn<QStringList>("hidden");        // columns hidden before the chooser opens
+    QTest::addColumn<bool>("layoutLoaded");         // saved and loaded again before it opens
+    QTest::addColumn<QStringList>("ticked");        // fields visible as the chooser opens
+
+    // Fields a to f, in that order.
+    QTest::newRow("columns of later fields") << QStringList{"a", "b", "e", "f"} << QStringList{} << false
+                                             << QStringList{"0:a", "1:b", "2:e", "3:f"};
+    QTest::newRow("columns of later fields, after Load Layout")
+        << QStringList{"a", "b", "e", "f"} << QStringList{} << true << QStringList{"0:a", "1:b", "2:e", "3:f"};
+    QTest::newRow("a hidden column of a later field")
+        << QStringList{"a", "e"} << QStringList{"e"} << false << QStringList{"0:a"};
+    QTest::newRow("a hidden column, after Load Layout")
+        << QStringList{"e", "a", "c"} << QStringList{"a"} << true << QStringList{"0:e", "2:c"};
+}
+
+void tst_GridCommands::chooserTicksWhatTheGridShows()
+{
+    QFETCH(QStringList, columns);
+    QFETCH(QStringList, hidden);
+    QFETCH(bool, layoutLoaded);
+    QFETCH(QStringList, ticked);
+
+    ScriptedCompanionsScope companions;
+    GridFixture fixture(1, textDefs({"a", "b", "c", "d", "e", "f"}));
+    SettingsFileScope settingsFile(fixture.workspace.filePath(QStringLiteral("settings.ini")));
+    auto grid = gridWithColumns(fixture, columns);
+    for (int i = 0; i < columns.size(); ++i) {
+        if (hidden.contains(columns.at(i)))
+            grid->columns()->items(i)->setVisible(false);
+    }
+    if (layoutLoaded) {
+        grid->saveLayout();
+        grid->loadLayout();
+    }
+    QStringList shown;
+    for (int i = 0; i < grid->columns()->count(); ++i) {
+        if (grid->columns()->items(i)->visible())
+            shown << grid->columns()->items(i)->fieldName();
+    }
+    QStringList fieldsAtChooser;
+    // The user changes nothing and confirms.
+    companions->onChooser = [&](TDBGrid &) { fieldsAtChooser = visibleFields(fixture.table); };
+
+    grid->customize();
+
+    QCOMPARE(fieldsAtChooser, ticked);
+    QStringList shownAfter;
+    for (int i = 0; i < grid->columns()->count(); ++i) {
+        if (grid->columns()->items(i)->visible())
+            shownAfter << grid->columns()->items(i)->fieldName();
+    }
+    QCOMPARE(shownAfter, shown);
 }
 
 void tst_GridCommands::savedValueForms()

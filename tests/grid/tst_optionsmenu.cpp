@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QMenu>
+#include <QScreen>
 #include <QtTest>
 
 using namespace kelvara;
@@ -92,6 +93,7 @@ private Q_SLOTS:
     void commands_data();
     void commands();
     void failedCommandIsReported();
+    void opensFromTopLeftCell_data();
     void opensFromTopLeftCell();
 };
 
@@ -563,20 +565,41 @@ void tst_OptionsMenu::failedCommandIsReported()
     QVERIFY(!fixture.table.controlsDisabled());
 }
 
+void tst_OptionsMenu::opensFromTopLeftCell_data()
+{
+    QTest::addColumn<bool>("nearBottom");   // the grid's window near the screen's bottom edge
+
+    QTest::newRow("room below the corner cell") << false;
+    QTest::newRow("near the screen's bottom edge") << true;
+}
+
 void tst_OptionsMenu::opensFromTopLeftCell()
 {
+    QFETCH(bool, nearBottom);
+
     GridFixture fixture(3);
     auto grid = makeGrid(fixture);
     grid->setTitleCheck(true);
     grid->setShowTextEllipsis(true);
     QMenu *menu = grid->optionsMenu()->menu();
     QVERIFY(!menu->isVisible());
+    const QRect screen = grid->screen()->availableGeometry();
+    if (nearBottom)
+        grid->move(screen.left() + 20, screen.bottom() - grid->frameGeometry().height() - 20);
 
     const QPoint pos = grid->cellRect(0, 0).center();
+    // The pointer is where it clicked, as the menu may look there.
+    QCursor::setPos(grid->viewport()->mapToGlobal(pos));
     QTest::mouseRelease(grid->viewport(), Qt::LeftButton, Qt::NoModifier, pos);
 
     QTRY_VERIFY(menu->isVisible());
-    QCOMPARE(menu->pos(), grid->viewport()->mapToGlobal(pos));
+    // At the pointer; where the menu is too tall for the room below, it moves up only as far
+    // as the screen needs, staying over the cell rather than opening above it.
+    const QPoint clicked = grid->viewport()->mapToGlobal(pos);
+    QVERIFY(menu->height() > 0);
+    QCOMPARE(menu->pos(),
+             QPoint(clicked.x(), std::max(screen.top(), std::min(clicked.y(), screen.bottom() + 1 - menu->height()))));
+    QVERIFY(menu->geometry().contains(clicked));
     // Refreshed before it showed.
     QVERIFY(grid->optionsMenu()->item(8)->isChecked());
     menu->close();

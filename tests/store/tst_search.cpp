@@ -53,6 +53,8 @@ private Q_SLOTS:
     void locateArguments();
     void locateFindsTheFirstInTheCurrentOrder();
     void locateFoldsWhereLengthsDiffer();
+    void locateIgnoringAccents_data();
+    void locateIgnoringAccents();
     void ranges();
     void rangeWithTwoFields();
     void refusedRangeValueLeavesTableBrowsable();
@@ -305,6 +307,38 @@ void SearchTest::locateFoldsWhereLengthsDiffer()
     QVERIFY(table.locate(QString::fromUtf8("name"), {QString::fromUtf8("\xCA\xBCN")}, loCaseInsensitive));
     QCOMPARE(table.recNo(), 3);
     QVERIFY(!table.locate(QStringLiteral("name"), {QStringLiteral("FISH")}, {}));
+}
+
+void SearchTest::locateIgnoringAccents_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<int>("options");
+    QTest::addColumn<QString>("found");     // empty: none
+    const int ci = loCaseInsensitive, partial = loPartialKey, ai = loAccentInsensitive;
+
+    QTest::newRow("ring and stroke dropped") << "Odegard" << ai << "Ødegård";
+    QTest::newRow("accents typed, none stored") << "Émile" << ai << "Emile";
+    QTest::newRow("prefix, case and accents") << "ODEG" << (ai | ci | partial) << "Ødegård";
+    QTest::newRow("prefix ending in an accented letter") << "sø" << (ai | ci | partial) << "Søren";
+    QTest::newRow("case kept without its flag") << "odegard" << ai << "";
+    QTest::newRow("accents kept without the flag") << "Odegard" << (ci | partial) << "";
+    QTest::newRow("combining marks stored apart") << "jose" << (ai | ci) << QString::fromUtf8("Jose\xCC\x81");
+    QTest::newRow("another letter is no accent") << "Aeble" << (ai | ci) << "";
+}
+
+void SearchTest::locateIgnoringAccents()
+{
+    QFETCH(QString, key);
+    QFETCH(int, options);
+    QFETCH(QString, found);
+    TestWorkspace workspace;
+    Table table;
+    makeTable(table, {{QStringLiteral("Søren")}, {QStringLiteral("Emile")}, {QStringLiteral("Ødegård")},
+                      {QStringLiteral("Æble")}, {QString::fromUtf8("Jose\xCC\x81")}, {QStringLiteral("end")}});
+    table.last();
+    const bool result = table.locate(QStringLiteral("name"), {key}, LocateOptions(options));
+    QCOMPARE(result, !found.isEmpty());
+    QCOMPARE(currentName(table), found.isEmpty() ? QStringLiteral("end") : found);
 }
 
 void SearchTest::ranges()
