@@ -182,7 +182,8 @@ private:
     void checkWriteState() const;
     // Saves or drops the pending edit; gives the position a dropped new record held, else -1.
     int finishPendingEdit();
-    void openDatabase(bool readOnly);
+    // Gives true when the table is read as an unchanging file, without its log.
+    bool openDatabase(bool readOnly);
     void registerFunctions();
     void readSchema();
     void prepareStatements();

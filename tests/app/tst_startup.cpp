@@ -1,5 +1,6 @@
 #include "datafolderlock.h"
 #include "error.h"
+#include "failingdisk.h"
 #include "field.h"
 #include "folderwatch.h"
 #include "kelvaratable.h"
@@ -66,6 +67,8 @@ private Q_SLOTS:
     void damagedLogIsKeptWithItsTable();
     void keptCopyFindsAFreeName();
     void logWithoutItsTableIsKept();
+    void troubleThatIsNoDamageKeepsEveryFile_data();
+    void troubleThatIsNoDamageKeepsEveryFile();
 };
 
 void StartupTest::secondCopyOnTheSameFolderEnds()
@@ -235,6 +238,73 @@ void StartupTest::logWithoutItsTableIsKept()
     QVERIFY(form.table()->active());
     QCOMPARE(form.table()->recordCount(), 0);
     QCOMPARE(dialogs->texts(ScriptedDialogs::Kind::Warning).size(), 1);
+}
+
+void StartupTest::troubleThatIsNoDamageKeepsEveryFile_data()
+{
+    QTest::addColumn<QString>("trouble");
+    QTest::addColumn<bool>("tableBefore");    // a table with three jobs stands in the folder
+    QTest::addColumn<bool>("readOnly");       // the start goes on with the records read-only
+    QTest::addColumn<QString>("cause");       // what the message names beside the file
+    QTest::newRow("disk full") << "full" << true << true << "No space left on device";
+    QTest::newRow("disk full, no table yet") << "full" << false << false << "disk is full";
+    QTest::newRow("file that may not be read") << "no access" << true << false << "Permission denied";
+    QTest::newRow("medium that fails to read") << "read error" << true << false << "I/O error";
+    QTest::newRow("folder in the file's place") << "folder" << false << false << "Is a directory";
+}
+
+// Only a file SQLite finds damaged is moved aside. A full disk, a file the user may not read, a
+// failing medium: the message names the file and the cause, every file stays as it was (the
+// total too), and the program either shows the records read-only or ends.
+void StartupTest::troubleThatIsNoDamageKeepsEveryFile()
+{
+    QFETCH(QString, trouble);
+    QFETCH(bool, tableBefore);
+    QFETCH(bool, readOnly);
+    QFETCH(QString, cause);
+    TestWorkspace workspace;
+    if (tableBefore)
+        seedTable(3);
+    if (trouble == QLatin1String("folder"))
+        QVERIFY(QDir().mkdir(QStringLiteral("kelvara.db")));
+    workspace.writeFile(QStringLiteral("total.txt"), "4711\r\n");
+    const auto before = snapshot(workspace.path());
+    const QStringList namesBefore = QDir(workspace.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    ScriptedDialogsScope dialogs;
+    {
+        std::unique_ptr<FailingDisk> disk;
+        if (trouble == QLatin1String("full"))
+            disk = std::make_unique<FailingDisk>(FailingDisk::Fault::Full);
+        else if (trouble == QLatin1String("no access"))
+            disk = std::make_unique<FailingDisk>(FailingDisk::Fault::NoAccess, QStringLiteral("kelvara.db"));
+        else if (trouble == QLatin1String("read error"))
+            disk = std::make_unique<FailingDisk>(FailingDisk::Fault::ReadError, QStringLiteral("kelvara.db"));
+        TForm1 form;
+        QVERIFY(form.keptDamagedTable().isEmpty());
+        QCOMPARE(form.startRefused(), !readOnly);
+        QCOMPARE(form.table()->active(), readOnly);
+        const QStringList told = dialogs->texts();
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told.first().contains(QStringLiteral("kelvara.db")) && told.first().contains(cause),
+                 qPrintable(told.first()));
+        if (readOnly) {
+            QCOMPARE(dialogs->texts(ScriptedDialogs::Kind::Warning).size(), 1);
+            QVERIFY2(told.first().contains(QStringLiteral("read-only")), qPrintable(told.first()));
+            QVERIFY(!form.table()->canModify());
+            QCOMPARE(form.table()->recordCount(), 3);
+        }
+    }
+    QCOMPARE(snapshot(workspace.path()), before);
+    QCOMPARE(QDir(workspace.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), namesBefore);
+    QCOMPARE(workspace.readFile(QStringLiteral("total.txt")), QByteArray("4711\r\n"));
+
+    // Once the trouble is gone, the same records open as before.
+    if (tableBefore) {
+        TForm1 form;
+        QVERIFY(form.table()->active());
+        QCOMPARE(form.table()->recordCount(), 3);
+        QVERIFY(form.keptDamagedTable().isEmpty());
+    }
 }
 
 QTEST_MAIN(StartupTest)

@@ -1,3 +1,4 @@
+#include "failingdisk.h"
 #include "folderwatch.h"
 #include "sqlite.h"
 #include "storefixture.h"
@@ -11,6 +12,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 
 #include <fcntl.h>
@@ -67,6 +69,18 @@ void spoil(const QString &fileName, qint64 offset, int length)
         c = char(random.bounded(256));
     QVERIFY(file.seek(offset));
     QCOMPARE(file.write(junk), qint64(length));
+}
+
+// Whether an action fails as on a damaged file, which alone may be set aside.
+bool damageOf(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const DamagedError &) {
+        return true;
+    } catch (const Error &) {
+    }
+    return false;
 }
 
 struct Visits
@@ -171,6 +185,8 @@ private Q_SLOTS:
     void readOnlyFiles_data();
     void readOnlyFiles();
     void lockedTableIsBusyNotDamaged();
+    void troubleOfTheDiskIsNoDamage_data();
+    void troubleOfTheDiskIsNoDamage();
     void refusedOpenLeavesTheFilesAsFound();
     void createNeverTouchesFilesItDidNotMake();
     void createNeverReplacesATableMadeMeanwhile();
@@ -202,6 +218,7 @@ void BadFilesTest::notADatabase()
     QVERIFY(table.exists());
     const QString error = errorOf([&] { table.open(); });
     QVERIFY2(error.startsWith(QStringLiteral("Cannot open table 'jobs.db': ") + reason), qPrintable(error));
+    QVERIFY(damageOf([&] { table.open(); }));
     QVERIFY(!table.active());
     QCOMPARE(table.fieldCount(), 0);
     // A file that is not one of our tables is left exactly as it was.
@@ -263,6 +280,7 @@ void BadFilesTest::anotherSchema()
     table.setTableName(QStringLiteral("jobs"));
     const QString error = errorOf([&] { table.open(); });
     QVERIFY2(error.startsWith(QStringLiteral("Cannot open table 'jobs.db': ") + reason), qPrintable(error));
+    QVERIFY(damageOf([&] { table.open(); }));
     QVERIFY(!table.active());
     QCOMPARE(workspace.readFile(QStringLiteral("jobs.db")), before);
 }
@@ -623,6 +641,58 @@ void BadFilesTest::createNeverReplacesATableMadeMeanwhile()
     QStringList left = QDir().entryList(QDir::Files | QDir::Hidden);
     left.removeOne(QStringLiteral("stop"));
     QCOMPARE(left, QStringList{QStringLiteral("jobs.db")});
+}
+
+void BadFilesTest::troubleOfTheDiskIsNoDamage_data()
+{
+    QTest::addColumn<QString>("trouble");
+    QTest::addColumn<bool>("readable");       // the table still opens read-only
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("disk full") << "full" << true << "";
+    QTest::newRow("file that may not be read") << "no access" << false << "Permission denied";
+    QTest::newRow("medium that fails to read") << "read error" << false << "disk I/O error";
+    QTest::newRow("folder in the file's place") << "folder" << false << "Is a directory";
+}
+
+// Only what SQLite finds corrupt, or what is no table of ours, counts as damage: a file the
+// disk will not give or take says nothing about its content. A refused open leaves no file of
+// its own beside the table.
+void BadFilesTest::troubleOfTheDiskIsNoDamage()
+{
+    QFETCH(QString, trouble);
+    QFETCH(bool, readable);
+    QFETCH(QString, cause);
+    TestWorkspace workspace;
+    if (trouble == QLatin1String("folder")) {
+        QVERIFY(QDir().mkdir(QStringLiteral("jobs.db")));
+    } else {
+        Table table;
+        makeTable(table, numberedRows(3));
+    }
+    const QStringList before = QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    std::unique_ptr<FailingDisk> disk;
+    if (trouble == QLatin1String("full"))
+        disk = std::make_unique<FailingDisk>(FailingDisk::Fault::Full);
+    else if (trouble == QLatin1String("no access"))
+        disk = std::make_unique<FailingDisk>(FailingDisk::Fault::NoAccess, QStringLiteral("jobs.db"));
+    else if (trouble == QLatin1String("read error"))
+        disk = std::make_unique<FailingDisk>(FailingDisk::Fault::ReadError, QStringLiteral("jobs.db"));
+    Table table;
+    table.setTableName(QStringLiteral("jobs"));
+    const QString error = errorOf([&] { table.open(); });
+    QVERIFY2(error.startsWith(QStringLiteral("Cannot open table 'jobs.db': ")) && error.contains(cause),
+             qPrintable(error));
+    QVERIFY(!damageOf([&] { table.open(); }));
+    QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
+
+    table.setReadOnly(true);
+    const QString readError = errorOf([&] { table.open(); });
+    QCOMPARE(readError.isEmpty(), readable);
+    if (readable) {
+        QCOMPARE(names(table), QStringList({"r1", "r2", "r3"}));
+        table.close();
+    }
+    QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
 }
 
 int main(int argc, char *argv[])
