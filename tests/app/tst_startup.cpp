@@ -18,6 +18,8 @@
 #include <QWidget>
 #include <QtTest>
 
+#include <sqlite3.h>
+
 #include <memory>
 
 using namespace kelvara;
@@ -69,6 +71,8 @@ private Q_SLOTS:
     void logWithoutItsTableIsKept();
     void troubleThatIsNoDamageKeepsEveryFile_data();
     void troubleThatIsNoDamageKeepsEveryFile();
+    void foreignViewsAndTriggersKeepTheTable_data();
+    void foreignViewsAndTriggersKeepTheTable();
 };
 
 void StartupTest::secondCopyOnTheSameFolderEnds()
@@ -304,6 +308,56 @@ void StartupTest::troubleThatIsNoDamageKeepsEveryFile()
         QVERIFY(form.table()->active());
         QCOMPARE(form.table()->recordCount(), 3);
         QVERIFY(form.keptDamagedTable().isEmpty());
+    }
+}
+
+void StartupTest::foreignViewsAndTriggersKeepTheTable_data()
+{
+    QTest::addColumn<QByteArray>("sql");
+    QTest::newRow("a view") << QByteArray("CREATE VIEW v AS SELECT Firstname FROM kelvara");
+    QTest::newRow("a trigger")
+        << QByteArray("CREATE TABLE log (what TEXT); "
+                      "CREATE TRIGGER t AFTER UPDATE ON kelvara BEGIN INSERT INTO log VALUES (new.Firstname); END");
+}
+
+// What another program adds to the file (here as the sqlite3 shell would) is no damage: the
+// table is opened and kept with its records and total, and the foreign code stays idle.
+void StartupTest::foreignViewsAndTriggersKeepTheTable()
+{
+    QFETCH(QByteArray, sql);
+    TestWorkspace workspace;
+    seedTable(2);
+    workspace.writeFile(QStringLiteral("total.txt"), "4711\r\n");
+    {
+        sqlite3 *db = nullptr;
+        QCOMPARE(sqlite3_open("kelvara.db", &db), SQLITE_OK);
+        const int rc = sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        QCOMPARE(rc, SQLITE_OK);
+    }
+    ScriptedDialogsScope dialogs;
+    {
+        TForm1 form;
+        QVERIFY(!form.startRefused());
+        QVERIFY(form.keptDamagedTable().isEmpty());
+        QCOMPARE(dialogs->texts(), QStringList());
+        QVERIFY(form.table()->canModify());
+        QCOMPARE(form.table()->recordCount(), 2);
+        form.table()->edit();
+        form.table()->fieldByName(QStringLiteral("Firstname"))->setAsString(QStringLiteral("Changed"));
+        form.table()->post();
+    }
+    QCOMPARE(workspace.readFile(QStringLiteral("total.txt")), QByteArray("4711\r\n"));
+    QVERIFY(!QDir().entryList(QDir::Files).join(QLatin1Char(' ')).contains(QStringLiteral("damaged")));
+    sql::Database check(QStringLiteral("kelvara.db"), sql::Database::Mode::ReadOnly);
+    sql::Statement objects = check.prepare(
+        QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type IN ('view', 'trigger')"));
+    QVERIFY(objects.step());
+    QVERIFY(objects.int64(0) > 0);
+    if (check.hasTable(QStringLiteral("log"))) {
+        sql::Statement log = check.prepare(QStringLiteral("SELECT count(*) FROM log"));
+        QVERIFY(log.step());
+        QCOMPARE(log.int64(0), qint64(0));
     }
 }
 
