@@ -459,6 +459,8 @@ void TForm1::FormCreate()
 
 void TForm1::openOrCreateTable()
 {
+    // This process owns the folder now: what an earlier start left half made goes.
+    Table1->removeUnfinishedCreations();
     if (Table1->exists()) {
         try {
             if (!openTableWhenFree()) {
@@ -811,9 +813,9 @@ void TForm1::recountTotal()
 
 void TForm1::showTotal(qint64 minutes)
 {
-    const HoursMinutes split = splitMinutes(minutes);
-    Edit1->setText(QString::number(split.hours));
-    Edit4->setText(QString::number(split.minutes));
+    const TotalTexts texts = totalTexts(minutes);
+    Edit1->setText(texts.hours);
+    Edit4->setText(texts.minutes);
     // A total wider than its box shows its leading digits, as the bound boxes show a long value.
     Edit1->setCursorPosition(0);
     Edit4->setCursorPosition(0);

@@ -324,6 +324,22 @@ QString Table::moveFilesAside(const QString &stem)
     throw Error(tr("Cannot move the table %1 aside: %2").arg(fileName(), failure.isEmpty() ? tr("no free name") : failure));
 }
 
+void Table::removeUnfinishedCreations()
+{
+    if (m_tableName.isEmpty())
+        return;
+    const QFileInfo target(fileName());
+    // The names createTable makes its new file under, with the files SQLite keeps beside it.
+    const QRegularExpression made(QStringLiteral("^%1\\.new-[A-Za-z0-9]{6}(-wal|-shm|-journal)?$")
+                                      .arg(QRegularExpression::escape(target.fileName())));
+    const QDir folder = target.dir();
+    for (const QString &name : folder.entryList({target.fileName() + QStringLiteral(".new-*")},
+                                                QDir::Files | QDir::Hidden | QDir::System)) {
+        if (made.match(name).hasMatch())
+            QFile::remove(folder.filePath(name));
+    }
+}
+
 void Table::deleteTable()
 {
     if (active())

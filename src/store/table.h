@@ -57,6 +57,10 @@ public:
     // name of "<stem>.db", "<stem>-2.db", ...  in the table's folder, and gives the name used.
     // Nothing is moved when a move fails, and nothing is ever overwritten.
     QString moveFilesAside(const QString &stem);
+    // Removes what a creation of this table that never finished left in its folder (the process
+    // was ended while making it): such a file never held a record. Only for the one process
+    // that owns the folder.
+    void removeUnfinishedCreations();
     FieldDefs fieldDefs() const;
 
     void open();

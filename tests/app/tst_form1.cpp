@@ -133,6 +133,7 @@ private Q_SLOTS:
     void totalFileStates();
     void deletingKeepsTheTotal();
     void largeTotalShowsItsLeadingDigits();
+    void negativeTotalShowsItsSignOnce();
 
     void pickListsGrowFromTypedValues();
     void pickListWriteFailureIsReported();
@@ -607,6 +608,15 @@ void Form1Test::largeTotalShowsItsLeadingDigits()
     pressOk(QStringLiteral("1"), QStringLiteral("0"));
     QCOMPARE(hours->text(), QStringLiteral("33333334"));
     QCOMPARE(hours->cursorPosition(), 0);
+}
+
+void Form1Test::negativeTotalShowsItsSignOnce()
+{
+    seedTable({{QStringLiteral("A"), 0}});
+    m_workspace->writeFile(QStringLiteral("total.txt"), "-5000\r\n");
+    startWindow();
+    QCOMPARE(child<QLineEdit>("Edit1")->text(), QStringLiteral("-83"));
+    QCOMPARE(child<QLineEdit>("Edit4")->text(), QStringLiteral("20"));
 }
 
 void Form1Test::pickListsGrowFromTypedValues()

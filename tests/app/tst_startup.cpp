@@ -73,6 +73,7 @@ private Q_SLOTS:
     void troubleThatIsNoDamageKeepsEveryFile();
     void foreignViewsAndTriggersKeepTheTable_data();
     void foreignViewsAndTriggersKeepTheTable();
+    void leftoversOfAnEarlierStartGo();
 };
 
 void StartupTest::secondCopyOnTheSameFolderEnds()
@@ -359,6 +360,49 @@ void StartupTest::foreignViewsAndTriggersKeepTheTable()
         QVERIFY(log.step());
         QCOMPARE(log.int64(0), qint64(0));
     }
+}
+
+// What a start that was killed left of its own goes at the next start; nothing else does.
+void StartupTest::leftoversOfAnEarlierStartGo()
+{
+    TestWorkspace workspace;
+    seedTable(2);
+    // A kill while a table was being made, and while a damaged table's log was being read.
+    for (const char *name : {"kelvara.db.new-a1B2c3", "kelvara.db.new-a1B2c3-wal", "kelvara.db.new-a1B2c3-shm"})
+        workspace.writeFile(QString::fromLatin1(name), "half made");
+    // Not ours: another table's, and names of the user's own.
+    const QStringList others = {QStringLiteral("jobs.db.new-a1B2c3"), QStringLiteral("kelvara.db.new-copy.txt"),
+                                QStringLiteral("kelvara.db.new-a1B2c3.bak")};
+    for (const QString &name : others)
+        workspace.writeFile(name, "keep");
+    ScriptedDialogsScope dialogs;
+    {
+        TForm1 form;
+        QCOMPARE(form.table()->recordCount(), 2);
+    }
+    QStringList left = filesIn(workspace.path());
+    left.removeAll(QStringLiteral("kelvara.db"));
+    left.removeAll(QStringLiteral("total.txt"));
+    QStringList expected = others;
+    expected.sort();
+    QCOMPARE(left, expected);
+
+    // A damaged table is kept aside without log files the refused open made beside it.
+    {
+        sqlite3 *db = nullptr;
+        QCOMPARE(sqlite3_open("kelvara.db", &db), SQLITE_OK);
+        const int rc = sqlite3_exec(db, "PRAGMA writable_schema=ON; UPDATE sqlite_master SET sql = "
+                                        "'CREATE TABLE kelvara (Dato DATE' WHERE name = 'kelvara'",
+                                    nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        QCOMPARE(rc, SQLITE_OK);
+    }
+    QVERIFY(!QFile::exists(QStringLiteral("kelvara.db-wal")));
+    TForm1 form;
+    const QString kept = form.keptDamagedTable();
+    QVERIFY2(kept.startsWith(QStringLiteral("kelvara-damaged-")), qPrintable(kept));
+    QVERIFY(!QFile::exists(kept + QStringLiteral("-wal")));
+    QVERIFY(!QFile::exists(kept + QStringLiteral("-shm")));
 }
 
 QTEST_MAIN(StartupTest)
