@@ -800,12 +800,9 @@ void TForm1::Checktimetotal(qint64 previousMinutes, qint64 newMinutes)
 void TForm1::recountTotal()
 {
     guarded(this, [this] {
-        Table1->first();
-        qint64 sum = 0;
-        while (!Table1->eof()) {
-            sum += Table1->fieldByName(QStringLiteral("timeused"))->asInteger();
-            Table1->next();
-        }
+        // SQLite adds the stored times up; the job being edited counts with its new time, and
+        // stays current and unsaved, as after any other OK.
+        const qint64 sum = Table1->sumOf(Table1->fieldByName(QStringLiteral("timeused")));
         showTotal(sum);
         writeTotalFile(sum);
     });
@@ -825,8 +822,15 @@ void TForm1::showTotalFromFile()
 {
     try {
         showTotal(readTotalFile());
+        return;
     } catch (const Error &) {
-        // No total yet: the boxes keep what they show.
+        // No usable total file: the total the next OK would count is shown from the start.
+    }
+    try {
+        if (Table1->active())
+            showTotal(Table1->sumOf(Table1->fieldByName(QStringLiteral("timeused"))));
+    } catch (const Error &) {
+        // The boxes keep what they show; the next OK counts again and reports what fails.
     }
 }
 

@@ -82,6 +82,10 @@ public:
     int recNo() const;
     void setRecNo(int recNo);
     int recordCount() const;                            // stored records in the order and range
+    // The sum of an integer field over every record of the table, whatever the order and range,
+    // counted by SQLite without reading a record here: the record being edited or inserted
+    // counts with the value it holds now; nulls and stored values that are no integer count 0.
+    qint64 sumOf(const Field *field) const;
     Bookmark bookmark() const;
     void gotoBookmark(const Bookmark &bookmark);
     bool bookmarkValid(const Bookmark &bookmark) const;

@@ -129,6 +129,8 @@ private Q_SLOTS:
     void okRefusesBadTime();
     void enterInANameBoxPressesOk();
     void missingTotalIsRecounted();
+    void missingTotalIsShownFromTheStart_data();
+    void missingTotalIsShownFromTheStart();
     void totalFileStates_data();
     void totalFileStates();
     void deletingKeepsTheTotal();
@@ -533,17 +535,45 @@ void Form1Test::missingTotalIsRecounted()
     startWindow();
     QVERIFY(QFile::remove(QStringLiteral("total.txt")) || !QFile::exists(QStringLiteral("total.txt")));
     QCOMPARE(field("Lastname")->asString(), QStringLiteral("A"));
+    QSignalSpy moves(m_form->table(), &Table::afterScroll);
     pressOk(QStringLiteral("0"), QStringLiteral("15"));
     QVERIFY((*m_dialogs)->messages.isEmpty());
     QCOMPARE(m_workspace->readFile(QStringLiteral("total.txt")), QByteArray("35\r\n"));
     QCOMPARE(child<QLineEdit>("Edit1")->text(), QStringLiteral("0"));
     QCOMPARE(child<QLineEdit>("Edit4")->text(), QStringLiteral("35"));
-    QCOMPARE(field("Lastname")->asString(), QStringLiteral("C"));
+    // Counted without a walk: the job the user works on stays current, its new time shown.
+    QCOMPARE(moves.count(), 0);
+    QCOMPARE(field("Lastname")->asString(), QStringLiteral("A"));
+    QCOMPARE(m_form->table()->state(), dsEdit);
     QCOMPARE(child<QLineEdit>("Edit2")->text(), QStringLiteral("0"));
-    QCOMPARE(child<QLineEdit>("Edit3")->text(), QStringLiteral("20"));
-    const auto stored = storedRecords({QStringLiteral("timeused")});
-    QCOMPARE(stored.at(0).at(0), QVariant(15));
-    QCOMPARE(stored.at(1).at(0), QVariant(0));
+    QCOMPARE(child<QLineEdit>("Edit3")->text(), QStringLiteral("15"));
+    m_form->table()->next();
+    QCOMPARE(storedRecords({QStringLiteral("timeused")}).at(0).at(0), QVariant(15));
+}
+
+void Form1Test::missingTotalIsShownFromTheStart_data()
+{
+    QTest::addColumn<QByteArray>("content");     // null: no total file
+    QTest::addColumn<QString>("hours");
+    QTest::addColumn<QString>("minutes");
+    QTest::newRow("no file: counted") << QByteArray() << "1" << "30";
+    QTest::newRow("empty file: counted") << QByteArray("") << "1" << "30";
+    QTest::newRow("file: as it says") << QByteArray("125\r\n") << "2" << "5";
+}
+
+void Form1Test::missingTotalIsShownFromTheStart()
+{
+    QFETCH(QByteArray, content);
+    seedTable({{QStringLiteral("A"), 70}, {QStringLiteral("B"), QVariant()}, {QStringLiteral("C"), 20}});
+    if (!content.isNull())
+        m_workspace->writeFile(QStringLiteral("total.txt"), content);
+    startWindow();
+    QTEST(child<QLineEdit>("Edit1")->text(), "hours");
+    QTEST(child<QLineEdit>("Edit4")->text(), "minutes");
+    QCOMPARE(field("Lastname")->asString(), QStringLiteral("A"));
+    // Showing it writes nothing: the file changes through OK only.
+    QCOMPARE(QFile::exists(QStringLiteral("total.txt")), !content.isNull());
+    QVERIFY((*m_dialogs)->messages.isEmpty());
 }
 
 void Form1Test::totalFileStates_data()
@@ -555,9 +585,9 @@ void Form1Test::totalFileStates_data()
     // One job of 10 minutes and one of 20; the first is current and gets 0 h 15.
     QTest::newRow("number then letters") << QByteArray("12abc\r\n") << QByteArray("17\r\n") << QStringList() << "A";
     QTest::newRow("empty first line") << QByteArray("\r\n") << QByteArray("5\r\n") << QStringList() << "A";
-    QTest::newRow("empty file is recounted") << QByteArray("") << QByteArray("35\r\n") << QStringList() << "B";
+    QTest::newRow("empty file is recounted") << QByteArray("") << QByteArray("35\r\n") << QStringList() << "A";
     QTest::newRow("unwritable: recount, then its error")
-        << QByteArray() << QByteArray() << QStringList{QStringLiteral("Cannot create file total.txt")} << "B";
+        << QByteArray() << QByteArray() << QStringList{QStringLiteral("Cannot create file total.txt")} << "A";
 }
 
 void Form1Test::totalFileStates()
