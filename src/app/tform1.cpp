@@ -459,6 +459,8 @@ void TForm1::FormCreate()
 
 void TForm1::openOrCreateTable()
 {
+    // Tables made before the text fields were widened hold as much as new ones.
+    Table1->setExpectedDesign(kelvaraFieldDefs());
     // This process owns the folder now: what an earlier start left half made goes.
     Table1->removeUnfinishedCreations();
     if (Table1->exists()) {

@@ -353,6 +353,11 @@ void Table::deleteTable()
     }
 }
 
+void Table::setExpectedDesign(const FieldDefs &design)
+{
+    m_expectedDesign = design;
+}
+
 FieldDefs Table::fieldDefs() const
 {
     FieldDefs defs;
@@ -571,6 +576,19 @@ void Table::readSchema()
                 def.displayFormat = meta.text(3);
                 def.editMask = meta.text(4);
             }
+        }
+    }
+
+    for (FieldDef &def : defs) {
+        if (def.type != ftString)
+            continue;
+        for (const FieldDef &expected : std::as_const(m_expectedDesign)) {
+            if (expected.type != ftString || expected.size <= def.size
+                || expected.name.compare(def.name, Qt::CaseInsensitive) != 0)
+                continue;
+            if (def.displayWidth == 0)
+                def.displayWidth = def.size;
+            def.size = expected.size;
         }
     }
 

@@ -62,6 +62,11 @@ public:
     // that owns the folder.
     void removeUnfinishedCreations();
     FieldDefs fieldDefs() const;
+    // The design the program expects of the table. A text field that a file declares narrower
+    // (made by an earlier version) holds as many characters as the design gives, and keeps the
+    // display width of its declared size: SQLite keeps text of any length, so the file is read
+    // and written as before and needs no change. Takes effect at the next open.
+    void setExpectedDesign(const FieldDefs &design);
 
     void open();
     void close();
@@ -272,6 +277,7 @@ private:
     std::unique_ptr<RenditionStore> m_renditions;   // for tables with photos
 
     FieldDefs m_defs;
+    FieldDefs m_expectedDesign;
     QList<Field *> m_fields;             // the field list, in its present order
     std::vector<std::unique_ptr<Field>> m_ownedFields;
 

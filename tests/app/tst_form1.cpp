@@ -32,6 +32,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 #include <QtTest>
 
 #include <memory>
@@ -136,6 +137,9 @@ private Q_SLOTS:
     void deletingKeepsTheTotal();
     void largeTotalShowsItsLeadingDigits();
     void negativeTotalShowsItsSignOnce();
+    void longTextsAreKept_data();
+    void longTextsAreKept();
+    void fullBoxSaysSo();
 
     void pickListsGrowFromTypedValues();
     void pickListWriteFailureIsReported();
@@ -414,7 +418,7 @@ void Form1Test::dataSheetLayout()
     QCOMPARE(child<TDBMemo>("DBMemo1")->size(), QSize(329, 73));
     auto *limit = qobject_cast<const CharacterLimitValidator *>(child<TDBEdit>("DBEdit2")->validator());
     QVERIFY(limit);
-    QCOMPARE(limit->limit(), 20);
+    QCOMPARE(limit->limit(), 60);
 
     // Tab walks the job panel first, then the memo and the name boxes.
     const QStringList expected = {"DBComboBox1", "DBComboBox2", "DBComboBox3", "DBComboBox4", "Edit1",
@@ -649,6 +653,71 @@ void Form1Test::negativeTotalShowsItsSignOnce()
     QCOMPARE(child<QLineEdit>("Edit4")->text(), QStringLiteral("20"));
 }
 
+void Form1Test::longTextsAreKept_data()
+{
+    QTest::addColumn<bool>("olderTable");   // made when every text field held 20 characters
+    QTest::newRow("new table") << false;
+    QTest::newRow("table made with 20 characters") << true;
+}
+
+// Real e-mail addresses and street names are longer than 20 characters; they are kept whole in
+// new and older tables alike, while the columns keep the width they always had.
+void Form1Test::longTextsAreKept()
+{
+    QFETCH(bool, olderTable);
+    auto schema = [] {
+        sql::Database db(QStringLiteral("kelvara.db"), sql::Database::Mode::ReadOnly);
+        sql::Statement stmt = db.prepare(QStringLiteral("SELECT group_concat(sql, ';') FROM sqlite_master"));
+        return stmt.step() ? stmt.text(0) : QString();
+    };
+    QString schemaBefore;
+    if (olderTable) {
+        FieldDefs defs = kelvaraFieldDefs();
+        for (FieldDef &def : defs) {
+            if (def.type == ftString) {
+                def.size = 20;
+                def.displayWidth = 0;
+            }
+        }
+        Table table;
+        table.setTableName(QStringLiteral("kelvara"));
+        table.createTable(defs);
+        schemaBefore = schema();
+        QVERIFY(schemaBefore.contains(QStringLiteral("\"Email\" VARCHAR(20)")));
+    }
+    const QString email = QStringLiteral("kari.nordmann@online.no");
+    const QString street = QStringLiteral("Bjørnstjerne Bjørnsons gate 12");
+    startWindow();
+    for (const char *name : {"Email", "Street1", "Firstname", "Typeofbee", "State2"})
+        QCOMPARE(field(name)->displayWidth(), 20);
+    QCOMPARE(field("Email")->size(), 254);
+    QCOMPARE(field("Street1")->size(), 60);
+    typeInto(child<TDBEdit>("DBEdit7"), email);
+    typeInto(child<TDBEdit>("DBEdit8"), street);
+    typeInto(child<TDBComboBox>("DBComboBox3"), street);
+    QCOMPARE(child<TDBEdit>("DBEdit7")->text(), email);
+    QVERIFY(m_form->close());
+    m_form.reset();
+    const auto stored = storedRecords({QStringLiteral("Email"), QStringLiteral("Street1"), QStringLiteral("Typeofbee")});
+    QCOMPARE(stored.size(), 1);
+    QCOMPARE(stored.first(), QVariantList({email, street, street}));
+    // Other programs read the file as before: an older table's design is left as it was.
+    if (olderTable)
+        QCOMPARE(schema(), schemaBefore);
+}
+
+void Form1Test::fullBoxSaysSo()
+{
+    startWindow();
+    auto *box = child<TDBEdit>("DBEdit2");
+    typeInto(box, QString(60, QLatin1Char('a')));
+    QVERIFY(!QToolTip::isVisible());
+    QTest::keyClicks(box, QStringLiteral("b"));
+    QCOMPARE(box->text(), QString(60, QLatin1Char('a')));
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), QStringLiteral("This box is full: it holds at most 60 characters."));
+}
+
 void Form1Test::pickListsGrowFromTypedValues()
 {
     startWindow();
@@ -669,7 +738,7 @@ void Form1Test::pickListsGrowFromTypedValues()
     typeInto(typeOfBee, longName);
     leave(typeOfBee);
     QCOMPARE(m_workspace->readFile(QStringLiteral("TypeOfBee.txt")), (longName + QStringLiteral("\r\n")).toUtf8());
-    QCOMPARE(field("Typeofbee")->asString(), longName.left(20));
+    QCOMPARE(field("Typeofbee")->asString(), longName);
     QVERIFY(!QFile::exists(QStringLiteral("MethodOfRemoval.txt")));
 
     // A list edited outside the program is read again when its box is entered.

@@ -30,6 +30,7 @@ private Q_SLOTS:
     void fileIsReadableByOtherTools();
     void sumCountsEveryRecord_data();
     void sumCountsEveryRecord();
+    void olderTableHoldsWhatTheDesignExpects();
 };
 
 void TableTest::kelvaraTableHasItsDesign()
@@ -73,7 +74,8 @@ void TableTest::kelvaraTableHasItsDesign()
         if (i == 18)
             continue;
         QCOMPARE(table.field(i)->dataType(), ftString);
-        QCOMPARE(table.field(i)->size(), 20);
+        QCOMPARE(table.field(i)->size(), table.field(i)->fieldName() == QLatin1String("Email") ? 254 : 60);
+        QCOMPARE(table.field(i)->displayWidth(), 20);
     }
     QCOMPARE(table.field(0)->dataType(), ftDate);
     QCOMPARE(table.field(18)->dataType(), ftMemo);
@@ -378,6 +380,42 @@ void TableTest::sumCountsEveryRecord()
     QCOMPARE(table.sumOf(hours), table.sumOf(hours));
     QCOMPARE(errorOf([&] { table.sumOf(table.fieldByName(QStringLiteral("name"))); }),
              QStringLiteral("Field 'name' cannot be summed"));
+}
+
+// A table made when its text fields held fewer characters holds what the program's design
+// expects now, without a change to its file; its columns keep their width.
+void TableTest::olderTableHoldsWhatTheDesignExpects()
+{
+    TestWorkspace workspace;
+    {
+        Table table;
+        makeTable(table, {{QStringLiteral("short")}});
+    }
+    FieldDefs expected = jobDefs();
+    expected[0].size = 40;                      // name: 10 before
+    expected[1].size = 5;                       // city: never narrowed
+    Table table;
+    table.setTableName(QStringLiteral("jobs"));
+    table.setExpectedDesign(expected);
+    table.open();
+    Field *name = table.fieldByName(QStringLiteral("name"));
+    QCOMPARE(name->size(), 40);
+    QCOMPARE(name->displayWidth(), 10);
+    QCOMPARE(table.fieldByName(QStringLiteral("city"))->size(), 20);
+    table.edit();
+    name->setAsString(QString(45, QLatin1Char('n')));
+    QCOMPARE(name->asString(), QString(40, QLatin1Char('n')));
+    table.post();
+    table.close();
+    table.setExpectedDesign({});
+    table.open();
+    QCOMPARE(table.fieldByName(QStringLiteral("name"))->size(), 10);
+    QCOMPARE(table.fieldDefs().first().size, 10);
+    table.close();
+    sql::Database db(QStringLiteral("jobs.db"), sql::Database::Mode::ReadOnly);
+    sql::Statement stmt = db.prepare(QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'jobs'"));
+    QVERIFY(stmt.step());
+    QVERIFY2(stmt.text(0).contains(QStringLiteral("\"name\" VARCHAR(10)")), qPrintable(stmt.text(0)));
 }
 
 QTEST_GUILESS_MAIN(TableTest)
