@@ -12,6 +12,13 @@ HoursMinutes splitMinutes(qint64 minutes)
     return HoursMinutes{minutes / 60, minutes % 60};
 }
 
+TotalTexts totalTexts(qint64 minutes)
+{
+    const HoursMinutes split = splitMinutes(minutes);
+    const QString sign = minutes < 0 ? QStringLiteral("-") : QString();
+    return TotalTexts{sign + QString::number(qAbs(split.hours)), QString::number(qAbs(split.minutes))};
+}
+
 qint64 parseTotalLine(const QString &line)
 {
     qsizetype i = 0;

@@ -18,6 +18,15 @@ struct HoursMinutes
 // Truncating division: -90 minutes are -1 hour and -30 minutes.
 HoursMinutes splitMinutes(qint64 minutes);
 
+// The texts of the total's hour and minute boxes. The sign stands once, before the hours: a
+// total of -5000 minutes reads "-83" and "20", one of -20 minutes "-0" and "20".
+struct TotalTexts
+{
+    QString hours;
+    QString minutes;
+};
+TotalTexts totalTexts(qint64 minutes);
+
 // The value of a total line: leading blanks skipped, an optional sign, then digits up to the
 // first character that cannot continue them. A sign followed by anything but digits to the end
 // of the line is not applied; a line without digits reads as 0.

@@ -25,6 +25,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
@@ -490,40 +491,94 @@ void TForm1::buildPictureSheet(int index, QWidget *page)
 
 void TForm1::FormCreate()
 {
-    guarded(this, [this] {
-        if (Table1->exists()) {
-            try {
-                if (!openTableWhenFree()) {
-                    m_startRefused = true;
-                    return;
-                }
-                if (!Table1->canModify())
-                    dialogs().warning(this, QStringLiteral("The record table %1 is read-only: its records "
-                                                           "can be read but not changed.")
-                                                .arg(Table1->fileName()));
+    try {
+        openOrCreateTable();
+    } catch (const std::exception &error) {
+        // A window without its table would only fail at every step: the start ends, and says why.
+        dialogs().error(this, QStringLiteral("%1\n\nKelvara ends now; start it again once this is put right.")
+                                  .arg(errorText(error)));
+        m_startRefused = true;
+    }
+}
+
+void TForm1::openOrCreateTable()
+{
+    // Tables made before the text fields were widened hold as much as new ones.
+    Table1->setExpectedDesign(kelvaraFieldDefs());
+    // This process owns the folder now: what an earlier start left half made goes.
+    Table1->removeUnfinishedCreations();
+    if (Table1->exists()) {
+        try {
+            if (!openTableWhenFree()) {
+                m_startRefused = true;
                 return;
-            } catch (const Error &error) {
-                keepDamagedTable(error.message());
             }
-            createKelvaraTable(*Table1);
-            dialogs().warning(this, QStringLiteral("The record table could not be opened:\n%1\n\n"
-                                                   "Its file was kept as \"%2\" and a new, empty "
-                                                   "table was started.")
-                                        .arg(m_damageReason, m_keptDamagedTable));
-            resetTotalFile();
+            if (!Table1->canModify())
+                dialogs().warning(this, QStringLiteral("The record table %1 is read-only: its records "
+                                                       "can be read but not changed.")
+                                            .arg(Table1->fileName()));
+            return;
+        } catch (const DamagedError &error) {
+            keepDamagedTable(error.message());
+        } catch (const Error &error) {
+            // A full disk, a file that may not be read or written, a failing medium: the file
+            // itself is sound, so nothing is moved and no new table stands in its place.
+            openReadOnly(error.message());
             return;
         }
-        if (Table1->hasFiles()) {
-            // A log without its table would be replayed into a new table: keep it for rescue.
-            keepDamagedTable(QStringLiteral("the table file is missing, its log is not"));
-            dialogs().warning(this, QStringLiteral("The record table was missing, but its log was not. The log "
-                                                   "was kept as \"%1\" and a new, empty table was started.")
-                                        .arg(m_keptDamagedTable));
-        }
-        createKelvaraTable(*Table1);
-        Table1->open();
+        createInPlaceOfKept();
+        dialogs().warning(this, QStringLiteral("The record table could not be opened:\n%1\n\n"
+                                               "Its file was kept as \"%2\" and a new, empty "
+                                               "table was started.")
+                                    .arg(m_damageReason, m_keptDamagedTable));
         resetTotalFile();
-    });
+        return;
+    }
+    if (Table1->hasFiles()) {
+        // A log without its table would be replayed into a new table: keep it for rescue.
+        keepDamagedTable(QStringLiteral("the table file is missing, its log is not"));
+        createInPlaceOfKept();
+        dialogs().warning(this, QStringLiteral("The record table was missing, but its log was not. The log "
+                                               "was kept as \"%1\" and a new, empty table was started.")
+                                    .arg(m_keptDamagedTable));
+    } else {
+        createKelvaraTable(*Table1);
+    }
+    // Only a table really made new starts the total anew.
+    resetTotalFile();
+    Table1->open();
+}
+
+void TForm1::openReadOnly(const QString &reason)
+{
+    Table1->setReadOnly(true);
+    try {
+        Table1->open();
+    } catch (const Error &) {
+        Table1->setReadOnly(false);
+        throw Error(QStringLiteral("%1\n\nNo file was moved or changed.").arg(reason));
+    }
+    dialogs().warning(this, QStringLiteral("%1\n\nThe records are shown read-only: they can be read but not "
+                                           "changed until Kelvara is started again once this is put right. "
+                                           "No file was moved or changed.")
+                                .arg(reason));
+}
+
+void TForm1::createInPlaceOfKept()
+{
+    try {
+        createKelvaraTable(*Table1);
+    } catch (const Error &) {
+        // No new table could take the kept one's place: its files go back under their names.
+        const QDir folder = QFileInfo(Table1->fileName()).dir();
+        for (const char *suffix : {"", "-wal", "-shm", "-journal"}) {
+            const QString kept = folder.filePath(m_keptDamagedTable + QLatin1String(suffix));
+            if (QFileInfo::exists(kept))
+                QFile::rename(kept, Table1->fileName() + QLatin1String(suffix));
+        }
+        m_keptDamagedTable.clear();
+        throw;
+    }
 }
 
 bool TForm1::openTableWhenFree()
@@ -893,12 +948,9 @@ void TForm1::Checktimetotal(qint64 previousMinutes, qint64 newMinutes)
 void TForm1::recountTotal()
 {
     guarded(this, [this] {
-        Table1->first();
-        qint64 sum = 0;
-        while (!Table1->eof()) {
-            sum += Table1->fieldByName(QStringLiteral("timeused"))->asInteger();
-            Table1->next();
-        }
+        // SQLite adds the stored times up; the job being edited counts with its new time, and
+        // stays current and unsaved, as after any other OK.
+        const qint64 sum = Table1->sumOf(Table1->fieldByName(QStringLiteral("timeused")));
         showTotal(sum);
         writeTotalFile(sum);
     });
@@ -906,9 +958,9 @@ void TForm1::recountTotal()
 
 void TForm1::showTotal(qint64 minutes)
 {
-    const HoursMinutes split = splitMinutes(minutes);
-    Edit1->setText(QString::number(split.hours));
-    Edit4->setText(QString::number(split.minutes));
+    const TotalTexts texts = totalTexts(minutes);
+    Edit1->setText(texts.hours);
+    Edit4->setText(texts.minutes);
     // A total wider than its box shows its leading digits, as the bound boxes show a long value.
     Edit1->setCursorPosition(0);
     Edit4->setCursorPosition(0);
@@ -918,8 +970,15 @@ void TForm1::showTotalFromFile()
 {
     try {
         showTotal(readTotalFile());
+        return;
     } catch (const Error &) {
-        // No total yet: the boxes keep what they show.
+        // No usable total file: the total the next OK would count is shown from the start.
+    }
+    try {
+        if (Table1->active())
+            showTotal(Table1->sumOf(Table1->fieldByName(QStringLiteral("timeused"))));
+    } catch (const Error &) {
+        // The boxes keep what they show; the next OK counts again and reports what fails.
     }
 }
 

@@ -83,6 +83,12 @@ private:
     // user would rather end.
     bool openTableWhenFree();
     void keepDamagedTable(const QString &reason);
+    void openOrCreateTable();
+    // For a table that could not be opened for a reason other than damage: opens it read-only
+    // where it can still be read, saying so; fails where it cannot.
+    void openReadOnly(const QString &reason);
+    // Creates the table where a damaged one was moved aside; on failure moves it back and fails.
+    void createInPlaceOfKept();
     void resetTotalFile();
 
     // Data sheet

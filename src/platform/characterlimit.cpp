@@ -1,6 +1,7 @@
 #include "characterlimit.h"
 
 #include <QLineEdit>
+#include <QToolTip>
 
 namespace kelvara {
 
@@ -59,7 +60,22 @@ QValidator::State CharacterLimitValidator::validate(QString &input, int &pos) co
     // Fewer characters before the cursor than too many (text set from outside): cut the end.
     if (excess > 0)
         input.truncate(stepBack(input, input.size(), excess));
+    tellFull();
     return Acceptable;
+}
+
+void CharacterLimitValidator::tellFull() const
+{
+    // Keys that add nothing would look broken: say why, at the box the user types into.
+    auto *box = qobject_cast<QWidget *>(parent());
+    if (!box || !box->hasFocus())
+        return;
+    QToolTip::showText(box->mapToGlobal(QPoint(0, box->height())), fullText(m_limit), box);
+}
+
+QString CharacterLimitValidator::fullText(int limit)
+{
+    return QStringLiteral("This box is full: it holds at most %1 characters.").arg(limit);
 }
 
 void setCharacterLimit(QLineEdit *edit, int limit)

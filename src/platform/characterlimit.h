@@ -20,9 +20,15 @@ public:
 
     // Text over the limit loses the characters just before the cursor, which are the ones
     // typed or pasted last; so a paste keeps as much of itself as fits.
+    // Text cut while the box has the focus shows fullText at the box.
     State validate(QString &input, int &pos) const override;
 
+    // What the user is told when the box is full.
+    static QString fullText(int limit);
+
 private:
+    void tellFull() const;
+
     int m_limit;
 };
 

@@ -25,4 +25,13 @@ public:
     using Error::Error;
 };
 
+// A file that is no sound table: SQLite finds it corrupt or no database, or it holds no table
+// this program made. Only such a file may be set aside as damaged; a full disk, a file that may
+// not be read or a missing folder say nothing about the file's content.
+class DamagedError : public Error
+{
+public:
+    using Error::Error;
+};
+
 } // namespace kelvara

@@ -6,11 +6,15 @@ namespace kelvara {
 
 FieldDefs kelvaraFieldDefs()
 {
+    // Real addresses and e-mail addresses are longer than the 20 characters shown: the fields
+    // hold 60 (e-mail 254, the longest address mail allows) and keep a display width of 20, so
+    // that layouts, printouts and exports keep their columns.
     auto text = [](const char *name) {
         FieldDef def;
         def.name = QString::fromLatin1(name);
         def.type = ftString;
-        def.size = 20;
+        def.size = qstrcmp(name, "Email") == 0 ? 254 : 60;
+        def.displayWidth = 20;
         return def;
     };
     auto typed = [](const char *name, FieldType type) {

@@ -8,6 +8,7 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
 #include <utility>
 
 namespace kelvara::sql {
@@ -19,12 +20,34 @@ bool isBusy(int code)
     return (code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED;
 }
 
-// Busy and locked say another program holds the file, not that anything is wrong with it.
+bool isDamage(int code)
+{
+    return (code & 0xff) == SQLITE_CORRUPT || (code & 0xff) == SQLITE_NOTADB;
+}
+
+// Busy and locked say another program holds the file, not that anything is wrong with it;
+// only corruption says the file itself is damaged.
 [[noreturn]] void throwFor(int code, const QString &message)
 {
     if (isBusy(code))
         throw BusyError(message);
+    if (isDamage(code))
+        throw DamagedError(message);
     throw Error(message);
+}
+
+// SQLite's text for a failure of the file system ("unable to open database file") does not
+// say why; the system's own reason does ("Permission denied", "Is a directory").
+QString withSystemReason(sqlite3 *db, int code, const QString &message)
+{
+    switch (code & 0xff) {
+    case SQLITE_CANTOPEN: case SQLITE_IOERR: case SQLITE_PERM: case SQLITE_READONLY: break;
+    default: return message;
+    }
+    const int error = db ? sqlite3_system_errno(db) : 0;
+    if (error == 0)
+        return message;
+    return QStringLiteral("%1 (%2)").arg(message, QString::fromLocal8Bit(std::strerror(error)));
 }
 
 } // namespace
@@ -44,7 +67,7 @@ Database::Database(const QString &fileName, Mode mode)
     }
     const int rc = sqlite3_open_v2(name.constData(), &m_db, flags, nullptr);
     if (rc != SQLITE_OK) {
-        const QString message = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db))
+        const QString message = m_db ? withSystemReason(m_db, rc, QString::fromUtf8(sqlite3_errmsg(m_db)))
                                      : QString::fromUtf8(sqlite3_errstr(rc));
         close();
         throwFor(rc, message);
@@ -113,7 +136,8 @@ int Database::changes() const
 
 QString Database::lastError() const
 {
-    return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString();
+    return m_db ? withSystemReason(m_db, sqlite3_extended_errcode(m_db), QString::fromUtf8(sqlite3_errmsg(m_db)))
+                : QString();
 }
 
 void Database::fail(const QString &what) const
@@ -126,7 +150,7 @@ void Database::exec(const QString &sql)
     char *message = nullptr;
     const int rc = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &message);
     if (rc != SQLITE_OK) {
-        const QString text = QString::fromUtf8(message ? message : sqlite3_errmsg(m_db));
+        const QString text = withSystemReason(m_db, rc, QString::fromUtf8(message ? message : sqlite3_errmsg(m_db)));
         sqlite3_free(message);
         throwFor(sqlite3_extended_errcode(m_db), text);
     }
@@ -245,7 +269,7 @@ bool Statement::step()
         return true;
     if (rc == SQLITE_DONE)
         return false;
-    const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
+    const QString message = withSystemReason(m_db, rc, QString::fromUtf8(sqlite3_errmsg(m_db)));
     sqlite3_reset(m_stmt);
     throwFor(rc, message);
 }

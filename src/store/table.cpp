@@ -19,6 +19,11 @@
 
 #include <algorithm>
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace kelvara {
 
 using namespace tablesql;
@@ -76,6 +81,29 @@ std::optional<FieldDef> parseDeclaredType(const QString &name, const QString &de
     if (def.type == ftString ? def.size <= 0 : (def.size > 0 && !isBlobType(def.type)))
         return std::nullopt;
     return def;
+}
+
+// Whether no connection of another process uses a table's shared-memory file: each holds a
+// read lock on its "dead man switch" byte (offset 128 in SQLite's Unix layout) while it has the
+// file mapped. Connections of this process are not seen here and are checked by the caller.
+bool sharedMemoryUnused(const QString &file)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return false;
+    struct flock probe = {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    probe.l_start = 128;
+    probe.l_len = 1;
+    const bool unused = ::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type == F_UNLCK;
+    ::close(fd);
+    return unused;
+#else
+    Q_UNUSED(file);
+    return false;
+#endif
 }
 
 } // namespace
@@ -296,6 +324,22 @@ QString Table::moveFilesAside(const QString &stem)
     throw Error(tr("Cannot move the table %1 aside: %2").arg(fileName(), failure.isEmpty() ? tr("no free name") : failure));
 }
 
+void Table::removeUnfinishedCreations()
+{
+    if (m_tableName.isEmpty())
+        return;
+    const QFileInfo target(fileName());
+    // The names createTable makes its new file under, with the files SQLite keeps beside it.
+    const QRegularExpression made(QStringLiteral("^%1\\.new-[A-Za-z0-9]{6}(-wal|-shm|-journal)?$")
+                                      .arg(QRegularExpression::escape(target.fileName())));
+    const QDir folder = target.dir();
+    for (const QString &name : folder.entryList({target.fileName() + QStringLiteral(".new-*")},
+                                                QDir::Files | QDir::Hidden | QDir::System)) {
+        if (made.match(name).hasMatch())
+            QFile::remove(folder.filePath(name));
+    }
+}
+
 void Table::deleteTable()
 {
     if (active())
@@ -307,6 +351,11 @@ void Table::deleteTable()
         if (file.exists() && !file.remove())
             throw Error(tr("Cannot delete table '%1': %2").arg(fileName(), file.errorString()));
     }
+}
+
+void Table::setExpectedDesign(const FieldDefs &design)
+{
+    m_expectedDesign = design;
 }
 
 FieldDefs Table::fieldDefs() const
@@ -339,14 +388,47 @@ void Table::open()
     // The journal lives beside the table, so a locked folder makes the table read-only too.
     m_fileReadOnly = !info.isWritable() || !folder.isWritable();
     const bool readOnlyOpen = m_readOnly || m_fileReadOnly;
+    // SQLite makes a log and a shared-memory file beside the table as it opens it. An open that
+    // fails, or that reads the table as an unchanging file, removes the empty ones it made
+    // rather than leave them beside a file it refused or did not use.
+    QStringList madeHere;
+    for (const char *suffix : {"-wal", "-shm"}) {
+        if (!QFileInfo::exists(fileName() + QLatin1String(suffix)))
+            madeHere << fileName() + QLatin1String(suffix);
+    }
+    auto removeEmptyMadeHere = [this, &madeHere] {
+        // Never under another connection: a table open elsewhere in this process, or a shared-
+        // memory file another process has mapped, is left alone.
+        if (tablefiles::contains(fileName()))
+            return;
+        for (const QString &file : std::as_const(madeHere)) {
+            const QFileInfo made(file);
+            if (!made.isFile() || made.isSymLink())
+                continue;
+            // The shared memory holds nothing lasting (SQLite rebuilds it from the log); a log
+            // made here and still empty holds nothing either.
+            if (file.endsWith(QLatin1String("-shm")) ? sharedMemoryUnused(file) : made.size() == 0)
+                QFile::remove(file);
+        }
+    };
     try {
-        openDatabase(readOnlyOpen);
+        if (openDatabase(readOnlyOpen))
+            removeEmptyMadeHere();
         // An open that fails must leave the files as it found them: closing would otherwise fold
         // the log into the file, or delete a log that holds records, before anyone looked at it.
         m_db.setCheckpointOnClose(false);
         readSchema();
         registerFunctions();
-        prepareStatements();
+        try {
+            prepareStatements();
+        } catch (const DamagedError &) {
+            throw;
+        } catch (const BusyError &) {
+            throw;
+        } catch (const Error &e) {
+            // The schema read, but our statements do not fit it: tables of another shape.
+            throw DamagedError(e.message());
+        }
         // Only a file known to be one of our tables is ever written to.
         if (!readOnlyOpen) {
             m_db.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
@@ -365,10 +447,16 @@ void Table::open()
         setPosition(m_ids.empty() ? -1 : 0, true, m_ids.empty());
         m_db.setCheckpointOnClose(true);
     } catch (const BusyError &e) {
+        // Another program has the table open: what stands beside it may be its own.
         releaseDatabase();
         throw BusyError(tr("Cannot open table '%1': it is in use by another program (%2)").arg(fileName(), e.message()));
+    } catch (const DamagedError &e) {
+        releaseDatabase();
+        removeEmptyMadeHere();
+        throw DamagedError(tr("Cannot open table '%1': %2").arg(fileName(), e.message()));
     } catch (const Error &e) {
         releaseDatabase();
+        removeEmptyMadeHere();
         throw Error(tr("Cannot open table '%1': %2").arg(fileName(), e.message()));
     }
     tablefiles::add(fileName());
@@ -380,25 +468,29 @@ void Table::open()
         Q_EMIT afterScroll();
 }
 
-void Table::openDatabase(bool readOnly)
+bool Table::openDatabase(bool readOnly)
 {
     m_db = sql::Database(fileName(), readOnly ? sql::Database::Mode::ReadOnly : sql::Database::Mode::ReadWrite);
     m_db.exec(QStringLiteral("PRAGMA cell_size_check=ON"));
     if (!readOnly)
-        return;
+        return false;
     try {
         m_db.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
     } catch (const Error &) {
         // A table in WAL mode needs a shared-memory file beside it even to be read. Where that
-        // file cannot be made, the table can still be read as an unchanging file, provided
-        // no write-ahead log holds changes that are not in the table file yet.
+        // file cannot be made (a folder we may not write, a full disk), the table can still be
+        // read as an unchanging file, provided no write-ahead log holds changes that are not
+        // in the table file yet.
         const int code = m_db.lastErrorCode() & 0xff;
         const QFileInfo wal(fileName() + QStringLiteral("-wal"));
-        if ((code != SQLITE_READONLY && code != SQLITE_CANTOPEN) || (wal.exists() && wal.size() > 0))
+        if ((code != SQLITE_READONLY && code != SQLITE_CANTOPEN && code != SQLITE_FULL && code != SQLITE_IOERR)
+            || (wal.exists() && wal.size() > 0))
             throw;
         m_db = sql::Database(fileName(), sql::Database::Mode::Immutable);
         m_db.exec(QStringLiteral("PRAGMA cell_size_check=ON"));
+        return true;
     }
+    return false;
 }
 
 void Table::registerFunctions()
@@ -442,20 +534,9 @@ void Table::releaseDatabase()
 void Table::readSchema()
 {
     if (!m_db.hasTable(m_tableName))
-        throw Error(tr("the file holds no table '%1'").arg(m_tableName));
-    {
-        // Another program's triggers would run on our writes, and its views would stand for our
-        // tables in its queries: a file holding either is not one of ours.
-        sql::Statement foreign = m_db.prepare(
-            QStringLiteral("SELECT type, name FROM sqlite_master WHERE type IN ('trigger', 'view') "
-                           "AND (instr(lower(tbl_name), lower(?1)) > 0 OR instr(lower(sql), lower(?1)) > 0) "
-                           "ORDER BY type, name"));
-        foreign.bindText(1, m_tableName);
-        if (foreign.step())
-            throw Error(tr("the file holds the %1 '%2', which this program did not make and which acts on "
-                           "its tables")
-                            .arg(foreign.text(0), foreign.text(1)));
-    }
+        throw DamagedError(tr("the file holds no table '%1'").arg(m_tableName));
+    // Views and triggers another program made may stand beside our tables: they are its own, and
+    // stay idle here, as every connection runs with triggers and views off.
     sql::Statement info = m_db.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(sql::quoted(m_tableName)));
     FieldDefs defs;
     bool first = true;
@@ -464,24 +545,24 @@ void Table::readSchema()
         const QString declared = info.text(2);
         if (first) {
             if (name != kRowId || info.int64(5) != 1)
-                throw Error(tr("the table '%1' was not made by this program").arg(m_tableName));
+                throw DamagedError(tr("the table '%1' was not made by this program").arg(m_tableName));
             first = false;
             continue;
         }
         const auto def = parseDeclaredType(name, declared);
         if (!def)
-            throw Error(tr("the column '%1' has the type '%2', which a table cannot hold")
+            throw DamagedError(tr("the column '%1' has the type '%2', which a table cannot hold")
                             .arg(name, declared));
         defs << *def;
     }
     if (defs.isEmpty())
-        throw Error(tr("the table '%1' has no fields").arg(m_tableName));
+        throw DamagedError(tr("the table '%1' has no fields").arg(m_tableName));
 
     const bool hasBlobs = std::any_of(defs.cbegin(), defs.cend(), [](const FieldDef &d) {
         return isBlobType(d.type) && !isMemoType(d.type);
     });
     if (hasBlobs && !m_db.hasTable(blobTableName()))
-        throw Error(tr("the picture table '%1' is missing").arg(blobTableName()));
+        throw DamagedError(tr("the picture table '%1' is missing").arg(blobTableName()));
     if (m_db.hasTable(metaTableName())) {
         sql::Statement meta = m_db.prepare(
             QStringLiteral("SELECT \"name\", \"label\", \"width\", \"format\", \"mask\" FROM %1")
@@ -495,6 +576,19 @@ void Table::readSchema()
                 def.displayFormat = meta.text(3);
                 def.editMask = meta.text(4);
             }
+        }
+    }
+
+    for (FieldDef &def : defs) {
+        if (def.type != ftString)
+            continue;
+        for (const FieldDef &expected : std::as_const(m_expectedDesign)) {
+            if (expected.type != ftString || expected.size <= def.size
+                || expected.name.compare(def.name, Qt::CaseInsensitive) != 0)
+                continue;
+            if (def.displayWidth == 0)
+                def.displayWidth = def.size;
+            def.size = expected.size;
         }
     }
 

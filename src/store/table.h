@@ -57,7 +57,16 @@ public:
     // name of "<stem>.db", "<stem>-2.db", ...  in the table's folder, and gives the name used.
     // Nothing is moved when a move fails, and nothing is ever overwritten.
     QString moveFilesAside(const QString &stem);
+    // Removes what a creation of this table that never finished left in its folder (the process
+    // was ended while making it): such a file never held a record. Only for the one process
+    // that owns the folder.
+    void removeUnfinishedCreations();
     FieldDefs fieldDefs() const;
+    // The design the program expects of the table. A text field that a file declares narrower
+    // (made by an earlier version) holds as many characters as the design gives, and keeps the
+    // display width of its declared size: SQLite keeps text of any length, so the file is read
+    // and written as before and needs no change. Takes effect at the next open.
+    void setExpectedDesign(const FieldDefs &design);
 
     void open();
     void close();
@@ -78,6 +87,10 @@ public:
     int recNo() const;
     void setRecNo(int recNo);
     int recordCount() const;                            // stored records in the order and range
+    // The sum of an integer field over every record of the table, whatever the order and range,
+    // counted by SQLite without reading a record here: the record being edited or inserted
+    // counts with the value it holds now; nulls and stored values that are no integer count 0.
+    qint64 sumOf(const Field *field) const;
     Bookmark bookmark() const;
     void gotoBookmark(const Bookmark &bookmark);
     bool bookmarkValid(const Bookmark &bookmark) const;
@@ -182,7 +195,8 @@ private:
     void checkWriteState() const;
     // Saves or drops the pending edit; gives the position a dropped new record held, else -1.
     int finishPendingEdit();
-    void openDatabase(bool readOnly);
+    // Gives true when the table is read as an unchanging file, without its log.
+    bool openDatabase(bool readOnly);
     void registerFunctions();
     void readSchema();
     void prepareStatements();
@@ -263,6 +277,7 @@ private:
     std::unique_ptr<RenditionStore> m_renditions;   // for tables with photos
 
     FieldDefs m_defs;
+    FieldDefs m_expectedDesign;
     QList<Field *> m_fields;             // the field list, in its present order
     std::vector<std::unique_ptr<Field>> m_ownedFields;
 

@@ -556,6 +556,31 @@ int Table::recordCount() const
     return int(m_ids.size()) - (m_state == dsInsert ? 1 : 0);
 }
 
+qint64 Table::sumOf(const Field *field) const
+{
+    checkActive();
+    if (!field || field->dataSet() != this || !field->isNumericField() || field->dataType() == ftFloat
+        || field->dataType() == ftCurrency || field->dataType() == ftBCD)
+        throw Error(tr("Field '%1' cannot be summed").arg(field ? field->fieldName() : QString()));
+    const bool pending = (m_state == dsEdit || m_state == dsInsert) && m_editBuffer;
+    const std::optional<qint64> editedRid = pending ? m_editBuffer->rid : std::nullopt;
+    const QString column = sql::quoted(field->fieldName());
+    sql::Statement stmt = m_db.prepare(
+        QStringLiteral("SELECT coalesce(sum(%1), 0) FROM %2 WHERE typeof(%1) = 'integer'%3")
+            .arg(column, sql::quoted(m_tableName),
+                 editedRid ? QStringLiteral(" AND %1 <> ?").arg(sql::quoted(kRowId)) : QString()));
+    if (editedRid)
+        stmt.bindInt64(1, *editedRid);
+    qint64 sum = stmt.step() ? stmt.int64(0) : 0;
+    if (pending) {
+        std::optional<QString> invalid;
+        const QVariant value = decodeCell(*m_editBuffer, field->fieldNo() - 1, field, &invalid);
+        if (value.isValid() && !value.isNull())
+            sum += value.toLongLong();
+    }
+    return sum;
+}
+
 int Table::recNo() const
 {
     if (!active() || m_pos < 0)

@@ -15,6 +15,8 @@ class RunningTotalTest : public QObject
 private Q_SLOTS:
     void splitTruncatesTowardZero_data();
     void splitTruncatesTowardZero();
+    void totalShowsItsSignOnce_data();
+    void totalShowsItsSignOnce();
     void totalLine_data();
     void totalLine();
     void totalFileRoundTrip();
@@ -42,6 +44,27 @@ void RunningTotalTest::splitTruncatesTowardZero()
     const HoursMinutes split = splitMinutes(minutes);
     QTEST(split.hours, "hours");
     QTEST(split.minutes, "rest");
+}
+
+void RunningTotalTest::totalShowsItsSignOnce_data()
+{
+    QTest::addColumn<qint64>("minutes");
+    QTest::addColumn<QString>("hours");
+    QTest::addColumn<QString>("rest");
+    QTest::newRow("150 -> 2 h 30") << qint64(150) << "2" << "30";
+    QTest::newRow("0 -> 0 h 0") << qint64(0) << "0" << "0";
+    QTest::newRow("-5000 -> -83 h 20") << qint64(-5000) << "-83" << "20";
+    QTest::newRow("-60 -> -1 h 0") << qint64(-60) << "-1" << "0";
+    QTest::newRow("-20 -> -0 h 20") << qint64(-20) << "-0" << "20";
+    QTest::newRow("most negative total") << qint64(-2147483648LL) << "-35791394" << "8";
+}
+
+void RunningTotalTest::totalShowsItsSignOnce()
+{
+    QFETCH(qint64, minutes);
+    const TotalTexts texts = totalTexts(minutes);
+    QTEST(texts.hours, "hours");
+    QTEST(texts.minutes, "rest");
 }
 
 void RunningTotalTest::totalLine_data()

@@ -1,5 +1,6 @@
 #include "datafolderlock.h"
 #include "error.h"
+#include "failingdisk.h"
 #include "field.h"
 #include "folderwatch.h"
 #include "kelvaratable.h"
@@ -16,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QWidget>
 #include <QtTest>
+
+#include <sqlite3.h>
 
 #include <memory>
 
@@ -66,6 +69,11 @@ private Q_SLOTS:
     void damagedLogIsKeptWithItsTable();
     void keptCopyFindsAFreeName();
     void logWithoutItsTableIsKept();
+    void troubleThatIsNoDamageKeepsEveryFile_data();
+    void troubleThatIsNoDamageKeepsEveryFile();
+    void foreignViewsAndTriggersKeepTheTable_data();
+    void foreignViewsAndTriggersKeepTheTable();
+    void leftoversOfAnEarlierStartGo();
 };
 
 void StartupTest::secondCopyOnTheSameFolderEnds()
@@ -235,6 +243,166 @@ void StartupTest::logWithoutItsTableIsKept()
     QVERIFY(form.table()->active());
     QCOMPARE(form.table()->recordCount(), 0);
     QCOMPARE(dialogs->texts(ScriptedDialogs::Kind::Warning).size(), 1);
+}
+
+void StartupTest::troubleThatIsNoDamageKeepsEveryFile_data()
+{
+    QTest::addColumn<QString>("trouble");
+    QTest::addColumn<bool>("tableBefore");    // a table with three jobs stands in the folder
+    QTest::addColumn<bool>("readOnly");       // the start goes on with the records read-only
+    QTest::addColumn<QString>("cause");       // what the message names beside the file
+    QTest::newRow("disk full") << "full" << true << true << "No space left on device";
+    QTest::newRow("disk full, no table yet") << "full" << false << false << "disk is full";
+    QTest::newRow("file that may not be read") << "no access" << true << false << "Permission denied";
+    QTest::newRow("medium that fails to read") << "read error" << true << false << "I/O error";
+    QTest::newRow("folder in the file's place") << "folder" << false << false << "Is a directory";
+}
+
+// Only a file SQLite finds damaged is moved aside. A full disk, a file the user may not read, a
+// failing medium: the message names the file and the cause, every file stays as it was (the
+// total too), and the program either shows the records read-only or ends.
+void StartupTest::troubleThatIsNoDamageKeepsEveryFile()
+{
+    QFETCH(QString, trouble);
+    QFETCH(bool, tableBefore);
+    QFETCH(bool, readOnly);
+    QFETCH(QString, cause);
+    TestWorkspace workspace;
+    if (tableBefore)
+        seedTable(3);
+    if (trouble == QLatin1String("folder"))
+        QVERIFY(QDir().mkdir(QStringLiteral("kelvara.db")));
+    workspace.writeFile(QStringLiteral("total.txt"), "4711\r\n");
+    const auto before = snapshot(workspace.path());
+    const QStringList namesBefore = QDir(workspace.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    ScriptedDialogsScope dialogs;
+    {
+        std::unique_ptr<FailingDisk> disk;
+        if (trouble == QLatin1String("full"))
+            disk = std::make_unique<FailingDisk>(FailingDisk::Fault::Full);
+        else if (trouble == QLatin1String("no access"))
+            disk = std::make_unique<FailingDisk>(FailingDisk::Fault::NoAccess, QStringLiteral("kelvara.db"));
+        else if (trouble == QLatin1String("read error"))
+            disk = std::make_unique<FailingDisk>(FailingDisk::Fault::ReadError, QStringLiteral("kelvara.db"));
+        TForm1 form;
+        QVERIFY(form.keptDamagedTable().isEmpty());
+        QCOMPARE(form.startRefused(), !readOnly);
+        QCOMPARE(form.table()->active(), readOnly);
+        const QStringList told = dialogs->texts();
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told.first().contains(QStringLiteral("kelvara.db")) && told.first().contains(cause),
+                 qPrintable(told.first()));
+        if (readOnly) {
+            QCOMPARE(dialogs->texts(ScriptedDialogs::Kind::Warning).size(), 1);
+            QVERIFY2(told.first().contains(QStringLiteral("read-only")), qPrintable(told.first()));
+            QVERIFY(!form.table()->canModify());
+            QCOMPARE(form.table()->recordCount(), 3);
+        }
+    }
+    QCOMPARE(snapshot(workspace.path()), before);
+    QCOMPARE(QDir(workspace.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), namesBefore);
+    QCOMPARE(workspace.readFile(QStringLiteral("total.txt")), QByteArray("4711\r\n"));
+
+    // Once the trouble is gone, the same records open as before.
+    if (tableBefore) {
+        TForm1 form;
+        QVERIFY(form.table()->active());
+        QCOMPARE(form.table()->recordCount(), 3);
+        QVERIFY(form.keptDamagedTable().isEmpty());
+    }
+}
+
+void StartupTest::foreignViewsAndTriggersKeepTheTable_data()
+{
+    QTest::addColumn<QByteArray>("sql");
+    QTest::newRow("a view") << QByteArray("CREATE VIEW v AS SELECT Firstname FROM kelvara");
+    QTest::newRow("a trigger")
+        << QByteArray("CREATE TABLE log (what TEXT); "
+                      "CREATE TRIGGER t AFTER UPDATE ON kelvara BEGIN INSERT INTO log VALUES (new.Firstname); END");
+}
+
+// What another program adds to the file (here as the sqlite3 shell would) is no damage: the
+// table is opened and kept with its records and total, and the foreign code stays idle.
+void StartupTest::foreignViewsAndTriggersKeepTheTable()
+{
+    QFETCH(QByteArray, sql);
+    TestWorkspace workspace;
+    seedTable(2);
+    workspace.writeFile(QStringLiteral("total.txt"), "4711\r\n");
+    {
+        sqlite3 *db = nullptr;
+        QCOMPARE(sqlite3_open("kelvara.db", &db), SQLITE_OK);
+        const int rc = sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        QCOMPARE(rc, SQLITE_OK);
+    }
+    ScriptedDialogsScope dialogs;
+    {
+        TForm1 form;
+        QVERIFY(!form.startRefused());
+        QVERIFY(form.keptDamagedTable().isEmpty());
+        QCOMPARE(dialogs->texts(), QStringList());
+        QVERIFY(form.table()->canModify());
+        QCOMPARE(form.table()->recordCount(), 2);
+        form.table()->edit();
+        form.table()->fieldByName(QStringLiteral("Firstname"))->setAsString(QStringLiteral("Changed"));
+        form.table()->post();
+    }
+    QCOMPARE(workspace.readFile(QStringLiteral("total.txt")), QByteArray("4711\r\n"));
+    QVERIFY(!QDir().entryList(QDir::Files).join(QLatin1Char(' ')).contains(QStringLiteral("damaged")));
+    sql::Database check(QStringLiteral("kelvara.db"), sql::Database::Mode::ReadOnly);
+    sql::Statement objects = check.prepare(
+        QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type IN ('view', 'trigger')"));
+    QVERIFY(objects.step());
+    QVERIFY(objects.int64(0) > 0);
+    if (check.hasTable(QStringLiteral("log"))) {
+        sql::Statement log = check.prepare(QStringLiteral("SELECT count(*) FROM log"));
+        QVERIFY(log.step());
+        QCOMPARE(log.int64(0), qint64(0));
+    }
+}
+
+// What a start that was killed left of its own goes at the next start; nothing else does.
+void StartupTest::leftoversOfAnEarlierStartGo()
+{
+    TestWorkspace workspace;
+    seedTable(2);
+    // A kill while a table was being made, and while a damaged table's log was being read.
+    for (const char *name : {"kelvara.db.new-a1B2c3", "kelvara.db.new-a1B2c3-wal", "kelvara.db.new-a1B2c3-shm"})
+        workspace.writeFile(QString::fromLatin1(name), "half made");
+    // Not ours: another table's, and names of the user's own.
+    const QStringList others = {QStringLiteral("jobs.db.new-a1B2c3"), QStringLiteral("kelvara.db.new-copy.txt"),
+                                QStringLiteral("kelvara.db.new-a1B2c3.bak")};
+    for (const QString &name : others)
+        workspace.writeFile(name, "keep");
+    ScriptedDialogsScope dialogs;
+    {
+        TForm1 form;
+        QCOMPARE(form.table()->recordCount(), 2);
+    }
+    QStringList left = filesIn(workspace.path());
+    left.removeAll(QStringLiteral("kelvara.db"));
+    left.removeAll(QStringLiteral("total.txt"));
+    QStringList expected = others;
+    expected.sort();
+    QCOMPARE(left, expected);
+
+    // A damaged table is kept aside without log files the refused open made beside it.
+    {
+        sqlite3 *db = nullptr;
+        QCOMPARE(sqlite3_open("kelvara.db", &db), SQLITE_OK);
+        const int rc = sqlite3_exec(db, "PRAGMA writable_schema=ON; UPDATE sqlite_master SET sql = "
+                                        "'CREATE TABLE kelvara (Dato DATE' WHERE name = 'kelvara'",
+                                    nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        QCOMPARE(rc, SQLITE_OK);
+    }
+    QVERIFY(!QFile::exists(QStringLiteral("kelvara.db-wal")));
+    TForm1 form;
+    const QString kept = form.keptDamagedTable();
+    QVERIFY2(kept.startsWith(QStringLiteral("kelvara-damaged-")), qPrintable(kept));
+    QVERIFY(!QFile::exists(kept + QStringLiteral("-wal")));
+    QVERIFY(!QFile::exists(kept + QStringLiteral("-shm")));
 }
 
 QTEST_MAIN(StartupTest)

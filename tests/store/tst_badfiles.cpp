@@ -1,3 +1,4 @@
+#include "failingdisk.h"
 #include "folderwatch.h"
 #include "sqlite.h"
 #include "storefixture.h"
@@ -10,7 +11,10 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
+#include <sqlite3.h>
+
 #include <atomic>
+#include <memory>
 #include <thread>
 
 #include <fcntl.h>
@@ -67,6 +71,45 @@ void spoil(const QString &fileName, qint64 offset, int length)
         c = char(random.bounded(256));
     QVERIFY(file.seek(offset));
     QCOMPARE(file.write(junk), qint64(length));
+}
+
+// Runs SQL on jobs.db as another program does (the sqlite3 shell): its triggers and views on.
+void foreignExec(const QByteArray &sql)
+{
+    sqlite3 *db = nullptr;
+    QCOMPARE(sqlite3_open("jobs.db", &db), SQLITE_OK);
+    char *message = nullptr;
+    const int rc = sqlite3_exec(db, sql.constData(), nullptr, nullptr, &message);
+    const QByteArray text = message ? QByteArray(message) : QByteArray();
+    sqlite3_free(message);
+    sqlite3_close(db);
+    QVERIFY2(rc == SQLITE_OK, text.constData());
+}
+
+// The first value of the first row another program reads.
+QByteArray foreignQuery(const char *sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open("jobs.db", &db);
+    sqlite3_stmt *stmt = nullptr;
+    QByteArray value;
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+        value = QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return value;
+}
+
+// Whether an action fails as on a damaged file, which alone may be set aside.
+bool damageOf(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const DamagedError &) {
+        return true;
+    } catch (const Error &) {
+    }
+    return false;
 }
 
 struct Visits
@@ -163,6 +206,8 @@ private Q_SLOTS:
     void notADatabase();
     void anotherSchema_data();
     void anotherSchema();
+    void foreignTriggersAndViewsStayIdle_data();
+    void foreignTriggersAndViewsStayIdle();
     void truncatedFile();
     void damageFoundWhileWalking();
     void damageBeforeOpening();
@@ -171,6 +216,8 @@ private Q_SLOTS:
     void readOnlyFiles_data();
     void readOnlyFiles();
     void lockedTableIsBusyNotDamaged();
+    void troubleOfTheDiskIsNoDamage_data();
+    void troubleOfTheDiskIsNoDamage();
     void refusedOpenLeavesTheFilesAsFound();
     void createNeverTouchesFilesItDidNotMake();
     void createNeverReplacesATableMadeMeanwhile();
@@ -202,6 +249,7 @@ void BadFilesTest::notADatabase()
     QVERIFY(table.exists());
     const QString error = errorOf([&] { table.open(); });
     QVERIFY2(error.startsWith(QStringLiteral("Cannot open table 'jobs.db': ") + reason), qPrintable(error));
+    QVERIFY(damageOf([&] { table.open(); }));
     QVERIFY(!table.active());
     QCOMPARE(table.fieldCount(), 0);
     // A file that is not one of our tables is left exactly as it was.
@@ -236,17 +284,6 @@ void BadFilesTest::anotherSchema_data()
         << "the picture table 'jobs_blobs' is missing";
     QTest::newRow("a picture table of another shape")
         << "CREATE TABLE jobs (_rid INTEGER PRIMARY KEY AUTOINCREMENT, pic BLOB); CREATE TABLE jobs_blobs (x)" << "";
-    const QString ours = QStringLiteral("CREATE TABLE jobs (_rid INTEGER PRIMARY KEY AUTOINCREMENT, name VARCHAR(10)); "
-                                        "CREATE TABLE jobs_blobs (x); CREATE TABLE other (y); ");
-    QTest::newRow("a trigger on the table")
-        << ours + "CREATE TRIGGER wipe AFTER INSERT ON jobs BEGIN DELETE FROM jobs_blobs; END"
-        << "the file holds the trigger 'wipe', which this program did not make and which acts on its tables";
-    QTest::newRow("a trigger elsewhere that writes the table")
-        << ours + "CREATE TRIGGER copy AFTER INSERT ON other BEGIN INSERT INTO jobs (name) VALUES ('x'); END"
-        << "the file holds the trigger 'copy', which this program did not make and which acts on its tables";
-    QTest::newRow("a view over the table")
-        << ours + "CREATE VIEW names AS SELECT name FROM Jobs"
-        << "the file holds the view 'names', which this program did not make and which acts on its tables";
 }
 
 void BadFilesTest::anotherSchema()
@@ -263,8 +300,56 @@ void BadFilesTest::anotherSchema()
     table.setTableName(QStringLiteral("jobs"));
     const QString error = errorOf([&] { table.open(); });
     QVERIFY2(error.startsWith(QStringLiteral("Cannot open table 'jobs.db': ") + reason), qPrintable(error));
+    QVERIFY(damageOf([&] { table.open(); }));
     QVERIFY(!table.active());
     QCOMPARE(workspace.readFile(QStringLiteral("jobs.db")), before);
+}
+
+void BadFilesTest::foreignTriggersAndViewsStayIdle_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::newRow("a trigger on the table")
+        << "CREATE TRIGGER wipe AFTER INSERT ON jobs BEGIN DELETE FROM jobs_blobs; INSERT INTO seen VALUES ('wipe'); END";
+    QTest::newRow("a trigger that refuses our updates")
+        << "CREATE TRIGGER refuse BEFORE UPDATE ON jobs BEGIN SELECT RAISE(ABORT, 'not by you'); END";
+    QTest::newRow("a trigger elsewhere that writes the table")
+        << "CREATE TRIGGER copy AFTER INSERT ON seen BEGIN INSERT INTO jobs (name) VALUES ('x'); END";
+    QTest::newRow("a view over the table") << "CREATE VIEW names AS SELECT name FROM Jobs";
+    QTest::newRow("a view and a trigger through it")
+        << "CREATE VIEW v AS SELECT name FROM jobs; "
+           "CREATE TRIGGER through INSTEAD OF INSERT ON v BEGIN INSERT INTO seen VALUES ('through'); END";
+}
+
+// Views and triggers another program made are its own: they never run on our reads and
+// writes, and a table that holds them is kept and opened as any other.
+void BadFilesTest::foreignTriggersAndViewsStayIdle()
+{
+    QFETCH(QString, sql);
+    TestWorkspace workspace;
+    {
+        Table table;
+        makeTable(table, numberedRows(3));
+    }
+    foreignExec("CREATE TABLE seen (what TEXT); " + sql.toUtf8());
+    Table table;
+    table.setTableName(QStringLiteral("jobs"));
+    table.open();
+    QVERIFY(table.canModify());
+    QCOMPARE(names(table), QStringList({"r1", "r2", "r3"}));
+    table.first();
+    table.edit();
+    table.fieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("changed"));
+    table.post();
+    appendRow(table, {QStringLiteral("r4"), QString(), 4});
+    table.last();
+    table.deleteRecord();
+    table.close();
+    // Our writes went in as made, and none of the foreign code ran on them.
+    QCOMPARE(foreignQuery("SELECT group_concat(name, ',') FROM (SELECT name FROM jobs ORDER BY _rid)"),
+             QByteArray("changed,r2,r3"));
+    QCOMPARE(foreignQuery("SELECT count(*) FROM seen"), QByteArray("0"));
+    // What the other program made is still there for it.
+    QVERIFY(foreignQuery("SELECT count(*) FROM sqlite_master WHERE type IN ('view', 'trigger')").toInt() > 0);
 }
 
 void BadFilesTest::truncatedFile()
@@ -623,6 +708,58 @@ void BadFilesTest::createNeverReplacesATableMadeMeanwhile()
     QStringList left = QDir().entryList(QDir::Files | QDir::Hidden);
     left.removeOne(QStringLiteral("stop"));
     QCOMPARE(left, QStringList{QStringLiteral("jobs.db")});
+}
+
+void BadFilesTest::troubleOfTheDiskIsNoDamage_data()
+{
+    QTest::addColumn<QString>("trouble");
+    QTest::addColumn<bool>("readable");       // the table still opens read-only
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("disk full") << "full" << true << "";
+    QTest::newRow("file that may not be read") << "no access" << false << "Permission denied";
+    QTest::newRow("medium that fails to read") << "read error" << false << "disk I/O error";
+    QTest::newRow("folder in the file's place") << "folder" << false << "Is a directory";
+}
+
+// Only what SQLite finds corrupt, or what is no table of ours, counts as damage: a file the
+// disk will not give or take says nothing about its content. A refused open leaves no file of
+// its own beside the table.
+void BadFilesTest::troubleOfTheDiskIsNoDamage()
+{
+    QFETCH(QString, trouble);
+    QFETCH(bool, readable);
+    QFETCH(QString, cause);
+    TestWorkspace workspace;
+    if (trouble == QLatin1String("folder")) {
+        QVERIFY(QDir().mkdir(QStringLiteral("jobs.db")));
+    } else {
+        Table table;
+        makeTable(table, numberedRows(3));
+    }
+    const QStringList before = QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    std::unique_ptr<FailingDisk> disk;
+    if (trouble == QLatin1String("full"))
+        disk = std::make_unique<FailingDisk>(FailingDisk::Fault::Full);
+    else if (trouble == QLatin1String("no access"))
+        disk = std::make_unique<FailingDisk>(FailingDisk::Fault::NoAccess, QStringLiteral("jobs.db"));
+    else if (trouble == QLatin1String("read error"))
+        disk = std::make_unique<FailingDisk>(FailingDisk::Fault::ReadError, QStringLiteral("jobs.db"));
+    Table table;
+    table.setTableName(QStringLiteral("jobs"));
+    const QString error = errorOf([&] { table.open(); });
+    QVERIFY2(error.startsWith(QStringLiteral("Cannot open table 'jobs.db': ")) && error.contains(cause),
+             qPrintable(error));
+    QVERIFY(!damageOf([&] { table.open(); }));
+    QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
+
+    table.setReadOnly(true);
+    const QString readError = errorOf([&] { table.open(); });
+    QCOMPARE(readError.isEmpty(), readable);
+    if (readable) {
+        QCOMPARE(names(table), QStringList({"r1", "r2", "r3"}));
+        table.close();
+    }
+    QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
 }
 
 int main(int argc, char *argv[])

@@ -28,6 +28,9 @@ private Q_SLOTS:
     void tableInAnotherDirectory();
     void namesWithQuotesAndSpaces();
     void fileIsReadableByOtherTools();
+    void sumCountsEveryRecord_data();
+    void sumCountsEveryRecord();
+    void olderTableHoldsWhatTheDesignExpects();
 };
 
 void TableTest::kelvaraTableHasItsDesign()
@@ -71,7 +74,8 @@ void TableTest::kelvaraTableHasItsDesign()
         if (i == 18)
             continue;
         QCOMPARE(table.field(i)->dataType(), ftString);
-        QCOMPARE(table.field(i)->size(), 20);
+        QCOMPARE(table.field(i)->size(), table.field(i)->fieldName() == QLatin1String("Email") ? 254 : 60);
+        QCOMPARE(table.field(i)->displayWidth(), 20);
     }
     QCOMPARE(table.field(0)->dataType(), ftDate);
     QCOMPARE(table.field(18)->dataType(), ftMemo);
@@ -320,6 +324,98 @@ void TableTest::fileIsReadableByOtherTools()
     sql::Statement mode = db.prepare(QStringLiteral("PRAGMA journal_mode"));
     QVERIFY(mode.step());
     QCOMPARE(mode.text(0), QStringLiteral("wal"));
+}
+
+void TableTest::sumCountsEveryRecord_data()
+{
+    QTest::addColumn<QString>("pending");   // what is going on with the current record
+    QTest::addColumn<qint64>("sum");
+    // Stored: 10, null, 20, and "abc" written by another program into the third record.
+    QTest::newRow("browsing") << "none" << qint64(30);
+    QTest::newRow("editing: the new value counts") << "edit 15" << qint64(35);
+    QTest::newRow("editing, nothing changed yet") << "edit" << qint64(30);
+    QTest::newRow("inserting: the new record counts") << "insert 7" << qint64(37);
+    QTest::newRow("a range shows part: all count") << "range" << qint64(30);
+}
+
+void TableTest::sumCountsEveryRecord()
+{
+    QFETCH(QString, pending);
+    TestWorkspace workspace;
+    {
+        Table table;
+        makeTable(table, {{QStringLiteral("a"), QString(), 10}, {QStringLiteral("b")}, {QStringLiteral("c"), QString(), 20},
+                          {QStringLiteral("d")}});
+    }
+    {
+        sql::Database other(QStringLiteral("jobs.db"), sql::Database::Mode::ReadWrite);
+        other.exec(QStringLiteral("UPDATE jobs SET hours = 'abc' WHERE name = 'd'"));
+    }
+    Table table;
+    table.setTableName(QStringLiteral("jobs"));
+    table.open();
+    Field *hours = table.fieldByName(QStringLiteral("hours"));
+    if (pending.startsWith(QLatin1String("edit"))) {
+        table.edit();
+        if (pending == QLatin1String("edit 15"))
+            hours->setAsInteger(15);
+    } else if (pending == QLatin1String("insert 7")) {
+        table.insert();
+        hours->setAsInteger(7);
+    } else if (pending == QLatin1String("range")) {
+        table.setIndexFieldNames(QStringLiteral("name"));
+        table.setRangeStart();
+        table.fieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("b"));
+        table.setRangeEnd();
+        table.fieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("b"));
+        table.applyRange();
+        QCOMPARE(table.recordCount(), 1);
+    }
+    const DataSetState state = table.state();
+    const int recNo = table.recNo();
+    QTEST(table.sumOf(hours), "sum");
+    // Nothing moved, nothing saved.
+    QCOMPARE(table.state(), state);
+    QCOMPARE(table.recNo(), recNo);
+    QCOMPARE(table.sumOf(hours), table.sumOf(hours));
+    QCOMPARE(errorOf([&] { table.sumOf(table.fieldByName(QStringLiteral("name"))); }),
+             QStringLiteral("Field 'name' cannot be summed"));
+}
+
+// A table made when its text fields held fewer characters holds what the program's design
+// expects now, without a change to its file; its columns keep their width.
+void TableTest::olderTableHoldsWhatTheDesignExpects()
+{
+    TestWorkspace workspace;
+    {
+        Table table;
+        makeTable(table, {{QStringLiteral("short")}});
+    }
+    FieldDefs expected = jobDefs();
+    expected[0].size = 40;                      // name: 10 before
+    expected[1].size = 5;                       // city: never narrowed
+    Table table;
+    table.setTableName(QStringLiteral("jobs"));
+    table.setExpectedDesign(expected);
+    table.open();
+    Field *name = table.fieldByName(QStringLiteral("name"));
+    QCOMPARE(name->size(), 40);
+    QCOMPARE(name->displayWidth(), 10);
+    QCOMPARE(table.fieldByName(QStringLiteral("city"))->size(), 20);
+    table.edit();
+    name->setAsString(QString(45, QLatin1Char('n')));
+    QCOMPARE(name->asString(), QString(40, QLatin1Char('n')));
+    table.post();
+    table.close();
+    table.setExpectedDesign({});
+    table.open();
+    QCOMPARE(table.fieldByName(QStringLiteral("name"))->size(), 10);
+    QCOMPARE(table.fieldDefs().first().size, 10);
+    table.close();
+    sql::Database db(QStringLiteral("jobs.db"), sql::Database::Mode::ReadOnly);
+    sql::Statement stmt = db.prepare(QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'jobs'"));
+    QVERIFY(stmt.step());
+    QVERIFY2(stmt.text(0).contains(QStringLiteral("\"name\" VARCHAR(10)")), qPrintable(stmt.text(0)));
 }
 
 QTEST_GUILESS_MAIN(TableTest)
