@@ -8,12 +8,19 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QTextCharFormat>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace kelvara {
+
+namespace {
+
+constexpr int ButtonWidth = 21;
+
+} // namespace
 
 TDateEdit::TDateEdit(QWidget *parent)
     : QWidget(parent), m_edit(new QLineEdit(this)), m_button(new QToolButton(this))
@@ -26,16 +33,46 @@ TDateEdit::TDateEdit(QWidget *parent)
     // At the narrow width of the data sheet mainly the button shows; the text box gives way.
     m_edit->setSizePolicy(QSizePolicy::Ignored, m_edit->sizePolicy().verticalPolicy());
     m_edit->installEventFilter(this);
+    m_button->installEventFilter(this);
     m_button->setArrowType(Qt::DownArrow);
     m_button->setFocusPolicy(Qt::NoFocus);
-    m_button->setFixedWidth(21);
-    m_button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    m_button->setMinimumWidth(ButtonWidth);
+    m_button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     m_button->setToolTip(QStringLiteral("Choose a date"));
     connect(m_button, &QToolButton::clicked, this, &TDateEdit::showCalendar);
-    setFocusProxy(m_edit);
     setFocusPolicy(Qt::StrongFocus);
     // As tall as a one-line box, like the date box beside it.
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    showTextArea(true);
+}
+
+void TDateEdit::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    // At the narrow width of the data sheet the text area would be a sliver of frame that takes
+    // the focus unseen; there the button alone shows and takes the focus.
+    const bool shown = width() - ButtonWidth >= m_edit->minimumSizeHint().width();
+    if (shown != isTextAreaShown())
+        showTextArea(shown);
+}
+
+void TDateEdit::showTextArea(bool shown)
+{
+    const bool hadFocus = hasFocus();
+    m_edit->setVisible(shown);
+    m_button->setMaximumWidth(shown ? ButtonWidth : QWIDGETSIZE_MAX);
+    m_button->setFocusPolicy(shown ? Qt::NoFocus : Qt::TabFocus);
+    setFocusProxy(shown ? static_cast<QWidget *>(m_edit) : m_button);
+    // The window placed the box in its tab order by the text area; the button takes its place.
+    if (!shown)
+        QWidget::setTabOrder(m_edit, m_button);
+    if (hadFocus)
+        setFocus();
+}
+
+bool TDateEdit::isTextAreaShown() const
+{
+    return !m_edit->isHidden();
 }
 
 TDateEdit::~TDateEdit() = default;
@@ -136,6 +173,14 @@ void TDateEdit::pick(const QDate &date)
 
 bool TDateEdit::eventFilter(QObject *watched, QEvent *event)
 {
+    // The button steps between buttons with the arrow keys; Alt+Down opens the calendar there too.
+    if (watched == m_button && event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Down && (key->modifiers() & Qt::AltModifier)) {
+            showCalendar();
+            return true;
+        }
+    }
     if (watched == m_edit) {
         if (event->type() == QEvent::MouseButtonRelease
             && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton

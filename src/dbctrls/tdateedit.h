@@ -48,9 +48,13 @@ Q_SIGNALS:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void pick(const QDate &date);
+    // A box too narrow to show its text is its button alone.
+    bool isTextAreaShown() const;
+    void showTextArea(bool shown);
 
     QLineEdit *m_edit;
     QToolButton *m_button;

@@ -44,6 +44,7 @@ TDBComboBox::TDBComboBox(QWidget *parent) : BoundControl(parent)
             QScopedValueRollback<bool> loading(m_loading, true);
             setCurrentIndex(-1);
             setEditText(m_keptText);
+            showBeginning();
         }
     };
     connect(items, &QAbstractItemModel::rowsAboutToBeInserted, this, keep);
@@ -62,6 +63,13 @@ void TDBComboBox::showField()
         return;
     QScopedValueRollback<bool> loading(m_loading, true);
     setEditText(value);
+    showBeginning();
+}
+
+void TDBComboBox::showBeginning()
+{
+    // Setting the text leaves the cursor at its end, and the box shows the end of a value wider
+    // than itself, its first letters cut, until it is entered again.
     if (!hasFocus() && lineEdit())
         lineEdit()->setCursorPosition(0);
 }
@@ -96,6 +104,9 @@ void TDBComboBox::focusOutEvent(QFocusEvent *event)
     QComboBox::focusOutEvent(event);
     if (!m_link.writeBackOnFocusOut(this, *event, [this] { lineEdit()->selectAll(); }))
         return;
+    // A box left for its own list or for another window comes back as it was left.
+    if (event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason)
+        showBeginning();
     if (m_inside) {
         m_inside = false;
         Q_EMIT exited();

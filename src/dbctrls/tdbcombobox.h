@@ -30,6 +30,8 @@ protected:
 
 private:
     void showField();
+    // Shows a box without the focus from the first letter of its text.
+    void showBeginning();
     void userEdited();
 
     bool m_loading = false;

@@ -3,6 +3,7 @@
 #include "tdbgrid.h"
 
 #include "dialogs.h"
+#include "editingkeys.h"
 #include "errorreport.h"
 #include "table.h"
 #include "tinplaceedit.h"
@@ -236,8 +237,8 @@ void TDBGrid::keyPress(QKeyEvent *event)
 {
     const QString text = event->text();
     const bool printable = !text.isEmpty() && text.at(0).isPrint();
-    if (!printable || (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
-        || !(cellOptions() & goEditing)) {
+    // A letter held with Alt or Ctrl is a command; AltGr types.
+    if (!printable || !typesText(event) || !(cellOptions() & goEditing)) {
         event->ignore();
         return;
     }

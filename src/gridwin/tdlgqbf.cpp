@@ -125,6 +125,13 @@ void TdlgQbf::FormCreate()
     gridQBF->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     gridQBF->horizontalHeader()->setHighlightSections(false);
     gridQBF->horizontalHeader()->setFixedHeight(RowHeight + 2);
+    // A view of whole rows: at 157 pixels the last row in view showed half cut off. The view
+    // keeps its width and takes the whole rows that fit; the dialog ends as far below it as it
+    // begins above.
+    const int chrome = 2 * gridQBF->frameWidth() + gridQBF->horizontalHeader()->height();
+    const int viewHeight = chrome + (157 - chrome) / RowHeight * RowHeight;
+    gridQBF->resize(305, viewHeight);
+    setFixedSize(408, 8 + viewHeight + 8);
     gridQBF->setItemDelegateForColumn(ValueColumn, new ValueDelegate(gridQBF, [this] { CancelBtnClick(); }));
     // A row is picked up by its fixed cell, which is never selected or edited itself.
     EntryDrag::Handlers drag;
@@ -210,7 +217,7 @@ void TdlgQbf::prepareForm(const TDBGrid &grid)
     gridQBF->setColumnCount(2);
     gridQBF->setRowCount(grid.fieldCount());
     gridQBF->setHorizontalHeaderLabels({QStringLiteral(" Field "), query ? QStringLiteral(" Value ") : QString()});
-    setWindowTitle((query ? QStringLiteral(" Query For Table ") : QStringLiteral(" Sort Order For Table "))
+    setWindowTitle((query ? QStringLiteral("Query For Table ") : QStringLiteral("Sort Order For Table "))
                    + table()->tableName());
     gridQBF->setEditTriggers(query ? QAbstractItemView::AllEditTriggers : QAbstractItemView::NoEditTriggers);
     const int width = query ? 150 : 300;

@@ -1,8 +1,10 @@
 #include "errorreport.h"
 
 #include "dialogs.h"
+#include "editingkeys.h"
 #include "error.h"
 
+#include <QKeyEvent>
 #include <QWidget>
 
 #include <new>
@@ -28,6 +30,20 @@ Application::Application(int &argc, char **argv) : QApplication(argc, argv) {}
 bool Application::notify(QObject *receiver, QEvent *event)
 {
     try {
+        if (event->type() == QEvent::KeyPress && carriesCommandText(static_cast<QKeyEvent *>(event))) {
+            // Alt+F where no menu takes it would type its letter (or what the layout gives Alt+F)
+            // into whichever box has the focus. Every box and cell of the program is served here,
+            // so the key goes on as the command it is, without the text.
+            const auto *key = static_cast<QKeyEvent *>(event);
+            QKeyEvent command(key->type(), key->key(), key->modifiers(), key->nativeScanCode(),
+                              key->nativeVirtualKey(), key->nativeModifiers(), QString(),
+                              key->isAutoRepeat(), key->count(), key->device());
+            command.setTimestamp(key->timestamp());
+            command.setAccepted(key->isAccepted());
+            const bool handled = QApplication::notify(receiver, &command);
+            event->setAccepted(command.isAccepted());
+            return handled;
+        }
         return QApplication::notify(receiver, event);
     } catch (const std::exception &error) {
         reportError(qobject_cast<QWidget *>(receiver), error);

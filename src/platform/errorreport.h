@@ -25,7 +25,8 @@ void guarded(QWidget *parent, Body &&body)
     }
 }
 
-// The application object; a failure that escapes a handler anyway is reported here.
+// The application object; a failure that escapes a handler anyway is reported here, and a key
+// held with Alt or Ctrl reaches every box as a command, never as text to insert.
 class Application : public QApplication
 {
 public:

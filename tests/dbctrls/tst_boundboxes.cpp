@@ -34,6 +34,8 @@ class BoundBoxesTest : public QObject
 private Q_SLOTS:
     void showsTheFieldAndFollowsMoves();
     void longValuesShowTheirBeginning();
+    void pickListShowsTheBeginningWhenLeft_data();
+    void pickListShowsTheBeginningWhenLeft();
     void writesTypedTextOnLeaving();
     void typedTextSurvivesALayoutChange();
     void writesTypedTextWhenAMoveFinishesTheRecord();
@@ -92,6 +94,47 @@ void BoundBoxesTest::longValuesShowTheirBeginning()
     f.field("Email")->setText(QStringLiteral("someone.long@mail.dk"));
     f.field("camefrom")->setText(QStringLiteral("A hollow oak by a river"));
     QCOMPARE(email->cursorPosition(), 0);
+    QCOMPARE(combo->lineEdit()->cursorPosition(), 0);
+}
+
+void BoundBoxesTest::pickListShowsTheBeginningWhenLeft_data()
+{
+    QTest::addColumn<bool>("typed");
+    QTest::addColumn<bool>("listRefilled");
+    QTest::newRow("typed, then left") << true << false;
+    QTest::newRow("typed, left, and the list takes the new value") << true << true;
+    QTest::newRow("list refilled while the box is away") << false << true;
+}
+
+void BoundBoxesTest::pickListShowsTheBeginningWhenLeft()
+{
+    QFETCH(bool, typed);
+    QFETCH(bool, listRefilled);
+    BoundFixture f;
+    auto *combo = f.add<TDBComboBox>("camefrom");
+    auto *other = f.add<TDBEdit>("Firstname");
+    combo->setFixedWidth(145);
+    combo->addItems({QStringLiteral("Roof")});
+    QVERIFY(f.showWindow());
+    // Wider than the box, within the field size.
+    const QString value = QStringLiteral("Woodwork of the wall");
+    if (typed) {
+        combo->setFocus();
+        combo->lineEdit()->selectAll();
+        QTest::keyClicks(combo->lineEdit(), value);
+        other->setFocus();
+    } else {
+        other->setFocus();
+        f.table.edit();
+        f.field("camefrom")->setText(value);
+    }
+    if (listRefilled) {
+        // As the window does when a value joins the pick list.
+        combo->clear();
+        combo->addItems({QStringLiteral("Roof"), value});
+    }
+    QCOMPARE(combo->currentText(), value);
+    QVERIFY(!combo->hasFocus());
     QCOMPARE(combo->lineEdit()->cursorPosition(), 0);
 }
 

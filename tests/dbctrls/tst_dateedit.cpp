@@ -3,6 +3,7 @@
 
 #include <QAbstractItemView>
 #include <QCalendarWidget>
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTextCharFormat>
@@ -22,6 +23,8 @@ private Q_SLOTS:
     void pickingADateWritesItAndTells_data();
     void pickingADateWritesItAndTells();
     void clickInTheTextAreaIsReported();
+    void narrowBoxIsItsButtonInTheFocusChain_data();
+    void narrowBoxIsItsButtonInTheFocusChain();
 };
 
 void DateEditTest::writesTheDateInTheUsersOrder_data()
@@ -114,6 +117,54 @@ void DateEditTest::clickInTheTextAreaIsReported()
     QCOMPARE(clicked.count(), 1);
     QCOMPARE(changed.count(), 0);
     QVERIFY(!box->isCalendarShown());
+}
+
+void DateEditTest::narrowBoxIsItsButtonInTheFocusChain_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<bool>("textShown");
+    QTest::newRow("25 wide, as on the data sheet: the button alone") << 25 << false;
+    QTest::newRow("100 wide: text and button") << 100 << true;
+}
+
+void DateEditTest::narrowBoxIsItsButtonInTheFocusChain()
+{
+    QFETCH(int, width);
+    QFETCH(bool, textShown);
+    test::TestWorkspace workspace;
+    QWidget window;
+    auto *layout = new QHBoxLayout(&window);
+    auto *before = new QLineEdit(&window);
+    auto *box = new TDateEdit(&window);
+    auto *after = new QLineEdit(&window);
+    box->setFixedWidth(width);
+    layout->addWidget(before);
+    layout->addWidget(box);
+    layout->addWidget(after);
+    // The order is set before the window shows, as a window sets it up.
+    QWidget::setTabOrder(before, box);
+    QWidget::setTabOrder(box, after);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+
+    QCOMPARE(box->lineEdit()->isVisible(), textShown);
+    if (!textShown)
+        QCOMPARE(box->button()->geometry(), box->rect());
+    QWidget *takesFocus = textShown ? static_cast<QWidget *>(box->lineEdit()) : box->button();
+    QVERIFY(takesFocus->width() > 10);
+
+    before->setFocus();
+    QTest::keyClick(before, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), takesFocus);
+    QVERIFY(box->hasFocus());
+    QTest::keyClick(takesFocus, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), after);
+    QTest::keyClick(after, Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), takesFocus);
+    // The keys of the box work where the focus is.
+    QTest::keyClick(takesFocus, Qt::Key_Down, Qt::AltModifier);
+    QVERIFY(box->isCalendarShown());
+    box->hideCalendar();
 }
 
 QTEST_MAIN(DateEditTest)

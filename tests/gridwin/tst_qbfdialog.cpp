@@ -166,6 +166,8 @@ private Q_SLOTS:
     void formListsTheGridsFields();
     void formFollowsTheMode_data();
     void formFollowsTheMode();
+    void windowIsAFixedDialogOfWholeRows_data();
+    void windowIsAFixedDialogOfWholeRows();
     void queryNarrowsToTheValues_data();
     void queryNarrowsToTheValues();
     void formOfExcludedFieldsClearsOrderAndRange();
@@ -271,8 +273,8 @@ void tst_QbfDialog::formFollowsTheMode_data()
     QTest::addColumn<QString>("valueHeader");
     QTest::addColumn<bool>("editable");
     QTest::addColumn<int>("width");
-    QTest::newRow("query") << Mode::Query << " Query For Table jobs" << " Value " << true << 150;
-    QTest::newRow("sort") << Mode::Sort << " Sort Order For Table jobs" << "" << false << 300;
+    QTest::newRow("query") << Mode::Query << "Query For Table jobs" << " Value " << true << 150;
+    QTest::newRow("sort") << Mode::Sort << "Sort Order For Table jobs" << "" << false << 300;
 }
 
 void tst_QbfDialog::formFollowsTheMode()
@@ -302,6 +304,47 @@ void tst_QbfDialog::formFollowsTheMode()
         table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         table->setCurrentCell(1, 1);
         QCOMPARE(table->horizontalScrollBar()->value(), 0);
+        form.reject();
+    });
+    QCOMPARE(qbf.caption, caption);
+}
+
+void tst_QbfDialog::windowIsAFixedDialogOfWholeRows_data()
+{
+    QTest::addColumn<Mode>("mode");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("query") << Mode::Query << "Query For Table jobs";
+    QTest::newRow("sort") << Mode::Sort << "Sort Order For Table jobs";
+}
+
+void tst_QbfDialog::windowIsAFixedDialogOfWholeRows()
+{
+    QFETCH(Mode, mode);
+    QFETCH(QString, caption);
+    // More rows than the view holds.
+    const QStringList fields = {QStringLiteral("Name"), QStringLiteral("City"), QStringLiteral("Hive"),
+                                QStringLiteral("Count"), QStringLiteral("Dato")};
+    Qbf qbf(fields + fields);
+    qbf.run(mode, [&](TdlgQbf &form, QTableWidget *table) {
+        QCOMPARE(form.windowTitle(), caption);
+        const Qt::WindowFlags flags = form.windowFlags();
+        QCOMPARE(flags & Qt::WindowType_Mask, Qt::Dialog);
+        QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+        QVERIFY(flags & Qt::WindowCloseButtonHint);
+        QCOMPARE(form.minimumSize(), form.maximumSize());
+
+        QVERIFY(table->rowCount() * table->rowHeight(0) > table->viewport()->height());
+        // The row at the view's lower edge ends there (with its grid line): no row is cut off.
+        const int edge = table->viewport()->height();
+        const auto rowEnd = [&](int row) { return table->rowViewportPosition(row) + table->rowHeight(row); };
+        const int bottomRow = table->rowAt(edge - 1);
+        QVERIFY(bottomRow >= 0);
+        QCOMPARE(rowEnd(bottomRow), edge);
+        table->scrollToBottom();
+        QCOMPARE(rowEnd(table->rowCount() - 1), edge);
+        // The form lies inside the dialog, as far from its foot as from its top.
+        QVERIFY(form.rect().contains(table->geometry()));
+        QCOMPARE(form.height() - 1 - table->geometry().bottom(), table->y());
         form.reject();
     });
     QCOMPARE(qbf.caption, caption);
