@@ -591,6 +591,11 @@ void TFormStorage::save(bool visible)
         return;
     m_saved = true;
     try {
+        const QString refused = SettingsStore::refusal();
+        if (!refused.isEmpty()) {
+            dialogs().error(m_form, QStringLiteral("The window's settings could not be saved: %1.").arg(refused));
+            return;
+        }
         const std::unique_ptr<QSettings> settings = SettingsStore::open();
         SettingsSection form(*settings, SettingsStore::group(m_keyPath) + QLatin1Char('/') + section());
         form.setValue(QStringLiteral("FormVersion"), QString::number(m_version));

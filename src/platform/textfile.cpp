@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -54,16 +53,11 @@ QStringList readLines(const QString &fileName)
 
 void writeTextFile(const QString &fileName, const QString &text)
 {
-    tablefiles::refuse(fileName);
-    // Written beside the old file and renamed over it, so a failed write never leaves half a file.
-    QSaveFile file(fileName);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
-        throw Error(QStringLiteral("Cannot create file %1").arg(fileName));
-    QStringEncoder encoder(QStringEncoder::System);
-    const QByteArray bytes = encoder.encode(text);
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        throw Error(QStringLiteral("Cannot create file %1").arg(fileName));
+    // The same writer as for long files: beside the old file and renamed over it, so a failed
+    // write never leaves half a file and nothing but a regular file is ever replaced.
+    TextFileWriter file(fileName);
+    file.write(text);
+    file.finish();
 }
 
 void writeLines(const QString &fileName, const QStringList &lines)
@@ -79,20 +73,47 @@ namespace {
 // Characters gathered before they are encoded and written.
 constexpr qsizetype kWriteChunk = 1 << 16;
 
+[[noreturn]] void refuseFile(const QString &fileName, const QString &cause = QString())
+{
+    throw Error(cause.isEmpty() ? QStringLiteral("Cannot create file %1").arg(fileName)
+                                : QStringLiteral("Cannot create file %1: %2").arg(fileName, cause));
+}
+
+// The file a write replaces: the file itself, or the regular file a link leads to. Renaming a
+// new file over anything else would replace a device, a pipe or a socket by a text file.
+QString replacedFile(const QString &fileName)
+{
+    const QFileInfo name(fileName);
+    QString target = fileName;
+    if (name.isSymLink()) {
+        target = name.canonicalFilePath();
+        if (target.isEmpty())
+            refuseFile(fileName, QStringLiteral("it is a link to a file that does not exist"));
+    } else if (!name.exists()) {
+        return fileName;
+    }
+    const QFileInfo info(target);
+    if (info.isDir())
+        refuseFile(fileName);
+    if (!info.isFile())
+        refuseFile(fileName, QStringLiteral("it is not a regular file"));
+    return target;
+}
+
 } // namespace
 
 TextFileWriter::TextFileWriter(const QString &fileName)
     : m_fileName(fileName), m_encoder(std::make_unique<QStringEncoder>(QStringEncoder::System))
 {
     tablefiles::refuse(fileName);
-    // A file that could not be written in place is not replaced either.
-    const QFileInfo target(fileName);
-    if (target.exists() && (!target.isFile() || !target.isWritable()))
-        fail();
     // Written beside the old file and renamed over it when complete: a walk that fails half-way
     // leaves the last complete file as it was, never half a file. Nothing waits for the disk.
-    // A link is followed, so that it keeps pointing at the new file.
-    m_destination = target.isSymLink() && target.exists() ? target.canonicalFilePath() : fileName;
+    // A link is followed to its file, which is replaced, so that the link stays.
+    m_destination = replacedFile(fileName);
+    // A file that could not be written in place is not replaced either.
+    const QFileInfo target(m_destination);
+    if (target.exists() && !target.isWritable())
+        fail();
     for (int attempt = 0; attempt < 100 && !m_file; ++attempt) {
         const QString part = m_destination
                              + (attempt == 0 ? QStringLiteral(".part") : QStringLiteral(".part%1").arg(attempt));
@@ -106,7 +127,7 @@ TextFileWriter::TextFileWriter(const QString &fileName)
     }
     if (!m_file) {
         // A folder that takes no new files may still let the file itself be rewritten.
-        m_file = std::make_unique<QFile>(fileName);
+        m_file = std::make_unique<QFile>(m_destination);
         if (!m_file->open(QIODevice::WriteOnly | QIODevice::Truncate))
             fail();
     } else if (target.exists()) {

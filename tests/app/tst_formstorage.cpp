@@ -110,6 +110,7 @@ private Q_SLOTS:
     void unreadableValuesLeaveTheirProperty_data();
     void unreadableValuesLeaveTheirProperty();
     void unwritableSettingsAreReportedAndTheWindowCloses();
+    void settingsLinkedToNothingAreLeftAsTheyAre();
 
 private:
     void startWindow();
@@ -558,6 +559,22 @@ void FormStorageTest::unwritableSettingsAreReportedAndTheWindowCloses()
     // Destroying the closed window does not try again.
     m_form.reset();
     QCOMPARE((*m_dialogs)->messages.size(), 1);
+}
+
+void FormStorageTest::settingsLinkedToNothingAreLeftAsTheyAre()
+{
+    // A link is followed only to a regular file; one that leads nowhere is not made to.
+    const QString target = m_workspace->filePath(QStringLiteral("moved/Kelvara.ini"));
+    QVERIFY(QDir().mkpath(QFileInfo(target).path()));
+    QVERIFY(QFile::link(target, m_workspace->settingsFile()));
+    startWindow();
+    QVERIFY(m_form->close());
+    QCOMPARE((*m_dialogs)->texts(ScriptedDialogs::Kind::Error),
+             QStringList{QStringLiteral("The window's settings could not be saved: %1 is a link to a file that "
+                                        "does not exist.")
+                             .arg(m_workspace->settingsFile())});
+    QVERIFY(QFileInfo(m_workspace->settingsFile()).isSymLink());
+    QVERIFY(QDir(QFileInfo(target).path()).isEmpty(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot));
 }
 
 QTEST_MAIN(FormStorageTest)

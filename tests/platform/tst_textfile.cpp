@@ -5,6 +5,9 @@
 #include <QDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 using namespace kelvara;
 
 class TextFileTest : public QObject
@@ -19,6 +22,8 @@ private Q_SLOTS:
     void writerStreamsTheSameBytes();
     void writerReplacesTheFileOnlyWhenFinished();
     void writerFollowsLinksAndRefusesWhatItCannotWrite();
+    void onlyRegularFilesAreReplaced_data();
+    void onlyRegularFilesAreReplaced();
 };
 
 void TextFileTest::writesEveryLineWithCrLf()
@@ -182,6 +187,95 @@ void TextFileTest::writerFollowsLinksAndRefusesWhatItCannotWrite()
     QCOMPARE(errorOf([] { TextFileWriter writer(QStringLiteral("locked.txt")); }),
              QStringLiteral("Cannot create file locked.txt"));
     QCOMPARE(workspace.readFile(QStringLiteral("locked.txt")), QByteArray("kept"));
+}
+
+namespace {
+
+// What a name in the workspace is, links not followed.
+QString kindOf(const QString &path)
+{
+    struct stat info{};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return QStringLiteral("missing");
+    if (S_ISLNK(info.st_mode))
+        return QStringLiteral("link");
+    if (S_ISREG(info.st_mode))
+        return QStringLiteral("file");
+    if (S_ISFIFO(info.st_mode))
+        return QStringLiteral("pipe");
+    if (S_ISCHR(info.st_mode))
+        return QStringLiteral("device");
+    return QStringLiteral("other");
+}
+
+} // namespace
+
+void TextFileTest::onlyRegularFilesAreReplaced_data()
+{
+    QTest::addColumn<QString>("special");     // what stands at "target": pipe, device, none or file
+    QTest::addColumn<bool>("throughLink");     // written through "name", a link to "target"
+    QTest::addColumn<bool>("streamed");        // the export's writer rather than a whole file
+    QTest::addColumn<QString>("cause");        // empty: written
+    const QString notRegular = QStringLiteral("it is not a regular file");
+    const QString dangling = QStringLiteral("it is a link to a file that does not exist");
+    for (const bool streamed : {false, true}) {
+        const QByteArray kind = streamed ? " (streamed)" : " (whole)";
+        QTest::newRow("pipe" + kind) << "pipe" << false << streamed << notRegular;
+        QTest::newRow("link to a pipe" + kind) << "pipe" << true << streamed << notRegular;
+        QTest::newRow("link to a device" + kind) << "device" << true << streamed << notRegular;
+        QTest::newRow("link to nothing" + kind) << "none" << true << streamed << dangling;
+        QTest::newRow("link to a file" + kind) << "file" << true << streamed << QString();
+    }
+}
+
+// Written beside the target and renamed over it only when the target is a regular file or
+// missing; a link is followed to a regular file and stays a link. Anything else is refused.
+void TextFileTest::onlyRegularFilesAreReplaced()
+{
+    QFETCH(QString, special);
+    QFETCH(bool, throughLink);
+    QFETCH(bool, streamed);
+    QFETCH(QString, cause);
+    test::TestWorkspace workspace;
+    QVERIFY(QDir().mkdir(QStringLiteral("targets")));
+    const QString target = QStringLiteral("targets/target");
+    if (special == QLatin1String("pipe")) {
+        QCOMPARE(::mkfifo(QFile::encodeName(target).constData(), 0666), 0);
+    } else if (special == QLatin1String("device")) {
+        // A device of the workspace's own that reads and writes nothing, as /dev/null does.
+        if (::mknod(QFile::encodeName(target).constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+            QSKIP("this account may not make device nodes");
+    } else if (special == QLatin1String("file")) {
+        workspace.writeFile(target, QByteArray("old"));
+    }
+    const QString name = throughLink ? QStringLiteral("name") : target;
+    if (throughLink)
+        QVERIFY(QFile::link(QStringLiteral("targets/target"), name));
+    const QString kindBefore = kindOf(target);
+
+    const QString error = errorOf([&] {
+        if (streamed) {
+            TextFileWriter writer(name);
+            writer.write(QStringLiteral("new"));
+            writer.endLine();
+            writer.finish();
+        } else {
+            writeLines(name, {QStringLiteral("new")});
+        }
+    });
+
+    if (cause.isEmpty()) {
+        QCOMPARE(error, QString());
+        QCOMPARE(workspace.readFile(target), QByteArray("new\r\n"));
+    } else {
+        QCOMPARE(error, QStringLiteral("Cannot create file %1: %2").arg(name, cause));
+    }
+    QCOMPARE(kindOf(target), kindBefore);
+    if (throughLink)
+        QCOMPARE(kindOf(name), QStringLiteral("link"));
+    // Nothing is left beside the target either.
+    QCOMPARE(QDir(QStringLiteral("targets")).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+             special == QLatin1String("none") ? QStringList() : QStringList{QStringLiteral("target")});
 }
 
 QTEST_GUILESS_MAIN(TextFileTest)
