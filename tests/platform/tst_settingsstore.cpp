@@ -2,10 +2,13 @@
 #include "settingsstore.h"
 
 #include <QDir>
+#include <QLockFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -26,6 +29,8 @@ private Q_SLOTS:
     void printerListCanBeReplaced();
     void onlyARegularFileIsReplaced_data();
     void onlyARegularFileIsReplaced();
+    void whatAKilledSaveLeftGoes_data();
+    void whatAKilledSaveLeftGoes();
 };
 
 void SettingsStoreTest::keyPathsBecomeGroups_data()
@@ -186,6 +191,70 @@ void SettingsStoreTest::onlyARegularFileIsReplaced()
     // Nothing is left beside the target.
     QCOMPARE(QDir(dir.filePath(QStringLiteral("elsewhere"))).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
              target == QLatin1String("none") ? QStringList() : QStringList{QStringLiteral("target")});
+}
+
+void SettingsStoreTest::whatAKilledSaveLeftGoes_data()
+{
+    QTest::addColumn<QString>("lock");          // none, empty, ended, being made, live
+    QTest::addColumn<QString>("besides");       // a file beside Kelvara.ini
+    QTest::addColumn<bool>("lockStays");
+    QTest::addColumn<bool>("besidesStays");
+    QTest::newRow("empty lock of a save killed before writing it") << "empty" << "" << false << false;
+    QTest::newRow("lock of a save that ended") << "ended" << "" << false << false;
+    QTest::newRow("new file of a save killed before the rename") << "none" << "Kelvara.ini.q7XbZ2" << false << false;
+    QTest::newRow("both") << "empty" << "Kelvara.ini.Ab12cd" << false << false;
+    QTest::newRow("the user's own copy") << "none" << "Kelvara.ini.backup" << false << true;
+    QTest::newRow("another name") << "none" << "Kelvara.ini.Ab12cd.txt" << false << true;
+    QTest::newRow("lock being made by a running save") << "being made" << "Kelvara.ini.Ab12cd" << true << true;
+    QTest::newRow("lock of a running save") << "live" << "Kelvara.ini.Ab12cd" << true << true;
+}
+
+// A save killed half-way leaves its lock file (empty when killed before writing it) or its new
+// file; the next use of the store recognises them at once and removes them, never what a save
+// that is running holds.
+void SettingsStoreTest::whatAKilledSaveLeftGoes()
+{
+    QFETCH(QString, lock);
+    QFETCH(QString, besides);
+    QFETCH(bool, lockStays);
+    QFETCH(bool, besidesStays);
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("Kelvara.ini"));
+    const QString lockFile = ini + QStringLiteral(".lock");
+    auto write = [](const QString &name, const QByteArray &bytes) {
+        QFile file(name);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    };
+    QVERIFY(write(ini, "[Software]\nKept=1\n"));
+    if (!besides.isEmpty())
+        QVERIFY(write(dir.filePath(besides), "[Software]\nHalf"));
+    QLockFile running(lockFile);
+    int holder = -1;
+    if (lock == QLatin1String("empty") || lock == QLatin1String("being made")) {
+        QVERIFY(write(lockFile, QByteArray()));
+    } else if (lock == QLatin1String("ended")) {
+        // No process has a number this large.
+        QVERIFY(write(lockFile, "2147483646\nKelvara\n" + QSysInfo::machineHostName().toUtf8() + "\n"));
+    } else if (lock == QLatin1String("live")) {
+        QVERIFY(running.tryLock(0));
+    }
+    if (lock == QLatin1String("being made")) {
+        // A save holds its lock file from the moment it made it, before it writes its number.
+        holder = ::open(QFile::encodeName(lockFile).constData(), O_RDONLY);
+        QVERIFY(holder >= 0);
+        QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    }
+    SettingsFileScope scope(ini);
+
+    auto settings = SettingsStore::open();
+
+    QCOMPARE(QFileInfo::exists(lockFile), lockStays);
+    if (!besides.isEmpty())
+        QCOMPARE(QFileInfo::exists(dir.filePath(besides)), besidesStays);
+    QCOMPARE(settings->value(QStringLiteral("Software/Kept")).toString(), QStringLiteral("1"));
+    if (holder >= 0)
+        ::close(holder);
+    running.unlock();
 }
 
 QTEST_GUILESS_MAIN(SettingsStoreTest)
