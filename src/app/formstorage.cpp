@@ -4,7 +4,9 @@
 #include "colorvalues.h"
 #include "settingsstore.h"
 #include "storedfont.h"
+#include "table.h"
 #include "tcolumn.h"
+#include "tdbgrid.h"
 #include "tdbgridcolumns.h"
 
 #include <QCoreApplication>
@@ -18,6 +20,7 @@
 #include <QSettings>
 #include <QWidget>
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <optional>
@@ -59,6 +62,10 @@ private:
 namespace {
 
 const QString kNull = QStringLiteral("(null)");
+
+// The longest text list read: a drop-down list longer than this is no list anyone picks from, and
+// a count in the store may be any number.
+constexpr int kLongestList = 1000;
 
 int screenPixelsPerInch()
 {
@@ -316,6 +323,12 @@ public:
     explicit Collection(QObject *object) : m_columns(qobject_cast<TDBGridColumns *>(object)) {}
 
     int count() const { return m_columns->count(); }
+    // The most items read: one column per field of the grid's records, or those there are.
+    int largestCount() const
+    {
+        const Table *table = m_columns->grid() ? m_columns->grid()->dataSet() : nullptr;
+        return table && table->fieldCount() > 0 ? table->fieldCount() : count();
+    }
     QObject *item(int index) const { return m_columns->items(index); }
     void recreate(int count)
     {
@@ -466,9 +479,14 @@ private:
             const auto count = intOf(list.value(QStringLiteral("Count")));
             if (!count || *count <= 0)
                 return;
+            // Never more than the store holds: a count beyond its items ends with them.
             QStringList entries;
-            for (int i = 0; i < *count; ++i)
-                entries << list.value(QStringLiteral("Item%1").arg(i)).value_or(QString());
+            for (int i = 0; i < std::min(*count, kLongestList); ++i) {
+                const auto entry = list.value(QStringLiteral("Item%1").arg(i));
+                if (!entry)
+                    break;
+                entries << *entry;
+            }
             assign(object, property, entries);
             return;
         }
@@ -487,7 +505,9 @@ private:
         case Form::Collection: {
             Collection collection(objectOf(property, object));
             // A count that cannot be read leaves the present items; it would otherwise drop them all.
-            const int count = intOf(section.value(name + QStringLiteral(".Count"))).value_or(collection.count());
+            // Capped: each item is built, laid out and written back, and the count may be any number.
+            const int count = std::min(intOf(section.value(name + QStringLiteral(".Count"))).value_or(collection.count()),
+                                       collection.largestCount());
             const SettingsSection items = section.sub(name);
             // Items take their defaults from what they are bound to, so they are bound first and the
             // rest is read once the collection has laid itself out on the new bindings.

@@ -2,6 +2,7 @@
 #include "pictureview.h"
 #include "scripteddialogs.h"
 #include "settingsstore.h"
+#include "table.h"
 #include "tcolumn.h"
 #include "tcolumntitle.h"
 #include "tdbgridcolumns.h"
@@ -111,6 +112,8 @@ private Q_SLOTS:
     void unreadableValuesLeaveTheirProperty();
     void unwritableSettingsAreReportedAndTheWindowCloses();
     void settingsLinkedToNothingAreLeftAsTheyAre();
+    void absurdCountsAreCapped_data();
+    void absurdCountsAreCapped();
 
 private:
     void startWindow();
@@ -575,6 +578,50 @@ void FormStorageTest::settingsLinkedToNothingAreLeftAsTheyAre()
                              .arg(m_workspace->settingsFile())});
     QVERIFY(QFileInfo(m_workspace->settingsFile()).isSymLink());
     QVERIFY(QDir(QFileInfo(target).path()).isEmpty(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot));
+}
+
+void FormStorageTest::absurdCountsAreCapped_data()
+{
+    QTest::addColumn<QString>("columnCount");   // empty: not stored
+    QTest::addColumn<QString>("pickListCount");
+    QTest::addColumn<int>("pickListItems");     // items stored in the pick list
+    QTest::addColumn<int>("shownItems");        // of them in the column's list
+    QTest::newRow("far more columns than fields") << "1000" << "" << 0 << 0;
+    QTest::newRow("pick list count far beyond its items") << "" << "100000" << 3 << 3;
+    QTest::newRow("pick list longer than anyone picks from") << "" << "1500" << 1500 << 1000;
+}
+
+// A count in the store can be any number: what is read is capped (the columns at the number of
+// fields, a pick list at its items and a sane length), and what is written back is what was shown.
+void FormStorageTest::absurdCountsAreCapped()
+{
+    QFETCH(QString, columnCount);
+    QFETCH(QString, pickListCount);
+    QFETCH(int, pickListItems);
+    QFETCH(int, shownItems);
+    {
+        auto settings = SettingsStore::open();
+        if (!columnCount.isEmpty())
+            settings->setValue(formGroup() + QStringLiteral("/EnhancedGrid1_Columns.Count"), columnCount);
+        const QString list = columnsGroup() + QStringLiteral(".Item3_PickList/");
+        if (!pickListCount.isEmpty())
+            settings->setValue(list + QStringLiteral("Count"), pickListCount);
+        for (int i = 0; i < pickListItems; ++i)
+            settings->setValue(list + QStringLiteral("Item%1").arg(i), QStringLiteral("Place %1").arg(i));
+    }
+    startWindow();
+    const int fields = grid()->dataSet()->fieldCount();
+    QVERIFY(grid()->columns()->count() <= fields);
+    if (!pickListCount.isEmpty())
+        QCOMPARE(column(3)->pickList().size(), shownItems);
+    QVERIFY(m_form->close());
+
+    const int storedColumns = storedValue(formGroup(), QStringLiteral("EnhancedGrid1_Columns.Count")).toInt();
+    QCOMPARE(storedColumns, grid()->columns()->count());
+    QVERIFY(sectionValues(columnsGroup()).size() <= storedColumns * (12 + 7 + 3 + 7));
+    const Values list = sectionValues(columnsGroup() + QStringLiteral(".Item3_PickList"));
+    QCOMPARE(list.value(QStringLiteral("Count"), QStringLiteral("0")).toInt(), shownItems);
+    QCOMPARE(list.size(), shownItems == 0 ? 0 : shownItems + 1);
 }
 
 QTEST_MAIN(FormStorageTest)
