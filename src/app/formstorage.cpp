@@ -67,6 +67,12 @@ const QString kNull = QStringLiteral("(null)");
 // a count in the store may be any number.
 constexpr int kLongestList = 1000;
 
+// The farthest a stored window coordinate reaches: beyond every desktop, and near enough to zero
+// that rectangles of such numbers compute without overflow.
+constexpr int kFarthest = 1 << 20;
+// The largest width, height or size a stored value gives: wider than any screen.
+constexpr qint64 kLargestExtent = 1 << 16;
+
 int screenPixelsPerInch()
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
@@ -214,7 +220,7 @@ std::optional<std::array<int, 4>> fourOf(const std::optional<QString> &text)
         const auto number = intOf(parts.at(i));
         if (!number)
             return std::nullopt;
-        numbers[size_t(i)] = *number;
+        numbers[size_t(i)] = std::clamp(*number, -kFarthest, kFarthest);
     }
     return numbers;
 }
@@ -275,6 +281,12 @@ std::optional<QVariant> valueOf(Form form, const QMetaProperty &property, const 
         // A number the property's type cannot hold is as unreadable as no number.
         if (!number || !value.convert(property.metaType()) || value.toLongLong() != *number)
             return std::nullopt;
+        // An extent is what a screen can show; the number may be any the type holds.
+        const QByteArray name = property.name();
+        if (name.endsWith("Width") || name.endsWith("Height") || name.endsWith("Size")) {
+            value = QVariant(std::clamp(*number, -kLargestExtent, kLargestExtent));
+            value.convert(property.metaType());
+        }
         return value;
     }
     case Form::Color: {

@@ -114,6 +114,8 @@ private Q_SLOTS:
     void settingsLinkedToNothingAreLeftAsTheyAre();
     void absurdCountsAreCapped_data();
     void absurdCountsAreCapped();
+    void numbersBeyondTheScreenAreClamped_data();
+    void numbersBeyondTheScreenAreClamped();
 
 private:
     void startWindow();
@@ -622,6 +624,50 @@ void FormStorageTest::absurdCountsAreCapped()
     const Values list = sectionValues(columnsGroup() + QStringLiteral(".Item3_PickList"));
     QCOMPARE(list.value(QStringLiteral("Count"), QStringLiteral("0")).toInt(), shownItems);
     QCOMPARE(list.size(), shownItems == 0 ? 0 : shownItems + 1);
+}
+
+void FormStorageTest::numbersBeyondTheScreenAreClamped_data()
+{
+    QTest::addColumn<QString>("name");    // "columns/" for the columns' section
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("check");   // what to look at: font, width or window
+
+    QTest::newRow("font height of the smallest int") << "columns/Item1_FontHeight" << "-2147483648" << "font";
+    QTest::newRow("font height of the largest int") << "columns/Item1_FontHeight" << "2147483647" << "font";
+    QTest::newRow("font size of the largest int") << "columns/Item1_FontSize" << "2147483647" << "font";
+    QTest::newRow("column width of the largest int") << "columns/Item1_Width" << "2147483647" << "width";
+    QTest::newRow("window at the smallest int")
+        << "NormPos" << "-2147483648,-2147483648,-2147482548,-2147482888" << "window";
+    QTest::newRow("window reaching the largest int")
+        << "NormPos" << "10,20,2147483647,2147483647" << "window";
+}
+
+// Stored numbers are clamped to what the screen can show as they are read, so nothing computes
+// with them beyond what an int holds, and closing saves the clamped value, not the damage.
+void FormStorageTest::numbersBeyondTheScreenAreClamped()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    QFETCH(QString, check);
+    storeValues({{name, text}});
+    startWindow();
+    int tallest = 0;
+    for (const QScreen *screen : QGuiApplication::screens())
+        tallest = std::max(tallest, screen->size().height());
+    if (check == QLatin1String("font")) {
+        QCOMPARE(column(1)->font().pixelSize(), tallest);
+    } else if (check == QLatin1String("width")) {
+        QVERIFY(column(1)->width() > 0);
+        QVERIFY(column(1)->width() <= 1 << 16);
+    } else {
+        QCOMPARE(m_form->pos(), kDesignedPosition);
+    }
+    QVERIFY((*m_dialogs)->messages.isEmpty());
+    QVERIFY(m_form->close());
+    const QString key = name.startsWith(QStringLiteral("columns/")) ? name.mid(8) : name;
+    const QString saved = storedValue(name.startsWith(QStringLiteral("columns/")) ? columnsGroup() : formGroup(), key);
+    for (const QString &number : saved.split(QLatin1Char(',')))
+        QVERIFY2(qAbs(number.toLongLong()) <= 1 << 16, qPrintable(saved));
 }
 
 QTEST_MAIN(FormStorageTest)
