@@ -116,6 +116,8 @@ private Q_SLOTS:
     void absurdCountsAreCapped();
     void numbersBeyondTheScreenAreClamped_data();
     void numbersBeyondTheScreenAreClamped();
+    void optionsMenuChoicesAreKept_data();
+    void optionsMenuChoicesAreKept();
 
 private:
     void startWindow();
@@ -668,6 +670,45 @@ void FormStorageTest::numbersBeyondTheScreenAreClamped()
     const QString saved = storedValue(name.startsWith(QStringLiteral("columns/")) ? columnsGroup() : formGroup(), key);
     for (const QString &number : saved.split(QLatin1Char(',')))
         QVERIFY2(qAbs(number.toLongLong()) <= 1 << 16, qPrintable(saved));
+}
+
+void FormStorageTest::optionsMenuChoicesAreKept_data()
+{
+    QTest::addColumn<QByteArray>("property");
+    QTest::addColumn<QVariant>("chosen");   // invalid: the opposite of the designed switch
+    for (const char *toggle : {"GridAutoSize", "DisplayBoolean", "DisplayImages", "DisplayMemo", "DisplayDateTime",
+                               "ShowTextEllipsis", "ShowTitleEllipsis", "FullSizeMemo", "RowSizingAllowed",
+                               "CellHints", "MultiLineTitles", "UseRowColors", "SearchMode"})
+        QTest::newRow(toggle) << QByteArray(toggle) << QVariant();
+    QTest::newRow("Auto Width") << QByteArray("GridAutoWidth") << QVariant::fromValue(TEnhancedGrid::awUniform);
+    QTest::newRow("Rich Edit") << QByteArray("MemoInplaceEditor") << QVariant::fromValue(TEnhancedGrid::RichEdit);
+    QTest::newRow("2 Fixed Columns") << QByteArray("LockedCols") << QVariant(2);
+}
+
+// What is chosen in the grid's options menu comes back after a restart; a settings file written
+// before these were kept leaves the designed choices.
+void FormStorageTest::optionsMenuChoicesAreKept()
+{
+    QFETCH(QByteArray, property);
+    QFETCH(QVariant, chosen);
+    startWindow();
+    const QVariant designed = grid()->property(property.constData());
+    if (!chosen.isValid())
+        chosen = !designed.toBool();
+    QVERIFY(grid()->setProperty(property.constData(), chosen));
+    QVERIFY(grid()->property(property.constData()) != designed);
+    const QVariant now = grid()->property(property.constData());
+
+    restartWindow();
+    QCOMPARE(grid()->property(property.constData()), now);
+
+    // The values of an older file: without the choice, the designed one.
+    QVERIFY(m_form->close());
+    m_form.reset();
+    SettingsStore::open()->remove(formGroup() + QStringLiteral("/EnhancedGrid1_") + QString::fromLatin1(property));
+    startWindow();
+    QCOMPARE(grid()->property(property.constData()), designed);
+    QVERIFY((*m_dialogs)->messages.isEmpty());
 }
 
 QTEST_MAIN(FormStorageTest)
