@@ -653,14 +653,35 @@ void TFormStorage::save(bool visible)
 
 namespace {
 
-// The window's normal rectangle with its frame, as the platform's placement gives it.
-QRect outerNormalRect(const QWidget *window)
+// The window's frame around its client area, once the window manager has framed it. Before that
+// the frame reads as nothing or as a rectangle that does not hold the client area (1 x 1 on X11
+// while the window is being mapped); guessed from such a reading, the window would grow by the
+// difference.
+std::optional<QMargins> knownFrame(const QWidget *window)
 {
     const QRect frame = window->frameGeometry();
     const QRect client = window->geometry();
-    const QMargins margins(client.left() - frame.left(), client.top() - frame.top(),
-                           frame.right() - client.right(), frame.bottom() - client.bottom());
-    return window->normalGeometry().marginsAdded(margins);
+    if (frame == client || !frame.contains(client))
+        return std::nullopt;
+    return QMargins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+                    frame.bottom() - client.bottom());
+}
+
+// The window's normal rectangle with its frame, as the platform's placement gives it.
+QRect outerNormalRect(const QWidget *window)
+{
+    return window->normalGeometry().marginsAdded(knownFrame(window).value_or(QMargins()));
+}
+
+// The rectangle made no larger than the available area of the screen it lies on.
+QRect withinAvailableArea(const QRect &rect)
+{
+    const QScreen *screen = QGuiApplication::screenAt(rect.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return rect;
+    return QRect(rect.topLeft(), rect.size().boundedTo(screen->availableGeometry().size()));
 }
 
 // True when more than half of the rectangle lies on the screens present now: a rectangle left
@@ -702,9 +723,9 @@ void TFormStorage::restorePlacement(SettingsSection &form)
     if ((minMax || normal) && storedPixelsPerInch == pixelsPerInch && rect.isValid()) {
         if (mostlyOnAScreen(rect)) {
             applyOuterRect(rect);
-            // Before the window manager has framed the window its frame reads as nothing; taken
-            // as it stands, the window would grow by its frame on every start.
-            if (m_form->frameGeometry() == m_form->geometry() && !m_pendingOuter) {
+            // Before the window manager has framed the window its frame is not known; taken as
+            // nothing, the window would grow by its frame on every start.
+            if (!knownFrame(m_form) && !m_pendingOuter) {
                 m_pendingOuter = rect;
                 m_form->installEventFilter(this);
             }
@@ -734,11 +755,12 @@ void TFormStorage::restorePlacement(SettingsSection &form)
     m_form->setWindowState(state);
 }
 
-void TFormStorage::applyOuterRect(const QRect &rect)
+void TFormStorage::applyOuterRect(const QRect &stored)
 {
-    const QSize frame = m_form->frameGeometry().size() - m_form->geometry().size();
+    const QRect rect = withinAvailableArea(stored);
+    const QMargins frame = knownFrame(m_form).value_or(QMargins());
     m_form->move(rect.topLeft());
-    m_form->resize(rect.size() - frame);
+    m_form->resize(rect.size().shrunkBy(frame));
 }
 
 bool TFormStorage::eventFilter(QObject *watched, QEvent *event)
@@ -748,7 +770,7 @@ bool TFormStorage::eventFilter(QObject *watched, QEvent *event)
     const QEvent::Type type = event->type();
     const bool placed = type == QEvent::Move || type == QEvent::Resize || type == QEvent::Paint
                         || type == QEvent::WindowActivate;
-    if (watched == m_form && m_pendingOuter && placed && m_form->frameGeometry() != m_form->geometry()) {
+    if (watched == m_form && m_pendingOuter && placed && knownFrame(m_form)) {
         const QRect rect = *std::exchange(m_pendingOuter, std::nullopt);
         m_form->removeEventFilter(this);
         if (!(m_form->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))

@@ -118,6 +118,8 @@ private Q_SLOTS:
     void numbersBeyondTheScreenAreClamped();
     void optionsMenuChoicesAreKept_data();
     void optionsMenuChoicesAreKept();
+    void aRestoredWindowFitsTheScreen_data();
+    void aRestoredWindowFitsTheScreen();
 
 private:
     void startWindow();
@@ -433,10 +435,16 @@ void FormStorageTest::placementIsAppliedOnlyWhereItCanBeSeen()
     stored.insert(QStringLiteral("Image2_Stretch"), QStringLiteral("False"));
     storeValues(stored);
     startWindow();
-    if (expected.isEmpty())
+    if (expected.isEmpty()) {
         QCOMPARE(m_form->pos(), kDesignedPosition);
-    else
-        QCOMPARE(m_form->frameGeometry(), expected);
+    } else {
+        // No larger than the screen's available area, where the sheets allow.
+        const QSize available = QGuiApplication::primaryScreen()->availableGeometry().size();
+        const QSize frame = m_form->frameGeometry().size() - m_form->size();
+        const QSize least = m_form->minimumSizeHint().expandedTo(m_form->minimumSize()) + frame;
+        QCOMPARE(m_form->frameGeometry(),
+                 QRect(expected.topLeft(), expected.size().boundedTo(available).expandedTo(least)));
+    }
     QVERIFY(!image(2)->stretch());
 }
 
@@ -709,6 +717,39 @@ void FormStorageTest::optionsMenuChoicesAreKept()
     startWindow();
     QCOMPARE(grid()->property(property.constData()), designed);
     QVERIFY((*m_dialogs)->messages.isEmpty());
+}
+
+void FormStorageTest::aRestoredWindowFitsTheScreen_data()
+{
+    QTest::addColumn<QRect>("stored");   // as stored: left, top, right + 1, bottom + 1
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    const QPoint origin = available.topLeft();
+    QTest::newRow("taller than the screen")
+        << QRect(origin + QPoint(10, 0), QSize(kWidth, available.height() + 200));
+    QTest::newRow("wider and taller")
+        << QRect(origin, available.size() + QSize(200, 200));
+    QTest::newRow("larger, reaching past the top left")
+        << QRect(origin - QPoint(150, 150), available.size() + QSize(200, 200));
+}
+
+// However large the stored rectangle, the window opens no larger than the available area of
+// its screen, where its sheets allow.
+void FormStorageTest::aRestoredWindowFitsTheScreen()
+{
+    QFETCH(QRect, stored);
+    storeValues({{"NormPos", QStringLiteral("%1,%2,%3,%4")
+                                 .arg(stored.left())
+                                 .arg(stored.top())
+                                 .arg(stored.right() + 1)
+                                 .arg(stored.bottom() + 1)},
+                 {"PixelsPerInch", QString::number(pixelsPerInch())}});
+    startWindow();
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    const QSize frame = m_form->frameGeometry().size() - m_form->size();
+    const QSize least = m_form->minimumSizeHint().expandedTo(m_form->minimumSize()) + frame;
+    const QRect shown = m_form->frameGeometry();
+    QVERIFY2(shown.width() <= std::max(available.width(), least.width()), qPrintable(QString::number(shown.width())));
+    QVERIFY2(shown.height() <= std::max(available.height(), least.height()), qPrintable(QString::number(shown.height())));
 }
 
 QTEST_MAIN(FormStorageTest)
