@@ -69,7 +69,7 @@ void removeStaleLock(const QString &lockFile)
 }
 
 // Removes what a save that was killed left beside the file it replaces: the new file it had not
-// yet renamed ("Kelvara.ini.Ab12Cd"). Only while holding the store's lock: a save of another
+// yet renamed ("Kelvara.ini.qgjzQp"). Only while holding the store's lock: a save of another
 // copy of the program writes such a file under that lock.
 void removeLeftovers(const QString &file)
 {
@@ -79,13 +79,13 @@ void removeLeftovers(const QString &file)
         return;
     const QFileInfo target(QFileInfo(file).isSymLink() ? QFileInfo(file).canonicalFilePath() : file);
     const QRegularExpression leftover(QRegularExpression::anchoredPattern(
-        QRegularExpression::escape(target.fileName()) + QStringLiteral("\\.[A-Za-z0-9]{6}")));
+        QRegularExpression::escape(target.fileName()) + QStringLiteral("\\.[A-Za-z]{6}")));
     const QDir folder = target.absoluteDir();
     for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        // Qt's six random letters and digits; a name of six small letters is more likely a word
-        // of the user's ("Kelvara.ini.backup") and stays.
+        // Qt's six random letters, small and capital; six small letters are more likely a word of
+        // the user's ("Kelvara.ini.backup") and stay, as do the few leftovers named so.
         const QString tail = name.right(6);
-        const bool random = std::any_of(tail.begin(), tail.end(), [](QChar c) { return c.isUpper() || c.isDigit(); });
+        const bool random = std::any_of(tail.begin(), tail.end(), [](QChar c) { return c.isUpper(); });
         if (leftover.match(name).hasMatch() && random && !QFileInfo(folder.filePath(name)).isSymLink())
             QFile::remove(folder.filePath(name));
     }

@@ -201,12 +201,13 @@ void SettingsStoreTest::whatAKilledSaveLeftGoes_data()
     QTest::addColumn<bool>("besidesStays");
     QTest::newRow("empty lock of a save killed before writing it") << "empty" << "" << false << false;
     QTest::newRow("lock of a save that ended") << "ended" << "" << false << false;
-    QTest::newRow("new file of a save killed before the rename") << "none" << "Kelvara.ini.q7XbZ2" << false << false;
-    QTest::newRow("both") << "empty" << "Kelvara.ini.Ab12cd" << false << false;
+    QTest::newRow("new file of a save killed before the rename") << "none" << "Kelvara.ini.qgjzQp" << false << false;
+    QTest::newRow("both") << "empty" << "Kelvara.ini.AbQrcd" << false << false;
     QTest::newRow("the user's own copy") << "none" << "Kelvara.ini.backup" << false << true;
-    QTest::newRow("another name") << "none" << "Kelvara.ini.Ab12cd.txt" << false << true;
-    QTest::newRow("lock being made by a running save") << "being made" << "Kelvara.ini.Ab12cd" << true << true;
-    QTest::newRow("lock of a running save") << "live" << "Kelvara.ini.Ab12cd" << true << true;
+    QTest::newRow("the user's dated copy") << "none" << "Kelvara.ini.2026Dc" << false << true;
+    QTest::newRow("another name") << "none" << "Kelvara.ini.AbQrcd.txt" << false << true;
+    QTest::newRow("lock being made by a running save") << "being made" << "Kelvara.ini.AbQrcd" << true << true;
+    QTest::newRow("lock of a running save") << "live" << "Kelvara.ini.AbQrcd" << true << true;
 }
 
 // A save killed half-way leaves its lock file (empty when killed before writing it) or its new
