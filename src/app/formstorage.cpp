@@ -4,7 +4,9 @@
 #include "colorvalues.h"
 #include "settingsstore.h"
 #include "storedfont.h"
+#include "table.h"
 #include "tcolumn.h"
+#include "tdbgrid.h"
 #include "tdbgridcolumns.h"
 
 #include <QCoreApplication>
@@ -18,6 +20,7 @@
 #include <QSettings>
 #include <QWidget>
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <optional>
@@ -59,6 +62,16 @@ private:
 namespace {
 
 const QString kNull = QStringLiteral("(null)");
+
+// The longest text list read: a drop-down list longer than this is no list anyone picks from, and
+// a count in the store may be any number.
+constexpr int kLongestList = 1000;
+
+// The farthest a stored window coordinate reaches: beyond every desktop, and near enough to zero
+// that rectangles of such numbers compute without overflow.
+constexpr int kFarthest = 1 << 20;
+// The largest width, height or size a stored value gives: wider than any screen.
+constexpr qint64 kLargestExtent = 1 << 16;
 
 int screenPixelsPerInch()
 {
@@ -207,7 +220,7 @@ std::optional<std::array<int, 4>> fourOf(const std::optional<QString> &text)
         const auto number = intOf(parts.at(i));
         if (!number)
             return std::nullopt;
-        numbers[size_t(i)] = *number;
+        numbers[size_t(i)] = std::clamp(*number, -kFarthest, kFarthest);
     }
     return numbers;
 }
@@ -268,6 +281,12 @@ std::optional<QVariant> valueOf(Form form, const QMetaProperty &property, const 
         // A number the property's type cannot hold is as unreadable as no number.
         if (!number || !value.convert(property.metaType()) || value.toLongLong() != *number)
             return std::nullopt;
+        // An extent is what a screen can show; the number may be any the type holds.
+        const QByteArray name = property.name();
+        if (name.endsWith("Width") || name.endsWith("Height") || name.endsWith("Size")) {
+            value = QVariant(std::clamp(*number, -kLargestExtent, kLargestExtent));
+            value.convert(property.metaType());
+        }
         return value;
     }
     case Form::Color: {
@@ -316,6 +335,12 @@ public:
     explicit Collection(QObject *object) : m_columns(qobject_cast<TDBGridColumns *>(object)) {}
 
     int count() const { return m_columns->count(); }
+    // The most items read: one column per field of the grid's records, or those there are.
+    int largestCount() const
+    {
+        const Table *table = m_columns->grid() ? m_columns->grid()->dataSet() : nullptr;
+        return table && table->fieldCount() > 0 ? table->fieldCount() : count();
+    }
     QObject *item(int index) const { return m_columns->items(index); }
     void recreate(int count)
     {
@@ -466,9 +491,14 @@ private:
             const auto count = intOf(list.value(QStringLiteral("Count")));
             if (!count || *count <= 0)
                 return;
+            // Never more than the store holds: a count beyond its items ends with them.
             QStringList entries;
-            for (int i = 0; i < *count; ++i)
-                entries << list.value(QStringLiteral("Item%1").arg(i)).value_or(QString());
+            for (int i = 0; i < std::min(*count, kLongestList); ++i) {
+                const auto entry = list.value(QStringLiteral("Item%1").arg(i));
+                if (!entry)
+                    break;
+                entries << *entry;
+            }
             assign(object, property, entries);
             return;
         }
@@ -487,7 +517,9 @@ private:
         case Form::Collection: {
             Collection collection(objectOf(property, object));
             // A count that cannot be read leaves the present items; it would otherwise drop them all.
-            const int count = intOf(section.value(name + QStringLiteral(".Count"))).value_or(collection.count());
+            // Capped: each item is built, laid out and written back, and the count may be any number.
+            const int count = std::min(intOf(section.value(name + QStringLiteral(".Count"))).value_or(collection.count()),
+                                       collection.largestCount());
             const SettingsSection items = section.sub(name);
             // Items take their defaults from what they are bound to, so they are bound first and the
             // rest is read once the collection has laid itself out on the new bindings.
@@ -591,6 +623,11 @@ void TFormStorage::save(bool visible)
         return;
     m_saved = true;
     try {
+        const QString refused = SettingsStore::refusal();
+        if (!refused.isEmpty()) {
+            dialogs().error(m_form, QStringLiteral("The window's settings could not be saved: %1.").arg(refused));
+            return;
+        }
         const std::unique_ptr<QSettings> settings = SettingsStore::open();
         SettingsSection form(*settings, SettingsStore::group(m_keyPath) + QLatin1Char('/') + section());
         form.setValue(QStringLiteral("FormVersion"), QString::number(m_version));
@@ -616,14 +653,35 @@ void TFormStorage::save(bool visible)
 
 namespace {
 
-// The window's normal rectangle with its frame, as the platform's placement gives it.
-QRect outerNormalRect(const QWidget *window)
+// The window's frame around its client area, once the window manager has framed it. Before that
+// the frame reads as nothing or as a rectangle that does not hold the client area (1 x 1 on X11
+// while the window is being mapped); guessed from such a reading, the window would grow by the
+// difference.
+std::optional<QMargins> knownFrame(const QWidget *window)
 {
     const QRect frame = window->frameGeometry();
     const QRect client = window->geometry();
-    const QMargins margins(client.left() - frame.left(), client.top() - frame.top(),
-                           frame.right() - client.right(), frame.bottom() - client.bottom());
-    return window->normalGeometry().marginsAdded(margins);
+    if (frame == client || !frame.contains(client))
+        return std::nullopt;
+    return QMargins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+                    frame.bottom() - client.bottom());
+}
+
+// The window's normal rectangle with its frame, as the platform's placement gives it.
+QRect outerNormalRect(const QWidget *window)
+{
+    return window->normalGeometry().marginsAdded(knownFrame(window).value_or(QMargins()));
+}
+
+// The rectangle made no larger than the available area of the screen it lies on.
+QRect withinAvailableArea(const QRect &rect)
+{
+    const QScreen *screen = QGuiApplication::screenAt(rect.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return rect;
+    return QRect(rect.topLeft(), rect.size().boundedTo(screen->availableGeometry().size()));
 }
 
 // True when more than half of the rectangle lies on the screens present now: a rectangle left
@@ -665,9 +723,9 @@ void TFormStorage::restorePlacement(SettingsSection &form)
     if ((minMax || normal) && storedPixelsPerInch == pixelsPerInch && rect.isValid()) {
         if (mostlyOnAScreen(rect)) {
             applyOuterRect(rect);
-            // Before the window manager has framed the window its frame reads as nothing; taken
-            // as it stands, the window would grow by its frame on every start.
-            if (m_form->frameGeometry() == m_form->geometry() && !m_pendingOuter) {
+            // Before the window manager has framed the window its frame is not known; taken as
+            // nothing, the window would grow by its frame on every start.
+            if (!knownFrame(m_form) && !m_pendingOuter) {
                 m_pendingOuter = rect;
                 m_form->installEventFilter(this);
             }
@@ -697,11 +755,12 @@ void TFormStorage::restorePlacement(SettingsSection &form)
     m_form->setWindowState(state);
 }
 
-void TFormStorage::applyOuterRect(const QRect &rect)
+void TFormStorage::applyOuterRect(const QRect &stored)
 {
-    const QSize frame = m_form->frameGeometry().size() - m_form->geometry().size();
+    const QRect rect = withinAvailableArea(stored);
+    const QMargins frame = knownFrame(m_form).value_or(QMargins());
     m_form->move(rect.topLeft());
-    m_form->resize(rect.size() - frame);
+    m_form->resize(rect.size().shrunkBy(frame));
 }
 
 bool TFormStorage::eventFilter(QObject *watched, QEvent *event)
@@ -711,7 +770,7 @@ bool TFormStorage::eventFilter(QObject *watched, QEvent *event)
     const QEvent::Type type = event->type();
     const bool placed = type == QEvent::Move || type == QEvent::Resize || type == QEvent::Paint
                         || type == QEvent::WindowActivate;
-    if (watched == m_form && m_pendingOuter && placed && m_form->frameGeometry() != m_form->geometry()) {
+    if (watched == m_form && m_pendingOuter && placed && knownFrame(m_form)) {
         const QRect rect = *std::exchange(m_pendingOuter, std::nullopt);
         m_form->removeEventFilter(this);
         if (!(m_form->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))

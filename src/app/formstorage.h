@@ -56,7 +56,8 @@ protected:
 private:
     void save(bool visible);
     void restorePlacement(SettingsSection &form);
-    // Places the window so that its frame covers the rectangle.
+    // Places the window so that its frame covers the rectangle, made no larger than the
+    // available area of its screen. A frame not yet known counts as none until it is.
     void applyOuterRect(const QRect &rect);
     void savePlacement(SettingsSection &form) const;
 

@@ -1,16 +1,32 @@
 #include "storedfont.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 namespace kelvara {
 
 namespace {
 
-// Rounds half away from zero, as the platform's size and height conversions do.
+// Rounds half away from zero, as the platform's size and height conversions do. A result no int
+// holds is the nearest one that does.
 int scaled(int value, int numerator, int denominator)
 {
-    return int(std::lround(double(value) * numerator / denominator));
+    const double result = std::round(double(value) * numerator / denominator);
+    return int(std::clamp(result, double(std::numeric_limits<int>::min()), double(std::numeric_limits<int>::max())));
+}
+
+// The tallest character a screen shows whole: the height of the tallest screen.
+int tallestCharacter()
+{
+    int tallest = 0;
+    for (const QScreen *screen : QGuiApplication::screens())
+        tallest = std::max(tallest, screen->size().height());
+    return tallest > 0 ? tallest : 1080;
 }
 
 } // namespace
@@ -32,7 +48,8 @@ void TFontValues::setHeight(int height)
     // A positive height counts the line's leading too; the em height is the nearest Qt offers.
     if (height == 0 || height == this->height())
         return;
-    m_font.setPixelSize(std::abs(height));
+    // Taller than the screen it is only boxes, and the stored number may be any int.
+    m_font.setPixelSize(int(std::min<qint64>(std::abs(qint64(height)), tallestCharacter())));
 }
 
 void TFontValues::setName(const QString &name)

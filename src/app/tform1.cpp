@@ -174,10 +174,17 @@ TForm1::TForm1(QWidget *parent)
 
     FormStorage1 = new TFormStorage(this);
     FormStorage1->setObjectName(QStringLiteral("FormStorage1"));
-    FormStorage1->setStoredProps({QStringLiteral("EnhancedGrid1.MenuOptions"), QStringLiteral("EnhancedGrid1.Columns"),
-                                  QStringLiteral("Image1.Stretch"), QStringLiteral("Image2.Stretch"),
-                                  QStringLiteral("Image3.Stretch"), QStringLiteral("Image4.Stretch"),
-                                  QStringLiteral("Image5.Stretch")});
+    QStringList storedProps{QStringLiteral("EnhancedGrid1.MenuOptions"), QStringLiteral("EnhancedGrid1.Columns")};
+    // The choices of the grid's options menu, after the columns they apply to; a settings file
+    // without them leaves the designed ones.
+    for (const char *option : {"GridAutoSize", "GridAutoWidth", "DisplayBoolean", "DisplayImages", "DisplayMemo",
+                               "DisplayDateTime", "ShowTextEllipsis", "ShowTitleEllipsis", "FullSizeMemo",
+                               "RowSizingAllowed", "CellHints", "MultiLineTitles", "UseRowColors", "SearchMode",
+                               "MemoInplaceEditor", "LockedCols"})
+        storedProps << QStringLiteral("EnhancedGrid1.") + QLatin1String(option);
+    storedProps << QStringLiteral("Image1.Stretch") << QStringLiteral("Image2.Stretch") << QStringLiteral("Image3.Stretch")
+                << QStringLiteral("Image4.Stretch") << QStringLiteral("Image5.Stretch");
+    FormStorage1->setStoredProps(storedProps);
 
     FormCreate();
 }

@@ -1,15 +1,30 @@
 #include "gridaxis.h"
 
+#include <QtGlobal>
+
 #include <algorithm>
+#include <limits>
 
 namespace kelvara {
+
+namespace {
+
+// Offsets stop growing here: two of them still add up without overflow.
+constexpr qint64 kLargestStart = std::numeric_limits<int>::max() / 4;
+
+int entrySize(int size)
+{
+    return size < 0 ? -1 : std::min(size, GridAxis::LargestSize);
+}
+
+} // namespace
 
 void GridAxis::setCount(int count, int defaultSize)
 {
     count = std::max(0, count);
     if (count == this->count())
         return;
-    m_sizes.resize(size_t(count), defaultSize);
+    m_sizes.resize(size_t(count), entrySize(defaultSize));
     m_fixed = std::min(m_fixed, count);
     m_first = std::clamp(m_first, m_fixed, std::max(m_fixed, count - 1));
     m_dirty = true;
@@ -17,8 +32,7 @@ void GridAxis::setCount(int count, int defaultSize)
 
 void GridAxis::setSize(int index, int size)
 {
-    if (size < 0)
-        size = -1;
+    size = entrySize(size);
     if (m_sizes[size_t(index)] == size)
         return;
     m_sizes[size_t(index)] = size;
@@ -27,7 +41,7 @@ void GridAxis::setSize(int index, int size)
 
 void GridAxis::setAllSizes(int size)
 {
-    std::fill(m_sizes.begin(), m_sizes.end(), size < 0 ? -1 : size);
+    std::fill(m_sizes.begin(), m_sizes.end(), entrySize(size));
     m_dirty = true;
 }
 
@@ -43,7 +57,7 @@ void GridAxis::move(int from, int to)
 
 void GridAxis::setLineWidth(int width)
 {
-    width = std::max(0, width);
+    width = std::clamp(width, 0, LargestSize);
     if (width == m_lineWidth)
         return;
     m_lineWidth = width;
@@ -59,12 +73,12 @@ int GridAxis::extent(int index) const
 void GridAxis::rebuild() const
 {
     m_starts.resize(m_sizes.size() + 1);
-    int offset = 0;
+    qint64 offset = 0;
     for (size_t i = 0; i < m_sizes.size(); ++i) {
-        m_starts[i] = offset;
-        offset += m_sizes[i] < 0 ? 0 : m_sizes[i] + m_lineWidth;
+        m_starts[i] = int(offset);
+        offset = std::min(kLargestStart, offset + (m_sizes[i] < 0 ? 0 : m_sizes[i] + m_lineWidth));
     }
-    m_starts[m_sizes.size()] = offset;
+    m_starts[m_sizes.size()] = int(offset);
     m_dirty = false;
 }
 

@@ -11,9 +11,14 @@ namespace kelvara {
 class GridAxis
 {
 public:
+    // The largest size an entry takes: no screen shows more, and any number of entries this
+    // size still sums without overflow.
+    static constexpr int LargestSize = 1 << 16;
+
     int count() const { return int(m_sizes.size()); }
     void setCount(int count, int defaultSize);
     int size(int index) const { return m_sizes[std::size_t(index)]; }   // -1: hidden, takes no space
+    // Sizes beyond LargestSize are taken as LargestSize.
     void setSize(int index, int size);
     void setAllSizes(int size);
     void move(int from, int to);
@@ -48,7 +53,7 @@ private:
     void rebuild() const;
 
     std::vector<int> m_sizes;
-    mutable std::vector<int> m_starts;   // count + 1 entries
+    mutable std::vector<int> m_starts;   // count + 1 entries, at most LargestStart
     mutable bool m_dirty = true;
     int m_lineWidth = 1;
     int m_fixed = 0;

@@ -18,6 +18,11 @@ public:
     // so through QSettings::status() after sync().
     static std::unique_ptr<QSettings> open();
 
+    // Why the store's file is neither read nor written, or empty: only a regular file, or a link
+    // to one, is replaced by a save; anything else (a device, a pipe, a link to nothing) is left
+    // as it is. Gives the file's name and the cause, such as "… is not a regular file".
+    static QString refusal();
+
     // The group a registry-style key path names: "\Software\X" -> "Software/X".
     static QString group(const QString &keyPath);
 

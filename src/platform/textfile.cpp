@@ -3,11 +3,20 @@
 #include "error.h"
 #include "tablefiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <system_error>
@@ -54,16 +63,11 @@ QStringList readLines(const QString &fileName)
 
 void writeTextFile(const QString &fileName, const QString &text)
 {
-    tablefiles::refuse(fileName);
-    // Written beside the old file and renamed over it, so a failed write never leaves half a file.
-    QSaveFile file(fileName);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
-        throw Error(QStringLiteral("Cannot create file %1").arg(fileName));
-    QStringEncoder encoder(QStringEncoder::System);
-    const QByteArray bytes = encoder.encode(text);
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        throw Error(QStringLiteral("Cannot create file %1").arg(fileName));
+    // The same writer as for long files: beside the old file and renamed over it, so a failed
+    // write never leaves half a file and nothing but a regular file is ever replaced.
+    TextFileWriter file(fileName);
+    file.write(text);
+    file.finish();
 }
 
 void writeLines(const QString &fileName, const QStringList &lines)
@@ -79,36 +83,133 @@ namespace {
 // Characters gathered before they are encoded and written.
 constexpr qsizetype kWriteChunk = 1 << 16;
 
+[[noreturn]] void refuseFile(const QString &fileName, const QString &cause = QString())
+{
+    throw Error(cause.isEmpty() ? QStringLiteral("Cannot create file %1").arg(fileName)
+                                : QStringLiteral("Cannot create file %1: %2").arg(fileName, cause));
+}
+
+// The file a write replaces: the file itself, or the regular file a link leads to. Renaming a
+// new file over anything else would replace a device, a pipe or a socket by a text file.
+QString replacedFile(const QString &fileName)
+{
+    const QFileInfo name(fileName);
+    QString target = fileName;
+    if (name.isSymLink()) {
+        target = name.canonicalFilePath();
+        if (target.isEmpty())
+            refuseFile(fileName, QStringLiteral("it is a link to a file that does not exist"));
+    } else if (!name.exists()) {
+        return fileName;
+    }
+    const QFileInfo info(target);
+    if (info.isDir())
+        refuseFile(fileName);
+    if (!info.isFile())
+        refuseFile(fileName, QStringLiteral("it is not a regular file"));
+    return target;
+}
+
+// What marks a file as this writer's work in progress: "<file>.part-kelvara-<6 letters>".
+QString partPrefix(const QString &destination)
+{
+    return destination + QStringLiteral(".part-kelvara-");
+}
+
+// The cause of a failed write the user can do something about, or empty.
+QString causeOf(int error)
+{
+    switch (error) {
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+        return QStringLiteral("the disk is full");
+    case EFBIG:
+        return QStringLiteral("the file would be larger than this system allows");
+    default:
+        return QString();
+    }
+}
+
+// Removes the work files of writers that ended without finishing (killed, or out of power). A
+// writer holds a lock on its work file as long as it runs, so a file nobody holds is left over.
+void removeLeftovers(const QString &destination)
+{
+    const QFileInfo info(partPrefix(destination));
+    const QDir folder = info.absoluteDir();
+    const QString prefix = info.fileName();
+    for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (!name.startsWith(prefix) || name.size() != prefix.size() + 6)
+            continue;
+        const QString path = folder.filePath(name);
+#ifdef Q_OS_UNIX
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0)
+            continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            QFile::remove(path);
+        ::close(fd);
+#else
+        QFile::remove(path);   // fails while another writer has it open
+#endif
+    }
+}
+
+QString randomLetters()
+{
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    QString text;
+    for (int i = 0; i < 6; ++i)
+        text += QLatin1Char(letters[QRandomGenerator::system()->bounded(int(sizeof letters) - 1)]);
+    return text;
+}
+
 } // namespace
 
 TextFileWriter::TextFileWriter(const QString &fileName)
     : m_fileName(fileName), m_encoder(std::make_unique<QStringEncoder>(QStringEncoder::System))
 {
     tablefiles::refuse(fileName);
-    // A file that could not be written in place is not replaced either.
-    const QFileInfo target(fileName);
-    if (target.exists() && (!target.isFile() || !target.isWritable()))
-        fail();
     // Written beside the old file and renamed over it when complete: a walk that fails half-way
     // leaves the last complete file as it was, never half a file. Nothing waits for the disk.
-    // A link is followed, so that it keeps pointing at the new file.
-    m_destination = target.isSymLink() && target.exists() ? target.canonicalFilePath() : fileName;
+    // A link is followed to its file, which is replaced, so that the link stays.
+    m_destination = replacedFile(fileName);
+    // A file that could not be written in place is not replaced either.
+    const QFileInfo target(m_destination);
+    if (target.exists() && !target.isWritable())
+        fail();
+    removeLeftovers(m_destination);
+    int error = 0;
     for (int attempt = 0; attempt < 100 && !m_file; ++attempt) {
-        const QString part = m_destination
-                             + (attempt == 0 ? QStringLiteral(".part") : QStringLiteral(".part%1").arg(attempt));
+        const QString part = partPrefix(m_destination) + randomLetters();
         auto file = std::make_unique<QFile>(part);
-        if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        errno = 0;
+        const bool opened = file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered);
+        const int openError = errno;
+        if (opened) {
             m_partName = part;
             m_file = std::move(file);
+#ifdef Q_OS_UNIX
+            // Held until the file is renamed or removed: the next writer tells a file in use from
+            // one left behind by it.
+            ::flock(m_file->handle(), LOCK_EX | LOCK_NB);
+#endif
         } else if (!QFileInfo::exists(part)) {
+            error = openError;
             break;   // the folder takes no new files
         }
     }
     if (!m_file) {
-        // A folder that takes no new files may still let the file itself be rewritten.
-        m_file = std::make_unique<QFile>(fileName);
-        if (!m_file->open(QIODevice::WriteOnly | QIODevice::Truncate))
-            fail();
+        // A folder that takes no new files may still let the file itself be rewritten. The new
+        // text is gathered elsewhere first and goes into the file only once it is complete.
+        if (!target.exists())
+            fail(error);
+        auto spool = std::make_unique<QTemporaryFile>();
+        if (!spool->open())
+            fail(error);
+        m_file = std::move(spool);
+        m_inPlace = true;
     } else if (target.exists()) {
         m_file->setPermissions(target.permissions());
     }
@@ -138,29 +239,72 @@ void TextFileWriter::flush()
     char *end = m_encoder->appendToBuffer(m_bytes.data(), m_pending);
     m_pending.resize(0);
     const qint64 size = end - m_bytes.constData();
+    errno = 0;
     if (m_file->write(m_bytes.constData(), size) != size)
-        fail();
+        fail(errno);
 }
 
 void TextFileWriter::finish()
 {
     flush();
+    errno = 0;
     if (!m_file->flush())
-        fail();
+        fail(errno);
+    if (m_inPlace) {
+        replaceInPlace();
+        return;
+    }
     m_file->close();
     if (!m_partName.isEmpty()) {
         std::error_code error;
         std::filesystem::rename(std::filesystem::path(m_partName.toStdU16String()),
                                 std::filesystem::path(m_destination.toStdU16String()), error);
         if (error)
-            fail();
+            fail(error.value());
         m_partName.clear();
     }
 }
 
-void TextFileWriter::fail()
+void TextFileWriter::replaceInPlace()
 {
-    throw Error(QStringLiteral("Cannot create file %1").arg(m_fileName));
+    QFile &spool = *m_file;
+    QFile file(m_destination);
+    // Read and write: write alone would empty the file at once.
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+        fail();
+    const qint64 oldSize = file.size();
+    const qint64 newSize = spool.size();
+    auto copy = [&](qint64 from, qint64 to) {
+        if (!spool.seek(from) || !file.seek(from))
+            return false;
+        QByteArray chunk;
+        for (qint64 at = from; at < to; at += chunk.size()) {
+            chunk = spool.read(std::min<qint64>(to - at, 1 << 20));
+            if (chunk.isEmpty() || file.write(chunk) != chunk.size())
+                return false;
+        }
+        return true;
+    };
+    // The part beyond the old end first: that is where a full disk shows, and the old text is
+    // untouched until it has its room. Rewriting within the old length takes no new space.
+    errno = 0;
+    if (newSize > oldSize && !copy(oldSize, newSize)) {
+        const int error = errno;
+        file.resize(oldSize);
+        fail(error);
+    }
+    errno = 0;
+    if (!copy(0, std::min(oldSize, newSize)) || !file.resize(newSize) || !file.flush())
+        fail(errno);
+    file.close();
+    m_file.reset();
+}
+
+void TextFileWriter::fail(int error)
+{
+    const QString cause = causeOf(error);
+    throw Error(cause.isEmpty() ? QStringLiteral("Cannot create file %1").arg(m_fileName)
+                                : QStringLiteral("Cannot create file %1: %2").arg(m_fileName, cause));
 }
 
 } // namespace kelvara

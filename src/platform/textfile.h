@@ -23,7 +23,9 @@ QStringList splitLines(const QString &text);
 // Writes a large text file as it is made, in the locale's encoding: no copy of the whole text is
 // held and nothing waits for the disk, as an export of every record needs. An existing file is
 // replaced when the new one is finished; until then, and if it never is, the old one stays. Fails
-// with "Cannot create file %s" when the file cannot be opened or written.
+// with "Cannot create file %s" when the file cannot be opened or written, followed by the cause
+// where it is one the user can act on (": the disk is full"). Work files that an earlier writer
+// of the same file left behind (killed half-way) are removed.
 class TextFileWriter
 {
 public:
@@ -43,11 +45,14 @@ public:
 
 private:
     void flush();
-    [[noreturn]] void fail();
+    // Where the folder takes no new files: the finished text is copied over the old file.
+    void replaceInPlace();
+    [[noreturn]] void fail(int error = 0);
 
     QString m_fileName;
     QString m_destination;       // the file replaced: the one a link points at, or the file itself
     QString m_partName;          // the file written until it is complete; empty once renamed
+    bool m_inPlace = false;      // m_file gathers the text that then replaces the old file's
     std::unique_ptr<QFile> m_file;
     std::unique_ptr<QStringEncoder> m_encoder;
     QString m_pending;

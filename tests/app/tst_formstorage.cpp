@@ -2,6 +2,7 @@
 #include "pictureview.h"
 #include "scripteddialogs.h"
 #include "settingsstore.h"
+#include "table.h"
 #include "tcolumn.h"
 #include "tcolumntitle.h"
 #include "tdbgridcolumns.h"
@@ -110,6 +111,15 @@ private Q_SLOTS:
     void unreadableValuesLeaveTheirProperty_data();
     void unreadableValuesLeaveTheirProperty();
     void unwritableSettingsAreReportedAndTheWindowCloses();
+    void settingsLinkedToNothingAreLeftAsTheyAre();
+    void absurdCountsAreCapped_data();
+    void absurdCountsAreCapped();
+    void numbersBeyondTheScreenAreClamped_data();
+    void numbersBeyondTheScreenAreClamped();
+    void optionsMenuChoicesAreKept_data();
+    void optionsMenuChoicesAreKept();
+    void aRestoredWindowFitsTheScreen_data();
+    void aRestoredWindowFitsTheScreen();
 
 private:
     void startWindow();
@@ -425,10 +435,16 @@ void FormStorageTest::placementIsAppliedOnlyWhereItCanBeSeen()
     stored.insert(QStringLiteral("Image2_Stretch"), QStringLiteral("False"));
     storeValues(stored);
     startWindow();
-    if (expected.isEmpty())
+    if (expected.isEmpty()) {
         QCOMPARE(m_form->pos(), kDesignedPosition);
-    else
-        QCOMPARE(m_form->frameGeometry(), expected);
+    } else {
+        // No larger than the screen's available area, where the sheets allow.
+        const QSize available = QGuiApplication::primaryScreen()->availableGeometry().size();
+        const QSize frame = m_form->frameGeometry().size() - m_form->size();
+        const QSize least = m_form->minimumSizeHint().expandedTo(m_form->minimumSize()) + frame;
+        QCOMPARE(m_form->frameGeometry(),
+                 QRect(expected.topLeft(), expected.size().boundedTo(available).expandedTo(least)));
+    }
     QVERIFY(!image(2)->stretch());
 }
 
@@ -558,6 +574,182 @@ void FormStorageTest::unwritableSettingsAreReportedAndTheWindowCloses()
     // Destroying the closed window does not try again.
     m_form.reset();
     QCOMPARE((*m_dialogs)->messages.size(), 1);
+}
+
+void FormStorageTest::settingsLinkedToNothingAreLeftAsTheyAre()
+{
+    // A link is followed only to a regular file; one that leads nowhere is not made to.
+    const QString target = m_workspace->filePath(QStringLiteral("moved/Kelvara.ini"));
+    QVERIFY(QDir().mkpath(QFileInfo(target).path()));
+    QVERIFY(QFile::link(target, m_workspace->settingsFile()));
+    startWindow();
+    QVERIFY(m_form->close());
+    QCOMPARE((*m_dialogs)->texts(ScriptedDialogs::Kind::Error),
+             QStringList{QStringLiteral("The window's settings could not be saved: %1 is a link to a file that "
+                                        "does not exist.")
+                             .arg(m_workspace->settingsFile())});
+    QVERIFY(QFileInfo(m_workspace->settingsFile()).isSymLink());
+    QVERIFY(QDir(QFileInfo(target).path()).isEmpty(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot));
+}
+
+void FormStorageTest::absurdCountsAreCapped_data()
+{
+    QTest::addColumn<QString>("columnCount");   // empty: not stored
+    QTest::addColumn<QString>("pickListCount");
+    QTest::addColumn<int>("pickListItems");     // items stored in the pick list
+    QTest::addColumn<int>("shownItems");        // of them in the column's list
+    QTest::newRow("far more columns than fields") << "1000" << "" << 0 << 0;
+    QTest::newRow("pick list count far beyond its items") << "" << "100000" << 3 << 3;
+    QTest::newRow("pick list longer than anyone picks from") << "" << "1500" << 1500 << 1000;
+}
+
+// A count in the store can be any number: what is read is capped (the columns at the number of
+// fields, a pick list at its items and a sane length), and what is written back is what was shown.
+void FormStorageTest::absurdCountsAreCapped()
+{
+    QFETCH(QString, columnCount);
+    QFETCH(QString, pickListCount);
+    QFETCH(int, pickListItems);
+    QFETCH(int, shownItems);
+    {
+        auto settings = SettingsStore::open();
+        if (!columnCount.isEmpty())
+            settings->setValue(formGroup() + QStringLiteral("/EnhancedGrid1_Columns.Count"), columnCount);
+        const QString list = columnsGroup() + QStringLiteral(".Item3_PickList/");
+        if (!pickListCount.isEmpty())
+            settings->setValue(list + QStringLiteral("Count"), pickListCount);
+        for (int i = 0; i < pickListItems; ++i)
+            settings->setValue(list + QStringLiteral("Item%1").arg(i), QStringLiteral("Place %1").arg(i));
+    }
+    startWindow();
+    const int fields = grid()->dataSet()->fieldCount();
+    QVERIFY(grid()->columns()->count() <= fields);
+    if (!pickListCount.isEmpty())
+        QCOMPARE(column(3)->pickList().size(), shownItems);
+    QVERIFY(m_form->close());
+
+    const int storedColumns = storedValue(formGroup(), QStringLiteral("EnhancedGrid1_Columns.Count")).toInt();
+    QCOMPARE(storedColumns, grid()->columns()->count());
+    QVERIFY(sectionValues(columnsGroup()).size() <= storedColumns * (12 + 7 + 3 + 7));
+    const Values list = sectionValues(columnsGroup() + QStringLiteral(".Item3_PickList"));
+    QCOMPARE(list.value(QStringLiteral("Count"), QStringLiteral("0")).toInt(), shownItems);
+    QCOMPARE(list.size(), shownItems == 0 ? 0 : shownItems + 1);
+}
+
+void FormStorageTest::numbersBeyondTheScreenAreClamped_data()
+{
+    QTest::addColumn<QString>("name");    // "columns/" for the columns' section
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("check");   // what to look at: font, width or window
+
+    QTest::newRow("font height of the smallest int") << "columns/Item1_FontHeight" << "-2147483648" << "font";
+    QTest::newRow("font height of the largest int") << "columns/Item1_FontHeight" << "2147483647" << "font";
+    QTest::newRow("font size of the largest int") << "columns/Item1_FontSize" << "2147483647" << "font";
+    QTest::newRow("column width of the largest int") << "columns/Item1_Width" << "2147483647" << "width";
+    QTest::newRow("window at the smallest int")
+        << "NormPos" << "-2147483648,-2147483648,-2147482548,-2147482888" << "window";
+    QTest::newRow("window reaching the largest int")
+        << "NormPos" << "10,20,2147483647,2147483647" << "window";
+}
+
+// Stored numbers are clamped to what the screen can show as they are read, so nothing computes
+// with them beyond what an int holds, and closing saves the clamped value, not the damage.
+void FormStorageTest::numbersBeyondTheScreenAreClamped()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    QFETCH(QString, check);
+    storeValues({{name, text}});
+    startWindow();
+    int tallest = 0;
+    for (const QScreen *screen : QGuiApplication::screens())
+        tallest = std::max(tallest, screen->size().height());
+    if (check == QLatin1String("font")) {
+        QCOMPARE(column(1)->font().pixelSize(), tallest);
+    } else if (check == QLatin1String("width")) {
+        QVERIFY(column(1)->width() > 0);
+        QVERIFY(column(1)->width() <= 1 << 16);
+    } else {
+        QCOMPARE(m_form->pos(), kDesignedPosition);
+    }
+    QVERIFY((*m_dialogs)->messages.isEmpty());
+    QVERIFY(m_form->close());
+    const QString key = name.startsWith(QStringLiteral("columns/")) ? name.mid(8) : name;
+    const QString saved = storedValue(name.startsWith(QStringLiteral("columns/")) ? columnsGroup() : formGroup(), key);
+    for (const QString &number : saved.split(QLatin1Char(',')))
+        QVERIFY2(qAbs(number.toLongLong()) <= 1 << 16, qPrintable(saved));
+}
+
+void FormStorageTest::optionsMenuChoicesAreKept_data()
+{
+    QTest::addColumn<QByteArray>("property");
+    QTest::addColumn<QVariant>("chosen");   // invalid: the opposite of the designed switch
+    for (const char *toggle : {"GridAutoSize", "DisplayBoolean", "DisplayImages", "DisplayMemo", "DisplayDateTime",
+                               "ShowTextEllipsis", "ShowTitleEllipsis", "FullSizeMemo", "RowSizingAllowed",
+                               "CellHints", "MultiLineTitles", "UseRowColors", "SearchMode"})
+        QTest::newRow(toggle) << QByteArray(toggle) << QVariant();
+    QTest::newRow("Auto Width") << QByteArray("GridAutoWidth") << QVariant::fromValue(TEnhancedGrid::awUniform);
+    QTest::newRow("Rich Edit") << QByteArray("MemoInplaceEditor") << QVariant::fromValue(TEnhancedGrid::RichEdit);
+    QTest::newRow("2 Fixed Columns") << QByteArray("LockedCols") << QVariant(2);
+}
+
+// What is chosen in the grid's options menu comes back after a restart; a settings file written
+// before these were kept leaves the designed choices.
+void FormStorageTest::optionsMenuChoicesAreKept()
+{
+    QFETCH(QByteArray, property);
+    QFETCH(QVariant, chosen);
+    startWindow();
+    const QVariant designed = grid()->property(property.constData());
+    if (!chosen.isValid())
+        chosen = !designed.toBool();
+    QVERIFY(grid()->setProperty(property.constData(), chosen));
+    QVERIFY(grid()->property(property.constData()) != designed);
+    const QVariant now = grid()->property(property.constData());
+
+    restartWindow();
+    QCOMPARE(grid()->property(property.constData()), now);
+
+    // The values of an older file: without the choice, the designed one.
+    QVERIFY(m_form->close());
+    m_form.reset();
+    SettingsStore::open()->remove(formGroup() + QStringLiteral("/EnhancedGrid1_") + QString::fromLatin1(property));
+    startWindow();
+    QCOMPARE(grid()->property(property.constData()), designed);
+    QVERIFY((*m_dialogs)->messages.isEmpty());
+}
+
+void FormStorageTest::aRestoredWindowFitsTheScreen_data()
+{
+    QTest::addColumn<QRect>("stored");   // as stored: left, top, right + 1, bottom + 1
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    const QPoint origin = available.topLeft();
+    QTest::newRow("taller than the screen")
+        << QRect(origin + QPoint(10, 0), QSize(kWidth, available.height() + 200));
+    QTest::newRow("wider and taller")
+        << QRect(origin, available.size() + QSize(200, 200));
+    QTest::newRow("larger, reaching past the top left")
+        << QRect(origin - QPoint(150, 150), available.size() + QSize(200, 200));
+}
+
+// However large the stored rectangle, the window opens no larger than the available area of
+// its screen, where its sheets allow.
+void FormStorageTest::aRestoredWindowFitsTheScreen()
+{
+    QFETCH(QRect, stored);
+    storeValues({{"NormPos", QStringLiteral("%1,%2,%3,%4")
+                                 .arg(stored.left())
+                                 .arg(stored.top())
+                                 .arg(stored.right() + 1)
+                                 .arg(stored.bottom() + 1)},
+                 {"PixelsPerInch", QString::number(pixelsPerInch())}});
+    startWindow();
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    const QSize frame = m_form->frameGeometry().size() - m_form->size();
+    const QSize least = m_form->minimumSizeHint().expandedTo(m_form->minimumSize()) + frame;
+    const QRect shown = m_form->frameGeometry();
+    QVERIFY2(shown.width() <= std::max(available.width(), least.width()), qPrintable(QString::number(shown.width())));
+    QVERIFY2(shown.height() <= std::max(available.height(), least.height()), qPrintable(QString::number(shown.height())));
 }
 
 QTEST_MAIN(FormStorageTest)

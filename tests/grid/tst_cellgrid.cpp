@@ -1,10 +1,13 @@
 #include "cellgrid.h"
+#include "gridaxis.h"
 #include "error.h"
 #include "scripteddialogs.h"
 #include "testworkspace.h"
 
 #include <QPainter>
 #include <QtTest>
+
+#include <limits>
 
 using namespace kelvara;
 
@@ -69,6 +72,8 @@ private Q_SLOTS:
     void cellAtFindsTheCell_data();
     void cellAtFindsTheCell();
     void hiddenColumnTakesNoSpace();
+    void hugeSizesStayInReach_data();
+    void hugeSizesStayInReach();
     void scrollingMovesWholeColumnsPastTheFixedOnes();
     void fewerFixedOnesKeepAViewAtItsStart();
     void sizingHitsOnlyTitleBorders_data();
@@ -138,6 +143,36 @@ void CellGridTest::hiddenColumnTakesNoSpace()
     QCOMPARE(grid->cellRect(3, 1).left(), 130);
     grid->setColWidth(2, 30);
     QCOMPARE(grid->cellRect(3, 1).left(), 161);
+}
+
+void CellGridTest::hugeSizesStayInReach_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("taken");   // the size the column then has on screen
+    QTest::newRow("largest int") << std::numeric_limits<int>::max() << int(GridAxis::LargestSize);
+    QTest::newRow("half of it") << std::numeric_limits<int>::max() / 2 << int(GridAxis::LargestSize);
+    QTest::newRow("wider than any screen") << 100000 << int(GridAxis::LargestSize);
+    QTest::newRow("wide") << 5000 << 5000;
+}
+
+// Sizes come from stored settings and may be any number: the columns' offsets never overflow,
+// so every column stays where its neighbours leave it.
+void CellGridTest::hugeSizesStayInReach()
+{
+    QFETCH(int, size);
+    QFETCH(int, taken);
+    test::TestWorkspace workspace;
+    auto grid = makeGrid(400);
+    grid->setColCount(1000);
+    for (int col = 1; col < grid->colCount(); ++col)
+        grid->setColWidth(col, size);
+    QCOMPARE(grid->cellRect(1, 1).left(), 65);
+    QCOMPARE(grid->cellRect(1, 1).width(), taken);
+    QCOMPARE(grid->cellAt(QPoint(100, 30)), (GridCoord{1, 1}));
+    grid->setLeftCol(grid->colCount() - 1);
+    QCOMPARE(grid->leftCol(), grid->colCount() - 1);
+    QCOMPARE(grid->cellRect(grid->colCount() - 1, 1).left(), 65);
+    QCOMPARE(grid->cellAt(QPoint(100, 30)), (GridCoord{grid->colCount() - 1, 1}));
 }
 
 void CellGridTest::fewerFixedOnesKeepAViewAtItsStart()

@@ -5,6 +5,18 @@
 #include <QDir>
 #include <QtTest>
 
+#include <optional>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace kelvara;
 
 class TextFileTest : public QObject
@@ -19,6 +31,11 @@ private Q_SLOTS:
     void writerStreamsTheSameBytes();
     void writerReplacesTheFileOnlyWhenFinished();
     void writerFollowsLinksAndRefusesWhatItCannotWrite();
+    void onlyRegularFilesAreReplaced_data();
+    void onlyRegularFilesAreReplaced();
+    void aFullDiskKeepsTheOldFile_data();
+    void aFullDiskKeepsTheOldFile();
+    void workFilesOfAKilledWriterGo();
 };
 
 void TextFileTest::writesEveryLineWithCrLf()
@@ -182,6 +199,294 @@ void TextFileTest::writerFollowsLinksAndRefusesWhatItCannotWrite()
     QCOMPARE(errorOf([] { TextFileWriter writer(QStringLiteral("locked.txt")); }),
              QStringLiteral("Cannot create file locked.txt"));
     QCOMPARE(workspace.readFile(QStringLiteral("locked.txt")), QByteArray("kept"));
+}
+
+namespace {
+
+// What a name in the workspace is, links not followed.
+QString kindOf(const QString &path)
+{
+    struct stat info{};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return QStringLiteral("missing");
+    if (S_ISLNK(info.st_mode))
+        return QStringLiteral("link");
+    if (S_ISREG(info.st_mode))
+        return QStringLiteral("file");
+    if (S_ISFIFO(info.st_mode))
+        return QStringLiteral("pipe");
+    if (S_ISCHR(info.st_mode))
+        return QStringLiteral("device");
+    return QStringLiteral("other");
+}
+
+} // namespace
+
+void TextFileTest::onlyRegularFilesAreReplaced_data()
+{
+    QTest::addColumn<QString>("special");     // what stands at "target": pipe, device, none or file
+    QTest::addColumn<bool>("throughLink");     // written through "name", a link to "target"
+    QTest::addColumn<bool>("streamed");        // the export's writer rather than a whole file
+    QTest::addColumn<QString>("cause");        // empty: written
+    const QString notRegular = QStringLiteral("it is not a regular file");
+    const QString dangling = QStringLiteral("it is a link to a file that does not exist");
+    for (const bool streamed : {false, true}) {
+        const QByteArray kind = streamed ? " (streamed)" : " (whole)";
+        QTest::newRow("pipe" + kind) << "pipe" << false << streamed << notRegular;
+        QTest::newRow("link to a pipe" + kind) << "pipe" << true << streamed << notRegular;
+        QTest::newRow("link to a device" + kind) << "device" << true << streamed << notRegular;
+        QTest::newRow("link to nothing" + kind) << "none" << true << streamed << dangling;
+        QTest::newRow("link to a file" + kind) << "file" << true << streamed << QString();
+    }
+}
+
+// Written beside the target and renamed over it only when the target is a regular file or
+// missing; a link is followed to a regular file and stays a link. Anything else is refused.
+void TextFileTest::onlyRegularFilesAreReplaced()
+{
+    QFETCH(QString, special);
+    QFETCH(bool, throughLink);
+    QFETCH(bool, streamed);
+    QFETCH(QString, cause);
+    test::TestWorkspace workspace;
+    QVERIFY(QDir().mkdir(QStringLiteral("targets")));
+    const QString target = QStringLiteral("targets/target");
+    if (special == QLatin1String("pipe")) {
+        QCOMPARE(::mkfifo(QFile::encodeName(target).constData(), 0666), 0);
+    } else if (special == QLatin1String("device")) {
+        // A device of the workspace's own that reads and writes nothing, as /dev/null does.
+        if (::mknod(QFile::encodeName(target).constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+            QSKIP("this account may not make device nodes");
+    } else if (special == QLatin1String("file")) {
+        workspace.writeFile(target, QByteArray("old"));
+    }
+    const QString name = throughLink ? QStringLiteral("name") : target;
+    if (throughLink)
+        QVERIFY(QFile::link(QStringLiteral("targets/target"), name));
+    const QString kindBefore = kindOf(target);
+
+    const QString error = errorOf([&] {
+        if (streamed) {
+            TextFileWriter writer(name);
+            writer.write(QStringLiteral("new"));
+            writer.endLine();
+            writer.finish();
+        } else {
+            writeLines(name, {QStringLiteral("new")});
+        }
+    });
+
+    if (cause.isEmpty()) {
+        QCOMPARE(error, QString());
+        QCOMPARE(workspace.readFile(target), QByteArray("new\r\n"));
+    } else {
+        QCOMPARE(error, QStringLiteral("Cannot create file %1: %2").arg(name, cause));
+    }
+    QCOMPARE(kindOf(target), kindBefore);
+    if (throughLink)
+        QCOMPARE(kindOf(name), QStringLiteral("link"));
+    // Nothing is left beside the target either.
+    QCOMPARE(QDir(QStringLiteral("targets")).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+             special == QLatin1String("none") ? QStringList() : QStringList{QStringLiteral("target")});
+}
+
+namespace {
+
+// A folder where the disk is full: a small file system of the test's own where the account may
+// mount one, or a limit on the size of the files this process writes.
+class FullFolder
+{
+public:
+    FullFolder(const QString &path, const QByteArray &options) : m_path(QFile::encodeName(path))
+    {
+        if (!options.isEmpty())
+            m_mounted = ::mount("tmpfs", m_path.constData(), "tmpfs", 0, options.constData()) == 0;
+    }
+    ~FullFolder()
+    {
+        lift();
+        if (m_mounted)
+            ::umount2(m_path.constData(), MNT_DETACH);
+    }
+    bool mounted() const { return m_mounted; }
+    // Files of this process end at the size, as on a disk with that much room; the signal the
+    // system sends then is ignored, as writing programs do.
+    void limitFileSize(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_limit);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_limit;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        m_limited = true;
+    }
+    void lift()
+    {
+        if (!m_limited)
+            return;
+        ::setrlimit(RLIMIT_FSIZE, &m_limit);
+        std::signal(SIGXFSZ, m_oldHandler);
+        m_limited = false;
+    }
+    // Fills what room is left with a file of its own.
+    void fill() const
+    {
+        QFile filler(QString::fromLocal8Bit(m_path) + QStringLiteral("/filler"));
+        if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            return;
+        const QByteArray block(4096, 'f');
+        while (filler.write(block) == block.size()) {
+        }
+    }
+
+private:
+    QByteArray m_path;
+    bool m_mounted = false;
+    bool m_limited = false;
+    rlimit m_limit{};
+    void (*m_oldHandler)(int) = SIG_DFL;
+};
+
+QStringList linesOf(int count)
+{
+    QStringList lines;
+    for (int i = 0; i < count; ++i)
+        lines << QStringLiteral("Job %1|Bjørnstjerne Bjørnsons gate %1|Chimney").arg(i);
+    return lines;
+}
+
+} // namespace
+
+void TextFileTest::aFullDiskKeepsTheOldFile_data()
+{
+    QTest::addColumn<QByteArray>("mount");      // tmpfs options; empty: no file system of its own
+    QTest::addColumn<bool>("fill");             // the file system's blocks are taken first
+    QTest::addColumn<int>("sizeLimit");         // bytes a file may have; 0: none
+    QTest::addColumn<bool>("readOnlyFolder");   // the folder takes no new files
+    QTest::addColumn<bool>("streamed");
+    QTest::addColumn<QString>("cause");         // empty: written
+
+    const QString full = QStringLiteral("the disk is full");
+    const QString tooLarge = QStringLiteral("the file would be larger than this system allows");
+    for (const bool streamed : {false, true}) {
+        const QByteArray kind = streamed ? " (streamed)" : " (whole)";
+        QTest::newRow("full file system" + kind) << QByteArray("size=256k") << true << 0 << false << streamed << full;
+        // Each name takes an inode: with the last one taken, the new file cannot be made and
+        // the old one is rewritten where it stands.
+        QTest::newRow("full file system without room for a name" + kind)
+            << QByteArray("size=256k,nr_inodes=4") << true << 0 << false << streamed << full;
+        QTest::newRow("no room for a name, room for the text" + kind)
+            << QByteArray("size=1m,nr_inodes=4") << false << 0 << false << streamed << QString();
+        QTest::newRow("size limit" + kind) << QByteArray() << false << 65536 << false << streamed << tooLarge;
+        QTest::newRow("size limit, read-only folder" + kind)
+            << QByteArray() << false << 65536 << true << streamed << tooLarge;
+    }
+}
+
+// The new file replaces the old one only when it is complete; a disk that fills up on the way
+// leaves the old file as it was and nothing beside it, and the message says why.
+void TextFileTest::aFullDiskKeepsTheOldFile()
+{
+    QFETCH(QByteArray, mount);
+    QFETCH(bool, fill);
+    QFETCH(int, sizeLimit);
+    QFETCH(bool, readOnlyFolder);
+    QFETCH(bool, streamed);
+    QFETCH(QString, cause);
+    test::TestWorkspace workspace;
+    QVERIFY(QDir().mkdir(QStringLiteral("disk")));
+    FullFolder disk(workspace.filePath(QStringLiteral("disk")), mount);
+    if (!mount.isEmpty() && !disk.mounted())
+        QSKIP("this account may not mount a file system");
+    const QString name = QStringLiteral("disk/DataExport.Dat");
+    const QByteArray old = "the last complete export\r\n";
+    workspace.writeFile(name, old);
+    if (mount.contains("nr_inodes"))
+        workspace.writeFile(QStringLiteral("disk/other"), "x");   // the last inode
+    if (fill)
+        disk.fill();
+    if (readOnlyFolder) {
+        QVERIFY(QFile::setPermissions(QStringLiteral("disk"), QFile::ReadOwner | QFile::ExeOwner));
+        if (QFile newFile(QStringLiteral("disk/probe")); newFile.open(QIODevice::WriteOnly)) {
+            newFile.remove();
+            QSKIP("this account may write into any folder");
+        }
+    }
+    const QStringList before = QDir(QStringLiteral("disk")).entryList(QDir::Files | QDir::System);
+    const QStringList lines = linesOf(8000);   // some 400 KB
+    if (sizeLimit > 0)
+        disk.limitFileSize(rlim_t(sizeLimit));
+
+    const QString error = errorOf([&] {
+        if (streamed) {
+            TextFileWriter writer(name);
+            for (const QString &line : lines) {
+                writer.write(line);
+                writer.endLine();
+            }
+            writer.finish();
+        } else {
+            writeLines(name, lines);
+        }
+    });
+    disk.lift();
+    QFile::setPermissions(QStringLiteral("disk"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    if (cause.isEmpty()) {
+        QCOMPARE(error, QString());
+        QCOMPARE(readLines(name), lines);
+    } else {
+        QCOMPARE(error, QStringLiteral("Cannot create file %1: %2").arg(name, cause));
+        QCOMPARE(workspace.readFile(name), old);
+    }
+    QCOMPARE(QDir(QStringLiteral("disk")).entryList(QDir::Files | QDir::System), before);
+}
+
+// A writer killed half-way leaves its work file beside the old one; the next write of the same
+// file removes it, but never a work file another writer is busy with, nor a file of the user's.
+void TextFileTest::workFilesOfAKilledWriterGo()
+{
+    test::TestWorkspace workspace;
+    workspace.writeFile(QStringLiteral("out.txt"), "old\r\n");
+    workspace.writeFile(QStringLiteral("out.txt.part"), "the user's own");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        TextFileWriter writer(QStringLiteral("out.txt"));
+        for (const QString &line : linesOf(5000)) {
+            writer.write(line);
+            writer.endLine();
+        }
+        ::raise(SIGKILL);
+        ::_exit(1);
+    }
+    QVERIFY(child > 0);
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFSIGNALED(status));
+    QStringList leftovers = filesIn(workspace);
+    leftovers.removeAll(QStringLiteral("out.txt"));
+    leftovers.removeAll(QStringLiteral("out.txt.part"));
+    QCOMPARE(leftovers.size(), 1);
+    QCOMPARE(workspace.readFile(QStringLiteral("out.txt")), QByteArray("old\r\n"));
+
+    // Another writer of the same file, busy: its work file is held as long as it writes.
+    std::optional<TextFileWriter> busy(std::in_place, QStringLiteral("out.txt"));
+    busy->write(QStringLiteral("busy"));
+    QStringList busyFiles = filesIn(workspace);
+    busyFiles.removeAll(QStringLiteral("out.txt"));
+    busyFiles.removeAll(QStringLiteral("out.txt.part"));
+    busyFiles.removeAll(leftovers.first());
+    QCOMPARE(busyFiles.size(), 1);
+
+    writeLines(QStringLiteral("out.txt"), {QStringLiteral("new")});
+
+    QCOMPARE(workspace.readFile(QStringLiteral("out.txt")), QByteArray("new\r\n"));
+    QCOMPARE(filesIn(workspace),
+             (QStringList{QStringLiteral("out.txt"), QStringLiteral("out.txt.part"), busyFiles.first()}));
+    busy->finish();
+    busy.reset();
+    QCOMPARE(workspace.readFile(QStringLiteral("out.txt")), QByteArray("busy"));
+    QCOMPARE(filesIn(workspace), (QStringList{QStringLiteral("out.txt"), QStringLiteral("out.txt.part")}));
 }
 
 QTEST_GUILESS_MAIN(TextFileTest)
