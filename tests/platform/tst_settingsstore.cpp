@@ -1,3 +1,4 @@
+#include "filekind.h"
 #include "printerlist.h"
 #include "settingsstore.h"
 
@@ -99,22 +100,7 @@ void SettingsStoreTest::printerListCanBeReplaced()
 
 namespace {
 
-// What a name is, links not followed.
-QString kindOf(const QString &path)
-{
-    struct stat info{};
-    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
-        return QStringLiteral("missing");
-    if (S_ISLNK(info.st_mode))
-        return QStringLiteral("link");
-    if (S_ISREG(info.st_mode))
-        return QStringLiteral("file");
-    if (S_ISSOCK(info.st_mode))
-        return QStringLiteral("socket");
-    if (S_ISCHR(info.st_mode))
-        return QStringLiteral("device");
-    return QStringLiteral("other");
-}
+using test::fileKindOf;
 
 // A socket left in the file system, as a program that listens on one leaves it.
 bool makeSocket(const QString &path)
@@ -169,7 +155,7 @@ void SettingsStoreTest::onlyARegularFileIsReplaced()
     const QString ini = throughLink ? dir.filePath(QStringLiteral("Kelvara.ini")) : targetFile;
     if (throughLink)
         QVERIFY(QFile::link(targetFile, ini));
-    const QString kindBefore = kindOf(targetFile);
+    const QString kindBefore = fileKindOf(targetFile);
     SettingsFileScope scope(ini);
 
     QCOMPARE(SettingsStore::refusal(), cause.isEmpty() ? QString() : ini + QLatin1Char(' ') + cause);
@@ -180,9 +166,9 @@ void SettingsStoreTest::onlyARegularFileIsReplaced()
         QCOMPARE(settings->status() == QSettings::NoError, cause.isEmpty());
     }
 
-    QCOMPARE(kindOf(targetFile), kindBefore);
+    QCOMPARE(fileKindOf(targetFile), kindBefore);
     if (throughLink)
-        QCOMPARE(kindOf(ini), QStringLiteral("link"));
+        QCOMPARE(fileKindOf(ini), QStringLiteral("link"));
     if (cause.isEmpty()) {
         auto again = SettingsStore::open();
         QCOMPARE(again->value(QStringLiteral("Software/Old")).toString(), QStringLiteral("1"));

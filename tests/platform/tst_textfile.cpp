@@ -1,4 +1,5 @@
 #include "error.h"
+#include "filekind.h"
 #include "testworkspace.h"
 #include "textfile.h"
 
@@ -203,22 +204,7 @@ void TextFileTest::writerFollowsLinksAndRefusesWhatItCannotWrite()
 
 namespace {
 
-// What a name in the workspace is, links not followed.
-QString kindOf(const QString &path)
-{
-    struct stat info{};
-    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
-        return QStringLiteral("missing");
-    if (S_ISLNK(info.st_mode))
-        return QStringLiteral("link");
-    if (S_ISREG(info.st_mode))
-        return QStringLiteral("file");
-    if (S_ISFIFO(info.st_mode))
-        return QStringLiteral("pipe");
-    if (S_ISCHR(info.st_mode))
-        return QStringLiteral("device");
-    return QStringLiteral("other");
-}
+using test::fileKindOf;
 
 } // namespace
 
@@ -263,7 +249,7 @@ void TextFileTest::onlyRegularFilesAreReplaced()
     const QString name = throughLink ? QStringLiteral("name") : target;
     if (throughLink)
         QVERIFY(QFile::link(QStringLiteral("targets/target"), name));
-    const QString kindBefore = kindOf(target);
+    const QString kindBefore = fileKindOf(target);
 
     const QString error = errorOf([&] {
         if (streamed) {
@@ -282,9 +268,9 @@ void TextFileTest::onlyRegularFilesAreReplaced()
     } else {
         QCOMPARE(error, QStringLiteral("Cannot create file %1: %2").arg(name, cause));
     }
-    QCOMPARE(kindOf(target), kindBefore);
+    QCOMPARE(fileKindOf(target), kindBefore);
     if (throughLink)
-        QCOMPARE(kindOf(name), QStringLiteral("link"));
+        QCOMPARE(fileKindOf(name), QStringLiteral("link"));
     // Nothing is left beside the target either.
     QCOMPARE(QDir(QStringLiteral("targets")).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
              special == QLatin1String("none") ? QStringList() : QStringList{QStringLiteral("target")});
