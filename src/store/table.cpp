@@ -495,12 +495,15 @@ bool Table::openDatabase(bool readOnly)
 
 void Table::registerFunctions()
 {
-    // Both are ours alone: DIRECTONLY keeps the schema, triggers and views of a foreign file
+    // All are ours alone: DIRECTONLY keeps the schema, triggers and views of a foreign file
     // from calling them.
     sqlite3_create_function_v2(m_db.handle(), "kelvara_row", -1, SQLITE_UTF8 | SQLITE_DIRECTONLY, nullptr,
                                rowFunction, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(m_db.handle(), "kelvara_match", 3,
                                SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY, nullptr, matchFunction,
+                               nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(m_db.handle(), "kelvara_shown", 2,
+                               SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY, nullptr, shownFunction,
                                nullptr, nullptr, nullptr);
 }
 

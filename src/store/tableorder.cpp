@@ -126,6 +126,41 @@ void matchFunction(sqlite3_context *context, int, sqlite3_value **argv)
     sqlite3_result_int(context, partial ? value.startsWith(wanted) : value == wanted);
 }
 
+// kelvara_shown(value, size): a stored text as its field shows it and as a typed value of it is
+// kept: bytes that are no UTF-8 read as the decoder reads them, a BLOB as the text of its bytes,
+// and no more than `size` characters (0: all). Ranges compare this, so that values another
+// program wrote are found by what the user sees.
+void shownFunction(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    const int type = sqlite3_value_type(argv[0]);
+    if (type != SQLITE_TEXT && type != SQLITE_BLOB) {
+        sqlite3_result_value(context, argv[0]);
+        return;
+    }
+    const int size = sqlite3_value_int(argv[1]);
+    const void *raw = type == SQLITE_BLOB ? sqlite3_value_blob(argv[0])
+                                          : static_cast<const void *>(sqlite3_value_text(argv[0]));
+    const QByteArrayView data(static_cast<const char *>(raw), sqlite3_value_bytes(argv[0]));
+    const bool ascii = std::all_of(data.begin(), data.end(), [](char c) { return uchar(c) < 0x80; });
+    // What this program stores is text within its size: it compares as it is.
+    if (type == SQLITE_TEXT && ascii && (size <= 0 || data.size() <= size)) {
+        sqlite3_result_value(context, argv[0]);
+        return;
+    }
+    QByteArray utf8 = ascii ? data.toByteArray() : QString::fromUtf8(data).toUtf8();
+    if (size > 0) {
+        // Characters are counted as the fields count them: a lead byte starts one.
+        int characters = 0;
+        qsizetype end = 0;
+        for (; end < utf8.size(); ++end) {
+            if ((uchar(utf8.at(end)) & 0xC0) != 0x80 && characters++ == size)
+                break;
+        }
+        utf8.truncate(end);
+    }
+    sqlite3_result_text(context, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
 } // namespace tablesql
 
 // ---------------------------------------------------------------------------------------------
@@ -387,7 +422,10 @@ QString Table::rangeClause(const QList<Field *> &order, const Range &range, QVar
         QStringList columns, marks;
         for (int i = 0; i < values.size() && i < order.size(); ++i) {
             const Field *field = order.at(i);
-            columns << sql::quoted(field->fieldName());
+            // A text is compared as it is shown, which is also how a typed bound is kept.
+            columns << (field->isStringField()
+                            ? QStringLiteral("kelvara_shown(%1, %2)").arg(sql::quoted(field->fieldName())).arg(field->size())
+                            : sql::quoted(field->fieldName()));
             marks << QStringLiteral("?");
             binds->append(toSql(field, values.at(i)));
         }

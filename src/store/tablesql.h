@@ -36,6 +36,7 @@ inline const char *const kRowSinkType = "kelvara_row_sink";
 
 void rowFunction(sqlite3_context *context, int argc, sqlite3_value **argv);     // kelvara_row
 void matchFunction(sqlite3_context *context, int, sqlite3_value **argv);        // kelvara_match
+void shownFunction(sqlite3_context *context, int, sqlite3_value **argv);        // kelvara_shown
 
 } // namespace tablesql
 

@@ -6,6 +6,8 @@
 
 #include <QtTest>
 
+#include <sqlite3.h>
+
 using namespace kelvara;
 using namespace kelvara::test;
 
@@ -60,6 +62,8 @@ private Q_SLOTS:
     void exactRangeOnEveryOrderableType_data();
     void exactRangeOnEveryOrderableType();
     void refusedOrderKeepsOrderAndRange();
+    void foreignTextIsFoundAsShown_data();
+    void foreignTextIsFoundAsShown();
 };
 
 void KeyRangesTest::exactRangeOnEveryOrderableType_data()
@@ -135,6 +139,47 @@ void KeyRangesTest::refusedOrderKeepsOrderAndRange()
     QCOMPARE(table.indexFieldNames(), QStringLiteral("s"));
     QVERIFY(table.hasRange());
     QCOMPARE(names(table), (QStringList{QStringLiteral("r1"), QStringLiteral("r3")}));
+}
+
+void KeyRangesTest::foreignTextIsFoundAsShown_data()
+{
+    QTest::addColumn<QByteArray>("stored");   // an SQL value another program wrote
+
+    QTest::newRow("text stored as a BLOB") << QByteArray("CAST('Kleve' AS BLOB)");
+    QTest::newRow("bytes that are no UTF-8") << QByteArray("CAST(X'53F872756D' AS TEXT)");
+    QTest::newRow("BLOB of bytes that are no UTF-8") << QByteArray("X'53F872756D'");
+    QTest::newRow("longer than the field") << QByteArray("'Bjornstjerne Bjornson'");
+    QTest::newRow("longer than the field, not ASCII") << QByteArray("'Bjørnstjerne Bjørnsons gate'");
+}
+
+void KeyRangesTest::foreignTextIsFoundAsShown()
+{
+    // Query by form narrows by what the user types, and the user types what the grid shows.
+    QFETCH(QByteArray, stored);
+    TypedTable fixture(ftString, QStringLiteral("Aarhus"), QStringLiteral("Odense"));
+    fixture.table.close();
+    {
+        sqlite3 *db = nullptr;
+        QCOMPARE(sqlite3_open("jobs.db", &db), SQLITE_OK);
+        const QByteArray sql = "UPDATE jobs SET k = " + stored + " WHERE name = 'r2'";
+        const int rc = sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        QCOMPARE(rc, SQLITE_OK);
+    }
+    fixture.table.open();
+    const QString shown = fixture.textOf(QStringLiteral("r2"), QStringLiteral("k"));
+    QVERIFY(!shown.isEmpty());
+
+    fixture.table.setIndexFieldNames(QStringLiteral("k"));
+    fixture.exactRange({{QStringLiteral("k"), shown}});
+    QCOMPARE(names(fixture.table), QStringList{QStringLiteral("r2")});
+
+    // Title search's fallback: the start of what is shown, in any case.
+    fixture.table.cancelRange();
+    fixture.table.first();
+    QVERIFY(fixture.table.locate(QStringLiteral("k"), {shown.left(3).toLower()},
+                                 LocateOptions(loCaseInsensitive) | loPartialKey | loAccentInsensitive));
+    QCOMPARE(fixture.table.fieldByName(QStringLiteral("name"))->asString(), QStringLiteral("r2"));
 }
 
 QTEST_GUILESS_MAIN(KeyRangesTest)
