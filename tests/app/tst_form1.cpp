@@ -19,6 +19,7 @@
 #include "tdbmemo.h"
 #include "tdbnavigator.h"
 #include "tenhancedgrid.h"
+#include "namedchild.h"
 #include "testworkspace.h"
 #include "tform1.h"
 
@@ -182,10 +183,7 @@ private:
     template <typename T>
     T *child(const char *name) const
     {
-        auto *widget = m_form->findChild<T *>(QString::fromLatin1(name));
-        if (!widget)
-            qFatal("no child %s", name);
-        return widget;
+        return namedChild<T>(m_form.get(), name);
     }
     Field *field(const char *name) const
     {

@@ -11,6 +11,7 @@
 #include "tdbedit.h"
 #include "tdbmemo.h"
 #include "tenhancedgrid.h"
+#include "namedchild.h"
 #include "testworkspace.h"
 #include "tform1.h"
 #include "titlesearch.h"
@@ -71,10 +72,7 @@ private:
     template <typename T>
     T *child(const char *name) const
     {
-        auto *widget = m_form->findChild<T *>(QString::fromLatin1(name));
-        if (!widget)
-            qFatal("no child %s", name);
-        return widget;
+        return namedChild<T>(m_form.get(), name);
     }
     // Gives the box the focus as a user would reach it; the widget that then takes the keys.
     QWidget *focusBox(Box box);
