@@ -5,13 +5,13 @@
 // the columns, makes them anew and assigns every stored value: the costliest restore there is.
 #include "benchapplication.h"
 #include "benchfigures.h"
-#include "formstorage.h"
+#include "app/formstorage.h"
 #include "jobgenerator.h"
-#include "settingsstore.h"
-#include "tcolumn.h"
-#include "tdbgridcolumns.h"
-#include "tenhancedgrid.h"
-#include "tform1.h"
+#include "platform/settingsstore.h"
+#include "grid/tcolumn.h"
+#include "grid/tdbgridcolumns.h"
+#include "grid/tenhancedgrid.h"
+#include "app/tform1.h"
 
 #include <QDir>
 #include <QElapsedTimer>

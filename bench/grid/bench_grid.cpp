@@ -2,15 +2,15 @@
 // offscreen. Each action's median is printed beside the frame budget, and the 100,000-record
 // figure as a ratio to the 1,000-record one measured in the same run.
 #include "benchfigures.h"
-#include "datasheetgrid.h"
-#include "datasource.h"
-#include "field.h"
-#include "kelvaratable.h"
-#include "sqlite.h"
-#include "table.h"
-#include "tcolumn.h"
-#include "tdbgrid.h"
-#include "tenhancedgrid.h"
+#include "app/datasheetgrid.h"
+#include "store/datasource.h"
+#include "store/field.h"
+#include "store/kelvaratable.h"
+#include "store/sqlite.h"
+#include "store/table.h"
+#include "grid/tcolumn.h"
+#include "grid/tdbgrid.h"
+#include "grid/tenhancedgrid.h"
 
 #include <QApplication>
 #include <QBuffer>

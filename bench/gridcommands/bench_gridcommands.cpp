@@ -5,16 +5,16 @@
 // the window's after-scroll handler and bound controls attached.
 #include "benchapplication.h"
 #include "benchfigures.h"
-#include "datasheetgrid.h"
-#include "datasource.h"
-#include "field.h"
+#include "app/datasheetgrid.h"
+#include "store/datasource.h"
+#include "store/field.h"
 #include "jobgenerator.h"
-#include "scripteddialogs.h"
-#include "settingsstore.h"
-#include "table.h"
-#include "tcolumn.h"
-#include "tenhancedgrid.h"
-#include "tform1.h"
+#include "platform/scripteddialogs.h"
+#include "platform/settingsstore.h"
+#include "store/table.h"
+#include "grid/tcolumn.h"
+#include "grid/tenhancedgrid.h"
+#include "app/tform1.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -3,11 +3,11 @@
 // baseline), the current record in the middle of each. Opening must not grow with the table.
 #include "benchapplication.h"
 #include "benchfigures.h"
-#include "field.h"
+#include "store/field.h"
 #include "jobgenerator.h"
-#include "table.h"
-#include "tdbmemo.h"
-#include "tenhancedgrid.h"
+#include "store/table.h"
+#include "dbctrls/tdbmemo.h"
+#include "grid/tenhancedgrid.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

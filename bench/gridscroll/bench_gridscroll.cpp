@@ -2,11 +2,11 @@
 // (records following the box, ExtendedScroll on), each with the repaint it causes, on the data
 // sheet's grid over 100,000 jobs against the same grid over 1,000 jobs.
 #include "benchfigures.h"
-#include "datasheetgrid.h"
-#include "datasource.h"
+#include "app/datasheetgrid.h"
+#include "store/datasource.h"
 #include "jobgenerator.h"
-#include "table.h"
-#include "tenhancedgrid.h"
+#include "store/table.h"
+#include "grid/tenhancedgrid.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -5,14 +5,14 @@
 // ratio between the two tells whether the cost grows with the table.
 #include "benchapplication.h"
 #include "benchfigures.h"
-#include "cellhints.h"
-#include "datasource.h"
-#include "field.h"
+#include "grid/cellhints.h"
+#include "store/datasource.h"
+#include "store/field.h"
 #include "jobgenerator.h"
-#include "table.h"
-#include "tcolumn.h"
-#include "tenhancedgrid.h"
-#include "titlesearch.h"
+#include "store/table.h"
+#include "grid/tcolumn.h"
+#include "grid/tenhancedgrid.h"
+#include "grid/titlesearch.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

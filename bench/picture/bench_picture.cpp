@@ -5,14 +5,14 @@
 // store, show). A first show reads the picture as a user meets it: through a table opened anew,
 // not from SQLite's page cache of an earlier read.
 
-#include "datasource.h"
-#include "field.h"
-#include "jpegcodec.h"
-#include "kelvaratable.h"
-#include "photopictures.h"
-#include "photorenditions.h"
-#include "pictureview.h"
-#include "table.h"
+#include "store/datasource.h"
+#include "store/field.h"
+#include "platform/jpegcodec.h"
+#include "store/kelvaratable.h"
+#include "dbctrls/photopictures.h"
+#include "platform/photorenditions.h"
+#include "dbctrls/pictureview.h"
+#include "store/table.h"
 
 #include <QApplication>
 #include <QBuffer>

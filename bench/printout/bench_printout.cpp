@@ -5,16 +5,16 @@
 // the longest the preview keeps the event loop busy while it lays out the other pages.
 #include "benchapplication.h"
 #include "benchfigures.h"
-#include "field.h"
-#include "gridcompanions.h"
+#include "store/field.h"
+#include "grid/gridcompanions.h"
 #include "jobgenerator.h"
-#include "pageddocument.h"
-#include "printpreview.h"
-#include "scripteddialogs.h"
-#include "startup.h"
-#include "table.h"
-#include "tenhancedgrid.h"
-#include "tform1.h"
+#include "platform/pageddocument.h"
+#include "platform/printpreview.h"
+#include "platform/scripteddialogs.h"
+#include "app/startup.h"
+#include "store/table.h"
+#include "grid/tenhancedgrid.h"
+#include "app/tform1.h"
 
 #include <QAction>
 #include <QApplication>

@@ -6,16 +6,16 @@
 // making the index, and reading the row ids of the matching records along it.
 #include "benchapplication.h"
 #include "benchfigures.h"
-#include "datasource.h"
-#include "field.h"
-#include "gridcompanions.h"
-#include "gridwindows.h"
+#include "store/datasource.h"
+#include "store/field.h"
+#include "grid/gridcompanions.h"
+#include "gridwin/gridwindows.h"
 #include "jobgenerator.h"
-#include "scripteddialogs.h"
-#include "sqlite.h"
-#include "table.h"
-#include "tcolumn.h"
-#include "tenhancedgrid.h"
+#include "platform/scripteddialogs.h"
+#include "store/sqlite.h"
+#include "store/table.h"
+#include "grid/tcolumn.h"
+#include "grid/tenhancedgrid.h"
 
 #include <QApplication>
 #include <QDialog>

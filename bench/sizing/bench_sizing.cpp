@@ -2,12 +2,12 @@
 // sheet's eleven columns, against the sqlite3 shell reading the same columns of the same file.
 #include "benchapplication.h"
 #include "benchfigures.h"
-#include "datasheetgrid.h"
-#include "field.h"
-#include "gridsizing.h"
+#include "app/datasheetgrid.h"
+#include "store/field.h"
+#include "grid/gridsizing.h"
 #include "jobgenerator.h"
-#include "table.h"
-#include "tform1.h"
+#include "store/table.h"
+#include "app/tform1.h"
 
 #include <QApplication>
 #include <QDir>

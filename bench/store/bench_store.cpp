@@ -1,9 +1,9 @@
 // Benchmark of the record store: walking, photo tables, memory and random access, each figure
 // printed beside its target and, where it has one, a baseline measured in the same run.
 #include "benchfigures.h"
-#include "field.h"
+#include "store/field.h"
 #include "jobgenerator.h"
-#include "table.h"
+#include "store/table.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
 #include "jobgenerator.h"
 
-#include "kelvaratable.h"
-#include "sqlite.h"
-#include "table.h"
+#include "store/kelvaratable.h"
+#include "store/sqlite.h"
+#include "store/table.h"
 
 #include <QDate>
 #include <QDir>

@@ -1,9 +1,9 @@
-#include "datasheetgrid.h"
+#include "app/datasheetgrid.h"
 
-#include "tcolumn.h"
-#include "tcolumntitle.h"
-#include "tenhancedgrid.h"
-#include "tdbgridcolumns.h"
+#include "grid/tcolumn.h"
+#include "grid/tcolumntitle.h"
+#include "grid/tenhancedgrid.h"
+#include "grid/tdbgridcolumns.h"
 
 #include <QFont>
 

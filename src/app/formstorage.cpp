@@ -1,13 +1,13 @@
-#include "formstorage.h"
+#include "app/formstorage.h"
 
-#include "dialogs.h"
-#include "colorvalues.h"
-#include "settingsstore.h"
-#include "storedfont.h"
-#include "table.h"
-#include "tcolumn.h"
-#include "tdbgrid.h"
-#include "tdbgridcolumns.h"
+#include "platform/dialogs.h"
+#include "platform/colorvalues.h"
+#include "platform/settingsstore.h"
+#include "app/storedfont.h"
+#include "store/table.h"
+#include "grid/tcolumn.h"
+#include "grid/tdbgrid.h"
+#include "grid/tdbgridcolumns.h"
 
 #include <QCoreApplication>
 #include <QDir>

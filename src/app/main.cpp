@@ -1,8 +1,8 @@
-#include "datafolderlock.h"
-#include "errorreport.h"
-#include "photorenditions.h"
-#include "startup.h"
-#include "tform1.h"
+#include "platform/datafolderlock.h"
+#include "platform/errorreport.h"
+#include "platform/photorenditions.h"
+#include "app/startup.h"
+#include "app/tform1.h"
 
 #include <QDir>
 

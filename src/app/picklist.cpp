@@ -1,7 +1,7 @@
-#include "picklist.h"
+#include "app/picklist.h"
 
-#include "error.h"
-#include "textfile.h"
+#include "store/error.h"
+#include "platform/textfile.h"
 
 namespace kelvara {
 

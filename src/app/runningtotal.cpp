@@ -1,7 +1,7 @@
-#include "runningtotal.h"
+#include "app/runningtotal.h"
 
-#include "error.h"
-#include "textfile.h"
+#include "store/error.h"
+#include "platform/textfile.h"
 
 #include <limits>
 

@@ -1,9 +1,9 @@
-#include "startup.h"
+#include "app/startup.h"
 
-#include "datafolderlock.h"
-#include "dialogs.h"
-#include "gridcompanions.h"
-#include "gridwindows.h"
+#include "platform/datafolderlock.h"
+#include "platform/dialogs.h"
+#include "grid/gridcompanions.h"
+#include "gridwin/gridwindows.h"
 
 #include <QDir>
 #include <QWidget>

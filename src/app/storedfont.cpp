@@ -1,4 +1,4 @@
-#include "storedfont.h"
+#include "app/storedfont.h"
 
 #include <QGuiApplication>
 #include <QScreen>

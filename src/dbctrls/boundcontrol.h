@@ -1,7 +1,7 @@
 #pragma once
 
-#include "errorreport.h"
-#include "fielddatalink.h"
+#include "platform/errorreport.h"
+#include "dbctrls/fielddatalink.h"
 
 #include <QString>
 

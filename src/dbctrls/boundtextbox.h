@@ -1,10 +1,10 @@
 #pragma once
 
-#include "boundcontrol.h"
-#include "editingkeys.h"
-#include "errorreport.h"
-#include "field.h"
-#include "longtext.h"
+#include "dbctrls/boundcontrol.h"
+#include "platform/editingkeys.h"
+#include "platform/errorreport.h"
+#include "store/field.h"
+#include "platform/longtext.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>

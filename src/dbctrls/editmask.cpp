@@ -1,4 +1,4 @@
-#include "editmask.h"
+#include "dbctrls/editmask.h"
 
 namespace kelvara {
 

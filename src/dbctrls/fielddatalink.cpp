@@ -1,8 +1,8 @@
-#include "fielddatalink.h"
+#include "dbctrls/fielddatalink.h"
 
-#include "errorreport.h"
-#include "field.h"
-#include "table.h"
+#include "platform/errorreport.h"
+#include "store/field.h"
+#include "store/table.h"
 
 #include <QFocusEvent>
 #include <QScopedValueRollback>

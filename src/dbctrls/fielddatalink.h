@@ -1,6 +1,6 @@
 #pragma once
 
-#include "datasource.h"
+#include "store/datasource.h"
 
 #include <QString>
 

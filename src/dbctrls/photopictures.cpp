@@ -1,9 +1,9 @@
-#include "photopictures.h"
+#include "dbctrls/photopictures.h"
 
-#include "field.h"
-#include "jpegcodec.h"
-#include "photorenditions.h"
-#include "table.h"
+#include "store/field.h"
+#include "platform/jpegcodec.h"
+#include "platform/photorenditions.h"
+#include "store/table.h"
 
 #include <QCache>
 

@@ -1,8 +1,8 @@
-#include "pictureview.h"
+#include "dbctrls/pictureview.h"
 
-#include "field.h"
-#include "jpegcodec.h"
-#include "table.h"
+#include "store/field.h"
+#include "platform/jpegcodec.h"
+#include "store/table.h"
 
 #include <QPainter>
 #include <QPointer>

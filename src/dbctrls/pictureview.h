@@ -1,6 +1,6 @@
 #pragma once
 
-#include "photopictures.h"
+#include "dbctrls/photopictures.h"
 
 #include <QByteArray>
 #include <QImage>

@@ -1,4 +1,4 @@
-#include "tborderdatetimepicker.h"
+#include "dbctrls/tborderdatetimepicker.h"
 
 #include <QEvent>
 #include <QLineEdit>

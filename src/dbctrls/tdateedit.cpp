@@ -1,6 +1,6 @@
-#include "tdateedit.h"
+#include "dbctrls/tdateedit.h"
 
-#include "textconv.h"
+#include "store/textconv.h"
 
 #include <QCalendarWidget>
 #include <QFrame>

@@ -1,9 +1,9 @@
-#include "tdbcombobox.h"
+#include "dbctrls/tdbcombobox.h"
 
-#include "editingkeys.h"
-#include "errorreport.h"
-#include "field.h"
-#include "tdbedit.h"
+#include "platform/editingkeys.h"
+#include "platform/errorreport.h"
+#include "store/field.h"
+#include "dbctrls/tdbedit.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>

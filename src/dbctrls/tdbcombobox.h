@@ -1,6 +1,6 @@
 #pragma once
 
-#include "boundcontrol.h"
+#include "dbctrls/boundcontrol.h"
 
 #include <QComboBox>
 

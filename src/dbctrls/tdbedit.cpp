@@ -1,12 +1,12 @@
-#include "tdbedit.h"
+#include "dbctrls/tdbedit.h"
 
-#include "characterlimit.h"
-#include "editingkeys.h"
+#include "platform/characterlimit.h"
+#include "platform/editingkeys.h"
 
-#include "error.h"
-#include "errorreport.h"
-#include "field.h"
-#include "textconv.h"
+#include "store/error.h"
+#include "platform/errorreport.h"
+#include "store/field.h"
+#include "store/textconv.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>

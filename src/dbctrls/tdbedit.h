@@ -1,7 +1,7 @@
 #pragma once
 
-#include "boundcontrol.h"
-#include "editmask.h"
+#include "dbctrls/boundcontrol.h"
+#include "dbctrls/editmask.h"
 
 #include <QLineEdit>
 

@@ -1,6 +1,6 @@
-#include "tdbmemo.h"
+#include "dbctrls/tdbmemo.h"
 
-#include "longtext.h"
+#include "platform/longtext.h"
 
 namespace kelvara {
 

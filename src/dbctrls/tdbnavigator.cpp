@@ -1,8 +1,8 @@
-#include "tdbnavigator.h"
+#include "dbctrls/tdbnavigator.h"
 
-#include "dialogs.h"
-#include "errorreport.h"
-#include "table.h"
+#include "platform/dialogs.h"
+#include "platform/errorreport.h"
+#include "store/table.h"
 
 #include <QMetaEnum>
 #include <QPainter>

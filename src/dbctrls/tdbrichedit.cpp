@@ -1,6 +1,6 @@
-#include "tdbrichedit.h"
+#include "dbctrls/tdbrichedit.h"
 
-#include "longtext.h"
+#include "platform/longtext.h"
 
 namespace kelvara {
 

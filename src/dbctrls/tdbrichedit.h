@@ -1,6 +1,6 @@
 #pragma once
 
-#include "boundtextbox.h"
+#include "dbctrls/boundtextbox.h"
 
 #include <QTextEdit>
 

@@ -1,9 +1,9 @@
 // The base grid: construction, properties, the axes' counts and sizes, geometry and hit testing,
 // invalidation and moving columns and rows. Painting, input and scrolling have files of their own.
 
-#include "cellgrid.h"
+#include "grid/cellgrid.h"
 
-#include "errorreport.h"
+#include "platform/errorreport.h"
 
 #include <QApplication>
 #include <QScrollBar>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "gridaxis.h"
-#include "gridcanvas.h"
+#include "grid/gridaxis.h"
+#include "grid/gridcanvas.h"
 
 #include <QAbstractScrollArea>
 #include <QColor>

@@ -1,8 +1,8 @@
 // The base grid's input: keys, mouse presses and drags, the wheel and the focus.
 
-#include "cellgrid.h"
+#include "grid/cellgrid.h"
 
-#include "errorreport.h"
+#include "platform/errorreport.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,10 +1,10 @@
 // The base grid's painting: the paint loop over the damaged area, cell lines, the default cell and
 // the feedback of a sizing or moving drag.
 
-#include "cellgrid.h"
+#include "grid/cellgrid.h"
 
-#include "error.h"
-#include "errorreport.h"
+#include "store/error.h"
+#include "platform/errorreport.h"
 
 #include <QPaintEvent>
 #include <QPainter>

@@ -1,8 +1,8 @@
 // The base grid's current cell, scrolling by axis and the scroll bars that report to it.
 
-#include "cellgrid.h"
+#include "grid/cellgrid.h"
 
-#include "errorreport.h"
+#include "platform/errorreport.h"
 
 #include <QScopedValueRollback>
 #include <QScrollBar>

@@ -1,10 +1,10 @@
-#include "cellhints.h"
+#include "grid/cellhints.h"
 
-#include "colorvalues.h"
-#include "datasource.h"
-#include "field.h"
-#include "tcolumn.h"
-#include "tdbgrid.h"
+#include "platform/colorvalues.h"
+#include "store/datasource.h"
+#include "store/field.h"
+#include "grid/tcolumn.h"
+#include "grid/tdbgrid.h"
 
 #include <QCursor>
 #include <QEvent>

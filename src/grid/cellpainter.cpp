@@ -1,8 +1,8 @@
-#include "cellpainter.h"
+#include "grid/cellpainter.h"
 
-#include "error.h"
-#include "field.h"
-#include "photopictures.h"
+#include "store/error.h"
+#include "store/field.h"
+#include "dbctrls/photopictures.h"
 
 #include <QApplication>
 #include <QFontMetrics>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "cellgrid.h"
-#include "colorvalues.h"
-#include "fieldkind.h"
-#include "storetypes.h"
+#include "grid/cellgrid.h"
+#include "platform/colorvalues.h"
+#include "grid/fieldkind.h"
+#include "store/storetypes.h"
 
 #include <QColor>
 #include <QFont>

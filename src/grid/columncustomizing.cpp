@@ -1,9 +1,9 @@
-#include "columncustomizing.h"
+#include "grid/columncustomizing.h"
 
-#include "field.h"
-#include "table.h"
-#include "tcolumn.h"
-#include "tdbgridcolumns.h"
+#include "store/field.h"
+#include "store/table.h"
+#include "grid/tcolumn.h"
+#include "grid/tdbgridcolumns.h"
 
 #include <QSet>
 

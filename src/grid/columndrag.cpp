@@ -1,6 +1,6 @@
-#include "columndrag.h"
+#include "grid/columndrag.h"
 
-#include "colorvalues.h"
+#include "platform/colorvalues.h"
 
 #include <QApplication>
 #include <QLabel>

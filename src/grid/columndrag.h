@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cellgrid.h"
-#include "cellpainter.h"
+#include "grid/cellgrid.h"
+#include "grid/cellpainter.h"
 
 #include <QLabel>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "editorhook.h"
+#include "grid/editorhook.h"
 
 namespace kelvara {
 

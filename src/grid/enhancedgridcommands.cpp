@@ -2,17 +2,17 @@
 // selecting all records, query and sort by form, the column chooser and the saved layout. Each
 // routes to the part that does the work; the grid keeps the steps around it.
 
-#include "tenhancedgrid.h"
+#include "grid/tenhancedgrid.h"
 
-#include "columncustomizing.h"
-#include "dialogs.h"
-#include "error.h"
-#include "field.h"
-#include "gridcompanions.h"
-#include "gridexport.h"
-#include "gridlayoutstore.h"
-#include "optionsmenu.h"
-#include "table.h"
+#include "grid/columncustomizing.h"
+#include "platform/dialogs.h"
+#include "store/error.h"
+#include "store/field.h"
+#include "grid/gridcompanions.h"
+#include "grid/gridexport.h"
+#include "grid/gridlayoutstore.h"
+#include "grid/optionsmenu.h"
+#include "store/table.h"
 
 namespace kelvara {
 

@@ -2,18 +2,18 @@
 // rich-text and date editors laid over the cell, hosted controls of the form, and the cell click
 // that toggles check boxes and opens an editor on a second click.
 
-#include "tenhancedgrid.h"
+#include "grid/tenhancedgrid.h"
 
-#include "editorhook.h"
-#include "errorreport.h"
-#include "field.h"
-#include "fieldkind.h"
-#include "gridcompanions.h"
-#include "table.h"
-#include "tborderdatetimepicker.h"
-#include "tdbmemo.h"
-#include "tdbrichedit.h"
-#include "tinplaceedit.h"
+#include "grid/editorhook.h"
+#include "platform/errorreport.h"
+#include "store/field.h"
+#include "grid/fieldkind.h"
+#include "grid/gridcompanions.h"
+#include "store/table.h"
+#include "dbctrls/tborderdatetimepicker.h"
+#include "dbctrls/tdbmemo.h"
+#include "dbctrls/tdbrichedit.h"
+#include "grid/tinplaceedit.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>

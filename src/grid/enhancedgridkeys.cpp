@@ -1,12 +1,12 @@
 // The enhanced grid's keys: Enter as Tab, Space, Enter and F2 that activate a cell, copying and
 // pasting a cell through the clipboard, and no new record appended by moving past the last one.
 
-#include "tenhancedgrid.h"
+#include "grid/tenhancedgrid.h"
 
-#include "error.h"
-#include "field.h"
-#include "table.h"
-#include "tinplaceedit.h"
+#include "store/error.h"
+#include "store/field.h"
+#include "store/table.h"
+#include "grid/tinplaceedit.h"
 
 #include <QApplication>
 #include <QClipboard>

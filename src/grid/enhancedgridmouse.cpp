@@ -2,17 +2,17 @@
 // menu and OnRightClick, the column drag from a title press, the options menu from the top-left
 // cell, cell hints, the double click that opens the field viewer and the title search box.
 
-#include "tenhancedgrid.h"
+#include "grid/tenhancedgrid.h"
 
-#include "cellhints.h"
-#include "columndrag.h"
-#include "errorreport.h"
-#include "field.h"
-#include "optionsmenu.h"
-#include "table.h"
-#include "tcolumn.h"
-#include "tinplaceedit.h"
-#include "titlesearch.h"
+#include "grid/cellhints.h"
+#include "grid/columndrag.h"
+#include "platform/errorreport.h"
+#include "store/field.h"
+#include "grid/optionsmenu.h"
+#include "store/table.h"
+#include "grid/tcolumn.h"
+#include "grid/tinplaceedit.h"
+#include "grid/titlesearch.h"
 
 #include <QMenu>
 #include <QMouseEvent>

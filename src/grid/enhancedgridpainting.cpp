@@ -2,12 +2,12 @@
 // background copy, paints through an off-screen buffer on request, and places the hidden editors
 // over the focused cell when the current cell, the layout or the focus changes (never in a paint).
 
-#include "tenhancedgrid.h"
+#include "grid/tenhancedgrid.h"
 
-#include "field.h"
-#include "table.h"
-#include "tborderdatetimepicker.h"
-#include "tdbmemo.h"
+#include "store/field.h"
+#include "store/table.h"
+#include "dbctrls/tborderdatetimepicker.h"
+#include "dbctrls/tdbmemo.h"
 
 #include <QPainter>
 #include <QPixmap>

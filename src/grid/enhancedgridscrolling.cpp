@@ -1,11 +1,11 @@
 // The enhanced grid's scrolling: the records follow a dragged scroll box, a hint tells the record
 // position while the scroll bar is held, and the wheel moves one record per notch.
 
-#include "tenhancedgrid.h"
+#include "grid/tenhancedgrid.h"
 
-#include "datasource.h"
-#include "scrollhintwindow.h"
-#include "table.h"
+#include "store/datasource.h"
+#include "grid/scrollhintwindow.h"
+#include "store/table.h"
 
 #include <QCursor>
 #include <QGuiApplication>

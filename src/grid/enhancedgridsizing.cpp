@@ -2,11 +2,11 @@
 // columns, the row height it keeps across layout changes, the title row and the reactions to
 // resizing, row sizing by the user and font changes. The arithmetic lives in gridsizing.
 
-#include "tenhancedgrid.h"
+#include "grid/tenhancedgrid.h"
 
-#include "field.h"
-#include "gridsizing.h"
-#include "table.h"
+#include "store/field.h"
+#include "grid/gridsizing.h"
+#include "store/table.h"
 
 #include <QApplication>
 #include <QResizeEvent>

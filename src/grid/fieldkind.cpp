@@ -1,6 +1,6 @@
-#include "fieldkind.h"
+#include "grid/fieldkind.h"
 
-#include "field.h"
+#include "store/field.h"
 
 namespace kelvara {
 

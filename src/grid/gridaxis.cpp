@@ -1,4 +1,4 @@
-#include "gridaxis.h"
+#include "grid/gridaxis.h"
 
 #include <QtGlobal>
 

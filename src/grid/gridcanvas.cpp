@@ -1,4 +1,4 @@
-#include "gridcanvas.h"
+#include "grid/gridcanvas.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "gridcompanions.h"
+#include "grid/gridcompanions.h"
 
-#include "error.h"
+#include "store/error.h"
 
 #include <QCoreApplication>
 

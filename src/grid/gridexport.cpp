@@ -1,8 +1,8 @@
-#include "gridexport.h"
+#include "grid/gridexport.h"
 
-#include "field.h"
-#include "table.h"
-#include "textfile.h"
+#include "store/field.h"
+#include "store/table.h"
+#include "platform/textfile.h"
 
 #include <QDir>
 #include <QFileInfo>

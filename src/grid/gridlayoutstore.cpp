@@ -1,11 +1,11 @@
-#include "gridlayoutstore.h"
+#include "grid/gridlayoutstore.h"
 
-#include "error.h"
-#include "field.h"
-#include "settingsstore.h"
-#include "table.h"
-#include "tcolumn.h"
-#include "tdbgridcolumns.h"
+#include "store/error.h"
+#include "store/field.h"
+#include "platform/settingsstore.h"
+#include "store/table.h"
+#include "grid/tcolumn.h"
+#include "grid/tdbgridcolumns.h"
 
 #include <QSettings>
 

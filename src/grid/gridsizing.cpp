@@ -1,8 +1,8 @@
-#include "gridsizing.h"
+#include "grid/gridsizing.h"
 
-#include "field.h"
-#include "gridcanvas.h"
-#include "table.h"
+#include "store/field.h"
+#include "grid/gridcanvas.h"
+#include "store/table.h"
 
 #include <QFontMetricsF>
 

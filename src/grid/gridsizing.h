@@ -1,7 +1,7 @@
 #pragma once
 
-#include "gridcanvas.h"
-#include "storetypes.h"
+#include "grid/gridcanvas.h"
+#include "store/storetypes.h"
 
 #include <QFont>
 #include <QHash>

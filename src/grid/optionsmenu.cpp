@@ -1,8 +1,8 @@
-#include "optionsmenu.h"
+#include "grid/optionsmenu.h"
 
-#include "error.h"
-#include "errorreport.h"
-#include "table.h"
+#include "store/error.h"
+#include "platform/errorreport.h"
+#include "store/table.h"
 
 #include <QAction>
 #include <QActionGroup>

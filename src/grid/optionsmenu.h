@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tenhancedgrid.h"
+#include "grid/tenhancedgrid.h"
 
 #include <QObject>
 #include <QRect>

@@ -1,6 +1,6 @@
-#include "scrollhintwindow.h"
+#include "grid/scrollhintwindow.h"
 
-#include "colorvalues.h"
+#include "platform/colorvalues.h"
 
 #include <QApplication>
 #include <QMouseEvent>

@@ -1,7 +1,7 @@
-#include "tbookmarklist.h"
+#include "grid/tbookmarklist.h"
 
-#include "table.h"
-#include "tdbgrid.h"
+#include "store/table.h"
+#include "grid/tdbgrid.h"
 
 namespace kelvara {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bookmark.h"
+#include "store/bookmark.h"
 
 #include <QList>
 #include <QSet>

@@ -1,9 +1,9 @@
-#include "tcolumn.h"
+#include "grid/tcolumn.h"
 
-#include "field.h"
-#include "gridcanvas.h"
-#include "tdbgrid.h"
-#include "tdbgridcolumns.h"
+#include "store/field.h"
+#include "grid/gridcanvas.h"
+#include "grid/tdbgrid.h"
+#include "grid/tdbgridcolumns.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "assignable.h"
-#include "storetypes.h"
-#include "tcolumntitle.h"
+#include "grid/assignable.h"
+#include "store/storetypes.h"
+#include "grid/tcolumntitle.h"
 
 #include <QColor>
 #include <QFont>

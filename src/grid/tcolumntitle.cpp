@@ -1,8 +1,8 @@
-#include "tcolumntitle.h"
+#include "grid/tcolumntitle.h"
 
-#include "field.h"
-#include "tcolumn.h"
-#include "tdbgrid.h"
+#include "store/field.h"
+#include "grid/tcolumn.h"
+#include "grid/tdbgrid.h"
 
 namespace kelvara {
 

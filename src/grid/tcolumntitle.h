@@ -1,7 +1,7 @@
 #pragma once
 
-#include "assignable.h"
-#include "storetypes.h"
+#include "grid/assignable.h"
+#include "store/storetypes.h"
 
 #include <QColor>
 #include <QFont>

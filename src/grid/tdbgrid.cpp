@@ -1,11 +1,11 @@
 // The data grid: construction, options and properties, the selected column and rows, and the data
 // link's notices. Layout, painting, keys, mouse, scrolling and the editor have files of their own.
 
-#include "tdbgrid.h"
+#include "grid/tdbgrid.h"
 
-#include "errorreport.h"
-#include "table.h"
-#include "tinplaceedit.h"
+#include "platform/errorreport.h"
+#include "store/table.h"
+#include "grid/tinplaceedit.h"
 
 #include <algorithm>
 

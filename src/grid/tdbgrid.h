@@ -1,12 +1,12 @@
 #pragma once
 
-#include "bookmark.h"
-#include "cellgrid.h"
-#include "datasource.h"
-#include "tbookmarklist.h"
-#include "tcolumn.h"
-#include "tdbgridcolumns.h"
-#include "tgriddatalink.h"
+#include "store/bookmark.h"
+#include "grid/cellgrid.h"
+#include "store/datasource.h"
+#include "grid/tbookmarklist.h"
+#include "grid/tcolumn.h"
+#include "grid/tdbgridcolumns.h"
+#include "grid/tgriddatalink.h"
 
 #include <QHash>
 #include <QPainter>

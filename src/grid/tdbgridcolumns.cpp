@@ -1,8 +1,8 @@
-#include "tdbgridcolumns.h"
+#include "grid/tdbgridcolumns.h"
 
-#include "field.h"
-#include "tcolumn.h"
-#include "tdbgrid.h"
+#include "store/field.h"
+#include "grid/tcolumn.h"
+#include "grid/tdbgrid.h"
 
 #include <algorithm>
 

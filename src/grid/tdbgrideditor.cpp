@@ -1,14 +1,14 @@
 // The data grid's in-place editor: when it shows, where it sits, loading it from the field and writing
 // it back, and the new record abandoned when the focus leaves the grid.
 
-#include "tdbgrid.h"
-#include "tdbgridprivate.h"
+#include "grid/tdbgrid.h"
+#include "grid/tdbgridprivate.h"
 
-#include "characterlimit.h"
-#include "errorreport.h"
-#include "field.h"
-#include "table.h"
-#include "tinplaceedit.h"
+#include "platform/characterlimit.h"
+#include "platform/errorreport.h"
+#include "store/field.h"
+#include "store/table.h"
+#include "grid/tinplaceedit.h"
 
 #include <QFocusEvent>
 

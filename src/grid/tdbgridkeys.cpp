@@ -1,12 +1,12 @@
 // The data grid's keys: key down for movement and commands, key press for typing into the cell, key up.
 
-#include "tdbgrid.h"
+#include "grid/tdbgrid.h"
 
-#include "dialogs.h"
-#include "editingkeys.h"
-#include "errorreport.h"
-#include "table.h"
-#include "tinplaceedit.h"
+#include "platform/dialogs.h"
+#include "platform/editingkeys.h"
+#include "platform/errorreport.h"
+#include "store/table.h"
+#include "grid/tinplaceedit.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

@@ -1,12 +1,12 @@
 // The data grid's layout: columns from the fields or the column list, fixed columns and row heights,
 // the column attributes and widths going both ways, and the rows that fit the client area.
 
-#include "tdbgrid.h"
+#include "grid/tdbgrid.h"
 
-#include "errorreport.h"
-#include "field.h"
-#include "table.h"
-#include "tinplaceedit.h"
+#include "platform/errorreport.h"
+#include "store/field.h"
+#include "store/table.h"
+#include "grid/tinplaceedit.h"
 
 #include <QScopedValueRollback>
 

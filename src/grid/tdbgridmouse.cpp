@@ -1,11 +1,11 @@
 // The data grid's mouse: presses move the record and the column, clicks on titles and cells, the
 // wheel moves the record, and sizing is kept off the indicator column and the title row.
 
-#include "tdbgrid.h"
+#include "grid/tdbgrid.h"
 
-#include "errorreport.h"
-#include "table.h"
-#include "tinplaceedit.h"
+#include "platform/errorreport.h"
+#include "store/table.h"
+#include "grid/tinplaceedit.h"
 
 #include <QMouseEvent>
 

@@ -1,10 +1,10 @@
 // The data grid's painting: title, indicator and data cells, and the highlight of selected cells and rows.
 
-#include "tdbgrid.h"
-#include "tdbgridprivate.h"
+#include "grid/tdbgrid.h"
+#include "grid/tdbgridprivate.h"
 
-#include "field.h"
-#include "table.h"
+#include "store/field.h"
+#include "store/table.h"
 
 #include <QPainter>
 #include <QStyle>

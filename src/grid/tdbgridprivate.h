@@ -2,7 +2,7 @@
 
 // Helpers shared by the data grid's source files; not part of its interface.
 
-#include "storetypes.h"
+#include "store/storetypes.h"
 
 #include <Qt>
 

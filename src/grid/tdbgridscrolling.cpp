@@ -1,9 +1,9 @@
 // The data grid's current cell and scrolling: rows are records, so moving and scrolling vertically move
 // the record set, and the vertical bar shows the record number.
 
-#include "tdbgrid.h"
+#include "grid/tdbgrid.h"
 
-#include "table.h"
+#include "store/table.h"
 
 #include <QScrollBar>
 

@@ -1,15 +1,15 @@
-#include "tenhancedgrid.h"
+#include "grid/tenhancedgrid.h"
 
-#include "cellhints.h"
-#include "colorvalues.h"
-#include "errorreport.h"
-#include "field.h"
-#include "fieldkind.h"
-#include "optionsmenu.h"
-#include "printerlist.h"
-#include "table.h"
-#include "tborderdatetimepicker.h"
-#include "tdbmemo.h"
+#include "grid/cellhints.h"
+#include "platform/colorvalues.h"
+#include "platform/errorreport.h"
+#include "store/field.h"
+#include "grid/fieldkind.h"
+#include "grid/optionsmenu.h"
+#include "platform/printerlist.h"
+#include "store/table.h"
+#include "dbctrls/tborderdatetimepicker.h"
+#include "dbctrls/tdbmemo.h"
 
 #include <QApplication>
 #include <QPaintEvent>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "cellpainter.h"
-#include "tborderdatetimepicker.h"
-#include "tdbmemo.h"
-#include "tdbgrid.h"
-#include "tgridcontrols.h"
+#include "grid/cellpainter.h"
+#include "dbctrls/tborderdatetimepicker.h"
+#include "dbctrls/tdbmemo.h"
+#include "grid/tdbgrid.h"
+#include "grid/tgridcontrols.h"
 
 #include <QImage>
 #include <QPointer>

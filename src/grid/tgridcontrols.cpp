@@ -1,4 +1,4 @@
-#include "tgridcontrols.h"
+#include "grid/tgridcontrols.h"
 
 namespace kelvara {
 

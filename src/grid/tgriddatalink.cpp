@@ -1,6 +1,6 @@
-#include "tgriddatalink.h"
+#include "grid/tgriddatalink.h"
 
-#include "tdbgrid.h"
+#include "grid/tdbgrid.h"
 
 namespace kelvara {
 

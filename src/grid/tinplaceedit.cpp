@@ -1,9 +1,9 @@
-#include "tinplaceedit.h"
+#include "grid/tinplaceedit.h"
 
-#include "editingkeys.h"
+#include "platform/editingkeys.h"
 
-#include "errorreport.h"
-#include "tdbgrid.h"
+#include "platform/errorreport.h"
+#include "grid/tdbgrid.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

@@ -1,10 +1,10 @@
-#include "titlesearch.h"
+#include "grid/titlesearch.h"
 
-#include "errorreport.h"
-#include "field.h"
-#include "table.h"
-#include "tcolumn.h"
-#include "tdbgrid.h"
+#include "platform/errorreport.h"
+#include "store/field.h"
+#include "store/table.h"
+#include "grid/tcolumn.h"
+#include "grid/tdbgrid.h"
 
 #include <QApplication>
 #include <QFocusEvent>

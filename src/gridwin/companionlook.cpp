@@ -1,6 +1,6 @@
-#include "companionlook.h"
+#include "gridwin/companionlook.h"
 
-#include "colorvalues.h"
+#include "platform/colorvalues.h"
 
 #include <QGuiApplication>
 #include <QScreen>

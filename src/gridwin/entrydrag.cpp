@@ -1,6 +1,6 @@
-#include "entrydrag.h"
+#include "gridwin/entrydrag.h"
 
-#include "errorreport.h"
+#include "platform/errorreport.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>

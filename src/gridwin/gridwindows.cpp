@@ -1,13 +1,13 @@
-#include "gridwindows.h"
+#include "gridwin/gridwindows.h"
 
-#include "datasource.h"
-#include "dialogs.h"
-#include "error.h"
-#include "tcolselectform.h"
-#include "tdbgrid.h"
-#include "tdlgqbf.h"
-#include "tfieldviewerform.h"
-#include "unitreport.h"
+#include "store/datasource.h"
+#include "platform/dialogs.h"
+#include "store/error.h"
+#include "gridwin/tcolselectform.h"
+#include "grid/tdbgrid.h"
+#include "gridwin/tdlgqbf.h"
+#include "gridwin/tfieldviewerform.h"
+#include "gridwin/report/unitreport.h"
 
 #include <QCoreApplication>
 

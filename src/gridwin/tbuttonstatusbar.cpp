@@ -1,4 +1,4 @@
-#include "tbuttonstatusbar.h"
+#include "gridwin/tbuttonstatusbar.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

@@ -1,14 +1,14 @@
-#include "tcolselectform.h"
+#include "gridwin/tcolselectform.h"
 
-#include "colorvalues.h"
-#include "companionlook.h"
-#include "dialogs.h"
-#include "entrydrag.h"
-#include "errorreport.h"
-#include "field.h"
-#include "table.h"
-#include "tbuttonstatusbar.h"
-#include "tdbgrid.h"
+#include "platform/colorvalues.h"
+#include "gridwin/companionlook.h"
+#include "platform/dialogs.h"
+#include "gridwin/entrydrag.h"
+#include "platform/errorreport.h"
+#include "store/field.h"
+#include "store/table.h"
+#include "gridwin/tbuttonstatusbar.h"
+#include "grid/tdbgrid.h"
 
 #include <QApplication>
 #include <QKeyEvent>

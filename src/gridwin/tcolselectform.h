@@ -1,7 +1,7 @@
 #pragma once
 
-#include "datasource.h"
-#include "tdbgrid.h"
+#include "store/datasource.h"
+#include "grid/tdbgrid.h"
 
 #include <QDialog>
 #include <QPointer>

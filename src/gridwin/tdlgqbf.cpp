@@ -1,14 +1,14 @@
-#include "tdlgqbf.h"
+#include "gridwin/tdlgqbf.h"
 
-#include "colorvalues.h"
-#include "companionlook.h"
-#include "datasource.h"
-#include "dialogs.h"
-#include "entrydrag.h"
-#include "errorreport.h"
-#include "field.h"
-#include "table.h"
-#include "tdbgrid.h"
+#include "platform/colorvalues.h"
+#include "gridwin/companionlook.h"
+#include "store/datasource.h"
+#include "platform/dialogs.h"
+#include "gridwin/entrydrag.h"
+#include "platform/errorreport.h"
+#include "store/field.h"
+#include "store/table.h"
+#include "grid/tdbgrid.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

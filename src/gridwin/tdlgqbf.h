@@ -1,7 +1,7 @@
 #pragma once
 
-#include "gridcompanions.h"
-#include "tdbgrid.h"
+#include "grid/gridcompanions.h"
+#include "grid/tdbgrid.h"
 
 #include <QDialog>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "characterlimit.h"
+#include "platform/characterlimit.h"
 
 #include <QLineEdit>
 #include <QToolTip>

@@ -1,4 +1,4 @@
-#include "colorvalues.h"
+#include "platform/colorvalues.h"
 
 #include <QGuiApplication>
 

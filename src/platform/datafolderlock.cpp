@@ -1,4 +1,4 @@
-#include "datafolderlock.h"
+#include "platform/datafolderlock.h"
 
 #include <QCryptographicHash>
 #include <QDir>

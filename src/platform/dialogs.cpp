@@ -1,6 +1,6 @@
-#include "dialogs.h"
+#include "platform/dialogs.h"
 
-#include "printpreview.h"
+#include "platform/printpreview.h"
 
 #include <QApplication>
 #include <QDialog>

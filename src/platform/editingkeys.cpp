@@ -1,4 +1,4 @@
-#include "editingkeys.h"
+#include "platform/editingkeys.h"
 
 #include <QKeyEvent>
 #include <QKeySequence>

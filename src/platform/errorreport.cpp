@@ -1,8 +1,8 @@
-#include "errorreport.h"
+#include "platform/errorreport.h"
 
-#include "dialogs.h"
-#include "editingkeys.h"
-#include "error.h"
+#include "platform/dialogs.h"
+#include "platform/editingkeys.h"
+#include "store/error.h"
 
 #include <QKeyEvent>
 #include <QWidget>

@@ -1,6 +1,6 @@
-#include "jpegcodec.h"
+#include "platform/jpegcodec.h"
 
-#include "error.h"
+#include "store/error.h"
 
 #include <QBuffer>
 #include <QImageReader>

@@ -1,4 +1,4 @@
-#include "longtext.h"
+#include "platform/longtext.h"
 
 namespace kelvara {
 

@@ -1,7 +1,7 @@
-#include "pagecanvas.h"
+#include "platform/pagecanvas.h"
 
-#include "error.h"
-#include "pageddocument.h"
+#include "store/error.h"
+#include "platform/pageddocument.h"
 
 #include <QCoreApplication>
 #include <QPagedPaintDevice>

@@ -1,8 +1,8 @@
-#include "pdfwriter.h"
+#include "platform/pdfwriter.h"
 
-#include "error.h"
-#include "pageddocument.h"
-#include "truetypesubset.h"
+#include "store/error.h"
+#include "platform/pageddocument.h"
+#include "platform/truetypesubset.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pagecanvas.h"
+#include "platform/pagecanvas.h"
 
 #include <QPageLayout>
 #include <QString>

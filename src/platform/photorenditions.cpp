@@ -1,6 +1,6 @@
-#include "photorenditions.h"
+#include "platform/photorenditions.h"
 
-#include "jpegcodec.h"
+#include "platform/jpegcodec.h"
 
 #include <exception>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "renditions.h"
+#include "store/renditions.h"
 
 #include <QByteArray>
 #include <QSize>

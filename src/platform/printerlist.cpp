@@ -1,4 +1,4 @@
-#include "printerlist.h"
+#include "platform/printerlist.h"
 
 #include <QPrinterInfo>
 

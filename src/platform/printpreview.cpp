@@ -1,11 +1,11 @@
-#include "printpreview.h"
+#include "platform/printpreview.h"
 
-#include "dialogs.h"
-#include "error.h"
-#include "errorreport.h"
-#include "pagecanvas.h"
-#include "pageddocument.h"
-#include "pdfwriter.h"
+#include "platform/dialogs.h"
+#include "store/error.h"
+#include "platform/errorreport.h"
+#include "platform/pagecanvas.h"
+#include "platform/pageddocument.h"
+#include "platform/pdfwriter.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,6 +1,6 @@
-#include "scripteddialogs.h"
+#include "platform/scripteddialogs.h"
 
-#include "pageddocument.h"
+#include "platform/pageddocument.h"
 
 #include <QDialog>
 

@@ -1,7 +1,7 @@
-#include "textfile.h"
+#include "platform/textfile.h"
 
-#include "error.h"
-#include "tablefiles.h"
+#include "store/error.h"
+#include "store/tablefiles.h"
 
 #include <QDir>
 #include <QFile>

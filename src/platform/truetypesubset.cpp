@@ -1,4 +1,4 @@
-#include "truetypesubset.h"
+#include "platform/truetypesubset.h"
 
 #include <QRawFont>
 

@@ -1,7 +1,7 @@
-#include "datasource.h"
+#include "store/datasource.h"
 
-#include "field.h"
-#include "table.h"
+#include "store/field.h"
+#include "store/table.h"
 
 #include <QScopedValueRollback>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "storetypes.h"
+#include "store/storetypes.h"
 
 #include <QList>
 #include <QObject>

@@ -1,10 +1,10 @@
-#include "field.h"
+#include "store/field.h"
 
-#include "error.h"
-#include "recordbuffer.h"
-#include "table.h"
-#include "tablefiles.h"
-#include "textconv.h"
+#include "store/error.h"
+#include "store/recordbuffer.h"
+#include "store/table.h"
+#include "store/tablefiles.h"
+#include "store/textconv.h"
 
 #include <QFile>
 #include <QIODevice>

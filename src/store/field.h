@@ -1,7 +1,7 @@
 #pragma once
 
-#include "fielddef.h"
-#include "storetypes.h"
+#include "store/fielddef.h"
+#include "store/storetypes.h"
 
 #include <QByteArray>
 #include <QDateTime>

@@ -1,6 +1,6 @@
-#include "kelvaratable.h"
+#include "store/kelvaratable.h"
 
-#include "table.h"
+#include "store/table.h"
 
 namespace kelvara {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fielddef.h"
+#include "store/fielddef.h"
 
 namespace kelvara {
 

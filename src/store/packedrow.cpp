@@ -1,4 +1,4 @@
-#include "packedrow.h"
+#include "store/packedrow.h"
 
 #include <cmath>
 #include <cstring>

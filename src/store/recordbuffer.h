@@ -1,6 +1,6 @@
 #pragma once
 
-#include "packedrow.h"
+#include "store/packedrow.h"
 
 #include <QByteArray>
 #include <QHash>

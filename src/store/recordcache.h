@@ -1,6 +1,6 @@
 #pragma once
 
-#include "recordbuffer.h"
+#include "store/recordbuffer.h"
 
 #include <QHash>
 

@@ -1,6 +1,6 @@
-#include "renditions.h"
+#include "store/renditions.h"
 
-#include "error.h"
+#include "store/error.h"
 
 #include <QCryptographicHash>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sqlite.h"
+#include "store/sqlite.h"
 
 #include <QByteArray>
 #include <QCache>

@@ -1,6 +1,6 @@
-#include "sqlite.h"
+#include "store/sqlite.h"
 
-#include "error.h"
+#include "store/error.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "storetypes.h"
+#include "store/storetypes.h"
 
 #include <QMetaEnum>
 

@@ -1,12 +1,12 @@
-#include "table.h"
+#include "store/table.h"
 
-#include "datasource.h"
-#include "error.h"
-#include "field.h"
-#include "recordbuffer.h"
-#include "textconv.h"
-#include "tablefiles.h"
-#include "tablesql.h"
+#include "store/datasource.h"
+#include "store/error.h"
+#include "store/field.h"
+#include "store/recordbuffer.h"
+#include "store/textconv.h"
+#include "store/tablefiles.h"
+#include "store/tablesql.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "bookmark.h"
-#include "fielddef.h"
-#include "recordcache.h"
-#include "renditions.h"
-#include "sqlite.h"
-#include "storetypes.h"
+#include "store/bookmark.h"
+#include "store/fielddef.h"
+#include "store/recordcache.h"
+#include "store/renditions.h"
+#include "store/sqlite.h"
+#include "store/storetypes.h"
 
 #include <QHash>
 #include <QList>

@@ -1,9 +1,9 @@
-#include "table.h"
+#include "store/table.h"
 
-#include "error.h"
-#include "field.h"
-#include "recordbuffer.h"
-#include "tablesql.h"
+#include "store/error.h"
+#include "store/field.h"
+#include "store/recordbuffer.h"
+#include "store/tablesql.h"
 
 namespace kelvara {
 

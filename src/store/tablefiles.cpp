@@ -1,6 +1,6 @@
-#include "tablefiles.h"
+#include "store/tablefiles.h"
 
-#include "error.h"
+#include "store/error.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,11 +1,11 @@
-#include "table.h"
+#include "store/table.h"
 
-#include "datasource.h"
-#include "error.h"
-#include "field.h"
-#include "recordbuffer.h"
-#include "tablesql.h"
-#include "textconv.h"
+#include "store/datasource.h"
+#include "store/error.h"
+#include "store/field.h"
+#include "store/recordbuffer.h"
+#include "store/tablesql.h"
+#include "store/textconv.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "textconv.h"
+#include "store/textconv.h"
 
 #include <QRegularExpression>
 #include <QStringList>

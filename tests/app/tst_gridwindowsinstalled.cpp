@@ -1,13 +1,13 @@
 // The running program's grid opens its companion windows as the program installs them at start.
 
-#include "gridcompanions.h"
-#include "scripteddialogs.h"
-#include "startup.h"
-#include "table.h"
-#include "tdbgrid.h"
+#include "grid/gridcompanions.h"
+#include "platform/scripteddialogs.h"
+#include "app/startup.h"
+#include "store/table.h"
+#include "grid/tdbgrid.h"
 #include "testworkspace.h"
-#include "tform1.h"
-#include "tfieldviewerform.h"
+#include "app/tform1.h"
+#include "gridwin/tfieldviewerform.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
-#include "error.h"
-#include "picklist.h"
-#include "runningtotal.h"
+#include "store/error.h"
+#include "app/picklist.h"
+#include "app/runningtotal.h"
 #include "testworkspace.h"
 
 #include <QDir>

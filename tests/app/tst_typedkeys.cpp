@@ -2,19 +2,19 @@
 // application object as the keyboard delivers them: a command key never types its letter, AltGr
 // types the characters of its layout.
 
-#include "errorreport.h"
-#include "field.h"
-#include "kelvaratable.h"
-#include "scripteddialogs.h"
-#include "table.h"
-#include "tdbcombobox.h"
-#include "tdbedit.h"
-#include "tdbmemo.h"
-#include "tenhancedgrid.h"
+#include "platform/errorreport.h"
+#include "store/field.h"
+#include "store/kelvaratable.h"
+#include "platform/scripteddialogs.h"
+#include "store/table.h"
+#include "dbctrls/tdbcombobox.h"
+#include "dbctrls/tdbedit.h"
+#include "dbctrls/tdbmemo.h"
+#include "grid/tenhancedgrid.h"
 #include "namedchild.h"
 #include "testworkspace.h"
-#include "tform1.h"
-#include "titlesearch.h"
+#include "app/tform1.h"
+#include "grid/titlesearch.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "datasource.h"
-#include "field.h"
-#include "kelvaratable.h"
-#include "scripteddialogs.h"
-#include "table.h"
+#include "store/datasource.h"
+#include "store/field.h"
+#include "store/kelvaratable.h"
+#include "platform/scripteddialogs.h"
+#include "store/table.h"
 #include "testworkspace.h"
 
 #include <QApplication>

@@ -1,10 +1,10 @@
 #include "boundfixture.h"
-#include "editmask.h"
-#include "error.h"
-#include "tdbcombobox.h"
-#include "tdbedit.h"
-#include "tdbmemo.h"
-#include "tdbrichedit.h"
+#include "dbctrls/editmask.h"
+#include "store/error.h"
+#include "dbctrls/tdbcombobox.h"
+#include "dbctrls/tdbedit.h"
+#include "dbctrls/tdbmemo.h"
+#include "dbctrls/tdbrichedit.h"
 
 #include <QClipboard>
 #include <QLineEdit>

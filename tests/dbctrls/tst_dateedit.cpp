@@ -1,4 +1,4 @@
-#include "tdateedit.h"
+#include "dbctrls/tdateedit.h"
 #include "testworkspace.h"
 
 #include <QAbstractItemView>

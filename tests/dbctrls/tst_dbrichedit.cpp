@@ -1,7 +1,7 @@
 // The bound rich-text box: what it shows of a memo, what it stores, and dropping typed text.
 
 #include "boundfixture.h"
-#include "tdbrichedit.h"
+#include "dbctrls/tdbrichedit.h"
 
 #include <QTextDocument>
 

@@ -1,7 +1,7 @@
 #include "boundfixture.h"
-#include "error.h"
-#include "tdbedit.h"
-#include "tdbnavigator.h"
+#include "store/error.h"
+#include "dbctrls/tdbedit.h"
+#include "dbctrls/tdbnavigator.h"
 
 #include <QToolButton>
 

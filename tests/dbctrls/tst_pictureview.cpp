@@ -1,11 +1,11 @@
-#include "datasource.h"
-#include "error.h"
-#include "field.h"
-#include "kelvaratable.h"
-#include "jpegcodec.h"
+#include "store/datasource.h"
+#include "store/error.h"
+#include "store/field.h"
+#include "store/kelvaratable.h"
+#include "platform/jpegcodec.h"
 #include "picturefixtures.h"
-#include "pictureview.h"
-#include "table.h"
+#include "dbctrls/pictureview.h"
+#include "store/table.h"
 #include "testworkspace.h"
 
 #include <QBuffer>

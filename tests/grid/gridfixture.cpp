@@ -1,7 +1,7 @@
 #include "gridfixture.h"
 
-#include "field.h"
-#include "tcolumn.h"
+#include "store/field.h"
+#include "grid/tcolumn.h"
 
 #include <QtTest>
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "datasource.h"
-#include "error.h"
-#include "fielddef.h"
-#include "table.h"
-#include "tdbgrid.h"
+#include "store/datasource.h"
+#include "store/error.h"
+#include "store/fielddef.h"
+#include "store/table.h"
+#include "grid/tdbgrid.h"
 #include "testworkspace.h"
 
 #include <QImage>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "gridcompanions.h"
-#include "table.h"
-#include "tdbgrid.h"
+#include "grid/gridcompanions.h"
+#include "store/table.h"
+#include "grid/tdbgrid.h"
 
 #include <QStringList>
 

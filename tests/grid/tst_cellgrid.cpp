@@ -1,7 +1,7 @@
-#include "cellgrid.h"
-#include "gridaxis.h"
-#include "error.h"
-#include "scripteddialogs.h"
+#include "grid/cellgrid.h"
+#include "grid/gridaxis.h"
+#include "store/error.h"
+#include "platform/scripteddialogs.h"
 #include "testworkspace.h"
 
 #include <QPainter>

@@ -1,7 +1,7 @@
-#include "cellpainter.h"
-#include "error.h"
-#include "field.h"
-#include "fieldkind.h"
+#include "grid/cellpainter.h"
+#include "store/error.h"
+#include "store/field.h"
+#include "grid/fieldkind.h"
 #include "gridfixture.h"
 #include "picturefixtures.h"
 

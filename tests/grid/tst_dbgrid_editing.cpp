@@ -1,8 +1,8 @@
-#include "field.h"
+#include "store/field.h"
 #include "gridfixture.h"
-#include "scripteddialogs.h"
-#include "tcolumn.h"
-#include "tinplaceedit.h"
+#include "platform/scripteddialogs.h"
+#include "grid/tcolumn.h"
+#include "grid/tinplaceedit.h"
 
 #include <QClipboard>
 #include <QHBoxLayout>

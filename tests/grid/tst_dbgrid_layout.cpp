@@ -1,6 +1,6 @@
-#include "field.h"
+#include "store/field.h"
 #include "gridfixture.h"
-#include "tcolumn.h"
+#include "grid/tcolumn.h"
 
 #include <QFontMetrics>
 #include <QSignalSpy>

@@ -1,7 +1,7 @@
-#include "field.h"
+#include "store/field.h"
 #include "gridfixture.h"
-#include "tcolumn.h"
-#include "tinplaceedit.h"
+#include "grid/tcolumn.h"
+#include "grid/tinplaceedit.h"
 
 #include <QDialog>
 #include <QHBoxLayout>

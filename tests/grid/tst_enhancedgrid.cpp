@@ -1,10 +1,10 @@
 // The enhanced grid's model: its published properties with their defaults and setter
 // rules, the option set MenuOptions, the hosted-control collection, the events, creation and loading.
 
-#include "colorvalues.h"
-#include "field.h"
+#include "platform/colorvalues.h"
+#include "store/field.h"
 #include "gridfixture.h"
-#include "tenhancedgrid.h"
+#include "grid/tenhancedgrid.h"
 
 #include <QLineEdit>
 #include <QMetaEnum>

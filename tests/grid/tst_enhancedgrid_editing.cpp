@@ -2,17 +2,17 @@
 // gets, what each editor writes into the record or drops, hosted controls, the check-box toggle,
 // Enter as Tab, clipboard copy and paste and the rule against appending by moving down.
 
-#include "error.h"
-#include "field.h"
-#include "gridcompanions.h"
+#include "store/error.h"
+#include "store/field.h"
+#include "grid/gridcompanions.h"
 #include "gridfixture.h"
-#include "scripteddialogs.h"
-#include "tborderdatetimepicker.h"
-#include "tdbmemo.h"
-#include "tdbrichedit.h"
-#include "tenhancedgrid.h"
-#include "tgridcontrols.h"
-#include "tinplaceedit.h"
+#include "platform/scripteddialogs.h"
+#include "dbctrls/tborderdatetimepicker.h"
+#include "dbctrls/tdbmemo.h"
+#include "dbctrls/tdbrichedit.h"
+#include "grid/tenhancedgrid.h"
+#include "grid/tgridcontrols.h"
+#include "grid/tinplaceedit.h"
 
 #include <QClipboard>
 #include <QLineEdit>

@@ -2,14 +2,14 @@
 // reach the base grid, what a release does, dropping a dragged column, its picture and the edge
 // scrolling, the pop-up menu against OnRightClick, cell hints and the title search box.
 
-#include "cellhints.h"
-#include "columndrag.h"
-#include "field.h"
-#include "gridcompanions.h"
+#include "grid/cellhints.h"
+#include "grid/columndrag.h"
+#include "store/field.h"
+#include "grid/gridcompanions.h"
 #include "gridfixture.h"
-#include "tenhancedgrid.h"
-#include "tinplaceedit.h"
-#include "titlesearch.h"
+#include "grid/tenhancedgrid.h"
+#include "grid/tinplaceedit.h"
+#include "grid/titlesearch.h"
 
 #include <QLabel>
 #include <QLineEdit>

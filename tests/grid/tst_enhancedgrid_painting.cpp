@@ -1,9 +1,9 @@
-#include "colorvalues.h"
-#include "field.h"
+#include "platform/colorvalues.h"
+#include "store/field.h"
 #include "gridfixture.h"
 #include "picturefixtures.h"
-#include "tcolumn.h"
-#include "tenhancedgrid.h"
+#include "grid/tcolumn.h"
+#include "grid/tenhancedgrid.h"
 
 #include <QPainter>
 #include <QProxyStyle>

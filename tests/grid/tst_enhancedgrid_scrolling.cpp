@@ -1,10 +1,10 @@
 // The enhanced grid's scrolling on a real grid: the wheel with its events and a high-resolution
 // wheel's small deltas, the records following a dragged scroll box, and the record position hint.
 
-#include "colorvalues.h"
+#include "platform/colorvalues.h"
 #include "gridfixture.h"
-#include "scrollhintwindow.h"
-#include "tenhancedgrid.h"
+#include "grid/scrollhintwindow.h"
+#include "grid/tenhancedgrid.h"
 
 #include <QScrollBar>
 #include <QStyle>

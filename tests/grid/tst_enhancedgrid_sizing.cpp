@@ -2,10 +2,10 @@
 // automatic sizing, full-size memo columns, the kept row height, the title row, multi-line rows and
 // the reactions to rows sized by the user and to font changes.
 
-#include "field.h"
-#include "gridcanvas.h"
+#include "store/field.h"
+#include "grid/gridcanvas.h"
 #include "gridfixture.h"
-#include "tenhancedgrid.h"
+#include "grid/tenhancedgrid.h"
 
 #include <QtTest>
 

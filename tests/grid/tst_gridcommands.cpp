@@ -2,14 +2,14 @@
 // unselect all, the printouts and the query dialog through the companion windows, customizing
 // with the column chooser, and saving and loading the column layout in the settings store.
 
-#include "error.h"
-#include "field.h"
+#include "store/error.h"
+#include "store/field.h"
 #include "gridfixture.h"
 #include "scriptedcompanions.h"
-#include "scripteddialogs.h"
-#include "settingsstore.h"
-#include "sqlite.h"
-#include "tenhancedgrid.h"
+#include "platform/scripteddialogs.h"
+#include "platform/settingsstore.h"
+#include "store/sqlite.h"
+#include "grid/tenhancedgrid.h"
 
 #include <QSettings>
 #include <QtTest>

@@ -1,11 +1,11 @@
 // The steps a grid built on the data grid takes over: each must be reached, and reached at the
 // point where the richer grid's work still counts.
 
-#include "error.h"
-#include "field.h"
-#include "gridcompanions.h"
+#include "store/error.h"
+#include "store/field.h"
+#include "grid/gridcompanions.h"
 #include "gridfixture.h"
-#include "tinplaceedit.h"
+#include "grid/tinplaceedit.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
-#include "error.h"
-#include "field.h"
+#include "store/error.h"
+#include "store/field.h"
 #include "gridfixture.h"
-#include "gridsizing.h"
-#include "sqlite.h"
+#include "grid/gridsizing.h"
+#include "store/sqlite.h"
 
 #include <QFontMetrics>
 #include <QFontMetricsF>

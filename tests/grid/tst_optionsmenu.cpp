@@ -3,14 +3,14 @@
 // the grid before showing, what its switches, choices and commands do, and opening it from the
 // top-left cell.
 
-#include "error.h"
-#include "field.h"
+#include "store/error.h"
+#include "store/field.h"
 #include "gridfixture.h"
-#include "optionsmenu.h"
-#include "printerlist.h"
+#include "grid/optionsmenu.h"
+#include "platform/printerlist.h"
 #include "scriptedcompanions.h"
-#include "scripteddialogs.h"
-#include "tenhancedgrid.h"
+#include "platform/scripteddialogs.h"
+#include "grid/tenhancedgrid.h"
 
 #include <QAction>
 #include <QActionGroup>

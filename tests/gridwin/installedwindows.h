@@ -1,7 +1,7 @@
 #pragma once
 
-#include "gridcompanions.h"
-#include "gridwindows.h"
+#include "grid/gridcompanions.h"
+#include "gridwin/gridwindows.h"
 
 #include <memory>
 

@@ -1,16 +1,16 @@
 // The column chooser: the check list of the record set's fields, its drawing, moving entries by
 // dragging, and what Ok, Cancel and Esc write back; also as the grid opens it.
 
-#include "colorvalues.h"
-#include "field.h"
-#include "gridcompanions.h"
+#include "platform/colorvalues.h"
+#include "store/field.h"
+#include "grid/gridcompanions.h"
 #include "gridfixture.h"
-#include "gridwindows.h"
+#include "gridwin/gridwindows.h"
 #include "installedwindows.h"
-#include "scripteddialogs.h"
-#include "tcolselectform.h"
-#include "tcolumn.h"
-#include "tenhancedgrid.h"
+#include "platform/scripteddialogs.h"
+#include "gridwin/tcolselectform.h"
+#include "grid/tcolumn.h"
+#include "grid/tenhancedgrid.h"
 
 #include <QListWidget>
 #include <QPushButton>

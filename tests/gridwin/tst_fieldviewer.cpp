@@ -1,12 +1,12 @@
-#include "datasource.h"
-#include "field.h"
-#include "jpegcodec.h"
+#include "store/datasource.h"
+#include "store/field.h"
+#include "platform/jpegcodec.h"
 #include "picturefixtures.h"
-#include "scripteddialogs.h"
+#include "platform/scripteddialogs.h"
 #include "storefixture.h"
-#include "table.h"
+#include "store/table.h"
 #include "testworkspace.h"
-#include "tfieldviewerform.h"
+#include "gridwin/tfieldviewerform.h"
 
 #include <QBuffer>
 #include <QClipboard>

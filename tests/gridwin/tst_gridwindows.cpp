@@ -1,14 +1,14 @@
 // The program's companion windows as the grid reaches them: through the grid's own interface,
 // with the grid as the window's owner and the grid's data source.
 
-#include "field.h"
-#include "gridcompanions.h"
+#include "store/field.h"
+#include "grid/gridcompanions.h"
 #include "gridfixture.h"
-#include "gridwindows.h"
+#include "gridwin/gridwindows.h"
 #include "installedwindows.h"
-#include "scripteddialogs.h"
-#include "tenhancedgrid.h"
-#include "tfieldviewerform.h"
+#include "platform/scripteddialogs.h"
+#include "grid/tenhancedgrid.h"
+#include "gridwin/tfieldviewerform.h"
 
 #include <QPlainTextEdit>
 #include <QPointer>

@@ -1,15 +1,15 @@
 // The query-by-form dialog as the grid opens it: its refusals, the form of the grid's fields,
 // query and sort through Ok, row dragging, Cancel and Esc, and values the store refuses.
 
-#include "field.h"
-#include "gridcompanions.h"
+#include "store/field.h"
+#include "grid/gridcompanions.h"
 #include "gridfixture.h"
-#include "gridwindows.h"
+#include "gridwin/gridwindows.h"
 #include "installedwindows.h"
-#include "scripteddialogs.h"
-#include "tcolumn.h"
-#include "tdlgqbf.h"
-#include "tenhancedgrid.h"
+#include "platform/scripteddialogs.h"
+#include "grid/tcolumn.h"
+#include "gridwin/tdlgqbf.h"
+#include "grid/tenhancedgrid.h"
 
 #include <QFrame>
 #include <QHeaderView>

@@ -1,11 +1,11 @@
-#include "dialogs.h"
-#include "error.h"
-#include "errorreport.h"
-#include "field.h"
+#include "platform/dialogs.h"
+#include "store/error.h"
+#include "platform/errorreport.h"
+#include "store/field.h"
 #include "folderwatch.h"
-#include "kelvaratable.h"
-#include "scripteddialogs.h"
-#include "table.h"
+#include "store/kelvaratable.h"
+#include "platform/scripteddialogs.h"
+#include "store/table.h"
 #include "testworkspace.h"
 
 #include <QFileDialog>

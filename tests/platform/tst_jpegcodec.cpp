@@ -1,5 +1,5 @@
-#include "error.h"
-#include "jpegcodec.h"
+#include "store/error.h"
+#include "platform/jpegcodec.h"
 #include "picturefixtures.h"
 #include "testworkspace.h"
 

@@ -1,11 +1,11 @@
-#include "error.h"
-#include "pagecanvas.h"
-#include "pageddocument.h"
+#include "store/error.h"
+#include "platform/pagecanvas.h"
+#include "platform/pageddocument.h"
 #include "pdfpages.h"
-#include "pdfwriter.h"
-#include "printpreview.h"
+#include "platform/pdfwriter.h"
+#include "platform/printpreview.h"
 #include "testworkspace.h"
-#include "truetypesubset.h"
+#include "platform/truetypesubset.h"
 
 #include <QBuffer>
 #include <QFile>

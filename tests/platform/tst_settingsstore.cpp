@@ -1,6 +1,6 @@
 #include "filekind.h"
-#include "printerlist.h"
-#include "settingsstore.h"
+#include "platform/printerlist.h"
+#include "platform/settingsstore.h"
 
 #include <QDir>
 #include <QLockFile>

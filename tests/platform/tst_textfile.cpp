@@ -1,7 +1,7 @@
-#include "error.h"
+#include "store/error.h"
 #include "filekind.h"
 #include "testworkspace.h"
-#include "textfile.h"
+#include "platform/textfile.h"
 
 #include <QDir>
 #include <QtTest>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "datasource.h"
-#include "error.h"
-#include "field.h"
-#include "sqlite.h"
-#include "table.h"
+#include "store/datasource.h"
+#include "store/error.h"
+#include "store/field.h"
+#include "store/sqlite.h"
+#include "store/table.h"
 
 #include <QObject>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "failingdisk.h"
 #include "folderwatch.h"
-#include "sqlite.h"
+#include "store/sqlite.h"
 #include "storefixture.h"
 #include "testworkspace.h"
 

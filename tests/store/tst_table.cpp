@@ -1,5 +1,5 @@
-#include "kelvaratable.h"
-#include "sqlite.h"
+#include "store/kelvaratable.h"
+#include "store/sqlite.h"
 #include "storefixture.h"
 #include "testworkspace.h"
 

@@ -1,13 +1,13 @@
 // Shows the data sheet's grid, set up as the main window sets it up, over a generated "kelvara"
 // table in a temporary directory.
 // Usage: griddemo [records] [--editable] [--multiselect] [--rowselect]
-#include "datasheetgrid.h"
-#include "datasource.h"
-#include "errorreport.h"
-#include "field.h"
-#include "kelvaratable.h"
-#include "table.h"
-#include "tenhancedgrid.h"
+#include "app/datasheetgrid.h"
+#include "store/datasource.h"
+#include "platform/errorreport.h"
+#include "store/field.h"
+#include "store/kelvaratable.h"
+#include "store/table.h"
+#include "grid/tenhancedgrid.h"
 
 #include <QDate>
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "bandreport.h"
+#include "gridwin/report/bandreport.h"
 
-#include "pageddocument.h"
-#include "printerlist.h"
+#include "platform/pageddocument.h"
+#include "platform/printerlist.h"
 
 #include <QPrinterInfo>
 

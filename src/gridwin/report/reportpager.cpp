@@ -1,8 +1,8 @@
-#include "reportpager.h"
+#include "gridwin/report/reportpager.h"
 
-#include "field.h"
-#include "pagecanvas.h"
-#include "table.h"
+#include "store/field.h"
+#include "platform/pagecanvas.h"
+#include "store/table.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "bandreport.h"
-#include "pageddocument.h"
+#include "gridwin/report/bandreport.h"
+#include "platform/pageddocument.h"
 
 #include <QFontMetricsF>
 #include <QRawFont>

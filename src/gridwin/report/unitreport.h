@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gridcompanions.h"
+#include "grid/gridcompanions.h"
 
 #include <QString>
 
