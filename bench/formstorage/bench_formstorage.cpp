@@ -3,15 +3,15 @@
 // lists, the five stretch flags), against reading the same settings file with QSettings alone.
 // The stored column list holds one column fewer than the window has, so every restore removes
 // the columns, makes them anew and assigns every stored value: the costliest restore there is.
+#include "app/formstorage.h"
+#include "app/tform1.h"
 #include "benchapplication.h"
 #include "benchfigures.h"
-#include "app/formstorage.h"
-#include "jobgenerator.h"
-#include "platform/settingsstore.h"
 #include "grid/tcolumn.h"
 #include "grid/tdbgridcolumns.h"
 #include "grid/tenhancedgrid.h"
-#include "app/tform1.h"
+#include "jobgenerator.h"
+#include "platform/settingsstore.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -41,7 +41,7 @@ double readAllMs(int &values)
     return timer.nsecsElapsed() / 1e6;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {
@@ -105,8 +105,8 @@ int main(int argc, char **argv)
     std::printf("Stored settings of the main window: restore before the first show, offscreen\n");
     std::printf("(%d jobs in the table, %d values in the settings file; medians of %d runs)\n\n", records, values,
                 runs);
-    std::printf("%-52s %9.2f ms  (target <= %.0f ms)\n", "restore: placement, options, 10 columns, stretch",
-                restoreMs, kMsTarget);
+    std::printf("%-52s %9.2f ms  (target <= %.0f ms)\n", "restore: placement, options, 10 columns, stretch", restoreMs,
+                kMsTarget);
     std::printf("%-52s %9.2f ms\n", "  QSettings alone reading every value (baseline)", baselineMs);
     std::printf("%-52s %9.2fx\n", "restore / baseline", restoreMs / baselineMs);
     return 0;

@@ -1,16 +1,16 @@
 // Benchmark of the data grid: the data sheet's eleven columns over 1,000 and over 100,000 records,
 // offscreen. Each action's median is printed beside the frame budget, and the 100,000-record
 // figure as a ratio to the 1,000-record one measured in the same run.
-#include "benchfigures.h"
 #include "app/datasheetgrid.h"
+#include "benchfigures.h"
+#include "grid/tcolumn.h"
+#include "grid/tdbgrid.h"
+#include "grid/tenhancedgrid.h"
 #include "store/datasource.h"
 #include "store/field.h"
 #include "store/kelvaratable.h"
 #include "store/sqlite.h"
 #include "store/table.h"
-#include "grid/tcolumn.h"
-#include "grid/tdbgrid.h"
-#include "grid/tenhancedgrid.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -18,8 +18,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
-#include <QPainter>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -81,13 +81,13 @@ void makeTable(const QString &directory, int count)
     createKelvaraTable(table);
     table.open();
     QRandomGenerator random(7);
-    const QStringList first{QStringLiteral("Anne"), QStringLiteral("Bjørn"), QStringLiteral("Carl"),
-                            QStringLiteral("Dorothy"), QStringLiteral("Erik"), QStringLiteral("Frida"),
-                            QStringLiteral("George"), QStringLiteral("Hanne")};
+    const QStringList first{QStringLiteral("Anne"),    QStringLiteral("Bjørn"), QStringLiteral("Carl"),
+                            QStringLiteral("Dorothy"), QStringLiteral("Erik"),  QStringLiteral("Frida"),
+                            QStringLiteral("George"),  QStringLiteral("Hanne")};
     const QStringList last{QStringLiteral("Andersen"), QStringLiteral("Baker"), QStringLiteral("Christensen"),
-                           QStringLiteral("Davies"), QStringLiteral("Evans"), QStringLiteral("Fischer")};
-    const QStringList places{QStringLiteral("Tree branch"), QStringLiteral("Wall cavity"),
-                             QStringLiteral("Chimney"), QStringLiteral("Hedge")};
+                           QStringLiteral("Davies"),   QStringLiteral("Evans"), QStringLiteral("Fischer")};
+    const QStringList places{QStringLiteral("Tree branch"), QStringLiteral("Wall cavity"), QStringLiteral("Chimney"),
+                             QStringLiteral("Hedge")};
     const QStringList bees{QStringLiteral("Italian"), QStringLiteral("Carniolan"), QStringLiteral("Buckfast")};
     auto phone = [&] { return QStringLiteral("555-%1").arg(random.bounded(1000, 10000)); };
     auto pick = [&](const QStringList &list) { return list.at(int(random.bounded(list.size()))); };
@@ -104,8 +104,8 @@ void makeTable(const QString &directory, int count)
         table.fieldByName(QStringLiteral("camefrom"))->setAsString(pick(places));
         table.fieldByName(QStringLiteral("wentinto"))->setAsString(QStringLiteral("Hive %1").arg(random.bounded(1, 9)));
         table.fieldByName(QStringLiteral("Typeofbee"))->setAsString(pick(bees));
-        table.fieldByName(QStringLiteral("method"))->setAsString(random.bounded(2) ? QStringLiteral("Box")
-                                                                                    : QStringLiteral("Vacuum"));
+        table.fieldByName(QStringLiteral("method"))
+            ->setAsString(random.bounded(2) ? QStringLiteral("Box") : QStringLiteral("Vacuum"));
         table.fieldByName(QStringLiteral("timeused"))->setAsInteger(random.bounded(600));
         if (i < kPhotos)
             table.fieldByName(QStringLiteral("pic1"))->setAsBytes(photoBytes(i));
@@ -138,7 +138,7 @@ void makeTable(const QString &directory, int count)
 struct Figure
 {
     double ms = 0;
-    double cells = 0;   // data cells painted per action, to show the action really painted
+    double cells = 0;  // data cells painted per action, to show the action really painted
 };
 
 struct Figures
@@ -308,8 +308,8 @@ void printLine(const char *what, const Figure &small, const Figure &large, doubl
 
 void printFigures(const Figures &a, const Figures &b, double ratioTarget)
 {
-    std::printf("%-31s %11s %11s   %-9s   %-10s   %s\n", "action (median)", "1,000", "100,000", "<= 16 ms",
-                "100k/1k", "cells painted");
+    std::printf("%-31s %11s %11s   %-9s   %-10s   %s\n", "action (median)", "1,000", "100,000", "<= 16 ms", "100k/1k",
+                "cells painted");
     std::printf("%-31s %11s %11s   %-9s   <= %-7.1f   %s\n", "", "", "", "", ratioTarget, "1,000 100,000");
     printLine("paint one full screen", a.paint, b.paint, ratioTarget);
     printLine("Page Down (key and paint)", a.pageDown, b.pageDown, ratioTarget);
@@ -317,7 +317,7 @@ void printFigures(const Figures &a, const Figures &b, double ratioTarget)
     printLine("column resize by mouse", a.resize, b.resize, ratioTarget);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

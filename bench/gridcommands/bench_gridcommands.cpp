@@ -3,18 +3,18 @@
 // file, select all against the store's own walk over the same records, and saving and loading
 // the column layout. The export and select all are timed again on the main window's grid, with
 // the window's after-scroll handler and bound controls attached.
+#include "app/datasheetgrid.h"
+#include "app/tform1.h"
 #include "benchapplication.h"
 #include "benchfigures.h"
-#include "app/datasheetgrid.h"
-#include "store/datasource.h"
-#include "store/field.h"
+#include "grid/tcolumn.h"
+#include "grid/tenhancedgrid.h"
 #include "jobgenerator.h"
 #include "platform/scripteddialogs.h"
 #include "platform/settingsstore.h"
+#include "store/datasource.h"
+#include "store/field.h"
 #include "store/table.h"
-#include "grid/tcolumn.h"
-#include "grid/tenhancedgrid.h"
-#include "app/tform1.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -77,7 +77,7 @@ void printMs(const char *what, double ms)
 struct CommandFigures
 {
     double exportMs = 0;
-    double shellMs = 0;       // the shell's start and open taken off
+    double shellMs = 0;  // the shell's start and open taken off
     double selectAllMs = 0;
     double walkMs = 0;
 };
@@ -115,7 +115,7 @@ void printCommands(const CommandFigures &figures)
     printRatio("ratio select all / walk", figures.selectAllMs, figures.walkMs, kSelectRatioTarget);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

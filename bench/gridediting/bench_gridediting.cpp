@@ -3,11 +3,11 @@
 // baseline), the current record in the middle of each. Opening must not grow with the table.
 #include "benchapplication.h"
 #include "benchfigures.h"
-#include "store/field.h"
-#include "jobgenerator.h"
-#include "store/table.h"
 #include "dbctrls/tdbmemo.h"
 #include "grid/tenhancedgrid.h"
+#include "jobgenerator.h"
+#include "store/field.h"
+#include "store/table.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -68,7 +68,7 @@ double openMs(const QString &directory, const QString &name, int runs, int *reco
     return median(times);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

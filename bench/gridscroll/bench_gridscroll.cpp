@@ -1,12 +1,12 @@
 // Benchmark of the enhanced grid's scrolling: one wheel notch and one step of a dragged scroll box
 // (records following the box, ExtendedScroll on), each with the repaint it causes, on the data
 // sheet's grid over 100,000 jobs against the same grid over 1,000 jobs.
-#include "benchfigures.h"
 #include "app/datasheetgrid.h"
-#include "store/datasource.h"
-#include "jobgenerator.h"
-#include "store/table.h"
+#include "benchfigures.h"
 #include "grid/tenhancedgrid.h"
+#include "jobgenerator.h"
+#include "store/datasource.h"
+#include "store/table.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -57,8 +57,8 @@ struct Sheet
         QWidget *viewport = grid.viewport();
         const QPoint pos(200, 100);
         const int angle = run % 2 ? 120 : -120;
-        QWheelEvent event(pos, viewport->mapToGlobal(pos), QPoint(), QPoint(0, angle), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QWheelEvent event(pos, viewport->mapToGlobal(pos), QPoint(), QPoint(0, angle), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
         QElapsedTimer timer;
         timer.start();
         QApplication::sendEvent(viewport, &event);
@@ -120,7 +120,7 @@ bool report(const char *what, double large, double small)
     return met;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char *argv[])
 {

@@ -6,13 +6,13 @@
 #include "benchapplication.h"
 #include "benchfigures.h"
 #include "grid/cellhints.h"
-#include "store/datasource.h"
-#include "store/field.h"
-#include "jobgenerator.h"
-#include "store/table.h"
 #include "grid/tcolumn.h"
 #include "grid/tenhancedgrid.h"
 #include "grid/titlesearch.h"
+#include "jobgenerator.h"
+#include "store/datasource.h"
+#include "store/field.h"
+#include "store/table.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -129,7 +129,7 @@ public:
             m_table.findKey({name});
             findKey.push_back(timer.nsecsElapsed() / 1e6);
         }
-        box = openBox(2);   // timeused: a number index, the text no number in it
+        box = openBox(2);  // timeused: a number index, the text no number in it
         m_grid.setSelectedIndex(0);
         for (const QString &name : std::as_const(m_names)) {
             const QString typed = name.left(3).toLower();
@@ -176,7 +176,7 @@ void line(const char *what, double large, double small)
                 large <= kMsTarget && ratio <= kRatioTarget ? "met" : "MISSED");
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

@@ -5,13 +5,13 @@
 // store, show). A first show reads the picture as a user meets it: through a table opened anew,
 // not from SQLite's page cache of an earlier read.
 
+#include "dbctrls/photopictures.h"
+#include "dbctrls/pictureview.h"
+#include "platform/jpegcodec.h"
+#include "platform/photorenditions.h"
 #include "store/datasource.h"
 #include "store/field.h"
-#include "platform/jpegcodec.h"
 #include "store/kelvaratable.h"
-#include "dbctrls/photopictures.h"
-#include "platform/photorenditions.h"
-#include "dbctrls/pictureview.h"
 #include "store/table.h"
 
 #include <QApplication>
@@ -82,7 +82,7 @@ double medianMs(int runs, const std::function<void()> &work, const std::function
     return times[times.size() / 2];
 }
 
-} // namespace
+}  // namespace
 
 void measure(const char *label, int noise)
 {
@@ -128,19 +128,23 @@ void measure(const char *label, int noise)
     };
 
     // The parts of a first show, one by one.
-    const double readBytes = medianMs(5, [&] { freshPic1->asBytes(); }, openFresh);
+    const double readBytes = medianMs(
+        5, [&] { freshPic1->asBytes(); }, openFresh);
     const double scaledDecode = medianMs(5, [&] { jpeg::decode(jpeg, QSize(640, 480)); });
 
     // A new view each time, as for a record not shown before: read the bytes from the store,
     // decode for 640 x 480, draw.
     QSize decodedSize;
-    const double firstShow = medianMs(5, [&] {
-        PictureView view;
-        view.resize(640, 480);
-        view.showField(*freshPic1);
-        view.grab();
-        decodedSize = view.decodedImage().size();
-    }, openFresh);
+    const double firstShow = medianMs(
+        5,
+        [&] {
+            PictureView view;
+            view.resize(640, 480);
+            view.showField(*freshPic1);
+            view.grab();
+            decodedSize = view.decodedImage().size();
+        },
+        openFresh);
     fresh.reset();
 
     // Loading the photo again as Load... does, now with renditions made: the check decode for
@@ -165,26 +169,28 @@ void measure(const char *label, int noise)
 
     QSize previewShown;
     bool fromPreview = false;
-    const double previewShow = medianMs(5, [&] {
-        PictureView view;
-        view.resize(640, 480);
-        view.showField(*freshPic1);
-        view.grab();
-        previewShown = view.decodedImage().size();
-        fromPreview = view.showsPreview();
-    }, openFresh);
+    const double previewShow = medianMs(
+        5,
+        [&] {
+            PictureView view;
+            view.resize(640, 480);
+            view.showField(*freshPic1);
+            view.grab();
+            previewShown = view.decodedImage().size();
+            fromPreview = view.showsPreview();
+        },
+        openFresh);
 
     // The preview's own decode for the sheet, in the same run: at the DCT scale that covers
     // 640 x 480, as the view does, and whole then scaled down, as it did before.
     const std::optional<Rendition> preview = fresh->rendition(freshPic1, RenditionKind::Preview);
     if (!preview)
         qFatal("no preview stored");
-    const double previewScaledDecode = medianMs(9, [&] {
-        jpeg::decodeRendition(preview->data, preview->size, QSize(640, 480));
-    });
+    const double previewScaledDecode
+        = medianMs(9, [&] { jpeg::decodeRendition(preview->data, preview->size, QSize(640, 480)); });
     const double previewWholeDecode = medianMs(9, [&] {
-        const QImage scaled = jpeg::decode(preview->data).scaled(QSize(640, 480), Qt::IgnoreAspectRatio,
-                                                                 Qt::SmoothTransformation);
+        const QImage scaled
+            = jpeg::decode(preview->data).scaled(QSize(640, 480), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         if (scaled.size() != QSize(640, 480))
             qFatal("the preview did not scale");
     });
@@ -194,17 +200,20 @@ void measure(const char *label, int noise)
     openFresh();
     QImage cell(64, 48, QImage::Format_RGB32);
     QSize thumbnailSize;
-    const double thumbnail = medianMs(101, [&] {
-        const PhotoPicture picture = fieldPicture(*freshPic1, cell.size());
-        thumbnailSize = picture.image.size();
-        QSize fitted = picture.image.size().scaled(cell.size(), Qt::KeepAspectRatio);
-        QPainter painter(&cell);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.fillRect(cell.rect(), Qt::white);
-        painter.drawImage(QRect(QPoint((cell.width() - fitted.width()) / 2, (cell.height() - fitted.height()) / 2),
-                                fitted),
-                          picture.image);
-    }, [] { clearPictureCache(); });
+    const double thumbnail = medianMs(
+        101,
+        [&] {
+            const PhotoPicture picture = fieldPicture(*freshPic1, cell.size());
+            thumbnailSize = picture.image.size();
+            QSize fitted = picture.image.size().scaled(cell.size(), Qt::KeepAspectRatio);
+            QPainter painter(&cell);
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+            painter.fillRect(cell.rect(), Qt::white);
+            painter.drawImage(
+                QRect(QPoint((cell.width() - fitted.width()) / 2, (cell.height() - fitted.height()) / 2), fitted),
+                picture.image);
+        },
+        [] { clearPictureCache(); });
     const int rebuilds = fresh->renditionRebuilds();
     fresh.reset();
 
@@ -224,7 +233,7 @@ void measure(const char *label, int noise)
     view.grab();
     int round = 0;
     const double reshow = medianMs(201, [&] {
-        comment1.setText(QStringLiteral("comment %1").arg(++round));   // the data change
+        comment1.setText(QStringLiteral("comment %1").arg(++round));  // the data change
         view.showField(pic1);
     });
     const double reshowAndPaint = medianMs(201, [&] {
@@ -238,8 +247,8 @@ void measure(const char *label, int noise)
     std::printf("  full-size decode (baseline):              %8.2f ms\n", fullDecode);
     std::printf("  first show at 640 x 480, stretched:       %8.2f ms  (decoded at %d x %d)\n", firstShow,
                 decodedSize.width(), decodedSize.height());
-    std::printf("    of which reading the bytes from the store %6.2f ms, the scaled decode %6.2f ms\n",
-                readBytes, scaledDecode);
+    std::printf("    of which reading the bytes from the store %6.2f ms, the scaled decode %6.2f ms\n", readBytes,
+                scaledDecode);
     std::printf("  show again after a data change:           %8.3f ms\n", reshow);
     std::printf("  show again after a data change + repaint: %8.3f ms\n", reshowAndPaint);
     std::printf("  first show / full decode = %.2f (target <= 0.50): %s\n", firstShow / fullDecode,
@@ -256,14 +265,14 @@ void measure(const char *label, int noise)
     std::printf("  thumbnail into a 64 x 48 cell from the store: %6.3f ms median (thumbnail %d x %d, "
                 "target <= 1 ms): %s\n",
                 thumbnail, thumbnailSize.width(), thumbnailSize.height(), thumbnail <= 1.0 ? "met" : "MISSED");
-    std::printf("  load (check, renditions, save, show):     %8.2f ms, of which making the renditions %6.2f ms\n",
-                load, renditionsAlone);
+    std::printf("  load (check, renditions, save, show):     %8.2f ms, of which making the renditions %6.2f ms\n", load,
+                renditionsAlone);
     std::printf("  load / full decode = %.2f (target <= 3.00): %s\n", load / fullDecode,
                 load <= 3.0 * fullDecode ? "met" : "MISSED");
     std::printf("  renditions made at show time: %d (0: every show found them stored)\n", rebuilds);
     std::printf("  scaled decode alone / full decode = %.2f\n", scaledDecode / fullDecode);
-    std::printf("  show again = %.3f ms (target <= 1 ms): %s; with repaint %.3f ms = %.4f x the full decode\n",
-                reshow, reshow <= 1.0 ? "met" : "MISSED", reshowAndPaint, reshowAndPaint / fullDecode);
+    std::printf("  show again = %.3f ms (target <= 1 ms): %s; with repaint %.3f ms = %.4f x the full decode\n", reshow,
+                reshow <= 1.0 ? "met" : "MISSED", reshowAndPaint, reshowAndPaint / fullDecode);
 }
 
 int main(int argc, char **argv)

@@ -3,18 +3,18 @@
 // sqlite3 shell writing the same eleven columns to a text file, with the peak memory each run
 // adds; and the preview: how long the command takes to show its first page, one page step, and
 // the longest the preview keeps the event loop busy while it lays out the other pages.
+#include "app/startup.h"
+#include "app/tform1.h"
 #include "benchapplication.h"
 #include "benchfigures.h"
-#include "store/field.h"
 #include "grid/gridcompanions.h"
+#include "grid/tenhancedgrid.h"
 #include "jobgenerator.h"
 #include "platform/pageddocument.h"
 #include "platform/printpreview.h"
 #include "platform/scripteddialogs.h"
-#include "app/startup.h"
+#include "store/field.h"
 #include "store/table.h"
-#include "grid/tenhancedgrid.h"
-#include "app/tform1.h"
 
 #include <QAction>
 #include <QApplication>
@@ -37,8 +37,8 @@ constexpr double kPdfRatioTarget = 20.0;
 constexpr double kMemoryTargetMb = 64.0;
 constexpr double kFirstPageTargetMs = 1000.0;
 
-const char *const kSheetFields[] = {"Dato", "Firstname", "Lastname", "HomePhone", "WorkPhone", "Cellular",
-                                    "Email", "camefrom", "wentinto", "Typeofbee", "method"};
+const char *const kSheetFields[] = {"Dato",  "Firstname", "Lastname", "HomePhone", "WorkPhone", "Cellular",
+                                    "Email", "camefrom",  "wentinto", "Typeofbee", "method"};
 
 // A line of /proc/self/status in megabytes.
 double statusMb(const char *key)
@@ -98,8 +98,8 @@ struct PreviewRun
     double firstPageMs = 0;
     double stepMedianMs = 0;
     double stepMaxMs = 0;
-    double lastPageMs = 0;       // from the click on Last until the last page shows
-    double longestBusyMs = 0;    // the longest single return to the event loop meanwhile
+    double lastPageMs = 0;     // from the click on Last until the last page shows
+    double longestBusyMs = 0;  // the longest single return to the event loop meanwhile
     int pages = 0;
 };
 
@@ -149,7 +149,7 @@ const char *verdict(bool met)
     return met ? "met" : "MISSED";
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

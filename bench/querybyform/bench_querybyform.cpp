@@ -6,16 +6,16 @@
 // making the index, and reading the row ids of the matching records along it.
 #include "benchapplication.h"
 #include "benchfigures.h"
-#include "store/datasource.h"
-#include "store/field.h"
 #include "grid/gridcompanions.h"
+#include "grid/tcolumn.h"
+#include "grid/tenhancedgrid.h"
 #include "gridwin/gridwindows.h"
 #include "jobgenerator.h"
 #include "platform/scripteddialogs.h"
+#include "store/datasource.h"
+#include "store/field.h"
 #include "store/sqlite.h"
 #include "store/table.h"
-#include "grid/tcolumn.h"
-#include "grid/tenhancedgrid.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -37,8 +37,8 @@ namespace {
 constexpr double kFirstUseTargetMs = 500.0;
 constexpr double kIndexedTargetMs = 100.0;
 
-const QStringList kColumns = {QStringLiteral("Dato"), QStringLiteral("Firstname"), QStringLiteral("Lastname"),
-                              QStringLiteral("City1"), QStringLiteral("timeused"), QStringLiteral("notes")};
+const QStringList kColumns = {QStringLiteral("Dato"),  QStringLiteral("Firstname"), QStringLiteral("Lastname"),
+                              QStringLiteral("City1"), QStringLiteral("timeused"),  QStringLiteral("notes")};
 const QString kIndexName = QStringLiteral("%1_by_Lastname;City1");
 
 struct Key
@@ -130,7 +130,8 @@ public:
             db.exec(QStringLiteral("DROP INDEX IF EXISTS \"baseline\""));
             QElapsedTimer timer;
             timer.start();
-            db.exec(QStringLiteral("CREATE INDEX \"baseline\" ON %1 (\"Lastname\", \"City1\")").arg(sql::quoted(m_name)));
+            db.exec(
+                QStringLiteral("CREATE INDEX \"baseline\" ON %1 (\"Lastname\", \"City1\")").arg(sql::quoted(m_name)));
             ms = timer.nsecsElapsed() / 1e6;
             db.exec(QStringLiteral("DROP INDEX \"baseline\""));
         }
@@ -144,9 +145,10 @@ public:
         sql::Database db(m_table.fileName(), sql::Database::Mode::ReadOnly);
         QElapsedTimer timer;
         timer.start();
-        sql::Statement select = db.prepare(QStringLiteral("SELECT \"_rid\" FROM %1 WHERE \"Lastname\" = ? AND \"City1\" = ? "
-                                                          "ORDER BY \"Lastname\", \"City1\", \"_rid\"")
-                                               .arg(sql::quoted(m_name)));
+        sql::Statement select
+            = db.prepare(QStringLiteral("SELECT \"_rid\" FROM %1 WHERE \"Lastname\" = ? AND \"City1\" = ? "
+                                        "ORDER BY \"Lastname\", \"City1\", \"_rid\"")
+                             .arg(sql::quoted(m_name)));
         select.bind(1, key.lastName);
         select.bind(2, key.city);
         int rows = 0;
@@ -172,7 +174,7 @@ void line(const char *what, double ms, double baseline, double target)
                 ms <= target ? "met" : "MISSED");
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

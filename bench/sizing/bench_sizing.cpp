@@ -1,13 +1,13 @@
 // Benchmark of the grid's widest-value measurement: one walk over 100,000 jobs measuring the data
 // sheet's eleven columns, against the sqlite3 shell reading the same columns of the same file.
+#include "app/datasheetgrid.h"
+#include "app/tform1.h"
 #include "benchapplication.h"
 #include "benchfigures.h"
-#include "app/datasheetgrid.h"
-#include "store/field.h"
 #include "grid/gridsizing.h"
 #include "jobgenerator.h"
+#include "store/field.h"
 #include "store/table.h"
-#include "app/tform1.h"
 
 #include <QApplication>
 #include <QDir>
@@ -107,7 +107,7 @@ double readMs(const QString &directory, const QString &name)
     return ms;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {
@@ -131,8 +131,8 @@ int main(int argc, char **argv)
         columns << QLatin1Char('"') + field->fieldName() + QLatin1Char('"');
     const QString query = QStringLiteral("SELECT %1 FROM \"%2\"").arg(columns.join(QStringLiteral(", ")), name);
     std::printf("Widest values: %d records, the data sheet's eleven columns, offscreen\n", probe.recordCount());
-    std::printf("(table made in %.1f s; medians of %d runs, each on a table opened anew)\n\n",
-                timer.elapsed() / 1000.0, runs);
+    std::printf("(table made in %.1f s; medians of %d runs, each on a table opened anew)\n\n", timer.elapsed() / 1000.0,
+                runs);
 
     std::vector<double> measured, read, shell, startup;
     QList<int> widths;

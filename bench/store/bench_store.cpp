@@ -1,8 +1,8 @@
 // Benchmark of the record store: walking, photo tables, memory and random access, each figure
 // printed beside its target and, where it has one, a baseline measured in the same run.
 #include "benchfigures.h"
-#include "store/field.h"
 #include "jobgenerator.h"
+#include "store/field.h"
 #include "store/table.h"
 
 #include <QCoreApplication>
@@ -112,8 +112,8 @@ void benchWalk(const QString &directory, const QString &name, int runs)
     QElapsedTimer timer;
     timer.start();
     openTable(table, directory, name);
-    info(QStringLiteral("open %1 (%2 records)").arg(name).arg(table.recordCount()),
-         timer.nsecsElapsed() / 1e6, QStringLiteral("ms"));
+    info(QStringLiteral("open %1 (%2 records)").arg(name).arg(table.recordCount()), timer.nsecsElapsed() / 1e6,
+         QStringLiteral("ms"));
     const QString query = selectColumns(table);
     std::vector<double> store, shell, startup;
     for (int i = 0; i < runs; ++i) {
@@ -127,8 +127,8 @@ void benchWalk(const QString &directory, const QString &name, int runs)
          QStringLiteral("ms"));
     info(QStringLiteral("walk, sqlite3 shell: same columns to /dev/null"), median(shell), QStringLiteral("ms"));
     info(QStringLiteral("  of which shell start and open (SELECT 1)"), median(startup), QStringLiteral("ms"));
-    report(QStringLiteral("(a) walk ratio store / shell (start excluded)"), s / sh, QString(),
-           QStringLiteral("<= 1.2"), s / sh <= 1.2);
+    report(QStringLiteral("(a) walk ratio store / shell (start excluded)"), s / sh, QString(), QStringLiteral("<= 1.2"),
+           s / sh <= 1.2);
 }
 
 // (b) the walk over a table with five photos per record against the same records without them.
@@ -176,8 +176,7 @@ int childWalk(const QString &directory, const QString &name)
 qint64 childPeak(const QString &directory, const QString &name)
 {
     QProcess process;
-    process.start(QCoreApplication::applicationFilePath(),
-                  {QStringLiteral("--child-walk"), directory, name});
+    process.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child-walk"), directory, name});
     if (!process.waitForFinished(-1) || process.exitCode() != 0)
         qFatal("child failed: %s", process.readAllStandardError().constData());
     return process.readAllStandardOutput().trimmed().toLongLong();
@@ -243,7 +242,7 @@ void benchRandomAccess(const QString &directory, const QString &name, int sample
          QStringLiteral("us"));
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

@@ -19,7 +19,7 @@ int &offscreenUnlessAsked(int &argc)
     return argc;
 }
 
-} // namespace
+}  // namespace
 
 BenchApplication::BenchApplication(int &argc, char **argv, const char *program, int records, int runs)
     : QApplication(offscreenUnlessAsked(argc), argv), m_program(program), m_records(records), m_runs(runs)
@@ -36,4 +36,4 @@ bool BenchApplication::hasShell() const
     return false;
 }
 
-} // namespace kelvara::bench
+}  // namespace kelvara::bench

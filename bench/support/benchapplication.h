@@ -26,4 +26,4 @@ private:
     bool m_argumentsRead;
 };
 
-} // namespace kelvara::bench
+}  // namespace kelvara::bench

@@ -42,8 +42,7 @@ double sqliteShellMs(const QString &file, const QString &query)
     return sqliteShellMs(file, query, {}, QProcess::nullDevice());
 }
 
-double sqliteShellMs(const QString &file, const QString &query, const QStringList &options,
-                     const QString &outputFile)
+double sqliteShellMs(const QString &file, const QString &query, const QStringList &options, const QString &outputFile)
 {
     QProcess process;
     process.setStandardOutputFile(outputFile);
@@ -55,4 +54,4 @@ double sqliteShellMs(const QString &file, const QString &query, const QStringLis
     return timer.nsecsElapsed() / 1e6;
 }
 
-} // namespace kelvara::bench
+}  // namespace kelvara::bench

@@ -22,7 +22,6 @@ QString sqliteShell();
 // the shell fails, since every figure after it would be meaningless.
 double sqliteShellMs(const QString &file, const QString &query);
 // The same with shell options before the file name, its output written to outputFile.
-double sqliteShellMs(const QString &file, const QString &query, const QStringList &options,
-                     const QString &outputFile);
+double sqliteShellMs(const QString &file, const QString &query, const QStringList &options, const QString &outputFile);
 
-} // namespace kelvara::bench
+}  // namespace kelvara::bench

@@ -13,53 +13,56 @@ namespace kelvara::bench {
 namespace {
 
 const QStringList kFirstNames = {
-    QStringLiteral("Anne"), QStringLiteral("Bjørn"), QStringLiteral("Carl"), QStringLiteral("Dorothy"),
-    QStringLiteral("Erik"), QStringLiteral("Frida"), QStringLiteral("George"), QStringLiteral("Hanne"),
-    QStringLiteral("Ingrid"), QStringLiteral("James"), QStringLiteral("Karen"), QStringLiteral("Lars"),
-    QStringLiteral("Margaret"), QStringLiteral("Nils"), QStringLiteral("Olga"), QStringLiteral("Peter"),
-    QStringLiteral("Ruth"), QStringLiteral("Søren"), QStringLiteral("Thomas"), QStringLiteral("Ulla"),
-    QStringLiteral("Victor"), QStringLiteral("William"), QStringLiteral("Yvonne"), QStringLiteral("Åse"),
+    QStringLiteral("Anne"),     QStringLiteral("Bjørn"),   QStringLiteral("Carl"),   QStringLiteral("Dorothy"),
+    QStringLiteral("Erik"),     QStringLiteral("Frida"),   QStringLiteral("George"), QStringLiteral("Hanne"),
+    QStringLiteral("Ingrid"),   QStringLiteral("James"),   QStringLiteral("Karen"),  QStringLiteral("Lars"),
+    QStringLiteral("Margaret"), QStringLiteral("Nils"),    QStringLiteral("Olga"),   QStringLiteral("Peter"),
+    QStringLiteral("Ruth"),     QStringLiteral("Søren"),   QStringLiteral("Thomas"), QStringLiteral("Ulla"),
+    QStringLiteral("Victor"),   QStringLiteral("William"), QStringLiteral("Yvonne"), QStringLiteral("Åse"),
 };
 const QStringList kLastNames = {
-    QStringLiteral("Andersen"), QStringLiteral("Baker"), QStringLiteral("Christensen"),
-    QStringLiteral("Davies"), QStringLiteral("Evans"), QStringLiteral("Fischer"), QStringLiteral("Gray"),
-    QStringLiteral("Hansen"), QStringLiteral("Ibsen"), QStringLiteral("Jensen"), QStringLiteral("Kristiansen"),
-    QStringLiteral("Larsen"), QStringLiteral("Miller"), QStringLiteral("Nielsen"), QStringLiteral("O'Brien"),
-    QStringLiteral("Pedersen"), QStringLiteral("Quinn"), QStringLiteral("Rasmussen"), QStringLiteral("Smith"),
-    QStringLiteral("Thomsen"), QStringLiteral("Underwood"), QStringLiteral("Vestergaard"),
-    QStringLiteral("Walker"), QStringLiteral("Ærø"), QStringLiteral("Østergaard"),
+    QStringLiteral("Andersen"),    QStringLiteral("Baker"),       QStringLiteral("Christensen"),
+    QStringLiteral("Davies"),      QStringLiteral("Evans"),       QStringLiteral("Fischer"),
+    QStringLiteral("Gray"),        QStringLiteral("Hansen"),      QStringLiteral("Ibsen"),
+    QStringLiteral("Jensen"),      QStringLiteral("Kristiansen"), QStringLiteral("Larsen"),
+    QStringLiteral("Miller"),      QStringLiteral("Nielsen"),     QStringLiteral("O'Brien"),
+    QStringLiteral("Pedersen"),    QStringLiteral("Quinn"),       QStringLiteral("Rasmussen"),
+    QStringLiteral("Smith"),       QStringLiteral("Thomsen"),     QStringLiteral("Underwood"),
+    QStringLiteral("Vestergaard"), QStringLiteral("Walker"),      QStringLiteral("Ærø"),
+    QStringLiteral("Østergaard"),
 };
 const QStringList kStreets = {
-    QStringLiteral("High Street"), QStringLiteral("Church Lane"), QStringLiteral("Mill Road"),
+    QStringLiteral("High Street"),  QStringLiteral("Church Lane"), QStringLiteral("Mill Road"),
     QStringLiteral("Station Road"), QStringLiteral("Park Avenue"), QStringLiteral("Elm Close"),
-    QStringLiteral("Skovvej"), QStringLiteral("Kirkegade"), QStringLiteral("Birkevej"),
-    QStringLiteral("Meadow Way"), QStringLiteral("Orchard Row"), QStringLiteral("Bee Hive Lane"),
+    QStringLiteral("Skovvej"),      QStringLiteral("Kirkegade"),   QStringLiteral("Birkevej"),
+    QStringLiteral("Meadow Way"),   QStringLiteral("Orchard Row"), QStringLiteral("Bee Hive Lane"),
 };
 const QStringList kCities = {
-    QStringLiteral("Springfield"), QStringLiteral("Riverside"), QStringLiteral("Fairview"),
-    QStringLiteral("Odense"), QStringLiteral("Aarhus"), QStringLiteral("Greenville"),
-    QStringLiteral("Madison"), QStringLiteral("Kolding"), QStringLiteral("Franklin"), QStringLiteral("Clinton"),
+    QStringLiteral("Springfield"), QStringLiteral("Riverside"),  QStringLiteral("Fairview"), QStringLiteral("Odense"),
+    QStringLiteral("Aarhus"),      QStringLiteral("Greenville"), QStringLiteral("Madison"),  QStringLiteral("Kolding"),
+    QStringLiteral("Franklin"),    QStringLiteral("Clinton"),
 };
 const QStringList kStates = {
-    QStringLiteral("WI"), QStringLiteral("MN"), QStringLiteral("IA"), QStringLiteral("IL"),
+    QStringLiteral("WI"), QStringLiteral("MN"), QStringLiteral("IA"),  QStringLiteral("IL"),
     QStringLiteral("OR"), QStringLiteral("WA"), QStringLiteral("Fyn"), QStringLiteral("Jylland"),
 };
 const QStringList kCameFrom = {
     QStringLiteral("Tree branch"), QStringLiteral("Wall cavity"), QStringLiteral("Chimney"),
-    QStringLiteral("Hedge"), QStringLiteral("Fence post"), QStringLiteral("Mailbox"),
-    QStringLiteral("Shed roof"), QStringLiteral("Car bumper"),
+    QStringLiteral("Hedge"),       QStringLiteral("Fence post"),  QStringLiteral("Mailbox"),
+    QStringLiteral("Shed roof"),   QStringLiteral("Car bumper"),
 };
 const QStringList kWentInto = {
-    QStringLiteral("Hive 1"), QStringLiteral("Hive 2"), QStringLiteral("Hive 3"), QStringLiteral("Nuc box A"),
-    QStringLiteral("Nuc box B"), QStringLiteral("Given away"), QStringLiteral("Apiary north"),
+    QStringLiteral("Hive 1"),       QStringLiteral("Hive 2"),    QStringLiteral("Hive 3"),
+    QStringLiteral("Nuc box A"),    QStringLiteral("Nuc box B"), QStringLiteral("Given away"),
+    QStringLiteral("Apiary north"),
 };
 const QStringList kBees = {
     QStringLiteral("Italian"), QStringLiteral("Carniolan"), QStringLiteral("Buckfast"),
-    QStringLiteral("Russian"), QStringLiteral("Unknown"), QStringLiteral("Africanized?"),
+    QStringLiteral("Russian"), QStringLiteral("Unknown"),   QStringLiteral("Africanized?"),
 };
 const QStringList kMethods = {
-    QStringLiteral("Shake into box"), QStringLiteral("Cut-out"), QStringLiteral("Bait hive"),
-    QStringLiteral("Vacuum"), QStringLiteral("Trap-out"), QStringLiteral("Brush"),
+    QStringLiteral("Shake into box"), QStringLiteral("Cut-out"),  QStringLiteral("Bait hive"),
+    QStringLiteral("Vacuum"),         QStringLiteral("Trap-out"), QStringLiteral("Brush"),
 };
 const QStringList kNotes = {
     QStringLiteral("Queen seen on the second shake; colony calm."),
@@ -69,7 +72,7 @@ const QStringList kNotes = {
     QStringLiteral("Comb built inside the wall; removed three panels and repaired them."),
 };
 
-} // namespace
+}  // namespace
 
 QString JobGenerator::pick(const QStringList &list)
 {
@@ -129,9 +132,9 @@ void JobGenerator::fillTable(const QString &directory, const QString &name, int 
     db.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
     db.exec(QStringLiteral("PRAGMA synchronous=OFF"));
     sql::Transaction transaction(db);
-    sql::Statement insert = db.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                           .arg(sql::quoted(name), columns.join(QStringLiteral(", ")),
-                                                marks.join(QStringLiteral(", "))));
+    sql::Statement insert
+        = db.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                         .arg(sql::quoted(name), columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))));
     sql::Statement photo = db.prepare(QStringLiteral("INSERT INTO %1 (\"rid\", \"field\", \"data\") VALUES (?, ?, ?)")
                                           .arg(sql::quoted(name + QStringLiteral("_blobs"))));
     QByteArray bytes(photoBytes, Qt::Uninitialized);
@@ -166,4 +169,4 @@ void JobGenerator::fillTable(const QString &directory, const QString &name, int 
     transaction.commit();
 }
 
-} // namespace kelvara::bench
+}  // namespace kelvara::bench

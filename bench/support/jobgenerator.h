@@ -15,7 +15,7 @@ namespace kelvara::bench {
 class JobGenerator
 {
 public:
-    explicit JobGenerator(quint32 seed) : m_random(seed) {}
+    explicit JobGenerator(quint32 seed) : m_random(seed) { }
 
     // The 32 values of one job, in field order; pictures are null.
     QVariantList nextJob();
@@ -31,4 +31,4 @@ private:
     QRandomGenerator m_random;
 };
 
-} // namespace kelvara::bench
+}  // namespace kelvara::bench

@@ -2,8 +2,8 @@
 
 #include "grid/tcolumn.h"
 #include "grid/tcolumntitle.h"
-#include "grid/tenhancedgrid.h"
 #include "grid/tdbgridcolumns.h"
+#include "grid/tenhancedgrid.h"
 
 #include <QFont>
 
@@ -68,4 +68,4 @@ void setUpDataSheetGrid(TEnhancedGrid &grid, DataSource *source)
     grid.loaded();
 }
 
-} // namespace kelvara
+}  // namespace kelvara

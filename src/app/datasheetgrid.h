@@ -14,8 +14,8 @@ class TEnhancedGrid;
 struct DataSheetColumn
 {
     const char *field;
-    const char *title;   // nullptr: the field's own label
-    int width;           // 0: the default width from the field's display width
+    const char *title;  // nullptr: the field's own label
+    int width;          // 0: the default width from the field's display width
 };
 
 const std::array<DataSheetColumn, 11> &dataSheetColumns();
@@ -23,4 +23,4 @@ const std::array<DataSheetColumn, 11> &dataSheetColumns();
 // Gives the data sheet's grid its settings and columns and binds it to the record table.
 void setUpDataSheetGrid(TEnhancedGrid &grid, DataSource *source);
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -1,13 +1,13 @@
 #include "app/formstorage.h"
 
-#include "platform/dialogs.h"
-#include "platform/colorvalues.h"
-#include "platform/settingsstore.h"
 #include "app/storedfont.h"
-#include "store/table.h"
 #include "grid/tcolumn.h"
 #include "grid/tdbgrid.h"
 #include "grid/tdbgridcolumns.h"
+#include "platform/colorvalues.h"
+#include "platform/dialogs.h"
+#include "platform/settingsstore.h"
+#include "store/table.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -32,7 +32,7 @@ namespace kelvara {
 class SettingsSection
 {
 public:
-    SettingsSection(QSettings &settings, const QString &group) : m_settings(settings), m_group(group) {}
+    SettingsSection(QSettings &settings, const QString &group) : m_settings(settings), m_group(group) { }
 
     std::optional<QString> value(const QString &name) const
     {
@@ -87,7 +87,20 @@ QString screenSizeName()
 }
 
 // How a property's value is kept in the store.
-enum class Form { None, Integer, Color, Boolean, Enumeration, Set, Text, TextList, Font, Object, Collection, Reference };
+enum class Form {
+    None,
+    Integer,
+    Color,
+    Boolean,
+    Enumeration,
+    Set,
+    Text,
+    TextList,
+    Font,
+    Object,
+    Collection,
+    Reference
+};
 
 QObject *objectOf(const QMetaProperty &property, const QObject *owner)
 {
@@ -101,24 +114,17 @@ Form formOf(const QMetaProperty &property, const QObject *owner)
         return property.isFlagType() ? Form::Set : Form::Enumeration;
     const QMetaType type = property.metaType();
     switch (type.id()) {
-    case QMetaType::Bool:
-        return Form::Boolean;
+    case QMetaType::Bool: return Form::Boolean;
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::LongLong:
     case QMetaType::Short:
-    case QMetaType::UShort:
-        return Form::Integer;
-    case QMetaType::QColor:
-        return Form::Color;
-    case QMetaType::QString:
-        return Form::Text;
-    case QMetaType::QStringList:
-        return Form::TextList;
-    case QMetaType::QFont:
-        return Form::Font;
-    default:
-        break;
+    case QMetaType::UShort: return Form::Integer;
+    case QMetaType::QColor: return Form::Color;
+    case QMetaType::QString: return Form::Text;
+    case QMetaType::QStringList: return Form::TextList;
+    case QMetaType::QFont: return Form::Font;
+    default: break;
     }
     if (!type.flags().testFlag(QMetaType::PointerToQObject))
         return Form::None;
@@ -151,8 +157,7 @@ bool isColorOfAFont(const QObject *object, const QMetaProperty &property)
 
 // The published properties of an object in declaration order, QObject's own left out; a font's
 // colour goes with the font.
-template <typename Visit>
-void forEachProperty(QObject *object, Visit &&visit)
+template <typename Visit> void forEachProperty(QObject *object, Visit &&visit)
 {
     const QMetaObject *meta = object->metaObject();
     for (int i = QObject::staticMetaObject.propertyCount(); i < meta->propertyCount(); ++i) {
@@ -234,15 +239,12 @@ QString fourText(int a, int b, int c, int d)
 QString textOf(Form form, const QMetaProperty &property, const QVariant &value)
 {
     switch (form) {
-    case Form::Integer:
-        return QString::number(value.toLongLong());
+    case Form::Integer: return QString::number(value.toLongLong());
     case Form::Color:
         // The platform's colour code is signed.
         return QString::number(qint32(colorValue(value.value<QColor>())));
-    case Form::Boolean:
-        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
-    case Form::Enumeration:
-        return QString::fromLatin1(property.enumerator().valueToKey(int(enumNumber(value))));
+    case Form::Boolean: return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case Form::Enumeration: return QString::fromLatin1(property.enumerator().valueToKey(int(enumNumber(value))));
     case Form::Set: {
         const QMetaEnum members = property.enumerator();
         const qint64 set = enumNumber(value);
@@ -254,10 +256,8 @@ QString textOf(Form form, const QMetaProperty &property, const QVariant &value)
         }
         return QLatin1Char('[') + names.join(QLatin1Char(',')) + QLatin1Char(']');
     }
-    case Form::Text:
-        return value.toString().trimmed();
-    default:
-        return QString();
+    case Form::Text: return value.toString().trimmed();
+    default: return QString();
     }
 }
 
@@ -320,10 +320,8 @@ std::optional<QVariant> valueOf(Form form, const QMetaProperty &property, const 
         }
         return enumVariant(property.metaType(), set);
     }
-    case Form::Text:
-        return QVariant(text);
-    default:
-        return std::nullopt;
+    case Form::Text: return QVariant(text);
+    default: return std::nullopt;
     }
 }
 
@@ -332,7 +330,7 @@ std::optional<QVariant> valueOf(Form form, const QMetaProperty &property, const 
 class Collection
 {
 public:
-    explicit Collection(QObject *object) : m_columns(qobject_cast<TDBGridColumns *>(object)) {}
+    explicit Collection(QObject *object) : m_columns(qobject_cast<TDBGridColumns *>(object)) { }
 
     int count() const { return m_columns->count(); }
     // The most items read: one column per field of the grid's records, or those there are.
@@ -361,7 +359,7 @@ private:
 class PropertyStore
 {
 public:
-    explicit PropertyStore(QWidget *form) : m_form(form), m_pixelsPerInch(screenPixelsPerInch()) {}
+    explicit PropertyStore(QWidget *form) : m_form(form), m_pixelsPerInch(screenPixelsPerInch()) { }
 
     // A stored path "Component.Property": the object holding the property, the property, and
     // the name its value is stored under ("Component_Property").
@@ -414,9 +412,7 @@ public:
             writeObject(section, name, &font);
             return;
         }
-        case Form::Object:
-            writeObject(section, name, objectOf(property, object));
-            return;
+        case Form::Object: writeObject(section, name, objectOf(property, object)); return;
         case Form::Collection: {
             const Collection collection(objectOf(property, object));
             section.setValue(name + QStringLiteral(".Count"), QString::number(collection.count()));
@@ -431,9 +427,7 @@ public:
             section.setValue(name, other ? other->objectName() : kNull);
             return;
         }
-        default:
-            section.setValue(name, textOf(form, property, property.read(object)));
-            return;
+        default: section.setValue(name, textOf(form, property, property.read(object))); return;
         }
     }
 
@@ -482,8 +476,8 @@ private:
             property.write(object, value);
     }
 
-    void readValue(const SettingsSection &section, const QString &name, QObject *object,
-                   const QMetaProperty &property, Form form) const
+    void readValue(const SettingsSection &section, const QString &name, QObject *object, const QMetaProperty &property,
+                   Form form) const
     {
         switch (form) {
         case Form::TextList: {
@@ -511,21 +505,24 @@ private:
                 assign(object, color, QVariant::fromValue(font.color()));
             return;
         }
-        case Form::Object:
-            readObject(section, name, objectOf(property, object));
-            return;
+        case Form::Object: readObject(section, name, objectOf(property, object)); return;
         case Form::Collection: {
             Collection collection(objectOf(property, object));
             // A count that cannot be read leaves the present items; it would otherwise drop them all.
             // Capped: each item is built, laid out and written back, and the count may be any number.
-            const int count = std::min(intOf(section.value(name + QStringLiteral(".Count"))).value_or(collection.count()),
-                                       collection.largestCount());
+            const int count
+                = std::min(intOf(section.value(name + QStringLiteral(".Count"))).value_or(collection.count()),
+                           collection.largestCount());
             const SettingsSection items = section.sub(name);
             // Items take their defaults from what they are bound to, so they are bound first and the
             // rest is read once the collection has laid itself out on the new bindings.
             for (bool binding : {true, false}) {
                 collection.beginUpdate();
-                struct End { Collection &collection; ~End() { collection.endUpdate(); } } end{collection};
+                struct End
+                {
+                    Collection &collection;
+                    ~End() { collection.endUpdate(); }
+                } end{collection};
                 if (binding && count >= 0 && count != collection.count())
                     collection.recreate(count);
                 for (int i = 0; i < collection.count(); ++i)
@@ -571,16 +568,13 @@ QString formSection(const QWidget *form)
     return name.mid(name.lastIndexOf(QLatin1Char(':')) + 1);
 }
 
-} // namespace
+}  // namespace
 
-TFormStorage::TFormStorage(QWidget *form) : QObject(form), m_form(form), m_keyPath(defaultKeyPath())
-{
-}
+TFormStorage::TFormStorage(QWidget *form) : QObject(form), m_form(form), m_keyPath(defaultKeyPath()) { }
 
 QString TFormStorage::defaultKeyPath()
 {
-    return QStringLiteral("\\Software\\")
-        + QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    return QStringLiteral("\\Software\\") + QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 }
 
 QString TFormStorage::section() const
@@ -640,11 +634,12 @@ void TFormStorage::save(bool visible)
         }
         settings->sync();
         if (settings->status() != QSettings::NoError) {
-            dialogs().error(m_form, QStringLiteral("The window's settings could not be saved: %1 %2.")
-                                        .arg(QDir::toNativeSeparators(settings->fileName()),
-                                             settings->status() == QSettings::AccessError
-                                                 ? QStringLiteral("cannot be written")
-                                                 : QStringLiteral("is no settings file")));
+            dialogs().error(m_form,
+                            QStringLiteral("The window's settings could not be saved: %1 %2.")
+                                .arg(QDir::toNativeSeparators(settings->fileName()),
+                                     settings->status() == QSettings::AccessError
+                                         ? QStringLiteral("cannot be written")
+                                         : QStringLiteral("is no settings file")));
         }
     } catch (const std::exception &error) {
         dialogs().error(m_form, QString::fromLocal8Bit(error.what()));
@@ -697,7 +692,7 @@ bool mostlyOnAScreen(const QRect &rect)
     return shown * 2 > qint64(rect.width()) * rect.height();
 }
 
-} // namespace
+}  // namespace
 
 void TFormStorage::restorePlacement(SettingsSection &form)
 {
@@ -746,11 +741,8 @@ void TFormStorage::restorePlacement(SettingsSection &form)
         if (m_flags & WPF_RESTORETOMAXIMIZED)
             state |= Qt::WindowMaximized;
         break;
-    case 3:
-        state |= Qt::WindowMaximized;
-        break;
-    default:
-        break;
+    case 3: state |= Qt::WindowMaximized; break;
+    default: break;
     }
     m_form->setWindowState(state);
 }
@@ -768,8 +760,8 @@ bool TFormStorage::eventFilter(QObject *watched, QEvent *event)
     // The frame becomes known when the window manager takes the window, which need not move or
     // resize it: the first paint or activation after that tells as well.
     const QEvent::Type type = event->type();
-    const bool placed = type == QEvent::Move || type == QEvent::Resize || type == QEvent::Paint
-                        || type == QEvent::WindowActivate;
+    const bool placed
+        = type == QEvent::Move || type == QEvent::Resize || type == QEvent::Paint || type == QEvent::WindowActivate;
     if (watched == m_form && m_pendingOuter && placed && knownFrame(m_form)) {
         const QRect rect = *std::exchange(m_pendingOuter, std::nullopt);
         m_form->removeEventFilter(this);
@@ -799,4 +791,4 @@ void TFormStorage::savePlacement(SettingsSection &form) const
     form.setValue(QStringLiteral("NormPos") + screenName, normPos);
 }
 
-} // namespace kelvara
+}  // namespace kelvara

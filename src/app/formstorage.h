@@ -76,4 +76,4 @@ private:
     std::optional<QRect> m_pendingOuter;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

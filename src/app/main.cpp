@@ -1,8 +1,8 @@
+#include "app/startup.h"
+#include "app/tform1.h"
 #include "platform/datafolderlock.h"
 #include "platform/errorreport.h"
 #include "platform/photorenditions.h"
-#include "app/startup.h"
-#include "app/tform1.h"
 
 #include <QDir>
 

@@ -1,7 +1,7 @@
 #include "app/picklist.h"
 
-#include "store/error.h"
 #include "platform/textfile.h"
+#include "store/error.h"
 
 namespace kelvara {
 
@@ -33,4 +33,4 @@ bool addToPickList(const QString &fileName, QStringList &entries, const QString 
     return true;
 }
 
-} // namespace kelvara
+}  // namespace kelvara

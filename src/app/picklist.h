@@ -8,8 +8,8 @@ namespace kelvara {
 // The remembered values of a pick list box, kept one per line in a text file.
 struct PickListFile
 {
-    QString box;        // the combo box's object name
-    QString field;      // the field it edits
+    QString box;    // the combo box's object name
+    QString field;  // the field it edits
     QString fileName;
 };
 
@@ -23,4 +23,4 @@ bool pickListContains(const QStringList &entries, const QString &text);
 // A write failure throws "Cannot create file %s" after the entry was appended.
 bool addToPickList(const QString &fileName, QStringList &entries, const QString &text);
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -1,7 +1,7 @@
 #include "app/runningtotal.h"
 
-#include "store/error.h"
 #include "platform/textfile.h"
+#include "store/error.h"
 
 #include <limits>
 
@@ -57,4 +57,4 @@ void writeTotalFile(qint64 minutes, const QString &fileName)
     writeLines(fileName, {QString::number(minutes)});
 }
 
-} // namespace kelvara
+}  // namespace kelvara

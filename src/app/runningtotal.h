@@ -38,4 +38,4 @@ qint64 readTotalFile(const QString &fileName = kTotalFileName);
 // Replaces the file with the one line holding the total.
 void writeTotalFile(qint64 minutes, const QString &fileName = kTotalFileName);
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -1,9 +1,9 @@
 #include "app/startup.h"
 
-#include "platform/datafolderlock.h"
-#include "platform/dialogs.h"
 #include "grid/gridcompanions.h"
 #include "gridwin/gridwindows.h"
+#include "platform/datafolderlock.h"
+#include "platform/dialogs.h"
 
 #include <QDir>
 #include <QWidget>
@@ -17,11 +17,11 @@ bool claimDataFolder(DataFolderLock &lock)
     if (lock.tryLock())
         return true;
     const bool shown = lock.askHolderToShow();
-    dialogs().warning(nullptr, QStringLiteral("Kelvara is already open in the folder %1.\n\n%2This copy ends "
-                                              "without touching the records.")
-                                   .arg(QDir::toNativeSeparators(lock.folder()),
-                                        shown ? QStringLiteral("Its window has been brought to the front. ")
-                                              : QString()));
+    dialogs().warning(nullptr,
+                      QStringLiteral("Kelvara is already open in the folder %1.\n\n%2This copy ends "
+                                     "without touching the records.")
+                          .arg(QDir::toNativeSeparators(lock.folder()),
+                               shown ? QStringLiteral("Its window has been brought to the front. ") : QString()));
     return false;
 }
 
@@ -42,4 +42,4 @@ void installGridWindows()
     GridCompanions::install(std::make_unique<GridWindows>());
 }
 
-} // namespace kelvara
+}  // namespace kelvara

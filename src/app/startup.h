@@ -18,4 +18,4 @@ void showOnRequest(DataFolderLock &lock, QWidget &window);
 // built); the grid opens them only through its own interface.
 void installGridWindows();
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -29,12 +29,11 @@ int tallestCharacter()
     return tallest > 0 ? tallest : 1080;
 }
 
-} // namespace
+}  // namespace
 
 TFontValues::TFontValues(const QFont &font, const QColor &color, int pixelsPerInch)
     : m_font(font), m_color(color), m_pixelsPerInch(pixelsPerInch > 0 ? pixelsPerInch : 96)
-{
-}
+{ }
 
 int TFontValues::height() const
 {
@@ -90,4 +89,4 @@ void TFontValues::setStyle(TFontStyles style)
     m_font.setStrikeOut(style.testFlag(fsStrikeOut));
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -57,6 +57,6 @@ private:
     int m_pixelsPerInch;
 };
 
-} // namespace kelvara
+}  // namespace kelvara
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(kelvara::TFontValues::TFontStyles)

@@ -1,24 +1,24 @@
 #include "app/tform1.h"
 
 #include "app/datasheetgrid.h"
-#include "store/datasource.h"
-#include "platform/dialogs.h"
-#include "store/error.h"
-#include "platform/errorreport.h"
-#include "store/field.h"
 #include "app/formstorage.h"
-#include "platform/jpegcodec.h"
-#include "store/kelvaratable.h"
 #include "app/picklist.h"
-#include "dbctrls/pictureview.h"
 #include "app/runningtotal.h"
-#include "store/table.h"
+#include "dbctrls/pictureview.h"
+#include "dbctrls/tdateedit.h"
 #include "dbctrls/tdbcombobox.h"
 #include "dbctrls/tdbedit.h"
-#include "grid/tenhancedgrid.h"
 #include "dbctrls/tdbmemo.h"
 #include "dbctrls/tdbnavigator.h"
-#include "dbctrls/tdateedit.h"
+#include "grid/tenhancedgrid.h"
+#include "platform/dialogs.h"
+#include "platform/errorreport.h"
+#include "platform/jpegcodec.h"
+#include "store/datasource.h"
+#include "store/error.h"
+#include "store/field.h"
+#include "store/kelvaratable.h"
+#include "store/table.h"
 #include "store/textconv.h"
 
 #include <QApplication>
@@ -109,7 +109,7 @@ QVBoxLayout *captioned(const QString &text, QWidget *box)
 class TimeBoxesLink : public DataLink
 {
 public:
-    explicit TimeBoxesLink(std::function<void()> write) : m_write(std::move(write)) {}
+    explicit TimeBoxesLink(std::function<void()> write) : m_write(std::move(write)) { }
 
 protected:
     void updateData() override { m_write(); }
@@ -127,7 +127,7 @@ QFrame *panel(QFrame::Shadow shadow, int width, int height)
     return frame;
 }
 
-} // namespace
+}  // namespace
 
 TForm1::TForm1(QWidget *parent)
     : QMainWindow(parent), Table1(new Table(this)), DataSource1(new DataSource(this)),
@@ -177,13 +177,14 @@ TForm1::TForm1(QWidget *parent)
     QStringList storedProps{QStringLiteral("EnhancedGrid1.MenuOptions"), QStringLiteral("EnhancedGrid1.Columns")};
     // The choices of the grid's options menu, after the columns they apply to; a settings file
     // without them leaves the designed ones.
-    for (const char *option : {"GridAutoSize", "GridAutoWidth", "DisplayBoolean", "DisplayImages", "DisplayMemo",
-                               "DisplayDateTime", "ShowTextEllipsis", "ShowTitleEllipsis", "FullSizeMemo",
-                               "RowSizingAllowed", "CellHints", "MultiLineTitles", "UseRowColors", "SearchMode",
-                               "MemoInplaceEditor", "LockedCols"})
+    for (const char *option :
+         {"GridAutoSize", "GridAutoWidth", "DisplayBoolean", "DisplayImages", "DisplayMemo", "DisplayDateTime",
+          "ShowTextEllipsis", "ShowTitleEllipsis", "FullSizeMemo", "RowSizingAllowed", "CellHints", "MultiLineTitles",
+          "UseRowColors", "SearchMode", "MemoInplaceEditor", "LockedCols"})
         storedProps << QStringLiteral("EnhancedGrid1.") + QLatin1String(option);
-    storedProps << QStringLiteral("Image1.Stretch") << QStringLiteral("Image2.Stretch") << QStringLiteral("Image3.Stretch")
-                << QStringLiteral("Image4.Stretch") << QStringLiteral("Image5.Stretch");
+    storedProps << QStringLiteral("Image1.Stretch") << QStringLiteral("Image2.Stretch")
+                << QStringLiteral("Image3.Stretch") << QStringLiteral("Image4.Stretch")
+                << QStringLiteral("Image5.Stretch");
     FormStorage1->setStoredProps(storedProps);
 
     FormCreate();
@@ -410,10 +411,10 @@ void TForm1::setDataSheetTabOrder()
 {
     // The order in which a user tabs through the sheet follows the panels, not the rows.
     const QList<QWidget *> order = {
-        DBComboBox1, DBComboBox2, DBComboBox3, DBComboBox4, Edit1, Edit2, Edit3, BitBtn1, Edit4,
-        DBMemo1, DBEdit2, DBEdit3, DBEdit4, DBEdit5, DBEdit6, DBEdit7, DBEdit8, DBEdit9, DBEdit10,
-        DBEdit11, DBEdit12, DBEdit15, DBComboBox6,
-        DBEdit14, DBComboBox5, DBEdit1, DateEdit1, EnhancedGrid1,
+        DBComboBox1, DBComboBox2, DBComboBox3, DBComboBox4, Edit1,    Edit2,     Edit3,
+        BitBtn1,     Edit4,       DBMemo1,     DBEdit2,     DBEdit3,  DBEdit4,   DBEdit5,
+        DBEdit6,     DBEdit7,     DBEdit8,     DBEdit9,     DBEdit10, DBEdit11,  DBEdit12,
+        DBEdit15,    DBComboBox6, DBEdit14,    DBComboBox5, DBEdit1,  DateEdit1, EnhancedGrid1,
     };
     for (int i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order.at(i - 1), order.at(i));
@@ -502,8 +503,9 @@ void TForm1::FormCreate()
         openOrCreateTable();
     } catch (const std::exception &error) {
         // A window without its table would only fail at every step: the start ends, and says why.
-        dialogs().error(this, QStringLiteral("%1\n\nKelvara ends now; start it again once this is put right.")
-                                  .arg(errorText(error)));
+        dialogs().error(
+            this,
+            QStringLiteral("%1\n\nKelvara ends now; start it again once this is put right.").arg(errorText(error)));
         m_startRefused = true;
     }
 }
@@ -521,9 +523,10 @@ void TForm1::openOrCreateTable()
                 return;
             }
             if (!Table1->canModify())
-                dialogs().warning(this, QStringLiteral("The record table %1 is read-only: its records "
-                                                       "can be read but not changed.")
-                                            .arg(Table1->fileName()));
+                dialogs().warning(this,
+                                  QStringLiteral("The record table %1 is read-only: its records "
+                                                 "can be read but not changed.")
+                                      .arg(Table1->fileName()));
             return;
         } catch (const DamagedError &error) {
             keepDamagedTable(error.message());
@@ -534,10 +537,11 @@ void TForm1::openOrCreateTable()
             return;
         }
         createInPlaceOfKept();
-        dialogs().warning(this, QStringLiteral("The record table could not be opened:\n%1\n\n"
-                                               "Its file was kept as \"%2\" and a new, empty "
-                                               "table was started.")
-                                    .arg(m_damageReason, m_keptDamagedTable));
+        dialogs().warning(this,
+                          QStringLiteral("The record table could not be opened:\n%1\n\n"
+                                         "Its file was kept as \"%2\" and a new, empty "
+                                         "table was started.")
+                              .arg(m_damageReason, m_keptDamagedTable));
         resetTotalFile();
         return;
     }
@@ -545,9 +549,10 @@ void TForm1::openOrCreateTable()
         // A log without its table would be replayed into a new table: keep it for rescue.
         keepDamagedTable(QStringLiteral("the table file is missing, its log is not"));
         createInPlaceOfKept();
-        dialogs().warning(this, QStringLiteral("The record table was missing, but its log was not. The log "
-                                               "was kept as \"%1\" and a new, empty table was started.")
-                                    .arg(m_keptDamagedTable));
+        dialogs().warning(this,
+                          QStringLiteral("The record table was missing, but its log was not. The log "
+                                         "was kept as \"%1\" and a new, empty table was started.")
+                              .arg(m_keptDamagedTable));
     } else {
         createKelvaraTable(*Table1);
     }
@@ -565,10 +570,11 @@ void TForm1::openReadOnly(const QString &reason)
         Table1->setReadOnly(false);
         throw Error(QStringLiteral("%1\n\nNo file was moved or changed.").arg(reason));
     }
-    dialogs().warning(this, QStringLiteral("%1\n\nThe records are shown read-only: they can be read but not "
-                                           "changed until Kelvara is started again once this is put right. "
-                                           "No file was moved or changed.")
-                                .arg(reason));
+    dialogs().warning(this,
+                      QStringLiteral("%1\n\nThe records are shown read-only: they can be read but not "
+                                     "changed until Kelvara is started again once this is put right. "
+                                     "No file was moved or changed.")
+                          .arg(reason));
 }
 
 void TForm1::createInPlaceOfKept()
@@ -596,10 +602,11 @@ bool TForm1::openTableWhenFree()
             return true;
         } catch (const BusyError &) {
             // Busy is not damaged: nothing is moved aside while another program has the table.
-            if (!dialogs().confirm(this, QStringLiteral("The record table %1 is in use by another program.\n\n"
-                                                        "Close that program, then choose OK to try again, "
-                                                        "or Cancel to end Kelvara.")
-                                             .arg(Table1->fileName())))
+            if (!dialogs().confirm(this,
+                                   QStringLiteral("The record table %1 is in use by another program.\n\n"
+                                                  "Close that program, then choose OK to try again, "
+                                                  "or Cancel to end Kelvara.")
+                                       .arg(Table1->fileName())))
                 return false;
         }
     }
@@ -610,7 +617,8 @@ void TForm1::keepDamagedTable(const QString &reason)
     // The old files may still hold records someone can rescue; move them aside rather than delete them.
     m_damageReason = reason;
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    m_keptDamagedTable = QFileInfo(Table1->moveFilesAside(QStringLiteral("%1-damaged-%2").arg(kTableName, stamp))).fileName();
+    m_keptDamagedTable
+        = QFileInfo(Table1->moveFilesAside(QStringLiteral("%1-damaged-%2").arg(kTableName, stamp))).fileName();
 }
 
 void TForm1::resetTotalFile()
@@ -700,9 +708,10 @@ void TForm1::closeEvent(QCloseEvent *event)
             if (Table1->modified())
                 Table1->post();
         } catch (const std::exception &error) {
-            if (!dialogs().confirm(this, QStringLiteral("The record could not be saved:\n%1\n\n"
-                                                        "Close anyway and lose the changes?")
-                                             .arg(errorText(error)))) {
+            if (!dialogs().confirm(this,
+                                   QStringLiteral("The record could not be saved:\n%1\n\n"
+                                                  "Close anyway and lose the changes?")
+                                       .arg(errorText(error)))) {
                 event->ignore();
                 return;
             }
@@ -870,7 +879,7 @@ void TForm1::showTimeUsedAfterWalk()
     try {
         showTimeUsed(*Table1->fieldByName(QStringLiteral("timeused")));
     } catch (const std::exception &) {
-        m_timeBoxesStale = false;   // as after a move: the boxes keep what they showed
+        m_timeBoxesStale = false;  // as after a move: the boxes keep what they showed
     }
 }
 
@@ -1039,7 +1048,12 @@ void TForm1::DBComboBox1Exit()
         QStringList entries = itemsOf(*box);
         const QString text = box->currentText();
         // The new entry stays in the list even when its file cannot be written.
-        struct Keep { TDBComboBox &box; QStringList &entries; ~Keep() { setItems(box, entries); } };
+        struct Keep
+        {
+            TDBComboBox &box;
+            QStringList &entries;
+            ~Keep() { setItems(box, entries); }
+        };
         const Keep keep{*box, entries};
         addToPickList(list->fileName, entries, text);
     });
@@ -1174,4 +1188,4 @@ void TForm1::SpeedButton11Click(QObject *Sender)
     });
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -129,8 +129,8 @@ private:
     int sheetOfButton(const QObject *button) const;
     int activePictureSheet() const;
     void showPicture(int sheet);
-    void editUnlessEditing();   // before a user's change; fails on a read-only table
-    void keepEditing();         // after a move or data change; quiet on a read-only table
+    void editUnlessEditing();  // before a user's change; fails on a read-only table
+    void keepEditing();        // after a move or data change; quiet on a read-only table
     // A query that found no job: nothing to edit, and no new job begun in its place.
     bool showsEmptyRange() const;
     void showNoMatch();
@@ -161,10 +161,10 @@ private:
     TDBComboBox *DBComboBox2 = nullptr;
     TDBComboBox *DBComboBox3 = nullptr;
     TDBComboBox *DBComboBox4 = nullptr;
-    QLineEdit *Edit1 = nullptr;    // total hours
-    QLineEdit *Edit2 = nullptr;    // hours
-    QLineEdit *Edit3 = nullptr;    // minutes
-    QLineEdit *Edit4 = nullptr;    // total minutes
+    QLineEdit *Edit1 = nullptr;  // total hours
+    QLineEdit *Edit2 = nullptr;  // hours
+    QLineEdit *Edit3 = nullptr;  // minutes
+    QLineEdit *Edit4 = nullptr;  // total minutes
     QPushButton *BitBtn1 = nullptr;
     QFrame *upperPanel = nullptr;
     QFrame *pickUpPanel = nullptr;
@@ -172,7 +172,7 @@ private:
     TDBNavigator *DBNavigator1 = nullptr;
     TEnhancedGrid *EnhancedGrid1 = nullptr;
     TFormStorage *FormStorage1 = nullptr;
-    QLabel *m_noMatch = nullptr;   // over the grid while a query finds no job
+    QLabel *m_noMatch = nullptr;  // over the grid while a query finds no job
 
     // Hears the table ask for typed values before a job is saved or left.
     std::unique_ptr<DataLink> m_timeBoxesLink;
@@ -180,10 +180,10 @@ private:
     QString m_keptDamagedTable;
     QString m_damageReason;
     bool m_shownOnce = false;
-    bool m_timeBoxesStale = false;   // a walk passed records without showing their time
+    bool m_timeBoxesStale = false;  // a walk passed records without showing their time
     bool m_closedTableReported = false;
-    int m_storedWhenLeft = 0;   // stored records when the window last lost the activation
+    int m_storedWhenLeft = 0;  // stored records when the window last lost the activation
     bool m_startRefused = false;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/errorreport.h"
 #include "dbctrls/fielddatalink.h"
+#include "platform/errorreport.h"
 
 #include <QString>
 
@@ -12,8 +12,7 @@ class Field;
 
 // What every control bound to one field offers on top of the Qt widget it is made of: the data
 // source and the field it shows, and the link that binds it to them.
-template <typename Widget>
-class BoundControl : public Widget
+template <typename Widget> class BoundControl : public Widget
 {
 public:
     using Widget::Widget;
@@ -38,4 +37,4 @@ protected:
     FieldDataLink m_link;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

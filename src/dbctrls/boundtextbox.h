@@ -3,8 +3,8 @@
 #include "dbctrls/boundcontrol.h"
 #include "platform/editingkeys.h"
 #include "platform/errorreport.h"
-#include "store/field.h"
 #include "platform/longtext.h"
+#include "store/field.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -16,8 +16,7 @@ namespace kelvara {
 // A multi-line box bound to a memo field: Enter starts a new line, Tab moves on, Esc drops the
 // typed change; the text is written back on leaving or when the record is finished. The plain
 // and the formatted box differ only in how they show the field and what they write back.
-template <typename Widget>
-class BoundTextBox : public BoundControl<Widget>
+template <typename Widget> class BoundTextBox : public BoundControl<Widget>
 {
 public:
     explicit BoundTextBox(QWidget *parent = nullptr) : BoundControl<Widget>(parent)
@@ -42,8 +41,7 @@ protected:
     virtual QString fieldText() const = 0;
 
     // Sets the box's text without taking it for the user's typing.
-    template <typename Load>
-    void load(Load &&body)
+    template <typename Load> void load(Load &&body)
     {
         const QScopedValueRollback<bool> loading(m_loading, true);
         body();
@@ -89,4 +87,4 @@ private:
     bool m_loading = false;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

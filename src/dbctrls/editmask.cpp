@@ -11,7 +11,7 @@ bool isQtMaskCharacter(QChar c)
     return meta.contains(c);
 }
 
-} // namespace
+}  // namespace
 
 EditMask convertEditMask(const QString &mask, QChar dateSeparator, QChar timeSeparator)
 {
@@ -57,7 +57,7 @@ EditMask convertEditMask(const QString &mask, QChar dateSeparator, QChar timeSep
         case 'a': qt += QLatin1Char('n'); break;
         case 'C': qt += QLatin1Char('X'); break;
         case 'c': qt += QLatin1Char('x'); break;
-        case '!': break;   // only says where blanks of optional positions go
+        case '!': break;  // only says where blanks of optional positions go
         case '>': qt += QLatin1Char('>'); break;
         case '<':
             if (i + 1 < body.size() && body.at(i + 1) == QLatin1Char('>')) {
@@ -81,4 +81,4 @@ EditMask convertEditMask(const QString &mask, QChar dateSeparator, QChar timeSep
     return result;
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -9,12 +9,12 @@ namespace kelvara {
 // QLineEdit input mask, whose letters mean the reverse ('9' required, '0' optional).
 struct EditMask
 {
-    QString inputMask;    // for QLineEdit::setInputMask; empty when the field has no mask
-    QString literals;     // the fixed characters the mask puts into the text
+    QString inputMask;  // for QLineEdit::setInputMask; empty when the field has no mask
+    QString literals;   // the fixed characters the mask puts into the text
     QChar blank = QLatin1Char('_');
     bool keepLiterals = true;
 };
 
 EditMask convertEditMask(const QString &mask, QChar dateSeparator, QChar timeSeparator = QLatin1Char(':'));
 
-} // namespace kelvara
+}  // namespace kelvara

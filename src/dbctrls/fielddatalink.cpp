@@ -140,4 +140,4 @@ void FieldDataLink::showField()
         onDataChange();
 }
 
-} // namespace kelvara
+}  // namespace kelvara

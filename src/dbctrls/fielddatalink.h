@@ -46,12 +46,11 @@ public:
     // popup. A failure is reported and the control takes the focus back, its text selected by
     // selectText when given, to be put right. True when the focus left for good and the
     // write-back did not fail.
-    bool writeBackOnFocusOut(QWidget *control, const QFocusEvent &event,
-                             const std::function<void()> &selectText = {});
+    bool writeBackOnFocusOut(QWidget *control, const QFocusEvent &event, const std::function<void()> &selectText = {});
 
     // Set by the control.
-    std::function<void()> onDataChange;    // show the field's value (the field may be none)
-    std::function<void()> onUpdateData;    // write the control's value into field()
+    std::function<void()> onDataChange;  // show the field's value (the field may be none)
+    std::function<void()> onUpdateData;  // write the control's value into field()
     std::function<void()> onEditingChange;
     std::function<void()> onActiveChange;  // also when the bound field changed
 
@@ -69,7 +68,7 @@ private:
     QString m_fieldName;
     Field *m_field = nullptr;
     bool m_modified = false;
-    bool m_keepText = false;   // while writing or entering edit state on the user's behalf
+    bool m_keepText = false;  // while writing or entering edit state on the user's behalf
 };
 
-} // namespace kelvara
+}  // namespace kelvara

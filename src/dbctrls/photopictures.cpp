@@ -1,8 +1,8 @@
 #include "dbctrls/photopictures.h"
 
-#include "store/field.h"
 #include "platform/jpegcodec.h"
 #include "platform/photorenditions.h"
+#include "store/field.h"
 #include "store/table.h"
 
 #include <QCache>
@@ -23,7 +23,7 @@ bool fits(const QSize &size, const QSize &bound)
     return size.width() <= bound.width() && size.height() <= bound.height();
 }
 
-} // namespace
+}  // namespace
 
 PhotoPicture renditionPicture(const Field &field, const QSize &target)
 {
@@ -51,8 +51,7 @@ PhotoPicture renditionPicture(const Field &field, const QSize &target)
                 picture.image = jpeg::decodeRendition(rendition->data, rendition->size, target);
                 if (picture.image.size() == jpeg::scaledSize(rendition->size, target))
                     return picture;
-            } catch (const std::exception &) {
-            }
+            } catch (const std::exception &) { }
             // Damaged, or not small as a kept copy must be: made again from the photo on the
             // second round.
         }
@@ -68,12 +67,13 @@ PhotoPicture fieldPicture(const Field &field, const QSize &target)
         return PhotoPicture();
     // Blob ids are never reused, so the revision also names the record; the stamp tells a
     // rewrite in place by another program.
-    const QString key = QStringLiteral("%1/%2/%3/%4x%5")
-                            .arg(quintptr(table))
-                            .arg(field.fieldName())
-                            .arg(revision > 0 ? QString::fromLatin1(table->photoStamp(&field)) : QString::number(revision))
-                            .arg(target.width())
-                            .arg(target.height());
+    const QString key
+        = QStringLiteral("%1/%2/%3/%4x%5")
+              .arg(quintptr(table))
+              .arg(field.fieldName())
+              .arg(revision > 0 ? QString::fromLatin1(table->photoStamp(&field)) : QString::number(revision))
+              .arg(target.width())
+              .arg(target.height());
     if (revision > 0) {
         if (const PhotoPicture *kept = pictureCache().object(key))
             return *kept;
@@ -95,4 +95,4 @@ void clearPictureCache()
     pictureCache().clear();
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -10,8 +10,8 @@ class Field;
 // A photo as drawn somewhere: upright, at least the size asked for or the whole picture.
 struct PhotoPicture
 {
-    QImage image;        // null when there is none
-    QSize pictureSize;   // the photo's own size, upright
+    QImage image;       // null when there is none
+    QSize pictureSize;  // the photo's own size, upright
 
     bool isNull() const { return image.isNull(); }
     bool isFull() const { return !image.isNull() && image.size() == pictureSize; }
@@ -37,4 +37,4 @@ PhotoPicture fieldPicture(const Field &field, const QSize &target);
 // Empties that cache, e.g. to measure reading from the store.
 void clearPictureCache();
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -1,7 +1,7 @@
 #include "dbctrls/pictureview.h"
 
-#include "store/field.h"
 #include "platform/jpegcodec.h"
+#include "store/field.h"
 #include "store/table.h"
 
 #include <QPainter>
@@ -9,7 +9,7 @@
 
 namespace kelvara {
 
-PictureView::PictureView(QWidget *parent) : QWidget(parent) {}
+PictureView::PictureView(QWidget *parent) : QWidget(parent) { }
 
 void PictureView::setStretch(bool stretch)
 {
@@ -111,7 +111,8 @@ void PictureView::showDecoded(const PictureKey &key, Decoded picture)
 
 PictureKey PictureView::keyOf(const Field &field)
 {
-    return PictureKey{field.dataSet()->bookmark().recordId(), field.blobRevision(), field.dataSet()->photoStamp(&field)};
+    return PictureKey{field.dataSet()->bookmark().recordId(), field.blobRevision(),
+                      field.dataSet()->photoStamp(&field)};
 }
 
 PictureView::ByteSource PictureView::bytesOf(const Field &field, const PictureKey &key)
@@ -151,8 +152,7 @@ void PictureView::decodeFor(const QSize &cover)
         m_image = jpeg::decodeUpright(m_bytes, m_orientation, cover);
         m_fromPreview = false;
         m_scaled = QPixmap();
-    } catch (const std::exception &) {
-    }
+    } catch (const std::exception &) { }
 }
 
 void PictureView::paintEvent(QPaintEvent *)
@@ -172,11 +172,10 @@ void PictureView::paintEvent(QPaintEvent *)
     if (m_image.size() != m_pictureSize && (m_image.width() < target.width() || m_image.height() < target.height()))
         decodeFor(target);
     if (m_scaled.size() != target) {
-        m_scaled = QPixmap::fromImage(
-            m_image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        m_scaled = QPixmap::fromImage(m_image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
         m_scaled.setDevicePixelRatio(devicePixelRatioF());
     }
     painter.drawPixmap(0, 0, m_scaled);
 }
 
-} // namespace kelvara
+}  // namespace kelvara

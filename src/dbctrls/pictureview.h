@@ -18,7 +18,7 @@ class Field;
 struct PictureKey
 {
     qint64 record = 0;
-    qint64 revision = 0;   // 0: no bytes stored; -1: new bytes waiting to be saved
+    qint64 revision = 0;  // 0: no bytes stored; -1: new bytes waiting to be saved
     // The stored bytes' size and head, which another program's rewrite in place changes
     // while the revision stays (Table::photoStamp).
     QByteArray stamp;
@@ -67,9 +67,9 @@ public:
     struct Decoded
     {
         QByteArray bytes;
-        int orientation = 1;   // Exif's, as jpeg::orientation reads it
-        QSize size;            // upright: the header's, swapped for a sideways picture
-        QImage image;          // upright
+        int orientation = 1;  // Exif's, as jpeg::orientation reads it
+        QSize size;           // upright: the header's, swapped for a sideways picture
+        QImage image;         // upright
     };
     // Throws Error when the bytes are no JPEG.
     Decoded decodeForView(const QByteArray &bytes) const;
@@ -106,11 +106,11 @@ private:
     PictureKey m_key;
     mutable QByteArray m_bytes;
     mutable int m_orientation = 1;
-    mutable ByteSource m_source;   // bytes not read yet
+    mutable ByteSource m_source;  // bytes not read yet
     bool m_fromPreview = false;
     QSize m_pictureSize;
     QImage m_image;
-    QPixmap m_scaled;   // m_image stretched to the view, made on first paint at a size
+    QPixmap m_scaled;  // m_image stretched to the view, made on first paint at a size
 };
 
-} // namespace kelvara
+}  // namespace kelvara

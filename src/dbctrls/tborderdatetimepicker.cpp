@@ -51,8 +51,7 @@ private:
     TBorderDateTimePicker *m_picker;
 };
 
-TBorderDateTimePicker::TBorderDateTimePicker(QWidget *parent)
-    : QDateTimeEdit(parent), m_frame(nullptr)
+TBorderDateTimePicker::TBorderDateTimePicker(QWidget *parent) : QDateTimeEdit(parent), m_frame(nullptr)
 {
     setCalendarPopup(true);
     // The style leaves the corners of a rounded frame unpainted; filling the background first
@@ -129,4 +128,4 @@ void TBorderDateTimePicker::changeEvent(QEvent *event)
         applyKindFormat();
 }
 
-} // namespace kelvara
+}  // namespace kelvara

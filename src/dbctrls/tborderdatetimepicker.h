@@ -54,4 +54,4 @@ private:
     Frame *m_frame;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -20,10 +20,9 @@ namespace {
 
 constexpr int ButtonWidth = 21;
 
-} // namespace
+}  // namespace
 
-TDateEdit::TDateEdit(QWidget *parent)
-    : QWidget(parent), m_edit(new QLineEdit(this)), m_button(new QToolButton(this))
+TDateEdit::TDateEdit(QWidget *parent) : QWidget(parent), m_edit(new QLineEdit(this)), m_button(new QToolButton(this))
 {
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -182,8 +181,7 @@ bool TDateEdit::eventFilter(QObject *watched, QEvent *event)
         }
     }
     if (watched == m_edit) {
-        if (event->type() == QEvent::MouseButtonRelease
-            && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton
+        if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton
             && m_edit->rect().contains(static_cast<QMouseEvent *>(event)->position().toPoint())) {
             Q_EMIT clicked();
         } else if (event->type() == QEvent::KeyPress) {
@@ -206,4 +204,4 @@ void TDateEdit::keyPressEvent(QKeyEvent *event)
     QWidget::keyPressEvent(event);
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -62,4 +62,4 @@ private:
     QCalendarWidget *m_calendar = nullptr;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

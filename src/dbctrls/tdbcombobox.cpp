@@ -1,9 +1,9 @@
 #include "dbctrls/tdbcombobox.h"
 
+#include "dbctrls/tdbedit.h"
 #include "platform/editingkeys.h"
 #include "platform/errorreport.h"
 #include "store/field.h"
-#include "dbctrls/tdbedit.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -149,4 +149,4 @@ void TDBComboBox::keyPressEvent(QKeyEvent *event)
     QComboBox::keyPressEvent(event);
 }
 
-} // namespace kelvara
+}  // namespace kelvara

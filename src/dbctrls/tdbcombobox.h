@@ -35,9 +35,9 @@ private:
     void userEdited();
 
     bool m_loading = false;
-    bool m_inside = false;   // between entered() and exited()
+    bool m_inside = false;  // between entered() and exited()
     bool m_keeping = false;
     QString m_keptText;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

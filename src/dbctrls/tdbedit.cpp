@@ -3,8 +3,8 @@
 #include "platform/characterlimit.h"
 #include "platform/editingkeys.h"
 
-#include "store/error.h"
 #include "platform/errorreport.h"
+#include "store/error.h"
 #include "store/field.h"
 #include "store/textconv.h"
 
@@ -93,8 +93,8 @@ void TDBEdit::focusInEvent(QFocusEvent *event)
     // past the mask, where typed characters go nowhere. A click places the cursor itself, and
     // coming back from a menu or from another window finds it where it was left.
     const Qt::FocusReason reason = event->reason();
-    const bool returning = reason == Qt::PopupFocusReason
-        || (reason == Qt::ActiveWindowFocusReason && m_leftWithWindow);
+    const bool returning
+        = reason == Qt::PopupFocusReason || (reason == Qt::ActiveWindowFocusReason && m_leftWithWindow);
     if (!m_mask.inputMask.isEmpty() && reason != Qt::MouseFocusReason && !returning)
         setCursorPosition(0);
     m_leftWithWindow = false;
@@ -135,4 +135,4 @@ void TDBEdit::keyPressEvent(QKeyEvent *event)
     QLineEdit::keyPressEvent(event);
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -31,8 +31,8 @@ private:
     bool nothingEntered() const;
 
     EditMask m_mask;
-    bool m_leftWithWindow = false;   // the focus went with the window, to come back to it
+    bool m_leftWithWindow = false;  // the focus went with the window, to come back to it
 };
 
 
-} // namespace kelvara
+}  // namespace kelvara

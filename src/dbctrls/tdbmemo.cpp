@@ -12,4 +12,4 @@ void TDBMemo::showField()
         load([&] { putWrapped(*this, value, [&] { setPlainText(value); }); });
 }
 
-} // namespace kelvara
+}  // namespace kelvara

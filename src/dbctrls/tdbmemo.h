@@ -13,11 +13,11 @@ class TDBMemo : public BoundTextBox<QPlainTextEdit>
     Q_OBJECT
 
 public:
-    explicit TDBMemo(QWidget *parent = nullptr) : BoundTextBox(parent) {}
+    explicit TDBMemo(QWidget *parent = nullptr) : BoundTextBox(parent) { }
 
 protected:
     void showField() override;
     QString fieldText() const override { return toPlainText(); }
 };
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -31,10 +31,16 @@ QIcon glyph(TDBNavigator::NavigateBtn which, const QColor &colour)
         painter.drawPath(path);
     };
     switch (which) {
-    case TDBNavigator::nbFirst: painter.drawRect(QRectF(3, 3, 2, 10)); triangle(5, 12); break;
+    case TDBNavigator::nbFirst:
+        painter.drawRect(QRectF(3, 3, 2, 10));
+        triangle(5, 12);
+        break;
     case TDBNavigator::nbPrior: triangle(4, 11); break;
     case TDBNavigator::nbNext: triangle(12, 5); break;
-    case TDBNavigator::nbLast: triangle(11, 4); painter.drawRect(QRectF(11, 3, 2, 10)); break;
+    case TDBNavigator::nbLast:
+        triangle(11, 4);
+        painter.drawRect(QRectF(11, 3, 2, 10));
+        break;
     case TDBNavigator::nbInsert:
         painter.drawRect(QRectF(7, 3, 2, 10));
         painter.drawRect(QRectF(3, 7, 10, 2));
@@ -75,13 +81,13 @@ QIcon glyph(TDBNavigator::NavigateBtn which, const QColor &colour)
     return QIcon(pixmap);
 }
 
-} // namespace
+}  // namespace
 
 TDBNavigator::TDBNavigator(QWidget *parent) : QWidget(parent)
 {
-    static const char *const hints[buttonCount] = {
-        "First record", "Prior record", "Next record", "Last record", "Insert record",
-        "Delete record", "Edit record", "Post edit", "Refresh data"};
+    static const char *const hints[buttonCount]
+        = {"First record",  "Prior record", "Next record", "Last record", "Insert record",
+           "Delete record", "Edit record",  "Post edit",   "Refresh data"};
     const QMetaEnum names = QMetaEnum::fromType<NavigateBtn>();
     const QColor colour = palette().color(QPalette::ButtonText);
     for (int i = 0; i < buttonCount; ++i) {
@@ -149,10 +155,15 @@ void TDBNavigator::updateButtons()
     const int recNo = active ? table->recNo() : 0;
     const bool atStart = active && (table->bof() || recNo <= 1);
     const bool atEnd = active && (table->eof() || recNo >= records);
-    const bool enabled[buttonCount] = {
-        active && !atStart, active && !atStart, active && !atEnd, active && !atEnd,
-        canModify, canModify && !table->isEmpty(), canModify && !editing, canModify && editing,
-        canModify};
+    const bool enabled[buttonCount] = {active && !atStart,
+                                       active && !atStart,
+                                       active && !atEnd,
+                                       active && !atEnd,
+                                       canModify,
+                                       canModify && !table->isEmpty(),
+                                       canModify && !editing,
+                                       canModify && editing,
+                                       canModify};
     for (int i = 0; i < buttonCount; ++i)
         m_buttons[size_t(i)]->setEnabled(enabled[i]);
 }
@@ -181,4 +192,4 @@ void TDBNavigator::layoutButtons()
     }
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -48,7 +48,7 @@ private:
     class Link : public DataLink
     {
     public:
-        explicit Link(TDBNavigator *navigator) : m_navigator(navigator) {}
+        explicit Link(TDBNavigator *navigator) : m_navigator(navigator) { }
 
     protected:
         void activeChanged() override { m_navigator->updateButtons(); }
@@ -68,4 +68,4 @@ private:
     std::function<QString()> m_deleteQuestion;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

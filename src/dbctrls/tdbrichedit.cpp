@@ -21,4 +21,4 @@ void TDBRichEdit::showField()
     });
 }
 
-} // namespace kelvara
+}  // namespace kelvara

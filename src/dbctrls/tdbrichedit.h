@@ -20,4 +20,4 @@ protected:
     QString fieldText() const override { return toHtml(); }
 };
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -11,8 +11,7 @@ namespace kelvara {
 // value() only while it is assigned and asks for its default otherwise, so that the default is
 // worked out when it is needed. set and restore say whether anything changed, for the owner to
 // repaint or lay out only then.
-template <typename T>
-class Assignable
+template <typename T> class Assignable
 {
 public:
     bool isAssigned() const { return m_assigned; }
@@ -64,4 +63,4 @@ private:
     Assignable<std::pair<QFont, QColor>> m_value;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

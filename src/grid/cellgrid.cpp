@@ -16,7 +16,7 @@ namespace {
 
 constexpr int kSizingTolerance = 2;
 
-} // namespace
+}  // namespace
 
 CellGrid::CellGrid(QWidget *parent) : QAbstractScrollArea(parent)
 {
@@ -452,4 +452,4 @@ void CellGrid::changeEvent(QEvent *event)
     }
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -149,7 +149,7 @@ public:
     // The column border or row border under a point that a press would drag.
     struct SizingHit
     {
-        GridState state = GridState::Normal;   // Normal, ColSizing or RowSizing
+        GridState state = GridState::Normal;  // Normal, ColSizing or RowSizing
         int index = -1;
     };
     virtual SizingHit sizingAt(const QPoint &pos) const;
@@ -186,11 +186,11 @@ protected:
     virtual void drawDragFeedback(QPainter &painter);
 
     // Steps a grid built on this one takes over.
-    virtual void topLeftChanged() {}
+    virtual void topLeftChanged() { }
     virtual void columnMoved(int from, int to);
     virtual void rowMoved(int from, int to);
-    virtual void colWidthsChanged() {}
-    virtual void rowHeightsChanged() {}
+    virtual void colWidthsChanged() { }
+    virtual void rowHeightsChanged() { }
     virtual void fontChanged();
     // Asked before the current cell moves; false keeps it where it is.
     virtual bool selectCell(int col, int row);
@@ -297,7 +297,7 @@ private:
     bool m_acquireFocus = true;
     bool m_updatingScrollBars = false;
     bool m_painting = false;
-    QString m_paintError;     // the failure last reported by a paint, until a paint succeeds
+    QString m_paintError;  // the failure last reported by a paint, until a paint succeeds
     int m_wheelDelta = 0;
     int m_wheelDeltaX = 0;
 
@@ -308,11 +308,11 @@ private:
     bool m_dragStarted = false;
     QPoint m_pressPos;
     QPoint m_dragPos;
-    int m_sizingPos = 0;      // where the dragged border is now, in client coordinates
-    int m_sizingStart = 0;    // the border's offset at the press
+    int m_sizingPos = 0;    // where the dragged border is now, in client coordinates
+    int m_sizingStart = 0;  // the border's offset at the press
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(CellGrid::TGridOptions)
 Q_DECLARE_OPERATORS_FOR_FLAGS(CellGrid::TGridDrawState)
 
-} // namespace kelvara
+}  // namespace kelvara

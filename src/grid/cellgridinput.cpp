@@ -17,7 +17,7 @@ namespace {
 
 constexpr int kWheelNotch = 120;
 
-} // namespace
+}  // namespace
 
 bool CellGrid::wheelStep(bool down, Qt::KeyboardModifiers modifiers, const QPoint &pos)
 {
@@ -43,16 +43,12 @@ bool CellGrid::takesKey(const QKeyEvent &event) const
     case Qt::Key_Up:
     case Qt::Key_Down:
     case Qt::Key_Left:
-    case Qt::Key_Right:
-        return true;
+    case Qt::Key_Right: return true;
     case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        return (m_options & goTabs) && !(m_options & goRowSelect);
+    case Qt::Key_Backtab: return (m_options & goTabs) && !(m_options & goRowSelect);
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return m_options & goEditing;
-    default:
-        return true;
+    case Qt::Key_Enter: return m_options & goEditing;
+    default: return true;
     }
 }
 
@@ -61,9 +57,7 @@ void CellGrid::dragMoved(const QPoint &pos)
     Q_UNUSED(pos);
 }
 
-void CellGrid::dragEnded()
-{
-}
+void CellGrid::dragEnded() { }
 
 bool CellGrid::event(QEvent *event)
 {
@@ -90,12 +84,8 @@ void CellGrid::keyPressEvent(QKeyEvent *event)
     const int firstCol = m_h.nextShown(fixedCols() - 1);
     const int lastCol = m_h.previousShown(colCount());
     switch (event->key()) {
-    case Qt::Key_Up:
-        target.row = m_v.previousShown(m_current.row);
-        break;
-    case Qt::Key_Down:
-        target.row = m_v.nextShown(m_current.row);
-        break;
+    case Qt::Key_Up: target.row = m_v.previousShown(m_current.row); break;
+    case Qt::Key_Down: target.row = m_v.nextShown(m_current.row); break;
     case Qt::Key_Left:
         if (m_options & goRowSelect) {
             horizontalScroll(ScrollCode::LineUp, 0);
@@ -120,12 +110,8 @@ void CellGrid::keyPressEvent(QKeyEvent *event)
         if (ctrl)
             target.row = rowCount() - 1;
         break;
-    case Qt::Key_PageUp:
-        target.row = m_current.row - std::max(1, visibleRowCount());
-        break;
-    case Qt::Key_PageDown:
-        target.row = m_current.row + std::max(1, visibleRowCount());
-        break;
+    case Qt::Key_PageUp: target.row = m_current.row - std::max(1, visibleRowCount()); break;
+    case Qt::Key_PageDown: target.row = m_current.row + std::max(1, visibleRowCount()); break;
     case Qt::Key_Tab:
     case Qt::Key_Backtab: {
         const bool back = event->key() == Qt::Key_Backtab || shift;
@@ -136,9 +122,7 @@ void CellGrid::keyPressEvent(QKeyEvent *event)
         }
         break;
     }
-    default:
-        event->ignore();
-        return;
+    default: event->ignore(); return;
     }
     if (target.col < fixedCols() || target.row < fixedRows() || target.col < 0 || target.row < 0)
         return;
@@ -294,8 +278,7 @@ void CellGrid::mouseReleaseEvent(QMouseEvent *event)
             if (m_dragStarted && m_dragTarget >= 0 && m_dragTarget != m_dragIndex)
                 moveRow(m_dragIndex, m_dragTarget);
             break;
-        default:
-            break;
+        default: break;
         }
     });
     const bool moving = state == GridState::ColMoving || state == GridState::RowMoving;
@@ -349,4 +332,4 @@ void CellGrid::invalidateCurrent()
         invalidateCell(m_current.col, m_current.row);
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -3,14 +3,14 @@
 
 #include "grid/cellgrid.h"
 
-#include "store/error.h"
 #include "platform/errorreport.h"
+#include "store/error.h"
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
-#include <QScopedValueRollback>
 #include <QTimer>
 
 #include <algorithm>
@@ -130,10 +130,8 @@ void CellGrid::paintArea(QPainter &painter, const QRect &area)
 QRect CellGrid::feedbackRect() const
 {
     switch (m_state) {
-    case GridState::ColSizing:
-        return QRect(m_sizingPos, 0, 1, clientHeight());
-    case GridState::RowSizing:
-        return QRect(0, m_sizingPos, clientWidth(), 1);
+    case GridState::ColSizing: return QRect(m_sizingPos, 0, 1, clientHeight());
+    case GridState::RowSizing: return QRect(0, m_sizingPos, clientWidth(), 1);
     case GridState::ColMoving:
         if (m_dragStarted && m_dragTarget >= 0) {
             const int x = m_h.position(m_dragTarget);
@@ -148,8 +146,7 @@ QRect CellGrid::feedbackRect() const
             return QRect(0, edge - 1, clientWidth(), 3);
         }
         return QRect();
-    default:
-        return QRect();
+    default: return QRect();
     }
 }
 
@@ -159,8 +156,8 @@ void CellGrid::drawDragFeedback(QPainter &painter)
     if (rect.isEmpty())
         return;
     const bool sizing = m_state == GridState::ColSizing || m_state == GridState::RowSizing;
-    painter.fillRect(rect, sizing ? palette().color(QPalette::WindowText)
-                                  : palette().color(QPalette::Active, QPalette::Highlight));
+    painter.fillRect(
+        rect, sizing ? palette().color(QPalette::WindowText) : palette().color(QPalette::Active, QPalette::Highlight));
 }
 
 void CellGrid::drawFixedBevel(QPainter &painter, const QRect &rect) const
@@ -212,4 +209,4 @@ void CellGrid::paintEvent(QPaintEvent *event)
     }
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -212,27 +212,16 @@ void CellGrid::defaultScrollStep(Qt::Orientation orientation, ScrollCode code, i
         if (const int next = axis.nextShown(first); next >= 0)
             setFirst(orientation, next);
         break;
-    case ScrollCode::PageUp:
-        setFirst(orientation, first - std::max(1, visibleCount(orientation)));
-        break;
-    case ScrollCode::PageDown:
-        setFirst(orientation, first + std::max(1, visibleCount(orientation)));
-        break;
+    case ScrollCode::PageUp: setFirst(orientation, first - std::max(1, visibleCount(orientation))); break;
+    case ScrollCode::PageDown: setFirst(orientation, first + std::max(1, visibleCount(orientation))); break;
     case ScrollCode::ThumbTrack:
         if (m_options & goThumbTracking)
             setFirst(orientation, fixed + position);
         break;
-    case ScrollCode::ThumbPosition:
-        setFirst(orientation, fixed + position);
-        break;
-    case ScrollCode::Top:
-        setFirst(orientation, fixed);
-        break;
-    case ScrollCode::Bottom:
-        setFirst(orientation, axis.count());
-        break;
-    case ScrollCode::EndScroll:
-        break;
+    case ScrollCode::ThumbPosition: setFirst(orientation, fixed + position); break;
+    case ScrollCode::Top: setFirst(orientation, fixed); break;
+    case ScrollCode::Bottom: setFirst(orientation, axis.count()); break;
+    case ScrollCode::EndScroll: break;
     }
 }
 
@@ -263,8 +252,7 @@ void CellGrid::scrollBarAction(Qt::Orientation orientation, int action)
             return;
         code = ScrollCode::ThumbPosition;
         break;
-    default:
-        return;
+    default: return;
     }
     const int position = bar->sliderPosition();
     guarded(this, [&] { scrollStep(orientation, code, position); });
@@ -308,4 +296,4 @@ void CellGrid::resizeEvent(QResizeEvent *event)
     });
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -1,10 +1,10 @@
 #include "grid/cellhints.h"
 
+#include "grid/tcolumn.h"
+#include "grid/tdbgrid.h"
 #include "platform/colorvalues.h"
 #include "store/datasource.h"
 #include "store/field.h"
-#include "grid/tcolumn.h"
-#include "grid/tdbgrid.h"
 
 #include <QCursor>
 #include <QEvent>
@@ -22,12 +22,11 @@ namespace {
 // The hint window's margin around its text, as the platform's tool tips have it.
 constexpr int kMargin = 3;
 
-} // namespace
+}  // namespace
 
 CellHints::CellHints(TDBGrid *grid, std::function<bool()> editorActive)
     : QObject(grid), m_grid(grid), m_editorActive(std::move(editorActive))
-{
-}
+{ }
 
 CellHints::~CellHints()
 {
@@ -133,7 +132,8 @@ QSize CellHints::hintSize(const QString &text, const QFont &font, int maxWidth)
 {
     const QFontMetrics metrics(font);
     const int textWidth = std::max(1, maxWidth - 2 * kMargin);
-    const QRect bounds = metrics.boundingRect(QRect(0, 0, textWidth, 1 << 20), Qt::TextWordWrap | Qt::TextExpandTabs, text);
+    const QRect bounds
+        = metrics.boundingRect(QRect(0, 0, textWidth, 1 << 20), Qt::TextWordWrap | Qt::TextExpandTabs, text);
     return QSize(std::min(maxWidth, bounds.width() + 2 * kMargin), bounds.height() + 2 * kMargin);
 }
 
@@ -142,8 +142,9 @@ void CellHints::show(const QRect &rect, const QString &text, const QFont &font)
     if (!m_window) {
         // The hint opens over the cell under the pointer: transparent for input, it leaves the
         // pointer to the grid, which would otherwise see it leave and hide the hint at once.
-        m_window = new QLabel(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus
-                                           | Qt::WindowTransparentForInput);
+        m_window = new QLabel(nullptr,
+                              Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus
+                                  | Qt::WindowTransparentForInput);
         m_window->setAttribute(Qt::WA_ShowWithoutActivating);
         m_window->setAttribute(Qt::WA_TransparentForMouseEvents);
         m_window->setObjectName(QStringLiteral("cellHintWindow"));
@@ -166,4 +167,4 @@ void CellHints::show(const QRect &rect, const QString &text, const QFont &font)
     m_window->show();
 }
 
-} // namespace kelvara
+}  // namespace kelvara

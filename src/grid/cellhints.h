@@ -60,4 +60,4 @@ private:
     QPoint m_lastPos;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -1,16 +1,16 @@
 #include "grid/cellpainter.h"
 
+#include "dbctrls/photopictures.h"
 #include "store/error.h"
 #include "store/field.h"
-#include "dbctrls/photopictures.h"
 
 #include <QApplication>
 #include <QFontMetrics>
 #include <QPaintDevice>
 #include <QPainter>
+#include <QStyle>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
-#include <QStyle>
 
 #include <cmath>
 
@@ -112,21 +112,17 @@ void layText(QPainter &painter, const QRect &r, const QString &text, Qt::Alignme
     painter.save();
     painter.setClipRect(r, Qt::IntersectClip);
     switch (layout) {
-    case Layout::SingleLine:
-        painter.drawText(r, flags | Qt::TextSingleLine, oneLine(text));
-        break;
+    case Layout::SingleLine: painter.drawText(r, flags | Qt::TextSingleLine, oneLine(text)); break;
     case Layout::EllipsisLine:
         painter.drawText(r, flags | Qt::TextSingleLine,
                          painter.fontMetrics().elidedText(oneLine(text), Qt::ElideRight, r.width()));
         break;
-    case Layout::Wrapped:
-        painter.drawText(r, flags | Qt::TextWordWrap, withLineFeeds(text));
-        break;
+    case Layout::Wrapped: painter.drawText(r, flags | Qt::TextWordWrap, withLineFeeds(text)); break;
     }
     painter.restore();
 }
 
-} // namespace
+}  // namespace
 
 void drawPolyline(QPainter &painter, const QColor &color, std::initializer_list<QPoint> points)
 {
@@ -140,8 +136,8 @@ void drawPolyline(QPainter &painter, const QColor &color, std::initializer_list<
             const int step = to->x() >= from->x() ? 1 : -1;
             const int last = to->x() - step;
             if (to->x() != from->x())
-                painter.fillRect(QRect(QPoint(qMin(from->x(), last), from->y()), QPoint(qMax(from->x(), last), from->y())),
-                                 color);
+                painter.fillRect(
+                    QRect(QPoint(qMin(from->x(), last), from->y()), QPoint(qMax(from->x(), last), from->y())), color);
         } else if (from->x() == to->x()) {
             const int step = to->y() >= from->y() ? 1 : -1;
             const int last = to->y() - step;
@@ -162,7 +158,8 @@ CellPainter::DrawState CellPainter::baseDrawState(int col, int row, DrawState st
     return state;
 }
 
-bool CellPainter::paintDataCell(QPainter &painter, const DataCell &cell, const CellAttributeHook &applyCellAttribute) const
+bool CellPainter::paintDataCell(QPainter &painter, const DataCell &cell,
+                                const CellAttributeHook &applyCellAttribute) const
 {
     if (cell.fieldName.isEmpty())
         return false;
@@ -229,15 +226,14 @@ void CellPainter::paintContent(QPainter &painter, const DataCell &cell, FieldKin
         // Plain text form, not the display format: the date picker shows and takes that form.
         drawText(painter, innerRect(rect, !settings.displayDateTime), field->text(), taLeftJustify);
         break;
-    case FieldKind::Plain:
-        drawText(painter, innerRect(rect, true), field->displayText(), cell.alignment);
-        break;
+    case FieldKind::Plain: drawText(painter, innerRect(rect, true), field->displayText(), cell.alignment); break;
     }
 }
 
 void CellPainter::drawText(QPainter &painter, const QRect &r, const QString &text, Alignment alignment) const
 {
-    layText(painter, r, text, horizontal(alignment), settings.showTextEllipsis ? Layout::EllipsisLine : Layout::Wrapped);
+    layText(painter, r, text, horizontal(alignment),
+            settings.showTextEllipsis ? Layout::EllipsisLine : Layout::Wrapped);
 }
 
 QRect CellPainter::fittedPictureRect(const QRect &cell, const QSize &picture)
@@ -517,4 +513,4 @@ void CellPainter::paintBlankCell(QPainter &painter, const QRect &rect) const
     painter.fillRect(rect.adjusted(-1, -1, 1, 1), settings.color);
 }
 
-} // namespace kelvara
+}  // namespace kelvara

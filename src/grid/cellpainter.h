@@ -1,8 +1,8 @@
 #pragma once
 
 #include "grid/cellgrid.h"
-#include "platform/colorvalues.h"
 #include "grid/fieldkind.h"
+#include "platform/colorvalues.h"
 #include "store/storetypes.h"
 
 #include <QColor>
@@ -46,16 +46,16 @@ struct CellPaintSettings
     QColor imageHighlightColor = systemColor(SystemColor::Window);
 
     bool flatCheckBox = true;
-    bool boldCheckBox = false;                        // FlatCheckBoxType Bold
+    bool boldCheckBox = false;  // FlatCheckBoxType Bold
     int valueUnChecked = 0;
     // The grid's OnIsBooleanField when assigned: it decides which fields are check boxes, and a
     // check box shows checked for any integer value but valueUnChecked.
     std::function<bool(const Field &)> isBooleanField;
-    QSize checkBoxSize;                               // empty: checkBoxGlyphSize() of the application style
+    QSize checkBoxSize;  // empty: checkBoxGlyphSize() of the application style
 
     bool cells3D = false;
-    bool boldTitles = false;                          // BoldTitlesWhenCells3D
-    bool boldIndicators = false;                      // BoldIndicatorsWhenCells3D
+    bool boldTitles = false;      // BoldTitlesWhenCells3D
+    bool boldIndicators = false;  // BoldIndicatorsWhenCells3D
     bool titleCheck = false;
     bool drawFocusRect = true;
     bool ctl3D = true;
@@ -71,7 +71,7 @@ struct CellPaintSettings
     QColor color = systemColor(SystemColor::Window);  // the grid's Color
     QColor fixedColor = systemColor(SystemColor::BtnFace);
     QColor fontColor = systemColor(SystemColor::WindowText);
-    QPalette palette = QGuiApplication::palette();    // for the system colours
+    QPalette palette = QGuiApplication::palette();  // for the system colours
 };
 
 // A column title as the frame painter redraws it.
@@ -100,9 +100,9 @@ public:
     struct DataCell
     {
         QRect rect;
-        QString fieldName;                  // the column's FieldName
-        const Field *field = nullptr;       // its field, none when the name matches no field
-        Alignment alignment = taLeftJustify; // the column's alignment
+        QString fieldName;                    // the column's FieldName
+        const Field *field = nullptr;         // its field, none when the name matches no field
+        Alignment alignment = taLeftJustify;  // the column's alignment
         DrawState state;
     };
 
@@ -156,4 +156,4 @@ private:
 // horizontal or vertical.
 void drawPolyline(QPainter &painter, const QColor &color, std::initializer_list<QPoint> points);
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -1,9 +1,9 @@
 #include "grid/columncustomizing.h"
 
-#include "store/field.h"
-#include "store/table.h"
 #include "grid/tcolumn.h"
 #include "grid/tdbgridcolumns.h"
+#include "store/field.h"
+#include "store/table.h"
 
 #include <QSet>
 
@@ -39,4 +39,4 @@ void columnsFromFields(const Table &table, TDBGridColumns &columns)
     }
 }
 
-} // namespace kelvara::columncustomizing
+}  // namespace kelvara::columncustomizing

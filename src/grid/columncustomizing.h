@@ -18,6 +18,6 @@ void fieldsFromColumns(Table &table, const TDBGridColumns &columns);
 // sensitive); of several, the last in field order decides.
 void columnsFromFields(const Table &table, TDBGridColumns &columns);
 
-} // namespace columncustomizing
+}  // namespace columncustomizing
 
-} // namespace kelvara
+}  // namespace kelvara

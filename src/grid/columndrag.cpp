@@ -159,9 +159,7 @@ void paintColumnTitle(QPainter &painter, const TitleText &title, CellGrid::TGrid
         text.setRight(text.right() - 2);
         flags |= Qt::AlignRight;
         break;
-    case taCenter:
-        flags |= Qt::AlignHCenter;
-        break;
+    case taCenter: flags |= Qt::AlignHCenter; break;
     }
     text.setLeft(text.left() + 2);
     painter.setPen(title.fontColor);
@@ -171,4 +169,4 @@ void paintColumnTitle(QPainter &painter, const TitleText &title, CellGrid::TGrid
     painter.restore();
 }
 
-} // namespace kelvara
+}  // namespace kelvara

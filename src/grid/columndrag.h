@@ -89,4 +89,4 @@ private:
 void paintColumnTitle(QPainter &painter, const TitleText &title, CellGrid::TGridDrawState state, const QRect &rect,
                       const QPalette &palette);
 
-} // namespace kelvara
+}  // namespace kelvara

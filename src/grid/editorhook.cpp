@@ -27,4 +27,4 @@ bool EditorHook::eventFilter(QObject *watched, QEvent *event)
     return m_handler(watched, event);
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -29,4 +29,4 @@ private:
     Handler m_handler;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -5,13 +5,13 @@
 #include "grid/tenhancedgrid.h"
 
 #include "grid/columncustomizing.h"
-#include "platform/dialogs.h"
-#include "store/error.h"
-#include "store/field.h"
 #include "grid/gridcompanions.h"
 #include "grid/gridexport.h"
 #include "grid/gridlayoutstore.h"
 #include "grid/optionsmenu.h"
+#include "platform/dialogs.h"
+#include "store/error.h"
+#include "store/field.h"
 #include "store/table.h"
 
 namespace kelvara {
@@ -21,17 +21,14 @@ namespace {
 QChar separatorFor(TEnhancedGrid::TExportDelimiter delimiter)
 {
     switch (delimiter) {
-    case TEnhancedGrid::Comma:
-        return QLatin1Char(',');
-    case TEnhancedGrid::Quote:
-        return QLatin1Char('"');
-    case TEnhancedGrid::Pipe:
-        break;
+    case TEnhancedGrid::Comma: return QLatin1Char(',');
+    case TEnhancedGrid::Quote: return QLatin1Char('"');
+    case TEnhancedGrid::Pipe: break;
     }
     return QLatin1Char('|');
 }
 
-} // namespace
+}  // namespace
 
 void TEnhancedGrid::chooseLockedCols(int count)
 {
@@ -183,4 +180,4 @@ void TEnhancedGrid::loadLayout()
     suspended.resume();
 }
 
-} // namespace kelvara
+}  // namespace kelvara

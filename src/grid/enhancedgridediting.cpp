@@ -4,16 +4,16 @@
 
 #include "grid/tenhancedgrid.h"
 
-#include "grid/editorhook.h"
-#include "platform/errorreport.h"
-#include "store/field.h"
-#include "grid/fieldkind.h"
-#include "grid/gridcompanions.h"
-#include "store/table.h"
 #include "dbctrls/tborderdatetimepicker.h"
 #include "dbctrls/tdbmemo.h"
 #include "dbctrls/tdbrichedit.h"
+#include "grid/editorhook.h"
+#include "grid/fieldkind.h"
+#include "grid/gridcompanions.h"
 #include "grid/tinplaceedit.h"
+#include "platform/errorreport.h"
+#include "store/field.h"
+#include "store/table.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -46,8 +46,7 @@ bool isMemoType(const Field &field)
     return type == ftMemo || type == ftFmtMemo || type == ftBytes;
 }
 
-template <class Editor>
-void selectText(Editor *editor, int length, bool selectAll)
+template <class Editor> void selectText(Editor *editor, int length, bool selectAll)
 {
     QTextCursor cursor = editor->textCursor();
     if (selectAll) {
@@ -59,8 +58,7 @@ void selectText(Editor *editor, int length, bool selectAll)
     editor->setTextCursor(cursor);
 }
 
-template <class Editor>
-void unbind(Editor *editor)
+template <class Editor> void unbind(Editor *editor)
 {
     editor->setDataSource(nullptr);
     editor->setDataField(QString());
@@ -75,7 +73,7 @@ bool isExit(const QEvent *event)
     return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
 }
 
-} // namespace
+}  // namespace
 
 TDBRichEdit *TEnhancedGrid::richEditor() const
 {
@@ -170,14 +168,11 @@ TEnhancedGrid::EditShow TEnhancedGrid::editShowAnswer(QWidget **control) const
         return EditShow::Hosted;
     }
     switch (field->dataType()) {
-    case ftBoolean:
-        return m_displayBoolean ? EditShow::No : EditShow::Yes;
+    case ftBoolean: return m_displayBoolean ? EditShow::No : EditShow::Yes;
     case ftDate:
     case ftTime:
-    case ftDateTime:
-        return m_displayDateTime ? EditShow::No : EditShow::Yes;
-    default:
-        return EditShow::Yes;
+    case ftDateTime: return m_displayDateTime ? EditShow::No : EditShow::Yes;
+    default: return EditShow::Yes;
     }
 }
 
@@ -230,9 +225,8 @@ void TEnhancedGrid::ShowEditControl(QWidget *control, int col, int row)
     if (control != m_hostedControl) {
         releaseHostedControl();
         m_hostedControl = control;
-        auto *hook = new EditorHook(control, [this](QObject *watched, QEvent *event) {
-            return hostedControlEvent(watched, event);
-        });
+        auto *hook = new EditorHook(
+            control, [this](QObject *watched, QEvent *event) { return hostedControlEvent(watched, event); });
         hook->watch(this);
         m_hostedHook = hook;
         // A grid that goes away gives its control back to the form, hidden.
@@ -271,10 +265,13 @@ bool TEnhancedGrid::hostedControlEvent(QObject *watched, QEvent *event)
         QPointer<QWidget> control = m_hostedControl;
         if (event->type() == QEvent::Resize && control && control->isVisible()) {
             // The new size may move the cell; place the control again once the grid has laid out.
-            QMetaObject::invokeMethod(this, [this, control] {
-                if (control && control == m_hostedControl && control->isVisible())
-                    guarded(this, [&] { ShowEditControl(control, col(), row()); });
-            }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this,
+                [this, control] {
+                    if (control && control == m_hostedControl && control->isVisible())
+                        guarded(this, [&] { ShowEditControl(control, col(), row()); });
+                },
+                Qt::QueuedConnection);
         }
         return false;
     }
@@ -282,17 +279,20 @@ bool TEnhancedGrid::hostedControlEvent(QObject *watched, QEvent *event)
     if (!control)
         return false;
     // The control handles the event first; the grid then acts on what it did.
-    const bool escape = event->type() == QEvent::KeyRelease
-        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape && !(options() & dgAlwaysShowEditor);
+    const bool escape = event->type() == QEvent::KeyRelease && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape
+        && !(options() & dgAlwaysShowEditor);
     const bool focusLost = event->type() == QEvent::FocusOut;
     if (escape || focusLost) {
-        QMetaObject::invokeMethod(this, [this, control, escape] {
-            if (!control || control != m_hostedControl)
-                return;
-            releaseHostedControl();
-            if (escape && isVisible())
-                setFocus(Qt::OtherFocusReason);
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this, control, escape] {
+                if (!control || control != m_hostedControl)
+                    return;
+                releaseHostedControl();
+                if (escape && isVisible())
+                    setFocus(Qt::OtherFocusReason);
+            },
+            Qt::QueuedConnection);
     }
     return false;
 }
@@ -320,8 +320,7 @@ void TEnhancedGrid::prepareMemoEditor()
 {
     placeHiddenEditors();
     const Field *field = selectedField();
-    if (!field || fieldKind(field, OnIsBooleanField) != FieldKind::MemoLike || !m_displayMemo
-        || !hasFocusWithin())
+    if (!field || fieldKind(field, OnIsBooleanField) != FieldKind::MemoLike || !m_displayMemo || !hasFocusWithin())
         return;
     QWidget *host = parentWidget() ? parentWidget() : this;
     QAbstractScrollArea *editor = nullptr;
@@ -406,8 +405,7 @@ void TEnhancedGrid::openMemoEditor(bool selectAll)
 
 // Writes what the editor's own write-back left unwritten: a field that refuses the text says why,
 // rather than the text vanishing with the editor.
-template <class Editor>
-static void writeRefusedText(Editor *editor, const QString &text)
+template <class Editor> static void writeRefusedText(Editor *editor, const QString &text)
 {
     FieldDataLink &link = editor->dataLink();
     if (!link.isModified() || !link.field())
@@ -462,10 +460,13 @@ bool TEnhancedGrid::memoEditorEvent(QWidget *editor, QEvent *event)
         // The editor writes its text into the record first; text the field refuses keeps the
         // editor open, its message shown.
         QPointer<QWidget> guard = editor;
-        QMetaObject::invokeMethod(this, [this, guard] {
-            if (guard && guard->isVisible() && !guard->hasFocus())
-                guarded(this, [&] { closeMemoEditor(false); });
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this, guard] {
+                if (guard && guard->isVisible() && !guard->hasFocus())
+                    guarded(this, [&] { closeMemoEditor(false); });
+            },
+            Qt::QueuedConnection);
     }
     return false;
 }
@@ -545,10 +546,13 @@ bool TEnhancedGrid::datePickerEvent(QEvent *event)
     }
     if (isExit(event) && m_datePicker->isVisible()) {
         // Leaving the picker any way but Tab or Enter drops what it changed.
-        QMetaObject::invokeMethod(this, [this] {
-            if (m_datePicker && m_datePicker->isVisible() && !m_datePicker->hasFocus())
-                guarded(this, [&] { closeDatePicker(true); });
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_datePicker && m_datePicker->isVisible() && !m_datePicker->hasFocus())
+                    guarded(this, [&] { closeDatePicker(true); });
+            },
+            Qt::QueuedConnection);
     }
     return false;
 }
@@ -613,8 +617,8 @@ void TEnhancedGrid::cellClick(TColumn *column)
             const FieldKind kind = fieldKind(field, OnIsBooleanField);
             if (m_displayBoolean && kind == FieldKind::Boolean && canEditModify())
                 toggleBoolean(*field);
-            const bool memoInPlace =
-                kind == FieldKind::MemoLike && !m_displayPopupEditors && m_displayMemo && !m_fullSizeMemo;
+            const bool memoInPlace
+                = kind == FieldKind::MemoLike && !m_displayPopupEditors && m_displayMemo && !m_fullSizeMemo;
             const bool dateInPlace = kind == FieldKind::DateTime && m_displayDateTime;
             if (options() & dgAlwaysShowEditor) {
                 if (memoInPlace)
@@ -661,4 +665,4 @@ void TEnhancedGrid::activateCell(bool selectAll)
         openDatePicker();
 }
 
-} // namespace kelvara
+}  // namespace kelvara

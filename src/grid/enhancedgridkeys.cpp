@@ -3,10 +3,10 @@
 
 #include "grid/tenhancedgrid.h"
 
+#include "grid/tinplaceedit.h"
 #include "store/error.h"
 #include "store/field.h"
 #include "store/table.h"
-#include "grid/tinplaceedit.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -28,7 +28,7 @@ bool isEnter(const QKeyEvent &event)
     return event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter;
 }
 
-} // namespace
+}  // namespace
 
 bool TEnhancedGrid::keyDown(QKeyEvent *event)
 {
@@ -130,4 +130,4 @@ void TEnhancedGrid::keyUp(QKeyEvent *event)
     TDBGrid::keyUp(event);
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -6,13 +6,13 @@
 
 #include "grid/cellhints.h"
 #include "grid/columndrag.h"
-#include "platform/errorreport.h"
-#include "store/field.h"
 #include "grid/optionsmenu.h"
-#include "store/table.h"
 #include "grid/tcolumn.h"
 #include "grid/tinplaceedit.h"
 #include "grid/titlesearch.h"
+#include "platform/errorreport.h"
+#include "store/field.h"
+#include "store/table.h"
 
 #include <QMenu>
 #include <QMouseEvent>
@@ -56,9 +56,8 @@ void TEnhancedGrid::CreateDragImage(int col)
         PaintColumnTitle(canvas, col, gdFixed, painted.rect());
     }
     const int dataCol = rawToDataColumn(col);
-    const QColor background = dataCol >= 0 && dataCol < columns()->count()
-        ? columns()->items(dataCol)->title()->color()
-        : fixedColor();
+    const QColor background
+        = dataCol >= 0 && dataCol < columns()->count() ? columns()->items(dataCol)->title()->color() : fixedColor();
     m_dragImage = ColumnDrag::makePicture(painted, background, m_maskedColumnDrag);
 }
 
@@ -86,9 +85,8 @@ ColumnDrag &TEnhancedGrid::ensureColumnDrag()
         ColumnDrag::Host host;
         host.leftEdge = [this] { return horizontalAxis().position(leftCol()); };
         host.clientWidth = [this] { return clientWidth(); };
-        host.scrollColumn = [this](bool right) {
-            horizontalScroll(right ? ScrollCode::LineDown : ScrollCode::LineUp, 0);
-        };
+        host.scrollColumn
+            = [this](bool right) { horizontalScroll(right ? ScrollCode::LineDown : ScrollCode::LineUp, 0); };
         m_columnDrag = new ColumnDrag(viewport(), std::move(host));
     }
     return *m_columnDrag;
@@ -128,8 +126,7 @@ void TEnhancedGrid::mousePressEvent(QMouseEvent *event)
         mouseDown(event);
         if (event->button() == Qt::RightButton && OnRightClick)
             OnRightClick(this);
-    } catch (const std::exception &) {
-    }
+    } catch (const std::exception &) { }
 }
 
 void TEnhancedGrid::mouseDown(QMouseEvent *event)
@@ -270,4 +267,4 @@ void TEnhancedGrid::dblClick()
     TDBGrid::dblClick();
 }
 
-} // namespace kelvara
+}  // namespace kelvara

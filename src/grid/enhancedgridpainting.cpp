@@ -4,10 +4,10 @@
 
 #include "grid/tenhancedgrid.h"
 
-#include "store/field.h"
-#include "store/table.h"
 #include "dbctrls/tborderdatetimepicker.h"
 #include "dbctrls/tdbmemo.h"
+#include "store/field.h"
+#include "store/table.h"
 
 #include <QPainter>
 #include <QPixmap>
@@ -21,7 +21,7 @@ namespace {
 // style when it first paints.
 QSize s_checkBoxSize;
 
-} // namespace
+}  // namespace
 
 CellPaintSettings TEnhancedGrid::paintSettings() const
 {
@@ -246,4 +246,4 @@ void TEnhancedGrid::placeHiddenEditors()
     }
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -3,8 +3,8 @@
 
 #include "grid/tenhancedgrid.h"
 
-#include "store/datasource.h"
 #include "grid/scrollhintwindow.h"
+#include "store/datasource.h"
 #include "store/table.h"
 
 #include <QCursor>
@@ -20,8 +20,7 @@ void TEnhancedGrid::verticalScroll(ScrollCode code, int position)
         // that cannot be reached yet is left for the release to settle.
         try {
             verticalScroll(ScrollCode::ThumbPosition, position);
-        } catch (const std::exception &) {
-        }
+        } catch (const std::exception &) { }
     }
     TDBGrid::verticalScroll(code, position);
     showScrollHint();
@@ -33,8 +32,7 @@ void TEnhancedGrid::horizontalScroll(ScrollCode code, int position)
     if (m_extendedScroll && code == ScrollCode::ThumbTrack) {
         try {
             horizontalScroll(ScrollCode::ThumbPosition, position);
-        } catch (const std::exception &) {
-        }
+        } catch (const std::exception &) { }
     }
     // With a background picture the whole grid is painted again where the view moves (topLeftChanged).
     TDBGrid::horizontalScroll(code, position);
@@ -65,4 +63,4 @@ bool TEnhancedGrid::wheelStep(bool down, Qt::KeyboardModifiers modifiers, const 
     return handled;
 }
 
-} // namespace kelvara
+}  // namespace kelvara

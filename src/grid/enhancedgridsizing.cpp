@@ -4,8 +4,8 @@
 
 #include "grid/tenhancedgrid.h"
 
-#include "store/field.h"
 #include "grid/gridsizing.h"
+#include "store/field.h"
 #include "store/table.h"
 
 #include <QApplication>
@@ -116,15 +116,12 @@ void TEnhancedGrid::applyAutoWidthMode(TAutoWidth mode)
 {
     const QList<TColumn *> visible = visibleColumns();
     switch (mode) {
-    case awNone:
-        break;
+    case awNone: break;
     case awDefault:
         for (TColumn *column : visible)
             setColumnWidth(column, column->defaultWidth());
         break;
-    case awWidestValue:
-        measureColumns(visible, QList<int>(visible.size(), 0));
-        break;
+    case awWidestValue: measureColumns(visible, QList<int>(visible.size(), 0)); break;
     case awWidestValueTitle: {
         QList<int> starts;
         for (TColumn *column : visible) {
@@ -244,8 +241,9 @@ void TEnhancedGrid::multiLineTitleStep()
         int height = 0;
         for (int i = 0; i < columns()->count(); ++i) {
             const TColumn *column = columns()->items(i);
-            height = std::max(height, sizing::wrappedTitleHeight(column->title()->font(), column->title()->caption(),
-                                                                 column->width() - 1));
+            height = std::max(
+                height,
+                sizing::wrappedTitleHeight(column->title()->font(), column->title()->caption(), column->width() - 1));
         }
         if (height != 0)
             setRowHeight(0, std::max(LineHeight, height + ((options() & dgRowLines) ? 3 : 2)));
@@ -290,8 +288,8 @@ void TEnhancedGrid::setRowSizingAllowed(bool on)
     if (m_rowSizingAllowed == on)
         return;
     m_rowSizingAllowed = on;
-    TGridOptions cells = cellOptions() | goDrawFocusSelected | goColSizing | goRowMoving | goColMoving | goTabs
-                         | goThumbTracking;
+    TGridOptions cells
+        = cellOptions() | goDrawFocusSelected | goColSizing | goRowMoving | goColMoving | goTabs | goThumbTracking;
     if (on) {
         m_multiLineRows = false;
         cells |= goRowSizing;
@@ -375,4 +373,4 @@ void TEnhancedGrid::fontChanged()
         setDefaultRowHeight(height);
 }
 
-} // namespace kelvara
+}  // namespace kelvara

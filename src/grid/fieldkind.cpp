@@ -20,4 +20,4 @@ FieldKind fieldKind(const Field *field, const std::function<bool(const Field &)>
     return FieldKind::Plain;
 }
 
-} // namespace kelvara
+}  // namespace kelvara

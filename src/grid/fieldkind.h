@@ -14,4 +14,4 @@ enum class FieldKind { MemoLike, Picture, Boolean, DateTime, Plain };
 // fields are. No field is plain.
 FieldKind fieldKind(const Field *field, const std::function<bool(const Field &)> &isBoolean = {});
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -17,7 +17,7 @@ int entrySize(int size)
     return size < 0 ? -1 : std::min(size, GridAxis::LargestSize);
 }
 
-} // namespace
+}  // namespace
 
 void GridAxis::setCount(int count, int defaultSize)
 {
@@ -181,4 +181,4 @@ int GridAxis::previousShown(int index) const
     return -1;
 }
 
-} // namespace kelvara
+}  // namespace kelvara

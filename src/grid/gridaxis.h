@@ -17,7 +17,7 @@ public:
 
     int count() const { return int(m_sizes.size()); }
     void setCount(int count, int defaultSize);
-    int size(int index) const { return m_sizes[std::size_t(index)]; }   // -1: hidden, takes no space
+    int size(int index) const { return m_sizes[std::size_t(index)]; }  // -1: hidden, takes no space
     // Sizes beyond LargestSize are taken as LargestSize.
     void setSize(int index, int size);
     void setAllSizes(int size);
@@ -27,7 +27,7 @@ public:
     void setLineWidth(int width);
     int fixedCount() const { return m_fixed; }
     void setFixedCount(int count) { m_fixed = count; }
-    int first() const { return m_first; }                          // first scrolled index in view
+    int first() const { return m_first; }  // first scrolled index in view
     void setFirst(int index) { m_first = index; }
 
     // Space an entry takes with its line; 0 for a hidden one.
@@ -53,11 +53,11 @@ private:
     void rebuild() const;
 
     std::vector<int> m_sizes;
-    mutable std::vector<int> m_starts;   // count + 1 entries, at most LargestStart
+    mutable std::vector<int> m_starts;  // count + 1 entries, at most LargestStart
     mutable bool m_dirty = true;
     int m_lineWidth = 1;
     int m_fixed = 0;
     int m_first = 0;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

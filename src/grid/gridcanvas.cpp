@@ -43,4 +43,4 @@ int GridCanvas::wrappedTextHeight(const QString &text, int width) const
     return textRect(bounds, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap | Qt::TextExpandTabs, text).height();
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -15,7 +15,7 @@ class GridCanvas
 {
 public:
     GridCanvas() = default;
-    explicit GridCanvas(const QFont &font) : m_font(font) {}
+    explicit GridCanvas(const QFont &font) : m_font(font) { }
 
     const QFont &font() const { return m_font; }
     void setFont(const QFont &font);
@@ -35,4 +35,4 @@ private:
     mutable std::optional<QFontMetrics> m_metrics;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -20,7 +20,7 @@ std::unique_ptr<GridCompanions> &current()
                     .arg(QCoreApplication::translate("GridCompanions", window)));
 }
 
-} // namespace
+}  // namespace
 
 void GridCompanions::viewField(TDBGrid &, Field &, const QString &)
 {
@@ -61,4 +61,4 @@ std::unique_ptr<GridCompanions> GridCompanions::install(std::unique_ptr<GridComp
     return previous;
 }
 
-} // namespace kelvara
+}  // namespace kelvara

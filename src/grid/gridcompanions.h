@@ -47,4 +47,4 @@ inline GridCompanions &gridCompanions()
     return GridCompanions::instance();
 }
 
-} // namespace kelvara
+}  // namespace kelvara

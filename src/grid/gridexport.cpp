@@ -1,8 +1,8 @@
 #include "grid/gridexport.h"
 
+#include "platform/textfile.h"
 #include "store/field.h"
 #include "store/table.h"
-#include "platform/textfile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -31,4 +31,4 @@ void writeRecords(Table &table, const QList<const Field *> &fields, QChar separa
     out.finish();
 }
 
-} // namespace kelvara::gridexport
+}  // namespace kelvara::gridexport

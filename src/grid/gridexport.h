@@ -23,6 +23,6 @@ QString defaultFileName(const Table &table);
 // cannot be made. Leaves the table past its last record.
 void writeRecords(Table &table, const QList<const Field *> &fields, QChar separator, const QString &fileName);
 
-} // namespace gridexport
+}  // namespace gridexport
 
-} // namespace kelvara
+}  // namespace kelvara

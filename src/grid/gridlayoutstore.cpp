@@ -1,11 +1,11 @@
 #include "grid/gridlayoutstore.h"
 
-#include "store/error.h"
-#include "store/field.h"
-#include "platform/settingsstore.h"
-#include "store/table.h"
 #include "grid/tcolumn.h"
 #include "grid/tdbgridcolumns.h"
+#include "platform/settingsstore.h"
+#include "store/error.h"
+#include "store/field.h"
+#include "store/table.h"
 
 #include <QSettings>
 
@@ -65,7 +65,7 @@ void applyValue(Table &table, TDBGridColumns &columns, int n, const QString &tex
     }
 }
 
-} // namespace
+}  // namespace
 
 QString keyPath(const QString &saveName)
 {
@@ -109,4 +109,4 @@ bool load(Table &table, TDBGridColumns &columns, const QString &saveName)
     return true;
 }
 
-} // namespace kelvara::gridlayout
+}  // namespace kelvara::gridlayout

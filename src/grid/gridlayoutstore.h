@@ -25,6 +25,6 @@ void save(const Table &table, const TDBGridColumns &columns, const QString &save
 // "Invalid data type for '%s'" for a value that is not a string; what was restored before stays.
 bool load(Table &table, TDBGridColumns &columns, const QString &saveName);
 
-} // namespace gridlayout
+}  // namespace gridlayout
 
-} // namespace kelvara
+}  // namespace kelvara

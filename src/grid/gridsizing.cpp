@@ -1,7 +1,7 @@
 #include "grid/gridsizing.h"
 
-#include "store/field.h"
 #include "grid/gridcanvas.h"
+#include "store/field.h"
 #include "store/table.h"
 
 #include <QFontMetricsF>
@@ -70,8 +70,7 @@ struct ColumnMeasure
 
     ColumnMeasure(Field *field, bool wholeText, const QFont &font, int startWidth)
         : field(field), wholeText(wholeText), widths(font), widest(startWidth)
-    {
-    }
+    { }
 
     void measure()
     {
@@ -83,7 +82,7 @@ struct ColumnMeasure
     }
 };
 
-} // namespace
+}  // namespace
 
 bool isMemoLike(FieldType type)
 {
@@ -150,7 +149,7 @@ int measuredWidth(int widest, int defaultWidth, int clientWidth)
     return clientWidth < width ? clientWidth : width;
 }
 
-TextWidths::TextWidths(const QFont &font, FigureCheck check) : m_canvas(font), m_check(check) {}
+TextWidths::TextWidths(const QFont &font, FigureCheck check) : m_canvas(font), m_check(check) { }
 
 int TextWidths::width(const QString &text)
 {
@@ -304,4 +303,4 @@ int wrappedTitleHeight(const QFont &font, const QString &caption, int width)
     return canvas.textRect(unbounded, Qt::AlignLeft | Qt::AlignTop | Qt::TextExpandTabs, caption).height();
 }
 
-} // namespace kelvara::sizing
+}  // namespace kelvara::sizing

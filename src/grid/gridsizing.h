@@ -69,8 +69,8 @@ private:
     struct Pattern
     {
         int width = 0;
-        int confirmed = 0;      // texts measured in full that gave this width
-        bool shared = false;    // its digits' neighbours measure alike beside any digit
+        int confirmed = 0;    // texts measured in full that gave this width
+        bool shared = false;  // its digits' neighbours measure alike beside any digit
     };
     enum class Digits { Unchecked, Shared, Unshared };
 
@@ -84,17 +84,17 @@ private:
     FigureCheck m_check;
     QHash<QString, int> m_widths;
     QHash<QString, Pattern> m_patterns;
-    QHash<QChar, bool> m_before;    // whether a character before a digit measures alike for any digit
-    QHash<QChar, bool> m_after;     // the same, after a digit
+    QHash<QChar, bool> m_before;  // whether a character before a digit measures alike for any digit
+    QHash<QChar, bool> m_after;   // the same, after a digit
     Digits m_digits = Digits::Unchecked;
 };
 
 struct MeasuredColumn
 {
-    Field *field = nullptr;   // none: the column is not measured
-    QFont font;               // the column's font
-    int startWidth = 0;       // the widest value before the walk
-    bool wholeText = false;   // measure the value as text (a whole memo, on one line), not the display text
+    Field *field = nullptr;  // none: the column is not measured
+    QFont font;              // the column's font
+    int startWidth = 0;      // the widest value before the walk
+    bool wholeText = false;  // measure the value as text (a whole memo, on one line), not the display text
 };
 
 // Walks the table once, from its last record to its first, and gives for each column the width
@@ -108,5 +108,5 @@ QList<int> widestValues(Table &table, const QList<MeasuredColumn> &columns);
 // with no room to break into (width 0 or less) is measured unbroken.
 int wrappedTitleHeight(const QFont &font, const QString &caption, int width);
 
-} // namespace sizing
-} // namespace kelvara
+}  // namespace sizing
+}  // namespace kelvara

@@ -1,7 +1,7 @@
 #include "grid/optionsmenu.h"
 
-#include "store/error.h"
 #include "platform/errorreport.h"
+#include "store/error.h"
 #include "store/table.h"
 
 #include <QAction>
@@ -55,10 +55,9 @@ struct Command
 };
 
 constexpr Command kCommands[] = {
-    {18, &Grid::printGrid},   {19, &Grid::printDataSet}, {21, &Grid::exportGrid},
-    {23, &Grid::selectAll},   {24, &Grid::unselectAll},  {26, &Grid::queryByForm},
-    {27, &Grid::sortByForm},  {32, &Grid::customize},    {35, &Grid::saveLayout},
-    {36, &Grid::loadLayout},
+    {18, &Grid::printGrid},   {19, &Grid::printDataSet}, {21, &Grid::exportGrid}, {23, &Grid::selectAll},
+    {24, &Grid::unselectAll}, {26, &Grid::queryByForm},  {27, &Grid::sortByForm}, {32, &Grid::customize},
+    {35, &Grid::saveLayout},  {36, &Grid::loadLayout},
 };
 
 // The members that show each item: any one of them will do. Separators follow the members
@@ -69,17 +68,43 @@ constexpr quint32 bit(int member)
 }
 
 constexpr std::array<quint32, OptionsMenu::ItemCount> kShownBy = {
-    bit(0), bit(1), bit(0) | bit(1),
-    bit(2), bit(3), bit(4), bit(5), bit(2) | bit(3) | bit(4) | bit(5),
-    bit(6), bit(7), bit(8), bit(6) | bit(7) | bit(8),
-    bit(9), bit(10), bit(11), bit(12), bit(13), bit(9) | bit(10) | bit(11) | bit(12) | bit(13),
-    bit(14), bit(15), bit(14) | bit(15),
-    bit(16), bit(16),
-    bit(17), bit(18),
-    bit(19) | bit(20), bit(19), bit(20), bit(19) | bit(20),
-    bit(21), bit(21), bit(21),
-    bit(22), bit(23),
-    bit(24) | bit(25), bit(24), bit(25),
+    bit(0),
+    bit(1),
+    bit(0) | bit(1),
+    bit(2),
+    bit(3),
+    bit(4),
+    bit(5),
+    bit(2) | bit(3) | bit(4) | bit(5),
+    bit(6),
+    bit(7),
+    bit(8),
+    bit(6) | bit(7) | bit(8),
+    bit(9),
+    bit(10),
+    bit(11),
+    bit(12),
+    bit(13),
+    bit(9) | bit(10) | bit(11) | bit(12) | bit(13),
+    bit(14),
+    bit(15),
+    bit(14) | bit(15),
+    bit(16),
+    bit(16),
+    bit(17),
+    bit(18),
+    bit(19) | bit(20),
+    bit(19),
+    bit(20),
+    bit(19) | bit(20),
+    bit(21),
+    bit(21),
+    bit(21),
+    bit(22),
+    bit(23),
+    bit(24) | bit(25),
+    bit(24),
+    bit(25),
 };
 
 bool needsPrinter(int index)
@@ -92,7 +117,7 @@ QString fixedColumnsCaption(int n)
     return n == 1 ? QStringLiteral("1 Fixed Column") : QStringLiteral("%1 Fixed Columns").arg(n);
 }
 
-} // namespace
+}  // namespace
 
 OptionsMenu::OptionsMenu(TEnhancedGrid &grid)
     : QObject(&grid), m_grid(grid), m_menu(new QMenu(&grid)), m_fixedMenu(new QMenu(m_menu)),
@@ -214,8 +239,7 @@ QPoint OptionsMenu::placement(const QPoint &globalPos, const QSize &size, const 
     return pos;
 }
 
-template <class Step>
-void OptionsMenu::withUpdatesSuspended(Step &&step)
+template <class Step> void OptionsMenu::withUpdatesSuspended(Step &&step)
 {
     guarded(&m_grid, [&] {
         Table *table = m_grid.dataSet();
@@ -270,4 +294,4 @@ void OptionsMenu::runCommand(void (TEnhancedGrid::*command)())
     guarded(&m_grid, [&] { (m_grid.*command)(); });
 }
 
-} // namespace kelvara
+}  // namespace kelvara

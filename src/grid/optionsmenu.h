@@ -57,8 +57,7 @@ private:
     void editorChosen(int index, bool wasChecked);
     void fixedColumnsChosen(QAction *choice);
     // Runs a step with the display updates of the grid's record set held back.
-    template <class Step>
-    void withUpdatesSuspended(Step &&step);
+    template <class Step> void withUpdatesSuspended(Step &&step);
     void runCommand(void (TEnhancedGrid::*command)());
 
     TEnhancedGrid &m_grid;
@@ -69,4 +68,4 @@ private:
     std::array<QAction *, FixedColumnChoices> m_fixedChoices{};
 };
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -11,7 +11,7 @@ namespace {
 
 constexpr int kMargin = 2;
 
-} // namespace
+}  // namespace
 
 ScrollHintWindow::ScrollHintWindow(QWidget *owner) : QLabel(owner, Qt::ToolTip | Qt::FramelessWindowHint)
 {
@@ -44,8 +44,8 @@ QPoint ScrollHintWindow::placeFor(const QPoint &pointer)
 QSize ScrollHintWindow::sizeFor(const QString &text) const
 {
     const int frame = 2 * (frameWidth() + margin());
-    const QRect textRect = fontMetrics().boundingRect(QRect(0, 0, MaxWidth - frame, 0),
-                                                      Qt::TextWordWrap | Qt::AlignLeft, text);
+    const QRect textRect
+        = fontMetrics().boundingRect(QRect(0, 0, MaxWidth - frame, 0), Qt::TextWordWrap | Qt::AlignLeft, text);
     // Blanks at the ends are part of the text; the wrapped rectangle drops them.
     const int width = std::max(textRect.width(), fontMetrics().horizontalAdvance(text));
     return QSize(std::min(MaxWidth, width + frame), textRect.height() + frame);
@@ -62,8 +62,7 @@ bool ScrollHintWindow::eventFilter(QObject *watched, QEvent *event)
 {
     // The hint belongs to a press on the scroll bar: it goes with the button. An arrow's release
     // brings no scroll notification that would hide it.
-    if (event->type() == QEvent::MouseButtonRelease
-        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+    if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
         hide();
     return QLabel::eventFilter(watched, event);
 }
@@ -80,4 +79,4 @@ void ScrollHintWindow::hideEvent(QHideEvent *event)
     QLabel::hideEvent(event);
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -36,4 +36,4 @@ protected:
     void hideEvent(QHideEvent *event) override;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -1,7 +1,7 @@
 #include "grid/tbookmarklist.h"
 
-#include "store/table.h"
 #include "grid/tdbgrid.h"
+#include "store/table.h"
 
 namespace kelvara {
 
@@ -71,4 +71,4 @@ void TBookmarkList::refresh()
     }
 }
 
-} // namespace kelvara
+}  // namespace kelvara

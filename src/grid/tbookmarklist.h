@@ -13,7 +13,7 @@ class TDBGrid;
 class TBookmarkList
 {
 public:
-    explicit TBookmarkList(TDBGrid *grid) : m_grid(grid) {}
+    explicit TBookmarkList(TDBGrid *grid) : m_grid(grid) { }
 
     int count() const { return int(m_items.size()); }
     Bookmark items(int index) const { return m_items.at(index); }
@@ -36,4 +36,4 @@ private:
     QSet<qint64> m_ids;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -1,9 +1,9 @@
 #include "grid/tcolumn.h"
 
-#include "store/field.h"
 #include "grid/gridcanvas.h"
 #include "grid/tdbgrid.h"
 #include "grid/tdbgridcolumns.h"
+#include "store/field.h"
 
 #include <algorithm>
 
@@ -11,8 +11,7 @@ namespace kelvara {
 
 TColumn::TColumn(TDBGridColumns *collection)
     : QObject(nullptr), m_collection(collection), m_title(std::make_unique<TColumnTitle>(this))
-{
-}
+{ }
 
 TColumn::~TColumn() = default;
 
@@ -297,4 +296,4 @@ void TColumn::restoreDefaults()
     changed(Change::Layout);
 }
 
-} // namespace kelvara
+}  // namespace kelvara

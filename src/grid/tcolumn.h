@@ -1,8 +1,8 @@
 #pragma once
 
 #include "grid/assignable.h"
-#include "store/storetypes.h"
 #include "grid/tcolumntitle.h"
+#include "store/storetypes.h"
 
 #include <QColor>
 #include <QFont>
@@ -47,8 +47,20 @@ public:
     Q_ENUM(TColumnButtonStyle)
     // The input method wanted while the column is edited. Kept and stored with the column; on
     // this toolkit the desktop chooses the input method, so the editors do not apply it.
-    enum TImeMode { imDisable, imClose, imOpen, imDontCare, imSAlpha, imAlpha, imHira, imSKata, imKata,
-                    imChinese, imSHanguel, imHanguel };
+    enum TImeMode {
+        imDisable,
+        imClose,
+        imOpen,
+        imDontCare,
+        imSAlpha,
+        imAlpha,
+        imHira,
+        imSKata,
+        imKata,
+        imChinese,
+        imSHanguel,
+        imHanguel
+    };
     Q_ENUM(TImeMode)
 
     explicit TColumn(TDBGridColumns *collection);
@@ -176,4 +188,4 @@ private:
     std::optional<LockedLook> m_lockedLook;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

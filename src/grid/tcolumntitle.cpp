@@ -1,12 +1,12 @@
 #include "grid/tcolumntitle.h"
 
-#include "store/field.h"
 #include "grid/tcolumn.h"
 #include "grid/tdbgrid.h"
+#include "store/field.h"
 
 namespace kelvara {
 
-TColumnTitle::TColumnTitle(TColumn *column) : QObject(nullptr), m_column(column) {}
+TColumnTitle::TColumnTitle(TColumn *column) : QObject(nullptr), m_column(column) { }
 
 Alignment TColumnTitle::alignment() const
 {
@@ -137,4 +137,4 @@ void TColumnTitle::changed(bool layout)
     m_column->changed(layout ? TColumn::Change::Layout : TColumn::Change::Paint);
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -70,4 +70,4 @@ private:
     AssignableFont m_font;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

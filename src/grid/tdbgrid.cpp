@@ -3,9 +3,9 @@
 
 #include "grid/tdbgrid.h"
 
+#include "grid/tinplaceedit.h"
 #include "platform/errorreport.h"
 #include "store/table.h"
-#include "grid/tinplaceedit.h"
 
 #include <algorithm>
 
@@ -13,8 +13,8 @@ namespace kelvara {
 
 TDBGrid::TDBGridOptions TDBGrid::defaultOptions()
 {
-    return dgEditing | dgTitles | dgIndicator | dgColumnResize | dgColLines | dgRowLines | dgTabs
-        | dgConfirmDelete | dgCancelOnExit;
+    return dgEditing | dgTitles | dgIndicator | dgColumnResize | dgColLines | dgRowLines | dgTabs | dgConfirmDelete
+        | dgCancelOnExit;
 }
 
 CellGrid::TGridOptions TDBGrid::cellOptionsFor(TDBGridOptions options)
@@ -40,11 +40,8 @@ CellGrid::TGridOptions TDBGrid::cellOptionsFor(TDBGridOptions options)
 }
 
 TDBGrid::TDBGrid(QWidget *parent)
-    : CellGrid(parent),
-      m_link(std::make_unique<TGridDataLink>(this)),
-      m_columns(std::make_unique<TDBGridColumns>(this)),
-      m_selectedRows(this),
-      m_options(defaultOptions())
+    : CellGrid(parent), m_link(std::make_unique<TGridDataLink>(this)),
+      m_columns(std::make_unique<TDBGridColumns>(this)), m_selectedRows(this), m_options(defaultOptions())
 {
     m_titleFont = font();
     m_titleFontColor = fontColor();
@@ -94,7 +91,8 @@ void TDBGrid::setDataSource(DataSource *source)
         disconnect(m_dataSource, nullptr, this, nullptr);
     m_dataSource = source;
     if (source) {
-        connect(source, &DataSource::stateChanged, this, [this] { guarded(this, [this] { dataSourceStateChanged(); }); });
+        connect(source, &DataSource::stateChanged, this,
+                [this] { guarded(this, [this] { dataSourceStateChanged(); }); });
         connect(source, &QObject::destroyed, this, [this] { guarded(this, [this] { dataSourceStateChanged(); }); });
     }
     const bool wasActive = m_link->active();
@@ -299,8 +297,7 @@ void TDBGrid::recordChanged(Field *field)
                 invalidateCell(dataToRawColumn(i), row());
         }
     }
-    if (m_editor && m_editor->isVisible() && !m_editor->isModified()
-        && (!field || field == m_editorField))
+    if (m_editor && m_editor->isVisible() && !m_editor->isModified() && (!field || field == m_editorField))
         loadEditor();
 }
 
@@ -309,4 +306,4 @@ void TDBGrid::updateData()
     writeEditor();
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "store/bookmark.h"
 #include "grid/cellgrid.h"
-#include "store/datasource.h"
 #include "grid/tbookmarklist.h"
 #include "grid/tcolumn.h"
 #include "grid/tdbgridcolumns.h"
 #include "grid/tgriddatalink.h"
+#include "store/bookmark.h"
+#include "store/datasource.h"
 
 #include <QHash>
 #include <QPainter>
@@ -161,9 +161,9 @@ protected:
     virtual void layoutChanged();
     // Runs the layout step now, or at the last endUpdate while updates are locked.
     void relayout();
-    virtual void columnAttributesAboutToApply() {}
+    virtual void columnAttributesAboutToApply() { }
     virtual void applyColumnAttributes();
-    virtual void columnAttributesApplied() {}
+    virtual void columnAttributesApplied() { }
     void colWidthsChanged() override;
     void rowHeightsChanged() override;
     void fontChanged() override;
@@ -274,14 +274,13 @@ private:
     bool m_inLayout = false;
     bool m_syncingWidths = false;
     bool m_destroying = false;
-    int m_fixedIndicator = 1;   // the indicator columns that FixedCols counted at the last layout
+    int m_fixedIndicator = 1;  // the indicator columns that FixedCols counted at the last layout
 
     TInplaceEdit *m_editor = nullptr;
     bool m_editorMode = false;
-    Field *m_editorField = nullptr;   // the field the editor's text belongs to
-
+    Field *m_editorField = nullptr;  // the field the editor's text belongs to
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TDBGrid::TDBGridOptions)
 
-} // namespace kelvara
+}  // namespace kelvara

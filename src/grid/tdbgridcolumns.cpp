@@ -1,14 +1,14 @@
 #include "grid/tdbgridcolumns.h"
 
-#include "store/field.h"
 #include "grid/tcolumn.h"
 #include "grid/tdbgrid.h"
+#include "store/field.h"
 
 #include <algorithm>
 
 namespace kelvara {
 
-TDBGridColumns::TDBGridColumns(TDBGrid *grid) : QObject(nullptr), m_grid(grid) {}
+TDBGridColumns::TDBGridColumns(TDBGrid *grid) : QObject(nullptr), m_grid(grid) { }
 
 TDBGridColumns::~TDBGridColumns() = default;
 
@@ -143,4 +143,4 @@ void TDBGridColumns::buildDefault(const QList<Field *> &fields)
     }
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -65,4 +65,4 @@ private:
     TDBGridColumnsState m_state = csDefault;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -4,11 +4,11 @@
 #include "grid/tdbgrid.h"
 #include "grid/tdbgridprivate.h"
 
+#include "grid/tinplaceedit.h"
 #include "platform/characterlimit.h"
 #include "platform/errorreport.h"
 #include "store/field.h"
 #include "store/table.h"
-#include "grid/tinplaceedit.h"
 
 #include <QFocusEvent>
 
@@ -181,4 +181,4 @@ void TDBGrid::writeEditor()
     }
 }
 
-} // namespace kelvara
+}  // namespace kelvara

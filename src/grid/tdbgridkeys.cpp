@@ -2,11 +2,11 @@
 
 #include "grid/tdbgrid.h"
 
+#include "grid/tinplaceedit.h"
 #include "platform/dialogs.h"
 #include "platform/editingkeys.h"
 #include "platform/errorreport.h"
 #include "store/table.h"
-#include "grid/tinplaceedit.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -51,18 +51,10 @@ bool TDBGrid::keyDown(QKeyEvent *event)
     const bool alt = modifiers & Qt::AltModifier;
     const int page = std::max(1, dataRowCount());
     switch (event->key()) {
-    case Qt::Key_Up:
-        verticalMoveKey(-1, shift);
-        break;
-    case Qt::Key_Down:
-        verticalMoveKey(1, shift);
-        break;
-    case Qt::Key_PageUp:
-        verticalMoveKey(-page, shift);
-        break;
-    case Qt::Key_PageDown:
-        verticalMoveKey(page, shift);
-        break;
+    case Qt::Key_Up: verticalMoveKey(-1, shift); break;
+    case Qt::Key_Down: verticalMoveKey(1, shift); break;
+    case Qt::Key_PageUp: verticalMoveKey(-page, shift); break;
+    case Qt::Key_PageDown: verticalMoveKey(page, shift); break;
     case Qt::Key_Left:
         if (m_options & dgRowSelect)
             horizontalScroll(ScrollCode::LineUp, 0);
@@ -102,9 +94,7 @@ bool TDBGrid::keyDown(QKeyEvent *event)
         tabKey(event->key() == Qt::Key_Backtab || shift);
         break;
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        enterKey();
-        break;
+    case Qt::Key_Enter: enterKey(); break;
     case Qt::Key_Escape:
         if (!escapeKey()) {
             event->ignore();
@@ -136,8 +126,7 @@ bool TDBGrid::keyDown(QKeyEvent *event)
         }
         deleteKey();
         break;
-    default:
-        return false;
+    default: return false;
     }
     event->accept();
     return true;
@@ -255,4 +244,4 @@ void TDBGrid::keyPress(QKeyEvent *event)
     event->accept();
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -3,10 +3,10 @@
 
 #include "grid/tdbgrid.h"
 
+#include "grid/tinplaceedit.h"
 #include "platform/errorreport.h"
 #include "store/field.h"
 #include "store/table.h"
-#include "grid/tinplaceedit.h"
 
 #include <QScopedValueRollback>
 
@@ -22,7 +22,7 @@ int lineHeight(const QFont &font)
     return GridCanvas(font).textHeight(QStringLiteral("Wg"));
 }
 
-} // namespace
+}  // namespace
 
 void TDBGrid::beginUpdate()
 {
@@ -50,10 +50,13 @@ void TDBGrid::relayout()
         // and moves widgets: it runs once the paint is over.
         if (!m_layoutPending) {
             m_layoutPending = true;
-            QMetaObject::invokeMethod(this, [this] {
-                if (m_layoutPending)
-                    relayout();
-            }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (m_layoutPending)
+                        relayout();
+                },
+                Qt::QueuedConnection);
         }
         return;
     }
@@ -198,9 +201,7 @@ void TDBGrid::columnChanged(TColumn *column, int change)
     if (m_destroying || m_inLayout)
         return;
     switch (static_cast<TColumn::Change>(change)) {
-    case TColumn::Change::Layout:
-        relayout();
-        break;
+    case TColumn::Change::Layout: relayout(); break;
     case TColumn::Change::Width:
         if (!m_syncingWidths)
             applyColumnWidth(column);
@@ -210,8 +211,7 @@ void TDBGrid::columnChanged(TColumn *column, int change)
         if (column == selectedColumn() && m_editor && m_editor->isVisible())
             loadEditor();
         break;
-    case TColumn::Change::None:
-        break;
+    case TColumn::Change::None: break;
     }
 }
 
@@ -287,4 +287,4 @@ void TDBGrid::resizeEvent(QResizeEvent *event)
     });
 }
 
-} // namespace kelvara
+}  // namespace kelvara

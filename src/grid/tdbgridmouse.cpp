@@ -3,9 +3,9 @@
 
 #include "grid/tdbgrid.h"
 
+#include "grid/tinplaceedit.h"
 #include "platform/errorreport.h"
 #include "store/table.h"
-#include "grid/tinplaceedit.h"
 
 #include <QMouseEvent>
 
@@ -142,4 +142,4 @@ void TDBGrid::mouseDoubleClickEvent(QMouseEvent *event)
         guarded(this, [this] { dblClick(); });
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -64,8 +64,7 @@ void TDBGrid::drawCell(QPainter &painter, int col, int row, const QRect &rect, T
         drawFixedBevel(painter, rect);
 }
 
-void TDBGrid::drawColumnCell(QPainter &painter, const QRect &rect, int dataCol, TColumn *column,
-                             TGridDrawState state)
+void TDBGrid::drawColumnCell(QPainter &painter, const QRect &rect, int dataCol, TColumn *column, TGridDrawState state)
 {
     if (m_defaultDrawing)
         defaultDrawColumnCell(painter, rect, dataCol, column, state);
@@ -104,8 +103,7 @@ void TDBGrid::drawTitleCell(QPainter &painter, int dataCol, const QRect &rect, T
     painter.setFont(title->font());
     painter.setPen(title->fontColor());
     painter.drawText(QRect(rect.left() + 2, rect.top() + 2, rect.width() - 4, rect.height() - 2),
-                     horizontalAlignment(title->alignment()) | Qt::AlignTop | Qt::TextSingleLine,
-                     title->caption());
+                     horizontalAlignment(title->alignment()) | Qt::AlignTop | Qt::TextSingleLine, title->caption());
 }
 
 void TDBGrid::drawIndicatorCell(QPainter &painter, int dataRow, const QRect &rect)
@@ -157,4 +155,4 @@ bool TDBGrid::highlightCell(int col, int row, TGridDrawState state)
     return hasFocusWithin() || (m_options & dgAlwaysShowSelection);
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -18,4 +18,4 @@ inline Qt::Alignment horizontalAlignment(Alignment alignment)
     return Qt::AlignLeft;
 }
 
-} // namespace kelvara
+}  // namespace kelvara

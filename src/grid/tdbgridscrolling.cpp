@@ -103,33 +103,18 @@ void TDBGrid::verticalScroll(ScrollCode code, int position)
         return;
     const int page = std::max(1, dataRowCount());
     switch (code) {
-    case ScrollCode::LineUp:
-        moveRecordsBy(-1);
-        break;
-    case ScrollCode::LineDown:
-        moveRecordsBy(1);
-        break;
-    case ScrollCode::PageUp:
-        moveRecordsBy(-page);
-        break;
-    case ScrollCode::PageDown:
-        moveRecordsBy(page);
-        break;
+    case ScrollCode::LineUp: moveRecordsBy(-1); break;
+    case ScrollCode::LineDown: moveRecordsBy(1); break;
+    case ScrollCode::PageUp: moveRecordsBy(-page); break;
+    case ScrollCode::PageDown: moveRecordsBy(page); break;
     case ScrollCode::ThumbTrack:
         if (cellOptions() & goThumbTracking)
             table->setRecNo(position + 1);
         break;
-    case ScrollCode::ThumbPosition:
-        table->setRecNo(position + 1);
-        break;
-    case ScrollCode::Top:
-        table->first();
-        break;
-    case ScrollCode::Bottom:
-        table->last();
-        break;
-    case ScrollCode::EndScroll:
-        break;
+    case ScrollCode::ThumbPosition: table->setRecNo(position + 1); break;
+    case ScrollCode::Top: table->first(); break;
+    case ScrollCode::Bottom: table->last(); break;
+    case ScrollCode::EndScroll: break;
     }
 }
 
@@ -149,4 +134,4 @@ void TDBGrid::updateVerticalScrollBar()
         bar->setValue(std::max(0, table->recNo() - 1));
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -1,15 +1,15 @@
 #include "grid/tenhancedgrid.h"
 
-#include "grid/cellhints.h"
-#include "platform/colorvalues.h"
-#include "platform/errorreport.h"
-#include "store/field.h"
-#include "grid/fieldkind.h"
-#include "grid/optionsmenu.h"
-#include "platform/printerlist.h"
-#include "store/table.h"
 #include "dbctrls/tborderdatetimepicker.h"
 #include "dbctrls/tdbmemo.h"
+#include "grid/cellhints.h"
+#include "grid/fieldkind.h"
+#include "grid/optionsmenu.h"
+#include "platform/colorvalues.h"
+#include "platform/errorreport.h"
+#include "platform/printerlist.h"
+#include "store/field.h"
+#include "store/table.h"
 
 #include <QApplication>
 #include <QPaintEvent>
@@ -59,8 +59,7 @@ QStringList TEnhancedGrid::defaultPopupStrings()
     };
 }
 
-TEnhancedGrid::TEnhancedGrid(QWidget *parent)
-    : TDBGrid(parent), m_controls(std::make_unique<TGridControls>(this))
+TEnhancedGrid::TEnhancedGrid(QWidget *parent) : TDBGrid(parent), m_controls(std::make_unique<TGridControls>(this))
 {
     setDefaultDrawing(false);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -130,8 +129,7 @@ void TEnhancedGrid::setMenuOptions(TMenuOptions options)
     invalidateGrid();
 }
 
-template <class T>
-void TEnhancedGrid::storeAndRepaint(T &member, const T &value)
+template <class T> void TEnhancedGrid::storeAndRepaint(T &member, const T &value)
 {
     if (member == value)
         return;
@@ -429,4 +427,4 @@ void TEnhancedGrid::leaveEvent(QEvent *event)
     }
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "grid/cellpainter.h"
 #include "dbctrls/tborderdatetimepicker.h"
 #include "dbctrls/tdbmemo.h"
+#include "grid/cellpainter.h"
 #include "grid/tdbgrid.h"
 #include "grid/tgridcontrols.h"
 
@@ -136,10 +136,11 @@ public:
     using TAutoWidthEvent = std::function<void(QObject *sender, TAutoWidth &newValue)>;
     using TCellAttribute = std::function<void(QObject *sender, Field *field, QPainter &canvas, TGridDrawState state)>;
     using TIsBooleanField = std::function<bool(const Field &field)>;
-    using TMouseEvent = std::function<void(QObject *sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y)>;
+    using TMouseEvent
+        = std::function<void(QObject *sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y)>;
     using TMouseMoveEvent = std::function<void(QObject *sender, Qt::KeyboardModifiers shift, int x, int y)>;
-    using TMouseWheelUpDownEvent =
-        std::function<void(QObject *sender, Qt::KeyboardModifiers shift, const QPoint &mousePos, bool &handled)>;
+    using TMouseWheelUpDownEvent
+        = std::function<void(QObject *sender, Qt::KeyboardModifiers shift, const QPoint &mousePos, bool &handled)>;
 
     TAutoWidthEvent OnAutoWidthChange;
     TNotifyEvent OnRightClick;
@@ -440,7 +441,7 @@ private:
     void printCommand(bool wholeGrid);
     void formCommand(bool sort);
     QString layoutSaveName();
-    class OptionsMenu *m_optionsMenu = nullptr;   // a child of the grid
+    class OptionsMenu *m_optionsMenu = nullptr;  // a child of the grid
 
 protected:
     // -- Scrolling and wheel (enhancedgridscrolling.cpp)
@@ -451,8 +452,7 @@ protected:
     void showScrollHint();
 
 private:
-    template <class T>
-    void storeAndRepaint(T &member, const T &value);
+    template <class T> void storeAndRepaint(T &member, const T &value);
     void runColumnEnter();
     void reapplyRowSizing();
     // Sizing steps.
@@ -516,7 +516,7 @@ private:
     QString m_reportCaption;
     bool m_hotTrack = false;
     QColor m_hotTrackColor;
-    QColor m_hoverColor;   // the font colour the grid had when it finished loading
+    QColor m_hoverColor;  // the font colour the grid had when it finished loading
     int m_lockedCols = 0;
     QFont m_lockedFont;
     QColor m_lockedFontColor;
@@ -543,27 +543,27 @@ private:
     // The hidden editors painting places over the focused cell.
     QPointer<TDBMemo> m_memoEditor;
     QPointer<TBorderDateTimePicker> m_datePicker;
-    std::optional<QColor> m_pendingColor;   // a colour the frame painter asked of the grid, set after the paint
-    QImage m_backgroundCopy;                // BackgroundPicture as painting uses it, made at the first paint
-    std::unique_ptr<CellPainter> m_painter; // settings filled for each paint
-    CellPainter::CellAttributeHook m_attributeHook;   // OnApplyCellAttribute as the painter calls it, per paint
+    std::optional<QColor> m_pendingColor;    // a colour the frame painter asked of the grid, set after the paint
+    QImage m_backgroundCopy;                 // BackgroundPicture as painting uses it, made at the first paint
+    std::unique_ptr<CellPainter> m_painter;  // settings filled for each paint
+    CellPainter::CellAttributeHook m_attributeHook;  // OnApplyCellAttribute as the painter calls it, per paint
 
     // -- State of in-place editing and keys
-    QPointer<QWidget> m_richEditor;       // a TDBRichEdit once MemoInplaceEditor RichEdit needs it
+    QPointer<QWidget> m_richEditor;  // a TDBRichEdit once MemoInplaceEditor RichEdit needs it
     QPointer<QWidget> m_hostedControl;
-    bool m_controlShown = false;          // the edit-show test last showed a hosted control
-    bool m_placingControl = false;        // ShowEditControl is running: a relayout it causes must not re-enter
-    QPointer<QObject> m_hostedHook;       // watches the hosted control and the grid's size
+    bool m_controlShown = false;     // the edit-show test last showed a hosted control
+    bool m_placingControl = false;   // ShowEditControl is running: a relayout it causes must not re-enter
+    QPointer<QObject> m_hostedHook;  // watches the hosted control and the grid's size
     // -- State of the mouse, column drag, cell hints and title search
     QPointer<QMenu> m_popupMenu;
-    QPixmap m_dragImage;                  // the drag image list: one picture of the dragged title
-    class ColumnDrag *m_columnDrag = nullptr;   // children of the grid, made on first need
+    QPixmap m_dragImage;                       // the drag image list: one picture of the dragged title
+    class ColumnDrag *m_columnDrag = nullptr;  // children of the grid, made on first need
     class CellHints *m_cellHint = nullptr;
     class TitleSearch *m_titleSearch = nullptr;
     // -- State of scrolling and the wheel
-    QPointer<class ScrollHintWindow> m_scrollHint;   // made at the first hint, owned as a child
+    QPointer<class ScrollHintWindow> m_scrollHint;  // made at the first hint, owned as a child
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TEnhancedGrid::TMenuOptions)
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -47,4 +47,4 @@ void TGridControls::assign(const TGridControls &other)
     }
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -52,4 +52,4 @@ private:
     std::vector<std::unique_ptr<TGridControl>> m_items;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -46,4 +46,4 @@ void TGridDataLink::updateData()
         m_grid->updateData();
 }
 
-} // namespace kelvara
+}  // namespace kelvara

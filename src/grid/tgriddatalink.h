@@ -11,7 +11,7 @@ class TDBGrid;
 class TGridDataLink : public DataLink
 {
 public:
-    explicit TGridDataLink(TDBGrid *grid) : m_grid(grid) {}
+    explicit TGridDataLink(TDBGrid *grid) : m_grid(grid) { }
     // Stops the notifications while the grid is being destroyed.
     void detachGrid() { m_grid = nullptr; }
 
@@ -28,4 +28,4 @@ private:
     TDBGrid *m_grid;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

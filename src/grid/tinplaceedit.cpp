@@ -2,8 +2,8 @@
 
 #include "platform/editingkeys.h"
 
-#include "platform/errorreport.h"
 #include "grid/tdbgrid.h"
+#include "platform/errorreport.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -41,19 +41,14 @@ bool TInplaceEdit::forwardsKey(const QKeyEvent &event) const
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Escape:
-    case Qt::Key_Insert:
-        return true;
-    case Qt::Key_Left:
-        return !hasSelectedText() && cursorPosition() == 0 && !(event.modifiers() & Qt::ShiftModifier);
+    case Qt::Key_Insert: return true;
+    case Qt::Key_Left: return !hasSelectedText() && cursorPosition() == 0 && !(event.modifiers() & Qt::ShiftModifier);
     case Qt::Key_Right:
-        return !hasSelectedText() && cursorPosition() == text().size()
-            && !(event.modifiers() & Qt::ShiftModifier);
+        return !hasSelectedText() && cursorPosition() == text().size() && !(event.modifiers() & Qt::ShiftModifier);
     case Qt::Key_Home:
     case Qt::Key_End:
-    case Qt::Key_Delete:
-        return ctrl;
-    default:
-        return false;
+    case Qt::Key_Delete: return ctrl;
+    default: return false;
     }
 }
 
@@ -83,4 +78,4 @@ void TInplaceEdit::focusOutEvent(QFocusEvent *event)
     guarded(m_grid, [&] { m_grid->cancelOnExit(event->reason()); });
 }
 
-} // namespace kelvara
+}  // namespace kelvara

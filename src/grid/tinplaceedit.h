@@ -28,4 +28,4 @@ private:
     TDBGrid *m_grid;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

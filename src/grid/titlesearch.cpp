@@ -1,10 +1,10 @@
 #include "grid/titlesearch.h"
 
+#include "grid/tcolumn.h"
+#include "grid/tdbgrid.h"
 #include "platform/errorreport.h"
 #include "store/field.h"
 #include "store/table.h"
-#include "grid/tcolumn.h"
-#include "grid/tdbgrid.h"
 
 #include <QApplication>
 #include <QFocusEvent>
@@ -13,9 +13,7 @@
 
 namespace kelvara {
 
-TitleSearch::TitleSearch(TDBGrid *grid) : QObject(grid), m_grid(grid)
-{
-}
+TitleSearch::TitleSearch(TDBGrid *grid) : QObject(grid), m_grid(grid) { }
 
 TitleSearch::~TitleSearch()
 {
@@ -153,10 +151,9 @@ bool TitleSearch::eventFilter(QObject *watched, QEvent *event)
             m_grid->setFocus(Qt::OtherFocusReason);
         break;
     }
-    default:
-        break;
+    default: break;
     }
     return QObject::eventFilter(watched, event);
 }
 
-} // namespace kelvara
+}  // namespace kelvara

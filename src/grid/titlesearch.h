@@ -42,7 +42,7 @@ private:
 
     TDBGrid *m_grid;
     QPointer<QLineEdit> m_box;
-    QString m_fieldName;   // of the column whose title was clicked
+    QString m_fieldName;  // of the column whose title was clicked
 };
 
-} // namespace kelvara
+}  // namespace kelvara

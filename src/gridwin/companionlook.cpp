@@ -26,4 +26,4 @@ void centerOnScreen(QWidget &window)
         window.move(screen->availableGeometry().center() - QPoint(window.width() / 2, window.height() / 2));
 }
 
-} // namespace kelvara::companionlook
+}  // namespace kelvara::companionlook

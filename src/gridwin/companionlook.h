@@ -13,6 +13,6 @@ void apply(QWidget &window);
 // Centres the window on the screen of its owner, or on the primary screen without one.
 void centerOnScreen(QWidget &window);
 
-} // namespace companionlook
+}  // namespace companionlook
 
-} // namespace kelvara
+}  // namespace kelvara

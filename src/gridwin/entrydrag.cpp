@@ -69,9 +69,8 @@ bool EntryDrag::handle(QEvent *event)
         m_handlers.dropped(static_cast<QMouseEvent *>(event)->position().toPoint(), m_inside);
         return true;
     }
-    default:
-        return false;
+    default: return false;
     }
 }
 
-} // namespace kelvara
+}  // namespace kelvara

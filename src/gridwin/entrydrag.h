@@ -18,10 +18,10 @@ public:
     // canStart and dropped are needed; the others may be left empty.
     struct Handlers
     {
-        std::function<bool(const QPoint &)> canStart;   // a left press here may start a drag
-        std::function<void(const QPoint &)> entered;    // the drag began (at the press) or came back in
-        std::function<void(const QPoint &)> moved;      // the pointer moved inside the viewport
-        std::function<void()> left;                     // the pointer went out of the viewport
+        std::function<bool(const QPoint &)> canStart;  // a left press here may start a drag
+        std::function<void(const QPoint &)> entered;   // the drag began (at the press) or came back in
+        std::function<void(const QPoint &)> moved;     // the pointer moved inside the viewport
+        std::function<void()> left;                    // the pointer went out of the viewport
         std::function<void(const QPoint &, bool inside)> dropped;
         // Whether a press that may start a drag is kept from the view (which would select or
         // edit what was pressed).
@@ -50,4 +50,4 @@ private:
     QPoint m_pressPos;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

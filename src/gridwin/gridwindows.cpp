@@ -1,13 +1,13 @@
 #include "gridwin/gridwindows.h"
 
-#include "store/datasource.h"
-#include "platform/dialogs.h"
-#include "store/error.h"
-#include "gridwin/tcolselectform.h"
 #include "grid/tdbgrid.h"
+#include "gridwin/report/unitreport.h"
+#include "gridwin/tcolselectform.h"
 #include "gridwin/tdlgqbf.h"
 #include "gridwin/tfieldviewerform.h"
-#include "gridwin/report/unitreport.h"
+#include "platform/dialogs.h"
+#include "store/datasource.h"
+#include "store/error.h"
 
 #include <QCoreApplication>
 
@@ -48,4 +48,4 @@ void GridWindows::printGrid(TDBGrid &grid, const QString &caption, PrintMode mod
     unitreport::printGrid(grid, caption, mode);
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -20,4 +20,4 @@ public:
     void printGrid(TDBGrid &grid, const QString &caption, PrintMode mode) override;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -48,4 +48,4 @@ QWidget *TButtonStatusBar::panel(int index) const
     return index >= 0 && index < panels.size() ? panels.at(index) : nullptr;
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -29,4 +29,4 @@ public:
     QWidget *panel(int index) const;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

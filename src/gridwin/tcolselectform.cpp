@@ -1,14 +1,14 @@
 #include "gridwin/tcolselectform.h"
 
-#include "platform/colorvalues.h"
+#include "grid/tdbgrid.h"
 #include "gridwin/companionlook.h"
-#include "platform/dialogs.h"
 #include "gridwin/entrydrag.h"
+#include "gridwin/tbuttonstatusbar.h"
+#include "platform/colorvalues.h"
+#include "platform/dialogs.h"
 #include "platform/errorreport.h"
 #include "store/field.h"
 #include "store/table.h"
-#include "gridwin/tbuttonstatusbar.h"
-#include "grid/tdbgrid.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -43,7 +43,7 @@ void drawLine(QPainter &painter, const QColor &color, int x0, int y0, int x1, in
 class ColListDelegate : public QStyledItemDelegate
 {
 public:
-    explicit ColListDelegate(TColSelectForm *form) : QStyledItemDelegate(form), m_form(form) {}
+    explicit ColListDelegate(TColSelectForm *form) : QStyledItemDelegate(form), m_form(form) { }
 
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
@@ -106,8 +106,7 @@ public:
                 return false;
             break;
         }
-        default:
-            return false;
+        default: return false;
         }
         const bool checked = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
         return model->setData(index, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
@@ -122,7 +121,7 @@ private:
     TColSelectForm *m_form;
 };
 
-} // namespace
+}  // namespace
 
 TColSelectForm::TColSelectForm(QWidget *owner) : QDialog(owner)
 {
@@ -264,8 +263,8 @@ void TColSelectForm::ColListDrawItem(QPainter &painter, int index, const QRect &
     painter.fillRect(rect, brush);
     painter.save();
     painter.setClipRect(rect);
-    painter.drawText(QRect(left + 4, top + 1, rect.width(), rect.height()), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                     item->text());
+    painter.drawText(QRect(left + 4, top + 1, rect.width(), rect.height()),
+                     Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, item->text());
     painter.restore();
 
     // A raised edge round the text, then round the check area at its left.
@@ -296,11 +295,8 @@ int TColSelectForm::entryAt(const QPoint &pos) const
 void TColSelectForm::ColListDragOver(const QPoint &pos, DragState state)
 {
     switch (state) {
-    case dsDragEnter:
-        m_dragIndex = entryAt(pos);
-        break;
-    case dsDragMove:
-        break;
+    case dsDragEnter: m_dragIndex = entryAt(pos); break;
+    case dsDragMove: break;
     case dsDragLeave: {
         const int from = std::exchange(m_dragIndex, -1);
         if (from < 0)
@@ -359,4 +355,4 @@ void TColSelectForm::FormClose(int result)
     }
 }
 
-} // namespace kelvara
+}  // namespace kelvara

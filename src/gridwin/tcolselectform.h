@@ -1,7 +1,7 @@
 #pragma once
 
-#include "store/datasource.h"
 #include "grid/tdbgrid.h"
+#include "store/datasource.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -85,4 +85,4 @@ private:
     QPushButton *Cancelbtn = nullptr;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -1,14 +1,14 @@
 #include "gridwin/tdlgqbf.h"
 
-#include "platform/colorvalues.h"
+#include "grid/tdbgrid.h"
 #include "gridwin/companionlook.h"
-#include "store/datasource.h"
-#include "platform/dialogs.h"
 #include "gridwin/entrydrag.h"
+#include "platform/colorvalues.h"
+#include "platform/dialogs.h"
 #include "platform/errorreport.h"
+#include "store/datasource.h"
 #include "store/field.h"
 #include "store/table.h"
-#include "grid/tdbgrid.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -48,10 +48,13 @@ constexpr int RowHeight = 16;
 bool listedType(FieldType type)
 {
     switch (type) {
-    case ftUnknown: case ftBytes: case ftVarBytes: case ftBlob: case ftMemo: case ftGraphic:
-        return false;
-    default:
-        return true;
+    case ftUnknown:
+    case ftBytes:
+    case ftVarBytes:
+    case ftBlob:
+    case ftMemo:
+    case ftGraphic: return false;
+    default: return true;
     }
 }
 
@@ -62,8 +65,7 @@ class ValueDelegate : public QStyledItemDelegate
 public:
     ValueDelegate(QObject *parent, std::function<void()> escape)
         : QStyledItemDelegate(parent), m_escape(std::move(escape))
-    {
-    }
+    { }
 
     QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
@@ -93,7 +95,7 @@ private:
     mutable QPointer<QWidget> m_editor;
 };
 
-} // namespace
+}  // namespace
 
 TdlgQbf::TdlgQbf(QWidget *owner) : QDialog(owner)
 {
@@ -339,8 +341,7 @@ void TdlgQbf::applyToTable(Table &table)
                     table.cancel();
                 table.cancelRange();
                 table.refresh();
-            } catch (...) {
-            }
+            } catch (...) { }
             throw;
         }
     } else {
@@ -362,11 +363,11 @@ void TdlgQbf::reject()
 bool TdlgQbf::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == CancelPanel && event->type() == QEvent::MouseButtonRelease
-               && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         CancelBtnClick();
         return true;
     }
     return QDialog::eventFilter(watched, event);
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -77,4 +77,4 @@ private:
     QPushButton *CancelBtn = nullptr;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -1,17 +1,17 @@
 #include "gridwin/tfieldviewerform.h"
 
 #include "gridwin/companionlook.h"
-#include "store/datasource.h"
+#include "gridwin/tbuttonstatusbar.h"
 #include "platform/dialogs.h"
-#include "store/error.h"
 #include "platform/errorreport.h"
-#include "store/field.h"
 #include "platform/jpegcodec.h"
 #include "platform/longtext.h"
+#include "platform/textfile.h"
+#include "store/datasource.h"
+#include "store/error.h"
+#include "store/field.h"
 #include "store/table.h"
 #include "store/tablefiles.h"
-#include "gridwin/tbuttonstatusbar.h"
-#include "platform/textfile.h"
 
 #include <QAction>
 #include <QBuffer>
@@ -80,8 +80,7 @@ QByteArray withGraphicHeader(const QByteArray &bytes)
 
 bool isJpeg(const QByteArray &bytes)
 {
-    return bytes.size() >= 3 && uchar(bytes.at(0)) == 0xff && uchar(bytes.at(1)) == 0xd8
-        && uchar(bytes.at(2)) == 0xff;
+    return bytes.size() >= 3 && uchar(bytes.at(0)) == 0xff && uchar(bytes.at(1)) == 0xd8 && uchar(bytes.at(2)) == 0xff;
 }
 
 // Decodes a picture's bytes as the picture sheets show it: JPEG through our codec, turned upright
@@ -115,7 +114,7 @@ QString savedMessage(const QString &fileName)
     return QFileInfo(fileName).absoluteFilePath() + QStringLiteral(" Saved !");
 }
 
-} // namespace
+}  // namespace
 
 TFieldViewerForm::TFieldViewerForm(QWidget *owner) : QDialog(owner)
 {
@@ -433,8 +432,8 @@ void TFieldViewerForm::reject()
 void TFieldViewerForm::SaveAsbtnClick()
 {
     guarded(this, [&] {
-        const QString fileName =
-            dialogs().saveFileName(this, QStringLiteral("Save Text As"), QString(), kTextSaveFilters);
+        const QString fileName
+            = dialogs().saveFileName(this, QStringLiteral("Save Text As"), QString(), kTextSaveFilters);
         if (fileName.isEmpty())
             return;
         const QString text = m_mode == vmText ? Memo1->toPlainText() : RichEdit1->toPlainText();
@@ -493,8 +492,8 @@ void TFieldViewerForm::printPlainText(QPrinter &printer)
 void TFieldViewerForm::FileOpen()
 {
     guarded(this, [&] {
-        const QString fileName =
-            dialogs().openFileName(this, QStringLiteral("Load Picture File"), QString(), kPictureOpenFilters);
+        const QString fileName
+            = dialogs().openFileName(this, QStringLiteral("Load Picture File"), QString(), kPictureOpenFilters);
         if (fileName.isEmpty())
             return;
         const QByteArray bytes = readFileBytes(fileName);
@@ -515,8 +514,8 @@ void TFieldViewerForm::SavebtnClick()
         // With no picture there is nothing to write, and nothing to claim.
         if (m_picture.isNull())
             return;
-        const QString fileName =
-            dialogs().saveFileName(this, QStringLiteral("Save Bitmap As"), QString(), kPictureSaveFilters);
+        const QString fileName
+            = dialogs().saveFileName(this, QStringLiteral("Save Bitmap As"), QString(), kPictureSaveFilters);
         if (fileName.isEmpty())
             return;
         QByteArray bytes = m_pictureBytes;
@@ -571,8 +570,7 @@ void TFieldViewerForm::MenuClick()
             showPicture(QImage(), QByteArray());
             m_pictureChanged = true;
             break;
-        default:
-            break;
+        default: break;
         }
     });
 }
@@ -596,4 +594,4 @@ void showFieldViewer(QWidget *owner, DataSource *source, Field &field, const QSt
     dialogs().exec(*form);
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -122,4 +122,4 @@ private:
 // through the dialogs seam and destroyed afterwards.
 void showFieldViewer(QWidget *owner, DataSource *source, Field &field, const QString &caption);
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -30,12 +30,9 @@ qsizetype stepBack(const QString &text, qsizetype pos, qsizetype characters)
     return pos;
 }
 
-} // namespace
+}  // namespace
 
-CharacterLimitValidator::CharacterLimitValidator(int limit, QObject *parent)
-    : QValidator(parent), m_limit(limit)
-{
-}
+CharacterLimitValidator::CharacterLimitValidator(int limit, QObject *parent) : QValidator(parent), m_limit(limit) { }
 
 void CharacterLimitValidator::setLimit(int limit)
 {
@@ -94,4 +91,4 @@ void setCharacterLimit(QLineEdit *edit, int limit)
     edit->setMaxLength(32767);
 }
 
-} // namespace kelvara
+}  // namespace kelvara

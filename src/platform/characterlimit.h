@@ -35,4 +35,4 @@ private:
 // Limits a box to `limit` characters; 0 or less lifts the limit.
 void setCharacterLimit(QLineEdit *edit, int limit);
 
-} // namespace kelvara
+}  // namespace kelvara

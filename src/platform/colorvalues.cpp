@@ -39,4 +39,4 @@ quint32 colorValue(const QColor &color)
     return quint32(rgb.red()) | quint32(rgb.green()) << 8 | quint32(rgb.blue()) << 16;
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -35,4 +35,4 @@ inline const QColor clYellow{255, 255, 0};
 QColor colorFromValue(quint32 value);
 quint32 colorValue(const QColor &color);
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -30,10 +30,9 @@ public:
     QLockFile lock;
 };
 
-} // namespace
+}  // namespace
 
-DataFolderLock::DataFolderLock(const QString &folder, QObject *parent)
-    : QObject(parent)
+DataFolderLock::DataFolderLock(const QString &folder, QObject *parent) : QObject(parent)
 {
     const QString canonical = QFileInfo(folder).canonicalFilePath();
     m_folder = canonical.isEmpty() ? QDir(folder).absolutePath() : canonical;
@@ -148,4 +147,4 @@ bool DataFolderLock::askHolderToShow() const
     return sent;
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -40,8 +40,8 @@ private:
     QString m_folder;
     bool m_locked = false;
     int m_fd = -1;
-    std::unique_ptr<QObject> m_portableLock;    // where the system has no advisory file locks
+    std::unique_ptr<QObject> m_portableLock;  // where the system has no advisory file locks
     QLocalServer *m_server = nullptr;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -26,7 +26,7 @@ QString title()
     return QApplication::applicationName();
 }
 
-} // namespace
+}  // namespace
 
 Dialogs &Dialogs::instance()
 {
@@ -57,8 +57,7 @@ void QtDialogs::information(QWidget *parent, const QString &text)
 
 bool QtDialogs::confirm(QWidget *parent, const QString &text)
 {
-    return QMessageBox::information(parent, title(), text, QMessageBox::Ok | QMessageBox::Cancel,
-                                    QMessageBox::Ok)
+    return QMessageBox::information(parent, title(), text, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok)
         == QMessageBox::Ok;
 }
 
@@ -99,8 +98,8 @@ private:
 
 // A filter's last parenthesised group holds its patterns; the dialog shows only the name before
 // it, so a filter can read "All (*.jpg;*.jpeg)" and still match "*.gif *.jpg *.jpeg".
-QString runFileDialog(QWidget *parent, const QString &caption, const QString &directory,
-                      const QStringList &filters, QFileDialog::AcceptMode mode)
+QString runFileDialog(QWidget *parent, const QString &caption, const QString &directory, const QStringList &filters,
+                      QFileDialog::AcceptMode mode)
 {
     // Made before the dialog, whose model uses it until the dialog is gone.
     NameOnlyIconProvider icons;
@@ -118,7 +117,7 @@ QString runFileDialog(QWidget *parent, const QString &caption, const QString &di
     return dialog.selectedFiles().constFirst();
 }
 
-} // namespace
+}  // namespace
 
 QString QtDialogs::openFileName(QWidget *parent, const QString &caption, const QString &directory,
                                 const QStringList &filters)
@@ -149,4 +148,4 @@ void QtDialogs::preview(QWidget *parent, PagedDocument &document)
     dialog.exec();
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -21,18 +21,20 @@ public:
     virtual ~Dialogs() = default;
 
     virtual void error(QWidget *parent, const QString &text) = 0;
-    virtual void warning(QWidget *parent, const QString &text) = 0;       // one OK button
+    virtual void warning(QWidget *parent, const QString &text) = 0;  // one OK button
     virtual void information(QWidget *parent, const QString &text) = 0;
-    virtual bool confirm(QWidget *parent, const QString &text) = 0;       // OK and Cancel; true on OK
+    virtual bool confirm(QWidget *parent, const QString &text) = 0;  // OK and Cancel; true on OK
 
     // Filters are "Name (*.a *.b)" lines; the dialog shows the name without its last
     // parenthesised pattern group. An empty result means the user cancelled.
     virtual QString openFileName(QWidget *parent, const QString &caption, const QString &directory,
-                                 const QStringList &filters) = 0;
+                                 const QStringList &filters)
+        = 0;
     virtual QString saveFileName(QWidget *parent, const QString &caption, const QString &directory,
-                                 const QStringList &filters) = 0;
-    virtual bool print(QWidget *parent, QPrinter &printer) = 0;           // true when the user accepts
-    virtual int exec(QDialog &dialog) = 0;                                // the modal result
+                                 const QStringList &filters)
+        = 0;
+    virtual bool print(QWidget *parent, QPrinter &printer) = 0;  // true when the user accepts
+    virtual int exec(QDialog &dialog) = 0;                       // the modal result
     // Shows a document in the print preview, from which the user pages, zooms, prints and saves
     // it as PDF; returns when the preview is closed.
     virtual void preview(QWidget *parent, PagedDocument &document) = 0;
@@ -64,4 +66,4 @@ public:
     void preview(QWidget *parent, PagedDocument &document) override;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -33,7 +33,7 @@ bool insertable(const QString &text)
     return !text.isEmpty() && text.at(0).category() != QChar::Other_Control;
 }
 
-} // namespace
+}  // namespace
 
 bool typesText(const QKeyEvent *event)
 {
@@ -55,19 +55,17 @@ bool carriesCommandText(const QKeyEvent *event)
 
 bool isEditingKey(const QKeyEvent *event)
 {
-    if (event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut)
-        || event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo)
-        || event->matches(QKeySequence::DeleteEndOfWord) || event->matches(QKeySequence::DeleteStartOfWord)
-        || event->matches(QKeySequence::DeleteEndOfLine) || event->matches(QKeySequence::DeleteCompleteLine))
+    if (event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut) || event->matches(QKeySequence::Undo)
+        || event->matches(QKeySequence::Redo) || event->matches(QKeySequence::DeleteEndOfWord)
+        || event->matches(QKeySequence::DeleteStartOfWord) || event->matches(QKeySequence::DeleteEndOfLine)
+        || event->matches(QKeySequence::DeleteCompleteLine))
         return true;
     switch (event->key()) {
     case Qt::Key_Backspace:
-    case Qt::Key_Delete:
-        return true;
-    default:
-        break;
+    case Qt::Key_Delete: return true;
+    default: break;
     }
     return typesText(event) && event->text().at(0).isPrint();
 }
 
-} // namespace kelvara
+}  // namespace kelvara

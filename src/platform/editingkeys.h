@@ -17,4 +17,4 @@ bool typesText(const QKeyEvent *event);
 // typesText); the application delivers such a key without its text.
 bool carriesCommandText(const QKeyEvent *event);
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -25,7 +25,7 @@ void reportError(QWidget *parent, const std::exception &error)
     dialogs().error(parent, errorText(error));
 }
 
-Application::Application(int &argc, char **argv) : QApplication(argc, argv) {}
+Application::Application(int &argc, char **argv) : QApplication(argc, argv) { }
 
 bool Application::notify(QObject *receiver, QEvent *event)
 {
@@ -35,9 +35,8 @@ bool Application::notify(QObject *receiver, QEvent *event)
             // into whichever box has the focus. Every box and cell of the program is served here,
             // so the key goes on as the command it is, without the text.
             const auto *key = static_cast<QKeyEvent *>(event);
-            QKeyEvent command(key->type(), key->key(), key->modifiers(), key->nativeScanCode(),
-                              key->nativeVirtualKey(), key->nativeModifiers(), QString(),
-                              key->isAutoRepeat(), key->count(), key->device());
+            QKeyEvent command(key->type(), key->key(), key->modifiers(), key->nativeScanCode(), key->nativeVirtualKey(),
+                              key->nativeModifiers(), QString(), key->isAutoRepeat(), key->count(), key->device());
             command.setTimestamp(key->timestamp());
             command.setAccepted(key->isAccepted());
             const bool handled = QApplication::notify(receiver, &command);
@@ -51,4 +50,4 @@ bool Application::notify(QObject *receiver, QEvent *event)
     return false;
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -15,8 +15,7 @@ QString errorText(const std::exception &error);
 void reportError(QWidget *parent, const std::exception &error);
 
 // Runs an event handler's body and reports what it throws, so no exception enters Qt.
-template <typename Body>
-void guarded(QWidget *parent, Body &&body)
+template <typename Body> void guarded(QWidget *parent, Body &&body)
 {
     try {
         std::forward<Body>(body)();
@@ -34,4 +33,4 @@ public:
     bool notify(QObject *receiver, QEvent *event) override;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

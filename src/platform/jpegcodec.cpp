@@ -17,8 +17,16 @@ namespace kelvara::jpeg {
 
 namespace {
 
-enum class Outcome { Done, TooLarge, NoMemory, TooManyScans, TooLittleData, TooLittleDataForScans, NotTheSizeAsked,
-                     TooManyPasses };
+enum class Outcome {
+    Done,
+    TooLarge,
+    NoMemory,
+    TooManyScans,
+    TooLittleData,
+    TooLittleDataForScans,
+    NotTheSizeAsked,
+    TooManyPasses
+};
 
 // libjpeg reports failures through this manager; it leaves the decoder with a longjmp, so
 // no C++ exception ever unwinds through libjpeg's C frames.
@@ -27,7 +35,7 @@ struct ErrorManager
     jpeg_error_mgr pub;
     std::jmp_buf jump;
     int code;
-    Outcome stop;    // set when we, not libjpeg, end the decode
+    Outcome stop;  // set when we, not libjpeg, end the decode
 };
 
 [[noreturn]] void leaveDecoder(j_common_ptr cinfo)
@@ -59,9 +67,9 @@ struct ScanMonitor
 {
     jpeg_progress_mgr pub{};
     int scan = 0;
-    qint64 blocks = 0;           // of all scans begun
-    qint64 maxBlocks = 0;        // none while only the header is read
-    qint64 maxPassBlocks = 0;    // none but for a kept copy
+    qint64 blocks = 0;         // of all scans begun
+    qint64 maxBlocks = 0;      // none while only the header is read
+    qint64 maxPassBlocks = 0;  // none but for a kept copy
 };
 
 // libjpeg calls this before each row of compressed data while jpeg_start_decompress gathers
@@ -118,11 +126,11 @@ struct Job
     const unsigned char *data = nullptr;
     unsigned long size = 0;
     QSize cover;
-    QSize asked;                 // the size a kept copy must declare; none for a photo
+    QSize asked;  // the size a kept copy must declare; none for a photo
     bool headerOnly = false;
-    QImage *image = nullptr;     // lives in the caller's frame, never in the one that setjmps
+    QImage *image = nullptr;  // lives in the caller's frame, never in the one that setjmps
     QSize declared;
-    qint64 dataBytes = 0;        // compressed bytes from the first scan on
+    qint64 dataBytes = 0;  // compressed bytes from the first scan on
     qint64 leastBytes = 0;
     ScanMonitor monitor;
     Outcome outcome = Outcome::Done;
@@ -202,8 +210,7 @@ void runDecoder(jpeg_decompress_struct &cinfo, Job &job)
         break;
     default:
         // Written straight into QImage's 0xAARRGGBB words; libjpeg sets the alpha byte to 0xFF.
-        cinfo.out_color_space = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? JCS_EXT_BGRA
-                                                                              : JCS_EXT_ARGB;
+        cinfo.out_color_space = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? JCS_EXT_BGRA : JCS_EXT_ARGB;
         break;
     }
 
@@ -215,9 +222,9 @@ void runDecoder(jpeg_decompress_struct &cinfo, Job &job)
         return;
     }
     // Freed by jpeg_destroy_decompress, also after an error.
-    JSAMPARRAY cmykRow = cmyk ? (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo),
-                                                            JPOOL_IMAGE, cinfo.output_width * 4, 1)
-                              : nullptr;
+    JSAMPARRAY cmykRow = cmyk
+        ? (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, cinfo.output_width * 4, 1)
+        : nullptr;
     while (cinfo.output_scanline < cinfo.output_height) {
         uchar *line = job.image->scanLine(int(cinfo.output_scanline));
         JSAMPROW row = cmyk ? cmykRow[0] : line;
@@ -266,7 +273,7 @@ Job makeJob(const QByteArray &bytes)
     throw Error(QStringLiteral("JPEG error #%1").arg(job.code));
 }
 
-} // namespace
+}  // namespace
 
 QSize imageSize(const QByteArray &bytes)
 {
@@ -332,13 +339,12 @@ QImage decodeJob(Job &job)
                         .arg(job.declared.height())
                         .arg(renditionMaxPasses)
                         .arg(job.monitor.scan));
-    case Outcome::Done:
-        break;
+    case Outcome::Done: break;
     }
     return image;
 }
 
-} // namespace
+}  // namespace
 
 QImage decode(const QByteArray &bytes, const QSize &cover)
 {
@@ -381,22 +387,14 @@ int orientation(const QByteArray &bytes)
     QImageReader reader(&buffer, "jpeg");
     reader.setAutoDetectImageFormat(false);
     switch (reader.transformation()) {
-    case QImageIOHandler::TransformationNone:
-        return 1;
-    case QImageIOHandler::TransformationMirror:
-        return 2;
-    case QImageIOHandler::TransformationRotate180:
-        return 3;
-    case QImageIOHandler::TransformationFlip:
-        return 4;
-    case QImageIOHandler::TransformationFlipAndRotate90:
-        return 5;
-    case QImageIOHandler::TransformationRotate90:
-        return 6;
-    case QImageIOHandler::TransformationMirrorAndRotate90:
-        return 7;
-    case QImageIOHandler::TransformationRotate270:
-        return 8;
+    case QImageIOHandler::TransformationNone: return 1;
+    case QImageIOHandler::TransformationMirror: return 2;
+    case QImageIOHandler::TransformationRotate180: return 3;
+    case QImageIOHandler::TransformationFlip: return 4;
+    case QImageIOHandler::TransformationFlipAndRotate90: return 5;
+    case QImageIOHandler::TransformationRotate90: return 6;
+    case QImageIOHandler::TransformationMirrorAndRotate90: return 7;
+    case QImageIOHandler::TransformationRotate270: return 8;
     }
     return 1;
 }
@@ -405,26 +403,17 @@ QImage upright(const QImage &stored, int orientation)
 {
     // Turns by multiples of 90 degrees are exact pixel moves in QImage::transformed, and
     // mirroring copies rows: no pixel is interpolated.
-    const auto turned = [](const QImage &image, qreal degrees) {
-        return image.transformed(QTransform().rotate(degrees));
-    };
+    const auto turned
+        = [](const QImage &image, qreal degrees) { return image.transformed(QTransform().rotate(degrees)); };
     switch (orientation) {
-    case 2:
-        return stored.mirrored(true, false);
-    case 3:
-        return stored.mirrored(true, true);
-    case 4:
-        return stored.mirrored(false, true);
-    case 5:
-        return turned(stored.mirrored(false, true), 90);
-    case 6:
-        return turned(stored, 90);
-    case 7:
-        return turned(stored.mirrored(true, false), 90);
-    case 8:
-        return turned(stored, 270);
-    default:
-        return stored;
+    case 2: return stored.mirrored(true, false);
+    case 3: return stored.mirrored(true, true);
+    case 4: return stored.mirrored(false, true);
+    case 5: return turned(stored.mirrored(false, true), 90);
+    case 6: return turned(stored, 90);
+    case 7: return turned(stored.mirrored(true, false), 90);
+    case 8: return turned(stored, 270);
+    default: return stored;
     }
 }
 
@@ -452,9 +441,9 @@ namespace {
 
 struct EncodeJob
 {
-    const QImage *image = nullptr;     // Format_RGB32 or Format_Grayscale8
+    const QImage *image = nullptr;  // Format_RGB32 or Format_Grayscale8
     int quality = 85;
-    unsigned char *out = nullptr;      // allocated by libjpeg's memory destination
+    unsigned char *out = nullptr;  // allocated by libjpeg's memory destination
     unsigned long outSize = 0;
     int code = 0;
 };
@@ -469,8 +458,8 @@ void runEncoder(jpeg_compress_struct &cinfo, EncodeJob &job)
     cinfo.image_height = JDIMENSION(image.height());
     cinfo.input_components = grey ? 1 : 4;
     // QImage's 0xAARRGGBB words read as bytes, as the decoder writes them.
-    cinfo.in_color_space = grey ? JCS_GRAYSCALE
-                                : (QSysInfo::ByteOrder == QSysInfo::LittleEndian ? JCS_EXT_BGRX : JCS_EXT_XRGB);
+    cinfo.in_color_space
+        = grey ? JCS_GRAYSCALE : (QSysInfo::ByteOrder == QSysInfo::LittleEndian ? JCS_EXT_BGRX : JCS_EXT_XRGB);
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, job.quality, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
@@ -502,16 +491,15 @@ bool runEncode(EncodeJob &job)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 QByteArray encode(const QImage &picture, int quality)
 {
     if (picture.isNull())
         throw Error(QStringLiteral("There is no picture to encode"));
     const QImage image = picture.format() == QImage::Format_Grayscale8 || picture.format() == QImage::Format_RGB32
-                             ? picture
-                             : picture.convertToFormat(picture.isGrayscale() ? QImage::Format_Grayscale8
-                                                                             : QImage::Format_RGB32);
+        ? picture
+        : picture.convertToFormat(picture.isGrayscale() ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
     EncodeJob job;
     job.image = &image;
     job.quality = qBound(1, quality, 100);
@@ -524,4 +512,4 @@ QByteArray encode(const QImage &picture, int quality)
     return bytes;
 }
 
-} // namespace kelvara::jpeg
+}  // namespace kelvara::jpeg

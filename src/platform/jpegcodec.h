@@ -80,5 +80,5 @@ QImage decodeUpright(const QByteArray &bytes, int orientation, const QSize &cove
 // grey pictures as one channel, all others as colour. Alpha is dropped. Throws Error on failure.
 QByteArray encode(const QImage &picture, int quality = 85);
 
-} // namespace jpeg
-} // namespace kelvara
+}  // namespace jpeg
+}  // namespace kelvara

@@ -8,7 +8,7 @@ namespace {
 // the square of the run.
 constexpr qsizetype kLongestRun = 2000;
 
-} // namespace
+}  // namespace
 
 QTextOption::WrapMode wrapModeFor(QStringView text)
 {
@@ -23,4 +23,4 @@ QTextOption::WrapMode wrapModeFor(QStringView text)
     return QTextOption::WrapAtWordBoundaryOrAnywhere;
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -14,8 +14,7 @@ QTextOption::WrapMode wrapModeFor(QStringView text);
 // Puts text into a box (QPlainTextEdit, QTextEdit) by `put`, with the wrap mode for it. Each
 // change of mode lays the box's text out anew, so a box never holds a long run while it wraps
 // at word boundaries: the mode changes before such a text goes in, and after it has gone.
-template <typename TextBox, typename Put>
-void putWrapped(TextBox &box, QStringView text, Put &&put)
+template <typename TextBox, typename Put> void putWrapped(TextBox &box, QStringView text, Put &&put)
 {
     const QTextOption::WrapMode mode = wrapModeFor(text);
     if (mode == QTextOption::WrapAnywhere && box.wordWrapMode() != mode)
@@ -25,4 +24,4 @@ void putWrapped(TextBox &box, QStringView text, Put &&put)
         box.setWordWrapMode(mode);
 }
 
-} // namespace kelvara
+}  // namespace kelvara

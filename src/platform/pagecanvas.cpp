@@ -1,7 +1,7 @@
 #include "platform/pagecanvas.h"
 
-#include "store/error.h"
 #include "platform/pageddocument.h"
+#include "store/error.h"
 
 #include <QCoreApplication>
 #include <QPagedPaintDevice>
@@ -18,18 +18,17 @@ QString printingMessage(const char *text)
     return QCoreApplication::translate("ReportPager", text);
 }
 
-} // namespace
+}  // namespace
 
 bool isMadeUpFace(const QFont &font, const QRawFont &face)
 {
     // The face tells what it is in its own tables; the raw font repeats what was asked for.
     const QByteArray head = face.fontTable("head");
     const QByteArray os2 = face.fontTable("OS/2");
-    const auto word = [](const QByteArray &table, int at) {
-        return quint16((quint8(table[at]) << 8) | quint8(table[at + 1]));
-    };
+    const auto word
+        = [](const QByteArray &table, int at) { return quint16((quint8(table[at]) << 8) | quint8(table[at + 1])); };
     if (head.size() < 46)
-        return false;   // no TrueType or OpenType tables to tell by
+        return false;  // no TrueType or OpenType tables to tell by
     const quint16 macStyle = word(head, 44);
     const bool hasOs2 = os2.size() >= 64;
     const bool boldFace = (macStyle & 0x1) || (hasOs2 && word(os2, 4) >= 600);
@@ -78,11 +77,7 @@ void PainterCanvas::drawLine(const QPointF &from, const QPointF &to, const QColo
     m_painter.drawLine(from, to);
 }
 
-PainterOutput::PainterOutput(QPagedPaintDevice &device)
-    : m_device(device),
-      m_painter(std::make_unique<QPainter>())
-{
-}
+PainterOutput::PainterOutput(QPagedPaintDevice &device) : m_device(device), m_painter(std::make_unique<QPainter>()) { }
 
 PainterOutput::~PainterOutput()
 {
@@ -119,4 +114,4 @@ void PainterOutput::finish()
         throw Error(printingMessage("The print job failed."));
 }
 
-} // namespace kelvara
+}  // namespace kelvara

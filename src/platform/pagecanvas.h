@@ -41,11 +41,11 @@ public:
         bool underline = false;
         bool strikeOut = false;
     };
-    virtual void drawGlyphs(const QPointF &origin, const Glyphs &glyphs, const QColor &color,
-                            const QRectF &clip) = 0;
+    virtual void drawGlyphs(const QPointF &origin, const Glyphs &glyphs, const QColor &color, const QRectF &clip) = 0;
     // A text that must be shaped, perhaps from other fonts than the one asked for.
     virtual void drawText(const QPointF &origin, const QString &text, const QFont &font, const QColor &color,
-                          const QRectF &clip) = 0;
+                          const QRectF &clip)
+        = 0;
     virtual void drawLine(const QPointF &from, const QPointF &to, const QColor &color, double width) = 0;
 };
 
@@ -65,7 +65,7 @@ public:
 class PainterCanvas : public PageCanvas
 {
 public:
-    explicit PainterCanvas(QPainter &painter) : m_painter(painter) {}
+    explicit PainterCanvas(QPainter &painter) : m_painter(painter) { }
 
     void drawGlyphs(const QPointF &origin, const Glyphs &glyphs, const QColor &color, const QRectF &clip) override;
     void drawText(const QPointF &origin, const QString &text, const QFont &font, const QColor &color,
@@ -78,8 +78,7 @@ private:
     void setPen(const QColor &color, double width);
     // Draws inside the clip, or unclipped when it is empty: saving the painter's state for every
     // line would cost more than the line.
-    template <typename Draw>
-    void drawClipped(const QRectF &clip, Draw &&draw)
+    template <typename Draw> void drawClipped(const QRectF &clip, Draw &&draw)
     {
         if (clip.isEmpty()) {
             draw();
@@ -117,4 +116,4 @@ private:
     bool m_started = false;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

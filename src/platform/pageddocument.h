@@ -40,4 +40,4 @@ public:
     virtual void print(PageOutput &output, const Progress &progress = {}) = 0;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

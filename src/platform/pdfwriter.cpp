@@ -1,8 +1,8 @@
 #include "platform/pdfwriter.h"
 
-#include "store/error.h"
 #include "platform/pageddocument.h"
 #include "platform/truetypesubset.h"
+#include "store/error.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -124,7 +124,7 @@ std::string colorOperands(const QColor &color)
     return out;
 }
 
-} // namespace
+}  // namespace
 
 // One zlib stream, reset for each page rather than set up anew: most pages of a listing are
 // alike in size, and the buffers are reused.
@@ -162,7 +162,7 @@ private:
 // A font as embedded: its glyphs used so far, what characters they show, and their widths.
 struct PdfFileOutput::Font
 {
-    explicit Font(const QRawFont &raw) : program(raw), key(keyOf(raw)) {}
+    explicit Font(const QRawFont &raw) : program(raw), key(keyOf(raw)) { }
     // The sizes of one face share one embedded font.
     static QString keyOf(const QRawFont &raw)
     {
@@ -172,11 +172,11 @@ struct PdfFileOutput::Font
 
     TrueTypeFont program;
     QString key;
-    std::string resource;            // its name on the pages, "/F1"
-    int object = 0;                  // the font dictionary's object number
+    std::string resource;  // its name on the pages, "/F1"
+    int object = 0;        // the font dictionary's object number
     std::vector<bool> used;
-    std::vector<char32_t> unicode;   // 0: not known
-    std::vector<double> advance;     // in thousandths of the font size
+    std::vector<char32_t> unicode;  // 0: not known
+    std::vector<double> advance;    // in thousandths of the font size
     bool italic = false;
 };
 
@@ -184,7 +184,7 @@ struct PdfFileOutput::Font
 class PdfFileOutput::Canvas : public PageCanvas
 {
 public:
-    Canvas(PdfFileOutput &output, std::string &content) : m_output(output), m_out(content) {}
+    Canvas(PdfFileOutput &output, std::string &content) : m_output(output), m_out(content) { }
 
     void drawGlyphs(const QPointF &origin, const Glyphs &glyphs, const QColor &color, const QRectF &clip) override;
     void drawText(const QPointF &origin, const QString &text, const QFont &font, const QColor &color,
@@ -254,7 +254,7 @@ private:
     // The characters of a text that one glyph of a shaped run shows.
     struct Cluster
     {
-        int from = -1;        // in the text's UTF-16 units; -1 when not known
+        int from = -1;  // in the text's UTF-16 units; -1 when not known
         int length = 0;
         // The glyph cannot tell them by itself: a box, one glyph of several for them, or one
         // glyph for several, which copy as the characters given for them.
@@ -262,8 +262,7 @@ private:
     };
     // Draws glyphs, not clipped. Without clusters, glyphs.text holds what they show, one code
     // point a glyph or found again from the font's character map; with them, one a glyph.
-    void drawRun(const QPointF &origin, const Glyphs &glyphs, const QColor &color,
-                 const Cluster *clusters = nullptr);
+    void drawRun(const QPointF &origin, const Glyphs &glyphs, const QColor &color, const Cluster *clusters = nullptr);
     // What is drawn between these two copies and searches as the text given, whatever glyphs
     // show it: a box, glyphs in right-to-left order, joined forms or ligatures.
     void beginActualText(const QString &text)
@@ -387,8 +386,8 @@ void PdfFileOutput::Canvas::drawRun(const QPointF &origin, const Glyphs &glyphs,
             glyph = 0;
         const QPointF &at = glyphs.positions[i];
         const Cluster *marked = clusters && clusters[i].marked ? &clusters[i] : nullptr;
-        const bool sameSpan = marked == span
-            || (marked && span && marked->from == span->from && marked->length == span->length);
+        const bool sameSpan
+            = marked == span || (marked && span && marked->from == span->from && marked->length == span->length);
         if (!sameSpan) {
             endArray();
             if (span)
@@ -420,7 +419,9 @@ void PdfFileOutput::Canvas::drawRun(const QPointF &origin, const Glyphs &glyphs,
         font.used[glyph] = true;
         for (const char byte : {char(glyph >> 8), char(glyph & 0xFF)}) {
             switch (byte) {
-            case '(': case ')': case '\\':
+            case '(':
+            case ')':
+            case '\\':
                 m_out += '\\';
                 m_out += byte;
                 break;
@@ -428,8 +429,7 @@ void PdfFileOutput::Canvas::drawRun(const QPointF &origin, const Glyphs &glyphs,
                 // A carriage return in a string would be read as a line end.
                 m_out += "\\r";
                 break;
-            default:
-                m_out += byte;
+            default: m_out += byte;
             }
         }
         if (clusters && !marked && glyph != 0 && clusters[i].from >= 0 && font.unicode[glyph] == 0) {
@@ -454,8 +454,8 @@ void PdfFileOutput::Canvas::decorate(const QPointF &origin, const Glyphs &glyphs
     const double left = origin.x() + glyphs.positions[0].x();
     const double baseline = origin.y() + glyphs.positions[0].y();
     const QList<QPointF> advances = raw.advancesForGlyphIndexes(QList<quint32>{glyphs.indexes[glyphs.count - 1]});
-    const double right =
-        origin.x() + glyphs.positions[glyphs.count - 1].x() + (advances.isEmpty() ? 0 : advances.first().x());
+    const double right
+        = origin.x() + glyphs.positions[glyphs.count - 1].x() + (advances.isEmpty() ? 0 : advances.first().x());
     const double thickness = std::max(raw.lineThickness(), 0.5);
     const auto bar = [&](double top) {
         point(left, top + thickness);
@@ -471,8 +471,8 @@ void PdfFileOutput::Canvas::decorate(const QPointF &origin, const Glyphs &glyphs
         bar(baseline - raw.xHeight() / 2 - thickness / 2);
 }
 
-void PdfFileOutput::Canvas::drawText(const QPointF &origin, const QString &text, const QFont &font,
-                                     const QColor &color, const QRectF &clip)
+void PdfFileOutput::Canvas::drawText(const QPointF &origin, const QString &text, const QFont &font, const QColor &color,
+                                     const QRectF &clip)
 {
     QTextLayout layout(text, font);
     layout.setCacheEnabled(false);
@@ -484,8 +484,8 @@ void PdfFileOutput::Canvas::drawText(const QPointF &origin, const QString &text,
     const QPointF shift(origin.x(), origin.y() - line.ascent());
     struct Run
     {
-        QRawFont shaped;              // the font the layout chose, to know the run by
-        QRawFont raw;                 // the font drawn with
+        QRawFont shaped;  // the font the layout chose, to know the run by
+        QRawFont raw;     // the font drawn with
         QList<quint32> shapedIndexes;
         QList<quint32> indexes;
         QList<QPointF> at;
@@ -498,8 +498,8 @@ void PdfFileOutput::Canvas::drawText(const QPointF &origin, const QString &text,
     qsizetype glyphCount = 0;
     bool missing = false;
     for (const QGlyphRun &glyphRun : layout.glyphRuns()) {
-        Run run{glyphRun.rawFont(), glyphRun.rawFont(), glyphRun.glyphIndexes(), glyphRun.glyphIndexes(),
-                glyphRun.positions(), glyphRun.isRightToLeft(), glyphRun.underline(), glyphRun.strikeOut()};
+        Run run{glyphRun.rawFont(),   glyphRun.rawFont(),       glyphRun.glyphIndexes(), glyphRun.glyphIndexes(),
+                glyphRun.positions(), glyphRun.isRightToLeft(), glyphRun.underline(),    glyphRun.strikeOut()};
         if (run.indexes.isEmpty() || run.at.size() != run.indexes.size())
             continue;
         if (!hasTables(run.raw)) {
@@ -545,7 +545,7 @@ void PdfFileOutput::Canvas::drawText(const QPointF &origin, const QString &text,
     } else {
         // Which characters each glyph shows: asked for one character, the layout gives the
         // glyphs of the cluster that holds it.
-        std::vector<std::vector<std::pair<int, int>>> ranges(runs.size());   // [from, to)
+        std::vector<std::vector<std::pair<int, int>>> ranges(runs.size());  // [from, to)
         for (size_t r = 0; r < runs.size(); ++r)
             ranges[r].assign(size_t(runs[r].indexes.size()), {INT_MAX, -1});
         for (int i = 0; i < int(text.size());) {
@@ -594,7 +594,8 @@ void PdfFileOutput::Canvas::drawText(const QPointF &origin, const QString &text,
             for (auto &range : runRanges) {
                 if (range.second < 0)
                     continue;
-                range = *std::prev(std::upper_bound(merged.begin(), merged.end(), std::make_pair(range.first, INT_MAX)));
+                range
+                    = *std::prev(std::upper_bound(merged.begin(), merged.end(), std::make_pair(range.first, INT_MAX)));
                 ++sharing[range];
             }
         }
@@ -609,8 +610,8 @@ void PdfFileOutput::Canvas::drawText(const QPointF &origin, const QString &text,
                 Cluster &cluster = ofRun[j];
                 cluster.from = range.first;
                 cluster.length = range.second - range.first;
-                const bool oneCharacter =
-                    cluster.length == 1 || (cluster.length == 2 && text[cluster.from].isHighSurrogate());
+                const bool oneCharacter
+                    = cluster.length == 1 || (cluster.length == 2 && text[cluster.from].isHighSurrogate());
                 cluster.marked = runs[r].indexes[qsizetype(j)] == 0 || !oneCharacter || sharing[range] > 1;
             }
             if (runs[r].rightToLeft)
@@ -659,12 +660,8 @@ void PdfFileOutput::Canvas::drawLine(const QPointF &from, const QPointF &to, con
     m_out += " l S\n";
 }
 
-PdfFileOutput::PdfFileOutput(QIODevice &device, const QPageLayout &layout, const QString &title,
-                             const QString &creator)
-    : m_device(device),
-      m_paper(layout.fullRect(QPageLayout::Point)),
-      m_title(title),
-      m_creator(creator),
+PdfFileOutput::PdfFileOutput(QIODevice &device, const QPageLayout &layout, const QString &title, const QString &creator)
+    : m_device(device), m_paper(layout.fullRect(QPageLayout::Point)), m_title(title), m_creator(creator),
       m_compressor(std::make_unique<Compressor>())
 {
     const QRectF paint = layout.paintRect(QPageLayout::Point);
@@ -818,11 +815,10 @@ void PdfFileOutput::writeFont(Font &font)
         if (font.used[g] && font.unicode[g] != 0)
             mapped.emplace_back(unsigned(g), font.unicode[g]);
     }
-    std::string cmap =
-        "/CIDInit/ProcSet findresource begin\n12 dict begin\nbegincmap\n"
-        "/CIDSystemInfo<</Registry(Adobe)/Ordering(UCS)/Supplement 0>>def\n"
-        "/CMapName/Adobe-Identity-UCS def\n/CMapType 2 def\n"
-        "1 begincodespacerange\n<0000><FFFF>\nendcodespacerange\n";
+    std::string cmap = "/CIDInit/ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+                       "/CIDSystemInfo<</Registry(Adobe)/Ordering(UCS)/Supplement 0>>def\n"
+                       "/CMapName/Adobe-Identity-UCS def\n/CMapType 2 def\n"
+                       "1 begincodespacerange\n<0000><FFFF>\nendcodespacerange\n";
     for (size_t start = 0; start < mapped.size(); start += kCMapBlock) {
         const size_t end = std::min(mapped.size(), start + kCMapBlock);
         cmap += std::to_string(end - start) + " beginbfchar\n";
@@ -937,9 +933,9 @@ void PdfFileOutput::finish()
 
     const int info = newObject();
     beginObject(info);
-    m_out += "<</Title" + textString(m_title) + "/Creator" + textString(m_creator) + "/Producer"
-        + textString(m_creator) + "/CreationDate(D:"
-        + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddHHmmss")).toStdString() + "Z)>>\nendobj\n";
+    m_out += "<</Title" + textString(m_title) + "/Creator" + textString(m_creator) + "/Producer" + textString(m_creator)
+        + "/CreationDate(D:" + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddHHmmss")).toStdString()
+        + "Z)>>\nendobj\n";
 
     const qint64 xref = m_written + qint64(m_out.size());
     m_out += "xref\n0 " + std::to_string(m_offsets.size()) + "\n0000000000 65535 f \n";
@@ -955,4 +951,4 @@ void PdfFileOutput::finish()
     flush();
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -51,20 +51,20 @@ private:
     Font &fontFor(const QRawFont &raw);
 
     QIODevice &m_device;
-    QRectF m_paper;        // in points
-    QRectF m_inside;       // the printable part of the paper, in points from its top left corner
+    QRectF m_paper;   // in points
+    QRectF m_inside;  // the printable part of the paper, in points from its top left corner
     QString m_title;
     QString m_creator;
-    std::string m_out;     // written to the device in pieces
-    std::string m_content; // of the page being drawn
+    std::string m_out;      // written to the device in pieces
+    std::string m_content;  // of the page being drawn
     qint64 m_written = 0;
-    std::vector<qint64> m_offsets;   // of each object, by number; object 0 is not one
+    std::vector<qint64> m_offsets;  // of each object, by number; object 0 is not one
     std::vector<int> m_pages;
     std::unique_ptr<Compressor> m_compressor;
     std::unique_ptr<Canvas> m_canvas;
     std::vector<std::unique_ptr<Font>> m_fonts;
-    std::vector<std::pair<QRawFont, Font *>> m_rawFonts;   // each size of a font seen, to its font
+    std::vector<std::pair<QRawFont, Font *>> m_rawFonts;  // each size of a font seen, to its font
     bool m_finished = false;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -34,8 +34,8 @@ std::vector<Rendition> makePhotoRenditions(const QByteArray &photo)
             preview = preview.scaled(previewSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         const QSize thumbnailSize = coverScaledSize(upright, kThumbnailCover);
         const QImage thumbnail = thumbnailSize == previewSize
-                                     ? preview
-                                     : preview.scaled(thumbnailSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            ? preview
+            : preview.scaled(thumbnailSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         return {Rendition{RenditionKind::Preview, previewSize, upright, jpeg::encode(preview, 85)},
                 Rendition{RenditionKind::Thumbnail, thumbnailSize, upright, jpeg::encode(thumbnail, 80)}};
     } catch (const std::exception &) {
@@ -48,4 +48,4 @@ void installPhotoRenditions()
     installRenditionMaker(makePhotoRenditions);
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -25,4 +25,4 @@ std::vector<Rendition> makePhotoRenditions(const QByteArray &photo);
 // Makes the store keep them for every photo saved from now on.
 void installPhotoRenditions();
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -12,7 +12,7 @@ std::optional<QStringList> &installed()
     return names;
 }
 
-} // namespace
+}  // namespace
 
 QStringList PrinterList::names()
 {
@@ -26,4 +26,4 @@ void PrinterList::useNames(std::optional<QStringList> names)
     installed() = std::move(names);
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -28,4 +28,4 @@ public:
     PrinterListScope &operator=(const PrinterListScope &) = delete;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -1,11 +1,11 @@
 #include "platform/printpreview.h"
 
 #include "platform/dialogs.h"
-#include "store/error.h"
 #include "platform/errorreport.h"
 #include "platform/pagecanvas.h"
 #include "platform/pageddocument.h"
 #include "platform/pdfwriter.h"
+#include "store/error.h"
 
 #include <QAction>
 #include <QApplication>
@@ -48,7 +48,7 @@ constexpr double kZoomStep = 1.25;
 // How long one round of laying out pages between events may take.
 constexpr int kLayoutSliceMs = 20;
 
-} // namespace
+}  // namespace
 
 void writePdfFile(PagedDocument &document, const QString &fileName, const PagedDocument::Progress &progress)
 {
@@ -142,9 +142,7 @@ void printDocument(PagedDocument &document, QPrinter &printer, QWidget *parent)
     }
 }
 
-PrintPreviewDialog::PrintPreviewDialog(PagedDocument &document, QWidget *parent)
-    : QDialog(parent),
-      m_document(document)
+PrintPreviewDialog::PrintPreviewDialog(PagedDocument &document, QWidget *parent) : QDialog(parent), m_document(document)
 {
     setObjectName(QStringLiteral("PrintPreview"));
     setWindowTitle(document.title().isEmpty() ? tr("Print Preview") : document.title());
@@ -298,7 +296,8 @@ void PrintPreviewDialog::fitPage()
     m_fit = Fit::Page;
     const QSizeF paper = paperPixels();
     const QSize available = m_scroll->viewport()->size() - QSize(8, 8);
-    m_zoom = qBound(kMinZoom, std::min(available.width() / paper.width(), available.height() / paper.height()), kMaxZoom);
+    m_zoom
+        = qBound(kMinZoom, std::min(available.width() / paper.width(), available.height() / paper.height()), kMaxZoom);
     guarded(this, [&] { render(); });
     updateControls();
 }
@@ -376,8 +375,8 @@ void PrintPreviewDialog::savePdfClick()
         if (QFileInfo(fileName).suffix().isEmpty()) {
             fileName += QStringLiteral(".pdf");
             if (QFileInfo::exists(fileName)
-                && !dialogs().confirm(this, tr("%1 already exists. Do you want to replace it?")
-                                                .arg(QDir::toNativeSeparators(fileName))))
+                && !dialogs().confirm(
+                    this, tr("%1 already exists. Do you want to replace it?").arg(QDir::toNativeSeparators(fileName))))
                 return;
         }
         writePdfFile(m_document, fileName);
@@ -385,4 +384,4 @@ void PrintPreviewDialog::savePdfClick()
     });
 }
 
-} // namespace kelvara
+}  // namespace kelvara

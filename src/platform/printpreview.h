@@ -19,8 +19,7 @@ class PagedDocument;
 // Writes every page of a document to a PDF file; fails with "Cannot create file ..." when the
 // file cannot be made and "Cannot write file ..." when writing it fails. A file of that name is
 // replaced only by a complete one: a failure or a job stopped by progress leaves it as it was.
-void writePdfFile(PagedDocument &document, const QString &fileName,
-                  const std::function<bool(int page)> &progress = {});
+void writePdfFile(PagedDocument &document, const QString &fileName, const std::function<bool(int page)> &progress = {});
 // Prints every page of a document on a printer, showing the progress of a long job, which the
 // user may stop there; fails with an Error naming the printer when the job fails.
 void printDocument(PagedDocument &document, QPrinter &printer, QWidget *parent);
@@ -36,8 +35,8 @@ public:
     explicit PrintPreviewDialog(PagedDocument &document, QWidget *parent = nullptr);
     ~PrintPreviewDialog() override;
 
-    int currentPage() const { return m_page; }           // from 0
-    double zoom() const { return m_zoom; }               // 1 is the report's 100 %
+    int currentPage() const { return m_page; }  // from 0
+    double zoom() const { return m_zoom; }      // 1 is the report's 100 %
     // The page as last painted, at the present zoom; null until a page is shown.
     QImage pageImage() const { return m_image; }
     // What the page count label says: "of 12", or "of 12+" while pages are still laid out.
@@ -63,7 +62,7 @@ private:
     void layOutSome();
     void render();
     void updateControls();
-    QSizeF paperPixels() const;   // the whole sheet in report pixels
+    QSizeF paperPixels() const;  // the whole sheet in report pixels
 
     PagedDocument &m_document;
     int m_page = 0;
@@ -83,4 +82,4 @@ private:
     QTimer *m_layout = nullptr;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

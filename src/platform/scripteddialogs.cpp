@@ -105,4 +105,4 @@ ScriptedDialogsScope::~ScriptedDialogsScope()
     Dialogs::install(std::move(m_previous));
 }
 
-} // namespace kelvara
+}  // namespace kelvara

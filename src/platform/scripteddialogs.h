@@ -28,12 +28,12 @@ public:
     // Answers, used up front to back; when a list runs out the default answer is given.
     QList<bool> confirmAnswers;
     bool defaultConfirm = true;
-    QStringList openAnswers;          // an empty entry cancels
+    QStringList openAnswers;  // an empty entry cancels
     QStringList saveAnswers;
-    QList<bool> printAnswers;         // default: cancelled
+    QList<bool> printAnswers;  // default: cancelled
     // Sets up the printer of an accepted print dialog, as the user's choices would (a PDF file).
     std::function<void(QPrinter &)> onPrint;
-    std::function<int(QDialog &)> onExec;   // default: the dialog is rejected
+    std::function<int(QDialog &)> onExec;  // default: the dialog is rejected
     // Stands for the user in the print preview: may page, print or save the document.
     std::function<void(QWidget *, PagedDocument &)> onPreview;
 
@@ -43,7 +43,7 @@ public:
     QList<FileRequest> saveRequests;
     int printRequests = 0;
     int execCount = 0;
-    QStringList previewTitles;        // the title of each document previewed
+    QStringList previewTitles;  // the title of each document previewed
 
     QStringList texts(Kind kind) const;
     QStringList texts() const;
@@ -76,4 +76,4 @@ private:
     std::unique_ptr<Dialogs> m_previous;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

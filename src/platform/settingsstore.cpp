@@ -38,7 +38,7 @@ QString iniFile()
     return QString();
 #else
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-           + QStringLiteral("/Kelvara/Kelvara.ini");
+        + QStringLiteral("/Kelvara/Kelvara.ini");
 #endif
 }
 
@@ -78,8 +78,8 @@ void removeLeftovers(const QString &file)
     if (!lock.tryLock(0))
         return;
     const QFileInfo target(QFileInfo(file).isSymLink() ? QFileInfo(file).canonicalFilePath() : file);
-    const QRegularExpression leftover(QRegularExpression::anchoredPattern(
-        QRegularExpression::escape(target.fileName()) + QStringLiteral("\\.[A-Za-z]{6}")));
+    const QRegularExpression leftover(QRegularExpression::anchoredPattern(QRegularExpression::escape(target.fileName())
+                                                                          + QStringLiteral("\\.[A-Za-z]{6}")));
     const QDir folder = target.absoluteDir();
     for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
         // Qt's six random letters, small and capital; six small letters are more likely a word of
@@ -91,7 +91,7 @@ void removeLeftovers(const QString &file)
     }
 }
 
-} // namespace
+}  // namespace
 
 QString SettingsStore::refusal()
 {
@@ -147,4 +147,4 @@ void SettingsStore::useFile(const QString &iniFile)
     fileInUse() = iniFile;
 }
 
-} // namespace kelvara
+}  // namespace kelvara

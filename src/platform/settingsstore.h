@@ -40,4 +40,4 @@ public:
     SettingsFileScope &operator=(const SettingsFileScope &) = delete;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

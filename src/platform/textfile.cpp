@@ -125,10 +125,8 @@ QString causeOf(int error)
     case EDQUOT:
 #endif
         return QStringLiteral("the disk is full");
-    case EFBIG:
-        return QStringLiteral("the file would be larger than this system allows");
-    default:
-        return QString();
+    case EFBIG: return QStringLiteral("the file would be larger than this system allows");
+    default: return QString();
     }
 }
 
@@ -151,7 +149,7 @@ void removeLeftovers(const QString &destination)
             QFile::remove(path);
         ::close(fd);
 #else
-        QFile::remove(path);   // fails while another writer has it open
+        QFile::remove(path);  // fails while another writer has it open
 #endif
     }
 }
@@ -165,7 +163,7 @@ QString randomLetters()
     return text;
 }
 
-} // namespace
+}  // namespace
 
 TextFileWriter::TextFileWriter(const QString &fileName)
     : m_fileName(fileName), m_encoder(std::make_unique<QStringEncoder>(QStringEncoder::System))
@@ -197,7 +195,7 @@ TextFileWriter::TextFileWriter(const QString &fileName)
 #endif
         } else if (!QFileInfo::exists(part)) {
             error = openError;
-            break;   // the folder takes no new files
+            break;  // the folder takes no new files
         }
     }
     if (!m_file) {
@@ -307,4 +305,4 @@ void TextFileWriter::fail(int error)
                                 : QStringLiteral("Cannot create file %1: %2").arg(m_fileName, cause));
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -50,13 +50,13 @@ private:
     [[noreturn]] void fail(int error = 0);
 
     QString m_fileName;
-    QString m_destination;       // the file replaced: the one a link points at, or the file itself
-    QString m_partName;          // the file written until it is complete; empty once renamed
-    bool m_inPlace = false;      // m_file gathers the text that then replaces the old file's
+    QString m_destination;   // the file replaced: the one a link points at, or the file itself
+    QString m_partName;      // the file written until it is complete; empty once renamed
+    bool m_inPlace = false;  // m_file gathers the text that then replaces the old file's
     std::unique_ptr<QFile> m_file;
     std::unique_ptr<QStringEncoder> m_encoder;
     QString m_pending;
     QByteArray m_bytes;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -128,7 +128,7 @@ QString fallbackNameOf(const QRawFont &font)
     return style.isEmpty() ? font.familyName() : font.familyName() + QLatin1Char('-') + style;
 }
 
-} // namespace
+}  // namespace
 
 TrueTypeFont::TrueTypeFont(const QRawFont &font)
     : TrueTypeFont([&font](const char *tag) { return font.fontTable(tag); }, fallbackNameOf(font))
@@ -144,8 +144,7 @@ TrueTypeFont::TrueTypeFont(const QRawFont &font)
         m_capitalHeightFromOutline = std::max(0, int(s16(m_glyf, start + 8)));
 }
 
-TrueTypeFont::TrueTypeFont(const TableReader &readTable, const QString &fallbackName)
-    : m_fallbackName(fallbackName)
+TrueTypeFont::TrueTypeFont(const TableReader &readTable, const QString &fallbackName) : m_fallbackName(fallbackName)
 {
     m_head = readTable("head");
     m_hhea = readTable("hhea");
@@ -228,7 +227,7 @@ int verticalMetric(const QByteArray &hhea, const QByteArray &os2, const QByteArr
     return s16(head, top ? 42 : 38);
 }
 
-} // namespace
+}  // namespace
 
 int TrueTypeFont::ascent() const
 {
@@ -319,7 +318,7 @@ bool TrueTypeFont::collectGlyphs(const std::vector<bool> &usedGlyphs, std::vecto
     struct Frame
     {
         quint32 glyph;
-        qint64 next;    // where the next component starts, -1 after the last
+        qint64 next;  // where the next component starts, -1 after the last
         qint64 end;
     };
     std::vector<Frame> stack;
@@ -456,4 +455,4 @@ QByteArray TrueTypeFont::subset(const std::vector<bool> &usedGlyphs) const
     return font;
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -72,8 +72,8 @@ private:
     int m_glyphCount = 0;
     int m_longMetrics = 0;
     bool m_longLoca = false;
-    int m_capitalHeightFromOutline = 0;    // 0 when unknown
+    int m_capitalHeightFromOutline = 0;  // 0 when unknown
     QString m_fallbackName;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

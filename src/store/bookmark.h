@@ -11,7 +11,7 @@ class Bookmark
 {
 public:
     Bookmark() = default;
-    explicit Bookmark(qint64 recordId) : m_id(recordId) {}
+    explicit Bookmark(qint64 recordId) : m_id(recordId) { }
 
     // Any row id is a record's, 0 and negative ones too: the null bookmark is told apart by itself.
     bool isNull() const { return !m_id.has_value(); }
@@ -24,4 +24,4 @@ private:
     std::optional<qint64> m_id;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -44,9 +44,8 @@ void DataSource::dataEvent(DataEvent event, Field *field)
     // Links may attach or detach while being told. The walk goes over a copy, which shares the
     // list's data until the list changes; only then is each link looked for before it is told.
     const QList<DataLink *> links = m_links;
-    const auto stillLinked = [&](DataLink *link) {
-        return m_links.constData() == links.constData() || m_links.contains(link);
-    };
+    const auto stillLinked
+        = [&](DataLink *link) { return m_links.constData() == links.constData() || m_links.contains(link); };
     if (event == DataEvent::UpdateState) {
         for (DataLink *link : links) {
             if (stillLinked(link))
@@ -61,26 +60,18 @@ void DataSource::dataEvent(DataEvent event, Field *field)
         if (!stillLinked(link))
             continue;
         int distance = 0;
-        if (event == DataEvent::DataSetScroll || event == DataEvent::DataSetChange
-            || event == DataEvent::LayoutChange)
+        if (event == DataEvent::DataSetScroll || event == DataEvent::DataSetChange || event == DataEvent::LayoutChange)
             distance = m_dataSet->syncLink(link, event == DataEvent::DataSetScroll);
         link->dataEvent(event, field, distance);
     }
     switch (event) {
-    case DataEvent::FieldChange:
-        Q_EMIT dataChanged(field);
-        break;
+    case DataEvent::FieldChange: Q_EMIT dataChanged(field); break;
     case DataEvent::RecordChange:
     case DataEvent::DataSetChange:
     case DataEvent::DataSetScroll:
-    case DataEvent::LayoutChange:
-        Q_EMIT dataChanged(nullptr);
-        break;
-    case DataEvent::UpdateRecord:
-        Q_EMIT updateData();
-        break;
-    default:
-        break;
+    case DataEvent::LayoutChange: Q_EMIT dataChanged(nullptr); break;
+    case DataEvent::UpdateRecord: Q_EMIT updateData(); break;
+    default: break;
     }
 }
 
@@ -195,8 +186,7 @@ void DataLink::updateState()
 {
     const Table *table = dataSet();
     const bool active = table && table->active();
-    const bool editing = active && !m_readOnly
-        && (table->state() == dsEdit || table->state() == dsInsert);
+    const bool editing = active && !m_readOnly && (table->state() == dsEdit || table->state() == dsInsert);
     if (active != m_active) {
         m_active = active;
         if (active) {
@@ -225,24 +215,13 @@ void DataLink::dataEvent(DataEvent event, Field *field, int distance)
         if (!m_updating)
             recordChanged(event == DataEvent::FieldChange ? field : nullptr);
         break;
-    case DataEvent::DataSetChange:
-        dataSetChanged();
-        break;
-    case DataEvent::DataSetScroll:
-        dataSetScrolled(distance);
-        break;
-    case DataEvent::LayoutChange:
-        layoutChanged();
-        break;
-    case DataEvent::UpdateRecord:
-        updateRecord();
-        break;
-    case DataEvent::CheckBrowseMode:
-        checkBrowseMode();
-        break;
-    case DataEvent::UpdateState:
-        break;
+    case DataEvent::DataSetChange: dataSetChanged(); break;
+    case DataEvent::DataSetScroll: dataSetScrolled(distance); break;
+    case DataEvent::LayoutChange: layoutChanged(); break;
+    case DataEvent::UpdateRecord: updateRecord(); break;
+    case DataEvent::CheckBrowseMode: checkBrowseMode(); break;
+    case DataEvent::UpdateState: break;
     }
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -29,7 +29,7 @@ public:
     const QList<DataLink *> &links() const { return m_links; }
 
 Q_SIGNALS:
-    void dataChanged(kelvara::Field *field);   // field, record and data-set changes and moves
+    void dataChanged(kelvara::Field *field);  // field, record and data-set changes and moves
     void stateChanged();
     void updateData();
 
@@ -79,14 +79,14 @@ public:
     void updateRecord();
 
 protected:
-    virtual void activeChanged() {}
-    virtual void checkBrowseMode() {}
+    virtual void activeChanged() { }
+    virtual void checkBrowseMode() { }
     virtual void dataSetChanged() { recordChanged(nullptr); }
     virtual void dataSetScrolled(int distance);
-    virtual void editingChanged() {}
+    virtual void editingChanged() { }
     virtual void layoutChanged() { dataSetChanged(); }
     virtual void recordChanged(Field *field) { Q_UNUSED(field); }
-    virtual void updateData() {}
+    virtual void updateData() { }
 
 private:
     friend class DataSource;
@@ -99,9 +99,9 @@ private:
     bool m_editing = false;
     bool m_readOnly = false;
     int m_bufferCount = 1;
-    int m_first = 0;          // position of the first buffered record in the record set
-    int m_lastActive = 0;     // the active row at the last resync, kept across jumps
-    int m_activeIndex = -1;   // set while a caller reads another buffered record
+    int m_first = 0;         // position of the first buffered record in the record set
+    int m_lastActive = 0;    // the active row at the last resync, kept across jumps
+    int m_activeIndex = -1;  // set while a caller reads another buffered record
     bool m_updating = false;
 };
 
@@ -122,4 +122,4 @@ private:
     int m_saved;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -9,8 +9,7 @@ namespace kelvara {
 class Error : public std::runtime_error
 {
 public:
-    explicit Error(const QString &message)
-        : std::runtime_error(message.toStdString()), m_message(message) {}
+    explicit Error(const QString &message) : std::runtime_error(message.toStdString()), m_message(message) { }
 
     QString message() const { return m_message; }
 
@@ -34,4 +33,4 @@ public:
     using Error::Error;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

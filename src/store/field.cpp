@@ -69,10 +69,9 @@ void truncateToCharacters(QString &text, int size)
     text.truncate(i);
 }
 
-} // namespace
+}  // namespace
 
-Field::Field(Table *table, const FieldDef &def, int fieldNo)
-    : m_table(table), m_def(def), m_fieldNo(fieldNo)
+Field::Field(Table *table, const FieldDef &def, int fieldNo) : m_table(table), m_def(def), m_fieldNo(fieldNo)
 {
     if (isNumericType(def.type))
         m_alignment = taRightJustify;
@@ -114,13 +113,16 @@ int Field::displayWidth() const
     switch (m_def.type) {
     case ftString: return m_def.size;
     case ftSmallint: return 6;
-    case ftInteger: case ftAutoInc: return 11;
+    case ftInteger:
+    case ftAutoInc: return 11;
     case ftWord: return 5;
     case ftBoolean: return 5;
     case ftDate: return 10;
     case ftTime: return 8;
     case ftDateTime: return 19;
-    case ftFloat: case ftCurrency: case ftBCD: return 10;
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD: return 10;
     default: return 10;
     }
 }
@@ -240,7 +242,10 @@ QVariant Field::convert(const QVariant &in) const
             truncateToCharacters(text, m_def.size);
         return text;
     }
-    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: {
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftAutoInc: {
         if (isText) {
             const auto v = textToInteger(in.toString());
             return v ? QVariant(*v) : QVariant();
@@ -248,13 +253,14 @@ QVariant Field::convert(const QVariant &in) const
         bool ok = false;
         const double d = in.toDouble(&ok);
         if (!ok)
-            throw Error(tr("'%1' is not a valid integer value for field '%2'")
-                            .arg(in.toString(), displayName()));
+            throw Error(tr("'%1' is not a valid integer value for field '%2'").arg(in.toString(), displayName()));
         const double rounded = std::nearbyint(d);
         checkRange(rounded);
         return int(rounded);
     }
-    case ftFloat: case ftCurrency: case ftBCD: {
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD: {
         if (isText) {
             const QString text = in.toString().trimmed();
             if (text.isEmpty())
@@ -264,8 +270,8 @@ QVariant Field::convert(const QVariant &in) const
             if (!ok)
                 d = text.toDouble(&ok);
             if (!ok)
-                throw Error(tr("'%1' is not a valid floating point value for field '%2'")
-                                .arg(in.toString(), displayName()));
+                throw Error(
+                    tr("'%1' is not a valid floating point value for field '%2'").arg(in.toString(), displayName()));
             return d;
         }
         return in.toDouble();
@@ -324,7 +330,8 @@ QVariant Field::convert(const QVariant &in) const
             throw Error(tr("'%1' is not a valid date and time").arg(text));
         return *dateTime;
     }
-    case ftMemo: case ftFmtMemo: {
+    case ftMemo:
+    case ftFmtMemo: {
         // An empty memo holds nothing, as an empty picture does: it reads as null.
         const QString text = typeId == QMetaType::QByteArray ? QString::fromUtf8(in.toByteArray()) : in.toString();
         return text.isEmpty() ? QVariant() : QVariant(text);
@@ -376,7 +383,9 @@ QString Field::textOf(const QVariant &v) const
     case ftTime: return timeToText(v.toTime());
     case ftDateTime: return dateTimeToText(v.toDateTime());
     case ftBoolean: return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
-    case ftFloat: case ftCurrency: case ftBCD: return formatFloat(QString(), v.toDouble());
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD: return formatFloat(QString(), v.toDouble());
     default:
         if (keepsBytesApart())
             return QString::fromUtf8(asBytes());
@@ -406,8 +415,8 @@ QString Field::displayText() const
         return *invalid;
     if (!m_def.displayFormat.isEmpty() && isNumericField() && v.isValid() && !v.isNull()) {
         // Integer fields hold an int: read it as one, which a general conversion is slow at.
-        const double number = v.typeId() == QMetaType::Int ? double(*static_cast<const int *>(v.constData()))
-                                                             : v.toDouble();
+        const double number
+            = v.typeId() == QMetaType::Int ? double(*static_cast<const int *>(v.constData())) : v.toDouble();
         return formatNumber(number);
     }
     return textOf(v);
@@ -551,4 +560,4 @@ int variantToInteger(const QVariant &value)
     return result;
 }
 
-} // namespace kelvara
+}  // namespace kelvara

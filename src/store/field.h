@@ -26,12 +26,12 @@ public:
 
     Table *dataSet() const { return m_table; }
     const QString &fieldName() const { return m_def.name; }
-    int fieldNo() const { return m_fieldNo; }          // 1-based column of the stored design
+    int fieldNo() const { return m_fieldNo; }  // 1-based column of the stored design
     FieldType dataType() const { return m_def.type; }
     int size() const { return m_def.size; }
     FieldDef def() const { return m_def; }
 
-    int index() const;                                 // position in the field list
+    int index() const;  // position in the field list
     void setIndex(int index);
 
     QString displayLabel() const;
@@ -63,11 +63,11 @@ public:
 
     // Values of the active record.
     bool isNull() const;
-    QVariant value() const;                            // null variant when null
+    QVariant value() const;  // null variant when null
     void setValue(const QVariant &value);
     QString asString() const;
     void setAsString(const QString &text);
-    QString text() const { return asString(); }        // what an edit box shows and takes
+    QString text() const { return asString(); }  // what an edit box shows and takes
     void setText(const QString &text) { setAsString(text); }
     QString displayText() const;
     // The display text appended to `out`: the same text, without a string of its own for
@@ -81,7 +81,7 @@ public:
     void setAsFloat(double value);
     QDateTime asDateTime() const;
     void setAsDateTime(const QDateTime &value);
-    void clear();                                      // sets null
+    void clear();  // sets null
 
     // Converts a value to what this field stores, with the field's checks and messages,
     // without writing it anywhere.
@@ -125,4 +125,4 @@ QByteArray readFileBytes(const QString &fileName);
 // Converts a field value to an integer the way a variant assignment does, failing on null.
 int variantToInteger(const QVariant &value);
 
-} // namespace kelvara
+}  // namespace kelvara

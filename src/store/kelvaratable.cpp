@@ -31,9 +31,9 @@ FieldDefs kelvaraFieldDefs()
     timeused.displayFormat = QStringLiteral("00.00");
 
     FieldDefs defs{dato};
-    for (const char *name : {"Firstname", "Lastname", "HomePhone", "WorkPhone", "Cellular", "Email",
-                             "Street1", "Street2", "City1", "Zipcode", "street3", "Street4", "city2",
-                             "camefrom", "wentinto", "Typeofbee", "method"})
+    for (const char *name :
+         {"Firstname", "Lastname", "HomePhone", "WorkPhone", "Cellular", "Email", "Street1", "Street2", "City1",
+          "Zipcode", "street3", "Street4", "city2", "camefrom", "wentinto", "Typeofbee", "method"})
         defs << text(name);
     FieldDef notes = typed("notes", ftMemo);
     notes.size = 1;
@@ -50,4 +50,4 @@ void createKelvaraTable(Table &table)
     table.createTable(kelvaraFieldDefs());
 }
 
-} // namespace kelvara
+}  // namespace kelvara

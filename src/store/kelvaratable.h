@@ -12,4 +12,4 @@ FieldDefs kelvaraFieldDefs();
 // Creates the table's file from that design (the table must not exist yet).
 void createKelvaraTable(Table &table);
 
-} // namespace kelvara
+}  // namespace kelvara

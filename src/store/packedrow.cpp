@@ -71,14 +71,15 @@ std::optional<qint64> wholeInteger(double value)
     return qint64(value);
 }
 
-} // namespace
+}  // namespace
 
 qint64 PackedRow::toInteger(int column) const
 {
     switch (kind(column)) {
     case Integer: return cells()[column].integer;
     case Real: return clampedInteger(cells()[column].real);
-    case Text: case Bytes: {
+    case Text:
+    case Bytes: {
         // Like SQLite: the leading number of the text, 0 without one.
         const QByteArray text = bytes(column).toByteArray().trimmed();
         bool ok = false;
@@ -95,7 +96,8 @@ std::optional<qint64> PackedRow::exactInteger(int column) const
     switch (kind(column)) {
     case Integer: return cells()[column].integer;
     case Real: return wholeInteger(cells()[column].real);
-    case Text: case Bytes: {
+    case Text:
+    case Bytes: {
         const QByteArray text = bytes(column).toByteArray().trimmed();
         bool ok = false;
         const qint64 value = text.toLongLong(&ok);
@@ -114,7 +116,8 @@ std::optional<double> PackedRow::exactReal(int column) const
     switch (kind(column)) {
     case Integer: return double(cells()[column].integer);
     case Real: return cells()[column].real;
-    case Text: case Bytes: {
+    case Text:
+    case Bytes: {
         bool ok = false;
         const double value = bytes(column).toByteArray().trimmed().toDouble(&ok);
         return ok && std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
@@ -129,7 +132,8 @@ double PackedRow::toReal(int column) const
     switch (kind(column)) {
     case Integer: return double(cells()[column].integer);
     case Real: return cells()[column].real;
-    case Text: case Bytes: return bytes(column).toByteArray().trimmed().toDouble();
+    case Text:
+    case Bytes: return bytes(column).toByteArray().trimmed().toDouble();
     case Null: break;
     }
     return 0;
@@ -181,7 +185,7 @@ bool widenAscii(const char *in, qsizetype size, char16_t *out)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 QString PackedRow::toText(int column) const
 {
@@ -233,4 +237,4 @@ void PackedRow::appendText(int column, QString &out) const
     }
 }
 
-} // namespace kelvara
+}  // namespace kelvara

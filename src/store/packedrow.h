@@ -69,24 +69,25 @@ public:
     // The same text appended to `out`, with no string of its own: an export of every record
     // would otherwise make and drop millions of them.
     void appendText(int column, QString &out) const;
-    QByteArrayView bytes(int column) const;    // text (as UTF-8) and blobs; empty for the others
+    QByteArrayView bytes(int column) const;  // text (as UTF-8) and blobs; empty for the others
 
 private:
     static constexpr quint32 kNotDecoded = 0xffffffff;
 
     struct Cell
     {
-        union {
+        union
+        {
             qint64 integer;
             double real;
             struct
             {
-                quint32 offset;      // in the byte area; the text's UTF-16 room is at offset + column
+                quint32 offset;  // in the byte area; the text's UTF-16 room is at offset + column
                 quint32 size;
             } span;
         };
         Kind kind;
-        quint32 utf16Size;           // of decoded text; kNotDecoded until then
+        quint32 utf16Size;  // of decoded text; kNotDecoded until then
     };
     static_assert(sizeof(Cell) % sizeof(char16_t) == 0);
 
@@ -103,4 +104,4 @@ private:
     size_t m_used = 0;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

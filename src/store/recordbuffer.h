@@ -17,8 +17,8 @@ namespace kelvara {
 // but not yet saved wait in pendingBlobs.
 struct RecordBuffer
 {
-    std::optional<qint64> rid;            // none until the record is stored
-    PackedRow packed;                     // used while `values` is empty
+    std::optional<qint64> rid;  // none until the record is stored
+    PackedRow packed;           // used while `values` is empty
     QVector<QVariant> values;
     QHash<int, QByteArray> pendingBlobs;  // column -> new bytes (empty: cleared)
     QVector<bool> assigned;               // key buffers: which columns were set
@@ -26,4 +26,4 @@ struct RecordBuffer
     bool isPacked() const { return values.isEmpty(); }
 };
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -16,7 +16,7 @@ class RecordCache
 {
 public:
     // Keeps up to `limit` records, and up to `spareLimit` let-go ones for reading into.
-    RecordCache(int limit, int spareLimit) : m_limit(limit), m_spareLimit(size_t(spareLimit)) {}
+    RecordCache(int limit, int spareLimit) : m_limit(limit), m_spareLimit(size_t(spareLimit)) { }
 
     std::shared_ptr<RecordBuffer> find(qint64 rid) const { return m_records.value(rid); }
     bool contains(qint64 rid) const { return m_records.contains(rid); }
@@ -85,4 +85,4 @@ private:
     std::vector<std::shared_ptr<RecordBuffer>> m_spares;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

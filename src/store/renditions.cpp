@@ -23,7 +23,7 @@ struct ResetOnExit
     ~ResetOnExit() { statement.reset(); }
 };
 
-} // namespace
+}  // namespace
 
 RenditionMaker installRenditionMaker(RenditionMaker maker)
 {
@@ -74,7 +74,7 @@ QByteArray renditionCheck(const PhotoStamp &stamp, const Rendition &rendition)
     return hash.result();
 }
 
-} // namespace
+}  // namespace
 
 RenditionStore::RenditionStore(sql::Database &db, const QString &photoTable, const QString &renditionTable,
                                bool writable)
@@ -87,8 +87,7 @@ RenditionStore::RenditionStore(sql::Database &db, const QString &photoTable, con
         try {
             createTable(m_db, m_table);
             m_hasTable = true;
-        } catch (const Error &) {
-        }
+        } catch (const Error &) { }
     }
 }
 
@@ -149,10 +148,11 @@ void RenditionStore::writeRows(qint64 rid, const QString &field, const PhotoStam
                                const std::vector<Rendition> &renditions)
 {
     sql::Statement &insert = statement(
-        m_insert, QStringLiteral("INSERT OR REPLACE INTO %1 (\"rid\", \"field\", \"kind\", \"blob_id\", \"photo_size\", "
-                                 "\"photo_digest\", \"width\", \"height\", \"photo_width\", \"photo_height\", \"data\") "
-                                 "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                      .arg(sql::quoted(m_table)));
+        m_insert,
+        QStringLiteral("INSERT OR REPLACE INTO %1 (\"rid\", \"field\", \"kind\", \"blob_id\", \"photo_size\", "
+                       "\"photo_digest\", \"width\", \"height\", \"photo_width\", \"photo_height\", \"data\") "
+                       "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+            .arg(sql::quoted(m_table)));
     ResetOnExit guard{insert};
     for (const Rendition &r : renditions) {
         insert.bindInt64(1, rid);
@@ -202,8 +202,8 @@ void RenditionStore::recordDeleted(qint64 rid)
     }
     if (!m_hasTable)
         return;
-    sql::Statement &remove = statement(
-        m_removeRecord, QStringLiteral("DELETE FROM %1 WHERE \"rid\" = ?").arg(sql::quoted(m_table)));
+    sql::Statement &remove
+        = statement(m_removeRecord, QStringLiteral("DELETE FROM %1 WHERE \"rid\" = ?").arg(sql::quoted(m_table)));
     ResetOnExit guard{remove};
     remove.bindInt64(1, rid);
     remove.run();
@@ -233,11 +233,12 @@ std::optional<RenditionStore::Stored> RenditionStore::readRow(qint64 rid, const 
     if (!m_hasTable)
         return std::nullopt;
     try {
-        sql::Statement &select = statement(
-            m_select, QStringLiteral("SELECT \"blob_id\", \"photo_size\", \"photo_digest\", \"width\", \"height\", "
-                                     "\"photo_width\", \"photo_height\", \"data\" FROM %1 "
-                                     "WHERE \"rid\" = ? AND \"field\" = ? AND \"kind\" = ?")
-                          .arg(sql::quoted(m_table)));
+        sql::Statement &select
+            = statement(m_select,
+                        QStringLiteral("SELECT \"blob_id\", \"photo_size\", \"photo_digest\", \"width\", \"height\", "
+                                       "\"photo_width\", \"photo_height\", \"data\" FROM %1 "
+                                       "WHERE \"rid\" = ? AND \"field\" = ? AND \"kind\" = ?")
+                            .arg(sql::quoted(m_table)));
         ResetOnExit guard{select};
         select.bindInt64(1, rid);
         select.bindText(2, field);
@@ -258,8 +259,8 @@ std::optional<RenditionStore::Stored> RenditionStore::readRow(qint64 rid, const 
     }
 }
 
-std::optional<Rendition> RenditionStore::rendition(qint64 rid, const QString &field, qint64 blobId,
-                                                   RenditionKind kind, bool rebuild)
+std::optional<Rendition> RenditionStore::rendition(qint64 rid, const QString &field, qint64 blobId, RenditionKind kind,
+                                                   bool rebuild)
 {
     const std::optional<PhotoStamp> current = storedStamp(blobId);
     if (!current)
@@ -270,9 +271,8 @@ std::optional<Rendition> RenditionStore::rendition(qint64 rid, const QString &fi
             return kept->rendition;
         // A row keeps the check of its rendition in place of the photo's digest. Rows from
         // before the check kept the digest alone; they fail it and are made again once.
-        if (const std::optional<Stored> row = readRow(rid, field, kind);
-            row && row->stamp.blobId == current->blobId && row->stamp.size == current->size
-            && row->stamp.digest == renditionCheck(*current, row->rendition))
+        if (const std::optional<Stored> row = readRow(rid, field, kind); row && row->stamp.blobId == current->blobId
+            && row->stamp.size == current->size && row->stamp.digest == renditionCheck(*current, row->rendition))
             return row->rendition;
         if (const auto it = m_nothing.constFind(photoKey); it != m_nothing.constEnd() && *it == *current)
             return std::nullopt;
@@ -322,4 +322,4 @@ std::optional<Rendition> RenditionStore::rendition(qint64 rid, const QString &fi
     return asked;
 }
 
-} // namespace kelvara
+}  // namespace kelvara

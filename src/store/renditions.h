@@ -23,9 +23,9 @@ enum class RenditionKind { Preview = 1, Thumbnail = 2 };
 struct Rendition
 {
     RenditionKind kind = RenditionKind::Preview;
-    QSize size;          // of the rendition
-    QSize sourceSize;    // of the photo, as the rendition shows it
-    QByteArray data;     // encoded
+    QSize size;        // of the rendition
+    QSize sourceSize;  // of the photo, as the rendition shows it
+    QByteArray data;   // encoded
 };
 
 // Turns a photo's bytes into its renditions. Bytes it cannot read give none; it never throws
@@ -43,7 +43,7 @@ struct PhotoStamp
 {
     qint64 blobId = 0;
     qint64 size = 0;
-    QByteArray digest;   // of the first kStampHead bytes
+    QByteArray digest;  // of the first kStampHead bytes
 
     friend bool operator==(const PhotoStamp &a, const PhotoStamp &b)
     {
@@ -121,4 +121,4 @@ private:
     QHash<QString, PhotoStamp> m_nothing;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -41,7 +41,10 @@ bool isDamage(int code)
 QString withSystemReason(sqlite3 *db, int code, const QString &message)
 {
     switch (code & 0xff) {
-    case SQLITE_CANTOPEN: case SQLITE_IOERR: case SQLITE_PERM: case SQLITE_READONLY: break;
+    case SQLITE_CANTOPEN:
+    case SQLITE_IOERR:
+    case SQLITE_PERM:
+    case SQLITE_READONLY: break;
     default: return message;
     }
     const int error = db ? sqlite3_system_errno(db) : 0;
@@ -50,7 +53,7 @@ QString withSystemReason(sqlite3 *db, int code, const QString &message)
     return QStringLiteral("%1 (%2)").arg(message, QString::fromLocal8Bit(std::strerror(error)));
 }
 
-} // namespace
+}  // namespace
 
 Database::Database(const QString &fileName, Mode mode)
 {
@@ -95,7 +98,7 @@ Database::~Database()
     close();
 }
 
-Database::Database(Database &&other) noexcept : m_db(std::exchange(other.m_db, nullptr)) {}
+Database::Database(Database &&other) noexcept : m_db(std::exchange(other.m_db, nullptr)) { }
 
 Database &Database::operator=(Database &&other) noexcept
 {
@@ -167,8 +170,8 @@ Statement Database::prepare(const QString &sql) const
 {
     sqlite3_stmt *stmt = nullptr;
     const QByteArray utf8 = sql.toUtf8();
-    if (sqlite3_prepare_v3(m_db, utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT, &stmt,
-                           nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v3(m_db, utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT, &stmt, nullptr)
+        != SQLITE_OK)
         fail(QString());
     return Statement(m_db, stmt);
 }
@@ -179,8 +182,7 @@ Statement::~Statement()
         sqlite3_finalize(m_stmt);
 }
 
-Statement::Statement(Statement &&other) noexcept
-    : m_db(other.m_db), m_stmt(std::exchange(other.m_stmt, nullptr)) {}
+Statement::Statement(Statement &&other) noexcept : m_db(other.m_db), m_stmt(std::exchange(other.m_stmt, nullptr)) { }
 
 Statement &Statement::operator=(Statement &&other) noexcept
 {
@@ -219,8 +221,9 @@ void Statement::bindText(int index, const QString &text)
 void Statement::bindBlob(int index, const QByteArray &bytes)
 {
     // A zero-length blob must still be a blob, not NULL.
-    check(m_db, sqlite3_bind_blob64(m_stmt, index, bytes.isNull() ? "" : bytes.constData(),
-                                    sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT));
+    check(m_db,
+          sqlite3_bind_blob64(m_stmt, index, bytes.isNull() ? "" : bytes.constData(), sqlite3_uint64(bytes.size()),
+                              SQLITE_TRANSIENT));
 }
 
 void Statement::bindNull(int index)
@@ -246,19 +249,11 @@ void Statement::bind(int index, const QVariant &value)
     case QMetaType::LongLong:
     case QMetaType::ULongLong:
     case QMetaType::Short:
-    case QMetaType::UShort:
-        bindInt64(index, value.toLongLong());
-        break;
+    case QMetaType::UShort: bindInt64(index, value.toLongLong()); break;
     case QMetaType::Double:
-    case QMetaType::Float:
-        check(m_db, sqlite3_bind_double(m_stmt, index, value.toDouble()));
-        break;
-    case QMetaType::QByteArray:
-        bindBlob(index, value.toByteArray());
-        break;
-    default:
-        bindText(index, value.toString());
-        break;
+    case QMetaType::Float: check(m_db, sqlite3_bind_double(m_stmt, index, value.toDouble())); break;
+    case QMetaType::QByteArray: bindBlob(index, value.toByteArray()); break;
+    default: bindText(index, value.toString()); break;
     }
 }
 
@@ -276,8 +271,7 @@ bool Statement::step()
 
 void Statement::run()
 {
-    while (step()) {
-    }
+    while (step()) { }
     reset();
 }
 
@@ -361,4 +355,4 @@ void Transaction::commit()
     m_done = true;
 }
 
-} // namespace kelvara::sql
+}  // namespace kelvara::sql

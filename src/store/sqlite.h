@@ -33,12 +33,12 @@ public:
     sqlite3 *handle() const { return m_db; }
 
     void exec(const QString &sql);
-    bool hasTable(const QString &name) const;       // a table of that name is in the schema
+    bool hasTable(const QString &name) const;  // a table of that name is in the schema
     Statement prepare(const QString &sql) const;
     QString lastError() const;
-    int lastErrorCode() const;                     // extended result code of the last call
+    int lastErrorCode() const;  // extended result code of the last call
     qint64 lastInsertRowId() const;
-    int changes() const;                           // rows the last statement changed
+    int changes() const;  // rows the last statement changed
     [[noreturn]] void fail(const QString &what) const;
     // Whether closing the last connection folds the write-ahead log into the file and deletes
     // it (the default). Off, a connection that gives up leaves the files as it found them.
@@ -53,7 +53,7 @@ class Statement
 {
 public:
     Statement() = default;
-    Statement(sqlite3 *db, sqlite3_stmt *stmt) : m_db(db), m_stmt(stmt) {}
+    Statement(sqlite3 *db, sqlite3_stmt *stmt) : m_db(db), m_stmt(stmt) { }
     ~Statement();
     Statement(Statement &&other) noexcept;
     Statement &operator=(Statement &&other) noexcept;
@@ -62,7 +62,7 @@ public:
 
     bool isValid() const { return m_stmt != nullptr; }
     void reset();
-    void bind(int index, const QVariant &value);   // 1-based; a null variant binds NULL
+    void bind(int index, const QVariant &value);  // 1-based; a null variant binds NULL
     void bindInt64(int index, qint64 value);
     void bindText(int index, const QString &text);
     void bindBlob(int index, const QByteArray &bytes);
@@ -70,8 +70,8 @@ public:
     // Hands a pointer to a function of ours through SQL, tagged with its type name.
     void bindPointer(int index, void *pointer, const char *type);
 
-    bool step();                                   // true while a row is ready
-    void run();                                    // step to completion, then reset
+    bool step();  // true while a row is ready
+    void run();   // step to completion, then reset
 
     int columnCount() const;
     bool isNull(int column) const;
@@ -79,7 +79,7 @@ public:
     double real(int column) const;
     QString text(int column) const;
     QByteArray blob(int column) const;
-    QVariant value(int column) const;              // as SQLite typed it
+    QVariant value(int column) const;  // as SQLite typed it
 
 private:
     sqlite3 *m_db = nullptr;
@@ -102,4 +102,4 @@ private:
     bool m_done = false;
 };
 
-} // namespace kelvara::sql
+}  // namespace kelvara::sql

@@ -13,11 +13,14 @@ QString fieldTypeName(FieldType type)
 bool isBlobType(FieldType type)
 {
     switch (type) {
-    case ftBlob: case ftMemo: case ftGraphic: case ftFmtMemo: case ftParadoxOle: case ftDBaseOle:
-    case ftTypedBinary:
-        return true;
-    default:
-        return false;
+    case ftBlob:
+    case ftMemo:
+    case ftGraphic:
+    case ftFmtMemo:
+    case ftParadoxOle:
+    case ftDBaseOle:
+    case ftTypedBinary: return true;
+    default: return false;
     }
 }
 
@@ -34,12 +37,15 @@ bool isDateTimeType(FieldType type)
 bool isNumericType(FieldType type)
 {
     switch (type) {
-    case ftSmallint: case ftInteger: case ftWord: case ftFloat: case ftCurrency: case ftBCD:
-    case ftAutoInc:
-        return true;
-    default:
-        return false;
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+    case ftAutoInc: return true;
+    default: return false;
     }
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -9,9 +9,29 @@ Q_NAMESPACE
 
 // Data types of fields, named as the record store names them.
 enum FieldType {
-    ftUnknown, ftString, ftSmallint, ftInteger, ftWord, ftBoolean, ftFloat, ftCurrency, ftBCD,
-    ftDate, ftTime, ftDateTime, ftBytes, ftVarBytes, ftAutoInc, ftBlob, ftMemo, ftGraphic,
-    ftFmtMemo, ftParadoxOle, ftDBaseOle, ftTypedBinary, ftCursor
+    ftUnknown,
+    ftString,
+    ftSmallint,
+    ftInteger,
+    ftWord,
+    ftBoolean,
+    ftFloat,
+    ftCurrency,
+    ftBCD,
+    ftDate,
+    ftTime,
+    ftDateTime,
+    ftBytes,
+    ftVarBytes,
+    ftAutoInc,
+    ftBlob,
+    ftMemo,
+    ftGraphic,
+    ftFmtMemo,
+    ftParadoxOle,
+    ftDBaseOle,
+    ftTypedBinary,
+    ftCursor
 };
 Q_ENUM_NS(FieldType)
 
@@ -28,18 +48,24 @@ Q_FLAG_NS(LocateOptions)
 
 // What a data source tells its links; mirrors the order of events a record set produces.
 enum class DataEvent {
-    FieldChange, RecordChange, DataSetChange, DataSetScroll, LayoutChange, UpdateRecord,
-    UpdateState, CheckBrowseMode
+    FieldChange,
+    RecordChange,
+    DataSetChange,
+    DataSetScroll,
+    LayoutChange,
+    UpdateRecord,
+    UpdateState,
+    CheckBrowseMode
 };
 
 // The name of a type without its "ft" prefix, as shown in blob display texts ("Memo", "Graphic").
 QString fieldTypeName(FieldType type);
 
 bool isBlobType(FieldType type);
-bool isMemoType(FieldType type);      // ftMemo and ftFmtMemo: text kept with the record
+bool isMemoType(FieldType type);  // ftMemo and ftFmtMemo: text kept with the record
 bool isDateTimeType(FieldType type);
 bool isNumericType(FieldType type);
 
-} // namespace kelvara
+}  // namespace kelvara
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(kelvara::LocateOptions)

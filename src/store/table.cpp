@@ -4,16 +4,16 @@
 #include "store/error.h"
 #include "store/field.h"
 #include "store/recordbuffer.h"
-#include "store/textconv.h"
 #include "store/tablefiles.h"
 #include "store/tablesql.h"
+#include "store/textconv.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QTemporaryFile>
 #include <QSet>
+#include <QTemporaryFile>
 
 #include <sqlite3.h>
 
@@ -62,13 +62,20 @@ std::optional<FieldDef> parseDeclaredType(const QString &name, const QString &de
         return std::nullopt;
     const QString word = match.captured(1).toUpper();
     static const QHash<QString, FieldType> types = {
-        {QStringLiteral("VARCHAR"), ftString}, {QStringLiteral("SMALLINT"), ftSmallint},
-        {QStringLiteral("INT"), ftInteger}, {QStringLiteral("WORD"), ftWord},
-        {QStringLiteral("BOOLEAN"), ftBoolean}, {QStringLiteral("FLOAT"), ftFloat},
-        {QStringLiteral("CURRENCY"), ftCurrency}, {QStringLiteral("DATE"), ftDate},
-        {QStringLiteral("TIME"), ftTime}, {QStringLiteral("DATETIME"), ftDateTime},
-        {QStringLiteral("MEMO"), ftMemo}, {QStringLiteral("FMTMEMO"), ftFmtMemo},
-        {QStringLiteral("BLOB"), ftBlob}, {QStringLiteral("GRAPHIC"), ftGraphic},
+        {QStringLiteral("VARCHAR"), ftString},
+        {QStringLiteral("SMALLINT"), ftSmallint},
+        {QStringLiteral("INT"), ftInteger},
+        {QStringLiteral("WORD"), ftWord},
+        {QStringLiteral("BOOLEAN"), ftBoolean},
+        {QStringLiteral("FLOAT"), ftFloat},
+        {QStringLiteral("CURRENCY"), ftCurrency},
+        {QStringLiteral("DATE"), ftDate},
+        {QStringLiteral("TIME"), ftTime},
+        {QStringLiteral("DATETIME"), ftDateTime},
+        {QStringLiteral("MEMO"), ftMemo},
+        {QStringLiteral("FMTMEMO"), ftFmtMemo},
+        {QStringLiteral("BLOB"), ftBlob},
+        {QStringLiteral("GRAPHIC"), ftGraphic},
         {QStringLiteral("TYPEDBINARY"), ftTypedBinary},
     };
     const auto it = types.constFind(word);
@@ -106,9 +113,9 @@ bool sharedMemoryUnused(const QString &file)
 #endif
 }
 
-} // namespace
+}  // namespace
 
-Table::Table(QObject *parent) : QObject(parent), m_empty(std::make_shared<RecordBuffer>()) {}
+Table::Table(QObject *parent) : QObject(parent), m_empty(std::make_shared<RecordBuffer>()) { }
 
 Table::~Table()
 {
@@ -224,8 +231,8 @@ void Table::createTable(const FieldDefs &defs)
         db.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
         db.exec(QStringLiteral("PRAGMA synchronous=FULL"));
         sql::Transaction transaction(db);
-        db.exec(QStringLiteral("CREATE TABLE %1 (%2)")
-                    .arg(sql::quoted(m_tableName), columns.join(QStringLiteral(", "))));
+        db.exec(
+            QStringLiteral("CREATE TABLE %1 (%2)").arg(sql::quoted(m_tableName), columns.join(QStringLiteral(", "))));
         // "id" never repeats, so it tells apart every version of a record's bytes.
         db.exec(QStringLiteral("CREATE TABLE %1 (\"id\" INTEGER PRIMARY KEY AUTOINCREMENT, "
                                "\"rid\" INTEGER NOT NULL, \"field\" TEXT NOT NULL, \"data\" BLOB NOT NULL, "
@@ -235,10 +242,10 @@ void Table::createTable(const FieldDefs &defs)
         db.exec(QStringLiteral("CREATE TABLE %1 (\"name\" TEXT PRIMARY KEY, \"label\" TEXT, "
                                "\"width\" INTEGER, \"format\" TEXT, \"mask\" TEXT)")
                     .arg(sql::quoted(metaTableName())));
-        sql::Statement meta = db.prepare(
-            QStringLiteral("INSERT INTO %1 (\"name\", \"label\", \"width\", \"format\", \"mask\") "
-                           "VALUES (?, ?, ?, ?, ?)")
-                .arg(sql::quoted(metaTableName())));
+        sql::Statement meta
+            = db.prepare(QStringLiteral("INSERT INTO %1 (\"name\", \"label\", \"width\", \"format\", \"mask\") "
+                                        "VALUES (?, ?, ?, ?, ?)")
+                             .arg(sql::quoted(metaTableName())));
         for (const FieldDef &def : defs) {
             if (def.displayLabel.isEmpty() && def.displayWidth == 0 && def.displayFormat.isEmpty()
                 && def.editMask.isEmpty())
@@ -275,13 +282,12 @@ namespace {
 // other than its own, not even for a moment.
 const char *const kTableFileSuffixes[] = {"-wal", "-journal", "-shm", ""};
 
-} // namespace
+}  // namespace
 
 bool Table::hasFiles() const
 {
-    return std::any_of(std::begin(kTableFileSuffixes), std::end(kTableFileSuffixes), [this](const char *suffix) {
-        return QFileInfo::exists(fileName() + QLatin1String(suffix));
-    });
+    return std::any_of(std::begin(kTableFileSuffixes), std::end(kTableFileSuffixes),
+                       [this](const char *suffix) { return QFileInfo::exists(fileName() + QLatin1String(suffix)); });
 }
 
 QString Table::moveFilesAside(const QString &stem)
@@ -293,8 +299,9 @@ QString Table::moveFilesAside(const QString &stem)
     for (int attempt = 1; attempt <= 1000; ++attempt) {
         const QString name = attempt == 1 ? stem : QStringLiteral("%1-%2").arg(stem).arg(attempt);
         const QString kept = QDir(folder).filePath(name + QStringLiteral(".db"));
-        const bool taken = std::any_of(std::begin(kTableFileSuffixes), std::end(kTableFileSuffixes),
-                                       [&](const char *suffix) { return QFileInfo::exists(kept + QLatin1String(suffix)); });
+        const bool taken
+            = std::any_of(std::begin(kTableFileSuffixes), std::end(kTableFileSuffixes),
+                          [&](const char *suffix) { return QFileInfo::exists(kept + QLatin1String(suffix)); });
         if (taken)
             continue;
         QStringList moved;
@@ -321,7 +328,8 @@ QString Table::moveFilesAside(const QString &stem)
                          [&](const char *suffix) { return QFileInfo::exists(kept + QLatin1String(suffix)); }))
             break;
     }
-    throw Error(tr("Cannot move the table %1 aside: %2").arg(fileName(), failure.isEmpty() ? tr("no free name") : failure));
+    throw Error(
+        tr("Cannot move the table %1 aside: %2").arg(fileName(), failure.isEmpty() ? tr("no free name") : failure));
 }
 
 void Table::removeUnfinishedCreations()
@@ -333,8 +341,8 @@ void Table::removeUnfinishedCreations()
     const QRegularExpression made(QStringLiteral("^%1\\.new-[A-Za-z0-9]{6}(-wal|-shm|-journal)?$")
                                       .arg(QRegularExpression::escape(target.fileName())));
     const QDir folder = target.dir();
-    for (const QString &name : folder.entryList({target.fileName() + QStringLiteral(".new-*")},
-                                                QDir::Files | QDir::Hidden | QDir::System)) {
+    for (const QString &name :
+         folder.entryList({target.fileName() + QStringLiteral(".new-*")}, QDir::Files | QDir::Hidden | QDir::System)) {
         if (made.match(name).hasMatch())
             QFile::remove(folder.filePath(name));
     }
@@ -449,7 +457,8 @@ void Table::open()
     } catch (const BusyError &e) {
         // Another program has the table open: what stands beside it may be its own.
         releaseDatabase();
-        throw BusyError(tr("Cannot open table '%1': it is in use by another program (%2)").arg(fileName(), e.message()));
+        throw BusyError(
+            tr("Cannot open table '%1': it is in use by another program (%2)").arg(fileName(), e.message()));
     } catch (const DamagedError &e) {
         releaseDatabase();
         removeEmptyMadeHere();
@@ -497,14 +506,14 @@ void Table::registerFunctions()
 {
     // All are ours alone: DIRECTONLY keeps the schema, triggers and views of a foreign file
     // from calling them.
-    sqlite3_create_function_v2(m_db.handle(), "kelvara_row", -1, SQLITE_UTF8 | SQLITE_DIRECTONLY, nullptr,
-                               rowFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(m_db.handle(), "kelvara_row", -1, SQLITE_UTF8 | SQLITE_DIRECTONLY, nullptr, rowFunction,
+                               nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(m_db.handle(), "kelvara_match", 3,
-                               SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY, nullptr, matchFunction,
-                               nullptr, nullptr, nullptr);
+                               SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY, nullptr, matchFunction, nullptr,
+                               nullptr, nullptr);
     sqlite3_create_function_v2(m_db.handle(), "kelvara_shown", 2,
-                               SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY, nullptr, shownFunction,
-                               nullptr, nullptr, nullptr);
+                               SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY, nullptr, shownFunction, nullptr,
+                               nullptr, nullptr);
 }
 
 void Table::releaseDatabase()
@@ -554,22 +563,20 @@ void Table::readSchema()
         }
         const auto def = parseDeclaredType(name, declared);
         if (!def)
-            throw DamagedError(tr("the column '%1' has the type '%2', which a table cannot hold")
-                            .arg(name, declared));
+            throw DamagedError(tr("the column '%1' has the type '%2', which a table cannot hold").arg(name, declared));
         defs << *def;
     }
     if (defs.isEmpty())
         throw DamagedError(tr("the table '%1' has no fields").arg(m_tableName));
 
-    const bool hasBlobs = std::any_of(defs.cbegin(), defs.cend(), [](const FieldDef &d) {
-        return isBlobType(d.type) && !isMemoType(d.type);
-    });
+    const bool hasBlobs = std::any_of(defs.cbegin(), defs.cend(),
+                                      [](const FieldDef &d) { return isBlobType(d.type) && !isMemoType(d.type); });
     if (hasBlobs && !m_db.hasTable(blobTableName()))
         throw DamagedError(tr("the picture table '%1' is missing").arg(blobTableName()));
     if (m_db.hasTable(metaTableName())) {
-        sql::Statement meta = m_db.prepare(
-            QStringLiteral("SELECT \"name\", \"label\", \"width\", \"format\", \"mask\" FROM %1")
-                .arg(sql::quoted(metaTableName())));
+        sql::Statement meta
+            = m_db.prepare(QStringLiteral("SELECT \"name\", \"label\", \"width\", \"format\", \"mask\" FROM %1")
+                               .arg(sql::quoted(metaTableName())));
         while (meta.step()) {
             for (FieldDef &def : defs) {
                 if (def.name != meta.text(0))
@@ -605,12 +612,15 @@ void Table::readSchema()
         m_ownedFields.push_back(std::make_unique<Field>(this, def, fieldNo++));
         m_fields << m_ownedFields.back().get();
         switch (m_fields.back()->dataType()) {
-        case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: case ftBoolean:
-        case ftFloat: case ftCurrency: case ftBCD:
-            m_checkedColumns.push_back(int(m_ownedFields.size()) - 1);
-            break;
-        default:
-            break;   // text, dates and bytes read as something (or null) whatever was stored
+        case ftSmallint:
+        case ftInteger:
+        case ftWord:
+        case ftAutoInc:
+        case ftBoolean:
+        case ftFloat:
+        case ftCurrency:
+        case ftBCD: m_checkedColumns.push_back(int(m_ownedFields.size()) - 1); break;
+        default: break;  // text, dates and bytes read as something (or null) whatever was stored
         }
     }
 }
@@ -632,16 +642,15 @@ void Table::prepareStatements()
     const QString packed = QStringLiteral("kelvara_row(?, %1, %2)").arg(rowid, m_columnList);
     m_selectRows = m_db.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 IN (%4)")
                                     .arg(packed, table, rowid, marks.join(QStringLiteral(", "))));
-    m_selectSpan = m_db.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 BETWEEN ? AND ?")
-                                    .arg(packed, table, rowid));
+    m_selectSpan = m_db.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 BETWEEN ? AND ?").arg(packed, table, rowid));
     if (!m_db.isReadOnly()) {
         m_insertRow = m_db.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                                        .arg(table, m_columnList, params.join(QStringLiteral(", "))));
-        m_updateRow = m_db.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-                                       .arg(table, assignments.join(QStringLiteral(", ")), rowid));
+        m_updateRow = m_db.prepare(
+            QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?").arg(table, assignments.join(QStringLiteral(", ")), rowid));
     }
-    const bool hasBlobs = std::any_of(m_ownedFields.cbegin(), m_ownedFields.cend(),
-                                      [](const auto &f) { return f->keepsBytesApart(); });
+    const bool hasBlobs
+        = std::any_of(m_ownedFields.cbegin(), m_ownedFields.cend(), [](const auto &f) { return f->keepsBytesApart(); });
     if (hasBlobs) {
         m_selectBlob = m_db.prepare(QStringLiteral("SELECT \"data\" FROM %1 WHERE \"rid\" = ? AND \"field\" = ?")
                                         .arg(sql::quoted(blobTableName())));
@@ -827,4 +836,4 @@ Field *Table::fieldByName(const QString &name) const
     throw Error(tr("Field '%1' not found").arg(name));
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -42,7 +42,7 @@ public:
     void setDirectory(const QString &directory);
     QString fileName() const;
 
-    bool readOnly() const { return m_readOnly; }        // open without write access
+    bool readOnly() const { return m_readOnly; }  // open without write access
     void setReadOnly(bool readOnly);
     bool canModify() const;
     // Every record set of this store is a table; callers that need a table keep the test.
@@ -86,7 +86,7 @@ public:
     bool isEmpty() const;
     int recNo() const;
     void setRecNo(int recNo);
-    int recordCount() const;                            // stored records in the order and range
+    int recordCount() const;  // stored records in the order and range
     // The sum of an integer field over every record of the table, whatever the order and range,
     // counted by SQLite without reading a record here: the record being edited or inserted
     // counts with the value it holds now; nulls and stored values that are no integer count 0.
@@ -128,8 +128,8 @@ public:
     int fieldCount() const { return int(m_fields.size()); }
     Field *field(int index) const { return m_fields.at(index); }
     const QList<Field *> &fields() const { return m_fields; }
-    Field *findField(const QString &name) const;        // case-insensitive; nullptr when absent
-    Field *fieldByName(const QString &name) const;      // throws "Field '%s' not found"
+    Field *findField(const QString &name) const;    // case-insensitive; nullptr when absent
+    Field *fieldByName(const QString &name) const;  // throws "Field '%s' not found"
 
     // A smaller copy of the photo a field keeps apart, for the record a link reads (as
     // Field::asBytes), made for the bytes stored now; none while new bytes wait to be saved,
@@ -165,9 +165,9 @@ private:
     // as stored text instead and the value is null.
     QVariant fieldValue(const Field *field, std::optional<QString> *invalid = nullptr) const;
     bool fieldIsNull(const Field *field) const;
-    QString fieldString(const Field *field) const;     // text of a text or memo field
+    QString fieldString(const Field *field) const;  // text of a text or memo field
     void appendFieldString(const Field *field, QString &out) const;
-    QString dateText(const Field *field) const;        // display text of a date field
+    QString dateText(const Field *field) const;  // display text of a date field
     void setFieldValue(Field *field, const QVariant &converted);
     QByteArray readBlob(const Field *field) const;
     qint64 blobRevision(const Field *field) const;
@@ -186,7 +186,7 @@ private:
     struct Range
     {
         bool active = false;
-        QVariantList start, end;         // values of the leading index fields
+        QVariantList start, end;  // values of the leading index fields
     };
 
     // Internals
@@ -255,7 +255,7 @@ private:
     bool m_eof = true;
     int m_disableCount = 0;
     bool m_pendingLayout = false;
-    bool m_heldControlsWritten = false;   // the held controls wrote their text back since held
+    bool m_heldControlsWritten = false;  // the held controls wrote their text back since held
 
     // Records read at once when stepping through the table, and records kept in memory: enough
     // for a screenful of rows and for reading ahead, little against a table of any size. A walk
@@ -266,22 +266,22 @@ private:
     static constexpr int kCacheLimit = 256;
 
     sql::Database m_db;
-    sql::Statement m_selectRows;         // kReadAhead row ids bound
-    sql::Statement m_selectSpan;         // the rows between two row ids
-    sql::Statement m_insertRow;          // not prepared on a read-only file
+    sql::Statement m_selectRows;  // kReadAhead row ids bound
+    sql::Statement m_selectSpan;  // the rows between two row ids
+    sql::Statement m_insertRow;   // not prepared on a read-only file
     sql::Statement m_updateRow;
-    mutable int m_lastLoaded = 0;        // position of the last read, to tell the direction
+    mutable int m_lastLoaded = 0;  // position of the last read, to tell the direction
     sql::Statement m_selectBlob;
     sql::Statement m_selectBlobId;
     QString m_columnList;
-    std::unique_ptr<RenditionStore> m_renditions;   // for tables with photos
+    std::unique_ptr<RenditionStore> m_renditions;  // for tables with photos
 
     FieldDefs m_defs;
     FieldDefs m_expectedDesign;
-    QList<Field *> m_fields;             // the field list, in its present order
+    QList<Field *> m_fields;  // the field list, in its present order
     std::vector<std::unique_ptr<Field>> m_ownedFields;
 
-    std::vector<qint64> m_ids;           // the current order and range
+    std::vector<qint64> m_ids;  // the current order and range
     // The position in m_ids held by a record being inserted, -1 for none. Any 64-bit value is a
     // row id some file may hold, so the entry there is told apart by its position, not its value.
     int m_insertPos = -1;
@@ -297,13 +297,13 @@ private:
     std::vector<int> m_checkedColumns;
     // The field found last by name: handlers look the same field up on every move.
     mutable Field *m_lastFound = nullptr;
-    std::shared_ptr<RecordBuffer> m_current;       // the current stored record
-    std::shared_ptr<RecordBuffer> m_editBuffer;    // the record in edit or insert state
+    std::shared_ptr<RecordBuffer> m_current;     // the current stored record
+    std::shared_ptr<RecordBuffer> m_editBuffer;  // the record in edit or insert state
     // Edit state shares the stored record until a value is written: walks that put every
     // record into edit state (the main window does on each move) then cost no copy.
     bool m_editShared = false;
-    std::shared_ptr<RecordBuffer> m_keyBuffer;     // range values being set
-    std::shared_ptr<RecordBuffer> m_override;      // another visible record a link is reading
+    std::shared_ptr<RecordBuffer> m_keyBuffer;  // range values being set
+    std::shared_ptr<RecordBuffer> m_override;   // another visible record a link is reading
     mutable RecordCache m_cache{kCacheLimit, kWalkReadAhead};
     mutable std::shared_ptr<RecordBuffer> m_empty;
 
@@ -335,4 +335,4 @@ private:
     bool m_resumed = false;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

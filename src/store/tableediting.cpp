@@ -153,9 +153,9 @@ void Table::writeRecord()
     const qint64 rid = m_state == dsInsert ? m_db.lastInsertRowId() : buffer.rid.value();
 
     if (!buffer.pendingBlobs.isEmpty()) {
-        sql::Statement put = m_db.prepare(
-            QStringLiteral("INSERT OR REPLACE INTO %1 (\"rid\", \"field\", \"data\") VALUES (?, ?, ?)")
-                .arg(sql::quoted(blobTableName())));
+        sql::Statement put
+            = m_db.prepare(QStringLiteral("INSERT OR REPLACE INTO %1 (\"rid\", \"field\", \"data\") VALUES (?, ?, ?)")
+                               .arg(sql::quoted(blobTableName())));
         sql::Statement remove = m_db.prepare(
             QStringLiteral("DELETE FROM %1 WHERE \"rid\" = ? AND \"field\" = ?").arg(sql::quoted(blobTableName())));
         for (auto it = buffer.pendingBlobs.cbegin(); it != buffer.pendingBlobs.cend(); ++it) {
@@ -334,13 +334,13 @@ void Table::deleteRecord()
     const qint64 rid = m_ids[size_t(m_pos)];
     {
         sql::Transaction transaction(m_db);
-        sql::Statement row = m_db.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
-                                              .arg(sql::quoted(m_tableName), sql::quoted(kRowId)));
+        sql::Statement row = m_db.prepare(
+            QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(sql::quoted(m_tableName), sql::quoted(kRowId)));
         row.bindInt64(1, rid);
         row.run();
         if (m_selectBlob.isValid()) {
-            sql::Statement blobs = m_db.prepare(QStringLiteral("DELETE FROM %1 WHERE \"rid\" = ?")
-                                                    .arg(sql::quoted(blobTableName())));
+            sql::Statement blobs
+                = m_db.prepare(QStringLiteral("DELETE FROM %1 WHERE \"rid\" = ?").arg(sql::quoted(blobTableName())));
             blobs.bindInt64(1, rid);
             blobs.run();
             if (m_renditions)
@@ -383,4 +383,4 @@ void Table::refresh()
     Q_EMIT afterRefresh();
 }
 
-} // namespace kelvara
+}  // namespace kelvara

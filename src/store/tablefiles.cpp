@@ -46,7 +46,7 @@ bool sameFile(const QString &a, const QString &b)
 #endif
 }
 
-} // namespace
+}  // namespace
 
 void add(const QString &tableFile)
 {
@@ -81,4 +81,4 @@ void refuse(const QString &path)
                         .arg(QDir::toNativeSeparators(path)));
 }
 
-} // namespace kelvara::tablefiles
+}  // namespace kelvara::tablefiles

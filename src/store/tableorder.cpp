@@ -57,11 +57,11 @@ QString folded(const QString &text, int flags)
 // The key of a locate, folded once per statement.
 struct MatchKey
 {
-    QString text;         // folded when the match ignores case
-    QByteArray utf8;      // the same as UTF-8
+    QString text;     // folded when the match ignores case
+    QByteArray utf8;  // the same as UTF-8
 };
 
-} // namespace
+}  // namespace
 
 namespace tablesql {
 
@@ -115,7 +115,8 @@ void matchFunction(sqlite3_context *context, int, sqlite3_value **argv)
                 match = false;
         }
         if (ascii) {
-            sqlite3_result_int(context, match && (partial ? value.size() >= wanted.size() : value.size() == wanted.size()));
+            sqlite3_result_int(context,
+                               match && (partial ? value.size() >= wanted.size() : value.size() == wanted.size()));
             return;
         }
         const QString text = folded(QString::fromUtf8(value), flags);
@@ -138,8 +139,8 @@ void shownFunction(sqlite3_context *context, int, sqlite3_value **argv)
         return;
     }
     const int size = sqlite3_value_int(argv[1]);
-    const void *raw = type == SQLITE_BLOB ? sqlite3_value_blob(argv[0])
-                                          : static_cast<const void *>(sqlite3_value_text(argv[0]));
+    const void *raw
+        = type == SQLITE_BLOB ? sqlite3_value_blob(argv[0]) : static_cast<const void *>(sqlite3_value_text(argv[0]));
     const QByteArrayView data(static_cast<const char *>(raw), sqlite3_value_bytes(argv[0]));
     const bool ascii = std::all_of(data.begin(), data.end(), [](char c) { return uchar(c) < 0x80; });
     // What this program stores is text within its size: it compares as it is.
@@ -161,7 +162,7 @@ void shownFunction(sqlite3_context *context, int, sqlite3_value **argv)
     sqlite3_result_text(context, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
 }
 
-} // namespace tablesql
+}  // namespace tablesql
 
 // ---------------------------------------------------------------------------------------------
 // Order and search
@@ -244,10 +245,11 @@ bool Table::findKey(const QVariantList &keyValues)
         conditions << sql::quoted(field->fieldName()) + QStringLiteral(" IS ?");
         binds << toSql(field, field->convert(keyValues.at(i)));
     }
-    const QString query = QStringLiteral("SELECT %1 FROM %2%3")
-                            .arg(sql::quoted(kRowId), sql::quoted(m_tableName),
-                                 conditions.isEmpty() ? QString()
-                                                      : QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND ")));
+    const QString query
+        = QStringLiteral("SELECT %1 FROM %2%3")
+              .arg(sql::quoted(kRowId), sql::quoted(m_tableName),
+                   conditions.isEmpty() ? QString()
+                                        : QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND ")));
     const int position = firstPosition(query, binds);
     if (position < 0)
         return false;
@@ -281,10 +283,10 @@ bool Table::locate(const QString &keyFields, const QVariantList &keyValues, Loca
             binds << toSql(field, field->convert(value));
         }
     }
-    const int position = firstPosition(QStringLiteral("SELECT %1 FROM %2 WHERE %3")
-                                           .arg(sql::quoted(kRowId), sql::quoted(m_tableName),
-                                                conditions.join(QStringLiteral(" AND "))),
-                                       binds);
+    const int position = firstPosition(
+        QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+            .arg(sql::quoted(kRowId), sql::quoted(m_tableName), conditions.join(QStringLiteral(" AND "))),
+        binds);
     if (position < 0)
         return false;
     moveTo(position, false);
@@ -423,9 +425,10 @@ QString Table::rangeClause(const QList<Field *> &order, const Range &range, QVar
         for (int i = 0; i < values.size() && i < order.size(); ++i) {
             const Field *field = order.at(i);
             // A text is compared as it is shown, which is also how a typed bound is kept.
-            columns << (field->isStringField()
-                            ? QStringLiteral("kelvara_shown(%1, %2)").arg(sql::quoted(field->fieldName())).arg(field->size())
-                            : sql::quoted(field->fieldName()));
+            columns << (field->isStringField() ? QStringLiteral("kelvara_shown(%1, %2)")
+                                                     .arg(sql::quoted(field->fieldName()))
+                                                     .arg(field->size())
+                                               : sql::quoted(field->fieldName()));
             marks << QStringLiteral("?");
             binds->append(toSql(field, values.at(i)));
         }
@@ -437,4 +440,4 @@ QString Table::rangeClause(const QList<Field *> &order, const Range &range, QVar
     return conditions.join(QStringLiteral(" AND "));
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -43,7 +43,7 @@ QDate isoDate(QByteArrayView text)
     return QDate::fromString(QString::fromUtf8(text), Qt::ISODate);
 }
 
-} // namespace
+}  // namespace
 
 namespace tablesql {
 
@@ -102,7 +102,7 @@ void rowFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
     }
 }
 
-} // namespace tablesql
+}  // namespace tablesql
 
 // ---------------------------------------------------------------------------------------------
 // Reading records
@@ -111,10 +111,10 @@ std::vector<qint64> Table::queryIds(const QList<Field *> &order, const Range &ra
 {
     QVariantList binds;
     const QString where = rangeClause(order, range, &binds);
-    sql::Statement stmt = m_db.prepare(QStringLiteral("SELECT %1 FROM %2%3%4")
-                                           .arg(sql::quoted(kRowId), sql::quoted(m_tableName),
-                                                where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where,
-                                                orderClause(order)));
+    sql::Statement stmt
+        = m_db.prepare(QStringLiteral("SELECT %1 FROM %2%3%4")
+                           .arg(sql::quoted(kRowId), sql::quoted(m_tableName),
+                                where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where, orderClause(order)));
     for (int i = 0; i < binds.size(); ++i)
         stmt.bind(i + 1, binds.at(i));
     std::vector<qint64> ids;
@@ -183,7 +183,10 @@ QVariant Table::decodeCell(const RecordBuffer &buffer, int column, const Field *
         return QVariant();
     };
     switch (field->dataType()) {
-    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: {
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftAutoInc: {
         const std::optional<qint64> value = row.exactInteger(column);
         if (!value || *value < field->minValue() || *value > field->maxValue())
             return refuse(tr("Field '%1' holds '%2', which is not a valid value for it. The allowed range is %3 to %4")
@@ -199,7 +202,9 @@ QVariant Table::decodeCell(const RecordBuffer &buffer, int column, const Field *
                               .arg(field->displayName(), row.toText(column)));
         return *value != 0;
     }
-    case ftFloat: case ftCurrency: case ftBCD: {
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD: {
         const std::optional<double> value = row.exactReal(column);
         if (!value)
             return refuse(tr("Field '%1' holds '%2', which is not a valid floating point value")
@@ -307,7 +312,10 @@ void Table::checkDecodable(const RecordBuffer &record) const
     for (const int column : m_checkedColumns) {
         const Field *field = m_ownedFields[size_t(column)].get();
         switch (field->dataType()) {
-        case ftSmallint: case ftInteger: case ftWord: case ftAutoInc:
+        case ftSmallint:
+        case ftInteger:
+        case ftWord:
+        case ftAutoInc:
             if (row.kind(column) == PackedRow::Integer) {
                 const std::optional<qint64> value = row.exactInteger(column);
                 if (value && *value >= field->minValue() && *value <= field->maxValue())
@@ -378,8 +386,7 @@ std::shared_ptr<RecordBuffer> Table::readBatch(int position, const std::vector<q
                     stmt.bindNull(i + 2);
             }
         }
-        while (stmt.step()) {
-        }
+        while (stmt.step()) { }
     } catch (...) {
         stmt.reset();
         throw;
@@ -565,10 +572,10 @@ qint64 Table::sumOf(const Field *field) const
     const bool pending = (m_state == dsEdit || m_state == dsInsert) && m_editBuffer;
     const std::optional<qint64> editedRid = pending ? m_editBuffer->rid : std::nullopt;
     const QString column = sql::quoted(field->fieldName());
-    sql::Statement stmt = m_db.prepare(
-        QStringLiteral("SELECT coalesce(sum(%1), 0) FROM %2 WHERE typeof(%1) = 'integer'%3")
-            .arg(column, sql::quoted(m_tableName),
-                 editedRid ? QStringLiteral(" AND %1 <> ?").arg(sql::quoted(kRowId)) : QString()));
+    sql::Statement stmt
+        = m_db.prepare(QStringLiteral("SELECT coalesce(sum(%1), 0) FROM %2 WHERE typeof(%1) = 'integer'%3")
+                           .arg(column, sql::quoted(m_tableName),
+                                editedRid ? QStringLiteral(" AND %1 <> ?").arg(sql::quoted(kRowId)) : QString()));
     if (editedRid)
         stmt.bindInt64(1, *editedRid);
     qint64 sum = stmt.step() ? stmt.int64(0) : 0;
@@ -648,8 +655,8 @@ int Table::moveBy(int distance)
         return 0;
     // A dropped new record stood between its neighbours: a step forward lands on the record
     // that followed it, a step back on the one before it.
-    const qint64 from = dropped < 0 ? qBound(0, m_pos, count - 1)
-                                    : (distance > 0 ? qint64(dropped) - 1 : qint64(dropped));
+    const qint64 from
+        = dropped < 0 ? qBound(0, m_pos, count - 1) : (distance > 0 ? qint64(dropped) - 1 : qint64(dropped));
     const qint64 target = from + distance;
     int position = int(qBound(qint64(0), target, qint64(count - 1)));
     setPosition(position, target < 0, target >= count);
@@ -698,4 +705,4 @@ int Table::compareBookmarks(const Bookmark &a, const Bookmark &b) const
     return pa < pb ? -1 : (pa > pb ? 1 : 0);
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -23,7 +23,7 @@ struct RowSink
 {
     int columns = 0;
     std::vector<std::shared_ptr<RecordBuffer>> rows;
-    std::vector<std::shared_ptr<RecordBuffer>> *spares = nullptr;   // records to fill anew
+    std::vector<std::shared_ptr<RecordBuffer>> *spares = nullptr;  // records to fill anew
     struct Value
     {
         int type;
@@ -34,10 +34,10 @@ struct RowSink
 };
 inline const char *const kRowSinkType = "kelvara_row_sink";
 
-void rowFunction(sqlite3_context *context, int argc, sqlite3_value **argv);     // kelvara_row
-void matchFunction(sqlite3_context *context, int, sqlite3_value **argv);        // kelvara_match
-void shownFunction(sqlite3_context *context, int, sqlite3_value **argv);        // kelvara_shown
+void rowFunction(sqlite3_context *context, int argc, sqlite3_value **argv);  // kelvara_row
+void matchFunction(sqlite3_context *context, int, sqlite3_value **argv);     // kelvara_match
+void shownFunction(sqlite3_context *context, int, sqlite3_value **argv);     // kelvara_shown
 
-} // namespace tablesql
+}  // namespace tablesql
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -39,9 +39,9 @@ QStringList splitSections(const QString &picture)
 struct Picture
 {
     QString prefix, suffix;
-    int minInt = 0;      // forced integer digits
-    int minDec = 0;      // forced decimals
-    int maxDec = 0;      // all decimal places
+    int minInt = 0;  // forced integer digits
+    int minDec = 0;  // forced decimals
+    int maxDec = 0;  // all decimal places
     bool grouping = false;
     bool hasDigits = false;
     bool given = false;  // the section's text is not empty
@@ -144,7 +144,7 @@ QString groupDigits(const QString &digits, const QLocale &locale)
     return out;
 }
 
-} // namespace
+}  // namespace
 
 QString generalNumber(double value)
 {
@@ -180,8 +180,8 @@ QString formatFloat(const QString &picture, double value, const QLocale &locale)
         p = &sections.at(1);
         withSign = false;
     }
-    static const double powers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10,
-                                    1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
+    static const double powers[]
+        = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
     const double magnitude = std::fabs(value);
     const double scale = p->maxDec < int(std::size(powers)) ? powers[p->maxDec] : std::pow(10.0, p->maxDec);
     double rounded = std::round(magnitude * scale) / scale;
@@ -375,8 +375,7 @@ QString timeToText(const QTime &time)
 
 std::optional<QTime> textToTime(const QString &text)
 {
-    static const QRegularExpression pattern(
-        QStringLiteral("^\\s*(\\d{1,2}):(\\d{1,2})(?::(\\d{1,2}))?\\s*$"));
+    static const QRegularExpression pattern(QStringLiteral("^\\s*(\\d{1,2}):(\\d{1,2})(?::(\\d{1,2}))?\\s*$"));
     const QRegularExpressionMatch match = pattern.match(text);
     if (!match.hasMatch())
         return std::nullopt;
@@ -408,4 +407,4 @@ std::optional<QDateTime> textToDateTime(const QString &text, const QLocale &loca
     return QDateTime(*date, *time);
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -39,4 +39,4 @@ std::optional<QDateTime> textToDateTime(const QString &text, const QLocale &loca
 // The general number form of message texts (%g with 15 significant digits).
 QString generalNumber(double value);
 
-} // namespace kelvara
+}  // namespace kelvara

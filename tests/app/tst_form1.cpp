@@ -1,35 +1,35 @@
-#include "platform/characterlimit.h"
-#include "store/datasource.h"
-#include "store/error.h"
-#include "store/field.h"
-#include "folderwatch.h"
-#include "grid/gridcompanions.h"
-#include "store/kelvaratable.h"
-#include "platform/photorenditions.h"
-#include "picturefixtures.h"
-#include "dbctrls/pictureview.h"
-#include "platform/scripteddialogs.h"
-#include "store/sqlite.h"
 #include "app/startup.h"
-#include "store/table.h"
+#include "app/tform1.h"
+#include "dbctrls/pictureview.h"
 #include "dbctrls/tdateedit.h"
 #include "dbctrls/tdbcombobox.h"
 #include "dbctrls/tdbedit.h"
-#include "grid/tdbgrid.h"
 #include "dbctrls/tdbmemo.h"
 #include "dbctrls/tdbnavigator.h"
+#include "folderwatch.h"
+#include "grid/gridcompanions.h"
+#include "grid/tdbgrid.h"
 #include "grid/tenhancedgrid.h"
 #include "namedchild.h"
+#include "picturefixtures.h"
+#include "platform/characterlimit.h"
+#include "platform/photorenditions.h"
+#include "platform/scripteddialogs.h"
+#include "store/datasource.h"
+#include "store/error.h"
+#include "store/field.h"
+#include "store/kelvaratable.h"
+#include "store/sqlite.h"
+#include "store/table.h"
 #include "testworkspace.h"
-#include "app/tform1.h"
 
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
 #include <QDir>
 #include <QFileInfo>
-#include <QLabel>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
@@ -109,7 +109,7 @@ public:
     }
 };
 
-} // namespace
+}  // namespace
 
 // Drives the real window offscreen as a user would: typing, Enter, buttons, sheets.
 class Form1Test : public QObject
@@ -180,15 +180,8 @@ private Q_SLOTS:
 
 private:
     void startWindow();
-    template <typename T>
-    T *child(const char *name) const
-    {
-        return namedChild<T>(m_form.get(), name);
-    }
-    Field *field(const char *name) const
-    {
-        return m_form->table()->fieldByName(QString::fromLatin1(name));
-    }
+    template <typename T> T *child(const char *name) const { return namedChild<T>(m_form.get(), name); }
+    Field *field(const char *name) const { return m_form->table()->fieldByName(QString::fromLatin1(name)); }
     void typeInto(QWidget *box, const QString &text);
     // From a picture sheet to a new record (whose views are emptied) and back to the first.
     void visitNewRecordAndReturn(int sheet, PictureView *view);
@@ -355,7 +348,7 @@ void Form1Test::nullTimeIsZeroAfterStart()
     startWindow();
     QCOMPARE(field("Lastname")->asString(), QStringLiteral("First"));
     QCOMPARE(field("timeused")->asInteger(), 0);
-    m_form->table()->next();   // saves it
+    m_form->table()->next();  // saves it
     const auto stored = storedRecords({QStringLiteral("timeused")});
     QCOMPARE(stored.at(0).at(0), QVariant(0));
     QCOMPARE(stored.at(1).at(0), QVariant(45));
@@ -414,8 +407,7 @@ void Form1Test::readOnlyTableIsShownAsItIs()
         QVERIFY(child.state() == QProcess::NotRunning);
         if (child.exitCode() == 111)
             QSKIP("cannot switch to an unprivileged user");
-        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
-                 child.readAll().constData());
+        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, child.readAll().constData());
         return;
     }
     seedTable({{QStringLiteral("A"), 30}, {QStringLiteral("B"), QVariant()}});
@@ -448,8 +440,9 @@ void Form1Test::dataSheetLayout()
     QStringList captions;
     for (int i = 0; i < pages->count(); ++i)
         captions << pages->tabText(i);
-    QCOMPARE(captions, QStringList({"Data Sheet", "Picture Sheet1", "Picture Sheet2", "Picture Sheet3",
-                                    "Picture Sheet4", "Picture Sheet5"}));
+    QCOMPARE(captions,
+             QStringList({"Data Sheet", "Picture Sheet1", "Picture Sheet2", "Picture Sheet3", "Picture Sheet4",
+                          "Picture Sheet5"}));
     QCOMPARE(child<QWidget>("Panel1")->size(), QSize(969, 377));
     QCOMPARE(child<QWidget>("DBNavigator1")->size(), QSize(234, 25));
     QCOMPARE(child<TDBMemo>("DBMemo1")->size(), QSize(329, 73));
@@ -458,8 +451,8 @@ void Form1Test::dataSheetLayout()
     QCOMPARE(limit->limit(), 60);
 
     // Tab walks the job panel first, then the memo and the name boxes.
-    const QStringList expected = {"DBComboBox1", "DBComboBox2", "DBComboBox3", "DBComboBox4", "Edit1",
-                                  "Edit2", "Edit3", "BitBtn1", "Edit4", "DBMemo1", "DBEdit2"};
+    const QStringList expected = {"DBComboBox1", "DBComboBox2", "DBComboBox3", "DBComboBox4", "Edit1",  "Edit2",
+                                  "Edit3",       "BitBtn1",     "Edit4",       "DBMemo1",     "DBEdit2"};
     child<TDBComboBox>("DBComboBox1")->setFocus();
     QTRY_VERIFY(child<TDBComboBox>("DBComboBox1")->hasFocus());
     QStringList walked{QStringLiteral("DBComboBox1")};
@@ -489,13 +482,25 @@ void Form1Test::okStoresHoursAndMinutes_data()
     QTest::addColumn<int>("stored");
     QTest::addColumn<QString>("shownHours");
     QTest::addColumn<QString>("shownMinutes");
-    QTest::addColumn<QByteArray>("total");   // total.txt held 100 before
-    QTest::newRow("0 h 45 over 30") << 30 << "0" << "45" << 45 << "0" << "45" << QByteArray("115\r\n");
-    QTest::newRow("empty hours") << 0 << "" << "20" << 20 << "0" << "20" << QByteArray("120\r\n");
-    QTest::newRow("1 h 90 -> 150") << 0 << "1" << "90" << 150 << "2" << "30" << QByteArray("250\r\n");
-    QTest::newRow("-1 h 0 -> -60") << 0 << "-1" << "0" << -60 << "-1" << "0" << QByteArray("40\r\n");
-    QTest::newRow("546 h 7 is the largest") << 0 << "546" << "7" << 32767 << "546" << "7" << QByteArray("32867\r\n");
-    QTest::newRow("unchanged boxes") << 75 << "1" << "15" << 75 << "1" << "15" << QByteArray("100\r\n");
+    QTest::addColumn<QByteArray>("total");  // total.txt held 100 before
+    QTest::newRow("0 h 45 over 30") << 30 << "0"
+                                    << "45" << 45 << "0"
+                                    << "45" << QByteArray("115\r\n");
+    QTest::newRow("empty hours") << 0 << ""
+                                 << "20" << 20 << "0"
+                                 << "20" << QByteArray("120\r\n");
+    QTest::newRow("1 h 90 -> 150") << 0 << "1"
+                                   << "90" << 150 << "2"
+                                   << "30" << QByteArray("250\r\n");
+    QTest::newRow("-1 h 0 -> -60") << 0 << "-1"
+                                   << "0" << -60 << "-1"
+                                   << "0" << QByteArray("40\r\n");
+    QTest::newRow("546 h 7 is the largest") << 0 << "546"
+                                            << "7" << 32767 << "546"
+                                            << "7" << QByteArray("32867\r\n");
+    QTest::newRow("unchanged boxes") << 75 << "1"
+                                     << "15" << 75 << "1"
+                                     << "15" << QByteArray("100\r\n");
 }
 
 void Form1Test::okStoresHoursAndMinutes()
@@ -522,16 +527,25 @@ void Form1Test::okRefusesBadTime_data()
     QTest::addColumn<QString>("hours");
     QTest::addColumn<QString>("minutes");
     QTest::addColumn<QString>("message");
-    const QString range = QStringLiteral(" cannot be stored: the time used on a job lies between -546 h 8 min and 546 h 7 min.");
-    QTest::newRow("546 h 8 is one too many") << "546" << "8" << "546 h 8 min" + range;
-    QTest::newRow("600 h") << "600" << "0" << "600 h 0 min" + range;
-    QTest::newRow("letters") << "two" << "0"
+    const QString range
+        = QStringLiteral(" cannot be stored: the time used on a job lies between -546 h 8 min and 546 h 7 min.");
+    QTest::newRow("546 h 8 is one too many") << "546"
+                                             << "8"
+                                             << "546 h 8 min" + range;
+    QTest::newRow("600 h") << "600"
+                           << "0"
+                           << "600 h 0 min" + range;
+    QTest::newRow("letters") << "two"
+                             << "0"
                              << "The hour box holds \"two\", which is not a whole number. Type the time used as "
                                 "whole hours and minutes, such as 1 and 30 for an hour and a half.";
-    QTest::newRow("a decimal comma") << "0" << "1,5"
+    QTest::newRow("a decimal comma") << "0"
+                                     << "1,5"
                                      << "The minute box holds \"1,5\", which is not a whole number. Type the time "
                                         "used as whole hours and minutes, such as 1 and 30 for an hour and a half.";
-    QTest::newRow("minutes out of range") << "0" << "40000" << "0 h 40000 min" + range;
+    QTest::newRow("minutes out of range") << "0"
+                                          << "40000"
+                                          << "0 h 40000 min" + range;
 }
 
 void Form1Test::okRefusesBadTime()
@@ -673,12 +687,15 @@ void Form1Test::missingTotalIsRecounted()
 
 void Form1Test::missingTotalIsShownFromTheStart_data()
 {
-    QTest::addColumn<QByteArray>("content");     // null: no total file
+    QTest::addColumn<QByteArray>("content");  // null: no total file
     QTest::addColumn<QString>("hours");
     QTest::addColumn<QString>("minutes");
-    QTest::newRow("no file: counted") << QByteArray() << "1" << "30";
-    QTest::newRow("empty file: counted") << QByteArray("") << "1" << "30";
-    QTest::newRow("file: as it says") << QByteArray("125\r\n") << "2" << "5";
+    QTest::newRow("no file: counted") << QByteArray() << "1"
+                                      << "30";
+    QTest::newRow("empty file: counted") << QByteArray("") << "1"
+                                         << "30";
+    QTest::newRow("file: as it says") << QByteArray("125\r\n") << "2"
+                                      << "5";
 }
 
 void Form1Test::missingTotalIsShownFromTheStart()
@@ -698,10 +715,10 @@ void Form1Test::missingTotalIsShownFromTheStart()
 
 void Form1Test::totalFileStates_data()
 {
-    QTest::addColumn<QByteArray>("content");     // null: a folder stands in the file's place
-    QTest::addColumn<QByteArray>("after");       // null: still a folder
+    QTest::addColumn<QByteArray>("content");  // null: a folder stands in the file's place
+    QTest::addColumn<QByteArray>("after");    // null: still a folder
     QTest::addColumn<QStringList>("errors");
-    QTest::addColumn<QString>("current");        // where the table stands afterwards
+    QTest::addColumn<QString>("current");  // where the table stands afterwards
     // One job of 10 minutes and one of 20; the first is current and gets 0 h 15.
     QTest::newRow("number then letters") << QByteArray("12abc\r\n") << QByteArray("17\r\n") << QStringList() << "A";
     QTest::newRow("empty first line") << QByteArray("\r\n") << QByteArray("5\r\n") << QStringList() << "A";
@@ -728,7 +745,7 @@ void Form1Test::totalFileStates()
     else
         QCOMPARE(m_workspace->readFile(QStringLiteral("total.txt")), after);
     QTEST(field("Lastname")->asString(), "current");
-    m_form->table()->first();   // OK itself does not save; a move does
+    m_form->table()->first();  // OK itself does not save; a move does
     QCOMPARE(storedRecords({QStringLiteral("timeused")}).at(0).at(0), QVariant(15));
 }
 
@@ -754,14 +771,16 @@ void Form1Test::deleteConfirmationNamesTheJob_data()
     QTest::addColumn<QString>("lastName");
     QTest::addColumn<bool>("inserting");
     QTest::addColumn<QString>("question");
-    QTest::newRow("date and customer") << QDate(2026, 7, 14) << "Kari" << "Nordmann" << false
-                                       << "Delete the job of 14/07/2026 for Kari Nordmann?";
-    QTest::newRow("last name only") << QDate() << "" << "Nordmann" << false << "Delete the job for Nordmann (no date)?";
-    QTest::newRow("date only") << QDate(2026, 7, 14) << "" << "" << false
-                               << "Delete the job of 14/07/2026 (no customer's name)?";
-    QTest::newRow("nothing to name it by") << QDate() << "" << "" << false
-                                           << "Delete this job (no date, no customer's name)?";
-    QTest::newRow("a new job being typed") << QDate() << "Kari" << "" << true << "Drop the new job that is being typed?";
+    QTest::newRow("date and customer") << QDate(2026, 7, 14) << "Kari"
+                                       << "Nordmann" << false << "Delete the job of 14/07/2026 for Kari Nordmann?";
+    QTest::newRow("last name only") << QDate() << ""
+                                    << "Nordmann" << false << "Delete the job for Nordmann (no date)?";
+    QTest::newRow("date only") << QDate(2026, 7, 14) << ""
+                               << "" << false << "Delete the job of 14/07/2026 (no customer's name)?";
+    QTest::newRow("nothing to name it by") << QDate() << ""
+                                           << "" << false << "Delete this job (no date, no customer's name)?";
+    QTest::newRow("a new job being typed") << QDate() << "Kari"
+                                           << "" << true << "Drop the new job that is being typed?";
 }
 
 // The confirmation names the job that would go, as the user knows it.
@@ -820,7 +839,7 @@ void Form1Test::negativeTotalShowsItsSignOnce()
 
 void Form1Test::longTextsAreKept_data()
 {
-    QTest::addColumn<bool>("olderTable");   // made when every text field held 20 characters
+    QTest::addColumn<bool>("olderTable");  // made when every text field held 20 characters
     QTest::newRow("new table") << false;
     QTest::newRow("table made with 20 characters") << true;
 }
@@ -863,7 +882,8 @@ void Form1Test::longTextsAreKept()
     QCOMPARE(child<TDBEdit>("DBEdit7")->text(), email);
     QVERIFY(m_form->close());
     m_form.reset();
-    const auto stored = storedRecords({QStringLiteral("Email"), QStringLiteral("Street1"), QStringLiteral("Typeofbee")});
+    const auto stored
+        = storedRecords({QStringLiteral("Email"), QStringLiteral("Street1"), QStringLiteral("Typeofbee")});
     QCOMPARE(stored.size(), 1);
     QCOMPARE(stored.first(), QVariantList({email, street, street}));
     // Other programs read the file as before: an older table's design is left as it was.
@@ -1072,7 +1092,8 @@ void Form1Test::navigatorFollowsEveryMoveInTheGrid()
     auto *navigator = child<TDBNavigator>("DBNavigator1");
     auto moves = [navigator] {
         QString flags;
-        for (const auto which : {TDBNavigator::nbFirst, TDBNavigator::nbPrior, TDBNavigator::nbNext, TDBNavigator::nbLast})
+        for (const auto which :
+             {TDBNavigator::nbFirst, TDBNavigator::nbPrior, TDBNavigator::nbNext, TDBNavigator::nbLast})
             flags += navigator->button(which)->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
         return flags;
     };
@@ -1206,11 +1227,16 @@ void Form1Test::loadNeverOpensTheTablesFiles_data()
 {
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<QString>("link");
-    QTest::newRow("the table") << "kelvara.db" << "";
-    QTest::newRow("its log") << "kelvara.db-wal" << "";
-    QTest::newRow("by a roundabout path") << "sub/../kelvara.db" << "";
-    QTest::newRow("a second name of the table") << "photo.jpg" << "hard";
-    QTest::newRow("a symbolic link to the table") << "photo.jpg" << "symbolic";
+    QTest::newRow("the table") << "kelvara.db"
+                               << "";
+    QTest::newRow("its log") << "kelvara.db-wal"
+                             << "";
+    QTest::newRow("by a roundabout path") << "sub/../kelvara.db"
+                                          << "";
+    QTest::newRow("a second name of the table") << "photo.jpg"
+                                                << "hard";
+    QTest::newRow("a symbolic link to the table") << "photo.jpg"
+                                                  << "symbolic";
 }
 
 // Opening and closing a table file anywhere in the process drops SQLite's locks on it, after
@@ -1349,8 +1375,8 @@ void Form1Test::picturesKeepTheirRenditionsAndCopyThePhoto()
     const auto uninstall = qScopeGuard([] { installRenditionMaker(RenditionMaker()); });
     const auto renditionRows = [] {
         sql::Database db(QStringLiteral("kelvara.db"), sql::Database::Mode::ReadOnly);
-        sql::Statement count = db.prepare(
-            QStringLiteral("SELECT count(*) FROM \"kelvara_previews\" WHERE \"field\" = 'pic3'"));
+        sql::Statement count
+            = db.prepare(QStringLiteral("SELECT count(*) FROM \"kelvara_previews\" WHERE \"field\" = 'pic3'"));
         return count.step() ? count.int64(0) : -1;
     };
     seedTable({{QStringLiteral("A"), 1}, {QStringLiteral("B"), 2}});

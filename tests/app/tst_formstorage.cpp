@@ -1,20 +1,20 @@
 #include "app/formstorage.h"
+#include "app/tform1.h"
 #include "dbctrls/pictureview.h"
-#include "platform/scripteddialogs.h"
-#include "platform/settingsstore.h"
-#include "store/table.h"
 #include "grid/tcolumn.h"
 #include "grid/tcolumntitle.h"
 #include "grid/tdbgridcolumns.h"
 #include "grid/tenhancedgrid.h"
+#include "platform/scripteddialogs.h"
+#include "platform/settingsstore.h"
+#include "store/table.h"
 #include "testworkspace.h"
-#include "app/tform1.h"
 
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
-#include <QToolButton>
 #include <QSettings>
+#include <QToolButton>
 #include <QtTest>
 
 #include <memory>
@@ -81,7 +81,7 @@ QString menuOptionsText(TEnhancedGrid::TMenuOptions options)
     return names.join(QLatin1Char(','));
 }
 
-} // namespace
+}  // namespace
 
 // The main window's stored settings: what is written on closing, in which forms, and what a
 // later start makes of it, also when the stored values are not what they should be.
@@ -163,7 +163,7 @@ Values sectionValues(const QString &group)
     return values;
 }
 
-} // namespace
+}  // namespace
 
 void FormStorageTest::initTestCase()
 {
@@ -175,7 +175,8 @@ void FormStorageTest::initTestCase()
             m_form->move(40, 30);
             m_form->resize(600, 400);
             m_changedNormPos = m_form->frameGeometry();
-            grid()->setMenuOptions(TEnhancedGrid::moAutoSize | TEnhancedGrid::moCellHints | TEnhancedGrid::moLoadLayout);
+            grid()->setMenuOptions(TEnhancedGrid::moAutoSize | TEnhancedGrid::moCellHints
+                                   | TEnhancedGrid::moLoadLayout);
             column(0)->setAlignment(taRightJustify);
             column(0)->setButtonStyle(TColumn::cbsEllipsis);
             column(0)->setColor(QColor(255, 255, 0));
@@ -232,52 +233,89 @@ void FormStorageTest::valueForms_data()
                                 .arg(m_changedNormPos.top())
                                 .arg(m_changedNormPos.right() + 1)
                                 .arg(m_changedNormPos.bottom() + 1);
-    QTest::newRow("version") << false << "FormVersion" << "0";
-    QTest::newRow("flags") << false << "Flags" << "0";
-    QTest::newRow("show state normal") << false << "ShowCmd" << "1";
+    QTest::newRow("version") << false << "FormVersion"
+                             << "0";
+    QTest::newRow("flags") << false << "Flags"
+                           << "0";
+    QTest::newRow("show state normal") << false << "ShowCmd"
+                                       << "1";
     QTest::newRow("pixels per inch") << false << "PixelsPerInch" << QString::number(pixelsPerInch());
-    QTest::newRow("no minimized or maximized position") << false << "MinMaxPos" << "-1,-1,-1,-1";
+    QTest::newRow("no minimized or maximized position") << false << "MinMaxPos"
+                                                        << "-1,-1,-1,-1";
     QTest::newRow("normal rectangle with its frame") << false << "NormPos" << normPos;
     QTest::newRow("normal rectangle under the screen size") << false << "NormPos" + screenName() << normPos;
     QTest::newRow("min max under the screen size") << false << "MinMaxPos" + screenName() << "-1,-1,-1,-1";
-    QTest::newRow("closed, not visible") << false << "Visible" << "0";
-    QTest::newRow("option set in declaration order")
-        << false << "EnhancedGrid1_MenuOptions" << "[moAutoSize,moCellHints,moLoadLayout]";
-    QTest::newRow("column count") << false << "EnhancedGrid1_Columns.Count" << "11";
-    QTest::newRow("stretched") << false << "Image1_Stretch" << "True";
-    QTest::newRow("unstretched") << false << "Image3_Stretch" << "False";
+    QTest::newRow("closed, not visible") << false << "Visible"
+                                         << "0";
+    QTest::newRow("option set in declaration order") << false << "EnhancedGrid1_MenuOptions"
+                                                     << "[moAutoSize,moCellHints,moLoadLayout]";
+    QTest::newRow("column count") << false << "EnhancedGrid1_Columns.Count"
+                                  << "11";
+    QTest::newRow("stretched") << false << "Image1_Stretch"
+                               << "True";
+    QTest::newRow("unstretched") << false << "Image3_Stretch"
+                                 << "False";
 
-    QTest::newRow("alignment by name") << true << "Item0_Alignment" << "taRightJustify";
-    QTest::newRow("button style") << true << "Item0_ButtonStyle" << "cbsEllipsis";
-    QTest::newRow("colour code") << true << "Item0_Color" << "65535";
-    QTest::newRow("boolean") << true << "Item0_Expanded" << "True";
-    QTest::newRow("field name") << true << "Item0_FieldName" << "Dato";
-    QTest::newRow("input method mode") << true << "Item0_ImeMode" << "imHira";
-    QTest::newRow("text trimmed") << true << "Item0_ImeName" << "Japanese IME";
-    QTest::newRow("empty text") << true << "Item1_ImeName" << "";
-    QTest::newRow("no component") << true << "Item0_PopupMenu" << "(null)";
-    QTest::newRow("component by name") << true << "Item5_PopupMenu" << "ColumnMenu";
-    QTest::newRow("font name") << true << "Item1_FontName" << "Courier";
-    QTest::newRow("font height") << true << "Item1_FontHeight" << "-13";
+    QTest::newRow("alignment by name") << true << "Item0_Alignment"
+                                       << "taRightJustify";
+    QTest::newRow("button style") << true << "Item0_ButtonStyle"
+                                  << "cbsEllipsis";
+    QTest::newRow("colour code") << true << "Item0_Color"
+                                 << "65535";
+    QTest::newRow("boolean") << true << "Item0_Expanded"
+                             << "True";
+    QTest::newRow("field name") << true << "Item0_FieldName"
+                                << "Dato";
+    QTest::newRow("input method mode") << true << "Item0_ImeMode"
+                                       << "imHira";
+    QTest::newRow("text trimmed") << true << "Item0_ImeName"
+                                  << "Japanese IME";
+    QTest::newRow("empty text") << true << "Item1_ImeName"
+                                << "";
+    QTest::newRow("no component") << true << "Item0_PopupMenu"
+                                  << "(null)";
+    QTest::newRow("component by name") << true << "Item5_PopupMenu"
+                                       << "ColumnMenu";
+    QTest::newRow("font name") << true << "Item1_FontName"
+                               << "Courier";
+    QTest::newRow("font height") << true << "Item1_FontHeight"
+                                 << "-13";
     QTest::newRow("font size in points") << true << "Item1_FontSize"
                                          << QString::number(qRound(13 * 72.0 / pixelsPerInch()));
-    QTest::newRow("font style set") << true << "Item1_FontStyle" << "[fsBold,fsItalic]";
-    QTest::newRow("font colour") << true << "Item1_FontColor" << "255";
-    QTest::newRow("font pitch") << true << "Item1_FontPitch" << "fpDefault";
-    QTest::newRow("font character set") << true << "Item1_FontCharset" << "1";
-    QTest::newRow("title caption") << true << "Item1_TitleCaption" << "First  Name";
-    QTest::newRow("title caption from the field") << true << "Item5_TitleCaption" << "Cellular";
-    QTest::newRow("title alignment") << true << "Item1_TitleAlignment" << "taCenter";
-    QTest::newRow("title colour") << true << "Item1_TitleColor" << "8388608";
-    QTest::newRow("title font") << true << "Item0_TitleFontName" << "MS Sans Serif";
-    QTest::newRow("title font height") << true << "Item0_TitleFontHeight" << "-11";
-    QTest::newRow("empty style") << true << "Item0_TitleFontStyle" << "[]";
-    QTest::newRow("width") << true << "Item1_Width" << "100";
-    QTest::newRow("hidden") << true << "Item2_Visible" << "False";
-    QTest::newRow("hidden width") << true << "Item2_Width" << "-1";
-    QTest::newRow("drop-down rows") << true << "Item4_DropDownRows" << "12";
-    QTest::newRow("read-only") << true << "Item4_ReadOnly" << "True";
-    QTest::newRow("last column") << true << "Item10_FieldName" << "method";
+    QTest::newRow("font style set") << true << "Item1_FontStyle"
+                                    << "[fsBold,fsItalic]";
+    QTest::newRow("font colour") << true << "Item1_FontColor"
+                                 << "255";
+    QTest::newRow("font pitch") << true << "Item1_FontPitch"
+                                << "fpDefault";
+    QTest::newRow("font character set") << true << "Item1_FontCharset"
+                                        << "1";
+    QTest::newRow("title caption") << true << "Item1_TitleCaption"
+                                   << "First  Name";
+    QTest::newRow("title caption from the field") << true << "Item5_TitleCaption"
+                                                  << "Cellular";
+    QTest::newRow("title alignment") << true << "Item1_TitleAlignment"
+                                     << "taCenter";
+    QTest::newRow("title colour") << true << "Item1_TitleColor"
+                                  << "8388608";
+    QTest::newRow("title font") << true << "Item0_TitleFontName"
+                                << "MS Sans Serif";
+    QTest::newRow("title font height") << true << "Item0_TitleFontHeight"
+                                       << "-11";
+    QTest::newRow("empty style") << true << "Item0_TitleFontStyle"
+                                 << "[]";
+    QTest::newRow("width") << true << "Item1_Width"
+                           << "100";
+    QTest::newRow("hidden") << true << "Item2_Visible"
+                            << "False";
+    QTest::newRow("hidden width") << true << "Item2_Width"
+                                  << "-1";
+    QTest::newRow("drop-down rows") << true << "Item4_DropDownRows"
+                                    << "12";
+    QTest::newRow("read-only") << true << "Item4_ReadOnly"
+                               << "True";
+    QTest::newRow("last column") << true << "Item10_FieldName"
+                                 << "method";
 }
 
 void FormStorageTest::valueForms()
@@ -401,7 +439,7 @@ void FormStorageTest::roundTrip()
 void FormStorageTest::placementIsAppliedOnlyWhereItCanBeSeen_data()
 {
     QTest::addColumn<Values>("stored");
-    QTest::addColumn<QRect>("expected");   // the frame's rectangle; empty: the designed one stays
+    QTest::addColumn<QRect>("expected");  // the frame's rectangle; empty: the designed one stays
 
     // Rectangles as large as the window can be: it is never made smaller than its sheets.
     auto normPos = [](int left, int top) {
@@ -421,8 +459,8 @@ void FormStorageTest::placementIsAppliedOnlyWhereItCanBeSeen_data()
     QTest::newRow("left not below right") << Values{{"NormPos", "1010,20,1010,720"}} << QRect();
     QTest::newRow("on a monitor removed since") << Values{{"NormPos", normPos(screen.right() + 200, 100)}} << QRect();
     QTest::newRow("mostly off the screen") << Values{{"NormPos", normPos(screen.right() - 299, 0)}} << QRect();
-    QTest::newRow("mostly on the screen") << Values{{"NormPos", normPos(screen.left() + 50, 0)}}
-                                          << QRect(screen.left() + 50, 0, kWidth, kHeight);
+    QTest::newRow("mostly on the screen")
+        << Values{{"NormPos", normPos(screen.left() + 50, 0)}} << QRect(screen.left() + 50, 0, kWidth, kHeight);
     QTest::newRow("unreadable rectangle") << Values{{"NormPos", "10,20,x,420"}} << QRect();
 }
 
@@ -510,24 +548,39 @@ void FormStorageTest::storedColumnCountReplacesTheColumns()
 
 void FormStorageTest::unreadableValuesLeaveTheirProperty_data()
 {
-    QTest::addColumn<QString>("name");   // "columns/" for the columns' section
+    QTest::addColumn<QString>("name");  // "columns/" for the columns' section
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("width not a number") << "columns/Item1_Width" << "wide";
-    QTest::newRow("width with a unit") << "columns/Item1_Width" << "100px";
-    QTest::newRow("width beyond an integer") << "columns/Item1_Width" << "99999999999";
-    QTest::newRow("colour by name") << "columns/Item0_Color" << "clRed";
-    QTest::newRow("drop-down rows empty") << "columns/Item3_DropDownRows" << "";
-    QTest::newRow("count not a number") << "EnhancedGrid1_Columns.Count" << "eleven";
-    QTest::newRow("count negative") << "EnhancedGrid1_Columns.Count" << "-3";
-    QTest::newRow("unknown alignment") << "columns/Item0_Alignment" << "taJustify";
-    QTest::newRow("boolean as a number") << "columns/Item0_Visible" << "1";
-    QTest::newRow("stretch misspelt") << "Image4_Stretch" << "Ture";
-    QTest::newRow("unknown font pitch") << "columns/Item0_FontPitch" << "fpWobbly";
-    QTest::newRow("font size unreadable") << "columns/Item0_FontSize" << "big";
-    QTest::newRow("unknown component") << "columns/Item0_PopupMenu" << "NoSuchMenu";
-    QTest::newRow("component of another kind") << "columns/Item0_PopupMenu" << "EnhancedGrid1";
-    QTest::newRow("pick list count unreadable") << "columns/Item0_PickList/Count" << "two";
+    QTest::newRow("width not a number") << "columns/Item1_Width"
+                                        << "wide";
+    QTest::newRow("width with a unit") << "columns/Item1_Width"
+                                       << "100px";
+    QTest::newRow("width beyond an integer") << "columns/Item1_Width"
+                                             << "99999999999";
+    QTest::newRow("colour by name") << "columns/Item0_Color"
+                                    << "clRed";
+    QTest::newRow("drop-down rows empty") << "columns/Item3_DropDownRows"
+                                          << "";
+    QTest::newRow("count not a number") << "EnhancedGrid1_Columns.Count"
+                                        << "eleven";
+    QTest::newRow("count negative") << "EnhancedGrid1_Columns.Count"
+                                    << "-3";
+    QTest::newRow("unknown alignment") << "columns/Item0_Alignment"
+                                       << "taJustify";
+    QTest::newRow("boolean as a number") << "columns/Item0_Visible"
+                                         << "1";
+    QTest::newRow("stretch misspelt") << "Image4_Stretch"
+                                      << "Ture";
+    QTest::newRow("unknown font pitch") << "columns/Item0_FontPitch"
+                                        << "fpWobbly";
+    QTest::newRow("font size unreadable") << "columns/Item0_FontSize"
+                                          << "big";
+    QTest::newRow("unknown component") << "columns/Item0_PopupMenu"
+                                       << "NoSuchMenu";
+    QTest::newRow("component of another kind") << "columns/Item0_PopupMenu"
+                                               << "EnhancedGrid1";
+    QTest::newRow("pick list count unreadable") << "columns/Item0_PickList/Count"
+                                                << "two";
 }
 
 void FormStorageTest::unreadableValuesLeaveTheirProperty()
@@ -594,13 +647,16 @@ void FormStorageTest::settingsLinkedToNothingAreLeftAsTheyAre()
 
 void FormStorageTest::absurdCountsAreCapped_data()
 {
-    QTest::addColumn<QString>("columnCount");   // empty: not stored
+    QTest::addColumn<QString>("columnCount");  // empty: not stored
     QTest::addColumn<QString>("pickListCount");
-    QTest::addColumn<int>("pickListItems");     // items stored in the pick list
-    QTest::addColumn<int>("shownItems");        // of them in the column's list
-    QTest::newRow("far more columns than fields") << "1000" << "" << 0 << 0;
-    QTest::newRow("pick list count far beyond its items") << "" << "100000" << 3 << 3;
-    QTest::newRow("pick list longer than anyone picks from") << "" << "1500" << 1500 << 1000;
+    QTest::addColumn<int>("pickListItems");  // items stored in the pick list
+    QTest::addColumn<int>("shownItems");     // of them in the column's list
+    QTest::newRow("far more columns than fields") << "1000"
+                                                  << "" << 0 << 0;
+    QTest::newRow("pick list count far beyond its items") << ""
+                                                          << "100000" << 3 << 3;
+    QTest::newRow("pick list longer than anyone picks from") << ""
+                                                             << "1500" << 1500 << 1000;
 }
 
 // A count in the store can be any number: what is read is capped (the columns at the number of
@@ -638,18 +694,28 @@ void FormStorageTest::absurdCountsAreCapped()
 
 void FormStorageTest::numbersBeyondTheScreenAreClamped_data()
 {
-    QTest::addColumn<QString>("name");    // "columns/" for the columns' section
+    QTest::addColumn<QString>("name");  // "columns/" for the columns' section
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("check");   // what to look at: font, width or window
+    QTest::addColumn<QString>("check");  // what to look at: font, width or window
 
-    QTest::newRow("font height of the smallest int") << "columns/Item1_FontHeight" << "-2147483648" << "font";
-    QTest::newRow("font height of the largest int") << "columns/Item1_FontHeight" << "2147483647" << "font";
-    QTest::newRow("font size of the largest int") << "columns/Item1_FontSize" << "2147483647" << "font";
-    QTest::newRow("column width of the largest int") << "columns/Item1_Width" << "2147483647" << "width";
-    QTest::newRow("window at the smallest int")
-        << "NormPos" << "-2147483648,-2147483648,-2147482548,-2147482888" << "window";
-    QTest::newRow("window reaching the largest int")
-        << "NormPos" << "10,20,2147483647,2147483647" << "window";
+    QTest::newRow("font height of the smallest int") << "columns/Item1_FontHeight"
+                                                     << "-2147483648"
+                                                     << "font";
+    QTest::newRow("font height of the largest int") << "columns/Item1_FontHeight"
+                                                    << "2147483647"
+                                                    << "font";
+    QTest::newRow("font size of the largest int") << "columns/Item1_FontSize"
+                                                  << "2147483647"
+                                                  << "font";
+    QTest::newRow("column width of the largest int") << "columns/Item1_Width"
+                                                     << "2147483647"
+                                                     << "width";
+    QTest::newRow("window at the smallest int") << "NormPos"
+                                                << "-2147483648,-2147483648,-2147482548,-2147482888"
+                                                << "window";
+    QTest::newRow("window reaching the largest int") << "NormPos"
+                                                     << "10,20,2147483647,2147483647"
+                                                     << "window";
 }
 
 // Stored numbers are clamped to what the screen can show as they are read, so nothing computes
@@ -683,10 +749,10 @@ void FormStorageTest::numbersBeyondTheScreenAreClamped()
 void FormStorageTest::optionsMenuChoicesAreKept_data()
 {
     QTest::addColumn<QByteArray>("property");
-    QTest::addColumn<QVariant>("chosen");   // invalid: the opposite of the designed switch
+    QTest::addColumn<QVariant>("chosen");  // invalid: the opposite of the designed switch
     for (const char *toggle : {"GridAutoSize", "DisplayBoolean", "DisplayImages", "DisplayMemo", "DisplayDateTime",
-                               "ShowTextEllipsis", "ShowTitleEllipsis", "FullSizeMemo", "RowSizingAllowed",
-                               "CellHints", "MultiLineTitles", "UseRowColors", "SearchMode"})
+                               "ShowTextEllipsis", "ShowTitleEllipsis", "FullSizeMemo", "RowSizingAllowed", "CellHints",
+                               "MultiLineTitles", "UseRowColors", "SearchMode"})
         QTest::newRow(toggle) << QByteArray(toggle) << QVariant();
     QTest::newRow("Auto Width") << QByteArray("GridAutoWidth") << QVariant::fromValue(TEnhancedGrid::awUniform);
     QTest::newRow("Rich Edit") << QByteArray("MemoInplaceEditor") << QVariant::fromValue(TEnhancedGrid::RichEdit);
@@ -721,13 +787,11 @@ void FormStorageTest::optionsMenuChoicesAreKept()
 
 void FormStorageTest::aRestoredWindowFitsTheScreen_data()
 {
-    QTest::addColumn<QRect>("stored");   // as stored: left, top, right + 1, bottom + 1
+    QTest::addColumn<QRect>("stored");  // as stored: left, top, right + 1, bottom + 1
     const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
     const QPoint origin = available.topLeft();
-    QTest::newRow("taller than the screen")
-        << QRect(origin + QPoint(10, 0), QSize(kWidth, available.height() + 200));
-    QTest::newRow("wider and taller")
-        << QRect(origin, available.size() + QSize(200, 200));
+    QTest::newRow("taller than the screen") << QRect(origin + QPoint(10, 0), QSize(kWidth, available.height() + 200));
+    QTest::newRow("wider and taller") << QRect(origin, available.size() + QSize(200, 200));
     QTest::newRow("larger, reaching past the top left")
         << QRect(origin - QPoint(150, 150), available.size() + QSize(200, 200));
 }
@@ -737,11 +801,12 @@ void FormStorageTest::aRestoredWindowFitsTheScreen_data()
 void FormStorageTest::aRestoredWindowFitsTheScreen()
 {
     QFETCH(QRect, stored);
-    storeValues({{"NormPos", QStringLiteral("%1,%2,%3,%4")
-                                 .arg(stored.left())
-                                 .arg(stored.top())
-                                 .arg(stored.right() + 1)
-                                 .arg(stored.bottom() + 1)},
+    storeValues({{"NormPos",
+                  QStringLiteral("%1,%2,%3,%4")
+                      .arg(stored.left())
+                      .arg(stored.top())
+                      .arg(stored.right() + 1)
+                      .arg(stored.bottom() + 1)},
                  {"PixelsPerInch", QString::number(pixelsPerInch())}});
     startWindow();
     const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
@@ -749,7 +814,8 @@ void FormStorageTest::aRestoredWindowFitsTheScreen()
     const QSize least = m_form->minimumSizeHint().expandedTo(m_form->minimumSize()) + frame;
     const QRect shown = m_form->frameGeometry();
     QVERIFY2(shown.width() <= std::max(available.width(), least.width()), qPrintable(QString::number(shown.width())));
-    QVERIFY2(shown.height() <= std::max(available.height(), least.height()), qPrintable(QString::number(shown.height())));
+    QVERIFY2(shown.height() <= std::max(available.height(), least.height()),
+             qPrintable(QString::number(shown.height())));
 }
 
 QTEST_MAIN(FormStorageTest)

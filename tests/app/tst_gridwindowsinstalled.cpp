@@ -1,13 +1,13 @@
 // The running program's grid opens its companion windows as the program installs them at start.
 
-#include "grid/gridcompanions.h"
-#include "platform/scripteddialogs.h"
 #include "app/startup.h"
-#include "store/table.h"
-#include "grid/tdbgrid.h"
-#include "testworkspace.h"
 #include "app/tform1.h"
+#include "grid/gridcompanions.h"
+#include "grid/tdbgrid.h"
 #include "gridwin/tfieldviewerform.h"
+#include "platform/scripteddialogs.h"
+#include "store/table.h"
+#include "testworkspace.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
-#include "store/error.h"
 #include "app/picklist.h"
 #include "app/runningtotal.h"
+#include "store/error.h"
 #include "testworkspace.h"
 
 #include <QDir>
@@ -51,12 +51,18 @@ void RunningTotalTest::totalShowsItsSignOnce_data()
     QTest::addColumn<qint64>("minutes");
     QTest::addColumn<QString>("hours");
     QTest::addColumn<QString>("rest");
-    QTest::newRow("150 -> 2 h 30") << qint64(150) << "2" << "30";
-    QTest::newRow("0 -> 0 h 0") << qint64(0) << "0" << "0";
-    QTest::newRow("-5000 -> -83 h 20") << qint64(-5000) << "-83" << "20";
-    QTest::newRow("-60 -> -1 h 0") << qint64(-60) << "-1" << "0";
-    QTest::newRow("-20 -> -0 h 20") << qint64(-20) << "-0" << "20";
-    QTest::newRow("most negative total") << qint64(-2147483648LL) << "-35791394" << "8";
+    QTest::newRow("150 -> 2 h 30") << qint64(150) << "2"
+                                   << "30";
+    QTest::newRow("0 -> 0 h 0") << qint64(0) << "0"
+                                << "0";
+    QTest::newRow("-5000 -> -83 h 20") << qint64(-5000) << "-83"
+                                       << "20";
+    QTest::newRow("-60 -> -1 h 0") << qint64(-60) << "-1"
+                                   << "0";
+    QTest::newRow("-20 -> -0 h 20") << qint64(-20) << "-0"
+                                    << "20";
+    QTest::newRow("most negative total") << qint64(-2147483648LL) << "-35791394"
+                                         << "8";
 }
 
 void RunningTotalTest::totalShowsItsSignOnce()
@@ -101,7 +107,7 @@ void RunningTotalTest::totalFileRoundTrip()
 
 void RunningTotalTest::unusableTotalFileFails_data()
 {
-    QTest::addColumn<QByteArray>("content");   // empty: no file at all
+    QTest::addColumn<QByteArray>("content");  // empty: no file at all
     QTest::addColumn<bool>("directory");
     QTest::newRow("missing") << QByteArray() << false;
     QTest::newRow("empty file") << QByteArray("") << false;
@@ -153,8 +159,7 @@ void RunningTotalTest::pickListKeepsEntriesWhenUnreadable()
     QVERIFY(QDir().mkdir(QStringLiteral("TypeOfBee.txt")));
     QVERIFY(!loadPickList(QStringLiteral("TypeOfBee.txt"), entries));
     QCOMPARE(entries, QStringList{QStringLiteral("Roof")});
-    QVERIFY_THROWS_EXCEPTION(Error, addToPickList(QStringLiteral("TypeOfBee.txt"), entries,
-                                                  QStringLiteral("Italian")));
+    QVERIFY_THROWS_EXCEPTION(Error, addToPickList(QStringLiteral("TypeOfBee.txt"), entries, QStringLiteral("Italian")));
     QCOMPARE(entries, QStringList({"Roof", "Italian"}));
 }
 

@@ -1,15 +1,15 @@
-#include "platform/datafolderlock.h"
-#include "store/error.h"
-#include "failingdisk.h"
-#include "store/field.h"
-#include "folderwatch.h"
-#include "store/kelvaratable.h"
-#include "platform/scripteddialogs.h"
-#include "store/sqlite.h"
 #include "app/startup.h"
+#include "app/tform1.h"
+#include "failingdisk.h"
+#include "folderwatch.h"
+#include "platform/datafolderlock.h"
+#include "platform/scripteddialogs.h"
+#include "store/error.h"
+#include "store/field.h"
+#include "store/kelvaratable.h"
+#include "store/sqlite.h"
 #include "store/table.h"
 #include "testworkspace.h"
-#include "app/tform1.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -54,7 +54,7 @@ void seedTable(int records)
         table.insertRecord({QVariant(), QStringLiteral("First %1").arg(i)});
 }
 
-} // namespace
+}  // namespace
 
 // Starting the program: one copy per data folder, and tables that are busy, damaged or
 // incomplete at start are never lost.
@@ -95,7 +95,8 @@ void StartupTest::secondCopyOnTheSameFolderEnds()
     QVERIFY(!second.isLocked());
     const QStringList warnings = dialogs->texts(ScriptedDialogs::Kind::Warning);
     QCOMPARE(warnings.size(), 1);
-    QVERIFY2(warnings.first().startsWith(QStringLiteral("Kelvara is already open in the folder ")), qPrintable(warnings.first()));
+    QVERIFY2(warnings.first().startsWith(QStringLiteral("Kelvara is already open in the folder ")),
+             qPrintable(warnings.first()));
     QVERIFY(warnings.first().contains(QStringLiteral("brought to the front")));
     QTRY_VERIFY(!window.isMinimized());
     QCOMPARE(filesIn(workspace.path()), before);
@@ -154,7 +155,7 @@ void StartupTest::tableInUseIsNotTakenForDamaged()
     workspace.writeFile(QStringLiteral("total.txt"), "125\r\n");
     const auto before = snapshot(workspace.path());
     ScriptedDialogsScope dialogs;
-    dialogs->confirmAnswers = {true, false};   // try again once, then end
+    dialogs->confirmAnswers = {true, false};  // try again once, then end
     {
         // Another program holds the table for itself.
         sql::Database other(QStringLiteral("kelvara.db"), sql::Database::Mode::ReadWrite);
@@ -248,9 +249,9 @@ void StartupTest::logWithoutItsTableIsKept()
 void StartupTest::troubleThatIsNoDamageKeepsEveryFile_data()
 {
     QTest::addColumn<QString>("trouble");
-    QTest::addColumn<bool>("tableBefore");    // a table with three jobs stands in the folder
-    QTest::addColumn<bool>("readOnly");       // the start goes on with the records read-only
-    QTest::addColumn<QString>("cause");       // what the message names beside the file
+    QTest::addColumn<bool>("tableBefore");  // a table with three jobs stands in the folder
+    QTest::addColumn<bool>("readOnly");     // the start goes on with the records read-only
+    QTest::addColumn<QString>("cause");     // what the message names beside the file
     QTest::newRow("disk full") << "full" << true << true << "No space left on device";
     QTest::newRow("disk full, no table yet") << "full" << false << false << "disk is full";
     QTest::newRow("file that may not be read") << "no access" << true << false << "Permission denied";
@@ -274,7 +275,8 @@ void StartupTest::troubleThatIsNoDamageKeepsEveryFile()
         QVERIFY(QDir().mkdir(QStringLiteral("kelvara.db")));
     workspace.writeFile(QStringLiteral("total.txt"), "4711\r\n");
     const auto before = snapshot(workspace.path());
-    const QStringList namesBefore = QDir(workspace.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    const QStringList namesBefore
+        = QDir(workspace.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     ScriptedDialogsScope dialogs;
     {
         std::unique_ptr<FailingDisk> disk;
@@ -316,9 +318,9 @@ void StartupTest::foreignViewsAndTriggersKeepTheTable_data()
 {
     QTest::addColumn<QByteArray>("sql");
     QTest::newRow("a view") << QByteArray("CREATE VIEW v AS SELECT Firstname FROM kelvara");
-    QTest::newRow("a trigger")
-        << QByteArray("CREATE TABLE log (what TEXT); "
-                      "CREATE TRIGGER t AFTER UPDATE ON kelvara BEGIN INSERT INTO log VALUES (new.Firstname); END");
+    QTest::newRow("a trigger") << QByteArray(
+        "CREATE TABLE log (what TEXT); "
+        "CREATE TRIGGER t AFTER UPDATE ON kelvara BEGIN INSERT INTO log VALUES (new.Firstname); END");
 }
 
 // What another program adds to the file (here as the sqlite3 shell would) is no damage: the
@@ -351,8 +353,8 @@ void StartupTest::foreignViewsAndTriggersKeepTheTable()
     QCOMPARE(workspace.readFile(QStringLiteral("total.txt")), QByteArray("4711\r\n"));
     QVERIFY(!QDir().entryList(QDir::Files).join(QLatin1Char(' ')).contains(QStringLiteral("damaged")));
     sql::Database check(QStringLiteral("kelvara.db"), sql::Database::Mode::ReadOnly);
-    sql::Statement objects = check.prepare(
-        QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type IN ('view', 'trigger')"));
+    sql::Statement objects
+        = check.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type IN ('view', 'trigger')"));
     QVERIFY(objects.step());
     QVERIFY(objects.int64(0) > 0);
     if (check.hasTable(QStringLiteral("log"))) {
@@ -391,8 +393,9 @@ void StartupTest::leftoversOfAnEarlierStartGo()
     {
         sqlite3 *db = nullptr;
         QCOMPARE(sqlite3_open("kelvara.db", &db), SQLITE_OK);
-        const int rc = sqlite3_exec(db, "PRAGMA writable_schema=ON; UPDATE sqlite_master SET sql = "
-                                        "'CREATE TABLE kelvara (Dato DATE' WHERE name = 'kelvara'",
+        const int rc = sqlite3_exec(db,
+                                    "PRAGMA writable_schema=ON; UPDATE sqlite_master SET sql = "
+                                    "'CREATE TABLE kelvara (Dato DATE' WHERE name = 'kelvara'",
                                     nullptr, nullptr, nullptr);
         sqlite3_close(db);
         QCOMPARE(rc, SQLITE_OK);

@@ -2,19 +2,19 @@
 // application object as the keyboard delivers them: a command key never types its letter, AltGr
 // types the characters of its layout.
 
-#include "platform/errorreport.h"
-#include "store/field.h"
-#include "store/kelvaratable.h"
-#include "platform/scripteddialogs.h"
-#include "store/table.h"
+#include "app/tform1.h"
 #include "dbctrls/tdbcombobox.h"
 #include "dbctrls/tdbedit.h"
 #include "dbctrls/tdbmemo.h"
 #include "grid/tenhancedgrid.h"
-#include "namedchild.h"
-#include "testworkspace.h"
-#include "app/tform1.h"
 #include "grid/titlesearch.h"
+#include "namedchild.h"
+#include "platform/errorreport.h"
+#include "platform/scripteddialogs.h"
+#include "store/field.h"
+#include "store/kelvaratable.h"
+#include "store/table.h"
+#include "testworkspace.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -53,7 +53,7 @@ QString textOf(const QWidget *widget)
     return QString();
 }
 
-} // namespace
+}  // namespace
 
 Q_DECLARE_METATYPE(Box)
 
@@ -69,11 +69,7 @@ private Q_SLOTS:
     void commandKeysNeverTypeAltGrDoes();
 
 private:
-    template <typename T>
-    T *child(const char *name) const
-    {
-        return namedChild<T>(m_form.get(), name);
-    }
+    template <typename T> T *child(const char *name) const { return namedChild<T>(m_form.get(), name); }
     // Gives the box the focus as a user would reach it; the widget that then takes the keys.
     QWidget *focusBox(Box box);
 
@@ -117,18 +113,10 @@ void TypedKeysTest::cleanup()
 QWidget *TypedKeysTest::focusBox(Box box)
 {
     switch (box) {
-    case Box::FirstName:
-        child<TDBEdit>("DBEdit2")->setFocus();
-        break;
-    case Box::DateBox:
-        child<TDBEdit>("DBEdit1")->setFocus();
-        break;
-    case Box::PickList:
-        child<TDBComboBox>("DBComboBox1")->setFocus();
-        break;
-    case Box::Memo:
-        child<TDBMemo>("DBMemo1")->setFocus();
-        break;
+    case Box::FirstName: child<TDBEdit>("DBEdit2")->setFocus(); break;
+    case Box::DateBox: child<TDBEdit>("DBEdit1")->setFocus(); break;
+    case Box::PickList: child<TDBComboBox>("DBComboBox1")->setFocus(); break;
+    case Box::Memo: child<TDBMemo>("DBMemo1")->setFocus(); break;
     case Box::GridCell:
     case Box::GridEditor: {
         // The data sheet's grid is read-only; an editable one over the same jobs.
@@ -168,10 +156,13 @@ void TypedKeysTest::commandKeysNeverTypeAltGrDoes_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("types");
 
-    const QList<QPair<const char *, Box>> boxes = {
-        {"first-name box", Box::FirstName}, {"date box", Box::DateBox},     {"pick-list box", Box::PickList},
-        {"memo", Box::Memo},                {"grid cell", Box::GridCell},   {"grid's in-place editor", Box::GridEditor},
-        {"title search box", Box::TitleSearchBox}};
+    const QList<QPair<const char *, Box>> boxes = {{"first-name box", Box::FirstName},
+                                                   {"date box", Box::DateBox},
+                                                   {"pick-list box", Box::PickList},
+                                                   {"memo", Box::Memo},
+                                                   {"grid cell", Box::GridCell},
+                                                   {"grid's in-place editor", Box::GridEditor},
+                                                   {"title search box", Box::TitleSearchBox}};
     const Qt::KeyboardModifiers altGr = Qt::ControlModifier | Qt::AltModifier;
     const QList<KeyPress> letters = {
         {"Alt+F passing its letter", Qt::Key_F, Qt::AltModifier, QStringLiteral("f"), false},
@@ -182,11 +173,10 @@ void TypedKeysTest::commandKeysNeverTypeAltGrDoes_data()
         {"AltGr+7 reported as the group switch", Qt::Key_BraceLeft, Qt::GroupSwitchModifier, QStringLiteral("{"), true},
         {"plain letter", Qt::Key_F, Qt::NoModifier, QStringLiteral("f"), true}};
     // The date box takes digits only.
-    const QList<KeyPress> digits = {
-        {"Alt+5", Qt::Key_5, Qt::AltModifier, QStringLiteral("5"), false},
-        {"Ctrl+5", Qt::Key_5, Qt::ControlModifier, QStringLiteral("5"), false},
-        {"AltGr+5 reported as Ctrl+Alt", Qt::Key_5, altGr, QStringLiteral("5"), true},
-        {"plain digit", Qt::Key_5, Qt::NoModifier, QStringLiteral("5"), true}};
+    const QList<KeyPress> digits = {{"Alt+5", Qt::Key_5, Qt::AltModifier, QStringLiteral("5"), false},
+                                    {"Ctrl+5", Qt::Key_5, Qt::ControlModifier, QStringLiteral("5"), false},
+                                    {"AltGr+5 reported as Ctrl+Alt", Qt::Key_5, altGr, QStringLiteral("5"), true},
+                                    {"plain digit", Qt::Key_5, Qt::NoModifier, QStringLiteral("5"), true}};
     for (const auto &[boxName, box] : boxes) {
         for (const KeyPress &press : box == Box::DateBox ? digits : letters) {
             QTest::addRow("%s: %s", boxName, press.name)

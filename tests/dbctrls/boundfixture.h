@@ -1,9 +1,9 @@
 #pragma once
 
+#include "platform/scripteddialogs.h"
 #include "store/datasource.h"
 #include "store/field.h"
 #include "store/kelvaratable.h"
-#include "platform/scripteddialogs.h"
 #include "store/table.h"
 #include "testworkspace.h"
 
@@ -39,8 +39,7 @@ protected:
 // shown window to put controls in.
 struct BoundFixture
 {
-    explicit BoundFixture(const QLocale &locale = QLocale(QLocale::English, QLocale::UnitedKingdom))
-        : workspace(locale)
+    explicit BoundFixture(const QLocale &locale = QLocale(QLocale::English, QLocale::UnitedKingdom)) : workspace(locale)
     {
         table.setTableName(QStringLiteral("kelvara"));
         // The design of tables made when text fields held 20 characters: the cuts these tests
@@ -69,8 +68,7 @@ struct BoundFixture
 
     Field *field(const char *name) const { return table.fieldByName(QString::fromLatin1(name)); }
 
-    template <typename Control>
-    Control *add(const char *fieldName)
+    template <typename Control> Control *add(const char *fieldName)
     {
         auto *control = new Control(&window);
         control->setDataSource(&source);
@@ -104,4 +102,4 @@ struct BoundFixture
     QVBoxLayout *layout = nullptr;
 };
 
-} // namespace kelvara::test
+}  // namespace kelvara::test

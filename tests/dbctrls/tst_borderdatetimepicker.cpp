@@ -79,7 +79,7 @@ int innerPixelsOf(const QImage &image, const QColor &color)
     return n;
 }
 
-} // namespace
+}  // namespace
 
 class BorderDateTimePickerTest : public QObject
 {

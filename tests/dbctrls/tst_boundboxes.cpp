@@ -1,10 +1,10 @@
 #include "boundfixture.h"
 #include "dbctrls/editmask.h"
-#include "store/error.h"
 #include "dbctrls/tdbcombobox.h"
 #include "dbctrls/tdbedit.h"
 #include "dbctrls/tdbmemo.h"
 #include "dbctrls/tdbrichedit.h"
+#include "store/error.h"
 
 #include <QClipboard>
 #include <QLineEdit>
@@ -25,7 +25,7 @@ void typeCharacters(QWidget *box, const QString &text)
     }
 }
 
-} // namespace
+}  // namespace
 
 class BoundBoxesTest : public QObject
 {
@@ -185,7 +185,7 @@ void BoundBoxesTest::writesTypedTextWhenAMoveFinishesTheRecord()
     name->setFocus();
     name->selectAll();
     QTest::keyClicks(name, QStringLiteral("Zora"));
-    f.table.next();   // the focus stays in the box
+    f.table.next();  // the focus stays in the box
     QCOMPARE(name->text(), QStringLiteral("Bert"));
     QCOMPARE(f.stored("Firstname", 1), QStringLiteral("Zora"));
     f.table.prior();
@@ -246,27 +246,27 @@ void BoundBoxesTest::textBoxTakesAtMostTheFieldSize()
 
 void BoundBoxesTest::textBoxCountsCharactersNotUnits_data()
 {
-    const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80");   // U+1F600, two UTF-16 units
+    const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80");  // U+1F600, two UTF-16 units
     const QString a19(19, QLatin1Char('a'));
     QTest::addColumn<QString>("before");
     QTest::addColumn<int>("cursor");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("pasted");
-    QTest::addColumn<QString>("after");   // in the box, and what the field holds on leaving
+    QTest::addColumn<QString>("after");  // in the box, and what the field holds on leaving
 
-    QTest::newRow("ASCII: 20th taken, 21st refused") << a19 << 19 << "bc" << "" << a19 + "b";
+    QTest::newRow("ASCII: 20th taken, 21st refused") << a19 << 19 << "bc"
+                                                     << "" << a19 + "b";
     QTest::newRow("emoji as the 20th character") << a19 << 19 << smile << "" << a19 + smile;
-    QTest::newRow("emoji as the 21st character refused")
-        << a19 + "b" << 20 << smile << "" << a19 + "b";
+    QTest::newRow("emoji as the 21st character refused") << a19 + "b" << 20 << smile << "" << a19 + "b";
     QTest::newRow("twenty emoji fill the box") << "" << 0 << smile.repeated(21) << "" << smile.repeated(20);
     QTest::newRow("paste keeps the emoji at the cut whole")
-        << "" << 0 << "" << QString(19, QLatin1Char('p')) + smile + "more"
-        << QString(19, QLatin1Char('p')) + smile;
+        << "" << 0 << "" << QString(19, QLatin1Char('p')) + smile + "more" << QString(19, QLatin1Char('p')) + smile;
     QTest::newRow("paste cut before an emoji that does not fit")
-        << QString(18, QLatin1Char('a')) << 18 << "" << "b" + smile + smile + "c"
-        << QString(18, QLatin1Char('a')) + "b" + smile;
-    QTest::newRow("paste in the middle keeps the text after the cursor")
-        << "abcdefghij" << 5 << "" << "0123456789" + smile + "XYZ" << "abcde0123456789fghij";
+        << QString(18, QLatin1Char('a')) << 18 << ""
+        << "b" + smile + smile + "c" << QString(18, QLatin1Char('a')) + "b" + smile;
+    QTest::newRow("paste in the middle keeps the text after the cursor") << "abcdefghij" << 5 << ""
+                                                                         << "0123456789" + smile + "XYZ"
+                                                                         << "abcde0123456789fghij";
     // A combining mark is a character of its own, as the field counts it.
     QTest::newRow("combining mark counts as a character")
         << a19 << 19 << QString::fromUtf8("e\xCC\x81") << "" << a19 + "e";
@@ -341,7 +341,7 @@ void BoundBoxesTest::dateBoxChecksWhatIsTyped_data()
 {
     QTest::addColumn<QLocale>("locale");
     QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("message");     // empty: none
+    QTest::addColumn<QString>("message");  // empty: none
     QTest::addColumn<QDate>("stored");
     const QLocale gb(QLocale::English, QLocale::UnitedKingdom);
     const QLocale us(QLocale::English, QLocale::UnitedStates);
@@ -352,8 +352,10 @@ void BoundBoxesTest::dateBoxChecksWhatIsTyped_data()
     QTest::newRow("one-digit day and month") << gb << "1/2/2024" << QString() << QDate(2024, 2, 1);
     QTest::newRow("year incomplete") << gb << "241220" << invalid << old;
     QTest::newRow("year missing") << gb << "2412" << invalid << old;
-    QTest::newRow("no such day") << gb << "31022024" << "'31/02/2024' is not a valid date" << old;
-    QTest::newRow("no such month, month first") << us << "13012024" << "'13/01/2024' is not a valid date" << old;
+    QTest::newRow("no such day") << gb << "31022024"
+                                 << "'31/02/2024' is not a valid date" << old;
+    QTest::newRow("no such month, month first") << us << "13012024"
+                                                << "'13/01/2024' is not a valid date" << old;
     QTest::newRow("all cleared") << gb << "" << QString() << QDate();
 }
 
@@ -536,11 +538,10 @@ void BoundBoxesTest::comboBoxWritesBeforeItTellsItWasLeft()
     QVERIFY(f.showWindow());
     QSignalSpy entered(combo, &TDBComboBox::entered);
     QStringList seenOnExit;
-    connect(combo, &TDBComboBox::exited, this, [&] {
-        seenOnExit << combo->currentText() << f.field("camefrom")->text();
-    });
+    connect(combo, &TDBComboBox::exited, this,
+            [&] { seenOnExit << combo->currentText() << f.field("camefrom")->text(); });
     f.table.edit();
-    name->setFocus();   // the window gave the combo box the focus when it was shown
+    name->setFocus();  // the window gave the combo box the focus when it was shown
     seenOnExit.clear();
     entered.clear();
     combo->setFocus();
@@ -625,8 +626,8 @@ void BoundBoxesTest::memoBoxesWrapAnywhereOnlyForUnbrokenRuns()
     f.field("notes")->setText(notes);
     f.table.post();
     QVERIFY(f.showWindow());
-    const QTextOption::WrapMode expected =
-        anywhere ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere;
+    const QTextOption::WrapMode expected
+        = anywhere ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere;
     QCOMPARE(memo->wordWrapMode(), expected);
     QCOMPARE(rich->wordWrapMode(), expected);
     QCOMPARE(memo->toPlainText(), notes);

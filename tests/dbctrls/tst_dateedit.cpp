@@ -31,8 +31,10 @@ void DateEditTest::writesTheDateInTheUsersOrder_data()
 {
     QTest::addColumn<QLocale>("locale");
     QTest::addColumn<QString>("text");
-    QTest::newRow("en_GB: day first, four-digit year") << QLocale(QLocale::English, QLocale::UnitedKingdom) << "05/03/2024";
-    QTest::newRow("en_US: month first, two-digit year") << QLocale(QLocale::English, QLocale::UnitedStates) << "03/05/24";
+    QTest::newRow("en_GB: day first, four-digit year")
+        << QLocale(QLocale::English, QLocale::UnitedKingdom) << "05/03/2024";
+    QTest::newRow("en_US: month first, two-digit year")
+        << QLocale(QLocale::English, QLocale::UnitedStates) << "03/05/24";
     QTest::newRow("de_DE: dots, two-digit year") << QLocale(QLocale::German, QLocale::Germany) << "05.03.24";
 }
 

@@ -25,8 +25,10 @@ void TstDBRichEdit::showsField_data()
     QTest::addColumn<QString>("plain");
     QTest::addColumn<bool>("bold");
 
-    QTest::newRow("plain text as it is") << "3 < 5 hives\nline two" << "3 < 5 hives\nline two" << false;
-    QTest::newRow("formatted text formatted") << "<html><body><b>strong</b> bees</body></html>" << "strong bees" << true;
+    QTest::newRow("plain text as it is") << "3 < 5 hives\nline two"
+                                         << "3 < 5 hives\nline two" << false;
+    QTest::newRow("formatted text formatted") << "<html><body><b>strong</b> bees</body></html>"
+                                              << "strong bees" << true;
 }
 
 void TstDBRichEdit::showsField()

@@ -1,7 +1,7 @@
 #include "boundfixture.h"
-#include "store/error.h"
 #include "dbctrls/tdbedit.h"
 #include "dbctrls/tdbnavigator.h"
+#include "store/error.h"
 
 #include <QToolButton>
 
@@ -27,7 +27,7 @@ void click(TDBNavigator &navigator, TDBNavigator::NavigateBtn which)
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
-} // namespace
+}  // namespace
 
 class NavigatorTest : public QObject
 {
@@ -48,9 +48,10 @@ void NavigatorTest::buttonsHaveTheirNamesAndHints()
 {
     BoundFixture f;
     TDBNavigator navigator;
-    const QStringList names{"nbFirst", "nbPrior", "nbNext", "nbLast", "nbInsert", "nbDelete", "nbEdit", "nbPost", "nbRefresh"};
-    const QStringList hints{"First record", "Prior record", "Next record", "Last record", "Insert record",
-                            "Delete record", "Edit record", "Post edit", "Refresh data"};
+    const QStringList names{"nbFirst",  "nbPrior", "nbNext", "nbLast",   "nbInsert",
+                            "nbDelete", "nbEdit",  "nbPost", "nbRefresh"};
+    const QStringList hints{"First record",  "Prior record", "Next record", "Last record", "Insert record",
+                            "Delete record", "Edit record",  "Post edit",   "Refresh data"};
     QCOMPARE(navigator.size(), QSize(234, 25));
     for (int i = 0; i < TDBNavigator::buttonCount; ++i) {
         QToolButton *button = navigator.button(TDBNavigator::NavigateBtn(i));
@@ -67,21 +68,35 @@ void NavigatorTest::enablingFollowsTheTable_data()
     QTest::addColumn<QString>("situation");
     QTest::addColumn<QString>("enabled");
     //                                              first prior next last insert delete edit post refresh
-    QTest::newRow("no data source") << "unbound" << "000000000";
-    QTest::newRow("table closed") << "closed" << "000000000";
-    QTest::newRow("first record, browsing") << "first" << "001111101";
-    QTest::newRow("first record, editing") << "first edit" << "001111011";
-    QTest::newRow("middle record") << "middle" << "111111101";
-    QTest::newRow("last record") << "last" << "110011101";
+    QTest::newRow("no data source") << "unbound"
+                                    << "000000000";
+    QTest::newRow("table closed") << "closed"
+                                  << "000000000";
+    QTest::newRow("first record, browsing") << "first"
+                                            << "001111101";
+    QTest::newRow("first record, editing") << "first edit"
+                                           << "001111011";
+    QTest::newRow("middle record") << "middle"
+                                   << "111111101";
+    QTest::newRow("last record") << "last"
+                                 << "110011101";
     // Steps by a distance, as the grid moves, that land on the edge without running into it.
-    QTest::newRow("first record reached by a step") << "step to first" << "001111101";
-    QTest::newRow("last record reached by steps") << "step to last" << "110011101";
-    QTest::newRow("inserting before the first record") << "insert" << "001111011";
-    QTest::newRow("inserting in the middle") << "insert middle" << "111111011";
-    QTest::newRow("appending") << "append" << "110011011";
-    QTest::newRow("empty table") << "empty" << "000010101";
-    QTest::newRow("inserting into an empty table") << "empty insert" << "000011011";
-    QTest::newRow("read-only table") << "read-only" << "001100000";
+    QTest::newRow("first record reached by a step") << "step to first"
+                                                    << "001111101";
+    QTest::newRow("last record reached by steps") << "step to last"
+                                                  << "110011101";
+    QTest::newRow("inserting before the first record") << "insert"
+                                                       << "001111011";
+    QTest::newRow("inserting in the middle") << "insert middle"
+                                             << "111111011";
+    QTest::newRow("appending") << "append"
+                               << "110011011";
+    QTest::newRow("empty table") << "empty"
+                                 << "000010101";
+    QTest::newRow("inserting into an empty table") << "empty insert"
+                                                   << "000011011";
+    QTest::newRow("read-only table") << "read-only"
+                                     << "001100000";
 }
 
 void NavigatorTest::enablingFollowsTheTable()

@@ -1,18 +1,18 @@
+#include "dbctrls/photopictures.h"
+#include "dbctrls/pictureview.h"
+#include "picturefixtures.h"
+#include "platform/jpegcodec.h"
+#include "platform/photorenditions.h"
 #include "store/error.h"
 #include "store/field.h"
-#include "platform/jpegcodec.h"
 #include "store/kelvaratable.h"
-#include "dbctrls/photopictures.h"
-#include "platform/photorenditions.h"
-#include "picturefixtures.h"
-#include "dbctrls/pictureview.h"
 #include "store/sqlite.h"
 #include "store/table.h"
 #include "testworkspace.h"
 
 #include <QApplication>
-#include <QCryptographicHash>
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QImageWriter>
 #include <QProcess>
@@ -82,8 +82,8 @@ QMap<int, StoredRow> storedRows(const QString &field = QStringLiteral("pic1"))
     select.bindText(1, field);
     QMap<int, StoredRow> rows;
     while (select.step())
-        rows.insert(int(select.int64(0)), StoredRow{QSize(int(select.int64(1)), int(select.int64(2))),
-                                                     select.int64(3), select.blob(4)});
+        rows.insert(int(select.int64(0)),
+                    StoredRow{QSize(int(select.int64(1)), int(select.int64(2))), select.int64(3), select.blob(4)});
     return rows;
 }
 
@@ -157,7 +157,7 @@ int runChildCheck()
     return result.isEmpty() ? 0 : 1;
 }
 
-} // namespace
+}  // namespace
 
 class PhotoRenditionsTest : public QObject
 {
@@ -302,7 +302,8 @@ void PhotoRenditionsTest::photoRewrittenBehindOurBackIsNeverShownStale()
         // The sheet and a cell show the photo before it is rewritten.
         view.showField(*table->fieldByName(QStringLiteral("pic1")));
         QVERIFY(near(centreOf(view.grab().toImage()), Qt::red));
-        QVERIFY(near(centreOf(fieldPicture(*table->fieldByName(QStringLiteral("pic1")), QSize(64, 48)).image), Qt::red));
+        QVERIFY(
+            near(centreOf(fieldPicture(*table->fieldByName(QStringLiteral("pic1")), QSize(64, 48)).image), Qt::red));
     }
 
     // Another program rewrites the bytes in place: the blob keeps its id.
@@ -359,36 +360,37 @@ void PhotoRenditionsTest::rowWrittenOverIsMadeAgainFromThePhoto_data()
 {
     QTest::addColumn<QSize>("otherSize");
     QTest::addColumn<QString>("damage");
-    QTest::addColumn<QByteArray>("bound");   // the statement's one value, if any
+    QTest::addColumn<QByteArray>("bound");  // the statement's one value, if any
 
     // The first record holds a red 1600 x 1200 photo, the second a blue one of otherSize; the
     // damage is done to the first record's rows, which keep the first photo's stamp.
-    const QString firstPhoto = QStringLiteral("WHERE \"blob_id\" = (SELECT min(\"blob_id\") FROM \"kelvara_previews\")");
+    const QString firstPhoto
+        = QStringLiteral("WHERE \"blob_id\" = (SELECT min(\"blob_id\") FROM \"kelvara_previews\")");
     const QString otherRow = QStringLiteral("(SELECT o.%1 FROM \"kelvara_previews\" AS o WHERE o.\"kind\" = "
                                             "\"kelvara_previews\".\"kind\" AND o.\"blob_id\" = "
                                             "(SELECT max(\"blob_id\") FROM \"kelvara_previews\"))");
     QTest::newRow("photo width written over")
         << QSize(1600, 1200) << QStringLiteral("UPDATE \"kelvara_previews\" SET \"photo_width\" = 1700 ") + firstPhoto
         << QByteArray();
-    QTest::newRow("photo sides swapped")
-        << QSize(1600, 1200)
-        << QStringLiteral("UPDATE \"kelvara_previews\" SET \"photo_width\" = \"photo_height\", "
-                          "\"photo_height\" = \"photo_width\" ")
-               + firstPhoto
-        << QByteArray();
+    QTest::newRow("photo sides swapped") << QSize(1600, 1200)
+                                         << QStringLiteral(
+                                                "UPDATE \"kelvara_previews\" SET \"photo_width\" = \"photo_height\", "
+                                                "\"photo_height\" = \"photo_width\" ")
+            + firstPhoto << QByteArray();
     QTest::newRow("another photo's picture of the same size")
         << QSize(1600, 1200)
-        << QStringLiteral("UPDATE \"kelvara_previews\" SET \"data\" = %1 ").arg(otherRow.arg(QStringLiteral("\"data\"")))
-               + firstPhoto
+        << QStringLiteral("UPDATE \"kelvara_previews\" SET \"data\" = %1 ")
+                .arg(otherRow.arg(QStringLiteral("\"data\"")))
+            + firstPhoto
         << QByteArray();
     QTest::newRow("another photo's row under this photo's stamp")
         << QSize(2000, 1000)
         << QStringLiteral("UPDATE \"kelvara_previews\" SET \"width\" = %1, \"height\" = %2, \"photo_width\" = %3, "
                           "\"photo_height\" = %4, \"data\" = %5 ")
-                   .arg(otherRow.arg(QStringLiteral("\"width\"")), otherRow.arg(QStringLiteral("\"height\"")),
-                        otherRow.arg(QStringLiteral("\"photo_width\"")),
-                        otherRow.arg(QStringLiteral("\"photo_height\"")), otherRow.arg(QStringLiteral("\"data\"")))
-               + firstPhoto
+                .arg(otherRow.arg(QStringLiteral("\"width\"")), otherRow.arg(QStringLiteral("\"height\"")),
+                     otherRow.arg(QStringLiteral("\"photo_width\"")), otherRow.arg(QStringLiteral("\"photo_height\"")),
+                     otherRow.arg(QStringLiteral("\"data\"")))
+            + firstPhoto
         << QByteArray();
     // As another program stores its previews: progressive, of the size the row gives.
     QByteArray progressive;
@@ -404,7 +406,7 @@ void PhotoRenditionsTest::rowWrittenOverIsMadeAgainFromThePhoto_data()
     QTest::newRow("another program's progressive picture")
         << QSize(1600, 1200)
         << QStringLiteral("UPDATE \"kelvara_previews\" SET \"data\" = ? ") + firstPhoto
-               + QStringLiteral(" AND \"kind\" = %1").arg(kPreview)
+            + QStringLiteral(" AND \"kind\" = %1").arg(kPreview)
         << progressive;
     // Rows kept before the check held the digest of the photo's head alone: made again once.
     QTest::newRow("kept with the photo's digest alone")
@@ -452,7 +454,7 @@ void PhotoRenditionsTest::oldFileGetsTheSideTableWhenWritable()
 
     openTable()->close();
     const QMap<int, StoredRow> rows = storedRows();
-    QVERIFY(rows.isEmpty());   // the table is back, empty until a photo is shown or saved
+    QVERIFY(rows.isEmpty());  // the table is back, empty until a photo is shown or saved
     const auto table = openTable();
     QVERIFY(!renditionPicture(*table->fieldByName(QStringLiteral("pic1")), QSize(100, 75)).isNull());
     QCOMPARE(storedRows().size(), 2);

@@ -1,10 +1,10 @@
+#include "dbctrls/pictureview.h"
+#include "picturefixtures.h"
+#include "platform/jpegcodec.h"
 #include "store/datasource.h"
 #include "store/error.h"
 #include "store/field.h"
 #include "store/kelvaratable.h"
-#include "platform/jpegcodec.h"
-#include "picturefixtures.h"
-#include "dbctrls/pictureview.h"
 #include "store/table.h"
 #include "testworkspace.h"
 
@@ -55,9 +55,9 @@ Corners cornersOf(const QImage &image, const QSize &size)
 void compareCorners(const Corners &actual, const Corners &expected, const char *what)
 {
     const auto check = [what](const QColor &a, const QColor &e, const char *corner) {
-        QVERIFY2(near(a.rgb(), e.rgb()), qPrintable(QStringLiteral("%1, %2 corner: %3 instead of %4")
-                                                         .arg(QLatin1String(what), QLatin1String(corner),
-                                                              a.name(), e.name())));
+        QVERIFY2(near(a.rgb(), e.rgb()),
+                 qPrintable(QStringLiteral("%1, %2 corner: %3 instead of %4")
+                                .arg(QLatin1String(what), QLatin1String(corner), a.name(), e.name())));
     };
     check(actual.topLeft, expected.topLeft, "top-left");
     check(actual.topRight, expected.topRight, "top-right");
@@ -111,7 +111,7 @@ struct CountingSource
     }
 };
 
-} // namespace
+}  // namespace
 
 class PictureViewTest : public QObject
 {
@@ -230,7 +230,7 @@ void PictureViewTest::badExifShowsAsStored_data()
         block[at + 1] = char(value & 0xff);
         return block;
     };
-    const QByteArray otherTag = with16(good, test::exifFirstEntryAt, 0x010f);   // Make
+    const QByteArray otherTag = with16(good, test::exifFirstEntryAt, 0x010f);  // Make
     const int nextDirectoryAt = test::exifFirstEntryAt + 12;
 
     QTest::addColumn<QByteArray>("exif");
@@ -242,10 +242,8 @@ void PictureViewTest::badExifShowsAsStored_data()
     QTest::newRow("directory offset far outside the block") << with32(good, test::exifIfdOffsetAt, 0xfffffff0u);
     QTest::newRow("directory offset just past the block")
         << with32(good, test::exifIfdOffsetAt, quint32(good.size() - test::exifTiffStart));
-    QTest::newRow("65535 entries claimed, one there")
-        << with16(otherTag, test::exifEntryCountAt, 0xffff);
-    QTest::newRow("directory chain looping on itself")
-        << with32(otherTag, nextDirectoryAt, 8);
+    QTest::newRow("65535 entries claimed, one there") << with16(otherTag, test::exifEntryCountAt, 0xffff);
+    QTest::newRow("directory chain looping on itself") << with32(otherTag, nextDirectoryAt, 8);
     QTest::newRow("orientation 0") << with16(good, test::exifFirstEntryAt + 8, 0);
     QTest::newRow("orientation 9") << with16(good, test::exifFirstEntryAt + 8, 9);
 }
@@ -368,7 +366,12 @@ void PictureViewTest::fieldPictureIsNotDecodedAgainAfterADataChange()
 
     PictureView view;
     int reads = 0;
-    auto show = [&] { view.showPicture(PictureView::keyOf(pic1), [&] { ++reads; return pic1.asBytes(); }); };
+    auto show = [&] {
+        view.showPicture(PictureView::keyOf(pic1), [&] {
+            ++reads;
+            return pic1.asBytes();
+        });
+    };
     show();
     QCOMPARE(reads, 1);
     table.fieldByName(QStringLiteral("comment1"))->setText(QStringLiteral("On the roof"));

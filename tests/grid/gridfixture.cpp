@@ -1,7 +1,7 @@
 #include "gridfixture.h"
 
-#include "store/field.h"
 #include "grid/tcolumn.h"
+#include "store/field.h"
 
 #include <QtTest>
 
@@ -86,4 +86,4 @@ int darkPixels(const QImage &image, const QRect &rect)
     return dark;
 }
 
-} // namespace kelvara::test
+}  // namespace kelvara::test

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "grid/tdbgrid.h"
 #include "store/datasource.h"
 #include "store/error.h"
 #include "store/fielddef.h"
 #include "store/table.h"
-#include "grid/tdbgrid.h"
 #include "testworkspace.h"
 
 #include <QImage>
@@ -21,11 +21,11 @@ namespace kelvara::test {
 class TestGrid : public TDBGrid
 {
 public:
-    using TDBGrid::TDBGrid;
     using TDBGrid::acquireFocus;
     using TDBGrid::canEditShow;
     using TDBGrid::horizontalScroll;
     using TDBGrid::moveRecordsBy;
+    using TDBGrid::TDBGrid;
     using TDBGrid::wheelStep;
 
     QList<QPair<ScrollCode, int>> verticalCodes;
@@ -72,8 +72,7 @@ struct GridFixture
     // Fills one more record with the values the fixture gives record number n.
     void appendRecord(int n);
     // A grid bound to the source, shown at a size that fits the given number of data rows.
-    template <class Grid = TestGrid>
-    std::unique_ptr<Grid> makeGrid(int dataRows = 5, int width = 400)
+    template <class Grid = TestGrid> std::unique_ptr<Grid> makeGrid(int dataRows = 5, int width = 400)
     {
         auto grid = std::make_unique<Grid>();
         show(*grid, dataRows, width);
@@ -104,4 +103,4 @@ inline QString errorOf(const std::function<void()> &step)
     return QString();
 }
 
-} // namespace kelvara::test
+}  // namespace kelvara::test

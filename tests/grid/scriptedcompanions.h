@@ -1,8 +1,8 @@
 #pragma once
 
 #include "grid/gridcompanions.h"
-#include "store/table.h"
 #include "grid/tdbgrid.h"
+#include "store/table.h"
 
 #include <QStringList>
 
@@ -19,7 +19,7 @@ class ScriptedCompanions : public GridCompanions
 public:
     struct Call
     {
-        QString window;     // "printGrid", "printDataSet", "chooseColumns", "query", "sort"
+        QString window;  // "printGrid", "printDataSet", "chooseColumns", "query", "sort"
         QString caption;
         PrintMode mode = PrintMode::BuildOnly;
         bool controlsDisabled = false;
@@ -82,4 +82,4 @@ private:
     std::unique_ptr<GridCompanions> m_previous;
 };
 
-} // namespace kelvara::test
+}  // namespace kelvara::test

@@ -1,7 +1,7 @@
 #include "grid/cellgrid.h"
 #include "grid/gridaxis.h"
-#include "store/error.h"
 #include "platform/scripteddialogs.h"
+#include "store/error.h"
 #include "testworkspace.h"
 
 #include <QPainter>
@@ -59,7 +59,7 @@ void settle()
     QCoreApplication::processEvents();
 }
 
-} // namespace
+}  // namespace
 
 Q_DECLARE_METATYPE(kelvara::GridCoord)
 
@@ -111,8 +111,8 @@ void CellGridTest::cellAtFindsTheCell_data()
     QTest::newRow("first pixel of the next cell") << 1 << -1 << QPoint(65, 30) << GridCoord{1, 1};
     QTest::newRow("the line below a cell belongs to it") << 1 << -1 << QPoint(70, 24) << GridCoord{1, 0};
     QTest::newRow("right of the last column") << 1 << -1 << QPoint(330, 30) << GridCoord{};
-    QTest::newRow("scrolled: first scrolled column after the fixed one") << 3 << -1 << QPoint(66, 30)
-                                                                        << GridCoord{3, 1};
+    QTest::newRow("scrolled: first scrolled column after the fixed one")
+        << 3 << -1 << QPoint(66, 30) << GridCoord{3, 1};
     QTest::newRow("fixed column stays under scrolling") << 3 << -1 << QPoint(5, 30) << GridCoord{0, 1};
     QTest::newRow("hidden column is skipped") << 1 << 2 << QPoint(131, 30) << GridCoord{3, 1};
 }
@@ -148,7 +148,7 @@ void CellGridTest::hiddenColumnTakesNoSpace()
 void CellGridTest::hugeSizesStayInReach_data()
 {
     QTest::addColumn<int>("size");
-    QTest::addColumn<int>("taken");   // the size the column then has on screen
+    QTest::addColumn<int>("taken");  // the size the column then has on screen
     QTest::newRow("largest int") << std::numeric_limits<int>::max() << int(GridAxis::LargestSize);
     QTest::newRow("half of it") << std::numeric_limits<int>::max() / 2 << int(GridAxis::LargestSize);
     QTest::newRow("wider than any screen") << 100000 << int(GridAxis::LargestSize);
@@ -350,8 +350,7 @@ void CellGridTest::keysMoveTheCurrentCell_data()
     QTest::newRow("end") << int(Qt::Key_End) << 0 << GridCoord{1, 1} << GridCoord{4, 1};
     QTest::newRow("ctrl+end") << int(Qt::Key_End) << int(Qt::ControlModifier) << GridCoord{1, 1} << GridCoord{4, 4};
     QTest::newRow("home") << int(Qt::Key_Home) << 0 << GridCoord{3, 2} << GridCoord{1, 2};
-    QTest::newRow("tab without goTabs leaves the grid") << int(Qt::Key_Tab) << 0 << GridCoord{1, 1}
-                                                       << GridCoord{1, 1};
+    QTest::newRow("tab without goTabs leaves the grid") << int(Qt::Key_Tab) << 0 << GridCoord{1, 1} << GridCoord{1, 1};
 }
 
 void CellGridTest::keysMoveTheCurrentCell()

@@ -1,9 +1,9 @@
 #include "grid/cellpainter.h"
-#include "store/error.h"
-#include "store/field.h"
 #include "grid/fieldkind.h"
 #include "gridfixture.h"
 #include "picturefixtures.h"
+#include "store/error.h"
+#include "store/field.h"
 
 #include <QBuffer>
 #include <QPainter>
@@ -25,8 +25,8 @@ constexpr State selected = CellGrid::gdSelected;
 constexpr State focused = CellGrid::gdFocused;
 constexpr State fixed = CellGrid::gdFixed;
 
-const QColor kBackdrop(10, 20, 30);       // the image before painting: what nothing covered
-const QColor kColumn(250, 250, 240);      // the colour the base grid gave the cell
+const QColor kBackdrop(10, 20, 30);   // the image before painting: what nothing covered
+const QColor kColumn(250, 250, 240);  // the colour the base grid gave the cell
 const QColor kInk(0, 0, 0);
 const QColor kFixed(212, 208, 200);
 const QColor kHighlight(0, 0, 128);
@@ -36,12 +36,13 @@ const QColor kHighlightFont(255, 255, 255);
 struct PaintFixture
 {
     PaintFixture()
-        : data(0, FieldDefs{GridFixture::fieldDef(QStringLiteral("Name"), ftString, 40),
-                            GridFixture::fieldDef(QStringLiteral("Notes"), ftMemo),
-                            GridFixture::fieldDef(QStringLiteral("Photo"), ftGraphic),
-                            GridFixture::fieldDef(QStringLiteral("Done"), ftBoolean),
-                            GridFixture::fieldDef(QStringLiteral("Day"), ftDate),
-                            GridFixture::fieldDef(QStringLiteral("Count"), ftInteger)})
+        : data(0,
+               FieldDefs{GridFixture::fieldDef(QStringLiteral("Name"), ftString, 40),
+                         GridFixture::fieldDef(QStringLiteral("Notes"), ftMemo),
+                         GridFixture::fieldDef(QStringLiteral("Photo"), ftGraphic),
+                         GridFixture::fieldDef(QStringLiteral("Done"), ftBoolean),
+                         GridFixture::fieldDef(QStringLiteral("Day"), ftDate),
+                         GridFixture::fieldDef(QStringLiteral("Count"), ftInteger)})
     {
         data.table.append();
         field("Name")->setAsString(QStringLiteral("Swarm"));
@@ -85,7 +86,8 @@ bool paintCell(QImage &image, const CellPainter &cells, const CellPainter::DataC
     return cells.paintDataCell(painter, cell, hook);
 }
 
-CellPainter::DataCell dataCell(const QRect &rect, Field *field, State state = plain, Alignment alignment = taLeftJustify)
+CellPainter::DataCell dataCell(const QRect &rect, Field *field, State state = plain,
+                               Alignment alignment = taLeftJustify)
 {
     return CellPainter::DataCell{rect, field ? field->fieldName() : QStringLiteral("Lost"), field, alignment, state};
 }
@@ -126,7 +128,7 @@ int inkBands(const QImage &image, const QRect &rect, const QColor &background)
     return bands;
 }
 
-} // namespace
+}  // namespace
 
 class TestCellPainter : public QObject
 {
@@ -351,10 +353,10 @@ void TestCellPainter::focusMarks()
     QImage image = blankImage();
     paintCell(image, cells, dataCell(rect, fixture.field("Count"), state));
     const QColor fill = (state & (focused | selected)) ? kHighlight : kColumn;
-    const QList<QPoint> edge{QPoint(rect.left() + 20, rect.top()), QPoint(rect.left() + 21, rect.top()),
+    const QList<QPoint> edge{QPoint(rect.left() + 20, rect.top()),    QPoint(rect.left() + 21, rect.top()),
                              QPoint(rect.left() + 20, rect.bottom()), QPoint(rect.left() + 21, rect.bottom()),
-                             QPoint(rect.left(), rect.top() + 8), QPoint(rect.left(), rect.top() + 9),
-                             QPoint(rect.right(), rect.top() + 8), QPoint(rect.right(), rect.top() + 9)};
+                             QPoint(rect.left(), rect.top() + 8),     QPoint(rect.left(), rect.top() + 9),
+                             QPoint(rect.right(), rect.top() + 8),    QPoint(rect.right(), rect.top() + 9)};
     int filled = 0;
     for (const QPoint &point : edge) {
         const QColor pixel = image.pixelColor(point);
@@ -363,7 +365,7 @@ void TestCellPainter::focusMarks()
         filled += pixel == fill;
     }
     if (mark == QLatin1String("dotted"))
-        QCOMPARE(filled, 4);    // every other pixel of the outline turned over
+        QCOMPARE(filled, 4);  // every other pixel of the outline turned over
     else if (mark == QLatin1String("none"))
         QCOMPARE(filled, 8);
     QCOMPARE(image.pixelColor(rect.left() + 1, rect.bottom() - 1), fill);
@@ -486,15 +488,15 @@ void TestCellPainter::fittedPictureRect_data()
     QTest::addColumn<QSize>("picture");
     QTest::addColumn<QRect>("expected");
 
-    QTest::newRow("2:1 in a square: full width, half height, centred") << QRect(10, 20, 40, 40) << QSize(80, 40)
-                                                                      << QRect(10, 30, 40, 20);
-    QTest::newRow("1:2 in a square: half width, full height") << QRect(0, 0, 40, 40) << QSize(40, 80)
-                                                             << QRect(10, 0, 20, 40);
+    QTest::newRow("2:1 in a square: full width, half height, centred")
+        << QRect(10, 20, 40, 40) << QSize(80, 40) << QRect(10, 30, 40, 20);
+    QTest::newRow("1:2 in a square: half width, full height")
+        << QRect(0, 0, 40, 40) << QSize(40, 80) << QRect(10, 0, 20, 40);
     QTest::newRow("small picture enlarged") << QRect(0, 0, 60, 30) << QSize(4, 4) << QRect(15, 0, 30, 30);
-    QTest::newRow("height 2.5 rounds to 2 (halves to even)") << QRect(0, 0, 10, 10) << QSize(4, 1)
-                                                             << QRect(0, 4, 10, 2);
-    QTest::newRow("height 7.5 rounds to 8 (halves to even)") << QRect(0, 0, 10, 10) << QSize(4, 3)
-                                                             << QRect(0, 1, 10, 8);
+    QTest::newRow("height 2.5 rounds to 2 (halves to even)")
+        << QRect(0, 0, 10, 10) << QSize(4, 1) << QRect(0, 4, 10, 2);
+    QTest::newRow("height 7.5 rounds to 8 (halves to even)")
+        << QRect(0, 0, 10, 10) << QSize(4, 3) << QRect(0, 1, 10, 8);
     QTest::newRow("width 2.5 rounds to 2") << QRect(0, 0, 10, 10) << QSize(1, 4) << QRect(4, 0, 2, 10);
     QTest::newRow("odd space: the spare pixel below") << QRect(0, 0, 11, 11) << QSize(10, 5) << QRect(0, 2, 11, 6);
     QTest::newRow("no picture: nothing to draw") << QRect(0, 0, 10, 10) << QSize(0, 0) << QRect(0, 5, 10, 0);
@@ -512,7 +514,7 @@ void TestCellPainter::pictures_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<State>("state");
-    QTest::addColumn<QRect>("drawn");   // in the 40 x 40 cell; empty: nothing drawn
+    QTest::addColumn<QRect>("drawn");  // in the 40 x 40 cell; empty: nothing drawn
     QTest::addColumn<QColor>("colour");
 
     QImage greenPng(QSize(20, 40), QImage::Format_RGB32);
@@ -527,8 +529,7 @@ void TestCellPainter::pictures_data()
     QTest::newRow("BMP 1:1, enlarged") << test::encoded(blueBmp, "BMP") << plain << QRect(0, 0, 40, 40)
                                        << QColor(Qt::blue);
     QTest::newRow("not a picture") << QByteArray("no picture here") << plain << QRect() << QColor();
-    QTest::newRow("broken JPEG") << test::jpegBytes(QSize(80, 40), Qt::red).left(200) << plain << QRect()
-                                 << QColor();
+    QTest::newRow("broken JPEG") << test::jpegBytes(QSize(80, 40), Qt::red).left(200) << plain << QRect() << QColor();
     QTest::newRow("empty") << QByteArray() << selected << QRect() << QColor();
 }
 
@@ -580,7 +581,12 @@ void TestCellPainter::checkBoxStylesDiffer()
 {
     PaintFixture fixture;
     Field *done = fixture.field("Done");
-    struct Style { const char *name; bool flat; bool bold; };
+    struct Style
+    {
+        const char *name;
+        bool flat;
+        bool bold;
+    };
     const Style styles[] = {{"3-D", false, false}, {"flat bold", true, true}, {"flat normal", true, false}};
     const QRect rect(0, 18, 40, 17);
     QList<QImage> checkedImages;
@@ -612,7 +618,7 @@ void TestCellPainter::checkBoxStylesDiffer()
     cells.settings.displayBoolean = false;
     const QImage text = cellImage(cells, dataCell(rect, done));
     QVERIFY(!checkedImages.contains(text));
-    QVERIFY(pixelsOtherThan(text, QRect(2, 2, 12, 12), kColumn) > 0);   // "True" from the left
+    QVERIFY(pixelsOtherThan(text, QRect(2, 2, 12, 12), kColumn) > 0);  // "True" from the left
 }
 
 void TestCellPainter::checkedByCallback_data()
@@ -655,7 +661,7 @@ void TestCellPainter::colourSwitch_data()
     QTest::addColumn<bool>("cells3D");
     QTest::addColumn<bool>("rowLines");
     QTest::addColumn<QColor>("color");
-    QTest::addColumn<QColor>("switchedTo");   // invalid: no switch
+    QTest::addColumn<QColor>("switchedTo");  // invalid: no switch
 
     const QColor window = systemColor(SystemColor::Window);
     const QColor face = systemColor(SystemColor::BtnFace);
@@ -685,7 +691,7 @@ void TestCellPainter::colourSwitch()
     QCOMPARE(result.has_value(), switchedTo.isValid());
     if (result)
         QCOMPARE(*result, switchedTo);
-    QCOMPARE(cells.settings.color, color);   // the grid applies it, after the paint
+    QCOMPARE(cells.settings.color, color);  // the grid applies it, after the paint
 }
 
 void TestCellPainter::framePixels_data()
@@ -693,23 +699,23 @@ void TestCellPainter::framePixels_data()
     QTest::addColumn<bool>("cells3D");
     QTest::addColumn<int>("col");
     QTest::addColumn<int>("row");
-    QTest::addColumn<PixelList>("pixels");   // relative to (L, T)
+    QTest::addColumn<PixelList>("pixels");  // relative to (L, T)
 
     // Cell (L, T, Rt, B) = (0, 0, 40, 17) moved to (30, 54): Rt = 40 and B = 17 are its lines.
     const QColor shadow = systemColor(SystemColor::BtnShadow);
     const QColor light = systemColor(SystemColor::HighlightText);
     QTest::newRow("flat data cell: lines right and below recoloured")
         << false << 2 << 3
-        << PixelList{{{0, 17}, kFixed}, {{39, 17}, kFixed}, {{40, 17}, kFixed}, {{40, 0}, kFixed},
+        << PixelList{{{0, 17}, kFixed},     {{39, 17}, kFixed},    {{40, 17}, kFixed},    {{40, 0}, kFixed},
                      {{40, -1}, kBackdrop}, {{-1, 17}, kBackdrop}, {{41, 17}, kBackdrop}, {{39, 16}, kBackdrop}};
     QTest::newRow("flat indicator cell: bevel")
         << false << 0 << 3
-        << PixelList{{{1, 16}, kFixed}, {{39, 16}, kFixed}, {{39, 1}, kFixed}, {{0, 16}, kBackdrop},
-                     {{39, 0}, kBackdrop}, {{-1, 17}, shadow}, {{40, 17}, shadow}, {{40, 0}, shadow},
+        << PixelList{{{1, 16}, kFixed},     {{39, 16}, kFixed},   {{39, 1}, kFixed},  {{0, 16}, kBackdrop},
+                     {{39, 0}, kBackdrop},  {{-1, 17}, shadow},   {{40, 17}, shadow}, {{40, 0}, shadow},
                      {{40, -1}, kBackdrop}, {{-2, 17}, kBackdrop}};
     QTest::newRow("3-D data cell: light edge only")
         << true << 2 << 3
-        << PixelList{{{0, 16}, light}, {{0, 0}, light}, {{39, 0}, light}, {{0, 17}, kBackdrop},
+        << PixelList{{{0, 16}, light},     {{0, 0}, light},       {{39, 0}, light},   {{0, 17}, kBackdrop},
                      {{40, 0}, kBackdrop}, {{40, 17}, kBackdrop}, {{1, 1}, kBackdrop}};
     QTest::newRow("3-D indicator cell: bevel and light edge")
         << true << 0 << 3
@@ -733,7 +739,9 @@ void TestCellPainter::framePixels()
     }
     for (const auto &[point, colour] : pixels)
         QVERIFY2(image.pixel(origin + point) == colour.rgb(),
-                 qPrintable(QStringLiteral("at %1,%2: %3 not %4").arg(point.x()).arg(point.y())
+                 qPrintable(QStringLiteral("at %1,%2: %3 not %4")
+                                .arg(point.x())
+                                .arg(point.y())
                                 .arg(image.pixelColor(origin + point).name(), colour.name())));
 }
 
@@ -843,7 +851,7 @@ void TestCellPainter::titleRedraw()
         QCOMPARE(bands, lines);
     if (!caption.isEmpty()) {
         QCOMPARE(image.pixelColor(rect.left() + 2, rect.bottom() - 1), title.color);
-        QCOMPARE(image.pixelColor(rect.left() + 1, rect.top() + 1), kBackdrop);   // Left + 2, Top + 2
+        QCOMPARE(image.pixelColor(rect.left() + 1, rect.top() + 1), kBackdrop);  // Left + 2, Top + 2
     }
 }
 
@@ -866,8 +874,9 @@ void TestCellPainter::blankCellCoversLines()
 
 void TestCellPainter::formattedMemoShowsItsWordsNotItsMarkup()
 {
-    GridFixture data(0, FieldDefs{GridFixture::fieldDef(QStringLiteral("Plain"), ftMemo),
-                                  GridFixture::fieldDef(QStringLiteral("Formatted"), ftFmtMemo)});
+    GridFixture data(0,
+                     FieldDefs{GridFixture::fieldDef(QStringLiteral("Plain"), ftMemo),
+                               GridFixture::fieldDef(QStringLiteral("Formatted"), ftFmtMemo)});
     data.table.append();
     data.table.fieldByName(QStringLiteral("Plain"))->setAsString(QStringLiteral("Hive seven"));
     data.table.fieldByName(QStringLiteral("Formatted"))->setAsString(QStringLiteral("<p>Hive seven</p>"));

@@ -1,8 +1,8 @@
-#include "store/field.h"
-#include "gridfixture.h"
-#include "platform/scripteddialogs.h"
 #include "grid/tcolumn.h"
 #include "grid/tinplaceedit.h"
+#include "gridfixture.h"
+#include "platform/scripteddialogs.h"
+#include "store/field.h"
 
 #include <QClipboard>
 #include <QHBoxLayout>
@@ -25,7 +25,7 @@ bool editorShown(const TDBGrid &grid)
     return grid.inplaceEditor() && grid.inplaceEditor()->isVisible();
 }
 
-} // namespace
+}  // namespace
 
 class DBGridEditingTest : public QObject
 {
@@ -134,13 +134,13 @@ void DBGridEditingTest::escapeCancelsTheEdit()
 
 void DBGridEditingTest::editorCountsCharactersNotUnits_data()
 {
-    const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80");   // two UTF-16 units
+    const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80");  // two UTF-16 units
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("pasted");
     QTest::addColumn<QString>("written");
     QTest::newRow("ASCII stops at 20") << QString(25, QLatin1Char('n')) << "" << QString(20, QLatin1Char('n'));
-    QTest::newRow("emoji as the 20th character")
-        << QString(19, QLatin1Char('n')) + smile + "x" << "" << QString(19, QLatin1Char('n')) + smile;
+    QTest::newRow("emoji as the 20th character") << QString(19, QLatin1Char('n')) + smile + "x"
+                                                 << "" << QString(19, QLatin1Char('n')) + smile;
     QTest::newRow("paste keeps the emoji at the cut whole")
         << "" << QString(19, QLatin1Char('p')) + smile + "more" << QString(19, QLatin1Char('p')) + smile;
 }
@@ -160,8 +160,8 @@ void DBGridEditingTest::editorCountsCharactersNotUnits()
     editor->selectAll();
     // One key event per character, as a keyboard or an input method sends it.
     for (const uint code : typed.toUcs4())
-        QTest::sendKeyEvent(QTest::Click, editor, Qt::Key(0), QString::fromUcs4(reinterpret_cast<const char32_t *>(&code), 1),
-                            Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Click, editor, Qt::Key(0),
+                            QString::fromUcs4(reinterpret_cast<const char32_t *>(&code), 1), Qt::NoModifier);
     if (!pasted.isEmpty()) {
         QApplication::clipboard()->setText(pasted);
         QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);

@@ -1,6 +1,6 @@
-#include "store/field.h"
-#include "gridfixture.h"
 #include "grid/tcolumn.h"
+#include "gridfixture.h"
+#include "store/field.h"
 
 #include <QFontMetrics>
 #include <QSignalSpy>
@@ -26,7 +26,7 @@ int lineHeight(const QFont &font)
     return QFontMetrics(font).height();
 }
 
-} // namespace
+}  // namespace
 
 class DBGridLayoutTest : public QObject
 {
@@ -114,10 +114,22 @@ void DBGridLayoutTest::titleCaptionFallsBack_data()
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("own caption") << "City" << "Town" << "Where" << "Where";
-    QTest::newRow("no caption: the field's display label") << "City" << "Town" << "" << "Town";
-    QTest::newRow("no label either: the field's name") << "City" << "" << "" << "City";
-    QTest::newRow("no field: the column's field name") << "Nowhere" << "" << "" << "Nowhere";
+    QTest::newRow("own caption") << "City"
+                                 << "Town"
+                                 << "Where"
+                                 << "Where";
+    QTest::newRow("no caption: the field's display label") << "City"
+                                                           << "Town"
+                                                           << ""
+                                                           << "Town";
+    QTest::newRow("no label either: the field's name") << "City"
+                                                       << ""
+                                                       << ""
+                                                       << "City";
+    QTest::newRow("no field: the column's field name") << "Nowhere"
+                                                       << ""
+                                                       << ""
+                                                       << "Nowhere";
 }
 
 void DBGridLayoutTest::titleCaptionFallsBack()
@@ -279,10 +291,10 @@ void DBGridLayoutTest::optionsDeriveTheCellOptions_data()
     QTest::newRow("editing") << int(D::dgEditing) << int(G::goEditing);
     QTest::newRow("always show editor") << int(D::dgEditing | D::dgAlwaysShowEditor)
                                         << int(G::goEditing | G::goAlwaysShowEditor);
-    QTest::newRow("row select drops editing") << int(D::dgEditing | D::dgAlwaysShowEditor | D::dgRowSelect)
-                                              << int(G::goRowSelect);
-    QTest::newRow("grid-only options") << int(D::dgTitles | D::dgIndicator | D::dgConfirmDelete
-                                              | D::dgCancelOnExit | D::dgMultiSelect | D::dgAlwaysShowSelection)
+    QTest::newRow("row select drops editing")
+        << int(D::dgEditing | D::dgAlwaysShowEditor | D::dgRowSelect) << int(G::goRowSelect);
+    QTest::newRow("grid-only options") << int(D::dgTitles | D::dgIndicator | D::dgConfirmDelete | D::dgCancelOnExit
+                                              | D::dgMultiSelect | D::dgAlwaysShowSelection)
                                        << 0;
 }
 
@@ -465,7 +477,8 @@ void DBGridLayoutTest::propertiesAreReadAndWrittenByName()
     QVERIFY(column->setProperty("Width", 64));
     QCOMPARE(column->width(), 64);
     const QMetaProperty alignment = column->metaObject()->property(column->metaObject()->indexOfProperty("Alignment"));
-    QCOMPARE(QByteArray(alignment.enumerator().valueToKey(alignment.read(column).toInt())), QByteArray("taLeftJustify"));
+    QCOMPARE(QByteArray(alignment.enumerator().valueToKey(alignment.read(column).toInt())),
+             QByteArray("taLeftJustify"));
     QVERIFY(column->setProperty("ButtonStyle", TColumn::cbsEllipsis));
     QCOMPARE(column->buttonStyle(), TColumn::cbsEllipsis);
     auto *title = column->property("Title").value<TColumnTitle *>();

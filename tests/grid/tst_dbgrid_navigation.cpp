@@ -1,7 +1,7 @@
-#include "store/field.h"
-#include "gridfixture.h"
 #include "grid/tcolumn.h"
 #include "grid/tinplaceedit.h"
+#include "gridfixture.h"
+#include "store/field.h"
 
 #include <QDialog>
 #include <QHBoxLayout>
@@ -38,7 +38,7 @@ void wheel(QWidget *widget, int delta)
     QCoreApplication::sendEvent(widget, &event);
 }
 
-} // namespace
+}  // namespace
 
 class DBGridNavigationTest : public QObject
 {
@@ -129,9 +129,10 @@ void DBGridNavigationTest::thumbTrackAndThumbPositionAreKeptApart()
     QCOMPARE(fixture.table.recNo(), 1);
     bar->setSliderDown(false);
     QCOMPARE(fixture.table.recNo(), 16);
-    QCOMPARE(grid->verticalCodes,
-             (QList<QPair<ScrollCode, int>>{qMakePair(ScrollCode::ThumbTrack, 10), qMakePair(ScrollCode::ThumbTrack, 15),
-                                            qMakePair(ScrollCode::ThumbPosition, 15)}));
+    QCOMPARE(
+        grid->verticalCodes,
+        (QList<QPair<ScrollCode, int>>{qMakePair(ScrollCode::ThumbTrack, 10), qMakePair(ScrollCode::ThumbTrack, 15),
+                                       qMakePair(ScrollCode::ThumbPosition, 15)}));
 
     // The arrow of the bar sends a line code.
     grid->verticalCodes.clear();
@@ -161,8 +162,8 @@ void DBGridNavigationTest::keysMoveThroughCellsAndRecords_data()
     QTest::newRow("tab") << 1 << 1 << int(Qt::Key_Tab) << none << 1 << 2;
     QTest::newRow("shift+tab") << 1 << 1 << int(Qt::Key_Tab) << shift << 1 << 0;
     QTest::newRow("tab on the last column: next record, first column") << 2 << 2 << int(Qt::Key_Tab) << none << 3 << 0;
-    QTest::newRow("shift+tab on the first column: previous record, last column") << 3 << 0 << int(Qt::Key_Tab)
-                                                                                << shift << 2 << 2;
+    QTest::newRow("shift+tab on the first column: previous record, last column")
+        << 3 << 0 << int(Qt::Key_Tab) << shift << 2 << 2;
     QTest::newRow("home") << 2 << 2 << int(Qt::Key_Home) << none << 2 << 0;
     QTest::newRow("end") << 2 << 0 << int(Qt::Key_End) << none << 2 << 2;
     QTest::newRow("ctrl+end") << 2 << 1 << int(Qt::Key_End) << ctrl << 30 << 1;
@@ -179,9 +180,10 @@ void DBGridNavigationTest::keysMoveThroughCellsAndRecords()
     QFETCH(int, modifiers);
     QFETCH(int, recNo);
     QFETCH(int, selectedIndex);
-    GridFixture fixture(30, FieldDefs{GridFixture::fieldDef(QStringLiteral("Name"), ftString, 20),
-                                      GridFixture::fieldDef(QStringLiteral("City"), ftString, 20),
-                                      GridFixture::fieldDef(QStringLiteral("Count"), ftInteger)});
+    GridFixture fixture(30,
+                        FieldDefs{GridFixture::fieldDef(QStringLiteral("Name"), ftString, 20),
+                                  GridFixture::fieldDef(QStringLiteral("City"), ftString, 20),
+                                  GridFixture::fieldDef(QStringLiteral("Count"), ftInteger)});
     auto grid = fixture.makeGrid(5);
     fixture.table.setRecNo(startRecNo);
     grid->setSelectedIndex(startCol);
@@ -198,7 +200,7 @@ void DBGridNavigationTest::lockedColumnsNeverBecomeCurrent_data()
     QTest::addColumn<QString>("action");
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("modifiers");
-    QTest::addColumn<int>("target");   // data column of a click (on data row 2) or a selection
+    QTest::addColumn<int>("target");  // data column of a click (on data row 2) or a selection
     QTest::addColumn<int>("recNo");
     QTest::addColumn<int>("selectedIndex");
 
@@ -211,8 +213,8 @@ void DBGridNavigationTest::lockedColumnsNeverBecomeCurrent_data()
     const int ctrl = int(Qt::ControlModifier);
     QTest::newRow("locking the current column moves it to the first scrollable one")
         << 1 << 0 << QString() << 0 << none << -1 << 1 << 2;
-    QTest::newRow("left on the first scrollable column stays") << 1 << 2 << key << int(Qt::Key_Left) << none << -1
-                                                               << 1 << 2;
+    QTest::newRow("left on the first scrollable column stays")
+        << 1 << 2 << key << int(Qt::Key_Left) << none << -1 << 1 << 2;
     QTest::newRow("left from the last column") << 1 << 3 << key << int(Qt::Key_Left) << none << -1 << 1 << 2;
     QTest::newRow("home") << 1 << 3 << key << int(Qt::Key_Home) << none << -1 << 1 << 2;
     QTest::newRow("ctrl+home keeps the column") << 20 << 2 << key << int(Qt::Key_Home) << ctrl << -1 << 1 << 2;

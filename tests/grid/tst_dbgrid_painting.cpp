@@ -1,6 +1,6 @@
-#include "store/field.h"
-#include "gridfixture.h"
 #include "grid/tcolumn.h"
+#include "gridfixture.h"
+#include "store/field.h"
 
 #include <QPainter>
 #include <QtTest>
@@ -56,7 +56,7 @@ QRect inside(const QRect &cell)
     return cell.adjusted(1, 1, 0, 0);
 }
 
-} // namespace
+}  // namespace
 
 class DBGridPaintingTest : public QObject
 {
@@ -169,8 +169,8 @@ void DBGridPaintingTest::currentCellHighlight_data()
 
     QTest::newRow("focused: the current cell") << true << 0 << true << false;
     QTest::newRow("without focus: none") << false << 0 << false << false;
-    QTest::newRow("without focus, dgAlwaysShowSelection") << false << int(TDBGrid::dgAlwaysShowSelection) << true
-                                                           << false;
+    QTest::newRow("without focus, dgAlwaysShowSelection")
+        << false << int(TDBGrid::dgAlwaysShowSelection) << true << false;
     QTest::newRow("row select: the whole row") << true << int(TDBGrid::dgRowSelect) << true << true;
 }
 
@@ -227,9 +227,11 @@ void DBGridPaintingTest::indicatorMarksTheCurrentRecordByState()
     const QRect indicator = grid->cellRect(0, 2);
     const QPoint centre(indicator.left() + indicator.width() / 2, indicator.top() + indicator.height() / 2);
     for (const QPoint &offset : ink)
-        QVERIFY2(image.pixelColor(centre + offset) == inkColor, qPrintable(QStringLiteral("no ink at %1,%2").arg(offset.x()).arg(offset.y())));
+        QVERIFY2(image.pixelColor(centre + offset) == inkColor,
+                 qPrintable(QStringLiteral("no ink at %1,%2").arg(offset.x()).arg(offset.y())));
     for (const QPoint &offset : blank)
-        QVERIFY2(image.pixelColor(centre + offset) == kFixed, qPrintable(QStringLiteral("ink at %1,%2").arg(offset.x()).arg(offset.y())));
+        QVERIFY2(image.pixelColor(centre + offset) == kFixed,
+                 qPrintable(QStringLiteral("ink at %1,%2").arg(offset.x()).arg(offset.y())));
     // The other rows carry no mark.
     QVERIFY(allPixels(image, inside(grid->cellRect(0, 1)), kFixed));
     QVERIFY(allPixels(image, inside(grid->cellRect(0, 3)), kFixed));
@@ -277,13 +279,13 @@ void DBGridPaintingTest::drawColumnCellEventPaintsOverOrInsteadOfTheGrid()
         QColor brush;
     };
     QList<Call> calls;
-    QObject::connect(grid.get(), &TDBGrid::OnDrawColumnCell,
-                     [&](QPainter *painter, const QRect &rect, int dataCol, TColumn *column,
-                         CellGrid::TGridDrawState state) {
-                         calls << Call{dataCol, column, bool(state & CellGrid::gdFocused), painter->brush().color()};
-                         // Only the lower half, so the grid's own drawing stays visible above it.
-                         painter->fillRect(rect.adjusted(0, rect.height() / 2, 0, 0), dataCol == 0 ? Qt::red : Qt::green);
-                     });
+    QObject::connect(
+        grid.get(), &TDBGrid::OnDrawColumnCell,
+        [&](QPainter *painter, const QRect &rect, int dataCol, TColumn *column, CellGrid::TGridDrawState state) {
+            calls << Call{dataCol, column, bool(state & CellGrid::gdFocused), painter->brush().color()};
+            // Only the lower half, so the grid's own drawing stays visible above it.
+            painter->fillRect(rect.adjusted(0, rect.height() / 2, 0, 0), dataCol == 0 ? Qt::red : Qt::green);
+        });
     const QImage image = grabGrid(*grid);
     // Three records in two columns; no event for the row without a record.
     QCOMPARE(calls.size(), 6);

@@ -1,10 +1,10 @@
 // The enhanced grid's model: its published properties with their defaults and setter
 // rules, the option set MenuOptions, the hosted-control collection, the events, creation and loading.
 
+#include "grid/tenhancedgrid.h"
+#include "gridfixture.h"
 #include "platform/colorvalues.h"
 #include "store/field.h"
-#include "gridfixture.h"
-#include "grid/tenhancedgrid.h"
 
 #include <QLineEdit>
 #include <QMetaEnum>
@@ -39,7 +39,7 @@ QVariant comparable(const QVariant &value)
     return value;
 }
 
-} // namespace
+}  // namespace
 
 class tst_EnhancedGrid : public QObject
 {
@@ -73,7 +73,8 @@ void tst_EnhancedGrid::propertyDefaults_data()
     QTest::addColumn<QVariant>("expected");
 
     const QColor window = systemColor(SystemColor::Window);
-    auto row = [](const char *name, const QVariant &value) { QTest::newRow(name) << QString::fromLatin1(name) << value; };
+    auto row
+        = [](const char *name, const QVariant &value) { QTest::newRow(name) << QString::fromLatin1(name) << value; };
     row("ScrollBars", int(CellGrid::ssBoth));
     row("BorderStyle", int(CellGrid::bsNone));
     row("DefaultDrawing", false);
@@ -175,8 +176,8 @@ void tst_EnhancedGrid::setterRepaints_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QVariant>("value");
-    QTest::addColumn<bool>("repaints");        // a changed value repaints
-    QTest::addColumn<bool>("equalSkips");      // setting the same value again does nothing
+    QTest::addColumn<bool>("repaints");    // a changed value repaints
+    QTest::addColumn<bool>("equalSkips");  // setting the same value again does nothing
 
     auto storeRepaint = [](const char *name, const QVariant &value) {
         QTest::newRow(name) << QString::fromLatin1(name) << value << true << true;
@@ -304,13 +305,13 @@ void tst_EnhancedGrid::displayMemoOffSwitchesFullSizeMemoOff()
 
 void tst_EnhancedGrid::menuOptionsIsFlagWith26Members()
 {
-    const QStringList names{
-        "moAutoSize",        "moAutoWidth",      "moDisplayBoolean",  "moDisplayImages",     "moDisplayMemo",
-        "moDisplayDateTime", "moShowTextEllipsis", "moShowTitleEllipsis", "moFullSizeMemo",  "moAllowRowSizing",
-        "moCellHints",       "moMultiLineTitles", "moUseRowColors",    "moFixedColumns",      "moPrintGrid",
-        "moPrintDataSet",    "moExportGrid",     "moSelectAll",       "moUnSelectAll",       "moQueryByForm",
-        "moSortByForm",      "moMemoInplaceEditors", "moCustomize",   "moSearchMode",        "moSaveLayout",
-        "moLoadLayout"};
+    const QStringList names{"moAutoSize",     "moAutoWidth",          "moDisplayBoolean",   "moDisplayImages",
+                            "moDisplayMemo",  "moDisplayDateTime",    "moShowTextEllipsis", "moShowTitleEllipsis",
+                            "moFullSizeMemo", "moAllowRowSizing",     "moCellHints",        "moMultiLineTitles",
+                            "moUseRowColors", "moFixedColumns",       "moPrintGrid",        "moPrintDataSet",
+                            "moExportGrid",   "moSelectAll",          "moUnSelectAll",      "moQueryByForm",
+                            "moSortByForm",   "moMemoInplaceEditors", "moCustomize",        "moSearchMode",
+                            "moSaveLayout",   "moLoadLayout"};
     QCOMPARE(names.size(), 26);
 
     const QMetaEnum menu = QMetaEnum::fromType<TEnhancedGrid::TMenuOptions>();

@@ -2,17 +2,17 @@
 // gets, what each editor writes into the record or drops, hosted controls, the check-box toggle,
 // Enter as Tab, clipboard copy and paste and the rule against appending by moving down.
 
-#include "store/error.h"
-#include "store/field.h"
-#include "grid/gridcompanions.h"
-#include "gridfixture.h"
-#include "platform/scripteddialogs.h"
 #include "dbctrls/tborderdatetimepicker.h"
 #include "dbctrls/tdbmemo.h"
 #include "dbctrls/tdbrichedit.h"
+#include "grid/gridcompanions.h"
 #include "grid/tenhancedgrid.h"
 #include "grid/tgridcontrols.h"
 #include "grid/tinplaceedit.h"
+#include "gridfixture.h"
+#include "platform/scripteddialogs.h"
+#include "store/error.h"
+#include "store/field.h"
 
 #include <QClipboard>
 #include <QLineEdit>
@@ -49,7 +49,7 @@ FieldDefs editingDefs()
 class NotingCompanions : public GridCompanions
 {
 public:
-    explicit NotingCompanions(QStringList &calls) : m_calls(calls) {}
+    explicit NotingCompanions(QStringList &calls) : m_calls(calls) { }
     void viewField(TDBGrid &, Field &field, const QString &caption) override
     {
         m_calls << caption + QLatin1String(" / ") + field.fieldName();
@@ -142,7 +142,7 @@ bool visible(QWidget *widget)
     return widget && widget->isVisible();
 }
 
-} // namespace
+}  // namespace
 
 class TstEnhancedGridEditing : public QObject
 {
@@ -232,26 +232,30 @@ void TstEnhancedGridEditing::columnEnterOnInactiveLinkRaisesNothing()
 void TstEnhancedGridEditing::activation_data()
 {
     QTest::addColumn<int>("col");
-    QTest::addColumn<QString>("options");   // letters: m DisplayMemo off, f FullSizeMemo, p DisplayPopupEditors,
-                                            // r RichEdit, d DisplayDateTime off, b DisplayBoolean off
+    QTest::addColumn<QString>("options");  // letters: m DisplayMemo off, f FullSizeMemo, p DisplayPopupEditors,
+                                           // r RichEdit, d DisplayDateTime off, b DisplayBoolean off
     QTest::addColumn<int>("key");
     QTest::addColumn<QString>("expected");
 
     QTest::newRow("memo, Space -> memo all selected") << int(Notes) << "" << int(Qt::Key_Space) << "memo all";
     QTest::newRow("memo, F2 -> memo caret at end") << int(Notes) << "" << int(Qt::Key_F2) << "memo end";
-    QTest::newRow("memo, RichEdit, Space -> rich all selected") << int(Notes) << "r" << int(Qt::Key_Space) << "rich all";
+    QTest::newRow("memo, RichEdit, Space -> rich all selected")
+        << int(Notes) << "r" << int(Qt::Key_Space) << "rich all";
     QTest::newRow("memo, RichEdit, F2 -> rich caret at end") << int(Notes) << "r" << int(Qt::Key_F2) << "rich end";
     QTest::newRow("memo, FullSizeMemo -> nothing") << int(Notes) << "f" << int(Qt::Key_Space) << "";
-    QTest::newRow("memo, DisplayMemo off, popup -> viewer step") << int(Notes) << "mp" << int(Qt::Key_Space) << "dblclick,Field: Notes / Notes";
+    QTest::newRow("memo, DisplayMemo off, popup -> viewer step")
+        << int(Notes) << "mp" << int(Qt::Key_Space) << "dblclick,Field: Notes / Notes";
     QTest::newRow("memo, DisplayMemo off, no popup -> nothing") << int(Notes) << "m" << int(Qt::Key_Space) << "";
-    QTest::newRow("picture, popup -> viewer step") << int(Photo) << "p" << int(Qt::Key_Space) << "dblclick,Field: Hive photo / Photo";
+    QTest::newRow("picture, popup -> viewer step")
+        << int(Photo) << "p" << int(Qt::Key_Space) << "dblclick,Field: Hive photo / Photo";
     QTest::newRow("picture, no popup -> nothing") << int(Photo) << "" << int(Qt::Key_F2) << "";
     QTest::newRow("date, Space -> date picker") << int(Day) << "" << int(Qt::Key_Space) << "date dtkDate";
     QTest::newRow("time, F2 -> time picker") << int(At) << "" << int(Qt::Key_F2) << "date dtkTime";
     QTest::newRow("date and time -> date picker") << int(Stamp) << "" << int(Qt::Key_Space) << "date dtkDate";
     QTest::newRow("date, DisplayDateTime off -> text editor") << int(Day) << "d" << int(Qt::Key_F2) << "text";
     QTest::newRow("boolean, Space -> toggled") << int(Done) << "" << int(Qt::Key_Space) << "toggled";
-    QTest::newRow("boolean, DisplayBoolean off -> text editing allowed") << int(Done) << "b" << int(Qt::Key_F2) << "goEditing";
+    QTest::newRow("boolean, DisplayBoolean off -> text editing allowed")
+        << int(Done) << "b" << int(Qt::Key_F2) << "goEditing";
     QTest::newRow("plain, F2 -> text editor") << int(Name) << "" << int(Qt::Key_F2) << "text";
 }
 
@@ -296,7 +300,8 @@ void TstEnhancedGridEditing::activation()
     if (expected.startsWith(QLatin1String("memo")))
         QCOMPARE(f.grid->memoEditor()->toPlainText(), QStringLiteral("Note 1"));
     if (expected.startsWith(QLatin1String("memo")) || expected.startsWith(QLatin1String("rich")))
-        QVERIFY(QApplication::focusWidget() == f.grid->memoEditor() || QApplication::focusWidget() == f.grid->richEditor());
+        QVERIFY(QApplication::focusWidget() == f.grid->memoEditor()
+                || QApplication::focusWidget() == f.grid->richEditor());
 }
 
 void TstEnhancedGridEditing::memoEditorFollowsViewType()
@@ -322,7 +327,7 @@ void TstEnhancedGridEditing::memoEditorFollowsViewType()
 
 void TstEnhancedGridEditing::secondClickOpensMemo_data()
 {
-    QTest::addColumn<QList<QPoint>>("clicks");   // (data column, data row) per click
+    QTest::addColumn<QList<QPoint>>("clicks");  // (data column, data row) per click
     QTest::addColumn<bool>("opened");
 
     QTest::newRow("same memo cell twice -> opens") << QList<QPoint>{{Notes, 0}, {Notes, 0}} << true;
@@ -407,7 +412,8 @@ void TstEnhancedGridEditing::memoTextRefusedKeepsRecord()
     f.field(Notes)->setReadOnly(true);
     f.other->setFocus();
     QTRY_COMPARE(f.dialogs->texts(ScriptedDialogs::Kind::Error).size(), 1);
-    QCOMPARE(f.dialogs->texts(ScriptedDialogs::Kind::Error).first(), QStringLiteral("Field 'Notes' cannot be modified"));
+    QCOMPARE(f.dialogs->texts(ScriptedDialogs::Kind::Error).first(),
+             QStringLiteral("Field 'Notes' cannot be modified"));
 
     QApplication::processEvents();
     QVERIFY(f.grid->memoEditor()->isVisible());
@@ -502,7 +508,7 @@ void TstEnhancedGridEditing::datePickerSaveRefusedKeepsRecord()
 
 void TstEnhancedGridEditing::toggle_data()
 {
-    QTest::addColumn<bool>("ownTest");   // OnIsBooleanField makes Flag a check box
+    QTest::addColumn<bool>("ownTest");  // OnIsBooleanField makes Flag a check box
     QTest::addColumn<int>("before");
     QTest::addColumn<int>("after");
 
@@ -685,17 +691,41 @@ void TstEnhancedGridEditing::clipboard_data()
 
     const int ctrl = int(Qt::ControlModifier);
     const int ctrlShift = int(Qt::ControlModifier | Qt::ShiftModifier);
-    QTest::newRow("Ctrl+C copies the cell") << int(Name) << false << false << int(Qt::Key_C) << ctrl << "" << "Name 1" << "Name 1" << "";
-    QTest::newRow("Ctrl+Shift+C copies nothing") << int(Name) << false << false << int(Qt::Key_C) << ctrlShift << "" << "" << "Name 1" << "";
-    QTest::newRow("Ctrl+C on a read-only grid copies nothing") << int(Name) << false << true << int(Qt::Key_C) << ctrl << "" << "" << "Name 1" << "";
-    QTest::newRow("Ctrl+V in browse state changes nothing") << int(Name) << false << false << int(Qt::Key_V) << ctrl << "Pasted" << "Pasted" << "Name 1" << "";
-    QTest::newRow("Ctrl+V while editing pastes") << int(Name) << true << false << int(Qt::Key_V) << ctrl << "Pasted" << "Pasted" << "Pasted" << "";
-    QTest::newRow("Ctrl+V of a number into a number") << int(Count) << true << false << int(Qt::Key_V) << ctrl << "42" << "42" << "42" << "";
+    QTest::newRow("Ctrl+C copies the cell") << int(Name) << false << false << int(Qt::Key_C) << ctrl << ""
+                                            << "Name 1"
+                                            << "Name 1"
+                                            << "";
+    QTest::newRow("Ctrl+Shift+C copies nothing") << int(Name) << false << false << int(Qt::Key_C) << ctrlShift << ""
+                                                 << ""
+                                                 << "Name 1"
+                                                 << "";
+    QTest::newRow("Ctrl+C on a read-only grid copies nothing")
+        << int(Name) << false << true << int(Qt::Key_C) << ctrl << ""
+        << ""
+        << "Name 1"
+        << "";
+    QTest::newRow("Ctrl+V in browse state changes nothing")
+        << int(Name) << false << false << int(Qt::Key_V) << ctrl << "Pasted"
+        << "Pasted"
+        << "Name 1"
+        << "";
+    QTest::newRow("Ctrl+V while editing pastes") << int(Name) << true << false << int(Qt::Key_V) << ctrl << "Pasted"
+                                                 << "Pasted"
+                                                 << "Pasted"
+                                                 << "";
+    QTest::newRow("Ctrl+V of a number into a number") << int(Count) << true << false << int(Qt::Key_V) << ctrl << "42"
+                                                      << "42"
+                                                      << "42"
+                                                      << "";
     QTest::newRow("Ctrl+V of words into a number is refused")
-        << int(Count) << true << false << int(Qt::Key_V) << ctrl << "forty" << "forty" << "1"
+        << int(Count) << true << false << int(Qt::Key_V) << ctrl << "forty"
+        << "forty"
+        << "1"
         << "'forty' is not a valid integer value for field 'Count'";
     QTest::newRow("Ctrl+V of too long a text is refused")
-        << int(Name) << true << false << int(Qt::Key_V) << ctrl << "Much too long a name" << "Much too long a name" << "Name 1"
+        << int(Name) << true << false << int(Qt::Key_V) << ctrl << "Much too long a name"
+        << "Much too long a name"
+        << "Name 1"
         << "The clipboard's text is 20 characters long; field 'Name' holds at most 10";
 }
 

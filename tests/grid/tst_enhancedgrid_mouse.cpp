@@ -4,12 +4,12 @@
 
 #include "grid/cellhints.h"
 #include "grid/columndrag.h"
-#include "store/field.h"
 #include "grid/gridcompanions.h"
-#include "gridfixture.h"
 #include "grid/tenhancedgrid.h"
 #include "grid/tinplaceedit.h"
 #include "grid/titlesearch.h"
+#include "gridfixture.h"
+#include "store/field.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -28,8 +28,8 @@ enum Spot { TitleCell, TopLeftCell, ColumnBorder, DataCell };
 class MouseGrid : public TEnhancedGrid
 {
 public:
-    using TEnhancedGrid::TEnhancedGrid;
     using TEnhancedGrid::cellHint;
+    using TEnhancedGrid::TEnhancedGrid;
 };
 
 // Four columns of 60 pixels (Name, City, Count, Notes), narrower together than the grid.
@@ -44,22 +44,18 @@ std::unique_ptr<MouseGrid> makeGrid(GridFixture &fixture, int width = 400)
 QPoint spotPos(const TEnhancedGrid &grid, Spot spot)
 {
     switch (spot) {
-    case TitleCell:
-        return grid.cellRect(2, 0).center();
-    case TopLeftCell:
-        return grid.cellRect(0, 0).center();
+    case TitleCell: return grid.cellRect(2, 0).center();
+    case TopLeftCell: return grid.cellRect(0, 0).center();
     case ColumnBorder: {
         const QRect title = grid.cellRect(1, 0);
         return QPoint(title.right(), title.center().y());
     }
-    case DataCell:
-        return grid.cellRect(2, 3).center();
+    case DataCell: return grid.cellRect(2, 3).center();
     }
     return QPoint();
 }
 
-void sendMouse(QWidget *target, QEvent::Type type, const QPoint &pos, Qt::MouseButton button,
-               Qt::MouseButtons buttons)
+void sendMouse(QWidget *target, QEvent::Type type, const QPoint &pos, Qt::MouseButton button, Qt::MouseButtons buttons)
 {
     QMouseEvent event(type, pos, target->mapToGlobal(pos), button, buttons, Qt::NoModifier);
     QApplication::sendEvent(target, &event);
@@ -118,7 +114,7 @@ void appendNamed(GridFixture &fixture, const QString &name, int count)
 class NotingCompanions : public GridCompanions
 {
 public:
-    explicit NotingCompanions(QStringList &calls) : m_calls(calls) {}
+    explicit NotingCompanions(QStringList &calls) : m_calls(calls) { }
     void viewField(TDBGrid &, Field &field, const QString &caption) override
     {
         m_calls << field.fieldName() + QStringLiteral(" / ") + caption;
@@ -128,7 +124,7 @@ private:
     QStringList &m_calls;
 };
 
-} // namespace
+}  // namespace
 
 class TestEnhancedGridMouse : public QObject
 {
@@ -229,8 +225,9 @@ void TestEnhancedGridMouse::mouseEventsComeBeforeTheBase()
     press(*grid, pos);
     release(*grid, pos);
 
-    QCOMPARE(steps, QStringList({QStringLiteral("move"), QStringLiteral("down on row 1"),
-                                 QStringLiteral("up at %1,%2").arg(pos.x()).arg(pos.y()), QStringLiteral("cell click")}));
+    QCOMPARE(steps,
+             QStringList({QStringLiteral("move"), QStringLiteral("down on row 1"),
+                          QStringLiteral("up at %1,%2").arg(pos.x()).arg(pos.y()), QStringLiteral("cell click")}));
     QCOMPARE(grid->row(), 3);
 }
 
@@ -327,7 +324,7 @@ void TestEnhancedGridMouse::rightButton()
         QCOMPARE(menu.property("PopupComponent").value<QObject *>(), grid.get());
     QCOMPARE(rightClicks, withHandler ? 1 : 0);
     QCOMPARE(downs, mouseDowns);
-    QCOMPARE(grid->row(), row);   // a right press never moves the current cell
+    QCOMPARE(grid->row(), row);  // a right press never moves the current cell
     menu.close();
 }
 
@@ -339,13 +336,14 @@ void TestEnhancedGridMouse::columnDrop_data()
     QTest::addColumn<QStringList>("order");
 
     const QStringList unchanged{"Name", "City", "Count", "Notes"};
-    QTest::newRow("beyond the last column: last") << 0 << 1 << "beyond" << QStringList{"City", "Count", "Notes", "Name"};
-    QTest::newRow("on the indicator: first scrollable") << 0 << 3 << "indicator"
-                                                        << QStringList{"Count", "Name", "City", "Notes"};
+    QTest::newRow("beyond the last column: last")
+        << 0 << 1 << "beyond" << QStringList{"City", "Count", "Notes", "Name"};
+    QTest::newRow("on the indicator: first scrollable")
+        << 0 << 3 << "indicator" << QStringList{"Count", "Name", "City", "Notes"};
     QTest::newRow("on another column") << 0 << 1 << "col 3" << QStringList{"City", "Count", "Name", "Notes"};
     QTest::newRow("on a locked column") << 1 << 3 << "col 1" << QStringList{"Count", "Name", "City", "Notes"};
-    QTest::newRow("on the indicator with a locked column") << 1 << 4 << "indicator"
-                                                           << QStringList{"Name", "Notes", "City", "Count"};
+    QTest::newRow("on the indicator with a locked column")
+        << 1 << 4 << "indicator" << QStringList{"Name", "Notes", "City", "Count"};
     QTest::newRow("released below the grid: no drop") << 0 << 1 << "outside" << unchanged;
     QTest::newRow("released before the threshold: no drop") << 0 << 1 << "no move" << unchanged;
 }
@@ -376,7 +374,7 @@ void TestEnhancedGridMouse::columnDrop()
     else if (dropAt == QLatin1String("no move"))
         end = start;
     else
-        end = grid->cellRect(dropAt.mid(4).toInt(), 0).center() + QPoint(0, 40);   // a data row: y counts as 0
+        end = grid->cellRect(dropAt.mid(4).toInt(), 0).center() + QPoint(0, 40);  // a data row: y counts as 0
     QVERIFY(end.x() < grid->clientWidth());
 
     press(*grid, start);
@@ -392,7 +390,7 @@ void TestEnhancedGridMouse::columnDrop()
     QVERIFY(!grid->columnDrag()->active());
     QVERIFY(!grid->columnDrag()->edgeTimer()->isActive());
     if (moved.count())
-        QCOMPARE(grid->fixedCols(), 1);   // locks are released by a drop
+        QCOMPARE(grid->fixedCols(), 1);  // locks are released by a drop
     QCOMPARE(grid->selectedColumn()->fieldName(), currentField);
 }
 
@@ -486,16 +484,32 @@ void TestEnhancedGridMouse::titleSearch_data()
     // Name order: 10% off, 100 hives, Name 1, Name 10, ..., aXb, a_b, z'"; DROP...; Count order:
     // Name 1 ... Name 12, aXb, a_b, 100 hives, 10% off, z'"; DROP... The selected column is Name.
     // Each key typed searches.
-    QTest::newRow("indexed field: exact key") << "Name" << "Name 7" << "Name 7";
-    QTest::newRow("matching nothing: no move") << "Name" << "Xyz" << "10% off";
-    QTest::newRow("the last key matching nothing stays") << "Name" << "Name 7x" << "Name 7";
-    QTest::newRow("integer index, text: no move") << "Count" << "nAmE 7" << "Name 1";
-    QTest::newRow("integer index, a number: exact key") << "Count" << "12" << "Name 12";
-    QTest::newRow("partial locate: underscore is literal") << "Name" << "a_" << "a_b";
-    QTest::newRow("partial locate: percent is literal") << "Name" << "10%" << "10% off";
-    QTest::newRow("exact key: quotes and semicolons") << "Name" << "z'\"; DROP TABLE j;--"
+    QTest::newRow("indexed field: exact key") << "Name"
+                                              << "Name 7"
+                                              << "Name 7";
+    QTest::newRow("matching nothing: no move") << "Name"
+                                               << "Xyz"
+                                               << "10% off";
+    QTest::newRow("the last key matching nothing stays") << "Name"
+                                                         << "Name 7x"
+                                                         << "Name 7";
+    QTest::newRow("integer index, text: no move") << "Count"
+                                                  << "nAmE 7"
+                                                  << "Name 1";
+    QTest::newRow("integer index, a number: exact key") << "Count"
+                                                        << "12"
+                                                        << "Name 12";
+    QTest::newRow("partial locate: underscore is literal") << "Name"
+                                                           << "a_"
+                                                           << "a_b";
+    QTest::newRow("partial locate: percent is literal") << "Name"
+                                                        << "10%"
+                                                        << "10% off";
+    QTest::newRow("exact key: quotes and semicolons") << "Name"
+                                                      << "z'\"; DROP TABLE j;--"
                                                       << "z'\"; DROP TABLE j;--";
-    QTest::newRow("partial locate: quotes and semicolons") << "Name" << "Z'\"; drop"
+    QTest::newRow("partial locate: quotes and semicolons") << "Name"
+                                                           << "Z'\"; drop"
                                                            << "z'\"; DROP TABLE j;--";
 }
 
@@ -544,15 +558,33 @@ void TestEnhancedGridMouse::titleSearchFindsTheStartOfValues_data()
     // Name order: Anne Lie, Erik Kleve, Kari Nordmann, Kleve, Søren Ødegård, Ødegård; the order
     // they were added in starts with Kleve. City order starts with Anne Lie's Arendal. The
     // selected column is Name.
-    QTest::newRow("small letters find capitals") << "Name" << "erik" << "Erik Kleve";
-    QTest::newRow("a start ending in a letter outside ASCII") << "Name" << "Sø" << "Søren Ødegård";
-    QTest::newRow("a whole value in small letters") << "Name" << "ødegård" << "Ødegård";
-    QTest::newRow("typed without accents") << "Name" << "odeg" << "Ødegård";
-    QTest::newRow("a start, not a value containing it") << "Name" << "kleve" << "Kleve";
-    QTest::newRow("the first in the column's order") << "Name" << "k" << "Kari Nordmann";
-    QTest::newRow("the clicked column, not the selected one") << "City" << "berg" << "Erik Kleve";
-    QTest::newRow("the clicked column without accents") << "City" << "alesund" << "Søren Ødegård";
-    QTest::newRow("nothing starts with it: no move") << "Name" << "xyz" << "Anne Lie";
+    QTest::newRow("small letters find capitals") << "Name"
+                                                 << "erik"
+                                                 << "Erik Kleve";
+    QTest::newRow("a start ending in a letter outside ASCII") << "Name"
+                                                              << "Sø"
+                                                              << "Søren Ødegård";
+    QTest::newRow("a whole value in small letters") << "Name"
+                                                    << "ødegård"
+                                                    << "Ødegård";
+    QTest::newRow("typed without accents") << "Name"
+                                           << "odeg"
+                                           << "Ødegård";
+    QTest::newRow("a start, not a value containing it") << "Name"
+                                                        << "kleve"
+                                                        << "Kleve";
+    QTest::newRow("the first in the column's order") << "Name"
+                                                     << "k"
+                                                     << "Kari Nordmann";
+    QTest::newRow("the clicked column, not the selected one") << "City"
+                                                              << "berg"
+                                                              << "Erik Kleve";
+    QTest::newRow("the clicked column without accents") << "City"
+                                                        << "alesund"
+                                                        << "Søren Ødegård";
+    QTest::newRow("nothing starts with it: no move") << "Name"
+                                                     << "xyz"
+                                                     << "Anne Lie";
 }
 
 void TestEnhancedGridMouse::titleSearchFindsTheStartOfValues()
@@ -693,7 +725,7 @@ void TestEnhancedGridMouse::cellHint()
 
 void TestEnhancedGridMouse::hintKeepsThePointerOnTheGrid_data()
 {
-    QTest::addColumn<bool>("pointerOnCell");   // where the pointer is when the grid sees it leave
+    QTest::addColumn<bool>("pointerOnCell");  // where the pointer is when the grid sees it leave
     QTest::addColumn<bool>("shown");
 
     QTest::newRow("the hint opening under the resting pointer") << true << true;
@@ -764,8 +796,8 @@ void TestEnhancedGridMouse::doubleClick_data()
     QTest::addColumn<bool>("readOnly");
     QTest::addColumn<QStringList>("viewed");
 
-    QTest::newRow("memo with DisplayPopupEditors: the viewer") << "Notes" << true << false
-                                                               << QStringList{"Notes / Field: Notes"};
+    QTest::newRow("memo with DisplayPopupEditors: the viewer")
+        << "Notes" << true << false << QStringList{"Notes / Field: Notes"};
     QTest::newRow("memo without DisplayPopupEditors") << "Notes" << false << false << QStringList();
     QTest::newRow("memo on a read-only grid") << "Notes" << true << true << QStringList();
     QTest::newRow("plain cell: only OnDblClick") << "Name" << true << false << QStringList();

@@ -1,9 +1,9 @@
-#include "platform/colorvalues.h"
-#include "store/field.h"
-#include "gridfixture.h"
-#include "picturefixtures.h"
 #include "grid/tcolumn.h"
 #include "grid/tenhancedgrid.h"
+#include "gridfixture.h"
+#include "picturefixtures.h"
+#include "platform/colorvalues.h"
+#include "store/field.h"
 
 #include <QPainter>
 #include <QProxyStyle>
@@ -27,8 +27,8 @@ const QColor kLocked(0, 128, 128);
 class PaintGrid : public TEnhancedGrid
 {
 public:
-    using TEnhancedGrid::TEnhancedGrid;
     using TEnhancedGrid::horizontalScroll;
+    using TEnhancedGrid::TEnhancedGrid;
 };
 
 // Jobs with a field of each kind the painting tells apart; record i holds Photo empty, Done
@@ -128,7 +128,8 @@ QImage positionPicture(const QSize &size)
 class LargeCheckBoxStyle : public QProxyStyle
 {
 public:
-    int pixelMetric(PixelMetric metric, const QStyleOption *option = nullptr, const QWidget *widget = nullptr) const override
+    int pixelMetric(PixelMetric metric, const QStyleOption *option = nullptr,
+                    const QWidget *widget = nullptr) const override
     {
         if (metric == PM_IndicatorWidth || metric == PM_IndicatorHeight)
             return 21;
@@ -136,7 +137,7 @@ public:
     }
 };
 
-} // namespace
+}  // namespace
 
 class EnhancedGridPaintingTest : public QObject
 {
@@ -175,7 +176,7 @@ void EnhancedGridPaintingTest::rowColoursStayWithTheScreenRows()
     grid->setRowColor1(kRow1);
     grid->setRowColor2(kRow2);
     grid->setUseRowColors(true);
-    const int count = 2;   // the grid column of Count; the current cell is in Name
+    const int count = 2;  // the grid column of Count; the current cell is in Name
 
     QImage image = grabGrid(*grid);
     QCOMPARE(image.pixelColor(clearPoint(grid->cellRect(count, 1))), kRow1);
@@ -253,7 +254,7 @@ void EnhancedGridPaintingTest::lockedColumns_data()
     QTest::addColumn<int>("lockedCols");
     QTest::addColumn<bool>("ctl3D");
     QTest::addColumn<int>("fixedCols");
-    QTest::addColumn<QColor>("lockedCell");   // what the data cells of the first two columns show
+    QTest::addColumn<QColor>("lockedCell");  // what the data cells of the first two columns show
 
     QTest::newRow("two locked, Ctl3D: data cells in LockedColor") << 2 << true << 3 << kLocked;
     QTest::newRow("two locked, flat: fixed cells") << 2 << false << 3 << kFixed;
@@ -360,12 +361,13 @@ void EnhancedGridPaintingTest::checkBoxStylesDiffer()
 {
     PaintingFixture fixture;
     auto grid = fixture.makePaintGrid({QStringLiteral("Name"), QStringLiteral("Done")});
-    const QRect checked = grid->cellRect(2, 3);     // record 3: true
-    const QRect unchecked = grid->cellRect(2, 2);   // record 2: false
+    const QRect checked = grid->cellRect(2, 3);    // record 3: true
+    const QRect unchecked = grid->cellRect(2, 2);  // record 2: false
 
     QList<QImage> looks;
-    const QList<QPair<bool, TEnhancedGrid::TFlatCheckBoxType>> styles{
-        {false, TEnhancedGrid::Normal}, {true, TEnhancedGrid::Bold}, {true, TEnhancedGrid::Normal}};
+    const QList<QPair<bool, TEnhancedGrid::TFlatCheckBoxType>> styles{{false, TEnhancedGrid::Normal},
+                                                                      {true, TEnhancedGrid::Bold},
+                                                                      {true, TEnhancedGrid::Normal}};
     for (const auto &style : styles) {
         grid->setFlatCheckBox(style.first);
         grid->setFlatCheckBoxType(style.second);

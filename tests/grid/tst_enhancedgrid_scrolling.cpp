@@ -1,10 +1,10 @@
 // The enhanced grid's scrolling on a real grid: the wheel with its events and a high-resolution
 // wheel's small deltas, the records following a dragged scroll box, and the record position hint.
 
-#include "platform/colorvalues.h"
-#include "gridfixture.h"
 #include "grid/scrollhintwindow.h"
 #include "grid/tenhancedgrid.h"
+#include "gridfixture.h"
+#include "platform/colorvalues.h"
 
 #include <QScrollBar>
 #include <QStyle>
@@ -69,28 +69,21 @@ struct ScrollFixture
     void install(Handler handler)
     {
         auto record = [this](bool down, bool handles) {
-            return [this, down, handles](QObject *sender, Qt::KeyboardModifiers shift, const QPoint &pos,
-                                         bool &handled) {
-                QVERIFY(!handled);
-                ++(down ? log.downCalls : log.upCalls);
-                log.lastSender = sender;
-                log.lastShift = shift;
-                log.lastPos = pos;
-                handled = handles;
-            };
+            return
+                [this, down, handles](QObject *sender, Qt::KeyboardModifiers shift, const QPoint &pos, bool &handled) {
+                    QVERIFY(!handled);
+                    ++(down ? log.downCalls : log.upCalls);
+                    log.lastSender = sender;
+                    log.lastShift = shift;
+                    log.lastPos = pos;
+                    handled = handles;
+                };
         };
         switch (handler) {
-        case Handler::None:
-            break;
-        case Handler::DownHandles:
-            grid->OnMouseWheelDown = record(true, true);
-            break;
-        case Handler::DownLeaves:
-            grid->OnMouseWheelDown = record(true, false);
-            break;
-        case Handler::UpHandles:
-            grid->OnMouseWheelUp = record(false, true);
-            break;
+        case Handler::None: break;
+        case Handler::DownHandles: grid->OnMouseWheelDown = record(true, true); break;
+        case Handler::DownLeaves: grid->OnMouseWheelDown = record(true, false); break;
+        case Handler::UpHandles: grid->OnMouseWheelUp = record(false, true); break;
         }
     }
 
@@ -98,8 +91,8 @@ struct ScrollFixture
     bool wheel(int angle, Qt::KeyboardModifiers shift = Qt::NoModifier, const QPoint &pos = QPoint(40, 40))
     {
         QWidget *viewport = grid->viewport();
-        QWheelEvent event(pos, viewport->mapToGlobal(pos), QPoint(0, angle / 8), QPoint(0, angle), Qt::NoButton,
-                          shift, Qt::NoScrollPhase, false);
+        QWheelEvent event(pos, viewport->mapToGlobal(pos), QPoint(0, angle / 8), QPoint(0, angle), Qt::NoButton, shift,
+                          Qt::NoScrollPhase, false);
         QApplication::sendEvent(viewport, &event);
         return event.isAccepted();
     }
@@ -135,7 +128,7 @@ struct ScrollFixture
     bool hintShown() const { return hint() && hint()->isVisible(); }
 };
 
-} // namespace
+}  // namespace
 
 class tst_EnhancedGridScrolling : public QObject
 {
@@ -314,8 +307,8 @@ void tst_EnhancedGridScrolling::horizontalThumbDrag()
 
 void tst_EnhancedGridScrolling::horizontalBoxStandsWhereTheViewIs_data()
 {
-    QTest::addColumn<int>("widths");    // of the three columns
-    QTest::addColumn<bool>("atEnd");    // scrolled as far as it goes
+    QTest::addColumn<int>("widths");  // of the three columns
+    QTest::addColumn<bool>("atEnd");  // scrolled as far as it goes
 
     // Columns a little wider together than the grid leave a position or two to scroll.
     QTest::newRow("one position to scroll, first column in view") << 140 << false;

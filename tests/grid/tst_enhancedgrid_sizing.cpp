@@ -2,10 +2,10 @@
 // automatic sizing, full-size memo columns, the kept row height, the title row, multi-line rows and
 // the reactions to rows sized by the user and to font changes.
 
-#include "store/field.h"
 #include "grid/gridcanvas.h"
-#include "gridfixture.h"
 #include "grid/tenhancedgrid.h"
+#include "gridfixture.h"
+#include "store/field.h"
 
 #include <QtTest>
 
@@ -24,9 +24,9 @@ constexpr int kFullSizeMemo = -2;
 class SizingGrid : public TEnhancedGrid
 {
 public:
-    using TEnhancedGrid::TEnhancedGrid;
-    using TEnhancedGrid::rowHeightsChanged;
     using TDBGrid::relayout;
+    using TEnhancedGrid::rowHeightsChanged;
+    using TEnhancedGrid::TEnhancedGrid;
 };
 
 // Applies a width mode, GridAutoSize or FullSizeMemo.
@@ -106,7 +106,7 @@ std::optional<QFont> fontOfHeight(int height)
     return std::nullopt;
 }
 
-} // namespace
+}  // namespace
 
 class tst_EnhancedGridSizing : public QObject
 {
@@ -214,7 +214,8 @@ void tst_EnhancedGridSizing::emptyTableWidths()
         TColumn *column = grid->columns()->items(i);
         int expected = column->defaultWidth();
         if (titleWidth)
-            expected = std::min(textWidth(column->title()->font(), column->title()->caption()) + 7, grid->clientWidth());
+            expected
+                = std::min(textWidth(column->title()->font(), column->title()->caption()) + 7, grid->clientWidth());
         QCOMPARE(column->width(), expected);
     }
     if (titleWidth)

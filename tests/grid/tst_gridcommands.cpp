@@ -2,14 +2,14 @@
 // unselect all, the printouts and the query dialog through the companion windows, customizing
 // with the column chooser, and saving and loading the column layout in the settings store.
 
-#include "store/error.h"
-#include "store/field.h"
+#include "grid/tenhancedgrid.h"
 #include "gridfixture.h"
-#include "scriptedcompanions.h"
 #include "platform/scripteddialogs.h"
 #include "platform/settingsstore.h"
+#include "scriptedcompanions.h"
+#include "store/error.h"
+#include "store/field.h"
 #include "store/sqlite.h"
-#include "grid/tenhancedgrid.h"
 
 #include <QSettings>
 #include <QtTest>
@@ -70,7 +70,7 @@ QStringList visibleFields(const Table &table)
     return names;
 }
 
-} // namespace
+}  // namespace
 
 class tst_GridCommands : public QObject
 {
@@ -131,7 +131,8 @@ void tst_GridCommands::exportBytes_data()
         << QByteArray("Lee|Ann\r\n");
     QTest::newRow("text beyond ASCII in the locale's encoding")
         << int(TEnhancedGrid::Pipe) << three << R{{"Søren", "Æbelø", ""}}
-        << QByteArray("S\xc3\xb8ren|\xc3\x86""bel\xc3\xb8|\r\n");
+        << QByteArray("S\xc3\xb8ren|\xc3\x86"
+                      "bel\xc3\xb8|\r\n");
     QTest::newRow("no records: an empty file") << int(TEnhancedGrid::Pipe) << three << R{} << QByteArray();
 }
 
@@ -154,7 +155,8 @@ void tst_GridCommands::exportBytes()
     grid->ExportToFile(file);
 
     QCOMPARE(fixture.workspace.readFile(QStringLiteral("out.txt")), expected);
-    QCOMPARE(dialogs->texts(ScriptedDialogs::Kind::Information), QStringList{QStringLiteral("Exported To File: ") + file});
+    QCOMPARE(dialogs->texts(ScriptedDialogs::Kind::Information),
+             QStringList{QStringLiteral("Exported To File: ") + file});
 }
 
 void tst_GridCommands::exportTakesHiddenColumnsAndEndsOnFirstRecord()
@@ -191,8 +193,10 @@ void tst_GridCommands::defaultExportFileIsInTheDataDirectory()
     TEnhancedGrid grid;
     grid.setDataSource(&source);
     ScriptedDialogsScope dialogs;
-    const QString expected = QDir(workspace.filePath(QStringLiteral("data"))).absoluteFilePath(QStringLiteral("DataExport.Dat"));
-    const QString besideProgram = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("DataExport.Dat"));
+    const QString expected
+        = QDir(workspace.filePath(QStringLiteral("data"))).absoluteFilePath(QStringLiteral("DataExport.Dat"));
+    const QString besideProgram
+        = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("DataExport.Dat"));
     const bool besideProgramBefore = QFile::exists(besideProgram);
 
     grid.exportGrid();
@@ -435,13 +439,13 @@ void tst_GridCommands::customizeMatchesFieldNamesByContainment()
 void tst_GridCommands::chooserTicksWhatTheGridShows_data()
 {
     QTest::addColumn<QStringList>("columns");
-    QTest::addColumn<QStringList>("hidden");        // columns hidden before the chooser opens
-    QTest::addColumn<bool>("layoutLoaded");         // saved and loaded again before it opens
-    QTest::addColumn<QStringList>("ticked");        // fields visible as the chooser opens
+    QTest::addColumn<QStringList>("hidden");  // columns hidden before the chooser opens
+    QTest::addColumn<bool>("layoutLoaded");   // saved and loaded again before it opens
+    QTest::addColumn<QStringList>("ticked");  // fields visible as the chooser opens
 
     // Fields a to f, in that order.
-    QTest::newRow("columns of later fields") << QStringList{"a", "b", "e", "f"} << QStringList{} << false
-                                             << QStringList{"0:a", "1:b", "2:e", "3:f"};
+    QTest::newRow("columns of later fields")
+        << QStringList{"a", "b", "e", "f"} << QStringList{} << false << QStringList{"0:a", "1:b", "2:e", "3:f"};
     QTest::newRow("columns of later fields, after Load Layout")
         << QStringList{"a", "b", "e", "f"} << QStringList{} << true << QStringList{"0:a", "1:b", "2:e", "3:f"};
     QTest::newRow("a hidden column of a later field")
@@ -567,12 +571,12 @@ void tst_GridCommands::loadStoredLayout_data()
 {
     QTest::addColumn<QByteArray>("section");
     QTest::addColumn<QString>("error");
-    QTest::addColumn<QStringList>("columns");   // the visible ones, with their widths
-    QTest::addColumn<QStringList>("fields");    // the visible ones, with their positions
+    QTest::addColumn<QStringList>("columns");  // the visible ones, with their widths
+    QTest::addColumn<QStringList>("fields");   // the visible ones, with their positions
 
-    QTest::newRow("a whole layout")
-        << QByteArray("Column0=\"City,70\"\nColumn1=\"name,60\"\nColumn2=\"Count,-1\"\n") << QString()
-        << QStringList{"Name=70", "City=60"} << QStringList{"0:City", "1:Name", "2:Count"};
+    QTest::newRow("a whole layout") << QByteArray("Column0=\"City,70\"\nColumn1=\"name,60\"\nColumn2=\"Count,-1\"\n")
+                                    << QString() << QStringList{"Name=70", "City=60"}
+                                    << QStringList{"0:City", "1:Name", "2:Count"};
     QTest::newRow("widths 0 and -1 come back hidden")
         << QByteArray("Column0=\"Name,0\"\nColumn1=\"City,-1\"\nColumn2=\"Count,33\"\n") << QString()
         << QStringList{"Count=33"} << QStringList{"0:Name", "1:City", "2:Count"};

@@ -1,11 +1,11 @@
 // The steps a grid built on the data grid takes over: each must be reached, and reached at the
 // point where the richer grid's work still counts.
 
+#include "grid/gridcompanions.h"
+#include "grid/tinplaceedit.h"
+#include "gridfixture.h"
 #include "store/error.h"
 #include "store/field.h"
-#include "grid/gridcompanions.h"
-#include "gridfixture.h"
-#include "grid/tinplaceedit.h"
 
 #include <QtTest>
 
@@ -19,20 +19,20 @@ const QColor kCover(10, 20, 200);
 class HookGrid : public TestGrid
 {
 public:
-    using TestGrid::TestGrid;
-    using TDBGrid::relayout;
     using CellGrid::dragIndex;
     using CellGrid::dragTarget;
     using CellGrid::feedbackRect;
+    using TDBGrid::relayout;
+    using TestGrid::TestGrid;
 
     bool coverLines = false;
-    bool layoutWhilePainting = false;   // ask for a layout from inside the cell painter
+    bool layoutWhilePainting = false;  // ask for a layout from inside the cell painter
     int layoutsInPaint = 0;
-    int layoutRowHeight = 0;          // a row height the grid's own layout step sets, 0 for none
-    QList<int> requestedHeights;      // the heights asked of the overridden row-height setter
+    int layoutRowHeight = 0;      // a row height the grid's own layout step sets, 0 for none
+    QList<int> requestedHeights;  // the heights asked of the overridden row-height setter
     bool enterAsTab = false;
     QString typed;
-    QRect editorPlace;                // where the editor is to go, empty for the base's place
+    QRect editorPlace;  // where the editor is to go, empty for the base's place
     QList<QPoint> dragMoves;
     int dragEnds = 0;
 
@@ -76,15 +76,12 @@ protected:
         typed += event->text();
         TestGrid::keyPress(event);
     }
-    QRect editorRect() const override
-    {
-        return editorPlace.isEmpty() ? TestGrid::editorRect() : editorPlace;
-    }
+    QRect editorRect() const override { return editorPlace.isEmpty() ? TestGrid::editorRect() : editorPlace; }
     void dragMoved(const QPoint &pos) override { dragMoves << pos; }
     void dragEnded() override { ++dragEnds; }
 };
 
-} // namespace
+}  // namespace
 
 class tst_GridHooks : public QObject
 {
@@ -207,7 +204,7 @@ namespace {
 class NotingCompanions : public GridCompanions
 {
 public:
-    explicit NotingCompanions(QStringList &calls) : m_calls(calls) {}
+    explicit NotingCompanions(QStringList &calls) : m_calls(calls) { }
 
     void viewField(TDBGrid &, Field &field, const QString &caption) override
     {
@@ -229,7 +226,7 @@ private:
     QStringList &m_calls;
 };
 
-} // namespace
+}  // namespace
 
 void tst_GridHooks::companionWindowsAreReachedThroughTheInstalledOnes()
 {

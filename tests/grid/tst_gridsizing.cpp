@@ -1,7 +1,7 @@
+#include "grid/gridsizing.h"
+#include "gridfixture.h"
 #include "store/error.h"
 #include "store/field.h"
-#include "gridfixture.h"
-#include "grid/gridsizing.h"
 #include "store/sqlite.h"
 
 #include <QFontMetrics>
@@ -43,7 +43,7 @@ sizing::MeasuredColumn column(Field *field, const QFont &font = QFont(), int sta
 // A name and two memo-like fields, a plain and a formatted memo, given the same note.
 struct NotesFixture : GridFixture
 {
-    NotesFixture() : GridFixture(0, defs()) {}
+    NotesFixture() : GridFixture(0, defs()) { }
 
     static FieldDefs defs()
     {
@@ -123,7 +123,7 @@ bool digitsAlike(const QFont &font)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 class GridSizingTest : public QObject
 {
@@ -188,15 +188,14 @@ void GridSizingTest::uniformWidths_data()
     QTest::addColumn<int>("available");
     QTest::addColumn<Widths>("expected");
 
-    QTest::newRow("1000 over 3 -> 334 333 333") << Widths{50, 60, 70} << Shown{true, true, true} << 1000
-                                               << Widths{334, 333, 333};
+    QTest::newRow("1000 over 3 -> 334 333 333")
+        << Widths{50, 60, 70} << Shown{true, true, true} << 1000 << Widths{334, 333, 333};
     QTest::newRow("hidden column at 0: no one below r = 1 -> 333 333 333")
         << Widths{-1, 50, 60, 70} << Shown{false, true, true, true} << 1000 << Widths{-1, 333, 333, 333};
     QTest::newRow("r = 2 with a hidden column at 1: positions 0 and 1 would get it, only 0 shows")
         << Widths{10, -1, 10, 10} << Shown{true, false, true, true} << 1001 << Widths{334, -1, 333, 333};
     QTest::newRow("even split") << Widths{1, 2, 3} << Shown{true, true, true} << 300 << Widths{100, 100, 100};
-    QTest::newRow("no visible columns: unchanged") << Widths{-1, -1} << Shown{false, false} << 500
-                                                   << Widths{-1, -1};
+    QTest::newRow("no visible columns: unchanged") << Widths{-1, -1} << Shown{false, false} << 500 << Widths{-1, -1};
 }
 
 void GridSizingTest::uniformWidths()
@@ -215,22 +214,20 @@ void GridSizingTest::proportionalWidths_data()
     QTest::addColumn<int>("available");
     QTest::addColumn<Widths>("expected");
 
-    QTest::newRow("shares kept") << Widths{100, 200, 100} << Shown{true, true, true} << 800
-                                 << Widths{200, 400, 200};
-    QTest::newRow("2.5 rounds down to 2, the last takes the rest") << Widths{1, 1, 1, 1} << Shown{true, true, true, true}
-                                                                   << 10 << Widths{2, 2, 2, 4};
-    QTest::newRow("3.5 rounds up to 4, the last gives back") << Widths{1, 1, 1, 1} << Shown{true, true, true, true}
-                                                             << 14 << Widths{4, 4, 4, 2};
+    QTest::newRow("shares kept") << Widths{100, 200, 100} << Shown{true, true, true} << 800 << Widths{200, 400, 200};
+    QTest::newRow("2.5 rounds down to 2, the last takes the rest")
+        << Widths{1, 1, 1, 1} << Shown{true, true, true, true} << 10 << Widths{2, 2, 2, 4};
+    QTest::newRow("3.5 rounds up to 4, the last gives back")
+        << Widths{1, 1, 1, 1} << Shown{true, true, true, true} << 14 << Widths{4, 4, 4, 2};
     QTest::newRow("4.5 rounds to 4, not 5") << Widths{3, 1} << Shown{true, true} << 6 << Widths{4, 2};
-    QTest::newRow("uneven shares sum to the available width") << Widths{37, 91, 13, 55}
-                                                              << Shown{true, true, true, true} << 503
-                                                              << Widths{95, 234, 33, 141};
+    QTest::newRow("uneven shares sum to the available width")
+        << Widths{37, 91, 13, 55} << Shown{true, true, true, true} << 503 << Widths{95, 234, 33, 141};
     QTest::newRow("hidden column keeps its width and takes no share")
         << Widths{50, -1, 50} << Shown{true, false, true} << 101 << Widths{50, -1, 51};
     QTest::newRow("last visible column before a hidden one absorbs the rest")
         << Widths{1, 1, -1} << Shown{true, true, false} << 5 << Widths{2, 3, -1};
-    QTest::newRow("widths summing to 0: equal shares") << Widths{0, 0, 0} << Shown{true, true, true} << 1000
-                                                       << Widths{334, 333, 333};
+    QTest::newRow("widths summing to 0: equal shares")
+        << Widths{0, 0, 0} << Shown{true, true, true} << 1000 << Widths{334, 333, 333};
     QTest::newRow("no visible columns: unchanged") << Widths{-1} << Shown{false} << 500 << Widths{-1};
 }
 
@@ -269,7 +266,7 @@ void GridSizingTest::measuredWidth()
 void GridSizingTest::wrappedTitleHeight_data()
 {
     QTest::addColumn<QString>("caption");
-    QTest::addColumn<int>("width");     // -2: as wide as "From" + 1, to break after "Came"
+    QTest::addColumn<int>("width");  // -2: as wide as "From" + 1, to break after "Came"
     QTest::addColumn<int>("lines");
 
     QTest::newRow("fits on one line") << QStringLiteral("Came From") << 1000 << 1;
@@ -289,11 +286,11 @@ void GridSizingTest::wrappedTitleHeight()
     const QFontMetrics metrics(font);
     if (width == -2)
         width = metrics.horizontalAdvance(QStringLiteral("From")) + 1;
-    const int expected =
-        lines == 0 ? 0
-                   : metrics.boundingRect(QRect(0, 0, 10000, 10000), Qt::AlignLeft | Qt::AlignTop,
-                                          QStringList(lines, QStringLiteral("X")).join(QLatin1Char('\n')))
-                         .height();
+    const int expected = lines == 0 ? 0
+                                    : metrics
+                                          .boundingRect(QRect(0, 0, 10000, 10000), Qt::AlignLeft | Qt::AlignTop,
+                                                        QStringList(lines, QStringLiteral("X")).join(QLatin1Char('\n')))
+                                          .height();
     QCOMPARE(sizing::wrappedTitleHeight(font, caption, width), expected);
 }
 
@@ -332,8 +329,9 @@ void GridSizingTest::widestValueOfEachColumnInItsOwnFont()
         counts << QString::number(i);
     }
     const QStringList cities{QStringLiteral("City 0"), QStringLiteral("City 1"), QStringLiteral("City 2")};
-    QCOMPARE(widest, (QList<int>{widestOf(QFont(), names), widestOf(small, cities), widestOf(bigFont(), cities),
-                                 widestOf(bigFont(), counts)}));
+    QCOMPARE(widest,
+             (QList<int>{widestOf(QFont(), names), widestOf(small, cities), widestOf(bigFont(), cities),
+                         widestOf(bigFont(), counts)}));
     QVERIFY(widest.at(1) < widest.at(2));
 }
 
@@ -358,9 +356,9 @@ void GridSizingTest::widestValuesKeepTheirStartWidths()
     Field *name = fixture.table.fieldByName(QStringLiteral("Name"));
 
     // The middle column has no field: it is not read and keeps its start width.
-    const QList<int> widest =
-        sizing::widestValues(fixture.table, {column(name, QFont(), startWidth), column(nullptr, QFont(), 12),
-                                             column(name, bigFont(), startWidth)});
+    const QList<int> widest = sizing::widestValues(
+        fixture.table,
+        {column(name, QFont(), startWidth), column(nullptr, QFont(), 12), column(name, bigFont(), startWidth)});
 
     QCOMPARE(widest.size(), 3);
     QCOMPARE(widest.at(1), 12);
@@ -381,8 +379,7 @@ void GridSizingTest::nullValuesAreNotMeasured()
     fixture.add(QStringLiteral("a"), QVariant());
     fixture.add(QStringLiteral("b"), QVariant());
     Field *notes = fixture.field("Notes");
-    QCOMPARE(sizing::widestValues(fixture.table, {column(notes), column(notes, QFont(), 0, true)}),
-             (QList<int>{0, 0}));
+    QCOMPARE(sizing::widestValues(fixture.table, {column(notes), column(notes, QFont(), 0, true)}), (QList<int>{0, 0}));
 
     fixture.add(QStringLiteral("c"), QStringLiteral("x"));
     QCOMPARE(sizing::widestValues(fixture.table, {column(notes)}),
@@ -391,11 +388,11 @@ void GridSizingTest::nullValuesAreNotMeasured()
 
 void GridSizingTest::textsWithDigitsMeasureAsTheCanvasDoes_data()
 {
-    QTest::addColumn<QString>("family");   // empty: the application font
+    QTest::addColumn<QString>("family");  // empty: the application font
     QTest::addColumn<int>("pixelSize");
     QTest::addColumn<QStringList>("texts");
 
-    QTest::addColumn<bool>("fontChecked");   // false: only the texts tell whether digits may share widths
+    QTest::addColumn<bool>("fontChecked");  // false: only the texts tell whether digits may share widths
 
     const QStringList phones = phoneNumbers(300);
     const QString mixed = QStringLiteral("0123456789 stndrhAVTWfy.,-/()+'%");
@@ -415,19 +412,18 @@ void GridSizingTest::textsWithDigitsMeasureAsTheCanvasDoes_data()
     QTest::newRow("ordinals, dingbats, texts only") << dingbats << 22 << ordinals() << false;
     QTest::newRow("digits among letters and signs, application font")
         << QString() << 13 << randomTexts(mixed, 400, 12) << true;
-    QTest::newRow("digits among letters and signs, bookman") << QStringLiteral("URW Bookman") << 19
-                                                              << randomTexts(mixed, 400, 12) << true;
-    QTest::newRow("digits among letters and signs, monospace") << QStringLiteral("DejaVu Sans Mono") << 13
-                                                                << randomTexts(mixed, 400, 12) << true;
+    QTest::newRow("digits among letters and signs, bookman")
+        << QStringLiteral("URW Bookman") << 19 << randomTexts(mixed, 400, 12) << true;
+    QTest::newRow("digits among letters and signs, monospace")
+        << QStringLiteral("DejaVu Sans Mono") << 13 << randomTexts(mixed, 400, 12) << true;
     QTest::newRow("digits among letters and signs, dingbats, texts only")
         << dingbats << 13 << randomTexts(mixed, 400, 12) << false;
     // Arabic-Indic digits are kept as they are; a mark over a digit, Hebrew and Arabic letters
     // beside digits and a fraction slash between them are measured with the digits in place.
     QTest::newRow("digits beside other scripts and marks")
         << QString() << 15
-        << randomTexts(
-               QStringLiteral("0123456789 \u0661\u0662\u0667\u05D0\u05E9\u0628\u0645\u0301\u2044\u00B2\u00B0x"),
-               400, 8)
+        << randomTexts(QStringLiteral("0123456789 \u0661\u0662\u0667\u05D0\u05E9\u0628\u0645\u0301\u2044\u00B2\u00B0x"),
+                       400, 8)
         << true;
 }
 
@@ -442,8 +438,8 @@ void GridSizingTest::textsWithDigitsMeasureAsTheCanvasDoes()
     const QFontMetrics metrics(font);
 
     // Every text, the first time and again from what the column learnt, measures its full width.
-    sizing::TextWidths widths(font, fontChecked ? sizing::TextWidths::FigureCheck::FontAndTexts
-                                                : sizing::TextWidths::FigureCheck::TextsOnly);
+    sizing::TextWidths widths(
+        font, fontChecked ? sizing::TextWidths::FigureCheck::FontAndTexts : sizing::TextWidths::FigureCheck::TextsOnly);
     int widest = 0;
     for (int pass = 0; pass < 2; ++pass) {
         for (const QString &text : texts) {
@@ -479,8 +475,8 @@ void GridSizingTest::memoLikeValuesMeasuredAsDisplayOrWholeText_data()
     const QString note = QStringLiteral("Swarm hung high in the old apple tree by the gate");
     QTest::newRow("memo: display text") << QStringLiteral("Notes") << false << QStringLiteral("(MEMO)");
     QTest::newRow("memo: whole text") << QStringLiteral("Notes") << true << note;
-    QTest::newRow("formatted memo: display text") << QStringLiteral("Formatted") << false
-                                                  << QStringLiteral("(FMTMEMO)");
+    QTest::newRow("formatted memo: display text")
+        << QStringLiteral("Formatted") << false << QStringLiteral("(FMTMEMO)");
     QTest::newRow("formatted memo: whole text") << QStringLiteral("Formatted") << true << note;
 }
 

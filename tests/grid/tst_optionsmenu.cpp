@@ -3,14 +3,14 @@
 // the grid before showing, what its switches, choices and commands do, and opening it from the
 // top-left cell.
 
+#include "grid/optionsmenu.h"
+#include "grid/tenhancedgrid.h"
+#include "gridfixture.h"
+#include "platform/printerlist.h"
+#include "platform/scripteddialogs.h"
+#include "scriptedcompanions.h"
 #include "store/error.h"
 #include "store/field.h"
-#include "gridfixture.h"
-#include "grid/optionsmenu.h"
-#include "platform/printerlist.h"
-#include "scriptedcompanions.h"
-#include "platform/scripteddialogs.h"
-#include "grid/tenhancedgrid.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -67,7 +67,7 @@ int checkedChoice(const OptionsMenu &menu)
     return -1;
 }
 
-} // namespace
+}  // namespace
 
 class tst_OptionsMenu : public QObject
 {
@@ -302,7 +302,8 @@ void tst_OptionsMenu::unchangedOptionSetChangesNothing()
     QVERIFY(!menu.item(18)->isVisible() && !menu.item(19)->isVisible() && !menu.item(20)->isVisible());
     QVERIFY(!menu.item(35)->isVisible());
     QVERIFY(menu.item(34)->isVisible() && menu.item(36)->isVisible());
-    QCOMPARE(grid->property("MenuOptions").value<Options>(), TEnhancedGrid::allMenuOptions() & ~Options(TEnhancedGrid::moSaveLayout));
+    QCOMPARE(grid->property("MenuOptions").value<Options>(),
+             TEnhancedGrid::allMenuOptions() & ~Options(TEnhancedGrid::moSaveLayout));
 }
 
 void tst_OptionsMenu::checkMarksFollowTheGrid_data()
@@ -413,9 +414,8 @@ void tst_OptionsMenu::autoWidthSwitch()
     auto grid = makeGrid(fixture);
     OptionsMenu &menu = *grid->optionsMenu();
     QList<bool> suspended;
-    grid->OnAutoWidthChange = [&](QObject *, TEnhancedGrid::TAutoWidth &) {
-        suspended << fixture.table.controlsDisabled();
-    };
+    grid->OnAutoWidthChange
+        = [&](QObject *, TEnhancedGrid::TAutoWidth &) { suspended << fixture.table.controlsDisabled(); };
 
     menu.refresh();
     menu.item(1)->trigger();
@@ -531,22 +531,14 @@ void tst_OptionsMenu::commands()
         expectedMessages << QStringLiteral("Exported To File: ") + grid->defaultExportFileName();
     QCOMPARE(dialogs->texts(), expectedMessages);
     switch (item) {
-    case 21:
-        QVERIFY(QFile::exists(grid->defaultExportFileName()));
-        break;
-    case 23:
-        QCOMPARE(grid->selectedRows().count(), 3);
-        break;
-    case 24:
-        QVERIFY(!(grid->options() & TDBGrid::dgMultiSelect));
-        break;
+    case 21: QVERIFY(QFile::exists(grid->defaultExportFileName())); break;
+    case 23: QCOMPARE(grid->selectedRows().count(), 3); break;
+    case 24: QVERIFY(!(grid->options() & TDBGrid::dgMultiSelect)); break;
     case 35:
         QCOMPARE(grid->registrySaveName(), QStringLiteral("EnhancedGrid"));
         QVERIFY(QFile::exists(fixture.workspace.filePath(QStringLiteral("settings.ini"))));
         break;
-    case 36:
-        QVERIFY(!grid->gridAutoSize());
-        break;
+    case 36: QVERIFY(!grid->gridAutoSize()); break;
     }
 }
 
@@ -567,7 +559,7 @@ void tst_OptionsMenu::failedCommandIsReported()
 
 void tst_OptionsMenu::opensFromTopLeftCell_data()
 {
-    QTest::addColumn<bool>("nearBottom");   // the grid's window near the screen's bottom edge
+    QTest::addColumn<bool>("nearBottom");  // the grid's window near the screen's bottom edge
 
     QTest::newRow("room below the corner cell") << false;
     QTest::newRow("near the screen's bottom edge") << true;

@@ -12,7 +12,7 @@ namespace kelvara::test {
 class InstalledWindows
 {
 public:
-    InstalledWindows() : m_previous(GridCompanions::install(std::make_unique<GridWindows>())) {}
+    InstalledWindows() : m_previous(GridCompanions::install(std::make_unique<GridWindows>())) { }
     ~InstalledWindows() { GridCompanions::install(std::move(m_previous)); }
     InstalledWindows(const InstalledWindows &) = delete;
     InstalledWindows &operator=(const InstalledWindows &) = delete;
@@ -21,4 +21,4 @@ private:
     std::unique_ptr<GridCompanions> m_previous;
 };
 
-} // namespace kelvara::test
+}  // namespace kelvara::test

@@ -30,7 +30,7 @@ struct BarWindow
     }
 };
 
-} // namespace
+}  // namespace
 
 class ButtonStatusBarTest : public QObject
 {
@@ -84,7 +84,10 @@ void ButtonStatusBarTest::panelsHoldOneFlatButtonEachFromLeftToRight()
     for (QPushButton *button : {ok, cancel}) {
         QVERIFY(button->isVisible());
         const QRect inBar(button->mapTo(w.bar, QPoint(0, 0)), button->size());
-        QVERIFY2(w.bar->rect().contains(inBar), qPrintable(QStringLiteral("%1 %2 %3 %4").arg(inBar.x()).arg(inBar.y()).arg(inBar.width()).arg(inBar.height())));
+        QVERIFY2(
+            w.bar->rect().contains(inBar),
+            qPrintable(
+                QStringLiteral("%1 %2 %3 %4").arg(inBar.x()).arg(inBar.y()).arg(inBar.width()).arg(inBar.height())));
         QVERIFY(inBar.height() >= 16);
         QVERIFY(button->width() >= button->parentWidget()->width() - 2);
     }

@@ -1,16 +1,16 @@
 // The column chooser: the check list of the record set's fields, its drawing, moving entries by
 // dragging, and what Ok, Cancel and Esc write back; also as the grid opens it.
 
-#include "platform/colorvalues.h"
-#include "store/field.h"
 #include "grid/gridcompanions.h"
-#include "gridfixture.h"
-#include "gridwin/gridwindows.h"
-#include "installedwindows.h"
-#include "platform/scripteddialogs.h"
-#include "gridwin/tcolselectform.h"
 #include "grid/tcolumn.h"
 #include "grid/tenhancedgrid.h"
+#include "gridfixture.h"
+#include "gridwin/gridwindows.h"
+#include "gridwin/tcolselectform.h"
+#include "installedwindows.h"
+#include "platform/colorvalues.h"
+#include "platform/scripteddialogs.h"
+#include "store/field.h"
 
 #include <QListWidget>
 #include <QPushButton>
@@ -100,7 +100,7 @@ void drag(QListWidget *list, const QList<QPoint> &path)
     sendMouse(viewport, QEvent::MouseButtonRelease, path.last(), Qt::NoButton);
 }
 
-} // namespace
+}  // namespace
 
 Q_DECLARE_METATYPE(std::function<void(Table &)>)
 
@@ -140,17 +140,19 @@ void tst_ColSelectForm::listsLabelsAndVisibility_data()
         table.field(0)->setDisplayLabel(QStringLiteral("Customer"));
         table.field(1)->setVisible(false);
         table.field(3)->setVisible(false);
-    }) << QStringList{"Customer", "City", "Count", "Notes"} << "+-+-";
+    }) << QStringList{"Customer", "City", "Count", "Notes"}
+                                              << "+-+-";
     QTest::newRow("<NO DISPLAY> in any case is left out") << std::function<void(Table &)>([](Table &table) {
         table.field(1)->setDisplayLabel(QStringLiteral("<No Display>"));
         table.field(2)->setDisplayLabel(QStringLiteral("<NO DISPLAY>"));
     }) << QStringList{"Name", "Notes"} << "++";
     QTest::newRow("a label that only contains it stays") << std::function<void(Table &)>([](Table &table) {
         table.field(1)->setDisplayLabel(QStringLiteral(" <NO DISPLAY>"));
-    }) << QStringList{"Name", " <NO DISPLAY>", "Count", "Notes"} << "++++";
-    QTest::newRow("field order, not design order") << std::function<void(Table &)>([](Table &table) {
-        table.field(3)->setIndex(0);
-    }) << QStringList{"Notes", "Name", "City", "Count"} << "++++";
+    }) << QStringList{"Name", " <NO DISPLAY>", "Count", "Notes"}
+                                                         << "++++";
+    QTest::newRow("field order, not design order")
+        << std::function<void(Table &)>([](Table &table) { table.field(3)->setIndex(0); })
+        << QStringList{"Notes", "Name", "City", "Count"} << "++++";
 }
 
 void tst_ColSelectForm::listsLabelsAndVisibility()
@@ -226,21 +228,24 @@ void tst_ColSelectForm::okWithNothingCheckedRefuses()
     QFETCH(QString, missing);
     QFETCH(bool, noDisplayLabels);
     QFETCH(int, entries);
-    Chooser chooser([&](Table &table) {
-        table.field(1)->setVisible(false);
-        table.field(3)->setVisible(false);
-        for (Field *field : table.fields()) {
-            if (noDisplayLabels)
-                field->setDisplayLabel(field->index() % 2 ? QStringLiteral("<No Display>") : QStringLiteral("<NO DISPLAY>"));
-        }
-    }, [&](TColSelectForm &form, DataSource &source) {
-        if (missing == QLatin1String("grid"))
-            form.setGrid(nullptr);
-        else if (missing == QLatin1String("data source"))
-            form.setDataSource(nullptr);
-        else if (missing == QLatin1String("record set"))
-            source.setDataSet(nullptr);
-    });
+    Chooser chooser(
+        [&](Table &table) {
+            table.field(1)->setVisible(false);
+            table.field(3)->setVisible(false);
+            for (Field *field : table.fields()) {
+                if (noDisplayLabels)
+                    field->setDisplayLabel(field->index() % 2 ? QStringLiteral("<No Display>")
+                                                              : QStringLiteral("<NO DISPLAY>"));
+            }
+        },
+        [&](TColSelectForm &form, DataSource &source) {
+            if (missing == QLatin1String("grid"))
+                form.setGrid(nullptr);
+            else if (missing == QLatin1String("data source"))
+                form.setDataSource(nullptr);
+            else if (missing == QLatin1String("record set"))
+                source.setDataSet(nullptr);
+        });
     QCOMPARE(chooser.list->count(), entries);
     chooser.setMarks(QString(entries, QLatin1Char('-')));
     chooser.clickOk();
@@ -256,18 +261,15 @@ void tst_ColSelectForm::closingOtherwiseWritesNothing_data()
 {
     QTest::addColumn<std::function<void(TColSelectForm &)>>("close");
 
-    QTest::newRow("Cancel") << std::function<void(TColSelectForm &)>([](TColSelectForm &form) {
-        form.findChild<QPushButton *>(QStringLiteral("Cancelbtn"))->click();
-    });
+    QTest::newRow("Cancel") << std::function<void(TColSelectForm &)>(
+        [](TColSelectForm &form) { form.findChild<QPushButton *>(QStringLiteral("Cancelbtn"))->click(); });
     QTest::newRow("Esc in the list") << std::function<void(TColSelectForm &)>([](TColSelectForm &form) {
         QTest::keyClick(form.findChild<QListWidget *>(QStringLiteral("ColList")), Qt::Key_Escape);
     });
-    QTest::newRow("Esc on the window") << std::function<void(TColSelectForm &)>([](TColSelectForm &form) {
-        QTest::keyClick(&form, Qt::Key_Escape);
-    });
-    QTest::newRow("title bar close") << std::function<void(TColSelectForm &)>([](TColSelectForm &form) {
-        form.close();
-    });
+    QTest::newRow("Esc on the window") << std::function<void(TColSelectForm &)>(
+        [](TColSelectForm &form) { QTest::keyClick(&form, Qt::Key_Escape); });
+    QTest::newRow("title bar close") << std::function<void(TColSelectForm &)>(
+        [](TColSelectForm &form) { form.close(); });
 }
 
 Q_DECLARE_METATYPE(std::function<void(TColSelectForm &)>)
@@ -356,7 +358,7 @@ void tst_ColSelectForm::entriesAreDrawnWithRaisedEdges()
     const QImage image = chooser.list->viewport()->grab().toImage();
     const QRect item = chooser.list->visualItemRect(chooser.list->item(row));
     const int glyph = chooser.form->glyphWidth();
-    const int left = item.left() + glyph + 2;          // the text rectangle's left edge
+    const int left = item.left() + glyph + 2;  // the text rectangle's left edge
     const int right = item.right() + 1;
     const int top = item.top();
     const int bottom = item.bottom() + 1;

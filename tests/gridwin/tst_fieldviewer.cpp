@@ -1,12 +1,12 @@
+#include "gridwin/tfieldviewerform.h"
+#include "picturefixtures.h"
+#include "platform/jpegcodec.h"
+#include "platform/scripteddialogs.h"
 #include "store/datasource.h"
 #include "store/field.h"
-#include "platform/jpegcodec.h"
-#include "picturefixtures.h"
-#include "platform/scripteddialogs.h"
-#include "storefixture.h"
 #include "store/table.h"
+#include "storefixture.h"
 #include "testworkspace.h"
-#include "gridwin/tfieldviewerform.h"
 
 #include <QBuffer>
 #include <QClipboard>
@@ -39,8 +39,8 @@ const QString kCaption = QStringLiteral("Field: %1");
 // photo kept behind the store's graphic header, and a number.
 FieldDefs viewerDefs()
 {
-    return {fieldDef(QStringLiteral("name"), ftString, 20), fieldDef(QStringLiteral("note"), ftMemo),
-            fieldDef(QStringLiteral("rich"), ftFmtMemo), fieldDef(QStringLiteral("photo"), ftBlob),
+    return {fieldDef(QStringLiteral("name"), ftString, 20),   fieldDef(QStringLiteral("note"), ftMemo),
+            fieldDef(QStringLiteral("rich"), ftFmtMemo),      fieldDef(QStringLiteral("photo"), ftBlob),
             fieldDef(QStringLiteral("typed"), ftTypedBinary), fieldDef(QStringLiteral("hours"), ftSmallint)};
 }
 
@@ -124,11 +124,7 @@ struct ViewerFixture
         return *form;
     }
 
-    template <class T = QWidget>
-    T *child(const char *name) const
-    {
-        return form->findChild<T *>(QLatin1String(name));
-    }
+    template <class T = QWidget> T *child(const char *name) const { return form->findChild<T *>(QLatin1String(name)); }
     QPushButton *button(const char *name) const { return child<QPushButton>(name); }
     QPlainTextEdit *memo() const { return child<QPlainTextEdit>("Memo1"); }
     QTextEdit *richEdit() const { return child<QTextEdit>("RichEdit1"); }
@@ -136,7 +132,7 @@ struct ViewerFixture
     bool closed() const { return !form->isVisible(); }
 };
 
-} // namespace
+}  // namespace
 
 class FieldViewerTest : public QObject
 {
@@ -186,7 +182,7 @@ void FieldViewerTest::layoutAndModeByField_data()
 {
     QTest::addColumn<QString>("field");
     QTest::addColumn<int>("mode");
-    QTest::addColumn<QString>("content");   // the one content control shown
+    QTest::addColumn<QString>("content");  // the one content control shown
     QTest::addColumn<bool>("textButtons");
 
     QTest::newRow("memo -> text") << "note" << int(TFieldViewerForm::vmText) << "Memo1" << true;
@@ -214,9 +210,10 @@ void FieldViewerTest::layoutAndModeByField()
     auto *bar = f.child("ButtonStatusBar1");
     QCOMPARE(bar->height(), 27);
     QCOMPARE(bar->geometry().bottom(), form.rect().bottom());
-    const QList<QPair<const char *, QString>> buttons = {
-        {"Okbtn", QStringLiteral("&Ok")}, {"Cancelbtn", QStringLiteral("&Cancel")},
-        {"SaveAsbtn", QStringLiteral("&Save As")}, {"PrintBtn", QStringLiteral("&Print")}};
+    const QList<QPair<const char *, QString>> buttons = {{"Okbtn", QStringLiteral("&Ok")},
+                                                         {"Cancelbtn", QStringLiteral("&Cancel")},
+                                                         {"SaveAsbtn", QStringLiteral("&Save As")},
+                                                         {"PrintBtn", QStringLiteral("&Print")}};
     int lastX = -1;
     for (const auto &[name, text] : buttons) {
         QPushButton *button = f.button(name);
@@ -224,7 +221,7 @@ void FieldViewerTest::layoutAndModeByField()
         QVERIFY(button->isFlat());
         QCOMPARE(button->parentWidget()->width(), 65);
         const int x = button->parentWidget()->x();
-        QVERIFY2(x > lastX, name);   // left to right in this order
+        QVERIFY2(x > lastX, name);  // left to right in this order
         lastX = x;
     }
     QVERIFY(f.button("Okbtn")->isVisible());
@@ -398,11 +395,14 @@ void FieldViewerTest::saveAsWritesCrLfLines_data()
     QTest::addColumn<QString>("content");
     QTest::addColumn<QByteArray>("file");
 
-    QTest::newRow("memo of three lines") << "note" << "one\ntwo\nthree" << QByteArray("one\r\ntwo\r\nthree\r\n");
-    QTest::newRow("memo with an empty line") << "note" << "one\n\nthree" << QByteArray("one\r\n\r\nthree\r\n");
-    QTest::newRow("empty memo") << "note" << "" << QByteArray();
-    QTest::newRow("formatted memo, text only") << "rich" << "<p>one</p><p><b>two</b></p>"
-                                               << QByteArray("one\r\ntwo\r\n");
+    QTest::newRow("memo of three lines") << "note"
+                                         << "one\ntwo\nthree" << QByteArray("one\r\ntwo\r\nthree\r\n");
+    QTest::newRow("memo with an empty line") << "note"
+                                             << "one\n\nthree" << QByteArray("one\r\n\r\nthree\r\n");
+    QTest::newRow("empty memo") << "note"
+                                << "" << QByteArray();
+    QTest::newRow("formatted memo, text only") << "rich"
+                                               << "<p>one</p><p><b>two</b></p>" << QByteArray("one\r\ntwo\r\n");
 }
 
 void FieldViewerTest::saveAsWritesCrLfLines()
@@ -452,12 +452,15 @@ void FieldViewerTest::printsThroughThePrintDialog_data()
     QStringList many;
     for (int i = 1; i <= 150; ++i)
         many << QStringLiteral("Line %1 of the swarm notes").arg(i);
-    QTest::newRow("memo of three lines") << "note" << "Queen seen\nTwo frames\nHive 7"
+    QTest::newRow("memo of three lines") << "note"
+                                         << "Queen seen\nTwo frames\nHive 7"
                                          << QStringList{"Queen seen", "Two frames", "Hive 7"} << 1;
-    QTest::newRow("memo longer than a page") << "note" << many.join(QLatin1Char('\n'))
-                                             << QStringList{"Line 1 of", "Line 150 of"} << 2;
-    QTest::newRow("empty memo") << "note" << "" << QStringList() << 1;
-    QTest::newRow("formatted memo") << "rich" << "<p>Queen <b>marked</b></p><p>Hive 7</p>"
+    QTest::newRow("memo longer than a page")
+        << "note" << many.join(QLatin1Char('\n')) << QStringList{"Line 1 of", "Line 150 of"} << 2;
+    QTest::newRow("empty memo") << "note"
+                                << "" << QStringList() << 1;
+    QTest::newRow("formatted memo") << "rich"
+                                    << "<p>Queen <b>marked</b></p><p>Hive 7</p>"
                                     << QStringList{"Queen marked", "Hive 7"} << 1;
 }
 
@@ -527,7 +530,7 @@ void FieldViewerTest::pictureTitleAndContent_data()
 {
     QTest::addColumn<QString>("field");
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QSize>("shown");   // invalid: no picture
+    QTest::addColumn<QSize>("shown");  // invalid: no picture
     QTest::addColumn<bool>("sized");
 
     const QByteArray photo = jpegBytes(QSize(300, 200), Qt::darkGreen);
@@ -554,8 +557,8 @@ void FieldViewerTest::pictureTitleAndContent()
 
     QCOMPARE(form.picture().size(), shown.isValid() ? shown : QSize(0, 0));
     const qint64 kb = (content.size() + 1023) / 1024;
-    QCOMPARE(form.windowTitle(), sized ? kCaption.arg(field) + QStringLiteral(" - Bitmap Image - %1Kb").arg(kb)
-                                       : kCaption.arg(field));
+    QCOMPARE(form.windowTitle(),
+             sized ? kCaption.arg(field) + QStringLiteral(" - Bitmap Image - %1Kb").arg(kb) : kCaption.arg(field));
     const QLabel *image = f.child<QLabel>("DBImage");
     QCOMPARE(image->pixmap().size(), shown.isValid() ? shown : QSize(0, 0));
     // A content that is no picture is nothing to report.
@@ -604,22 +607,30 @@ void FieldViewerTest::pictureMenuThenOk_data()
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<bool>("editing");
     QTest::addColumn<QString>("field");
-    QTest::addColumn<QString>("expected");   // "old", "empty", "jpeg file", "gif as jpeg", "pasted as jpeg"
+    QTest::addColumn<QString>("expected");  // "old", "empty", "jpeg file", "gif as jpeg", "pasted as jpeg"
 
-    QTest::newRow("Open jpeg file, edit -> the file's bytes")
-        << QStringList{"open photo.jpg"} << true << "photo" << "jpeg file";
+    QTest::newRow("Open jpeg file, edit -> the file's bytes") << QStringList{"open photo.jpg"} << true << "photo"
+                                                              << "jpeg file";
     QTest::newRow("Open jpeg file into typed binary -> header and the file's bytes")
-        << QStringList{"open photo.jpg"} << true << "typed" << "jpeg file";
-    QTest::newRow("Open gif file -> stored as jpeg") << QStringList{"open dot.gif"} << true << "photo" << "gif as jpeg";
-    QTest::newRow("Open jpeg file, browse -> nothing") << QStringList{"open photo.jpg"} << false << "photo" << "old";
-    QTest::newRow("Clear, edit -> empty") << QStringList{"clear"} << true << "photo" << "empty";
-    QTest::newRow("Clear, browse -> nothing") << QStringList{"clear"} << false << "photo" << "old";
-    QTest::newRow("Paste, edit -> stored as jpeg") << QStringList{"paste"} << true << "photo" << "pasted as jpeg";
+        << QStringList{"open photo.jpg"} << true << "typed"
+        << "jpeg file";
+    QTest::newRow("Open gif file -> stored as jpeg") << QStringList{"open dot.gif"} << true << "photo"
+                                                     << "gif as jpeg";
+    QTest::newRow("Open jpeg file, browse -> nothing") << QStringList{"open photo.jpg"} << false << "photo"
+                                                       << "old";
+    QTest::newRow("Clear, edit -> empty") << QStringList{"clear"} << true << "photo"
+                                          << "empty";
+    QTest::newRow("Clear, browse -> nothing") << QStringList{"clear"} << false << "photo"
+                                              << "old";
+    QTest::newRow("Paste, edit -> stored as jpeg") << QStringList{"paste"} << true << "photo"
+                                                   << "pasted as jpeg";
     QTest::newRow("Paste with an empty clipboard -> nothing")
-        << QStringList{"clear clipboard", "paste"} << true << "photo" << "old";
-    QTest::newRow("Cut, edit -> empty") << QStringList{"cut"} << true << "photo" << "empty";
-    QTest::newRow("Cut then Paste -> the same picture back, as jpeg")
-        << QStringList{"cut", "paste"} << true << "photo" << "old picture as jpeg";
+        << QStringList{"clear clipboard", "paste"} << true << "photo"
+        << "old";
+    QTest::newRow("Cut, edit -> empty") << QStringList{"cut"} << true << "photo"
+                                        << "empty";
+    QTest::newRow("Cut then Paste -> the same picture back, as jpeg") << QStringList{"cut", "paste"} << true << "photo"
+                                                                      << "old picture as jpeg";
     QTest::newRow("Clear then Open -> the file") << QStringList{"clear", "open photo.jpg"} << true << "photo"
                                                  << "jpeg file";
 }
@@ -681,9 +692,9 @@ void FieldViewerTest::pictureMenuThenOk()
     } else {
         // Stored as JPEG, which the picture sheets can show.
         QVERIFY(isJpeg(stored));
-        const QSize size = expected == QLatin1String("gif as jpeg")       ? QSize(1, 1)
-                           : expected == QLatin1String("pasted as jpeg") ? QSize(24, 12)
-                                                                          : QSize(50, 40);
+        const QSize size = expected == QLatin1String("gif as jpeg") ? QSize(1, 1)
+            : expected == QLatin1String("pasted as jpeg")           ? QSize(24, 12)
+                                                                    : QSize(50, 40);
         QCOMPARE(jpeg::decode(stored).size(), size);
     }
     // Ok never posts.
@@ -767,8 +778,8 @@ void FieldViewerTest::savePastedPictureByTheNamesExtension()
     image.fill(Qt::magenta);
     QGuiApplication::clipboard()->setImage(image);
     f.menu("Paste1");
-    f.dialogs->saveAnswers = {f.workspace.filePath(QStringLiteral("pasted.jpg")),
-                              f.workspace.filePath(QStringLiteral("pasted.bmp"))};
+    f.dialogs->saveAnswers
+        = {f.workspace.filePath(QStringLiteral("pasted.jpg")), f.workspace.filePath(QStringLiteral("pasted.bmp"))};
     f.menu("Save1");
     f.menu("Save1");
 

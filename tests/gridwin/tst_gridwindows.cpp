@@ -1,14 +1,14 @@
 // The program's companion windows as the grid reaches them: through the grid's own interface,
 // with the grid as the window's owner and the grid's data source.
 
-#include "store/field.h"
 #include "grid/gridcompanions.h"
+#include "grid/tenhancedgrid.h"
 #include "gridfixture.h"
 #include "gridwin/gridwindows.h"
+#include "gridwin/tfieldviewerform.h"
 #include "installedwindows.h"
 #include "platform/scripteddialogs.h"
-#include "grid/tenhancedgrid.h"
-#include "gridwin/tfieldviewerform.h"
+#include "store/field.h"
 
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -18,9 +18,7 @@
 using namespace kelvara;
 using namespace kelvara::test;
 
-namespace {
-
-} // namespace
+namespace { }  // namespace
 
 class tst_GridWindows : public QObject
 {

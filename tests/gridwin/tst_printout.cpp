@@ -1,25 +1,25 @@
 // The printed listing: the record set's and the grid's printouts as the grid reaches them,
 // written to PDF files through the preview and read back with their positions.
 
-#include "gridwin/report/bandreport.h"
-#include "store/datasource.h"
-#include "store/error.h"
-#include "store/field.h"
 #include "grid/gridcompanions.h"
-#include "gridfixture.h"
-#include "gridwin/gridwindows.h"
-#include "installedwindows.h"
-#include "platform/pageddocument.h"
-#include "pdfpages.h"
-#include "platform/pdfwriter.h"
-#include "platform/printerlist.h"
-#include "platform/printpreview.h"
-#include "gridwin/report/reportpager.h"
-#include "platform/scripteddialogs.h"
 #include "grid/tcolumn.h"
 #include "grid/tcolumntitle.h"
 #include "grid/tenhancedgrid.h"
+#include "gridfixture.h"
+#include "gridwin/gridwindows.h"
+#include "gridwin/report/bandreport.h"
+#include "gridwin/report/reportpager.h"
 #include "gridwin/report/unitreport.h"
+#include "installedwindows.h"
+#include "pdfpages.h"
+#include "platform/pageddocument.h"
+#include "platform/pdfwriter.h"
+#include "platform/printerlist.h"
+#include "platform/printpreview.h"
+#include "platform/scripteddialogs.h"
+#include "store/datasource.h"
+#include "store/error.h"
+#include "store/field.h"
 
 #include <QAction>
 #include <QImage>
@@ -78,10 +78,8 @@ protected:
 struct Printout
 {
     explicit Printout(const FieldDefs &defs = GridFixture::defaultDefs(), int records = 0)
-        : data(records, defs),
-          printers(QStringList())
-    {
-    }
+        : data(records, defs), printers(QStringList())
+    { }
 
     void append(const QVariantList &values)
     {
@@ -123,10 +121,10 @@ private:
     int m_files = 0;
 };
 
-#define READ_PAGES(var, expr)                                                                                \
-    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())                                \
-        QSKIP(pdfToolMissing());                                                                              \
-    const QList<PdfPage> var = (expr);                                                                        \
+#define READ_PAGES(var, expr)                                                                                          \
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())                                         \
+        QSKIP(pdfToolMissing());                                                                                       \
+    const QList<PdfPage> var = (expr);                                                                                 \
     QVERIFY2(!var.isEmpty(), "no PDF was written")
 
 // The words on the same printed line as a word, left to right.
@@ -151,7 +149,7 @@ std::optional<PdfWord> firstBelow(const PdfPage &page, const QString &text, doub
     return std::nullopt;
 }
 
-} // namespace
+}  // namespace
 
 class tst_Printout : public QObject
 {
@@ -231,7 +229,7 @@ void tst_Printout::dataSetListingShowsTitleColumnsRecordsAndPageNumber()
         const std::optional<PdfWord> name = firstBelow(page, QStringLiteral("Name"), previous);
         QVERIFY(name);
         const QList<PdfWord> line = lineOf(page, *name);
-        QCOMPARE(line.size(), 5);   // Name n, City n%3, n
+        QCOMPARE(line.size(), 5);  // Name n, City n%3, n
         QCOMPARE(line.at(1).text, QString::number(record));
         QCOMPARE(line.at(3).text, QString::number(record % 3));
         QCOMPARE(line.at(4).text, QString::number(record));
@@ -293,14 +291,11 @@ void tst_Printout::alignmentFollowsFieldType()
     const double left = kMargin + millimetresInPoints(16);
     const double right = left + millimetresInPoints(40);
     switch (alignment) {
-    case taLeftJustify:
-        QVERIFY(qAbs(a.left() - left) < kSlack && qAbs(b.left() - left) < kSlack);
-        break;
-    case taRightJustify:
-        QVERIFY(qAbs(a.right() - right) < kSlack && qAbs(b.right() - right) < kSlack);
-        break;
+    case taLeftJustify: QVERIFY(qAbs(a.left() - left) < kSlack && qAbs(b.left() - left) < kSlack); break;
+    case taRightJustify: QVERIFY(qAbs(a.right() - right) < kSlack && qAbs(b.right() - right) < kSlack); break;
     case taCenter:
-        QVERIFY(qAbs(a.center().x() - (left + right) / 2) < kSlack && qAbs(b.center().x() - (left + right) / 2) < kSlack);
+        QVERIFY(qAbs(a.center().x() - (left + right) / 2) < kSlack
+                && qAbs(b.center().x() - (left + right) / 2) < kSlack);
         break;
     }
 }
@@ -339,16 +334,17 @@ void tst_Printout::columnsFitTurnThePageOrStop_data()
     QTest::addColumn<bool>("landscape");
     QTest::addColumn<QStringList>("printed");
 
-    QTest::newRow("all fit portrait") << QList<int>{50, 50, 50} << false
-                                      << QStringList{QStringLiteral("Alpha"), QStringLiteral("Beta"), QStringLiteral("Gamma")};
+    QTest::newRow("all fit portrait") << QList<int>{
+        50, 50, 50} << false << QStringList{QStringLiteral("Alpha"), QStringLiteral("Beta"), QStringLiteral("Gamma")};
     QTest::newRow("first wider than portrait turns the page")
         << QList<int>{250, 10} << true << QStringList{QStringLiteral("Alpha"), QStringLiteral("Beta")};
-    QTest::newRow("a later field turns the page") << QList<int>{100, 100, 40} << true
-                                                  << QStringList{QStringLiteral("Alpha"), QStringLiteral("Beta"), QStringLiteral("Gamma")};
+    QTest::newRow("a later field turns the page")
+        << QList<int>{100, 100, 40} << true
+        << QStringList{QStringLiteral("Alpha"), QStringLiteral("Beta"), QStringLiteral("Gamma")};
     QTest::newRow("wider than landscape stops, a narrower one after it too")
         << QList<int>{20, 300, 10} << true << QStringList{QStringLiteral("Alpha")};
-    QTest::newRow("overrunning the landscape page stops") << QList<int>{150, 130, 10} << true
-                                                          << QStringList{QStringLiteral("Alpha")};
+    QTest::newRow("overrunning the landscape page stops")
+        << QList<int>{150, 130, 10} << true << QStringList{QStringLiteral("Alpha")};
     QTest::newRow("the very first field too wide: no column") << QList<int>{400, 10} << true << QStringList();
 }
 
@@ -445,7 +441,7 @@ void tst_Printout::gridListingPlacesItsColumns()
     const std::optional<PdfWord> name = firstBelow(page, QStringLiteral("Name"), titles.first().box.bottom());
     QVERIFY(name);
     const QList<PdfWord> line = lineOf(page, *name);
-    QCOMPARE(line.size(), 5);   // Name 1, City 1, 1
+    QCOMPARE(line.size(), 5);  // Name 1, City 1, 1
     QVERIFY(qAbs(line.at(0).box.left() - who) < kSlack);
     QVERIFY(qAbs(line.at(2).box.left() - town) < kSlack);
     QVERIFY(qAbs(line.at(4).box.center().x() - (number + points(25))) < kSlack);
@@ -480,10 +476,11 @@ void tst_Printout::gridColumnFontStyleAndSymbolFonts_data()
     QTest::addColumn<bool>("italic");
     QTest::addColumn<QString>("printedFamily");
 
-    QTest::newRow("Wingdings prints in Wingdings") << QStringLiteral("Wingdings") << false << false << QStringLiteral("Wingdings");
+    QTest::newRow("Wingdings prints in Wingdings")
+        << QStringLiteral("Wingdings") << false << false << QStringLiteral("Wingdings");
     QTest::newRow("Symbol prints in Symbol") << QStringLiteral("Symbol") << true << false << QStringLiteral("Symbol");
-    QTest::newRow("another font: the band's with the style") << QStringLiteral("Courier New") << true << true
-                                                           << QStringLiteral("Tahoma");
+    QTest::newRow("another font: the band's with the style")
+        << QStringLiteral("Courier New") << true << true << QStringLiteral("Tahoma");
 }
 
 void tst_Printout::gridColumnFontStyleAndSymbolFonts()
@@ -534,7 +531,8 @@ void tst_Printout::longAndMultiLineTextsStretch()
     QFETCH(QString, text);
     QFETCH(int, displayWidth);
     QFETCH(int, minPages);
-    Printout printout({sized(QStringLiteral("Tag"), ftString, 4, 10), sized(QStringLiteral("Text"), ftString, 8000, displayWidth)});
+    Printout printout(
+        {sized(QStringLiteral("Tag"), ftString, 4, 10), sized(QStringLiteral("Text"), ftString, 8000, displayWidth)});
     printout.append({QStringLiteral("R1"), text});
     printout.append({QStringLiteral("R2"), QStringLiteral("after")});
     READ_PAGES(pages, printout.pages());
@@ -593,7 +591,8 @@ void tst_Printout::textsOfOtherDirectionsAndMarksPrintShaped()
 {
     QFETCH(QString, text);
     QFETCH(QString, composed);
-    Printout printout({sized(QStringLiteral("Tag"), ftString, 4, 10), sized(QStringLiteral("Text"), ftString, 100, 60)});
+    Printout printout(
+        {sized(QStringLiteral("Tag"), ftString, 4, 10), sized(QStringLiteral("Text"), ftString, 100, 60)});
     // The marked text between two of the whole one, away from the rule under the titles.
     if (!composed.isEmpty())
         printout.append({QStringLiteral("R0"), composed});
@@ -616,9 +615,10 @@ void tst_Printout::textsOfOtherDirectionsAndMarksPrintShaped()
         QSKIP("pdftoppm (poppler-utils) is not installed: the page cannot be looked at");
     const QString stem = printout.lastFile() + QStringLiteral("-page");
     QProcess render;
-    render.start(tool, {QStringLiteral("-r"), QStringLiteral("144"), QStringLiteral("-f"), QStringLiteral("1"),
-                        QStringLiteral("-l"), QStringLiteral("1"), QStringLiteral("-png"),
-                        QStringLiteral("-singlefile"), printout.lastFile(), stem});
+    render.start(tool,
+                 {QStringLiteral("-r"), QStringLiteral("144"), QStringLiteral("-f"), QStringLiteral("1"),
+                  QStringLiteral("-l"), QStringLiteral("1"), QStringLiteral("-png"), QStringLiteral("-singlefile"),
+                  printout.lastFile(), stem});
     QVERIFY(render.waitForFinished(60000) && render.exitCode() == 0);
     const QImage image = QImage(stem + QStringLiteral(".png")).convertToFormat(QImage::Format_Grayscale8);
     QVERIFY(!image.isNull());
@@ -629,8 +629,9 @@ void tst_Printout::textsOfOtherDirectionsAndMarksPrintShaped()
     const double scale = 144.0 / 72.0;
     const auto ink = [&](const PdfWord &tagWord) {
         const QRectF box = tagWord.box;
-        const QRect cell = QRectF(QPointF(box.right() + 2, box.top()) * scale,
-                                  QSizeF(millimetresInPoints(50), box.height()) * scale).toAlignedRect();
+        const QRect cell
+            = QRectF(QPointF(box.right() + 2, box.top()) * scale, QSizeF(millimetresInPoints(50), box.height()) * scale)
+                  .toAlignedRect();
         QRect inked;
         for (int y = cell.top(); y <= cell.bottom(); ++y) {
             for (int x = cell.left(); x <= cell.right(); ++x) {
@@ -645,8 +646,14 @@ void tst_Printout::textsOfOtherDirectionsAndMarksPrintShaped()
     QVERIFY2(!whole.isEmpty() && qAbs(marked.top() - whole.top()) <= 1 && qAbs(marked.left() - whole.left()) <= 1
                  && qAbs(marked.right() - whole.right()) <= 1 && qAbs(marked.bottom() - whole.bottom()) <= 1,
              qPrintable(QStringLiteral("%1,%2 %3x%4 against %5,%6 %7x%8")
-                            .arg(marked.x()).arg(marked.y()).arg(marked.width()).arg(marked.height())
-                            .arg(whole.x()).arg(whole.y()).arg(whole.width()).arg(whole.height())));
+                            .arg(marked.x())
+                            .arg(marked.y())
+                            .arg(marked.width())
+                            .arg(marked.height())
+                            .arg(whole.x())
+                            .arg(whole.y())
+                            .arg(whole.width())
+                            .arg(whole.height())));
 }
 
 void tst_Printout::degenerateLayoutsEnd_data()
@@ -699,8 +706,8 @@ void tst_Printout::unitsAndMarginsFollowTheMeasurementSystem_data()
 
     QTest::newRow("metric: millimetres, 10 mm, A4") << QLocale(QLocale::English, QLocale::UnitedKingdom)
                                                     << ReportUnits::Millimetres << 10 / 25.4 * 96 << QPageSize::A4;
-    QTest::newRow("US: inches, half an inch, Letter") << QLocale(QLocale::English, QLocale::UnitedStates)
-                                                      << ReportUnits::Inches << 48.0 << QPageSize::Letter;
+    QTest::newRow("US: inches, half an inch, Letter")
+        << QLocale(QLocale::English, QLocale::UnitedStates) << ReportUnits::Inches << 48.0 << QPageSize::Letter;
     QTest::newRow("German: millimetres") << QLocale(QLocale::German, QLocale::Germany) << ReportUnits::Millimetres
                                          << 10 / 25.4 * 96 << QPageSize::A4;
 }
@@ -730,7 +737,7 @@ void tst_Printout::usMeasurementPrintsTheSameColumns()
     TestWorkspace us(QLocale(QLocale::English, QLocale::UnitedStates));
     READ_PAGES(pages, printout.pages());
     const PdfPage &page = pages.first();
-    QCOMPARE(qRound(page.size.width()), 612);   // Letter, portrait
+    QCOMPARE(qRound(page.size.width()), 612);  // Letter, portrait
     const QList<PdfWord> titles = lineOf(page, firstBelow(page, QStringLiteral("Name")).value());
     QCOMPARE(titles.size(), 3);
     QVERIFY(qAbs(titles.at(0).box.left() - (36 + millimetresInPoints(1))) < kSlack);
@@ -750,7 +757,8 @@ void tst_Printout::gridCommandsPreviewTheListing_data()
 
     QTest::newRow("Print Grid, no caption") << true << QString() << QStringLiteral("Data Printout");
     QTest::newRow("Print Dataset, no caption") << false << QString() << QStringLiteral("Data Printout");
-    QTest::newRow("Print Grid, the grid's caption") << true << QStringLiteral("Swarms 2024") << QStringLiteral("Swarms 2024");
+    QTest::newRow("Print Grid, the grid's caption")
+        << true << QStringLiteral("Swarms 2024") << QStringLiteral("Swarms 2024");
 }
 
 void tst_Printout::gridCommandsPreviewTheListing()
@@ -791,8 +799,8 @@ void tst_Printout::outputModes_data()
     QTest::newRow("build only: nothing shown, nothing moved") << 2 << QStringList() << false << QStringList() << 3;
     QTest::newRow("another value builds only too") << 7 << QStringList() << false << QStringList() << 3;
     QTest::newRow("preview: shown, then on the first record") << 1 << QStringList() << true << QStringList() << 1;
-    QTest::newRow("print without a printer says so") << 0 << QStringList() << false
-                                                     << QStringList{QStringLiteral("There is no printer to print on.")} << 1;
+    QTest::newRow("print without a printer says so")
+        << 0 << QStringList() << false << QStringList{QStringLiteral("There is no printer to print on.")} << 1;
     QTest::newRow("print on a printer that is gone says so")
         << 0 << QStringList{QStringLiteral("Broken Printer")} << false
         << QStringList{QStringLiteral("The printer Broken Printer is not available.")} << 1;
@@ -858,7 +866,8 @@ void tst_Printout::previewPaintsPagesOnDemand()
         preview.show();
         // Shown, the page fills the view's width.
         const QWidget *view = preview.findChild<QScrollArea *>(QStringLiteral("pageScroll"))->viewport();
-        QTRY_VERIFY(preview.pageImage().width() <= view->width() && preview.pageImage().width() > view->width() * 3 / 4);
+        QTRY_VERIFY(preview.pageImage().width() <= view->width()
+                    && preview.pageImage().width() > view->width() * 3 / 4);
 
         preview.findChild<QAction *>(QStringLiteral("nextPage"))->trigger();
         QCOMPARE(preview.currentPage(), 1);
@@ -896,7 +905,7 @@ void tst_Printout::previewPrintsAndSaves_data()
 {
     QTest::addColumn<QString>("action");
     QTest::addColumn<bool>("accepted");
-    QTest::addColumn<QString>("target");   // relative to the workspace unless absolute
+    QTest::addColumn<QString>("target");  // relative to the workspace unless absolute
     QTest::addColumn<bool>("written");
     QTest::addColumn<QString>("error");
 
@@ -975,9 +984,9 @@ void tst_Printout::unwritablePdfFileFails()
 void tst_Printout::savedPdfGetsItsSuffix_data()
 {
     QTest::addColumn<QString>("typed");
-    QTest::addColumn<bool>("exists");           // a file of the suffixed name is there already
-    QTest::addColumn<QList<bool>>("confirm");   // the answers to "replace it?"
-    QTest::addColumn<QString>("written");       // empty: nothing written
+    QTest::addColumn<bool>("exists");          // a file of the suffixed name is there already
+    QTest::addColumn<QList<bool>>("confirm");  // the answers to "replace it?"
+    QTest::addColumn<QString>("written");      // empty: nothing written
     QTest::addColumn<int>("asked");
 
     QTest::newRow("typed without a suffix") << "listing" << false << QList<bool>{} << "listing.pdf" << 0;

@@ -1,15 +1,15 @@
 // The query-by-form dialog as the grid opens it: its refusals, the form of the grid's fields,
 // query and sort through Ok, row dragging, Cancel and Esc, and values the store refuses.
 
-#include "store/field.h"
 #include "grid/gridcompanions.h"
+#include "grid/tcolumn.h"
+#include "grid/tenhancedgrid.h"
 #include "gridfixture.h"
 #include "gridwin/gridwindows.h"
+#include "gridwin/tdlgqbf.h"
 #include "installedwindows.h"
 #include "platform/scripteddialogs.h"
-#include "grid/tcolumn.h"
-#include "gridwin/tdlgqbf.h"
-#include "grid/tenhancedgrid.h"
+#include "store/field.h"
 
 #include <QFrame>
 #include <QHeaderView>
@@ -26,7 +26,7 @@ using namespace kelvara::test;
 
 using Mode = GridCompanions::FormMode;
 using FormAction = std::function<void(TdlgQbf &, QTableWidget *)>;
-using Values = QList<QPair<int, QString>>;   // value texts by form row
+using Values = QList<QPair<int, QString>>;  // value texts by form row
 
 Q_DECLARE_METATYPE(FormAction)
 Q_DECLARE_METATYPE(Values)
@@ -57,8 +57,8 @@ FieldDefs fieldsOfEveryKind()
 // with the program's windows installed. The dialog runs through the scripted dialogs.
 struct Qbf
 {
-    explicit Qbf(const QStringList &columns = {QStringLiteral("Name"), QStringLiteral("City"), QStringLiteral("Hive"),
-                                               QStringLiteral("Count")})
+    explicit Qbf(const QStringList &columns
+                 = {QStringLiteral("Name"), QStringLiteral("City"), QStringLiteral("Hive"), QStringLiteral("Count")})
     {
         grid = data.makeGrid<TEnhancedGrid>();
         for (const QString &column : columns)
@@ -145,15 +145,15 @@ void dragRow(QTableWidget *table, int from, int to)
 {
     QWidget *viewport = table->viewport();
     const QPoint start = table->visualItemRect(table->item(from, 0)).center();
-    const QPoint end = to >= 0 ? table->visualItemRect(table->item(to, 0)).center()
-                               : QPoint(start.x(), viewport->height() - 2);
+    const QPoint end
+        = to >= 0 ? table->visualItemRect(table->item(to, 0)).center() : QPoint(start.x(), viewport->height() - 2);
     sendMouse(viewport, QEvent::MouseButtonPress, start, Qt::LeftButton);
     sendMouse(viewport, QEvent::MouseMove, (start + end) / 2, Qt::LeftButton);
     sendMouse(viewport, QEvent::MouseMove, end, Qt::LeftButton);
     sendMouse(viewport, QEvent::MouseButtonRelease, end, Qt::NoButton);
 }
 
-} // namespace
+}  // namespace
 
 class tst_QbfDialog : public QObject
 {
@@ -190,12 +190,11 @@ void tst_QbfDialog::refusals_data()
         qbf.grid->columns()->clear();
         qbf.grid->setDataSource(nullptr);
     }) << "QBF called for a Grid without any Fields";
-    QTest::newRow("no data source") << std::function<void(Qbf &)>([](Qbf &qbf) {
-        qbf.grid->setDataSource(nullptr);
-    }) << "QBF called for a Grid without a DataSource";
-    QTest::newRow("data source without record set") << std::function<void(Qbf &)>([](Qbf &qbf) {
-        qbf.data.source.setDataSet(nullptr);
-    }) << "QBF called for a Grid with a DataSource without a DataSet";
+    QTest::newRow("no data source") << std::function<void(Qbf &)>([](Qbf &qbf) { qbf.grid->setDataSource(nullptr); })
+                                    << "QBF called for a Grid without a DataSource";
+    QTest::newRow("data source without record set")
+        << std::function<void(Qbf &)>([](Qbf &qbf) { qbf.data.source.setDataSet(nullptr); })
+        << "QBF called for a Grid with a DataSource without a DataSet";
 }
 
 Q_DECLARE_METATYPE(std::function<void(Qbf &)>)
@@ -228,19 +227,19 @@ void tst_QbfDialog::formListsTheGridsFields_data()
     QTest::addColumn<QStringList>("hidden");
     QTest::addColumn<QStringList>("rows");
 
-    QTest::newRow("date, memo and blob: the date only") << QStringList{"Dato", "Notes", "Pic"} << QStringList()
-                                                        << QStringList{"Dato"};
-    QTest::newRow("formatted memo is listed, graphic not") << QStringList{"Photo", "Rich", "Count"} << QStringList()
-                                                           << QStringList{"Rich", "Count"};
+    QTest::newRow("date, memo and blob: the date only")
+        << QStringList{"Dato", "Notes", "Pic"} << QStringList() << QStringList{"Dato"};
+    QTest::newRow("formatted memo is listed, graphic not")
+        << QStringList{"Photo", "Rich", "Count"} << QStringList() << QStringList{"Rich", "Count"};
     QTest::newRow("grid column order") << QStringList{"Count", "Name", "City"} << QStringList()
                                        << QStringList{"Count", "Name", "City"};
-    QTest::newRow("hidden columns still give rows") << QStringList{"Name", "City", "Count"} << QStringList{"City"}
-                                                    << QStringList{"Name", "City", "Count"};
-    QTest::newRow("a column showing no field is left out") << QStringList{"Name", "Nothing", "Count"}
-                                                           << QStringList() << QStringList{"Name", "Count"};
+    QTest::newRow("hidden columns still give rows")
+        << QStringList{"Name", "City", "Count"} << QStringList{"City"} << QStringList{"Name", "City", "Count"};
+    QTest::newRow("a column showing no field is left out")
+        << QStringList{"Name", "Nothing", "Count"} << QStringList() << QStringList{"Name", "Count"};
     QTest::newRow("field names, not labels") << QStringList{"Name"} << QStringList() << QStringList{"Name"};
-    QTest::newRow("no column list: the visible fields") << QStringList() << QStringList{"City", "Hive"}
-                                                        << QStringList{"Name", "Count", "Dato", "Rich"};
+    QTest::newRow("no column list: the visible fields")
+        << QStringList() << QStringList{"City", "Hive"} << QStringList{"Name", "Count", "Dato", "Rich"};
 }
 
 void tst_QbfDialog::formListsTheGridsFields()
@@ -273,8 +272,10 @@ void tst_QbfDialog::formFollowsTheMode_data()
     QTest::addColumn<QString>("valueHeader");
     QTest::addColumn<bool>("editable");
     QTest::addColumn<int>("width");
-    QTest::newRow("query") << Mode::Query << "Query For Table jobs" << " Value " << true << 150;
-    QTest::newRow("sort") << Mode::Sort << "Sort Order For Table jobs" << "" << false << 300;
+    QTest::newRow("query") << Mode::Query << "Query For Table jobs"
+                           << " Value " << true << 150;
+    QTest::newRow("sort") << Mode::Sort << "Sort Order For Table jobs"
+                          << "" << false << 300;
 }
 
 void tst_QbfDialog::formFollowsTheMode()
@@ -361,8 +362,8 @@ void tst_QbfDialog::queryNarrowsToTheValues_data()
     QTest::newRow("first and fourth rows") << Values{{3, "7"}, {0, "Name 7"}} << "Name;Count" << numberedNames({7});
     QTest::newRow("a value nothing equals") << Values{{3, "99"}} << "Count" << QStringList();
     QTest::newRow("a blank is a value") << Values{{2, " "}} << "Hive" << QStringList();
-    QTest::newRow("no value: default order, no range") << Values() << ""
-                                                       << numberedNames({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+    QTest::newRow("no value: default order, no range")
+        << Values() << "" << numberedNames({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
 }
 
 void tst_QbfDialog::queryNarrowsToTheValues()
@@ -450,16 +451,14 @@ void tst_QbfDialog::valueStillBeingTypedCounts()
 void tst_QbfDialog::cancelLeavesTheTable_data()
 {
     QTest::addColumn<FormAction>("close");
-    QTest::newRow("Cancel") << FormAction([](TdlgQbf &form, QTableWidget *) {
-        form.findChild<QPushButton *>(QStringLiteral("CancelBtn"))->click();
-    });
+    QTest::newRow("Cancel") << FormAction(
+        [](TdlgQbf &form, QTableWidget *) { form.findChild<QPushButton *>(QStringLiteral("CancelBtn"))->click(); });
     QTest::newRow("a click on Cancel's panel") << FormAction([](TdlgQbf &form, QTableWidget *) {
         auto *panel = form.findChild<QFrame *>(QStringLiteral("CancelPanel"));
         QTest::mouseClick(panel, Qt::LeftButton, {}, QPoint(0, 0));
     });
-    QTest::newRow("Esc in the form") << FormAction([](TdlgQbf &, QTableWidget *table) {
-        QTest::keyClick(table, Qt::Key_Escape);
-    });
+    QTest::newRow("Esc in the form") << FormAction(
+        [](TdlgQbf &, QTableWidget *table) { QTest::keyClick(table, Qt::Key_Escape); });
     QTest::newRow("Esc while typing a value") << FormAction([](TdlgQbf &form, QTableWidget *table) {
         // The sort form has nothing to type into.
         if (form.mode() == Mode::Sort) {
@@ -472,9 +471,8 @@ void tst_QbfDialog::cancelLeavesTheTable_data()
         QTest::keyClicks(editor, QStringLiteral("Name 2"));
         QTest::keyClick(editor, Qt::Key_Escape);
     });
-    QTest::newRow("Esc on the dialog") << FormAction([](TdlgQbf &form, QTableWidget *) {
-        QTest::keyClick(&form, Qt::Key_Escape);
-    });
+    QTest::newRow("Esc on the dialog") << FormAction(
+        [](TdlgQbf &form, QTableWidget *) { QTest::keyClick(&form, Qt::Key_Escape); });
     QTest::newRow("title bar close") << FormAction([](TdlgQbf &form, QTableWidget *) { form.close(); });
 }
 
@@ -512,17 +510,16 @@ void tst_QbfDialog::refusalsOfTheStore_data()
 
     const QStringList columns{"Name", "City", "Hive", "Count"};
     // The refused value leaves the new order without a range, whether it came first or last.
-    QTest::newRow("a number field refuses the text") << columns << Values{{1, "City 1"}, {3, "four"}}
-                                                     << "'four' is not a valid integer value for field 'Count'"
-                                                     << "City;Count" << false
-                                                     << numberedNames({3, 6, 9, 1, 4, 7, 10, 2, 5, 8});
-    QTest::newRow("the first value refused") << QStringList{"Dato", "Name"} << Values{{0, "31/02/2024"}, {1, "Name 3"}}
-                                             << "'31/02/2024' is not a valid date" << "Dato;Name" << false
-                                             << numberedNames({1, 10, 2, 3, 4, 5, 6, 7, 8, 9});
+    QTest::newRow("a number field refuses the text")
+        << columns << Values{{1, "City 1"}, {3, "four"}} << "'four' is not a valid integer value for field 'Count'"
+        << "City;Count" << false << numberedNames({3, 6, 9, 1, 4, 7, 10, 2, 5, 8});
+    QTest::newRow("the first value refused")
+        << QStringList{"Dato", "Name"} << Values{{0, "31/02/2024"}, {1, "Name 3"}} << "'31/02/2024' is not a valid date"
+        << "Dato;Name" << false << numberedNames({1, 10, 2, 3, 4, 5, 6, 7, 8, 9});
     // No order for the fields: the table keeps its order and its range.
-    QTest::newRow("a formatted memo cannot order") << QStringList{"City", "Rich"} << Values{{0, "City 1"}, {1, "x"}}
-                                                   << "No index for fields 'City;Rich'" << "Count" << true
-                                                   << numberedNames({5, 6, 7});
+    QTest::newRow("a formatted memo cannot order")
+        << QStringList{"City", "Rich"} << Values{{0, "City 1"}, {1, "x"}} << "No index for fields 'City;Rich'"
+        << "Count" << true << numberedNames({5, 6, 7});
 }
 
 void tst_QbfDialog::refusalsOfTheStore()

@@ -1,10 +1,10 @@
-#include "platform/dialogs.h"
-#include "store/error.h"
-#include "platform/errorreport.h"
-#include "store/field.h"
 #include "folderwatch.h"
-#include "store/kelvaratable.h"
+#include "platform/dialogs.h"
+#include "platform/errorreport.h"
 #include "platform/scripteddialogs.h"
+#include "store/error.h"
+#include "store/field.h"
+#include "store/kelvaratable.h"
 #include "store/table.h"
 #include "testworkspace.h"
 
@@ -47,7 +47,8 @@ void DialogsTest::scriptedDialogsRecordAndAnswer()
     QCOMPARE(dialogs().openFileName(nullptr, QString(), QString(), filters), QString());
     QCOMPARE(dialogs().openFileName(nullptr, QString(), QString(), filters), QString());
 
-    QCOMPARE(scripted->texts(), (QStringList{"careful", "Delete record?", "Delete record?", "Delete record?", "broken"}));
+    QCOMPARE(scripted->texts(),
+             (QStringList{"careful", "Delete record?", "Delete record?", "Delete record?", "broken"}));
     QCOMPARE(scripted->texts(ScriptedDialogs::Kind::Error), QStringList{"broken"});
     QCOMPARE(scripted->texts(ScriptedDialogs::Kind::Confirm).size(), 3);
     QCOMPARE(scripted->openRequests.size(), 3);

@@ -1,6 +1,6 @@
-#include "store/error.h"
-#include "platform/jpegcodec.h"
 #include "picturefixtures.h"
+#include "platform/jpegcodec.h"
+#include "store/error.h"
 #include "testworkspace.h"
 
 #include <QBuffer>
@@ -11,8 +11,8 @@
 #include <cstdio>
 #include <vector>
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 using namespace kelvara;
 using namespace kelvara::test;
@@ -222,7 +222,8 @@ QString tooShortForScans(const QByteArray &jpeg, const QSize &size)
 {
     const qint64 blocks = qint64((size.width() + 7) / 8) * ((size.height() + 7) / 8);
     const qint64 stopAt = bytesAfterFirstScanHeader(jpeg) * 8 * 16 / blocks + 1;
-    return QStringLiteral("The picture's data is too short for its scans: %1 bytes for %2 x %3 pixels in %4 scans or more")
+    return QStringLiteral(
+               "The picture's data is too short for its scans: %1 bytes for %2 x %3 pixels in %4 scans or more")
         .arg(bytesAfterFirstScanHeader(jpeg))
         .arg(size.width())
         .arg(size.height())
@@ -231,7 +232,8 @@ QString tooShortForScans(const QByteArray &jpeg, const QSize &size)
 
 QString tooShort(const QByteArray &jpeg, const QSize &declared, int leastBytes)
 {
-    return QStringLiteral("The picture's data is too short for its size: %1 bytes for %2 x %3 pixels (at least %4 needed)")
+    return QStringLiteral(
+               "The picture's data is too short for its size: %1 bytes for %2 x %3 pixels (at least %4 needed)")
         .arg(bytesAfterFirstScanHeader(jpeg))
         .arg(declared.width())
         .arg(declared.height())
@@ -249,7 +251,7 @@ bool near(QRgb a, QRgb b, int tolerance = 24)
         && qAbs(qBlue(a) - qBlue(b)) <= tolerance;
 }
 
-} // namespace
+}  // namespace
 
 class JpegCodecTest : public QObject
 {
@@ -391,10 +393,11 @@ void JpegCodecTest::refusesPicturesAboveTheCap()
             jpeg::decode(bytes, cover);
             QFAIL("decoded");
         } catch (const Error &error) {
-            QCOMPARE(error.message(), QStringLiteral("The picture is too large to show: %1 x %2 pixels "
-                                                     "(the limit is 100 megapixels)")
-                                          .arg(declared.width())
-                                          .arg(declared.height()));
+            QCOMPARE(error.message(),
+                     QStringLiteral("The picture is too large to show: %1 x %2 pixels "
+                                    "(the limit is 100 megapixels)")
+                         .arg(declared.width())
+                         .arg(declared.height()));
         }
     }
 }
@@ -416,17 +419,17 @@ void JpegCodecTest::refusesDecodeBombs_data()
 
     // Colour 10000 x 10000 at 4:2:0 has 1250 x 1250 + 2 x 625 x 625 blocks; grey the first term.
     const QSize huge(10000, 10000);
-    const QByteArray arithmetic = withDeclaredSize(libjpegFile(blank(QSize(16, 16)), Arithmetic), huge.width(), huge.height());
+    const QByteArray arithmetic
+        = withDeclaredSize(libjpegFile(blank(QSize(16, 16)), Arithmetic), huge.width(), huge.height());
     QTest::newRow("arithmetic-coded, some bytes claiming 100 megapixels")
         << arithmetic << tooShort(arithmetic, huge, 292969);
-    const QByteArray manyScans = withDeclaredSize(libjpegFile(blank(QSize(16, 16)), Arithmetic, everyBitAlone()),
-                                                  huge.width(), huge.height());
+    const QByteArray manyScans
+        = withDeclaredSize(libjpegFile(blank(QSize(16, 16)), Arithmetic, everyBitAlone()), huge.width(), huge.height());
     QTest::newRow("2082 arithmetic-coded scans claiming 100 megapixels")
         << manyScans << tooShort(manyScans, huge, 292969);
-    const QByteArray progressive = withDeclaredSize(libjpegFile(blank(QSize(64, 64), QImage::Format_Grayscale8), Progressive),
-                                                    huge.width(), huge.height());
-    QTest::newRow("progressive grey claiming 100 megapixels")
-        << progressive << tooShort(progressive, huge, 195313);
+    const QByteArray progressive = withDeclaredSize(
+        libjpegFile(blank(QSize(64, 64), QImage::Format_Grayscale8), Progressive), huge.width(), huge.height());
+    QTest::newRow("progressive grey claiming 100 megapixels") << progressive << tooShort(progressive, huge, 195313);
     QByteArray cutOff = withDeclaredSize(encoded(photoLike(QSize(64, 64))), huge.width(), huge.height());
     cutOff.chop(20);
     QTest::newRow("cut off, claiming 100 megapixels") << cutOff << tooShort(cutOff, huge, 292969);
@@ -455,9 +458,11 @@ void JpegCodecTest::decodesPicturesWithinTheBounds_data()
                                << QSize(64, 64) << QColor(Qt::white);
     // The least data that real pictures have: nothing to code but one flat colour.
     const QSize camera(4000, 3000);
-    QTest::newRow("blank 12 megapixels, Qt at quality 75") << encoded(blank(camera), "JPG", 75) << camera << QColor(Qt::white);
+    QTest::newRow("blank 12 megapixels, Qt at quality 75")
+        << encoded(blank(camera), "JPG", 75) << camera << QColor(Qt::white);
     QTest::newRow("blank, optimised Huffman tables, progressive")
-        << libjpegFile(blank(QSize(1600, 1200)), Progressive | OptimisedHuffman) << QSize(1600, 1200) << QColor(Qt::white);
+        << libjpegFile(blank(QSize(1600, 1200)), Progressive | OptimisedHuffman) << QSize(1600, 1200)
+        << QColor(Qt::white);
     QTest::newRow("blank grey, optimised Huffman tables")
         << libjpegFile(blank(QSize(1600, 1200), QImage::Format_Grayscale8), OptimisedHuffman) << QSize(1600, 1200)
         << QColor(Qt::white);
@@ -500,7 +505,8 @@ void JpegCodecTest::refusesKeptCopiesThatAreNotSmall_data()
     // 8 x 7200.
     QTest::newRow("colour photo, every bit in a scan of its own")
         << libjpegFile(photoLike(QSize(640, 480)), Huffman, everyBitAlone()) << QSize(640, 480)
-        << QStringLiteral("The kept copy of 640 x 480 pixels is stored in more than 8 passes over its blocks (scan 14)");
+        << QStringLiteral(
+               "The kept copy of 640 x 480 pixels is stored in more than 8 passes over its blocks (scan 14)");
 }
 
 void JpegCodecTest::refusesKeptCopiesThatAreNotSmall()

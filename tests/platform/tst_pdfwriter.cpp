@@ -1,11 +1,11 @@
-#include "store/error.h"
+#include "pdfpages.h"
 #include "platform/pagecanvas.h"
 #include "platform/pageddocument.h"
-#include "pdfpages.h"
 #include "platform/pdfwriter.h"
 #include "platform/printpreview.h"
-#include "testworkspace.h"
 #include "platform/truetypesubset.h"
+#include "store/error.h"
+#include "testworkspace.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -61,8 +61,8 @@ struct MappedText
     MappedText(const QRawFont &font, const QString &text, double extra = 0) : font(font), text(text)
     {
         indexes = font.glyphIndexesForString(text);
-        const QList<QPointF> advances =
-            font.advancesForGlyphIndexes(indexes, QRawFont::SeparateAdvances | QRawFont::UseDesignMetrics);
+        const QList<QPointF> advances
+            = font.advancesForGlyphIndexes(indexes, QRawFont::SeparateAdvances | QRawFont::UseDesignMetrics);
         double x = 0;
         for (const QPointF &advance : advances) {
             positions << QPointF(x, 0);
@@ -99,7 +99,7 @@ QPointF insideOrigin(const QPageLayout &layout)
 class DrawnDocument : public PagedDocument
 {
 public:
-    DrawnDocument(int pages, std::function<void(PageCanvas &, int)> draw) : m_pages(pages), m_draw(std::move(draw)) {}
+    DrawnDocument(int pages, std::function<void(PageCanvas &, int)> draw) : m_pages(pages), m_draw(std::move(draw)) { }
 
     QString title() const override { return QStringLiteral("Swarm jobs (2026)"); }
     QPageLayout pageLayout() const override { return a4(); }
@@ -129,9 +129,10 @@ QImage renderPage(const QString &pdf, int page = 1)
         return QImage();
     const QString stem = pdf + QStringLiteral("-page");
     QProcess process;
-    process.start(tool, {QStringLiteral("-r"), QStringLiteral("96"), QStringLiteral("-f"), QString::number(page),
-                         QStringLiteral("-l"), QString::number(page), QStringLiteral("-png"),
-                         QStringLiteral("-singlefile"), pdf, stem});
+    process.start(tool,
+                  {QStringLiteral("-r"), QStringLiteral("96"), QStringLiteral("-f"), QString::number(page),
+                   QStringLiteral("-l"), QString::number(page), QStringLiteral("-png"), QStringLiteral("-singlefile"),
+                   pdf, stem});
     if (!process.waitForFinished(60000) || process.exitCode() != 0)
         return QImage();
     return QImage(stem + QStringLiteral(".png"));
@@ -196,8 +197,8 @@ class SmallDisk
 public:
     SmallDisk(const QString &path, int kilobytes) : m_path(QFile::encodeName(path))
     {
-        static const bool ownNamespace =
-            unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+        static const bool ownNamespace
+            = unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
         const QByteArray options = "size=" + QByteArray::number(kilobytes) + "k";
         m_mounted = ownNamespace && mount("tmpfs", m_path.constData(), "tmpfs", 0, options.constData()) == 0;
     }
@@ -237,7 +238,7 @@ private:
     void (*m_previousHandler)(int) = nullptr;
 };
 
-} // namespace
+}  // namespace
 
 class tst_PdfWriter : public QObject
 {
@@ -386,9 +387,9 @@ void tst_PdfWriter::cutsRulesAndDecorationsShowAsDrawn()
         QSKIP("pdftoppm (poppler-utils) is not installed: the page cannot be looked at");
     const QPoint inside = (insideOrigin(a4()) * 96.0 / 72.0).toPoint();
     const auto at = [&](int x, int y, int w, int h) { return QRect(inside + QPoint(x, y), QSize(w, h)); };
-    QVERIFY(darkIn(page, at(2, 25, 54, 18)) > 100);   // the cut text's first letters
-    QCOMPARE(darkIn(page, at(64, 20, 300, 30)), 0);     // nothing beyond the cut
-    QVERIFY(darkIn(page, at(0, 98, 400, 4)) > 600);     // the rule, all along
+    QVERIFY(darkIn(page, at(2, 25, 54, 18)) > 100);  // the cut text's first letters
+    QCOMPARE(darkIn(page, at(64, 20, 300, 30)), 0);  // nothing beyond the cut
+    QVERIFY(darkIn(page, at(0, 98, 400, 4)) > 600);  // the rule, all along
     QCOMPARE(darkIn(page, at(420, 95, 100, 10)), 0);
     // The underline lies just below the baseline, under the whole text and no further.
     const int underline = columnsMarked(page, at(1, 160, int(underlined.width) - 2, 3));
@@ -450,9 +451,11 @@ void tst_PdfWriter::fontsAreEmbeddedOnceAsSubsets()
         PdfFileOutput output(out, a4(), QString(), QString());
         for (int page = 0; page < 2; ++page) {
             PageCanvas &canvas = output.beginPage();
-            canvas.drawGlyphs(QPointF(0, 20), MappedText(m_regular, QStringLiteral("Queen")).glyphs(), Qt::black, QRectF());
+            canvas.drawGlyphs(QPointF(0, 20), MappedText(m_regular, QStringLiteral("Queen")).glyphs(), Qt::black,
+                              QRectF());
             canvas.drawGlyphs(QPointF(0, 40), MappedText(small, QStringLiteral("Drone")).glyphs(), Qt::black, QRectF());
-            canvas.drawGlyphs(QPointF(0, 60), MappedText(m_bold, QStringLiteral("Worker")).glyphs(), Qt::blue, QRectF());
+            canvas.drawGlyphs(QPointF(0, 60), MappedText(m_bold, QStringLiteral("Worker")).glyphs(), Qt::blue,
+                              QRectF());
         }
         output.finish();
     }
@@ -462,13 +465,16 @@ void tst_PdfWriter::fontsAreEmbeddedOnceAsSubsets()
     QProcess process;
     process.start(tool, {file});
     QVERIFY(process.waitForFinished(60000));
-    const QStringList fonts = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(2);
+    const QStringList fonts
+        = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(2);
     // Both sizes of the regular face share one font; each is a subset, embedded, with its text.
     QCOMPARE(fonts.size(), 2);
     for (const QString &font : fonts) {
         const QStringList columns = font.simplified().split(QLatin1Char(' '));
-        QVERIFY2(QRegularExpression(QStringLiteral("^[A-Z]{6}\\+DejaVuSans")).match(columns.first()).hasMatch(), qPrintable(font));
-        QVERIFY2(font.contains(QLatin1String("CID TrueType")) && font.contains(QLatin1String("yes yes yes")), qPrintable(font));
+        QVERIFY2(QRegularExpression(QStringLiteral("^[A-Z]{6}\\+DejaVuSans")).match(columns.first()).hasMatch(),
+                 qPrintable(font));
+        QVERIFY2(font.contains(QLatin1String("CID TrueType")) && font.contains(QLatin1String("yes yes yes")),
+                 qPrintable(font));
     }
     QVERIFY(QFileInfo(file).size() < 60000);
     const QList<PdfPage> pages = readPdf(file).value();
@@ -487,9 +493,9 @@ void tst_PdfWriter::fontWithoutTrueTypeOutlinesFallsBackToTheToolkit()
         buffer.open(QIODevice::WriteOnly);
         PdfFileOutput output(buffer, a4(), QString(), QString());
         PageCanvas &canvas = output.beginPage();
-        QVERIFY_THROWS_EXCEPTION(PdfFileOutput::UnsupportedFont,
-                                 canvas.drawGlyphs(QPointF(0, 20), MappedText(raw, QStringLiteral("Nimbus")).glyphs(),
-                                                   Qt::black, QRectF()));
+        QVERIFY_THROWS_EXCEPTION(
+            PdfFileOutput::UnsupportedFont,
+            canvas.drawGlyphs(QPointF(0, 20), MappedText(raw, QStringLiteral("Nimbus")).glyphs(), Qt::black, QRectF()));
     }
     // Met half-way through a file, the whole document is drawn again by the toolkit's engine.
     TestWorkspace workspace;
@@ -546,7 +552,8 @@ void tst_PdfWriter::writeFailuresReachTheCaller_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("message");
-    QTest::newRow("a full disk") << "/dev/full" << "Cannot write file /dev/full. ";
+    QTest::newRow("a full disk") << "/dev/full"
+                                 << "Cannot write file /dev/full. ";
     QTest::newRow("no such folder") << "/nonexistent-folder/listing.pdf"
                                     << "Cannot create file /nonexistent-folder/listing.pdf. ";
 }
@@ -560,8 +567,9 @@ void tst_PdfWriter::writeFailuresReachTheCaller()
     // Enough pages that the writer hands pieces to the file before the end.
     DrawnDocument document(400, [&](PageCanvas &canvas, int) {
         for (int line = 0; line < 60; ++line)
-            canvas.drawGlyphs(QPointF(0, 10 + line * 12), MappedText(m_regular, QStringLiteral("Swarm removal %1").arg(line)).glyphs(),
-                              Qt::black, QRectF());
+            canvas.drawGlyphs(QPointF(0, 10 + line * 12),
+                              MappedText(m_regular, QStringLiteral("Swarm removal %1").arg(line)).glyphs(), Qt::black,
+                              QRectF());
     });
     try {
         writePdfFile(document, path);
@@ -648,7 +656,8 @@ void tst_PdfWriter::unfinishedFileLeavesTheOldOne_data()
 {
     QTest::addColumn<QString>("stop");
     QTest::addColumn<QString>("cause");
-    QTest::newRow("a full disk") << "full disk" << "The disk is full.";
+    QTest::newRow("a full disk") << "full disk"
+                                 << "The disk is full.";
     QTest::newRow("a file size limit") << "size limit" << QString::fromLocal8Bit(std::strerror(EFBIG));
     QTest::newRow("the user stops the job") << "user" << QString();
 }

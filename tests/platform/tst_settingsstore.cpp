@@ -38,10 +38,14 @@ void SettingsStoreTest::keyPathsBecomeGroups_data()
 {
     QTest::addColumn<QString>("keyPath");
     QTest::addColumn<QString>("group");
-    QTest::newRow("registry form") << "\\Software\\Kelvara\\TForm1" << "Software/Kelvara/TForm1";
-    QTest::newRow("no leading backslash") << "Software\\EnhancedGrid" << "Software/EnhancedGrid";
-    QTest::newRow("trailing backslash") << "\\Software\\EnhancedGrid\\" << "Software/EnhancedGrid";
-    QTest::newRow("root") << "\\" << "";
+    QTest::newRow("registry form") << "\\Software\\Kelvara\\TForm1"
+                                   << "Software/Kelvara/TForm1";
+    QTest::newRow("no leading backslash") << "Software\\EnhancedGrid"
+                                          << "Software/EnhancedGrid";
+    QTest::newRow("trailing backslash") << "\\Software\\EnhancedGrid\\"
+                                        << "Software/EnhancedGrid";
+    QTest::newRow("root") << "\\"
+                          << "";
 }
 
 void SettingsStoreTest::keyPathsBecomeGroups()
@@ -117,13 +121,13 @@ bool makeSocket(const QString &path)
     return bound;
 }
 
-} // namespace
+}  // namespace
 
 void SettingsStoreTest::onlyARegularFileIsReplaced_data()
 {
-    QTest::addColumn<QString>("target");        // what the settings name leads to
+    QTest::addColumn<QString>("target");  // what the settings name leads to
     QTest::addColumn<bool>("throughLink");
-    QTest::addColumn<QString>("cause");         // empty: saved
+    QTest::addColumn<QString>("cause");  // empty: saved
     QTest::newRow("link to a file") << "file" << true << QString();
     QTest::newRow("link to a device") << "device" << true << "is not a regular file";
     QTest::newRow("link to a socket") << "socket" << true << "is not a regular file";
@@ -175,25 +179,35 @@ void SettingsStoreTest::onlyARegularFileIsReplaced()
         QCOMPARE(again->value(QStringLiteral("Software/New")).toString(), QStringLiteral("2"));
     }
     // Nothing is left beside the target.
-    QCOMPARE(QDir(dir.filePath(QStringLiteral("elsewhere"))).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+    QCOMPARE(QDir(dir.filePath(QStringLiteral("elsewhere")))
+                 .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
              target == QLatin1String("none") ? QStringList() : QStringList{QStringLiteral("target")});
 }
 
 void SettingsStoreTest::whatAKilledSaveLeftGoes_data()
 {
-    QTest::addColumn<QString>("lock");          // none, empty, ended, being made, live
-    QTest::addColumn<QString>("besides");       // a file beside Kelvara.ini
+    QTest::addColumn<QString>("lock");     // none, empty, ended, being made, live
+    QTest::addColumn<QString>("besides");  // a file beside Kelvara.ini
     QTest::addColumn<bool>("lockStays");
     QTest::addColumn<bool>("besidesStays");
-    QTest::newRow("empty lock of a save killed before writing it") << "empty" << "" << false << false;
-    QTest::newRow("lock of a save that ended") << "ended" << "" << false << false;
-    QTest::newRow("new file of a save killed before the rename") << "none" << "Kelvara.ini.qgjzQp" << false << false;
-    QTest::newRow("both") << "empty" << "Kelvara.ini.AbQrcd" << false << false;
-    QTest::newRow("the user's own copy") << "none" << "Kelvara.ini.backup" << false << true;
-    QTest::newRow("the user's dated copy") << "none" << "Kelvara.ini.2026Dc" << false << true;
-    QTest::newRow("another name") << "none" << "Kelvara.ini.AbQrcd.txt" << false << true;
-    QTest::newRow("lock being made by a running save") << "being made" << "Kelvara.ini.AbQrcd" << true << true;
-    QTest::newRow("lock of a running save") << "live" << "Kelvara.ini.AbQrcd" << true << true;
+    QTest::newRow("empty lock of a save killed before writing it") << "empty"
+                                                                   << "" << false << false;
+    QTest::newRow("lock of a save that ended") << "ended"
+                                               << "" << false << false;
+    QTest::newRow("new file of a save killed before the rename") << "none"
+                                                                 << "Kelvara.ini.qgjzQp" << false << false;
+    QTest::newRow("both") << "empty"
+                          << "Kelvara.ini.AbQrcd" << false << false;
+    QTest::newRow("the user's own copy") << "none"
+                                         << "Kelvara.ini.backup" << false << true;
+    QTest::newRow("the user's dated copy") << "none"
+                                           << "Kelvara.ini.2026Dc" << false << true;
+    QTest::newRow("another name") << "none"
+                                  << "Kelvara.ini.AbQrcd.txt" << false << true;
+    QTest::newRow("lock being made by a running save") << "being made"
+                                                       << "Kelvara.ini.AbQrcd" << true << true;
+    QTest::newRow("lock of a running save") << "live"
+                                            << "Kelvara.ini.AbQrcd" << true << true;
 }
 
 // A save killed half-way leaves its lock file (empty when killed before writing it) or its new

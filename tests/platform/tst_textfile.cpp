@@ -1,7 +1,7 @@
-#include "store/error.h"
 #include "filekind.h"
-#include "testworkspace.h"
 #include "platform/textfile.h"
+#include "store/error.h"
+#include "testworkspace.h"
 
 #include <QDir>
 #include <QtTest>
@@ -143,7 +143,7 @@ QString errorOf(const std::function<void()> &step)
     return QString();
 }
 
-} // namespace
+}  // namespace
 
 void TextFileTest::writerReplacesTheFileOnlyWhenFinished()
 {
@@ -206,14 +206,14 @@ namespace {
 
 using test::fileKindOf;
 
-} // namespace
+}  // namespace
 
 void TextFileTest::onlyRegularFilesAreReplaced_data()
 {
-    QTest::addColumn<QString>("special");     // what stands at "target": pipe, device, none or file
-    QTest::addColumn<bool>("throughLink");     // written through "name", a link to "target"
-    QTest::addColumn<bool>("streamed");        // the export's writer rather than a whole file
-    QTest::addColumn<QString>("cause");        // empty: written
+    QTest::addColumn<QString>("special");   // what stands at "target": pipe, device, none or file
+    QTest::addColumn<bool>("throughLink");  // written through "name", a link to "target"
+    QTest::addColumn<bool>("streamed");     // the export's writer rather than a whole file
+    QTest::addColumn<QString>("cause");     // empty: written
     const QString notRegular = QStringLiteral("it is not a regular file");
     const QString dangling = QStringLiteral("it is a link to a file that does not exist");
     for (const bool streamed : {false, true}) {
@@ -321,8 +321,7 @@ public:
         if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
             return;
         const QByteArray block(4096, 'f');
-        while (filler.write(block) == block.size()) {
-        }
+        while (filler.write(block) == block.size()) { }
     }
 
 private:
@@ -341,16 +340,16 @@ QStringList linesOf(int count)
     return lines;
 }
 
-} // namespace
+}  // namespace
 
 void TextFileTest::aFullDiskKeepsTheOldFile_data()
 {
-    QTest::addColumn<QByteArray>("mount");      // tmpfs options; empty: no file system of its own
-    QTest::addColumn<bool>("fill");             // the file system's blocks are taken first
-    QTest::addColumn<int>("sizeLimit");         // bytes a file may have; 0: none
-    QTest::addColumn<bool>("readOnlyFolder");   // the folder takes no new files
+    QTest::addColumn<QByteArray>("mount");     // tmpfs options; empty: no file system of its own
+    QTest::addColumn<bool>("fill");            // the file system's blocks are taken first
+    QTest::addColumn<int>("sizeLimit");        // bytes a file may have; 0: none
+    QTest::addColumn<bool>("readOnlyFolder");  // the folder takes no new files
     QTest::addColumn<bool>("streamed");
-    QTest::addColumn<QString>("cause");         // empty: written
+    QTest::addColumn<QString>("cause");  // empty: written
 
     const QString full = QStringLiteral("the disk is full");
     const QString tooLarge = QStringLiteral("the file would be larger than this system allows");
@@ -388,7 +387,7 @@ void TextFileTest::aFullDiskKeepsTheOldFile()
     const QByteArray old = "the last complete export\r\n";
     workspace.writeFile(name, old);
     if (mount.contains("nr_inodes"))
-        workspace.writeFile(QStringLiteral("disk/other"), "x");   // the last inode
+        workspace.writeFile(QStringLiteral("disk/other"), "x");  // the last inode
     if (fill)
         disk.fill();
     if (readOnlyFolder) {
@@ -399,7 +398,7 @@ void TextFileTest::aFullDiskKeepsTheOldFile()
         }
     }
     const QStringList before = QDir(QStringLiteral("disk")).entryList(QDir::Files | QDir::System);
-    const QStringList lines = linesOf(8000);   // some 400 KB
+    const QStringList lines = linesOf(8000);  // some 400 KB
     if (sizeLimit > 0)
         disk.limitFileSize(rlim_t(sizeLimit));
 

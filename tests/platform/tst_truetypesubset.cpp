@@ -152,7 +152,12 @@ Tables craftedFont(const QList<QByteArray> &glyphs, bool longLoca = true)
             glyf += '\0';
     }
     loca += longLoca ? be32(quint32(glyf.size())) : be16(int(glyf.size() / 2));
-    return {{"head", head}, {"hhea", hhea}, {"maxp", maxp}, {"hmtx", hmtx}, {"loca", loca}, {"glyf", glyf},
+    return {{"head", head},
+            {"hhea", hhea},
+            {"maxp", maxp},
+            {"hmtx", hmtx},
+            {"loca", loca},
+            {"glyf", glyf},
             {"fpgm", QByteArray("\xb0\x00", 2)}};
 }
 
@@ -194,7 +199,7 @@ QByteArray compositeGlyph(const QList<Component> &components)
     return glyph;
 }
 
-} // namespace
+}  // namespace
 
 class TrueTypeSubsetTest : public QObject
 {
@@ -238,10 +243,14 @@ void TrueTypeSubsetTest::readsTheFontsMetrics_data()
     QTest::addColumn<QString>("postScriptName");
     QTest::addColumn<bool>("leansRight");
     QTest::addColumn<bool>("fixedPitch");
-    QTest::newRow("Sans") << "DejaVuSans.ttf" << "DejaVuSans" << false << false;
-    QTest::newRow("Sans oblique") << "DejaVuSans-Oblique.ttf" << "DejaVuSans-Oblique" << true << false;
-    QTest::newRow("Mono") << "DejaVuSansMono.ttf" << "DejaVuSansMono" << false << true;
-    QTest::newRow("Serif bold") << "DejaVuSerif-Bold.ttf" << "DejaVuSerif-Bold" << false << false;
+    QTest::newRow("Sans") << "DejaVuSans.ttf"
+                          << "DejaVuSans" << false << false;
+    QTest::newRow("Sans oblique") << "DejaVuSans-Oblique.ttf"
+                                  << "DejaVuSans-Oblique" << true << false;
+    QTest::newRow("Mono") << "DejaVuSansMono.ttf"
+                          << "DejaVuSansMono" << false << true;
+    QTest::newRow("Serif bold") << "DejaVuSerif-Bold.ttf"
+                                << "DejaVuSerif-Bold" << false << false;
 }
 
 void TrueTypeSubsetTest::readsTheFontsMetrics()
@@ -343,7 +352,8 @@ void TrueTypeSubsetTest::accentedLetterKeepsItsComponents()
     const quint32 accented = original.glyphIndexesForString(letter).value(0);
     const quint32 baseGlyph = original.glyphIndexesForString(base).value(0);
     QVERIFY(accented != 0 && baseGlyph != 0);
-    const Tables tables{{"head", original.fontTable("head")}, {"loca", original.fontTable("loca")},
+    const Tables tables{{"head", original.fontTable("head")},
+                        {"loca", original.fontTable("loca")},
                         {"glyf", original.fontTable("glyf")}};
     const QByteArray glyph = glyphOf(tables, accented);
     QVERIFY2(glyph.size() >= 10 && s16(glyph, 0) < 0, "the letter is a composite in this font");
@@ -391,11 +401,10 @@ void TrueTypeSubsetTest::subsetFileIsWellFormed_data()
     const QByteArrayList hinted{"cvt ", "fpgm", "glyf", "head", "hhea", "hmtx", "loca", "maxp", "prep"};
     const std::vector<bool> listing = usedBy(original, listingText);
     // The components of the accented letters lie past the letters themselves.
-    QTest::newRow("DejaVu listing") << dejaVu.subset(listing) << hinted << int(listing.size())
-                                    << dejaVu.glyphCount();
+    QTest::newRow("DejaVu listing") << dejaVu.subset(listing) << hinted << int(listing.size()) << dejaVu.glyphCount();
     QTest::newRow("DejaVu glyph 0") << dejaVu.subset({}) << hinted << 1 << 1;
-    QTest::newRow("DejaVu every glyph") << dejaVu.subset(std::vector<bool>(size_t(dejaVu.glyphCount()), true))
-                                        << hinted << dejaVu.glyphCount() << dejaVu.glyphCount();
+    QTest::newRow("DejaVu every glyph") << dejaVu.subset(std::vector<bool>(size_t(dejaVu.glyphCount()), true)) << hinted
+                                        << dejaVu.glyphCount() << dejaVu.glyphCount();
     const QByteArrayList crafted{"fpgm", "glyf", "head", "hhea", "hmtx", "loca", "maxp"};
     for (const bool longLoca : {false, true}) {
         // Glyphs of odd length get padded; glyph 2 is empty and stays so.
@@ -484,8 +493,12 @@ void TrueTypeSubsetTest::compositeComponentsAreFoundWhateverTheirFlags()
 {
     QFETCH(int, flags);
     // Glyph 5 is built from glyph 4, which is built from 1 and 2; 3 and 6 are used by nobody.
-    const QList<QByteArray> glyphs{simpleGlyph(10), simpleGlyph(20), simpleGlyph(30), simpleGlyph(40),
-                                   compositeGlyph({{flags, 1}, {flags, 2}}), compositeGlyph({{flags, 4}}),
+    const QList<QByteArray> glyphs{simpleGlyph(10),
+                                   simpleGlyph(20),
+                                   simpleGlyph(30),
+                                   simpleGlyph(40),
+                                   compositeGlyph({{flags, 1}, {flags, 2}}),
+                                   compositeGlyph({{flags, 4}}),
                                    simpleGlyph(70)};
     for (const bool longLoca : {false, true}) {
         const Tables tables = craftedFont(glyphs, longLoca);
@@ -605,7 +618,8 @@ void TrueTypeSubsetTest::damagedTablesMakeTheFontInvalid_data()
     QTest::addColumn<bool>("made");
     const QRawFont original = loadFont(dejaVuSans);
     Tables dejaVu;
-    for (const char *tag : {"head", "hhea", "maxp", "hmtx", "loca", "glyf", "cvt ", "fpgm", "prep", "OS/2", "post", "name"})
+    for (const char *tag :
+         {"head", "hhea", "maxp", "hmtx", "loca", "glyf", "cvt ", "fpgm", "prep", "OS/2", "post", "name"})
         dejaVu.insert(tag, original.fontTable(tag));
     QTest::newRow("whole") << dejaVu << true << true;
     // Cut each table to nothing, to a few bytes and by one byte.
@@ -694,16 +708,17 @@ void TrueTypeSubsetTest::damagedGlyphsGiveNoSubset_data()
     QTest::newRow("composite cut after a component that says more follow")
         << font(compositeGlyph({{0, 1}, {0, 1}}).left(18)) << 2 << false;
     QTest::newRow("composite cut in its header") << font(compositeGlyph({{0, 1}}).left(9)) << 2 << false;
-    QTest::newRow("composite of nothing") << font(compositeGlyph({}))  << 2 << false;
-    QTest::newRow("composite of an empty glyph") << craftedFont({simple, QByteArray(), compositeGlyph({{0, 1}})}) << 2 << true;
+    QTest::newRow("composite of nothing") << font(compositeGlyph({})) << 2 << false;
+    QTest::newRow("composite of an empty glyph")
+        << craftedFont({simple, QByteArray(), compositeGlyph({{0, 1}})}) << 2 << true;
     // 1 and 2 are built of each other.
     QTest::newRow("two composites of each other")
         << craftedFont({simple, compositeGlyph({{0, 2}}), compositeGlyph({{0, 1}})}) << 1 << false;
     QTest::newRow("glyph 0 damaged, nothing used") << craftedFont({simple.left(4), simple}) << -1 << false;
     // Two composites built of the same glyph are no cycle.
-    QTest::newRow("shared component")
-        << craftedFont({simple, simple, compositeGlyph({{0, 1}, {0, 1}}), compositeGlyph({{0, 2}, {0, 1}})}) << 3
-        << true;
+    QTest::newRow("shared component") << craftedFont(
+        {simple, simple, compositeGlyph({{0, 1}, {0, 1}}), compositeGlyph({{0, 2}, {0, 1}})})
+                                      << 3 << true;
 }
 
 void TrueTypeSubsetTest::damagedGlyphsGiveNoSubset()
@@ -737,13 +752,16 @@ void TrueTypeSubsetTest::postScriptNameIsSafeToWrite_data()
         utf16 += be16(c.unicode());
     QTest::newRow("Windows, sanitised") << table(3, 1, utf16) << QString() << "MyFontx-Bold";
     QTest::newRow("Macintosh") << table(1, 0, "Mac Name\x01") << QString() << "MacName";
-    QTest::newRow("other name id only")
-        << QByteArray(be16(0) + be16(1) + be16(18) + be16(3) + be16(1) + be16(0) + be16(4) + be16(2) + be16(0)
-                      + QByteArray("\0A", 2))
-        << "Fallback Font" << "FallbackFont";
-    QTest::newRow("string past the table") << table(3, 1, utf16).left(40) << "Fallback (Bold)" << "FallbackBold";
-    QTest::newRow("record count past the table") << QByteArray(be16(0) + be16(500) + be16(0)) << "X" << "X";
-    QTest::newRow("nothing usable") << QByteArray() << "()" << "Unnamed";
+    QTest::newRow("other name id only") << QByteArray(be16(0) + be16(1) + be16(18) + be16(3) + be16(1) + be16(0)
+                                                      + be16(4) + be16(2) + be16(0) + QByteArray("\0A", 2))
+                                        << "Fallback Font"
+                                        << "FallbackFont";
+    QTest::newRow("string past the table") << table(3, 1, utf16).left(40) << "Fallback (Bold)"
+                                           << "FallbackBold";
+    QTest::newRow("record count past the table") << QByteArray(be16(0) + be16(500) + be16(0)) << "X"
+                                                 << "X";
+    QTest::newRow("nothing usable") << QByteArray() << "()"
+                                    << "Unnamed";
     QTest::newRow("long") << table(1, 0, QByteArray(100, 'N')) << QString() << QString(63, QLatin1Char('N'));
 }
 

@@ -31,8 +31,8 @@ inline FieldDef fieldDef(const QString &name, FieldType type, int size = 0)
 inline FieldDefs jobDefs()
 {
     return {fieldDef(QStringLiteral("name"), ftString, 10), fieldDef(QStringLiteral("city"), ftString, 20),
-            fieldDef(QStringLiteral("hours"), ftSmallint), fieldDef(QStringLiteral("day"), ftDate),
-            fieldDef(QStringLiteral("note"), ftMemo), fieldDef(QStringLiteral("photo"), ftBlob)};
+            fieldDef(QStringLiteral("hours"), ftSmallint),  fieldDef(QStringLiteral("day"), ftDate),
+            fieldDef(QStringLiteral("note"), ftMemo),       fieldDef(QStringLiteral("photo"), ftBlob)};
 }
 
 // Adds a record at the end with the given values by position, and saves it.
@@ -88,8 +88,8 @@ struct ExtremeIds
         table.close();
         {
             sql::Database db(QStringLiteral("jobs.db"), sql::Database::Mode::ReadWrite);
-            sql::Statement insert =
-                db.prepare(QStringLiteral("INSERT INTO \"jobs\" (\"_rid\", \"name\", \"hours\") VALUES (?, ?, ?)"));
+            sql::Statement insert
+                = db.prepare(QStringLiteral("INSERT INTO \"jobs\" (\"_rid\", \"name\", \"hours\") VALUES (?, ?, ?)"));
             for (const auto &[rid, values] : rows()) {
                 if (rid == 1 || rid == 2)
                     continue;
@@ -106,8 +106,8 @@ struct ExtremeIds
     static QStringList stored()
     {
         sql::Database db(QStringLiteral("jobs.db"), sql::Database::Mode::ReadOnly);
-        sql::Statement select =
-            db.prepare(QStringLiteral("SELECT \"_rid\", \"name\", \"hours\" FROM \"jobs\" ORDER BY \"_rid\""));
+        sql::Statement select
+            = db.prepare(QStringLiteral("SELECT \"_rid\", \"name\", \"hours\" FROM \"jobs\" ORDER BY \"_rid\""));
         QStringList result;
         while (select.step())
             result << QStringLiteral("%1 %2 %3").arg(select.int64(0)).arg(select.text(1)).arg(select.int64(2));
@@ -171,9 +171,9 @@ private:
 class RecordingLink : public DataLink
 {
 public:
-    explicit RecordingLink(EventLog *log = nullptr) : m_log(log) {}
+    explicit RecordingLink(EventLog *log = nullptr) : m_log(log) { }
 
-    std::function<void()> onUpdateData;    // a bound control writing its text back
+    std::function<void()> onUpdateData;  // a bound control writing its text back
     std::function<void()> onDataSetChanged;
     std::function<void()> onEditingChanged;
 
@@ -225,4 +225,4 @@ inline QString errorOf(const std::function<void()> &action)
     return QString();
 }
 
-} // namespace kelvara::test
+}  // namespace kelvara::test

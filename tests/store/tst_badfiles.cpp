@@ -49,8 +49,8 @@ void makeBigTable(int count, int noteLength)
     }
     sql::Database db(QStringLiteral("jobs.db"), sql::Database::Mode::ReadWrite);
     sql::Transaction transaction(db);
-    sql::Statement insert = db.prepare(
-        QStringLiteral("INSERT INTO \"jobs\" (\"name\", \"hours\", \"note\") VALUES (?, ?, ?)"));
+    sql::Statement insert
+        = db.prepare(QStringLiteral("INSERT INTO \"jobs\" (\"name\", \"hours\", \"note\") VALUES (?, ?, ?)"));
     for (const QVariantList &row : rowsWithNotes(count, noteLength)) {
         insert.bind(1, row.at(0));
         insert.bind(2, row.at(2));
@@ -107,15 +107,14 @@ bool damageOf(const std::function<void()> &action)
         action();
     } catch (const DamagedError &) {
         return true;
-    } catch (const Error &) {
-    }
+    } catch (const Error &) { }
     return false;
 }
 
 struct Visits
 {
-    int failures = 0;       // records that could not be read
-    int inconsistent = 0;   // visits after which the table showed another record than its number
+    int failures = 0;      // records that could not be read
+    int inconsistent = 0;  // visits after which the table showed another record than its number
 };
 
 // Visits every record by number; a record that cannot be read must be an error of that visit
@@ -193,7 +192,7 @@ int runChildCheck()
     return result.isEmpty() ? 0 : 1;
 }
 
-} // namespace
+}  // namespace
 
 // Files the store must not trust: damaged, foreign or truncated ones, damage found after
 // opening, and tables the user may only read.
@@ -233,8 +232,7 @@ void BadFilesTest::notADatabase_data()
         c = char(generator.bounded(256));
     QTest::newRow("text") << QByteArray("Name;City\r\nAnne;Odense\r\n").repeated(20) << "file is not a database";
     QTest::newRow("random bytes") << random << "file is not a database";
-    QTest::newRow("a database header, then nothing sound")
-        << QByteArray("SQLite format 3\0", 16) + random << "";
+    QTest::newRow("a database header, then nothing sound") << QByteArray("SQLite format 3\0", 16) + random << "";
     QTest::newRow("zero bytes") << QByteArray() << "the file holds no table 'jobs'";
 }
 
@@ -267,23 +265,24 @@ void BadFilesTest::anotherSchema_data()
 {
     QTest::addColumn<QString>("sql");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("no such table") << "CREATE TABLE other (x)" << "the file holds no table 'jobs'";
-    QTest::newRow("a view of that name") << "CREATE VIEW jobs AS SELECT 1 AS x" << "the file holds no table 'jobs'";
+    QTest::newRow("no such table") << "CREATE TABLE other (x)"
+                                   << "the file holds no table 'jobs'";
+    QTest::newRow("a view of that name") << "CREATE VIEW jobs AS SELECT 1 AS x"
+                                         << "the file holds no table 'jobs'";
     QTest::newRow("no row id column") << "CREATE TABLE jobs (name TEXT)"
                                       << "the table 'jobs' was not made by this program";
-    QTest::newRow("unknown column type")
-        << "CREATE TABLE jobs (_rid INTEGER PRIMARY KEY AUTOINCREMENT, shape GEOMETRY)"
-        << "the column 'shape' has the type 'GEOMETRY', which a table cannot hold";
-    QTest::newRow("text without a size")
-        << "CREATE TABLE jobs (_rid INTEGER PRIMARY KEY AUTOINCREMENT, name VARCHAR)"
-        << "the column 'name' has the type 'VARCHAR', which a table cannot hold";
+    QTest::newRow("unknown column type") << "CREATE TABLE jobs (_rid INTEGER PRIMARY KEY AUTOINCREMENT, shape GEOMETRY)"
+                                         << "the column 'shape' has the type 'GEOMETRY', which a table cannot hold";
+    QTest::newRow("text without a size") << "CREATE TABLE jobs (_rid INTEGER PRIMARY KEY AUTOINCREMENT, name VARCHAR)"
+                                         << "the column 'name' has the type 'VARCHAR', which a table cannot hold";
     QTest::newRow("no fields") << "CREATE TABLE jobs (_rid INTEGER PRIMARY KEY AUTOINCREMENT)"
                                << "the table 'jobs' has no fields";
     QTest::newRow("pictures without their table")
         << "CREATE TABLE jobs (_rid INTEGER PRIMARY KEY AUTOINCREMENT, pic BLOB)"
         << "the picture table 'jobs_blobs' is missing";
     QTest::newRow("a picture table of another shape")
-        << "CREATE TABLE jobs (_rid INTEGER PRIMARY KEY AUTOINCREMENT, pic BLOB); CREATE TABLE jobs_blobs (x)" << "";
+        << "CREATE TABLE jobs (_rid INTEGER PRIMARY KEY AUTOINCREMENT, pic BLOB); CREATE TABLE jobs_blobs (x)"
+        << "";
 }
 
 void BadFilesTest::anotherSchema()
@@ -308,8 +307,8 @@ void BadFilesTest::anotherSchema()
 void BadFilesTest::foreignTriggersAndViewsStayIdle_data()
 {
     QTest::addColumn<QString>("sql");
-    QTest::newRow("a trigger on the table")
-        << "CREATE TRIGGER wipe AFTER INSERT ON jobs BEGIN DELETE FROM jobs_blobs; INSERT INTO seen VALUES ('wipe'); END";
+    QTest::newRow("a trigger on the table") << "CREATE TRIGGER wipe AFTER INSERT ON jobs BEGIN DELETE FROM jobs_blobs; "
+                                               "INSERT INTO seen VALUES ('wipe'); END";
     QTest::newRow("a trigger that refuses our updates")
         << "CREATE TRIGGER refuse BEFORE UPDATE ON jobs BEGIN SELECT RAISE(ABORT, 'not by you'); END";
     QTest::newRow("a trigger elsewhere that writes the table")
@@ -439,34 +438,63 @@ void BadFilesTest::damageBeforeOpening()
 void BadFilesTest::foreignNumbers_data()
 {
     QTest::addColumn<QString>("field");
-    QTest::addColumn<QString>("stored");      // an SQL literal another program wrote
-    QTest::addColumn<QString>("text");        // what the display text and the edit text show
-    QTest::addColumn<QVariant>("value");      // when the value can be read
-    QTest::addColumn<QString>("error");       // else what reading it says
+    QTest::addColumn<QString>("stored");  // an SQL literal another program wrote
+    QTest::addColumn<QString>("text");    // what the display text and the edit text show
+    QTest::addColumn<QVariant>("value");  // when the value can be read
+    QTest::addColumn<QString>("error");   // else what reading it says
 
     const QString hoursRange = QStringLiteral(
         "Field 'hours' holds '%1', which is not a valid value for it. The allowed range is -32768 to 32767");
-    QTest::newRow("smallint 7") << "hours" << "7" << "7" << QVariant(7) << QString();
-    QTest::newRow("smallint real 1e300") << "hours" << "1e300" << "1e+300" << QVariant() << hoursRange.arg("1e+300");
-    QTest::newRow("smallint real infinity") << "hours" << "9e999" << "inf" << QVariant() << hoursRange.arg("inf");
-    QTest::newRow("smallint real -infinity") << "hours" << "-9e999" << "-inf" << QVariant() << hoursRange.arg("-inf");
-    QTest::newRow("smallint real 2.5") << "hours" << "2.5" << "2.5" << QVariant() << hoursRange.arg("2.5");
-    QTest::newRow("smallint text nan") << "hours" << "'nan'" << "nan" << QVariant() << hoursRange.arg("nan");
-    QTest::newRow("smallint text abc") << "hours" << "'abc'" << "abc" << QVariant() << hoursRange.arg("abc");
-    QTest::newRow("smallint 40000") << "hours" << "40000" << "40000" << QVariant() << hoursRange.arg("40000");
-    QTest::newRow("smallint bytes") << "hours" << "x'3132'" << "12" << QVariant(12) << QString();
-    QTest::newRow("integer 5e9") << "count" << "5000000000" << "5000000000" << QVariant()
+    QTest::newRow("smallint 7") << "hours"
+                                << "7"
+                                << "7" << QVariant(7) << QString();
+    QTest::newRow("smallint real 1e300") << "hours"
+                                         << "1e300"
+                                         << "1e+300" << QVariant() << hoursRange.arg("1e+300");
+    QTest::newRow("smallint real infinity") << "hours"
+                                            << "9e999"
+                                            << "inf" << QVariant() << hoursRange.arg("inf");
+    QTest::newRow("smallint real -infinity") << "hours"
+                                             << "-9e999"
+                                             << "-inf" << QVariant() << hoursRange.arg("-inf");
+    QTest::newRow("smallint real 2.5") << "hours"
+                                       << "2.5"
+                                       << "2.5" << QVariant() << hoursRange.arg("2.5");
+    QTest::newRow("smallint text nan") << "hours"
+                                       << "'nan'"
+                                       << "nan" << QVariant() << hoursRange.arg("nan");
+    QTest::newRow("smallint text abc") << "hours"
+                                       << "'abc'"
+                                       << "abc" << QVariant() << hoursRange.arg("abc");
+    QTest::newRow("smallint 40000") << "hours"
+                                    << "40000"
+                                    << "40000" << QVariant() << hoursRange.arg("40000");
+    QTest::newRow("smallint bytes") << "hours"
+                                    << "x'3132'"
+                                    << "12" << QVariant(12) << QString();
+    QTest::newRow("integer 5e9") << "count"
+                                 << "5000000000"
+                                 << "5000000000" << QVariant()
                                  << QStringLiteral("Field 'count' holds '5000000000', which is not a valid value "
                                                    "for it. The allowed range is -2147483648 to 2147483647");
-    QTest::newRow("integer -2147483648") << "count" << "-2147483648" << "-2147483648"
-                                         << QVariant(-2147483647 - 1) << QString();
-    QTest::newRow("boolean real 1e300") << "done" << "1e300" << "1e+300" << QVariant()
+    QTest::newRow("integer -2147483648") << "count"
+                                         << "-2147483648"
+                                         << "-2147483648" << QVariant(-2147483647 - 1) << QString();
+    QTest::newRow("boolean real 1e300") << "done"
+                                        << "1e300"
+                                        << "1e+300" << QVariant()
                                         << "Field 'done' holds '1e+300', which is not a valid boolean value";
-    QTest::newRow("boolean text abc") << "done" << "'abc'" << "abc" << QVariant()
+    QTest::newRow("boolean text abc") << "done"
+                                      << "'abc'"
+                                      << "abc" << QVariant()
                                       << "Field 'done' holds 'abc', which is not a valid boolean value";
-    QTest::newRow("float text abc") << "price" << "'abc'" << "abc" << QVariant()
+    QTest::newRow("float text abc") << "price"
+                                    << "'abc'"
+                                    << "abc" << QVariant()
                                     << "Field 'price' holds 'abc', which is not a valid floating point value";
-    QTest::newRow("float text nan") << "price" << "'nan'" << "nan" << QVariant()
+    QTest::newRow("float text nan") << "price"
+                                    << "'nan'"
+                                    << "nan" << QVariant()
                                     << "Field 'price' holds 'nan', which is not a valid floating point value";
 }
 
@@ -713,7 +741,7 @@ void BadFilesTest::createNeverReplacesATableMadeMeanwhile()
 void BadFilesTest::troubleOfTheDiskIsNoDamage_data()
 {
     QTest::addColumn<QString>("trouble");
-    QTest::addColumn<bool>("readable");       // the table still opens read-only
+    QTest::addColumn<bool>("readable");  // the table still opens read-only
     QTest::addColumn<QString>("cause");
     QTest::newRow("disk full") << "full" << true << "";
     QTest::newRow("file that may not be read") << "no access" << false << "Permission denied";

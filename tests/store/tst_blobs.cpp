@@ -26,7 +26,7 @@ qint64 count(const QString &sql)
     return stmt.step() ? stmt.int64(0) : -1;
 }
 
-} // namespace
+}  // namespace
 
 // Pictures and memos: sizes, reading and writing bytes and text, streams and revisions.
 class BlobsTest : public QObject
@@ -222,8 +222,9 @@ void BlobsTest::sizeWithoutReadingTheBytes()
     TestWorkspace workspace;
     {
         Table table;
-        makeTable(table, {{QStringLiteral("a")}, {QStringLiteral("b"), QString(), QVariant(), QVariant(), QVariant(),
-                                                  pictureBytes(400000)}});
+        makeTable(table,
+                  {{QStringLiteral("a")},
+                   {QStringLiteral("b"), QString(), QVariant(), QVariant(), QVariant(), pictureBytes(400000)}});
     }
     // Spoil the middle of the picture's bytes in the file; the record itself stays sound.
     QFile file(QStringLiteral("jobs.db"));
@@ -257,8 +258,9 @@ void BlobsTest::deletingARecordDropsItsPictures()
 {
     TestWorkspace workspace;
     Table table;
-    makeTable(table, {{QStringLiteral("a"), QString(), QVariant(), QVariant(), QVariant(), pictureBytes(10)},
-                      {QStringLiteral("b"), QString(), QVariant(), QVariant(), QVariant(), pictureBytes(20)}});
+    makeTable(table,
+              {{QStringLiteral("a"), QString(), QVariant(), QVariant(), QVariant(), pictureBytes(10)},
+               {QStringLiteral("b"), QString(), QVariant(), QVariant(), QVariant(), pictureBytes(20)}});
     QCOMPARE(count(QStringLiteral("SELECT count(*) FROM \"jobs_blobs\"")), 2);
     table.deleteRecord();
     QCOMPARE(count(QStringLiteral("SELECT count(*) FROM \"jobs_blobs\"")), 1);

@@ -14,8 +14,8 @@ namespace {
 class OtherProgram
 {
 public:
-    explicit OtherProgram(const QString &file = QStringLiteral("jobs.db"))
-        : m_db(file, sql::Database::Mode::ReadWrite) {}
+    explicit OtherProgram(const QString &file = QStringLiteral("jobs.db")) : m_db(file, sql::Database::Mode::ReadWrite)
+    { }
 
     void exec(const QString &sql) { m_db.exec(sql); }
     qint64 count(const QString &sql)
@@ -40,11 +40,24 @@ private:
 };
 
 enum class Operation {
-    Open, Next, First, Edit, FieldChange, Post, Cancel, Insert, Append, Delete, DeleteWhileInserting,
-    Refresh, NextWithChange, InsertRecord, Close
+    Open,
+    Next,
+    First,
+    Edit,
+    FieldChange,
+    Post,
+    Cancel,
+    Insert,
+    Append,
+    Delete,
+    DeleteWhileInserting,
+    Refresh,
+    NextWithChange,
+    InsertRecord,
+    Close
 };
 
-} // namespace
+}  // namespace
 
 Q_DECLARE_METATYPE(Operation)
 
@@ -101,7 +114,8 @@ void EditingTest::eventOrder_data()
     QTest::newRow("edit") << Operation::Edit
                           << QStringList{editing, QStringLiteral("link record"), data, QStringLiteral("afterEdit")};
     QTest::newRow("field change") << Operation::FieldChange
-                                  << QStringList{QStringLiteral("link record city"), QStringLiteral("dataChanged city")};
+                                  << QStringList{QStringLiteral("link record city"),
+                                                 QStringLiteral("dataChanged city")};
     QTest::newRow("post") << Operation::Post
                           << QStringList{QStringLiteral("link updateData"), browsing, changed, data,
                                          QStringLiteral("afterPost")};
@@ -114,16 +128,28 @@ void EditingTest::eventOrder_data()
     QTest::newRow("delete while inserting cancels")
         << Operation::DeleteWhileInserting << QStringList{browsing, changed, data, QStringLiteral("afterCancel")};
     QTest::newRow("refresh") << Operation::Refresh << QStringList{changed, data, QStringLiteral("afterRefresh")};
-    QTest::newRow("next saves a change first")
-        << Operation::NextWithChange
-        << QStringList{QStringLiteral("link updateData"), QStringLiteral("afterPost"), browsing,
-                       QStringLiteral("link scrolled 1"), data, scroll};
-    QTest::newRow("insert with values")
-        << Operation::InsertRecord
-        << QStringList{editing, changed, data, QStringLiteral("afterInsert"), scroll,
-                       QStringLiteral("link record name"), QStringLiteral("dataChanged name"),
-                       QStringLiteral("link updateData"), browsing, changed, data, QStringLiteral("afterPost")};
-    QTest::newRow("close") << Operation::Close << QStringList{QStringLiteral("link inactive"), QStringLiteral("afterClose")};
+    QTest::newRow("next saves a change first") << Operation::NextWithChange
+                                               << QStringList{QStringLiteral("link updateData"),
+                                                              QStringLiteral("afterPost"),
+                                                              browsing,
+                                                              QStringLiteral("link scrolled 1"),
+                                                              data,
+                                                              scroll};
+    QTest::newRow("insert with values") << Operation::InsertRecord
+                                        << QStringList{editing,
+                                                       changed,
+                                                       data,
+                                                       QStringLiteral("afterInsert"),
+                                                       scroll,
+                                                       QStringLiteral("link record name"),
+                                                       QStringLiteral("dataChanged name"),
+                                                       QStringLiteral("link updateData"),
+                                                       browsing,
+                                                       changed,
+                                                       data,
+                                                       QStringLiteral("afterPost")};
+    QTest::newRow("close") << Operation::Close
+                           << QStringList{QStringLiteral("link inactive"), QStringLiteral("afterClose")};
 }
 
 void EditingTest::eventOrder()
@@ -224,9 +250,11 @@ void EditingTest::insertGoesBeforeTheCurrentRecord()
     QCOMPARE(table.recNo(), 2);
     QCOMPARE(currentName(table), QStringLiteral("new"));
     // A new record keeps its place until the table is read again.
-    QCOMPARE(names(table), (QStringList{QStringLiteral("r1"), QStringLiteral("new"), QStringLiteral("r2"), QStringLiteral("r3")}));
+    QCOMPARE(names(table),
+             (QStringList{QStringLiteral("r1"), QStringLiteral("new"), QStringLiteral("r2"), QStringLiteral("r3")}));
     table.refresh();
-    QCOMPARE(names(table), (QStringList{QStringLiteral("r1"), QStringLiteral("r2"), QStringLiteral("r3"), QStringLiteral("new")}));
+    QCOMPARE(names(table),
+             (QStringList{QStringLiteral("r1"), QStringLiteral("r2"), QStringLiteral("r3"), QStringLiteral("new")}));
 }
 
 void EditingTest::appendGoesToTheEnd()
@@ -300,7 +328,9 @@ void EditingTest::insertRecordIsOneOperation()
     makeTable(table, numberedRows(2));
     table.last();
     QSignalSpy cancelled(&table, &Table::afterCancel);
-    QCOMPARE(errorOf([&] { table.insertRecord({QStringLiteral("bad"), QString(), QStringLiteral("many")}); }),
+    QCOMPARE(errorOf([&] {
+                 table.insertRecord({QStringLiteral("bad"), QString(), QStringLiteral("many")});
+             }),
              QStringLiteral("'many' is not a valid integer value for field 'hours'"));
     QCOMPARE(table.state(), dsBrowse);
     QCOMPARE(cancelled.count(), 1);
@@ -329,8 +359,9 @@ void EditingTest::cancelOfAnInsertOnAnEmptyTable()
     QCOMPARE(link.recordCount(), 1);
     log.clear();
     table.cancel();
-    QCOMPARE(log.take(), (QStringList{QStringLiteral("link browsing"), QStringLiteral("link changed"),
-                                      QStringLiteral("afterCancel")}));
+    QCOMPARE(
+        log.take(),
+        (QStringList{QStringLiteral("link browsing"), QStringLiteral("link changed"), QStringLiteral("afterCancel")}));
     QCOMPARE(table.state(), dsBrowse);
     QVERIFY(table.isEmpty());
     QCOMPARE(table.recordCount(), 0);
@@ -363,7 +394,8 @@ void EditingTest::deleteOnAnEmptyTable()
     Table table;
     makeTable(table, {});
     QSignalSpy deleted(&table, &Table::afterDelete);
-    QCOMPARE(errorOf([&] { table.deleteRecord(); }), QStringLiteral("Cannot perform this operation on an empty dataset"));
+    QCOMPARE(errorOf([&] { table.deleteRecord(); }),
+             QStringLiteral("Cannot perform this operation on an empty dataset"));
     QCOMPARE(table.state(), dsBrowse);
     QCOMPARE(deleted.count(), 0);
 }
@@ -393,9 +425,9 @@ void EditingTest::deleteStandsOnTheNeighbour()
 
 void EditingTest::editingBesideExtremeRowIds_data()
 {
-    QTest::addColumn<QString>("target");        // the record to stand on
-    QTest::addColumn<bool>("dropInsert");       // insert a record there and cancel it first
-    QTest::addColumn<QString>("action");        // "edit" or "delete"
+    QTest::addColumn<QString>("target");   // the record to stand on
+    QTest::addColumn<bool>("dropInsert");  // insert a record there and cancel it first
+    QTest::addColumn<QString>("action");   // "edit" or "delete"
 
     const QStringList targets{QStringLiteral("min"), QStringLiteral("zero"), QStringLiteral("r1"),
                               QStringLiteral("max")};
@@ -433,7 +465,7 @@ void EditingTest::editingBesideExtremeRowIds()
         table.fieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("changed"));
         table.post();
         expected[index] = expected.at(index).section(QLatin1Char(' '), 0, 0) + QStringLiteral(" changed ")
-                          + expected.at(index).section(QLatin1Char(' '), -1);
+            + expected.at(index).section(QLatin1Char(' '), -1);
         expectedNames[index] = QStringLiteral("changed");
     } else {
         table.deleteRecord();
@@ -544,7 +576,8 @@ void EditingTest::readOnlyFieldRefusesValues()
     QVERIFY(!name->canModify());
     QVERIFY(table.fieldByName(QStringLiteral("city"))->canModify());
     table.edit();
-    QCOMPARE(errorOf([&] { name->setAsString(QStringLiteral("x")); }), QStringLiteral("Field 'name' cannot be modified"));
+    QCOMPARE(errorOf([&] { name->setAsString(QStringLiteral("x")); }),
+             QStringLiteral("Field 'name' cannot be modified"));
     QCOMPARE(name->asString(), QStringLiteral("r1"));
 }
 
@@ -608,7 +641,8 @@ void EditingTest::failedPostKeepsTheEdit()
     table.edit();
     table.fieldByName(QStringLiteral("city"))->setAsString(QStringLiteral("Odense"));
     QSignalSpy posted(&table, &Table::afterPost);
-    QCOMPARE(errorOf([&] { table.post(); }), QStringLiteral("Record not found; it may have been deleted by another program"));
+    QCOMPARE(errorOf([&] { table.post(); }),
+             QStringLiteral("Record not found; it may have been deleted by another program"));
     QCOMPARE(posted.count(), 0);
     QCOMPARE(table.state(), dsEdit);
     QVERIFY(table.modified());

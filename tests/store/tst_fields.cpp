@@ -115,10 +115,11 @@ void FieldsTest::kinds()
 {
     TestWorkspace workspace;
     Table table;
-    const FieldDefs defs = {fieldDef(QStringLiteral("memo"), ftMemo), fieldDef(QStringLiteral("rich"), ftFmtMemo),
-                            fieldDef(QStringLiteral("blob"), ftBlob), fieldDef(QStringLiteral("picture"), ftGraphic),
-                            fieldDef(QStringLiteral("flag"), ftBoolean), fieldDef(QStringLiteral("day"), ftDate),
-                            fieldDef(QStringLiteral("stamp"), ftDateTime), fieldDef(QStringLiteral("text"), ftString, 5)};
+    const FieldDefs defs
+        = {fieldDef(QStringLiteral("memo"), ftMemo),      fieldDef(QStringLiteral("rich"), ftFmtMemo),
+           fieldDef(QStringLiteral("blob"), ftBlob),      fieldDef(QStringLiteral("picture"), ftGraphic),
+           fieldDef(QStringLiteral("flag"), ftBoolean),   fieldDef(QStringLiteral("day"), ftDate),
+           fieldDef(QStringLiteral("stamp"), ftDateTime), fieldDef(QStringLiteral("text"), ftString, 5)};
     makeTable(table, {}, defs, QStringLiteral("kinds"));
     auto field = [&](const char *name) { return table.fieldByName(QString::fromLatin1(name)); };
     QVERIFY(field("memo")->isMemoField() && field("memo")->isBlobField());
@@ -137,7 +138,8 @@ void FieldsTest::integerText_data()
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<QString>("message");
     const QString invalid = QStringLiteral("'%1' is not a valid integer value for field 'hours'");
-    const QString range = QStringLiteral("%1 is not a valid value for field 'hours'. The allowed range is -32768 to 32767");
+    const QString range
+        = QStringLiteral("%1 is not a valid value for field 'hours'. The allowed range is -32768 to 32767");
 
     QTest::newRow("12") << QStringLiteral("12") << QVariant(12) << QString();
     QTest::newRow("leading blanks") << QStringLiteral("  7") << QVariant(7) << QString();
@@ -184,7 +186,8 @@ void FieldsTest::integerValues_data()
     QTest::addColumn<QVariant>("input");
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<QString>("message");
-    const QString range = QStringLiteral("%1 is not a valid value for field 'hours'. The allowed range is -32768 to 32767");
+    const QString range
+        = QStringLiteral("%1 is not a valid value for field 'hours'. The allowed range is -32768 to 32767");
     QTest::newRow("int") << QVariant(90) << QVariant(90) << QString();
     QTest::newRow("double rounds") << QVariant(12.6) << QVariant(13) << QString();
     QTest::newRow("40000") << QVariant(40000) << QVariant() << range.arg(QStringLiteral("40000"));
@@ -215,20 +218,32 @@ void FieldsTest::dates_data()
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QDate>("date");
-    QTest::addColumn<QString>("shown");     // display text; empty: the input is refused
+    QTest::addColumn<QString>("shown");  // display text; empty: the input is refused
 
-    QTest::newRow("en_GB day first") << "en_GB" << "25/12/2023" << QDate(2023, 12, 25) << "25/12/2023";
-    QTest::newRow("en_GB short parts") << "en_GB" << "1/2/2023" << QDate(2023, 2, 1) << "01/02/2023";
-    QTest::newRow("en_GB month first refused") << "en_GB" << "12/25/2023" << QDate() << "";
-    QTest::newRow("en_US month first") << "en_US" << "12/25/2023" << QDate(2023, 12, 25) << "12/25/2023";
-    QTest::newRow("en_US four-digit year shown") << "en_US" << "1/2/2023" << QDate(2023, 1, 2) << "01/02/2023";
-    QTest::newRow("de_DE dots") << "de_DE" << "24.12.2023" << QDate(2023, 12, 24) << "24.12.2023";
-    QTest::newRow("two-digit year") << "en_GB" << "3/4/21" << QDate(2021, 4, 3) << "03/04/2021";
-    QTest::newRow("early year") << "en_GB" << "01/01/0900" << QDate(900, 1, 1) << "01/01/0900";
-    QTest::newRow("30 February") << "en_GB" << "30/02/2024" << QDate() << "";
-    QTest::newRow("month 13") << "en_GB" << "01/13/2024" << QDate() << "";
-    QTest::newRow("words") << "en_GB" << "tomorrow" << QDate() << "";
-    QTest::newRow("empty mask") << "en_GB" << "  /  /    " << QDate() << "";
+    QTest::newRow("en_GB day first") << "en_GB"
+                                     << "25/12/2023" << QDate(2023, 12, 25) << "25/12/2023";
+    QTest::newRow("en_GB short parts") << "en_GB"
+                                       << "1/2/2023" << QDate(2023, 2, 1) << "01/02/2023";
+    QTest::newRow("en_GB month first refused") << "en_GB"
+                                               << "12/25/2023" << QDate() << "";
+    QTest::newRow("en_US month first") << "en_US"
+                                       << "12/25/2023" << QDate(2023, 12, 25) << "12/25/2023";
+    QTest::newRow("en_US four-digit year shown") << "en_US"
+                                                 << "1/2/2023" << QDate(2023, 1, 2) << "01/02/2023";
+    QTest::newRow("de_DE dots") << "de_DE"
+                                << "24.12.2023" << QDate(2023, 12, 24) << "24.12.2023";
+    QTest::newRow("two-digit year") << "en_GB"
+                                    << "3/4/21" << QDate(2021, 4, 3) << "03/04/2021";
+    QTest::newRow("early year") << "en_GB"
+                                << "01/01/0900" << QDate(900, 1, 1) << "01/01/0900";
+    QTest::newRow("30 February") << "en_GB"
+                                 << "30/02/2024" << QDate() << "";
+    QTest::newRow("month 13") << "en_GB"
+                              << "01/13/2024" << QDate() << "";
+    QTest::newRow("words") << "en_GB"
+                           << "tomorrow" << QDate() << "";
+    QTest::newRow("empty mask") << "en_GB"
+                                << "  /  /    " << QDate() << "";
 }
 
 void FieldsTest::dates()
@@ -265,17 +280,21 @@ void FieldsTest::textKeepsItsSize_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("kept");
-    const QString emoji = QString::fromUtf8("\xF0\x9F\x90\x9D");     // a bee, two UTF-16 units
-    QTest::newRow("short") << "Anne" << "Anne";
-    QTest::newRow("exactly ten") << "0123456789" << "0123456789";
-    QTest::newRow("longer is cut") << "0123456789abc" << "0123456789";
-    QTest::newRow("letters outside ASCII count once") << QString::fromUtf8("Østergaard Æblehave")
-                                                      << QString::fromUtf8("Østergaard");
-    QTest::newRow("a pair is one character") << QStringLiteral("123456789") + emoji + QStringLiteral("x")
-                                             << QStringLiteral("123456789") + emoji;
-    QTest::newRow("a pair is never split") << QStringLiteral("12345678") + emoji + emoji
-                                           << QStringLiteral("12345678") + emoji + emoji;
-    QTest::newRow("quotes and semicolons") << "a'b;\"c\";--" << "a'b;\"c\";--";
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x90\x9D");  // a bee, two UTF-16 units
+    QTest::newRow("short") << "Anne"
+                           << "Anne";
+    QTest::newRow("exactly ten") << "0123456789"
+                                 << "0123456789";
+    QTest::newRow("longer is cut") << "0123456789abc"
+                                   << "0123456789";
+    QTest::newRow("letters outside ASCII count once")
+        << QString::fromUtf8("Østergaard Æblehave") << QString::fromUtf8("Østergaard");
+    QTest::newRow("a pair is one character")
+        << QStringLiteral("123456789") + emoji + QStringLiteral("x") << QStringLiteral("123456789") + emoji;
+    QTest::newRow("a pair is never split")
+        << QStringLiteral("12345678") + emoji + emoji << QStringLiteral("12345678") + emoji + emoji;
+    QTest::newRow("quotes and semicolons") << "a'b;\"c\";--"
+                                           << "a'b;\"c\";--";
 }
 
 void FieldsTest::textKeepsItsSize()
@@ -325,7 +344,7 @@ void FieldsTest::numberPicture()
 
 void FieldsTest::storedText_data()
 {
-    QTest::addColumn<QByteArray>("stored");   // the bytes in the file, as any program wrote them
+    QTest::addColumn<QByteArray>("stored");  // the bytes in the file, as any program wrote them
 
     QTest::newRow("empty") << QByteArray("");
     const QByteArray letters("Swarm in the old apple tree, Odense 5000 ");
@@ -392,20 +411,23 @@ void FieldsTest::memoAndBlobDisplay()
     Table table;
     const FieldDefs defs = {fieldDef(QStringLiteral("note"), ftMemo), fieldDef(QStringLiteral("rich"), ftFmtMemo),
                             fieldDef(QStringLiteral("photo"), ftBlob), fieldDef(QStringLiteral("picture"), ftGraphic)};
-    makeTable(table, {{}, {QStringLiteral("text"), QStringLiteral("{\\rtf1 x}"), QByteArray("\x01\x02"),
-                           QByteArray("\xff\xd8")}},
-              defs, QStringLiteral("memos"));
+    makeTable(
+        table,
+        {{}, {QStringLiteral("text"), QStringLiteral("{\\rtf1 x}"), QByteArray("\x01\x02"), QByteArray("\xff\xd8")}},
+        defs, QStringLiteral("memos"));
     auto shown = [&] {
         QStringList texts;
         for (const Field *field : table.fields())
             texts << field->displayText();
         return texts;
     };
-    QCOMPARE(shown(), (QStringList{QStringLiteral("(Memo)"), QStringLiteral("(FmtMemo)"), QStringLiteral("(Blob)"),
-                                   QStringLiteral("(Graphic)")}));
+    QCOMPARE(shown(),
+             (QStringList{QStringLiteral("(Memo)"), QStringLiteral("(FmtMemo)"), QStringLiteral("(Blob)"),
+                          QStringLiteral("(Graphic)")}));
     table.next();
-    QCOMPARE(shown(), (QStringList{QStringLiteral("(MEMO)"), QStringLiteral("(FMTMEMO)"), QStringLiteral("(BLOB)"),
-                                   QStringLiteral("(GRAPHIC)")}));
+    QCOMPARE(shown(),
+             (QStringList{QStringLiteral("(MEMO)"), QStringLiteral("(FMTMEMO)"), QStringLiteral("(BLOB)"),
+                          QStringLiteral("(GRAPHIC)")}));
     QCOMPARE(table.field(0)->asString(), QStringLiteral("text"));
 
     // An emptied memo holds nothing.
@@ -448,8 +470,8 @@ void FieldsTest::otherTypesRoundTrip()
 {
     TestWorkspace workspace{QLocale(QLocale::German, QLocale::Germany)};
     Table table;
-    const FieldDefs defs = {fieldDef(QStringLiteral("flag"), ftBoolean), fieldDef(QStringLiteral("ratio"), ftFloat),
-                            fieldDef(QStringLiteral("clock"), ftTime), fieldDef(QStringLiteral("stamp"), ftDateTime),
+    const FieldDefs defs = {fieldDef(QStringLiteral("flag"), ftBoolean),  fieldDef(QStringLiteral("ratio"), ftFloat),
+                            fieldDef(QStringLiteral("clock"), ftTime),    fieldDef(QStringLiteral("stamp"), ftDateTime),
                             fieldDef(QStringLiteral("whole"), ftInteger), fieldDef(QStringLiteral("word"), ftWord)};
     makeTable(table, {}, defs, QStringLiteral("types"));
     table.insert();

@@ -22,7 +22,8 @@ struct TypedTable
                   {{QStringLiteral("r1"), high, QStringLiteral("a")},
                    {QStringLiteral("r2"), low, QStringLiteral("a")},
                    {QStringLiteral("r3"), low, QStringLiteral("b")}},
-                  {fieldDef(QStringLiteral("name"), ftString, 10), fieldDef(QStringLiteral("k"), type, type == ftString ? 10 : 0),
+                  {fieldDef(QStringLiteral("name"), ftString, 10),
+                   fieldDef(QStringLiteral("k"), type, type == ftString ? 10 : 0),
                    fieldDef(QStringLiteral("s"), ftString, 10)});
     }
 
@@ -52,7 +53,7 @@ struct TypedTable
     Table table;
 };
 
-} // namespace
+}  // namespace
 
 class KeyRangesTest : public QObject
 {
@@ -123,7 +124,8 @@ void KeyRangesTest::refusedOrderKeepsOrderAndRange()
     TestWorkspace workspace;
     Table table;
     makeTable(table,
-              {{QStringLiteral("r1"), QStringLiteral("x")}, {QStringLiteral("r2"), QStringLiteral("y")},
+              {{QStringLiteral("r1"), QStringLiteral("x")},
+               {QStringLiteral("r2"), QStringLiteral("y")},
                {QStringLiteral("r3"), QStringLiteral("x")}},
               {fieldDef(QStringLiteral("name"), ftString, 10), fieldDef(QStringLiteral("s"), ftString, 10),
                fieldDef(QStringLiteral("rich"), ftFmtMemo)});
@@ -143,7 +145,7 @@ void KeyRangesTest::refusedOrderKeepsOrderAndRange()
 
 void KeyRangesTest::foreignTextIsFoundAsShown_data()
 {
-    QTest::addColumn<QByteArray>("stored");   // an SQL value another program wrote
+    QTest::addColumn<QByteArray>("stored");  // an SQL value another program wrote
 
     QTest::newRow("text stored as a BLOB") << QByteArray("CAST('Kleve' AS BLOB)");
     QTest::newRow("bytes that are no UTF-8") << QByteArray("CAST(X'53F872756D' AS TEXT)");

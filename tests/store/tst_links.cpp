@@ -30,7 +30,7 @@ QStringList rowNames(int from, int to)
     return names;
 }
 
-} // namespace
+}  // namespace
 
 // What bound controls and the grid attach to: data sources, links, their windows of visible
 // records and reading another visible record for a moment.
@@ -266,16 +266,19 @@ void LinksTest::editedAndInsertedRowsInTheWindow()
     table.setRecNo(2);
     table.edit();
     table.fieldByName(QStringLiteral("name"))->setAsString(QStringLiteral("typed"));
-    QCOMPARE(window(link), (QStringList{QStringLiteral("r1"), QStringLiteral("typed"), QStringLiteral("r3"), QStringLiteral("r4")}));
+    QCOMPARE(window(link),
+             (QStringList{QStringLiteral("r1"), QStringLiteral("typed"), QStringLiteral("r3"), QStringLiteral("r4")}));
     table.post();
     table.insert();
     QCOMPARE(link.recordCount(), 5);
     QCOMPARE(link.activeRecord(), 1);
-    QCOMPARE(window(link), (QStringList{QStringLiteral("r1"), QString(), QStringLiteral("typed"), QStringLiteral("r3"),
-                                        QStringLiteral("r4")}));
+    QCOMPARE(window(link),
+             (QStringList{QStringLiteral("r1"), QString(), QStringLiteral("typed"), QStringLiteral("r3"),
+                          QStringLiteral("r4")}));
     table.cancel();
     QCOMPARE(link.recordCount(), 4);
-    QCOMPARE(window(link), (QStringList{QStringLiteral("r1"), QStringLiteral("typed"), QStringLiteral("r3"), QStringLiteral("r4")}));
+    QCOMPARE(window(link),
+             (QStringList{QStringLiteral("r1"), QStringLiteral("typed"), QStringLiteral("r3"), QStringLiteral("r4")}));
 }
 
 void LinksTest::partsGoingAwayInAnyOrder()

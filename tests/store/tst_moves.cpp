@@ -53,7 +53,7 @@ private Q_SLOTS:
 
 void MovesTest::moveByCountsAndFlags_data()
 {
-    QTest::addColumn<int>("startRecNo");     // 0: first(), -1: last(), else setRecNo
+    QTest::addColumn<int>("startRecNo");  // 0: first(), -1: last(), else setRecNo
     QTest::addColumn<int>("distance");
     QTest::addColumn<int>("moved");
     QTest::addColumn<int>("recNo");
@@ -113,8 +113,10 @@ void MovesTest::walkBothWays()
         forward << currentName(table);
     for (table.last(); !table.bof(); table.prior())
         backward << currentName(table);
-    QCOMPARE(forward, (QStringList{QStringLiteral("r1"), QStringLiteral("r2"), QStringLiteral("r3"), QStringLiteral("r4")}));
-    QCOMPARE(backward, (QStringList{QStringLiteral("r4"), QStringLiteral("r3"), QStringLiteral("r2"), QStringLiteral("r1")}));
+    QCOMPARE(forward,
+             (QStringList{QStringLiteral("r1"), QStringLiteral("r2"), QStringLiteral("r3"), QStringLiteral("r4")}));
+    QCOMPARE(backward,
+             (QStringList{QStringLiteral("r4"), QStringLiteral("r3"), QStringLiteral("r2"), QStringLiteral("r1")}));
 }
 
 void MovesTest::emptyTableMoves()
@@ -318,7 +320,7 @@ void MovesTest::movesFinishThePendingEdit()
 void MovesTest::movingOffAnUntouchedNewRecord_data()
 {
     QTest::addColumn<bool>("append");
-    QTest::addColumn<int>("before");     // record number the new record is inserted before
+    QTest::addColumn<int>("before");  // record number the new record is inserted before
     QTest::addColumn<int>("distance");
     QTest::addColumn<QString>("lands");
     QTest::addColumn<int>("moved");
@@ -421,8 +423,7 @@ void MovesTest::suspendingScopeResumesHoweverItEnds()
         DisabledControlsScope scope(table);
         table.prior();
         throw Error(QStringLiteral("gave up"));
-    } catch (const Error &) {
-    }
+    } catch (const Error &) { }
     QVERIFY(!table.controlsDisabled());
     QCOMPARE(log.take(), QStringList{QStringLiteral("link changed")});
     QCOMPARE(table.recNo(), 2);
@@ -510,8 +511,8 @@ void MovesTest::heldWalkReadsEveryRecord()
     {
         sql::Database db(QStringLiteral("jobs.db"), sql::Database::Mode::ReadWrite);
         db.exec(QStringLiteral("BEGIN"));
-        sql::Statement insert =
-            db.prepare(QStringLiteral("INSERT INTO \"jobs\" (\"_rid\", \"name\", \"hours\") VALUES (?, ?, ?)"));
+        sql::Statement insert
+            = db.prepare(QStringLiteral("INSERT INTO \"jobs\" (\"_rid\", \"name\", \"hours\") VALUES (?, ?, ?)"));
         for (int i = 0; i < kRecords; ++i) {
             const int hours = i * 263 % kRecords;
             const QString name = QStringLiteral("r%1").arg(i);

@@ -33,7 +33,7 @@ QStringList indexNames(const Table &table)
     return names;
 }
 
-} // namespace
+}  // namespace
 
 // Orders, key and locate searches, and ranges.
 class SearchTest : public QObject
@@ -86,16 +86,14 @@ void SearchTest::indexFieldNamesOrderTheTable_data()
 {
     QTest::addColumn<QString>("index");
     QTest::addColumn<QStringList>("order");
-    QTest::newRow("natural") << QString()
-                             << QStringList{"Straße", "ÆBLE", "O'Brien", "smith", "Smith", "baker"};
+    QTest::newRow("natural") << QString() << QStringList{"Straße", "ÆBLE", "O'Brien", "smith", "Smith", "baker"};
     QTest::newRow("name, by code point") << "name"
                                          << QStringList{"O'Brien", "Smith", "Straße", "baker", "smith", "ÆBLE"};
-    QTest::newRow("hours, then the stored order") << "hours"
-                                                   << QStringList{"ÆBLE", "Smith", "O'Brien", "smith", "Straße", "baker"};
-    QTest::newRow("two fields, blanks around") << " hours ; name "
-                                               << QStringList{"Smith", "ÆBLE", "O'Brien", "smith", "Straße", "baker"};
-    QTest::newRow("nulls first") << "city"
-                                 << QStringList{"baker", "Smith", "Straße", "ÆBLE", "smith", "O'Brien"};
+    QTest::newRow("hours, then the stored order")
+        << "hours" << QStringList{"ÆBLE", "Smith", "O'Brien", "smith", "Straße", "baker"};
+    QTest::newRow("two fields, blanks around")
+        << " hours ; name " << QStringList{"Smith", "ÆBLE", "O'Brien", "smith", "Straße", "baker"};
+    QTest::newRow("nulls first") << "city" << QStringList{"baker", "Smith", "Straße", "ÆBLE", "smith", "O'Brien"};
 }
 
 void SearchTest::indexFieldNamesOrderTheTable()
@@ -189,7 +187,7 @@ void SearchTest::locate_data()
     QTest::addColumn<QString>("fields");
     QTest::addColumn<QVariantList>("values");
     QTest::addColumn<int>("options");
-    QTest::addColumn<QString>("found");     // name of the record found; empty: none
+    QTest::addColumn<QString>("found");  // name of the record found; empty: none
     const int none = 0, ci = loCaseInsensitive, partial = loPartialKey, both = ci | partial;
 
     QTest::newRow("exact") << "name" << QVariantList{"Smith"} << none << "Smith";
@@ -313,7 +311,7 @@ void SearchTest::locateIgnoringAccents_data()
 {
     QTest::addColumn<QString>("key");
     QTest::addColumn<int>("options");
-    QTest::addColumn<QString>("found");     // empty: none
+    QTest::addColumn<QString>("found");  // empty: none
     const int ci = loCaseInsensitive, partial = loPartialKey, ai = loAccentInsensitive;
 
     QTest::newRow("ring and stroke dropped") << "Odegard" << ai << "Ødegård";
@@ -333,8 +331,13 @@ void SearchTest::locateIgnoringAccents()
     QFETCH(QString, found);
     TestWorkspace workspace;
     Table table;
-    makeTable(table, {{QStringLiteral("Søren")}, {QStringLiteral("Emile")}, {QStringLiteral("Ødegård")},
-                      {QStringLiteral("Æble")}, {QString::fromUtf8("Jose\xCC\x81")}, {QStringLiteral("end")}});
+    makeTable(table,
+              {{QStringLiteral("Søren")},
+               {QStringLiteral("Emile")},
+               {QStringLiteral("Ødegård")},
+               {QStringLiteral("Æble")},
+               {QString::fromUtf8("Jose\xCC\x81")},
+               {QStringLiteral("end")}});
     table.last();
     const bool result = table.locate(QStringLiteral("name"), {key}, LocateOptions(options));
     QCOMPARE(result, !found.isEmpty());

@@ -56,16 +56,17 @@ void TableTest::kelvaraTableHasItsDesign()
     QVERIFY(table.field(18)->isMemoField());
     QCOMPARE(table.recordCount(), 0);
 
-    const QStringList expected = {
-        QStringLiteral("Dato"), QStringLiteral("Firstname"), QStringLiteral("Lastname"),
-        QStringLiteral("HomePhone"), QStringLiteral("WorkPhone"), QStringLiteral("Cellular"),
-        QStringLiteral("Email"), QStringLiteral("Street1"), QStringLiteral("Street2"), QStringLiteral("City1"),
-        QStringLiteral("Zipcode"), QStringLiteral("street3"), QStringLiteral("Street4"), QStringLiteral("city2"),
-        QStringLiteral("camefrom"), QStringLiteral("wentinto"), QStringLiteral("Typeofbee"),
-        QStringLiteral("method"), QStringLiteral("notes"), QStringLiteral("State1"), QStringLiteral("State2"),
-        QStringLiteral("timeused"), QStringLiteral("pic1"), QStringLiteral("pic2"), QStringLiteral("pic3"),
-        QStringLiteral("pic4"), QStringLiteral("pic5"), QStringLiteral("comment1"), QStringLiteral("comment2"),
-        QStringLiteral("comment3"), QStringLiteral("comment4"), QStringLiteral("comment5")};
+    const QStringList expected = {QStringLiteral("Dato"),      QStringLiteral("Firstname"), QStringLiteral("Lastname"),
+                                  QStringLiteral("HomePhone"), QStringLiteral("WorkPhone"), QStringLiteral("Cellular"),
+                                  QStringLiteral("Email"),     QStringLiteral("Street1"),   QStringLiteral("Street2"),
+                                  QStringLiteral("City1"),     QStringLiteral("Zipcode"),   QStringLiteral("street3"),
+                                  QStringLiteral("Street4"),   QStringLiteral("city2"),     QStringLiteral("camefrom"),
+                                  QStringLiteral("wentinto"),  QStringLiteral("Typeofbee"), QStringLiteral("method"),
+                                  QStringLiteral("notes"),     QStringLiteral("State1"),    QStringLiteral("State2"),
+                                  QStringLiteral("timeused"),  QStringLiteral("pic1"),      QStringLiteral("pic2"),
+                                  QStringLiteral("pic3"),      QStringLiteral("pic4"),      QStringLiteral("pic5"),
+                                  QStringLiteral("comment1"),  QStringLiteral("comment2"),  QStringLiteral("comment3"),
+                                  QStringLiteral("comment4"),  QStringLiteral("comment5")};
     QStringList actual;
     for (const Field *field : table.fields())
         actual << field->fieldName();
@@ -141,20 +142,13 @@ void TableTest::reopenedTableDescribesItself()
 {
     TestWorkspace workspace;
     FieldDefs defs = {
-        fieldDef(QStringLiteral("Text"), ftString, 35),
-        fieldDef(QStringLiteral("small"), ftSmallint),
-        fieldDef(QStringLiteral("Whole"), ftInteger),
-        fieldDef(QStringLiteral("word"), ftWord),
-        fieldDef(QStringLiteral("flag"), ftBoolean),
-        fieldDef(QStringLiteral("ratio"), ftFloat),
-        fieldDef(QStringLiteral("money"), ftCurrency),
-        fieldDef(QStringLiteral("day"), ftDate),
-        fieldDef(QStringLiteral("clock"), ftTime),
-        fieldDef(QStringLiteral("stamp"), ftDateTime),
-        fieldDef(QStringLiteral("memo"), ftMemo, 1),
-        fieldDef(QStringLiteral("rich"), ftFmtMemo),
-        fieldDef(QStringLiteral("bytes"), ftBlob),
-        fieldDef(QStringLiteral("picture"), ftGraphic),
+        fieldDef(QStringLiteral("Text"), ftString, 35), fieldDef(QStringLiteral("small"), ftSmallint),
+        fieldDef(QStringLiteral("Whole"), ftInteger),   fieldDef(QStringLiteral("word"), ftWord),
+        fieldDef(QStringLiteral("flag"), ftBoolean),    fieldDef(QStringLiteral("ratio"), ftFloat),
+        fieldDef(QStringLiteral("money"), ftCurrency),  fieldDef(QStringLiteral("day"), ftDate),
+        fieldDef(QStringLiteral("clock"), ftTime),      fieldDef(QStringLiteral("stamp"), ftDateTime),
+        fieldDef(QStringLiteral("memo"), ftMemo, 1),    fieldDef(QStringLiteral("rich"), ftFmtMemo),
+        fieldDef(QStringLiteral("bytes"), ftBlob),      fieldDef(QStringLiteral("picture"), ftGraphic),
     };
     defs[0].displayLabel = QStringLiteral("Some text");
     defs[1].displayWidth = 5;
@@ -291,9 +285,9 @@ void TableTest::namesWithQuotesAndSpaces()
 {
     TestWorkspace workspace;
     const QString tableName = QStringLiteral("it's \"odd\"");
-    const FieldDefs defs = {fieldDef(QStringLiteral("say \"hi\""), ftString, 10),
-                            fieldDef(QStringLiteral("it's"), ftSmallint),
-                            fieldDef(QStringLiteral("blob \"x\""), ftBlob)};
+    const FieldDefs defs
+        = {fieldDef(QStringLiteral("say \"hi\""), ftString, 10), fieldDef(QStringLiteral("it's"), ftSmallint),
+           fieldDef(QStringLiteral("blob \"x\""), ftBlob)};
     Table table;
     makeTable(table, {{QStringLiteral("hello"), 3, QByteArray("xyz")}}, defs, tableName);
     QVERIFY(QFile::exists(tableName + QStringLiteral(".db")));
@@ -328,7 +322,7 @@ void TableTest::fileIsReadableByOtherTools()
 
 void TableTest::sumCountsEveryRecord_data()
 {
-    QTest::addColumn<QString>("pending");   // what is going on with the current record
+    QTest::addColumn<QString>("pending");  // what is going on with the current record
     QTest::addColumn<qint64>("sum");
     // Stored: 10, null, 20, and "abc" written by another program into the third record.
     QTest::newRow("browsing") << "none" << qint64(30);
@@ -344,8 +338,11 @@ void TableTest::sumCountsEveryRecord()
     TestWorkspace workspace;
     {
         Table table;
-        makeTable(table, {{QStringLiteral("a"), QString(), 10}, {QStringLiteral("b")}, {QStringLiteral("c"), QString(), 20},
-                          {QStringLiteral("d")}});
+        makeTable(table,
+                  {{QStringLiteral("a"), QString(), 10},
+                   {QStringLiteral("b")},
+                   {QStringLiteral("c"), QString(), 20},
+                   {QStringLiteral("d")}});
     }
     {
         sql::Database other(QStringLiteral("jobs.db"), sql::Database::Mode::ReadWrite);
@@ -392,8 +389,8 @@ void TableTest::olderTableHoldsWhatTheDesignExpects()
         makeTable(table, {{QStringLiteral("short")}});
     }
     FieldDefs expected = jobDefs();
-    expected[0].size = 40;                      // name: 10 before
-    expected[1].size = 5;                       // city: never narrowed
+    expected[0].size = 40;  // name: 10 before
+    expected[1].size = 5;   // city: never narrowed
     Table table;
     table.setTableName(QStringLiteral("jobs"));
     table.setExpectedDesign(expected);

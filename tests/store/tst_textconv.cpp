@@ -26,22 +26,38 @@ void TextConvTest::numberPictures_data()
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("00.00 whole") << "00.00" << 90.0 << "en_GB" << "90.00";
-    QTest::newRow("00.00 pads") << "00.00" << 5.0 << "en_GB" << "05.00";
-    QTest::newRow("00.00 rounds") << "00.00" << 1.005 << "en_GB" << "01.00";
-    QTest::newRow("00.00 rounds up") << "00.00" << 2.346 << "en_GB" << "02.35";
-    QTest::newRow("00.00 negative") << "00.00" << -7.5 << "en_GB" << "-07.50";
-    QTest::newRow("00.00 comma locale") << "00.00" << 12.25 << "de_DE" << "12,25";
-    QTest::newRow("#.## drops zeros") << "#.##" << 2.5 << "en_GB" << "2.5";
-    QTest::newRow("#.## of zero") << "#.##" << 0.0 << "en_GB" << "0";
-    QTest::newRow("#.## of a fraction") << "#.##" << 0.25 << "en_GB" << ".25";
-    QTest::newRow("grouping") << "#,##0.00" << 1234567.891 << "en_GB" << "1,234,567.89";
-    QTest::newRow("grouping, comma locale") << "#,##0.00" << 1234567.891 << "de_DE" << "1.234.567,89";
-    QTest::newRow("literal text") << "0.0 'min'" << 3.0 << "en_GB" << "3.0 min";
-    QTest::newRow("negative section") << "0.00;(0.00)" << -4.0 << "en_GB" << "(4.00)";
-    QTest::newRow("zero section") << "0.00;(0.00);Zero" << 0.0 << "en_GB" << "Zero";
-    QTest::newRow("tiny value is zero") << "0.00;(0.00);Zero" << 0.001 << "en_GB" << "Zero";
-    QTest::newRow("huge value") << "0.00" << 1e20 << "en_GB" << "100000000000000000000.00";
+    QTest::newRow("00.00 whole") << "00.00" << 90.0 << "en_GB"
+                                 << "90.00";
+    QTest::newRow("00.00 pads") << "00.00" << 5.0 << "en_GB"
+                                << "05.00";
+    QTest::newRow("00.00 rounds") << "00.00" << 1.005 << "en_GB"
+                                  << "01.00";
+    QTest::newRow("00.00 rounds up") << "00.00" << 2.346 << "en_GB"
+                                     << "02.35";
+    QTest::newRow("00.00 negative") << "00.00" << -7.5 << "en_GB"
+                                    << "-07.50";
+    QTest::newRow("00.00 comma locale") << "00.00" << 12.25 << "de_DE"
+                                        << "12,25";
+    QTest::newRow("#.## drops zeros") << "#.##" << 2.5 << "en_GB"
+                                      << "2.5";
+    QTest::newRow("#.## of zero") << "#.##" << 0.0 << "en_GB"
+                                  << "0";
+    QTest::newRow("#.## of a fraction") << "#.##" << 0.25 << "en_GB"
+                                        << ".25";
+    QTest::newRow("grouping") << "#,##0.00" << 1234567.891 << "en_GB"
+                              << "1,234,567.89";
+    QTest::newRow("grouping, comma locale") << "#,##0.00" << 1234567.891 << "de_DE"
+                                            << "1.234.567,89";
+    QTest::newRow("literal text") << "0.0 'min'" << 3.0 << "en_GB"
+                                  << "3.0 min";
+    QTest::newRow("negative section") << "0.00;(0.00)" << -4.0 << "en_GB"
+                                      << "(4.00)";
+    QTest::newRow("zero section") << "0.00;(0.00);Zero" << 0.0 << "en_GB"
+                                  << "Zero";
+    QTest::newRow("tiny value is zero") << "0.00;(0.00);Zero" << 0.001 << "en_GB"
+                                        << "Zero";
+    QTest::newRow("huge value") << "0.00" << 1e20 << "en_GB"
+                                << "100000000000000000000.00";
 }
 
 void TextConvTest::numberPictures()
@@ -77,10 +93,14 @@ void TextConvTest::dateOrders_data()
     QTest::addColumn<bool>("monthFirst");
     QTest::addColumn<QString>("separator");
     QTest::addColumn<QString>("christmas");
-    QTest::newRow("en_GB") << "en_GB" << false << "/" << "25/12/2023";
-    QTest::newRow("en_US") << "en_US" << true << "/" << "12/25/2023";
-    QTest::newRow("de_DE") << "de_DE" << false << "." << "25.12.2023";
-    QTest::newRow("da_DK") << "da_DK" << false << "." << "25.12.2023";
+    QTest::newRow("en_GB") << "en_GB" << false << "/"
+                           << "25/12/2023";
+    QTest::newRow("en_US") << "en_US" << true << "/"
+                           << "12/25/2023";
+    QTest::newRow("de_DE") << "de_DE" << false << "."
+                           << "25.12.2023";
+    QTest::newRow("da_DK") << "da_DK" << false << "."
+                           << "25.12.2023";
 }
 
 void TextConvTest::dateOrders()

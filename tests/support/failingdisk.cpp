@@ -15,7 +15,7 @@ struct State
 {
     sqlite3_vfs *real = nullptr;
     FailingDisk::Fault fault = FailingDisk::Fault::Full;
-    QByteArray file;          // absolute path the fault is for; empty: every file
+    QByteArray file;  // absolute path the fault is for; empty: every file
     qint64 room = 0;
 };
 
@@ -30,8 +30,14 @@ struct ShimFile
     sqlite3_file *real() { return reinterpret_cast<sqlite3_file *>(this + 1); }
 };
 
-ShimFile *shimOf(sqlite3_file *file) { return reinterpret_cast<ShimFile *>(file); }
-sqlite3_file *realOf(sqlite3_file *file) { return shimOf(file)->real(); }
+ShimFile *shimOf(sqlite3_file *file)
+{
+    return reinterpret_cast<ShimFile *>(file);
+}
+sqlite3_file *realOf(sqlite3_file *file)
+{
+    return shimOf(file)->real();
+}
 
 bool targets(const char *name)
 {
@@ -83,13 +89,34 @@ int xTruncate(sqlite3_file *f, sqlite3_int64 size)
     return real->pMethods->xTruncate(real, size);
 }
 
-int xSync(sqlite3_file *f, int flags) { return realOf(f)->pMethods->xSync(realOf(f), flags); }
-int xFileSize(sqlite3_file *f, sqlite3_int64 *size) { return realOf(f)->pMethods->xFileSize(realOf(f), size); }
-int xLock(sqlite3_file *f, int lock) { return realOf(f)->pMethods->xLock(realOf(f), lock); }
-int xUnlock(sqlite3_file *f, int lock) { return realOf(f)->pMethods->xUnlock(realOf(f), lock); }
-int xCheckReservedLock(sqlite3_file *f, int *out) { return realOf(f)->pMethods->xCheckReservedLock(realOf(f), out); }
-int xSectorSize(sqlite3_file *f) { return realOf(f)->pMethods->xSectorSize(realOf(f)); }
-int xDeviceCharacteristics(sqlite3_file *f) { return realOf(f)->pMethods->xDeviceCharacteristics(realOf(f)); }
+int xSync(sqlite3_file *f, int flags)
+{
+    return realOf(f)->pMethods->xSync(realOf(f), flags);
+}
+int xFileSize(sqlite3_file *f, sqlite3_int64 *size)
+{
+    return realOf(f)->pMethods->xFileSize(realOf(f), size);
+}
+int xLock(sqlite3_file *f, int lock)
+{
+    return realOf(f)->pMethods->xLock(realOf(f), lock);
+}
+int xUnlock(sqlite3_file *f, int lock)
+{
+    return realOf(f)->pMethods->xUnlock(realOf(f), lock);
+}
+int xCheckReservedLock(sqlite3_file *f, int *out)
+{
+    return realOf(f)->pMethods->xCheckReservedLock(realOf(f), out);
+}
+int xSectorSize(sqlite3_file *f)
+{
+    return realOf(f)->pMethods->xSectorSize(realOf(f));
+}
+int xDeviceCharacteristics(sqlite3_file *f)
+{
+    return realOf(f)->pMethods->xDeviceCharacteristics(realOf(f));
+}
 
 int xFileControl(sqlite3_file *f, int op, void *arg)
 {
@@ -115,9 +142,18 @@ int xShmMap(sqlite3_file *f, int page, int pageSize, int extend, void volatile *
     return real->pMethods->xShmMap(real, page, pageSize, extend, out);
 }
 
-int xShmLock(sqlite3_file *f, int offset, int n, int flags) { return realOf(f)->pMethods->xShmLock(realOf(f), offset, n, flags); }
-void xShmBarrier(sqlite3_file *f) { realOf(f)->pMethods->xShmBarrier(realOf(f)); }
-int xShmUnmap(sqlite3_file *f, int deleteFlag) { return realOf(f)->pMethods->xShmUnmap(realOf(f), deleteFlag); }
+int xShmLock(sqlite3_file *f, int offset, int n, int flags)
+{
+    return realOf(f)->pMethods->xShmLock(realOf(f), offset, n, flags);
+}
+void xShmBarrier(sqlite3_file *f)
+{
+    realOf(f)->pMethods->xShmBarrier(realOf(f));
+}
+int xShmUnmap(sqlite3_file *f, int deleteFlag)
+{
+    return realOf(f)->pMethods->xShmUnmap(realOf(f), deleteFlag);
+}
 
 int xFetch(sqlite3_file *f, sqlite3_int64 offset, int amount, void **out)
 {
@@ -128,12 +164,31 @@ int xFetch(sqlite3_file *f, sqlite3_int64 offset, int amount, void **out)
     return realOf(f)->pMethods->xFetch(realOf(f), offset, amount, out);
 }
 
-int xUnfetch(sqlite3_file *f, sqlite3_int64 offset, void *page) { return realOf(f)->pMethods->xUnfetch(realOf(f), offset, page); }
+int xUnfetch(sqlite3_file *f, sqlite3_int64 offset, void *page)
+{
+    return realOf(f)->pMethods->xUnfetch(realOf(f), offset, page);
+}
 
 const sqlite3_io_methods methods = {
-    3, xClose, xRead, xWrite, xTruncate, xSync, xFileSize, xLock, xUnlock, xCheckReservedLock,
-    xFileControl, xSectorSize, xDeviceCharacteristics, xShmMap, xShmLock, xShmBarrier, xShmUnmap,
-    xFetch, xUnfetch,
+    3,
+    xClose,
+    xRead,
+    xWrite,
+    xTruncate,
+    xSync,
+    xFileSize,
+    xLock,
+    xUnlock,
+    xCheckReservedLock,
+    xFileControl,
+    xSectorSize,
+    xDeviceCharacteristics,
+    xShmMap,
+    xShmLock,
+    xShmBarrier,
+    xShmUnmap,
+    xFetch,
+    xUnfetch,
 };
 
 int xOpen(sqlite3_vfs *, sqlite3_filename name, sqlite3_file *file, int flags, int *outFlags)
@@ -151,20 +206,56 @@ int xOpen(sqlite3_vfs *, sqlite3_filename name, sqlite3_file *file, int flags, i
     return rc;
 }
 
-int xDelete(sqlite3_vfs *, const char *name, int syncDir) { return state.real->xDelete(state.real, name, syncDir); }
-int xAccess(sqlite3_vfs *, const char *name, int flags, int *out) { return state.real->xAccess(state.real, name, flags, out); }
-int xFullPathname(sqlite3_vfs *, const char *name, int size, char *out) { return state.real->xFullPathname(state.real, name, size, out); }
-void *xDlOpen(sqlite3_vfs *, const char *name) { return state.real->xDlOpen(state.real, name); }
-void xDlError(sqlite3_vfs *, int size, char *out) { state.real->xDlError(state.real, size, out); }
-void (*xDlSym(sqlite3_vfs *, void *handle, const char *symbol))(void) { return state.real->xDlSym(state.real, handle, symbol); }
-void xDlClose(sqlite3_vfs *, void *handle) { state.real->xDlClose(state.real, handle); }
-int xRandomness(sqlite3_vfs *, int size, char *out) { return state.real->xRandomness(state.real, size, out); }
-int xSleep(sqlite3_vfs *, int microseconds) { return state.real->xSleep(state.real, microseconds); }
-int xCurrentTime(sqlite3_vfs *, double *out) { return state.real->xCurrentTime(state.real, out); }
-int xGetLastError(sqlite3_vfs *, int size, char *out) { return state.real->xGetLastError(state.real, size, out); }
-int xCurrentTimeInt64(sqlite3_vfs *, sqlite3_int64 *out) { return state.real->xCurrentTimeInt64(state.real, out); }
+int xDelete(sqlite3_vfs *, const char *name, int syncDir)
+{
+    return state.real->xDelete(state.real, name, syncDir);
+}
+int xAccess(sqlite3_vfs *, const char *name, int flags, int *out)
+{
+    return state.real->xAccess(state.real, name, flags, out);
+}
+int xFullPathname(sqlite3_vfs *, const char *name, int size, char *out)
+{
+    return state.real->xFullPathname(state.real, name, size, out);
+}
+void *xDlOpen(sqlite3_vfs *, const char *name)
+{
+    return state.real->xDlOpen(state.real, name);
+}
+void xDlError(sqlite3_vfs *, int size, char *out)
+{
+    state.real->xDlError(state.real, size, out);
+}
+void (*xDlSym(sqlite3_vfs *, void *handle, const char *symbol))(void)
+{
+    return state.real->xDlSym(state.real, handle, symbol);
+}
+void xDlClose(sqlite3_vfs *, void *handle)
+{
+    state.real->xDlClose(state.real, handle);
+}
+int xRandomness(sqlite3_vfs *, int size, char *out)
+{
+    return state.real->xRandomness(state.real, size, out);
+}
+int xSleep(sqlite3_vfs *, int microseconds)
+{
+    return state.real->xSleep(state.real, microseconds);
+}
+int xCurrentTime(sqlite3_vfs *, double *out)
+{
+    return state.real->xCurrentTime(state.real, out);
+}
+int xGetLastError(sqlite3_vfs *, int size, char *out)
+{
+    return state.real->xGetLastError(state.real, size, out);
+}
+int xCurrentTimeInt64(sqlite3_vfs *, sqlite3_int64 *out)
+{
+    return state.real->xCurrentTimeInt64(state.real, out);
+}
 
-} // namespace
+}  // namespace
 
 FailingDisk::FailingDisk(Fault fault, const QString &file, qint64 bytes)
 {
@@ -200,4 +291,4 @@ FailingDisk::~FailingDisk()
     sqlite3_vfs_register(state.real, 1);
 }
 
-} // namespace kelvara::test
+}  // namespace kelvara::test

@@ -12,9 +12,9 @@ class FailingDisk
 {
 public:
     enum class Fault {
-        Full,        // room for `bytes` more bytes; beyond that, growing a file fails as a full disk does
-        NoAccess,    // opening `file` fails as for a file the user may not read (EACCES)
-        ReadError,   // reading `file` fails as a failing medium does (EIO)
+        Full,       // room for `bytes` more bytes; beyond that, growing a file fails as a full disk does
+        NoAccess,   // opening `file` fails as for a file the user may not read (EACCES)
+        ReadError,  // reading `file` fails as a failing medium does (EIO)
     };
 
     FailingDisk(Fault fault, const QString &file = QString(), qint64 bytes = 0);
@@ -23,4 +23,4 @@ public:
     FailingDisk &operator=(const FailingDisk &) = delete;
 };
 
-} // namespace kelvara::test
+}  // namespace kelvara::test

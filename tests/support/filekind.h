@@ -12,7 +12,9 @@ namespace kelvara::test {
 // pointed at is still what it was.
 inline QString fileKindOf(const QString &path)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
         return QStringLiteral("missing");
     if (S_ISLNK(info.st_mode))
@@ -28,4 +30,4 @@ inline QString fileKindOf(const QString &path)
     return QStringLiteral("other");
 }
 
-} // namespace kelvara::test
+}  // namespace kelvara::test

@@ -75,4 +75,4 @@ void writeToLogOnly(const QString &file, const char *sql)
     QVERIFY(QFile::exists(file + QStringLiteral("-wal")));
 }
 
-} // namespace kelvara::test
+}  // namespace kelvara::test

@@ -32,4 +32,4 @@ int recordsSeenByAnotherProgram(const QString &file);
 // into the file: what the SQL wrote is in the log only.
 void writeToLogOnly(const QString &file, const char *sql);
 
-} // namespace kelvara::test
+}  // namespace kelvara::test

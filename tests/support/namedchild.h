@@ -8,8 +8,7 @@ namespace kelvara::test {
 
 // The child of `parent` with the object name `name`, as the window names its components; a test
 // that asks for a component the window lacks stops at once, naming it.
-template <typename T>
-T *namedChild(const QObject *parent, const char *name)
+template <typename T> T *namedChild(const QObject *parent, const char *name)
 {
     auto *child = parent->findChild<T *>(QString::fromLatin1(name));
     if (!child)
@@ -17,4 +16,4 @@ T *namedChild(const QObject *parent, const char *name)
     return child;
 }
 
-} // namespace kelvara::test
+}  // namespace kelvara::test

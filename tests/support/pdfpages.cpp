@@ -57,7 +57,8 @@ std::optional<QList<PdfPage>> readPdf(const QString &fileName)
         PdfPage read;
         read.size = QSizeF(page.captured(1).toDouble(), page.captured(2).toDouble());
         const qsizetype end = html.indexOf(QLatin1String("</page>"), page.capturedEnd());
-        QRegularExpressionMatchIterator words = wordTag.globalMatch(html.mid(page.capturedEnd(), end - page.capturedEnd()));
+        QRegularExpressionMatchIterator words
+            = wordTag.globalMatch(html.mid(page.capturedEnd(), end - page.capturedEnd()));
         while (words.hasNext()) {
             const QRegularExpressionMatch word = words.next();
             const QPointF topLeft(word.captured(1).toDouble(), word.captured(2).toDouble());
@@ -85,4 +86,4 @@ std::optional<QString> readPdfText(const QString &fileName)
     return text.remove(directionMarks);
 }
 
-} // namespace kelvara::test
+}  // namespace kelvara::test

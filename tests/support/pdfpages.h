@@ -52,4 +52,4 @@ inline double millimetresInPoints(double millimetres)
     return millimetres * 72.0 / 25.4;
 }
 
-} // namespace kelvara::test
+}  // namespace kelvara::test

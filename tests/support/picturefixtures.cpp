@@ -24,9 +24,9 @@ QByteArray jpegBytes(const QSize &size, const QColor &color)
 
 QByteArray gifBytes()
 {
-    static const unsigned char gif[] = {
-        'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0xff, 0xff, 0xff, 0, 0, 0,
-        0x21, 0xf9, 4, 1, 0, 0, 0, 0, 0x2c, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 1, 0, 0x3b};
+    static const unsigned char gif[]
+        = {'G', 'I', 'F', '8', '9', 'a',  1, 0, 1, 0, 0x80, 0, 0, 0xff, 0xff, 0xff, 0, 0,    0, 0x21, 0xf9, 4,
+           1,   0,   0,   0,   0,   0x2c, 0, 0, 0, 0, 1,    0, 1, 0,    0,    2,    2, 0x44, 1, 0,    0x3b};
     return QByteArray(reinterpret_cast<const char *>(gif), sizeof gif);
 }
 
@@ -66,11 +66,11 @@ QByteArray exifOrientationBlock(int orientation, QDataStream::ByteOrder order)
     block += order == QDataStream::BigEndian ? "MM" : "II";
     QDataStream out(&block, QIODevice::Append);
     out.setByteOrder(order);
-    out << quint16(42) << quint32(8);                        // TIFF magic, first directory right after
-    out << quint16(1);                                       // one entry:
-    out << quint16(0x0112) << quint16(3) << quint32(1);      // Orientation, SHORT, one value,
-    out << quint16(orientation) << quint16(0);               // left-justified in the value field
-    out << quint32(0);                                       // no next directory
+    out << quint16(42) << quint32(8);                    // TIFF magic, first directory right after
+    out << quint16(1);                                   // one entry:
+    out << quint16(0x0112) << quint16(3) << quint32(1);  // Orientation, SHORT, one value,
+    out << quint16(orientation) << quint16(0);           // left-justified in the value field
+    out << quint32(0);                                   // no next directory
     return block;
 }
 
@@ -78,7 +78,7 @@ QByteArray withApp1(const QByteArray &jpeg, const QByteArray &payload)
 {
     if (!jpeg.startsWith("\xff\xd8") || payload.size() > 0xffff - 2)
         qFatal("cannot put an APP1 segment into the fixture");
-    const int length = int(payload.size()) + 2;   // the length counts itself
+    const int length = int(payload.size()) + 2;  // the length counts itself
     QByteArray segment("\xff\xe1", 2);
     segment += char(length >> 8);
     segment += char(length & 0xff);
@@ -91,4 +91,4 @@ QByteArray withOrientation(const QByteArray &jpeg, int orientation)
     return withApp1(jpeg, exifOrientationBlock(orientation));
 }
 
-} // namespace kelvara::test
+}  // namespace kelvara::test

@@ -37,4 +37,4 @@ QByteArray withApp1(const QByteArray &jpeg, const QByteArray &payload);
 // withApp1(jpeg, exifOrientationBlock(orientation)).
 QByteArray withOrientation(const QByteArray &jpeg, int orientation);
 
-} // namespace kelvara::test
+}  // namespace kelvara::test

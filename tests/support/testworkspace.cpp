@@ -2,15 +2,14 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QtTest>
 
 namespace kelvara::test {
 
-TestWorkspace::TestWorkspace(const QLocale &locale)
-    : m_previousDir(QDir::currentPath()), m_previousLocale(QLocale())
+TestWorkspace::TestWorkspace(const QLocale &locale) : m_previousDir(QDir::currentPath()), m_previousLocale(QLocale())
 {
     QStandardPaths::setTestModeEnabled(true);
     QVERIFY2(m_dir.isValid(), "cannot make a temporary directory");
@@ -36,8 +35,8 @@ SharedProgramCopy::SharedProgramCopy()
 {
     const QString program = QCoreApplication::applicationFilePath();
     const QString copy = m_dir.filePath(QFileInfo(program).fileName());
-    const auto everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
-        | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    const auto everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
+        | QFile::ReadOther | QFile::ExeOther;
     if (m_dir.isValid() && QFile::setPermissions(m_dir.path(), everyone) && QFile::copy(program, copy)
         && QFile::setPermissions(copy, everyone))
         m_path = copy;
@@ -51,4 +50,4 @@ QByteArray TestWorkspace::readFile(const QString &name) const
     return file.readAll();
 }
 
-} // namespace kelvara::test
+}  // namespace kelvara::test

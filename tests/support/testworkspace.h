@@ -48,4 +48,4 @@ private:
     QString m_path;
 };
 
-} // namespace kelvara::test
+}  // namespace kelvara::test

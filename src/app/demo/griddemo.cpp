@@ -2,12 +2,12 @@
 // table in a temporary directory.
 // Usage: griddemo [records] [--editable] [--multiselect] [--rowselect]
 #include "app/datasheetgrid.h"
-#include "store/datasource.h"
+#include "grid/tenhancedgrid.h"
 #include "platform/errorreport.h"
+#include "store/datasource.h"
 #include "store/field.h"
 #include "store/kelvaratable.h"
 #include "store/table.h"
-#include "grid/tenhancedgrid.h"
 
 #include <QDate>
 #include <QDir>
@@ -23,8 +23,8 @@ namespace {
 
 void fill(Table &table, int count)
 {
-    const QStringList first{QStringLiteral("Anne"), QStringLiteral("Bjørn"), QStringLiteral("Carl"),
-                            QStringLiteral("Dorothy"), QStringLiteral("Erik"), QStringLiteral("Frida")};
+    const QStringList first{QStringLiteral("Anne"),    QStringLiteral("Bjørn"), QStringLiteral("Carl"),
+                            QStringLiteral("Dorothy"), QStringLiteral("Erik"),  QStringLiteral("Frida")};
     const QStringList last{QStringLiteral("Andersen"), QStringLiteral("Baker"), QStringLiteral("Christensen"),
                            QStringLiteral("Davies"), QStringLiteral("Evans")};
     const QStringList from{QStringLiteral("Tree branch"), QStringLiteral("Wall cavity"), QStringLiteral("Chimney")};
@@ -40,13 +40,14 @@ void fill(Table &table, int count)
         table.fieldByName(QStringLiteral("camefrom"))->setAsString(from.at(i % from.size()));
         table.fieldByName(QStringLiteral("wentinto"))->setAsString(QStringLiteral("Hive %1").arg(i % 7 + 1));
         table.fieldByName(QStringLiteral("Typeofbee"))->setAsString(bees.at(i % bees.size()));
-        table.fieldByName(QStringLiteral("method"))->setAsString(i % 2 ? QStringLiteral("Box") : QStringLiteral("Vacuum"));
+        table.fieldByName(QStringLiteral("method"))
+            ->setAsString(i % 2 ? QStringLiteral("Box") : QStringLiteral("Vacuum"));
         table.post();
     }
     table.first();
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

@@ -13,7 +13,7 @@ namespace {
 
 constexpr double kMillimetresPerInch = 25.4;
 
-} // namespace
+}  // namespace
 
 ReportUnits ReportUnits::forLocale(const QLocale &locale)
 {
@@ -71,9 +71,7 @@ ReportElement &ReportBand::addPageNumber(const QString &prefix)
     return element;
 }
 
-BandReport::BandReport(const ReportUnits &units)
-    : m_units(units),
-      m_pageSize(defaultPaperSize())
+BandReport::BandReport(const ReportUnits &units) : m_units(units), m_pageSize(defaultPaperSize())
 {
     const double margin = m_units.defaultMargin();
     m_margins = QMarginsF(margin, margin, margin, margin);
@@ -123,8 +121,7 @@ QPageSize BandReport::defaultPaperSize()
         if (size.isValid())
             return size;
     }
-    return QPageSize(QLocale().measurementSystem() == QLocale::ImperialUSSystem ? QPageSize::Letter
-                                                                                   : QPageSize::A4);
+    return QPageSize(QLocale().measurementSystem() == QLocale::ImperialUSSystem ? QPageSize::Letter : QPageSize::A4);
 }
 
 QFont reportFont(const QString &family, double points)
@@ -136,4 +133,4 @@ QFont reportFont(const QString &family, double points)
     return font;
 }
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -25,7 +25,7 @@ class ReportUnits
 public:
     enum Unit { Millimetres, Inches };
 
-    explicit ReportUnits(Unit unit = Millimetres) : m_unit(unit) {}
+    explicit ReportUnits(Unit unit = Millimetres) : m_unit(unit) { }
     static ReportUnits forLocale(const QLocale &locale = QLocale());
 
     Unit unit() const { return m_unit; }
@@ -49,15 +49,15 @@ struct ReportElement
     enum Kind { Label, DataText, PageNumber };
 
     Kind kind = Label;
-    QString text;                  // the label's text, the page number's prefix
-    QString dataField;             // the field a data text shows
+    QString text;       // the label's text, the page number's prefix
+    QString dataField;  // the field a data text shows
     QRectF geometry;
     Alignment alignment = taLeftJustify;
     // A stretching element grows downward, and its band with it, to show all of its text;
     // any other shows the lines that fit its height.
     bool stretch = false;
-    std::optional<QFont> font;     // else the band's
-    std::optional<QColor> color;   // else the band's
+    std::optional<QFont> font;    // else the band's
+    std::optional<QColor> color;  // else the band's
 };
 
 // A horizontal strip of the page: page header and column header at the top of every page, the
@@ -65,11 +65,11 @@ struct ReportElement
 struct ReportBand
 {
     BandKind kind = BandKind::Detail;
-    double height = 0;             // report pixels; text of stretching elements may need more
+    double height = 0;  // report pixels; text of stretching elements may need more
     bool lineAbove = false;
     bool lineBelow = false;
-    std::optional<QFont> font;     // else the report's
-    std::optional<QColor> color;   // else the report's
+    std::optional<QFont> font;    // else the report's
+    std::optional<QColor> color;  // else the report's
     std::deque<ReportElement> elements;
 
     ReportElement &addLabel(const QString &text);
@@ -134,4 +134,4 @@ private:
 // (8 points are 11 pixels), so that it measures and prints the same on every device.
 QFont reportFont(const QString &family, double points);
 
-} // namespace kelvara
+}  // namespace kelvara

@@ -1,7 +1,7 @@
 #include "gridwin/report/reportpager.h"
 
-#include "store/field.h"
 #include "platform/pagecanvas.h"
+#include "store/field.h"
 #include "store/table.h"
 
 #include <algorithm>
@@ -17,8 +17,7 @@ constexpr double kMostOfPageForOneBand = 0.25;
 
 // The longest start of a word that fits the width, at least one character so that every line
 // takes something. The search is bounded, as no character is narrower than half a pixel.
-template <typename Measure>
-int fittingPrefix(const Measure &measure, QStringView word, double width)
+template <typename Measure> int fittingPrefix(const Measure &measure, QStringView word, double width)
 {
     int low = 1;
     int high = int(std::min<qsizetype>(word.size(), qsizetype(width * 2) + 1));
@@ -45,30 +44,36 @@ bool needsShaping(const QString &text)
         if (QChar::isHighSurrogate(c) && i + 1 < size && text[i + 1].isLowSurrogate())
             c = QChar::surrogateToUcs4(char16_t(c), text[++i].unicode());
         switch (QChar::direction(c)) {
-        case QChar::DirR: case QChar::DirAL: case QChar::DirAN: case QChar::DirNSM:
-        case QChar::DirRLE: case QChar::DirRLO: case QChar::DirLRE: case QChar::DirLRO: case QChar::DirPDF:
-        case QChar::DirRLI: case QChar::DirLRI: case QChar::DirFSI: case QChar::DirPDI:
-            return true;
-        default:
-            break;
+        case QChar::DirR:
+        case QChar::DirAL:
+        case QChar::DirAN:
+        case QChar::DirNSM:
+        case QChar::DirRLE:
+        case QChar::DirRLO:
+        case QChar::DirLRE:
+        case QChar::DirLRO:
+        case QChar::DirPDF:
+        case QChar::DirRLI:
+        case QChar::DirLRI:
+        case QChar::DirFSI:
+        case QChar::DirPDI: return true;
+        default: break;
         }
         switch (QChar::category(c)) {
-        case QChar::Mark_NonSpacing: case QChar::Mark_SpacingCombining: case QChar::Mark_Enclosing:
-        case QChar::Other_Format:
-            return true;
-        default:
-            break;
+        case QChar::Mark_NonSpacing:
+        case QChar::Mark_SpacingCombining:
+        case QChar::Mark_Enclosing:
+        case QChar::Other_Format: return true;
+        default: break;
         }
     }
     return false;
 }
 
-} // namespace
+}  // namespace
 
 ReportPager::ReportPager(const BandReport &report)
-    : m_report(report),
-      m_table(report.dataSet()),
-      m_printable(report.printableSize())
+    : m_report(report), m_table(report.dataSet()), m_printable(report.printableSize())
 {
     if (m_table && m_table->active())
         m_count = m_table->recordCount();
@@ -110,12 +115,9 @@ ReportPager::Band ReportPager::prepareBand(const ReportBand *band) const
 QString ReportPager::textOf(const Element &element, int page) const
 {
     switch (element.source->kind) {
-    case ReportElement::Label:
-        return element.source->text;
-    case ReportElement::PageNumber:
-        return element.source->text + QString::number(page + 1);
-    case ReportElement::DataText:
-        break;
+    case ReportElement::Label: return element.source->text;
+    case ReportElement::PageNumber: return element.source->text + QString::number(page + 1);
+    case ReportElement::DataText: break;
     }
     if (!element.field || m_count == 0)
         return QString();
@@ -166,8 +168,8 @@ void ReportPager::layOutText(const Element &element, const QString &text, Lines 
             };
             QStringView rest(word);
             while (tooWide(rest)) {
-                const int taken = fittingPrefix([&](QStringView part) { return advance(element, part.toString()); },
-                                                rest, width);
+                const int taken
+                    = fittingPrefix([&](QStringView part) { return advance(element, part.toString()); }, rest, width);
                 const QString piece = rest.left(taken).toString();
                 add(piece, advance(element, piece));
                 rest = rest.mid(taken);
@@ -216,8 +218,7 @@ double ReportPager::advance(const Element &element, const QString &text)
     return element.metrics.horizontalAdvance(text);
 }
 
-void ReportPager::paintLine(PageCanvas &canvas, const Element &element, double top, const QString &text,
-                            double width)
+void ReportPager::paintLine(PageCanvas &canvas, const Element &element, double top, const QString &text, double width)
 {
     if (text.isEmpty())
         return;
@@ -262,8 +263,8 @@ double ReportPager::fixedBand(const Band &band, double y, int page, double maxHe
     for (size_t i = 0; i < band.elements.size(); ++i) {
         const Element &element = band.elements[i];
         layOutText(element, textOf(element, page), lines[i]);
-        const double shown = element.source->stretch ? lines[i].count() * element.lineHeight
-                                                     : element.source->geometry.height();
+        const double shown
+            = element.source->stretch ? lines[i].count() * element.lineHeight : element.source->geometry.height();
         height = std::max(height, element.source->geometry.top() + shown);
     }
     height = std::min(height, maxHeight);
@@ -272,7 +273,8 @@ double ReportPager::fixedBand(const Band &band, double y, int page, double maxHe
     for (size_t i = 0; i < band.elements.size(); ++i) {
         const Element &element = band.elements[i];
         const double top = element.source->geometry.top();
-        const double bottom = element.source->stretch ? height : std::min(height, top + element.source->geometry.height());
+        const double bottom
+            = element.source->stretch ? height : std::min(height, top + element.source->geometry.height());
         for (int line = 0; line < lines[i].count(); ++line) {
             const double lineTop = top + line * element.lineHeight;
             // The first line always shows, cut if need be; later ones only whole.
@@ -316,12 +318,14 @@ ReportPager::PageStart ReportPager::walkPage(const PageStart &start, int page, P
             offset = std::numeric_limits<double>::max();
             for (size_t i = 0; i < count; ++i) {
                 if (at.nextLine[i] < m_lines[i].count())
-                    offset = std::min(offset, elements[i].source->geometry.top() + at.nextLine[i] * elements[i].lineHeight);
+                    offset = std::min(offset,
+                                      elements[i].source->geometry.top() + at.nextLine[i] * elements[i].lineHeight);
             }
         }
         double needed = continued ? 0 : (m_detail.source ? m_detail.source->height : 0);
         for (size_t i = 0; i < count; ++i) {
-            needed = std::max(needed, elements[i].source->geometry.top() + m_lines[i].count() * elements[i].lineHeight - offset);
+            needed = std::max(
+                needed, elements[i].source->geometry.top() + m_lines[i].count() * elements[i].lineHeight - offset);
         }
         const double room = bodyBottom - y;
         const auto paintFrom = [&](size_t i, int line) {
@@ -359,7 +363,7 @@ ReportPager::PageStart ReportPager::walkPage(const PageStart &start, int page, P
             const Element &element = elements[i];
             while (at.nextLine[i] < m_lines[i].count()
                    && element.source->geometry.top() + (at.nextLine[i] + 1) * element.lineHeight - offset
-                          <= room + kEpsilon) {
+                       <= room + kEpsilon) {
                 paintFrom(i, at.nextLine[i]++);
                 advanced = true;
             }
@@ -402,15 +406,13 @@ bool ReportPager::layOutNextPage()
 
 int ReportPager::pageCount()
 {
-    while (layOutNextPage()) {
-    }
+    while (layOutNextPage()) { }
     return pagesLaidOut();
 }
 
 void ReportPager::paintPage(PageCanvas &canvas, int index)
 {
-    while (index >= pagesLaidOut() && layOutNextPage()) {
-    }
+    while (index >= pagesLaidOut() && layOutNextPage()) { }
     if (index < 0 || index >= pagesLaidOut())
         return;
     walkPage(m_starts[size_t(index)], index, &canvas);
@@ -434,4 +436,4 @@ void ReportPager::print(PageOutput &output, const Progress &progress)
     output.finish();
 }
 
-} // namespace kelvara
+}  // namespace kelvara

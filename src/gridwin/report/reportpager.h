@@ -93,9 +93,9 @@ private:
     Band m_pageHeader, m_columnHeader, m_detail, m_pageFooter;
     std::vector<PageStart> m_starts;
     bool m_complete = false;
-    std::vector<Lines> m_lines;                 // of the record being laid out, reused
-    std::vector<quint32> m_glyphs;              // of the last text mapped, reused
+    std::vector<Lines> m_lines;     // of the record being laid out, reused
+    std::vector<quint32> m_glyphs;  // of the last text mapped, reused
     std::vector<QPointF> m_positions;
 };
 
-} // namespace kelvara
+}  // namespace kelvara

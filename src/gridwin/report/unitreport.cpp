@@ -1,18 +1,18 @@
 #include "gridwin/report/unitreport.h"
 
-#include "gridwin/report/bandreport.h"
-#include "store/datasource.h"
-#include "platform/dialogs.h"
-#include "store/error.h"
-#include "store/field.h"
-#include "platform/printerlist.h"
-#include "platform/printpreview.h"
-#include "gridwin/report/reportpager.h"
-#include "store/table.h"
 #include "grid/tcolumn.h"
 #include "grid/tcolumntitle.h"
 #include "grid/tdbgrid.h"
 #include "grid/tdbgridcolumns.h"
+#include "gridwin/report/bandreport.h"
+#include "gridwin/report/reportpager.h"
+#include "platform/dialogs.h"
+#include "platform/printerlist.h"
+#include "platform/printpreview.h"
+#include "store/datasource.h"
+#include "store/error.h"
+#include "store/field.h"
+#include "store/table.h"
 
 #include <QCoreApplication>
 #include <QPrinter>
@@ -60,10 +60,8 @@ bool neverPrints(FieldType type)
     case ftParadoxOle:
     case ftDBaseOle:
     case ftTypedBinary:
-    case ftCursor:
-        return true;
-    default:
-        return false;
+    case ftCursor: return true;
+    default: return false;
     }
 }
 
@@ -77,15 +75,12 @@ Alignment alignmentFor(FieldType type)
     case ftCurrency:
     case ftBCD:
     case ftBytes:
-    case ftAutoInc:
-        return taRightJustify;
+    case ftAutoInc: return taRightJustify;
     case ftBoolean:
     case ftDate:
     case ftTime:
-    case ftDateTime:
-        return taCenter;
-    default:
-        return taLeftJustify;
+    case ftDateTime: return taCenter;
+    default: return taLeftJustify;
     }
 }
 
@@ -141,7 +136,7 @@ void addTitleAndPageNumber(BandReport &report)
     page.alignment = taCenter;
 }
 
-} // namespace
+}  // namespace
 
 std::unique_ptr<BandReport> buildDataSetReport(Table &table, const QString &caption)
 {
@@ -233,7 +228,7 @@ void printAtOnce(ReportPager &pager, QWidget *parent)
     printDocument(pager, printer, parent);
 }
 
-} // namespace
+}  // namespace
 
 void outputReport(const BandReport &report, PrintMode mode, QWidget *parent)
 {
@@ -274,4 +269,4 @@ void printGrid(TDBGrid &grid, const QString &caption, PrintMode mode)
     outputReport(*report, mode, &grid);
 }
 
-} // namespace kelvara::unitreport
+}  // namespace kelvara::unitreport

@@ -34,6 +34,6 @@ void outputReport(const BandReport &report, PrintMode mode, QWidget *parent);
 void printDataSet(Table &table, const QString &caption, PrintMode mode, QWidget *parent);
 void printGrid(TDBGrid &grid, const QString &caption, PrintMode mode);
 
-} // namespace unitreport
+}  // namespace unitreport
 
-} // namespace kelvara
+}  // namespace kelvara
