@@ -42,7 +42,6 @@ namespace {
 constexpr double kFrameMs = 16.0;
 constexpr double kRatioTarget = 1.3;
 constexpr double kEnhancedRatioTarget = 1.2;
-constexpr int kRuns = 151;
 // Records of each table whose pic1 holds a photo of its own; the copies made for the larger
 // table repeat them.
 constexpr int kPhotos = 300;
@@ -215,10 +214,10 @@ void activate(Sheet &sheet)
     QApplication::processEvents();
 }
 
-// Runs an action on both sheets kRuns times each, after a few unmeasured runs, and gives the
+// Runs an action on both sheets `runs` times each, after a few unmeasured runs, and gives the
 // medians in milliseconds. The runs alternate between the sheets, and so does which of them goes
 // first, so that neither size profits from a machine or cache the other one warmed up.
-std::pair<Figure, Figure> measure(Sheet &a, Sheet &b, const std::function<void(Sheet &, int)> &action)
+std::pair<Figure, Figure> measure(Sheet &a, Sheet &b, int runs, const std::function<void(Sheet &, int)> &action)
 {
     for (int i = 0; i < 5; ++i) {
         activate(a);
@@ -238,7 +237,7 @@ std::pair<Figure, Figure> measure(Sheet &a, Sheet &b, const std::function<void(S
         times.push_back(double(timer.nsecsElapsed()) / 1e6);
         cells += sheet.painted - before;
     };
-    for (int i = 0; i < kRuns; ++i) {
+    for (int i = 0; i < runs; ++i) {
         if (i % 2) {
             timed(b, timesB, cellsB, i);
             timed(a, timesA, cellsA, i);
@@ -247,24 +246,24 @@ std::pair<Figure, Figure> measure(Sheet &a, Sheet &b, const std::function<void(S
             timed(b, timesB, cellsB, i);
         }
     }
-    return {Figure{median(timesA), double(cellsA) / kRuns}, Figure{median(timesB), double(cellsB) / kRuns}};
+    return {Figure{median(timesA), double(cellsA) / runs}, Figure{median(timesB), double(cellsB) / runs}};
 }
 
 // Times the four actions on both tables, interleaved.
 std::pair<Figures, Figures> run(const QString &smallDirectory, int smallCount, const QString &largeDirectory,
-                                int largeCount, bool enhanced)
+                                int largeCount, bool enhanced, int runs)
 {
     Sheet small(smallDirectory, smallCount, enhanced);
     Sheet large(largeDirectory, largeCount, enhanced);
     Figures a, b;
 
     // One full screen: every cell painted again.
-    std::tie(a.paint, b.paint) = measure(small, large, [](Sheet &sheet, int) { sheet.grid.viewport()->repaint(); });
+    std::tie(a.paint, b.paint) = measure(small, large, runs, [](Sheet &sheet, int) { sheet.grid.viewport()->repaint(); });
 
     // Page Down from the first record on, starting again at the end; the key and the paint it causes.
     small.table.first();
     large.table.first();
-    std::tie(a.pageDown, b.pageDown) = measure(small, large, [](Sheet &sheet, int) {
+    std::tie(a.pageDown, b.pageDown) = measure(small, large, runs, [](Sheet &sheet, int) {
         if (sheet.table.eof())
             sheet.table.first();
         QKeyEvent key(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier);
@@ -273,7 +272,7 @@ std::pair<Figures, Figures> run(const QString &smallDirectory, int smallCount, c
     });
 
     // The vertical thumb dragged to a random place and released there.
-    std::tie(a.thumb, b.thumb) = measure(small, large, [](Sheet &sheet, int) {
+    std::tie(a.thumb, b.thumb) = measure(small, large, runs, [](Sheet &sheet, int) {
         QScrollBar *bar = sheet.grid.verticalScrollBar();
         bar->setSliderDown(true);
         bar->setSliderPosition(int(sheet.random.bounded(sheet.count)));
@@ -285,7 +284,7 @@ std::pair<Figures, Figures> run(const QString &smallDirectory, int smallCount, c
     // their first records (the thumb drag left them at unlike places, with and without photos).
     small.table.first();
     large.table.first();
-    std::tie(a.resize, b.resize) = measure(small, large, [](Sheet &sheet, int i) {
+    std::tie(a.resize, b.resize) = measure(small, large, runs, [](Sheet &sheet, int i) {
         QWidget *viewport = sheet.grid.viewport();
         const QRect title = sheet.grid.cellRect(3, 0);
         const QPoint border(title.right() + 1, title.center().y());
@@ -324,25 +323,31 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    int records = 100000;
+    int runs = 151;
+    const QStringList switches{QStringLiteral("--base"), QStringLiteral("--enhanced")};
+    if (!bench::readRecordsAndRuns(app.arguments(), "bench_grid", records, runs, switches))
+        return 2;
+    const int smallCount = std::min(1000, records);
     QTemporaryDir dir;
     const QString small = dir.filePath(QStringLiteral("small"));
     const QString large = dir.filePath(QStringLiteral("large"));
     QElapsedTimer timer;
     timer.start();
-    makeTable(small, 1000);
-    makeTable(large, 100000);
+    makeTable(small, smallCount);
+    makeTable(large, records);
     std::printf("Data grid benchmark: the data sheet's eleven columns, 969 x 225, offscreen\n");
-    std::printf("(tables made in %.1f s; medians of %d runs each)\n\n", timer.elapsed() / 1000.0, kRuns);
+    std::printf("(tables made in %.1f s; medians of %d runs each)\n\n", timer.elapsed() / 1000.0, runs);
 
     const bool baseOnly = app.arguments().contains(QStringLiteral("--base"));
     const bool enhancedOnly = app.arguments().contains(QStringLiteral("--enhanced"));
     if (!enhancedOnly) {
-        const auto [a, b] = run(small, 1000, large, 100000, false);
+        const auto [a, b] = run(small, smallCount, large, records, false, runs);
         std::printf("Base grid (TDBGrid)\n");
         printFigures(a, b, kRatioTarget);
     }
     if (!baseOnly) {
-        const auto [a, b] = run(small, 1000, large, 100000, true);
+        const auto [a, b] = run(small, smallCount, large, records, true, runs);
         std::printf("\nEnhanced grid (TEnhancedGrid): row colours, title ellipsis, Cells3D, two locked columns,\n"
                     "a photo column (%d distinct JPEGs of 240 x 180 in pic1 of every thousand records)\n",
                     kPhotos);

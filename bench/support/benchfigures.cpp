@@ -17,19 +17,25 @@ double median(std::vector<double> values)
     return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
 }
 
-bool readRecordsAndRuns(const QStringList &args, const char *program, int &records, int &runs)
+bool readRecordsAndRuns(const QStringList &args, const char *program, int &records, int &runs,
+                        const QStringList &switches)
 {
-    for (int i = 1; i < args.size(); ++i) {
-        if (args.at(i) == QLatin1String("--records")) {
+    bool understood = true;
+    for (int i = 1; i < args.size() && understood; ++i) {
+        if (args.at(i) == QLatin1String("--records"))
             records = args.value(++i).toInt();
-        } else if (args.at(i) == QLatin1String("--runs")) {
+        else if (args.at(i) == QLatin1String("--runs"))
             runs = args.value(++i).toInt();
-        } else {
-            std::printf("usage: %s [--records N] [--runs N]\n", program);
-            return false;
-        }
+        else
+            understood = switches.contains(args.at(i));
     }
-    return true;
+    if (understood && records > 0 && runs > 0)
+        return true;
+    std::printf("usage: %s [--records N] [--runs N]", program);
+    for (const QString &name : switches)
+        std::printf(" [%s]", qPrintable(name));
+    std::printf("\n");
+    return false;
 }
 
 QString sqliteShell()

@@ -10,9 +10,10 @@ namespace kelvara::bench {
 // The middle of the values (the mean of the two middle ones for an even count); 0 for none.
 double median(std::vector<double> values);
 
-// Reads "--records N" and "--runs N" from the command line over the defaults given; prints the
-// usage and gives false for any other argument.
-bool readRecordsAndRuns(const QStringList &args, const char *program, int &records, int &runs);
+// Reads "--records N" and "--runs N" from the command line over the defaults given, and lets the
+// switches given pass; prints the usage and gives false for any other argument or a count below 1.
+bool readRecordsAndRuns(const QStringList &args, const char *program, int &records, int &runs,
+                        const QStringList &switches = {});
 
 // Where the sqlite3 shell is expected.
 QString sqliteShell();
