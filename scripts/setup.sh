@@ -1,22 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Kelvara needs when they are missing, then configures and builds it.
+# KELVARA_WERROR=ON (as CI sets it) makes every compiler warning an error.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build"
 
-packages=(build-essential cmake qt6-base-dev libsqlite3-dev libjpeg62-turbo-dev zlib1g-dev fonts-dejavu-core sqlite3 poppler-utils)
-missing=()
-for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
-done
-if ((${#missing[@]})); then
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo=sudo
-    echo "Installing: ${missing[*]}"
-    $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
-fi
-
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+"$root/scripts/packages.sh"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVARA_WERROR="${KELVARA_WERROR:-OFF}" >/dev/null
 cmake --build "$build" -j2
