@@ -37,12 +37,6 @@ bool isDateType(FieldType type)
     return type == ftDate || type == ftDateTime;
 }
 
-bool isMemoType(const Field &field)
-{
-    const FieldType type = field.dataType();
-    return type == ftMemo || type == ftFmtMemo || type == ftBytes;
-}
-
 template <class Editor> void selectText(Editor *editor, int length, bool selectAll)
 {
     QTextCursor cursor = editor->textCursor();
@@ -117,8 +111,8 @@ void CellEditors::enterColumn()
         return;
     // These cells have editors of their own; the text editor would only get in their way.
     if (const Field *field = m_grid.selectedField()) {
-        const bool ownEditor = m_grid.isBooleanField(*field) || field->isBlobField() || field->dataType() == ftBytes
-            || (field->isDateTimeField() && m_grid.displayDateTime());
+        const FieldKind kind = fieldKind(field, m_grid.OnIsBooleanField);
+        const bool ownEditor = kind != FieldKind::Plain && (kind != FieldKind::DateTime || m_grid.displayDateTime());
         setEditing(!ownEditor);
     } else {
         setEditing(true);
@@ -150,7 +144,9 @@ CellEditors::EditShow CellEditors::editShowAnswer(QWidget **control) const
     if (!m_grid.dataLink().active() || selected < 0 || selected >= m_grid.columns()->count() || !field)
         return EditShow::No;
     QWidget *hosted = controlFor(*field);
-    if (!hosted && !isMemoType(*field) && field->isBlobField())
+    // By data type alone: OnIsBooleanField does not decide where the text editor may show.
+    const FieldKind kind = fieldKind(field);
+    if (!hosted && kind == FieldKind::Picture)
         return EditShow::No;
     if (!field->canModify() || field->readOnly())
         return EditShow::No;
@@ -159,11 +155,9 @@ CellEditors::EditShow CellEditors::editShowAnswer(QWidget **control) const
             *control = hosted;
         return EditShow::Hosted;
     }
-    switch (field->dataType()) {
-    case ftBoolean: return m_grid.displayBoolean() ? EditShow::No : EditShow::Yes;
-    case ftDate:
-    case ftTime:
-    case ftDateTime: return m_grid.displayDateTime() ? EditShow::No : EditShow::Yes;
+    switch (kind) {
+    case FieldKind::Boolean: return m_grid.displayBoolean() ? EditShow::No : EditShow::Yes;
+    case FieldKind::DateTime: return m_grid.displayDateTime() ? EditShow::No : EditShow::Yes;
     default: return EditShow::Yes;
     }
 }
@@ -699,7 +693,7 @@ void CellEditors::activateCell(bool selectAll)
     if (m_grid.displayPopupEditors() && kind == FieldKind::Picture)
         m_host.doubleClick();
     if (m_grid.displayMemo()) {
-        if (!m_grid.fullSizeMemo() && isMemoType(*field))
+        if (!m_grid.fullSizeMemo() && kind == FieldKind::MemoLike)
             openMemoEditor(selectAll);
     } else if (m_grid.displayPopupEditors() && kind == FieldKind::MemoLike) {
         m_host.doubleClick();

@@ -367,7 +367,7 @@ void TEnhancedGrid::setExtendedScroll(bool on)
 
 bool TEnhancedGrid::isBooleanField(const Field &field) const
 {
-    return OnIsBooleanField ? OnIsBooleanField(field) : field.isBooleanField();
+    return kelvara::isBooleanField(field, OnIsBooleanField);
 }
 
 void TEnhancedGrid::applyLockedColumns()
