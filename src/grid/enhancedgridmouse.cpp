@@ -102,7 +102,7 @@ CellHints &TEnhancedGrid::ensureCellHints()
 bool TEnhancedGrid::cellEditorActive() const
 {
     const auto shown = [](const QWidget *editor) { return editor && editor->isVisible(); };
-    return shown(inplaceEditor()) || shown(m_memoEditor) || shown(m_datePicker);
+    return shown(inplaceEditor()) || shown(memoEditor()) || shown(datePicker());
 }
 
 bool TEnhancedGrid::startsColumnDrag(const QMouseEvent &event) const

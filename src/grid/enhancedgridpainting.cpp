@@ -1,11 +1,10 @@
 // The enhanced grid's painting: routes the base grid's cell steps to the cell painter, keeps the
-// background copy, paints through an off-screen buffer on request, and places the hidden editors
-// over the focused cell when the current cell, the layout or the focus changes (never in a paint).
+// background copy, paints through an off-screen buffer on request, and has the hidden editors
+// placed over the focused cell when the current cell, the layout or the focus changes (never in a
+// paint).
 
 #include "grid/tenhancedgrid.h"
 
-#include "dbctrls/tborderdatetimepicker.h"
-#include "dbctrls/tdbmemo.h"
 #include "store/field.h"
 #include "store/table.h"
 
@@ -200,50 +199,6 @@ void TEnhancedGrid::focusInEvent(QFocusEvent *event)
 {
     TDBGrid::focusInEvent(event);
     placeHiddenEditors();
-}
-
-void TEnhancedGrid::placeOverCurrentCell(QWidget *editor)
-{
-    QWidget *host = editor->parentWidget();
-    const QRect cell = cellRect(col(), row());
-    const QPoint topLeft = viewport()->mapTo(host ? host : this, cell.topLeft());
-    editor->setGeometry(QRect(topLeft, cell.size()));
-}
-
-void TEnhancedGrid::placeHiddenEditors()
-{
-    // The editors lie, hidden, over the focused cell, so that opening one shows it in place.
-    if (!hasFocusWithin() || !activeTable())
-        return;
-    const int dataCol = rawToDataColumn(col());
-    const Field *field = dataCol >= 0 ? fields(dataCol) : nullptr;
-    if (!field || cellRect(col(), row()).isEmpty())
-        return;
-    QWidget *host = parentWidget() ? parentWidget() : this;
-    const FieldKind kind = fieldKind(field, OnIsBooleanField);
-    if (kind == FieldKind::MemoLike && m_displayMemo && m_memoInplaceEditor == Memo) {
-        if (!m_memoEditor) {
-            m_memoEditor = new TDBMemo(host);
-            m_memoEditor->setObjectName(QStringLiteral("memoEditor"));
-            m_memoEditor->hide();
-        }
-        // Every scroll and cell move passes here: the palette is set only when the colour changed.
-        if (m_memoEditor->palette().color(QPalette::Base) != editColor()) {
-            QPalette palette = m_memoEditor->palette();
-            palette.setColor(QPalette::Base, editColor());
-            m_memoEditor->setPalette(palette);
-        }
-        placeOverCurrentCell(m_memoEditor);
-    } else if (kind == FieldKind::DateTime && m_displayDateTime) {
-        if (!m_datePicker) {
-            m_datePicker = new TBorderDateTimePicker(host);
-            m_datePicker->setObjectName(QStringLiteral("datePicker"));
-            m_datePicker->hide();
-        }
-        m_datePicker->setColor(editColor());
-        m_datePicker->setBorderColor(editColor());
-        placeOverCurrentCell(m_datePicker);
-    }
 }
 
 }  // namespace kelvara

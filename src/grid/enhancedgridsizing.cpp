@@ -4,6 +4,7 @@
 
 #include "grid/tenhancedgrid.h"
 
+#include "grid/fieldkind.h"
 #include "grid/gridsizing.h"
 #include "store/field.h"
 #include "store/table.h"
@@ -47,7 +48,7 @@ void TEnhancedGrid::measureColumns(const QList<TColumn *> &measured, const QList
         entry.field = fields(column->index());
         entry.font = column->font();
         entry.startWidth = startWidths.value(i);
-        entry.wholeText = m_fullSizeMemo && entry.field && sizing::isMemoLike(entry.field->dataType());
+        entry.wholeText = m_fullSizeMemo && entry.field && isMemoLike(entry.field->dataType());
         entries << entry;
     }
     const QList<int> widths = sizing::widestValues(*table, entries);
@@ -186,7 +187,7 @@ void TEnhancedGrid::applyMemoWidths()
     QList<TColumn *> memos;
     for (TColumn *column : visibleColumns()) {
         const Field *field = fields(column->index());
-        if (field && sizing::isMemoLike(field->dataType()))
+        if (field && isMemoLike(field->dataType()))
             memos << column;
     }
     if (m_fullSizeMemo) {

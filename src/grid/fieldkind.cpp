@@ -4,16 +4,25 @@
 
 namespace kelvara {
 
+bool isMemoLike(FieldType type)
+{
+    return type == ftMemo || type == ftFmtMemo || type == ftBytes;
+}
+
+bool isBooleanField(const Field &field, const std::function<bool(const Field &)> &isBoolean)
+{
+    return isBoolean ? isBoolean(field) : field.isBooleanField();
+}
+
 FieldKind fieldKind(const Field *field, const std::function<bool(const Field &)> &isBoolean)
 {
     if (!field)
         return FieldKind::Plain;
-    const FieldType type = field->dataType();
-    if (type == ftMemo || type == ftFmtMemo || type == ftBytes)
+    if (isMemoLike(field->dataType()))
         return FieldKind::MemoLike;
     if (field->isBlobField())
         return FieldKind::Picture;
-    if (isBoolean ? isBoolean(*field) : field->isBooleanField())
+    if (isBooleanField(*field, isBoolean))
         return FieldKind::Boolean;
     if (field->isDateTimeField())
         return FieldKind::DateTime;

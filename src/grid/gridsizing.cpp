@@ -84,11 +84,6 @@ struct ColumnMeasure
 
 }  // namespace
 
-bool isMemoLike(FieldType type)
-{
-    return type == ftMemo || type == ftFmtMemo || type == ftBytes;
-}
-
 int availableWidth(int clientWidth, int visibleCount, int gridLineWidth, bool colLines, bool indicator)
 {
     int available = clientWidth;

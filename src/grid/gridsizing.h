@@ -22,9 +22,6 @@ constexpr int kIndicatorWidth = 11;
 // Room added to a measured value so that its text does not touch the cell's edge.
 constexpr int kMeasuredMargin = 5;
 
-// Fields whose whole text a full-size memo column measures: memos and raw bytes.
-bool isMemoLike(FieldType type);
-
 // The width that the proportional and uniform modes share among the visible columns: the client
 // width less one grid line per visible column (with column lines) and less the indicator column
 // with its own line.

@@ -1,7 +1,6 @@
 #include "grid/tenhancedgrid.h"
 
 #include "dbctrls/tborderdatetimepicker.h"
-#include "dbctrls/tdbmemo.h"
 #include "grid/cellhints.h"
 #include "grid/fieldkind.h"
 #include "grid/optionsmenu.h"
@@ -61,6 +60,8 @@ QStringList TEnhancedGrid::defaultPopupStrings()
 
 TEnhancedGrid::TEnhancedGrid(QWidget *parent) : TDBGrid(parent), m_controls(std::make_unique<TGridControls>(this))
 {
+    // Every later step may place the editors.
+    makeEditors();
     setDefaultDrawing(false);
     setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
@@ -177,8 +178,8 @@ void TEnhancedGrid::setDisplayBoolean(bool on)
 void TEnhancedGrid::setDisplayDateTime(bool on)
 {
     m_displayDateTime = on;
-    if (!on && m_datePicker)
-        m_datePicker->hide();
+    if (!on && datePicker())
+        datePicker()->hide();
     runColumnEnter();
     invalidateGrid();
 }
@@ -366,7 +367,7 @@ void TEnhancedGrid::setExtendedScroll(bool on)
 
 bool TEnhancedGrid::isBooleanField(const Field &field) const
 {
-    return OnIsBooleanField ? OnIsBooleanField(field) : field.isBooleanField();
+    return kelvara::isBooleanField(field, OnIsBooleanField);
 }
 
 void TEnhancedGrid::applyLockedColumns()

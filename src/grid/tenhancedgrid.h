@@ -286,9 +286,9 @@ public:
     // Hides a shown hosted control when the record is no longer edited, keeps goRowSizing while
     // rows may be sized, and repaints the whole grid.
     void invalidateGrid() override;
-    // The hidden editors painting places over the focused cell; nullptr until first needed.
-    TDBMemo *memoEditor() const { return m_memoEditor; }
-    TBorderDateTimePicker *datePicker() const { return m_datePicker; }
+    // The hidden editors placed over the focused cell; nullptr until first needed.
+    TDBMemo *memoEditor() const;
+    TBorderDateTimePicker *datePicker() const;
 
 protected:
     // Painting.
@@ -317,14 +317,14 @@ protected:
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
 
-    // -- In-place editing and keys (enhancedgridediting.cpp, enhancedgridkeys.cpp)
+    // -- In-place editing (handed to CellEditors in enhancedgridediting.cpp) and keys (enhancedgridkeys.cpp)
 public:
     // Places a control of the grid's form over a cell, puts the record into edit state and gives
     // the control the focus; the grid then watches it until it is released.
     virtual void ShowEditControl(QWidget *control, int col, int row);
     // Gives a hosted control back to the form, hidden; nothing without one.
     void releaseHostedControl();
-    QWidget *hostedControl() const { return m_hostedControl; }
+    QWidget *hostedControl() const;
     // The memo or rich-text editor over the current cell, bound to its field, with all text
     // selected or the caret after the last character.
     void openMemoEditor(bool selectAll);
@@ -347,20 +347,7 @@ protected:
     void keyUp(QKeyEvent *event) override;
 
 private:
-    enum class EditShow { No, Yes, Hosted };
-    EditShow editShowAnswer(QWidget **control = nullptr) const;
-    QWidget *controlFor(const Field &field) const;
-    void prepareMemoEditor();
-    void hookEditor(QWidget *editor);
-    bool memoEditorEvent(QWidget *editor, QEvent *event);
-    bool datePickerEvent(QEvent *event);
-    bool hostedControlEvent(QObject *watched, QEvent *event);
-    void datePickerChanged();
-    void closeMemoEditor(bool cancelRecord);
-    void closeDatePicker(bool cancelRecord);
-    void focusGrid();
-    void toggleBoolean(Field &field);
-    void countClick(bool memo);
+    void makeEditors();
     void runClipboardCommand();
 
 protected:
@@ -471,7 +458,6 @@ private:
     void measureColumns(const QList<TColumn *> &measured, const QList<int> &startWidths);
     QList<TColumn *> visibleColumns() const;
     void placeHiddenEditors();
-    void placeOverCurrentCell(QWidget *editor);
     CellPaintSettings paintSettings() const;
 
     std::unique_ptr<TGridControls> m_controls;
@@ -540,20 +526,13 @@ private:
     int m_valueChecked = 1;
     int m_valueUnChecked = 0;
 
-    // The hidden editors painting places over the focused cell.
-    QPointer<TDBMemo> m_memoEditor;
-    QPointer<TBorderDateTimePicker> m_datePicker;
     std::optional<QColor> m_pendingColor;    // a colour the frame painter asked of the grid, set after the paint
     QImage m_backgroundCopy;                 // BackgroundPicture as painting uses it, made at the first paint
     std::unique_ptr<CellPainter> m_painter;  // settings filled for each paint
     CellPainter::CellAttributeHook m_attributeHook;  // OnApplyCellAttribute as the painter calls it, per paint
 
-    // -- State of in-place editing and keys
-    QPointer<QWidget> m_richEditor;  // a TDBRichEdit once MemoInplaceEditor RichEdit needs it
-    QPointer<QWidget> m_hostedControl;
-    bool m_controlShown = false;     // the edit-show test last showed a hosted control
-    bool m_placingControl = false;   // ShowEditControl is running: a relayout it causes must not re-enter
-    QPointer<QObject> m_hostedHook;  // watches the hosted control and the grid's size
+    // -- In-place editing
+    class CellEditors *m_editors = nullptr;  // a child of the grid, made first in the constructor
     // -- State of the mouse, column drag, cell hints and title search
     QPointer<QMenu> m_popupMenu;
     QPixmap m_dragImage;                       // the drag image list: one picture of the dragged title

@@ -1,5 +1,6 @@
 #include "gridwin/tfieldviewerform.h"
 
+#include "grid/fieldkind.h"
 #include "gridwin/companionlook.h"
 #include "gridwin/tbuttonstatusbar.h"
 #include "platform/dialogs.h"
@@ -235,14 +236,11 @@ void TFieldViewerForm::setDataSource(DataSource *source)
 
 TFieldViewerForm::Mode TFieldViewerForm::modeFor(const Field &field)
 {
-    const FieldType type = field.dataType();
-    if ((field.isMemoField() || type == ftBytes) && type != ftFmtMemo)
-        return vmText;
-    if (type == ftFmtMemo)
-        return vmRichText;
-    if (field.isBlobField())
-        return vmPicture;
-    return vmNone;
+    switch (fieldKind(&field)) {
+    case FieldKind::MemoLike: return field.dataType() == ftFmtMemo ? vmRichText : vmText;
+    case FieldKind::Picture: return vmPicture;
+    default: return vmNone;
+    }
 }
 
 qint64 TFieldViewerForm::kilobytes(qint64 bytes)

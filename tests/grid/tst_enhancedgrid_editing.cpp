@@ -161,6 +161,7 @@ private Q_SLOTS:
     void secondClickOpensMemo();
     void alwaysShowEditorOpensAtOnce();
     void escapeInMemoDropsWholeRecord();
+    void memoEditorOutlivingGridIsLeftAlone();
     void leavingMemoKeepsText();
     void memoTextRefusedKeepsRecord();
     void richEditKeepsFormattedText();
@@ -382,6 +383,22 @@ void TstEnhancedGridEditing::escapeInMemoDropsWholeRecord()
     QCOMPARE(f.field(Notes)->asString(), QStringLiteral("Note 1"));
     QVERIFY(f.grid->memoEditor()->dataField().isEmpty());
     QVERIFY(f.grid->hasFocus());
+}
+
+void TstEnhancedGridEditing::memoEditorOutlivingGridIsLeftAlone()
+{
+    // The editors live on the form; once the grid has gone, their keys are theirs alone.
+    EditingFixture f;
+    f.select(Notes);
+    f.key(Qt::Key_F2);
+    QPointer<TDBMemo> memo = f.grid->memoEditor();
+    QTest::keyClicks(memo, QStringLiteral(" more"));
+    QCOMPARE(f.data.table.state(), dsEdit);
+    f.grid.reset();
+    QTest::keyClick(memo, Qt::Key_Escape);
+
+    QVERIFY(visible(memo));
+    QCOMPARE(f.data.table.state(), dsEdit);
 }
 
 void TstEnhancedGridEditing::leavingMemoKeepsText()

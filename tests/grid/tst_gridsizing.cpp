@@ -1,3 +1,4 @@
+#include "grid/fieldkind.h"
 #include "grid/gridsizing.h"
 #include "gridfixture.h"
 #include "store/error.h"
@@ -297,9 +298,9 @@ void GridSizingTest::wrappedTitleHeight()
 void GridSizingTest::memoLikeTypes()
 {
     for (FieldType type : {ftMemo, ftFmtMemo, ftBytes})
-        QVERIFY2(sizing::isMemoLike(type), QMetaEnum::fromType<FieldType>().valueToKey(type));
+        QVERIFY2(isMemoLike(type), QMetaEnum::fromType<FieldType>().valueToKey(type));
     for (FieldType type : {ftString, ftBlob, ftGraphic, ftVarBytes, ftTypedBinary, ftInteger})
-        QVERIFY2(!sizing::isMemoLike(type), QMetaEnum::fromType<FieldType>().valueToKey(type));
+        QVERIFY2(!isMemoLike(type), QMetaEnum::fromType<FieldType>().valueToKey(type));
 }
 
 void GridSizingTest::widestValueOfEachColumnInItsOwnFont()

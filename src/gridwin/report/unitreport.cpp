@@ -1,5 +1,6 @@
 #include "gridwin/report/unitreport.h"
 
+#include "grid/fieldkind.h"
 #include "grid/tcolumn.h"
 #include "grid/tcolumntitle.h"
 #include "grid/tdbgrid.h"
@@ -49,19 +50,15 @@ constexpr double kGridTitleHeight = 80;
 const QColor kMaroon(128, 0, 0);
 const QColor kBlue(0, 0, 255);
 
-bool neverPrints(FieldType type)
+// Memos and pictures take no room in a listing of one line per record; raw bytes print all the
+// same, as their text. Nor do variable bytes or cursors print.
+bool neverPrints(const Field &field)
 {
-    switch (type) {
-    case ftVarBytes:
-    case ftBlob:
-    case ftMemo:
-    case ftGraphic:
-    case ftFmtMemo:
-    case ftParadoxOle:
-    case ftDBaseOle:
-    case ftTypedBinary:
-    case ftCursor: return true;
-    default: return false;
+    const FieldType type = field.dataType();
+    switch (fieldKind(&field)) {
+    case FieldKind::Picture: return true;
+    case FieldKind::MemoLike: return type != ftBytes;
+    default: return type == ftVarBytes || type == ftCursor;
     }
 }
 
@@ -147,7 +144,7 @@ std::unique_ptr<BandReport> buildDataSetReport(Table &table, const QString &capt
     const auto bandUnits = [&] { return units.units(report->bandWidth()); };
     double left = units.fromMillimetres(kFirstLeft);
     for (Field *field : table.fields()) {
-        if (field->displayWidth() == 0 || !field->visible() || neverPrints(field->dataType()))
+        if (field->displayWidth() == 0 || !field->visible() || neverPrints(*field))
             continue;
         const double width = units.fromMillimetres(field->displayWidth());
         if (!makeRoom(*report, left + width, bandUnits))
@@ -180,7 +177,7 @@ std::unique_ptr<BandReport> buildGridReport(const TDBGrid &grid, const QString &
         const TColumn &column = *columns.items(i);
         const Field *field = column.field();
         const int width = column.width();
-        if (width <= 0 || !field || neverPrints(field->dataType()) || !column.visible())
+        if (width <= 0 || !field || neverPrints(*field) || !column.visible())
             continue;
         if (!makeRoom(*report, left + width, bandWidth))
             break;
