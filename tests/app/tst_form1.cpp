@@ -14,7 +14,7 @@
 #include "picturefixtures.h"
 #include "platform/characterlimit.h"
 #include "platform/photorenditions.h"
-#include "platform/scripteddialogs.h"
+#include "scripteddialogs.h"
 #include "store/datasource.h"
 #include "store/error.h"
 #include "store/field.h"

@@ -3,7 +3,7 @@
 #include "failingdisk.h"
 #include "folderwatch.h"
 #include "platform/datafolderlock.h"
-#include "platform/scripteddialogs.h"
+#include "scripteddialogs.h"
 #include "store/error.h"
 #include "store/field.h"
 #include "store/kelvaratable.h"

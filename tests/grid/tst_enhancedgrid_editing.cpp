@@ -10,7 +10,7 @@
 #include "grid/tgridcontrols.h"
 #include "grid/tinplaceedit.h"
 #include "gridfixture.h"
-#include "platform/scripteddialogs.h"
+#include "scripteddialogs.h"
 #include "store/error.h"
 #include "store/field.h"
 

@@ -8,7 +8,7 @@
 #include "gridwin/gridwindows.h"
 #include "gridwin/tdlgqbf.h"
 #include "installedwindows.h"
-#include "platform/scripteddialogs.h"
+#include "scripteddialogs.h"
 #include "store/field.h"
 
 #include <QFrame>

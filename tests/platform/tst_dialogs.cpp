@@ -1,7 +1,7 @@
 #include "folderwatch.h"
 #include "platform/dialogs.h"
 #include "platform/errorreport.h"
-#include "platform/scripteddialogs.h"
+#include "scripteddialogs.h"
 #include "store/error.h"
 #include "store/field.h"
 #include "store/kelvaratable.h"

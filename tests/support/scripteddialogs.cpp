@@ -1,6 +1,6 @@
-#include "platform/scripteddialogs.h"
+#include "scripteddialogs.h"
 
-#include "platform/pageddocument.h"
+#include "print/pageddocument.h"
 
 #include <QDialog>
 
@@ -93,15 +93,39 @@ void ScriptedDialogs::preview(QWidget *parent, PagedDocument &document)
         onPreview(parent, document);
 }
 
+namespace {
+
+ScriptedDialogs &installedScript()
+{
+    auto *scripted = dynamic_cast<ScriptedDialogs *>(&dialogs());
+    if (!scripted)
+        qFatal("a print dialog was asked for while no scripted dialogs were installed");
+    return *scripted;
+}
+
+}  // namespace
+
+bool ScriptedPrintDialogs::print(QWidget *parent, QPrinter &printer)
+{
+    return installedScript().print(parent, printer);
+}
+
+void ScriptedPrintDialogs::preview(QWidget *parent, PagedDocument &document)
+{
+    installedScript().preview(parent, document);
+}
+
 ScriptedDialogsScope::ScriptedDialogsScope()
 {
     auto dialogs = std::make_unique<ScriptedDialogs>();
     m_dialogs = dialogs.get();
     m_previous = Dialogs::install(std::move(dialogs));
+    m_previousPrint = PrintDialogs::install(std::make_unique<ScriptedPrintDialogs>());
 }
 
 ScriptedDialogsScope::~ScriptedDialogsScope()
 {
+    PrintDialogs::install(std::move(m_previousPrint));
     Dialogs::install(std::move(m_previous));
 }
 
