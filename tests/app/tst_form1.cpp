@@ -10,6 +10,7 @@
 #include "grid/gridcompanions.h"
 #include "grid/tdbgrid.h"
 #include "grid/tenhancedgrid.h"
+#include "installed.h"
 #include "namedchild.h"
 #include "picturefixtures.h"
 #include "platform/characterlimit.h"
@@ -259,9 +260,8 @@ void Form1Test::pressOk(const QString &hours, const QString &minutes)
 
 void Form1Test::query(const QList<QPair<QString, QString>> &values)
 {
-    auto previous = GridCompanions::install(nullptr);
+    const test::Installed<&GridCompanions::install> restore(nullptr);
     installGridWindows();
-    const auto restore = qScopeGuard([&previous] { GridCompanions::install(std::move(previous)); });
     (*m_dialogs)->onExec = [&values](QDialog &dialog) {
         dialog.show();
         auto *form = dialog.findChild<QTableWidget *>(QStringLiteral("gridQBF"));
@@ -1038,7 +1038,7 @@ void Form1Test::deletingTheOnlyRecordLeavesANewOneUnsaved()
 {
     seedTable({{QStringLiteral("Only"), 60}});
     startWindow();
-    Dialogs::install(std::make_unique<ShownConfirmations>());
+    const test::Installed<&Dialogs::install> shown(std::make_unique<ShownConfirmations>());
     auto *navigator = child<TDBNavigator>("DBNavigator1");
     Table *table = m_form->table();
 
@@ -1371,8 +1371,7 @@ void Form1Test::jobWithoutPhotoShowsNone()
 
 void Form1Test::picturesKeepTheirRenditionsAndCopyThePhoto()
 {
-    installPhotoRenditions();
-    const auto uninstall = qScopeGuard([] { installRenditionMaker(RenditionMaker()); });
+    const test::Installed<&installRenditionMaker> restore(makePhotoRenditions);
     const auto renditionRows = [] {
         sql::Database db(QStringLiteral("kelvara.db"), sql::Database::Mode::ReadOnly);
         sql::Statement count

@@ -23,7 +23,7 @@ FieldDefs textDefs(const QStringList &names)
 {
     FieldDefs defs;
     for (const QString &name : names)
-        defs << GridFixture::fieldDef(name, ftString, 40);
+        defs << test::fieldDef(name, ftString, 40);
     return defs;
 }
 

@@ -115,18 +115,4 @@ void ScriptedPrintDialogs::preview(QWidget *parent, PagedDocument &document)
     installedScript().preview(parent, document);
 }
 
-ScriptedDialogsScope::ScriptedDialogsScope()
-{
-    auto dialogs = std::make_unique<ScriptedDialogs>();
-    m_dialogs = dialogs.get();
-    m_previous = Dialogs::install(std::move(dialogs));
-    m_previousPrint = PrintDialogs::install(std::make_unique<ScriptedPrintDialogs>());
-}
-
-ScriptedDialogsScope::~ScriptedDialogsScope()
-{
-    PrintDialogs::install(std::move(m_previousPrint));
-    Dialogs::install(std::move(m_previous));
-}
-
 }  // namespace kelvara

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "installed.h"
 #include "platform/dialogs.h"
 #include "print/printdialogs.h"
 
@@ -78,15 +79,12 @@ public:
 class ScriptedDialogsScope
 {
 public:
-    ScriptedDialogsScope();
-    ~ScriptedDialogsScope();
-    ScriptedDialogs *operator->() const { return m_dialogs; }
+    ScriptedDialogs *operator->() const { return m_dialogs.operator->(); }
     ScriptedDialogs &operator*() const { return *m_dialogs; }
 
 private:
-    ScriptedDialogs *m_dialogs;
-    std::unique_ptr<Dialogs> m_previous;
-    std::unique_ptr<PrintDialogs> m_previousPrint;
+    test::InstalledStandIn<&Dialogs::install, ScriptedDialogs> m_dialogs;
+    test::Installed<&PrintDialogs::install> m_printDialogs{std::make_unique<ScriptedPrintDialogs>()};
 };
 
 }  // namespace kelvara
