@@ -44,4 +44,8 @@ private:
     Installed<install> m_installed;
 };
 
+// A wait for another program's lock that a test which holds one on purpose can afford, in
+// milliseconds (for sql::Database::setBusyTimeout): the answer is the same, only sooner.
+constexpr int kBriefBusyWait = 100;
+
 }  // namespace kelvara::test
