@@ -1045,21 +1045,19 @@ void Form1Test::deletingTheOnlyRecordLeavesANewOneUnsaved()
     // The confirmation box closes over the window before the record goes.
     navigator->button(TDBNavigator::nbDelete)->click();
     QTRY_VERIFY(m_form->isActiveWindow());
-    QTest::qWait(50);
+    QTRY_VERIFY(child<TDBEdit>("DBEdit1")->hasFocus());
     QCOMPARE(storedRecords({QStringLiteral("timeused")}).size(), 0);
     QCOMPARE(table->recordCount(), 0);
     QCOMPARE(table->state(), dsInsert);
     QCOMPARE(field("timeused")->asInteger(), 0);
-    QVERIFY(child<TDBEdit>("DBEdit1")->hasFocus());
     for (const auto which : {TDBNavigator::nbFirst, TDBNavigator::nbPrior, TDBNavigator::nbNext, TDBNavigator::nbLast})
         QVERIFY(!navigator->button(which)->isEnabled());
 
     // A dialog closing over the window later saves the pending record and seeds another.
     runBoxOver(m_form.get(), QStringLiteral("Later"));
     QTRY_COMPARE(storedRecords({QStringLiteral("timeused")}).size(), 2);
-    QTest::qWait(50);
-    QCOMPARE(storedRecords({QStringLiteral("State2"), QStringLiteral("timeused")}),
-             (QList<QVariantList>{{QVariant(), 0}, {QStringLiteral("0"), 0}}));
+    QTRY_COMPARE(storedRecords({QStringLiteral("State2"), QStringLiteral("timeused")}),
+                 (QList<QVariantList>{{QVariant(), 0}, {QStringLiteral("0"), 0}}));
 }
 
 void Form1Test::gridAndNavigatorFollowEachOther()
