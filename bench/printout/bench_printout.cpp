@@ -10,9 +10,9 @@
 #include "grid/gridcompanions.h"
 #include "grid/tenhancedgrid.h"
 #include "jobgenerator.h"
-#include "platform/pageddocument.h"
-#include "platform/printpreview.h"
-#include "platform/scripteddialogs.h"
+#include "print/pageddocument.h"
+#include "print/printpreview.h"
+#include "scripteddialogs.h"
 #include "store/field.h"
 #include "store/table.h"
 
@@ -167,9 +167,8 @@ int main(int argc, char **argv)
     bench::JobGenerator(2024).fillTable(dir.path(), QStringLiteral("kelvara"), records, 0);
     QDir::setCurrent(dir.path());
     installGridWindows();
-    auto scripted = std::make_unique<ScriptedDialogs>();
+    ScriptedDialogsScope scripted;
     ScriptedDialogs &dialogs = *scripted;
-    Dialogs::install(std::move(scripted));
 
     QStringList columns;
     for (const char *field : kSheetFields)

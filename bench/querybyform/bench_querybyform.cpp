@@ -11,7 +11,7 @@
 #include "grid/tenhancedgrid.h"
 #include "gridwin/gridwindows.h"
 #include "jobgenerator.h"
-#include "platform/scripteddialogs.h"
+#include "scripteddialogs.h"
 #include "store/datasource.h"
 #include "store/field.h"
 #include "store/sqlite.h"

@@ -8,6 +8,7 @@
 #include "platform/jpegcodec.h"
 #include "platform/longtext.h"
 #include "platform/textfile.h"
+#include "print/printdialogs.h"
 #include "store/datasource.h"
 #include "store/error.h"
 #include "store/field.h"
@@ -445,7 +446,7 @@ void TFieldViewerForm::PrintBtnClick()
     guarded(this, [&] {
         QPrinter printer;
         printer.setDocName(m_caption);
-        if (!dialogs().print(this, printer))
+        if (!printDialogs().print(this, printer))
             return;
         if (m_mode == vmText) {
             printPlainText(printer);

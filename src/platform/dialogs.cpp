@@ -1,6 +1,6 @@
 #include "platform/dialogs.h"
 
-#include "platform/printpreview.h"
+#include "platform/serviceslot.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -8,18 +8,12 @@
 #include <QFileIconProvider>
 #include <QMessageBox>
 #include <QMimeDatabase>
-#include <QPrintDialog>
-#include <QPrinter>
 
 namespace kelvara {
 
 namespace {
 
-std::unique_ptr<Dialogs> &current()
-{
-    static std::unique_ptr<Dialogs> dialogs = std::make_unique<QtDialogs>();
-    return dialogs;
-}
+using Installed = ServiceSlot<Dialogs, QtDialogs>;
 
 QString title()
 {
@@ -30,14 +24,12 @@ QString title()
 
 Dialogs &Dialogs::instance()
 {
-    return *current();
+    return Installed::instance();
 }
 
 std::unique_ptr<Dialogs> Dialogs::install(std::unique_ptr<Dialogs> dialogs)
 {
-    std::unique_ptr<Dialogs> previous = std::move(current());
-    current() = dialogs ? std::move(dialogs) : std::make_unique<QtDialogs>();
-    return previous;
+    return Installed::install(std::move(dialogs));
 }
 
 void QtDialogs::error(QWidget *parent, const QString &text)
@@ -131,21 +123,9 @@ QString QtDialogs::saveFileName(QWidget *parent, const QString &caption, const Q
     return runFileDialog(parent, caption, directory, filters, QFileDialog::AcceptSave);
 }
 
-bool QtDialogs::print(QWidget *parent, QPrinter &printer)
-{
-    QPrintDialog dialog(&printer, parent);
-    return dialog.exec() == QDialog::Accepted;
-}
-
 int QtDialogs::exec(QDialog &dialog)
 {
     return dialog.exec();
-}
-
-void QtDialogs::preview(QWidget *parent, PagedDocument &document)
-{
-    PrintPreviewDialog dialog(document, parent);
-    dialog.exec();
 }
 
 }  // namespace kelvara

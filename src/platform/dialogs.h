@@ -6,15 +6,13 @@
 #include <memory>
 
 class QDialog;
-class QPrinter;
 class QWidget;
 
 namespace kelvara {
 
-class PagedDocument;
-
-// Every message box, common dialog and modal run of the program goes through this seam, so that
-// tests can answer them without a window ever blocking.
+// Every message box, file dialog and modal run of the program goes through this seam, so that
+// tests can answer them without a window ever blocking. The print dialog and the print preview
+// go through its printing half, PrintDialogs, which lives with the printing library.
 class Dialogs
 {
 public:
@@ -33,11 +31,7 @@ public:
     virtual QString saveFileName(QWidget *parent, const QString &caption, const QString &directory,
                                  const QStringList &filters)
         = 0;
-    virtual bool print(QWidget *parent, QPrinter &printer) = 0;  // true when the user accepts
-    virtual int exec(QDialog &dialog) = 0;                       // the modal result
-    // Shows a document in the print preview, from which the user pages, zooms, prints and saves
-    // it as PDF; returns when the preview is closed.
-    virtual void preview(QWidget *parent, PagedDocument &document) = 0;
+    virtual int exec(QDialog &dialog) = 0;  // the modal result
 
     // The dialogs in use: the Qt ones unless a test installed others.
     static Dialogs &instance();
@@ -61,9 +55,7 @@ public:
                          const QStringList &filters) override;
     QString saveFileName(QWidget *parent, const QString &caption, const QString &directory,
                          const QStringList &filters) override;
-    bool print(QWidget *parent, QPrinter &printer) override;
     int exec(QDialog &dialog) override;
-    void preview(QWidget *parent, PagedDocument &document) override;
 };
 
 }  // namespace kelvara

@@ -8,6 +8,7 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <cstring>
 #include <utility>
 
@@ -53,7 +54,19 @@ QString withSystemReason(sqlite3 *db, int code, const QString &message)
     return QStringLiteral("%1 (%2)").arg(message, QString::fromLocal8Bit(std::strerror(error)));
 }
 
+// Read by every connection opened, on whichever thread.
+std::atomic<int> &busyTimeout()
+{
+    static std::atomic<int> milliseconds{2000};
+    return milliseconds;
+}
+
 }  // namespace
+
+int Database::setBusyTimeout(int milliseconds)
+{
+    return busyTimeout().exchange(milliseconds);
+}
 
 Database::Database(const QString &fileName, Mode mode)
 {
@@ -76,7 +89,7 @@ Database::Database(const QString &fileName, Mode mode)
         throwFor(rc, message);
     }
     sqlite3_extended_result_codes(m_db, 1);
-    sqlite3_busy_timeout(m_db, 2000);
+    sqlite3_busy_timeout(m_db, busyTimeout());
     // A double-quoted name that is no column must be an error, not quietly a text literal;
     // and nothing in a file may alter the schema behind SQLite's back or run our functions.
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);

@@ -45,6 +45,11 @@ public:
     void setCheckpointOnClose(bool checkpoint);
     void close();
 
+    // How long a connection opened from now on waits for another program's lock before it
+    // gives up as busy: two seconds unless set, less in tests that hold a lock on purpose.
+    // Gives back the wait it replaces.
+    static int setBusyTimeout(int milliseconds);
+
 private:
     sqlite3 *m_db = nullptr;
 };

@@ -10,11 +10,12 @@
 #include "grid/gridcompanions.h"
 #include "grid/tdbgrid.h"
 #include "grid/tenhancedgrid.h"
+#include "installed.h"
 #include "namedchild.h"
 #include "picturefixtures.h"
 #include "platform/characterlimit.h"
 #include "platform/photorenditions.h"
-#include "platform/scripteddialogs.h"
+#include "scripteddialogs.h"
 #include "store/datasource.h"
 #include "store/error.h"
 #include "store/field.h"
@@ -259,9 +260,8 @@ void Form1Test::pressOk(const QString &hours, const QString &minutes)
 
 void Form1Test::query(const QList<QPair<QString, QString>> &values)
 {
-    auto previous = GridCompanions::install(nullptr);
+    const test::Installed<&GridCompanions::install> restore(nullptr);
     installGridWindows();
-    const auto restore = qScopeGuard([&previous] { GridCompanions::install(std::move(previous)); });
     (*m_dialogs)->onExec = [&values](QDialog &dialog) {
         dialog.show();
         auto *form = dialog.findChild<QTableWidget *>(QStringLiteral("gridQBF"));
@@ -1038,28 +1038,26 @@ void Form1Test::deletingTheOnlyRecordLeavesANewOneUnsaved()
 {
     seedTable({{QStringLiteral("Only"), 60}});
     startWindow();
-    Dialogs::install(std::make_unique<ShownConfirmations>());
+    const test::Installed<&Dialogs::install> shown(std::make_unique<ShownConfirmations>());
     auto *navigator = child<TDBNavigator>("DBNavigator1");
     Table *table = m_form->table();
 
     // The confirmation box closes over the window before the record goes.
     navigator->button(TDBNavigator::nbDelete)->click();
     QTRY_VERIFY(m_form->isActiveWindow());
-    QTest::qWait(50);
+    QTRY_VERIFY(child<TDBEdit>("DBEdit1")->hasFocus());
     QCOMPARE(storedRecords({QStringLiteral("timeused")}).size(), 0);
     QCOMPARE(table->recordCount(), 0);
     QCOMPARE(table->state(), dsInsert);
     QCOMPARE(field("timeused")->asInteger(), 0);
-    QVERIFY(child<TDBEdit>("DBEdit1")->hasFocus());
     for (const auto which : {TDBNavigator::nbFirst, TDBNavigator::nbPrior, TDBNavigator::nbNext, TDBNavigator::nbLast})
         QVERIFY(!navigator->button(which)->isEnabled());
 
     // A dialog closing over the window later saves the pending record and seeds another.
     runBoxOver(m_form.get(), QStringLiteral("Later"));
     QTRY_COMPARE(storedRecords({QStringLiteral("timeused")}).size(), 2);
-    QTest::qWait(50);
-    QCOMPARE(storedRecords({QStringLiteral("State2"), QStringLiteral("timeused")}),
-             (QList<QVariantList>{{QVariant(), 0}, {QStringLiteral("0"), 0}}));
+    QTRY_COMPARE(storedRecords({QStringLiteral("State2"), QStringLiteral("timeused")}),
+                 (QList<QVariantList>{{QVariant(), 0}, {QStringLiteral("0"), 0}}));
 }
 
 void Form1Test::gridAndNavigatorFollowEachOther()
@@ -1371,8 +1369,7 @@ void Form1Test::jobWithoutPhotoShowsNone()
 
 void Form1Test::picturesKeepTheirRenditionsAndCopyThePhoto()
 {
-    installPhotoRenditions();
-    const auto uninstall = qScopeGuard([] { installRenditionMaker(RenditionMaker()); });
+    const test::Installed<&installRenditionMaker> restore(makePhotoRenditions);
     const auto renditionRows = [] {
         sql::Database db(QStringLiteral("kelvara.db"), sql::Database::Mode::ReadOnly);
         sql::Statement count

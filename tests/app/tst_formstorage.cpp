@@ -5,8 +5,8 @@
 #include "grid/tcolumntitle.h"
 #include "grid/tdbgridcolumns.h"
 #include "grid/tenhancedgrid.h"
-#include "platform/scripteddialogs.h"
 #include "platform/settingsstore.h"
+#include "scripteddialogs.h"
 #include "store/table.h"
 #include "testworkspace.h"
 

@@ -5,7 +5,7 @@
 #include "grid/gridcompanions.h"
 #include "grid/tdbgrid.h"
 #include "gridwin/tfieldviewerform.h"
-#include "platform/scripteddialogs.h"
+#include "scripteddialogs.h"
 #include "store/table.h"
 #include "testworkspace.h"
 

@@ -2,8 +2,9 @@
 #include "app/tform1.h"
 #include "failingdisk.h"
 #include "folderwatch.h"
+#include "installed.h"
 #include "platform/datafolderlock.h"
-#include "platform/scripteddialogs.h"
+#include "scripteddialogs.h"
 #include "store/error.h"
 #include "store/field.h"
 #include "store/kelvaratable.h"
@@ -151,6 +152,7 @@ void StartupTest::lockIsLetGoWhenTheHolderIsKilled()
 void StartupTest::tableInUseIsNotTakenForDamaged()
 {
     TestWorkspace workspace;
+    const Installed<&sql::Database::setBusyTimeout> briefWait(kBriefBusyWait);
     seedTable(2);
     workspace.writeFile(QStringLiteral("total.txt"), "125\r\n");
     const auto before = snapshot(workspace.path());

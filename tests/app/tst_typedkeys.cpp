@@ -10,7 +10,7 @@
 #include "grid/titlesearch.h"
 #include "namedchild.h"
 #include "platform/errorreport.h"
-#include "platform/scripteddialogs.h"
+#include "scripteddialogs.h"
 #include "store/field.h"
 #include "store/kelvaratable.h"
 #include "store/table.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/scripteddialogs.h"
+#include "scripteddialogs.h"
 #include "store/datasource.h"
 #include "store/field.h"
 #include "store/kelvaratable.h"

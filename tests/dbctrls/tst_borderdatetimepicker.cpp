@@ -174,15 +174,18 @@ void BorderDateTimePickerTest::equalColourDoesNotRecreate()
     auto *picker = new TBorderDateTimePicker(&window);
     picker->setGeometry(10, 10, 130, 24);
     window.resize(200, 60);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTest::qWait(50);
-    QSignalSpy changed(picker, &TBorderDateTimePicker::borderColorChanged);
     PaintCounter paints;
     picker->installEventFilter(&paints);
     QWidget *frame = picker->findChild<QWidget *>(QStringLiteral("borderFrame"));
     QVERIFY(frame);
     frame->installEventFilter(&paints);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // The window's first paint is over before the colour is set again.
+    QTRY_VERIFY(paints.count > 0);
+    QCoreApplication::processEvents();
+    paints.count = 0;
+    QSignalSpy changed(picker, &TBorderDateTimePicker::borderColorChanged);
 
     picker->setBorderColor(QColor(255, 255, 255));
     picker->setProperty("BorderColor", QColor(Qt::white));

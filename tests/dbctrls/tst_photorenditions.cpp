@@ -1,3 +1,4 @@
+#include "colordistance.h"
 #include "dbctrls/photopictures.h"
 #include "dbctrls/pictureview.h"
 #include "picturefixtures.h"
@@ -25,6 +26,7 @@
 #include <unistd.h>
 
 using namespace kelvara;
+using kelvara::test::near;
 
 namespace {
 
@@ -33,10 +35,8 @@ QByteArray plainJpeg(const QSize &size, const QColor &colour)
     return test::jpegBytes(size, colour);
 }
 
-bool near(const QColor &a, const QColor &b)
-{
-    return qAbs(a.red() - b.red()) < 40 && qAbs(a.green() - b.green()) < 40 && qAbs(a.blue() - b.blue()) < 40;
-}
+// A photo scaled to a preview or a thumbnail and stored as JPEG stays this near its colour.
+constexpr int kScaledTolerance = 39;
 
 QColor centreOf(const QImage &image)
 {
@@ -134,7 +134,7 @@ QString checkReadOnlyRenditions(const QString &directory, bool askReadOnly)
         const Field &pic1 = *table.fieldByName(QStringLiteral("pic1"));
         for (int round = 0; round < 2; ++round) {
             const PhotoPicture preview = renditionPicture(pic1, QSize(640, 480));
-            if (preview.image.size() != QSize(640, 480) || !near(centreOf(preview.image), Qt::red))
+            if (preview.image.size() != QSize(640, 480) || !near(centreOf(preview.image), Qt::red, kScaledTolerance))
                 return QStringLiteral("preview of %1 x %2").arg(preview.image.width()).arg(preview.image.height());
             if (preview.pictureSize != QSize(1600, 1200))
                 return QStringLiteral("the photo's size was not kept");
@@ -301,9 +301,9 @@ void PhotoRenditionsTest::photoRewrittenBehindOurBackIsNeverShownStale()
     if (whileShown) {
         // The sheet and a cell show the photo before it is rewritten.
         view.showField(*table->fieldByName(QStringLiteral("pic1")));
-        QVERIFY(near(centreOf(view.grab().toImage()), Qt::red));
-        QVERIFY(
-            near(centreOf(fieldPicture(*table->fieldByName(QStringLiteral("pic1")), QSize(64, 48)).image), Qt::red));
+        QVERIFY(near(centreOf(view.grab().toImage()), Qt::red, kScaledTolerance));
+        QVERIFY(near(centreOf(fieldPicture(*table->fieldByName(QStringLiteral("pic1")), QSize(64, 48)).image), Qt::red,
+                     kScaledTolerance));
     }
 
     // Another program rewrites the bytes in place: the blob keeps its id.
@@ -316,15 +316,16 @@ void PhotoRenditionsTest::photoRewrittenBehindOurBackIsNeverShownStale()
     const int rebuiltBefore = shown->renditionRebuilds();
     view.showField(pic1);
     QVERIFY(view.showsPreview());
-    QVERIFY2(near(centreOf(view.grab().toImage()), Qt::blue), "the old photo was shown");
-    QVERIFY2(near(centreOf(fieldPicture(pic1, QSize(64, 48)).image), Qt::blue), "a cell kept the old photo");
+    QVERIFY2(near(centreOf(view.grab().toImage()), Qt::blue, kScaledTolerance), "the old photo was shown");
+    QVERIFY2(near(centreOf(fieldPicture(pic1, QSize(64, 48)).image), Qt::blue, kScaledTolerance),
+             "a cell kept the old photo");
     QCOMPARE(shown->renditionRebuilds() - rebuiltBefore, 1);
 
     // Rebuilt once and stored: a fresh look finds it current.
     const QMap<int, StoredRow> rows = storedRows();
     QCOMPARE(rows[kPreview].blobId, id);
-    QVERIFY(near(centreOf(jpeg::decode(rows[kPreview].data)), Qt::blue));
-    QVERIFY(near(centreOf(jpeg::decode(rows[kThumbnail].data)), Qt::blue));
+    QVERIFY(near(centreOf(jpeg::decode(rows[kPreview].data)), Qt::blue, kScaledTolerance));
+    QVERIFY(near(centreOf(jpeg::decode(rows[kThumbnail].data)), Qt::blue, kScaledTolerance));
     PictureView again;
     again.resize(640, 480);
     again.showField(pic1);
@@ -350,7 +351,7 @@ void PhotoRenditionsTest::damagedRenditionIsRebuiltSilently()
     view.resize(640, 480);
     view.showField(*table->fieldByName(QStringLiteral("pic1")));
     QVERIFY(view.showsPreview());
-    QVERIFY(near(centreOf(view.grab().toImage()), Qt::green));
+    QVERIFY(near(centreOf(view.grab().toImage()), Qt::green, kScaledTolerance));
     QCOMPARE(table->renditionRebuilds(), 1);
     const StoredRow preview = storedRows()[kPreview];
     QCOMPARE(jpeg::decode(preview.data).size(), preview.size);
@@ -436,11 +437,11 @@ void PhotoRenditionsTest::rowWrittenOverIsMadeAgainFromThePhoto()
         view.resize(640, 480);
         view.showField(pic1);
         QVERIFY(view.showsPreview());
-        QVERIFY2(near(centreOf(view.grab().toImage()), Qt::red), "another photo was shown");
+        QVERIFY2(near(centreOf(view.grab().toImage()), Qt::red, kScaledTolerance), "another photo was shown");
         QCOMPARE(view.pictureSize(), QSize(1600, 1200));
         clearPictureCache();
         const PhotoPicture cell = fieldPicture(pic1, QSize(64, 48));
-        QVERIFY2(near(centreOf(cell.image), Qt::red), "a cell showed another photo");
+        QVERIFY2(near(centreOf(cell.image), Qt::red, kScaledTolerance), "a cell showed another photo");
         QCOMPARE(cell.pictureSize, QSize(1600, 1200));
         // Made again once from the photo and stored: the next opening finds the rows current.
         QCOMPARE(table->renditionRebuilds(), round == 0 ? 1 : 0);
@@ -551,7 +552,7 @@ void PhotoRenditionsTest::viewShowsFromThePreviewWithoutReadingThePhoto()
         QCOMPARE(view.pictureSize(), QSize(1600, 1200));
         QCOMPARE(view.decodedImage().size(), QSize(640, 480));
         // Turned 180 degrees: yellow (stored bottom-right) stands top-left.
-        QVERIFY(near(shown.pixelColor(20, 20), Qt::yellow));
+        QVERIFY(near(shown.pixelColor(20, 20), Qt::yellow, kScaledTolerance));
     }
 
     // Copy wants the photo itself at full size; natural size too.
@@ -561,7 +562,7 @@ void PhotoRenditionsTest::viewShowsFromThePreviewWithoutReadingThePhoto()
     const QImage copied = view.picture();
     QCOMPARE(reads, 1);
     QCOMPARE(copied.size(), QSize(1600, 1200));
-    QVERIFY(near(copied.pixelColor(20, 20), Qt::yellow));
+    QVERIFY(near(copied.pixelColor(20, 20), Qt::yellow, kScaledTolerance));
     QCOMPARE(view.orientation(), 3);
 
     PictureView natural;
@@ -597,13 +598,13 @@ void PhotoRenditionsTest::fieldPictureUsesTheSmallestThatCovers()
     const PhotoPicture picture = fieldPicture(pic1, target);
     QCOMPARE(picture.image.size(), expected);
     QCOMPARE(picture.pictureSize, QSize(2000, 1500));
-    QVERIFY(near(centreOf(picture.image), Qt::blue));
+    QVERIFY(near(centreOf(picture.image), Qt::blue, kScaledTolerance));
 
     // Kept in memory by revision: a new photo of the record is a new picture.
     table->edit();
     table->fieldByName(QStringLiteral("pic1"))->setAsBytes(plainJpeg(QSize(2000, 1500), Qt::red));
     table->post();
-    QVERIFY(near(centreOf(fieldPicture(pic1, target).image), Qt::red));
+    QVERIFY(near(centreOf(fieldPicture(pic1, target).image), Qt::red, kScaledTolerance));
 }
 
 int main(int argc, char *argv[])

@@ -7,15 +7,6 @@
 
 namespace kelvara::test {
 
-FieldDef GridFixture::fieldDef(const QString &name, FieldType type, int size)
-{
-    FieldDef def;
-    def.name = name;
-    def.type = type;
-    def.size = size;
-    return def;
-}
-
 FieldDefs GridFixture::defaultDefs()
 {
     return FieldDefs{fieldDef(QStringLiteral("Name"), ftString, 20), fieldDef(QStringLiteral("City"), ftString, 20),

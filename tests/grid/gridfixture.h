@@ -1,5 +1,7 @@
 #pragma once
 
+#include "errorof.h"
+#include "fielddefmaker.h"
 #include "grid/tdbgrid.h"
 #include "store/datasource.h"
 #include "store/error.h"
@@ -67,7 +69,6 @@ struct GridFixture
 {
     explicit GridFixture(int records, const FieldDefs &defs = defaultDefs());
 
-    static FieldDef fieldDef(const QString &name, FieldType type, int size = 0);
     static FieldDefs defaultDefs();
     // Fills one more record with the values the fixture gives record number n.
     void appendRecord(int n);
@@ -91,16 +92,5 @@ TColumn *addColumn(TDBGrid &grid, const QString &fieldName, int width = 0);
 // How many pixels of the rectangle are dark (lightness below half): enough to tell a line,
 // text or a mark from an empty cell.
 int darkPixels(const QImage &image, const QRect &rect);
-
-// The message of the error a step throws, or an empty text when it throws none.
-inline QString errorOf(const std::function<void()> &step)
-{
-    try {
-        step();
-    } catch (const Error &error) {
-        return error.message();
-    }
-    return QString();
-}
 
 }  // namespace kelvara::test

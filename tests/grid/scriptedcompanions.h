@@ -2,6 +2,7 @@
 
 #include "grid/gridcompanions.h"
 #include "grid/tdbgrid.h"
+#include "installed.h"
 #include "store/table.h"
 
 #include <QStringList>
@@ -63,23 +64,6 @@ private:
 };
 
 // Installs scripted companions for a test's lifetime and puts the previous ones back.
-class ScriptedCompanionsScope
-{
-public:
-    ScriptedCompanionsScope()
-    {
-        auto companions = std::make_unique<ScriptedCompanions>();
-        m_companions = companions.get();
-        m_previous = GridCompanions::install(std::move(companions));
-    }
-    ~ScriptedCompanionsScope() { GridCompanions::install(std::move(m_previous)); }
-    ScriptedCompanionsScope(const ScriptedCompanionsScope &) = delete;
-    ScriptedCompanionsScope &operator=(const ScriptedCompanionsScope &) = delete;
-    ScriptedCompanions *operator->() const { return m_companions; }
-
-private:
-    ScriptedCompanions *m_companions;
-    std::unique_ptr<GridCompanions> m_previous;
-};
+using ScriptedCompanionsScope = InstalledStandIn<&GridCompanions::install, ScriptedCompanions>;
 
 }  // namespace kelvara::test

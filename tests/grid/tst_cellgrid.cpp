@@ -1,6 +1,6 @@
 #include "grid/cellgrid.h"
 #include "grid/gridaxis.h"
-#include "platform/scripteddialogs.h"
+#include "scripteddialogs.h"
 #include "store/error.h"
 #include "testworkspace.h"
 

@@ -1,3 +1,4 @@
+#include "colordistance.h"
 #include "grid/cellpainter.h"
 #include "grid/fieldkind.h"
 #include "gridfixture.h"
@@ -11,6 +12,7 @@
 
 using namespace kelvara;
 using kelvara::test::GridFixture;
+using kelvara::test::near;
 
 Q_DECLARE_METATYPE(kelvara::FieldKind)
 Q_DECLARE_METATYPE(kelvara::CellGrid::TGridDrawState)
@@ -37,12 +39,11 @@ struct PaintFixture
 {
     PaintFixture()
         : data(0,
-               FieldDefs{GridFixture::fieldDef(QStringLiteral("Name"), ftString, 40),
-                         GridFixture::fieldDef(QStringLiteral("Notes"), ftMemo),
-                         GridFixture::fieldDef(QStringLiteral("Photo"), ftGraphic),
-                         GridFixture::fieldDef(QStringLiteral("Done"), ftBoolean),
-                         GridFixture::fieldDef(QStringLiteral("Day"), ftDate),
-                         GridFixture::fieldDef(QStringLiteral("Count"), ftInteger)})
+               FieldDefs{
+                   test::fieldDef(QStringLiteral("Name"), ftString, 40),
+                   test::fieldDef(QStringLiteral("Notes"), ftMemo), test::fieldDef(QStringLiteral("Photo"), ftGraphic),
+                   test::fieldDef(QStringLiteral("Done"), ftBoolean), test::fieldDef(QStringLiteral("Day"), ftDate),
+                   test::fieldDef(QStringLiteral("Count"), ftInteger)})
     {
         data.table.append();
         field("Name")->setAsString(QStringLiteral("Swarm"));
@@ -107,12 +108,6 @@ int pixelsOtherThan(const QImage &image, const QRect &rect, const QColor &color)
         for (int x = rect.left(); x <= rect.right(); ++x)
             count += image.pixelColor(x, y) != color;
     return count;
-}
-
-bool near(const QColor &a, const QColor &b, int tolerance = 24)
-{
-    return qAbs(a.red() - b.red()) <= tolerance && qAbs(a.green() - b.green()) <= tolerance
-        && qAbs(a.blue() - b.blue()) <= tolerance;
 }
 
 // Bands of consecutive pixel rows of rect holding anything other than the background: text lines.
@@ -201,10 +196,7 @@ void TestCellPainter::fieldKinds()
     QFETCH(bool, callbackAnswer);
     QFETCH(FieldKind, kind);
 
-    FieldDef def;
-    def.name = QStringLiteral("F");
-    def.type = FieldType(type);
-    const Field field(nullptr, def, 1);
+    const Field field(nullptr, test::fieldDef(QStringLiteral("F"), FieldType(type)), 1);
     std::function<bool(const Field &)> isBoolean;
     if (callback)
         isBoolean = [&](const Field &asked) {
@@ -875,8 +867,8 @@ void TestCellPainter::blankCellCoversLines()
 void TestCellPainter::formattedMemoShowsItsWordsNotItsMarkup()
 {
     GridFixture data(0,
-                     FieldDefs{GridFixture::fieldDef(QStringLiteral("Plain"), ftMemo),
-                               GridFixture::fieldDef(QStringLiteral("Formatted"), ftFmtMemo)});
+                     FieldDefs{test::fieldDef(QStringLiteral("Plain"), ftMemo),
+                               test::fieldDef(QStringLiteral("Formatted"), ftFmtMemo)});
     data.table.append();
     data.table.fieldByName(QStringLiteral("Plain"))->setAsString(QStringLiteral("Hive seven"));
     data.table.fieldByName(QStringLiteral("Formatted"))->setAsString(QStringLiteral("<p>Hive seven</p>"));

@@ -1,7 +1,7 @@
 #include "grid/tcolumn.h"
 #include "grid/tinplaceedit.h"
 #include "gridfixture.h"
-#include "platform/scripteddialogs.h"
+#include "scripteddialogs.h"
 #include "store/field.h"
 
 #include <QClipboard>

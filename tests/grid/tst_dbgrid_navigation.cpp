@@ -181,9 +181,9 @@ void DBGridNavigationTest::keysMoveThroughCellsAndRecords()
     QFETCH(int, recNo);
     QFETCH(int, selectedIndex);
     GridFixture fixture(30,
-                        FieldDefs{GridFixture::fieldDef(QStringLiteral("Name"), ftString, 20),
-                                  GridFixture::fieldDef(QStringLiteral("City"), ftString, 20),
-                                  GridFixture::fieldDef(QStringLiteral("Count"), ftInteger)});
+                        FieldDefs{test::fieldDef(QStringLiteral("Name"), ftString, 20),
+                                  test::fieldDef(QStringLiteral("City"), ftString, 20),
+                                  test::fieldDef(QStringLiteral("Count"), ftInteger)});
     auto grid = fixture.makeGrid(5);
     fixture.table.setRecNo(startRecNo);
     grid->setSelectedIndex(startCol);

@@ -422,7 +422,7 @@ void tst_EnhancedGrid::autoWidthChangeHandlerReplacesMode()
 void tst_EnhancedGrid::isBooleanFieldAsksHandler()
 {
     FieldDefs defs = GridFixture::defaultDefs();
-    defs << GridFixture::fieldDef(QStringLiteral("Done"), ftBoolean);
+    defs << test::fieldDef(QStringLiteral("Done"), ftBoolean);
     GridFixture fixture(2, defs);
     TEnhancedGrid grid;
     Field *done = fixture.table.findField(QStringLiteral("Done"));

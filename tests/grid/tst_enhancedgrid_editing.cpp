@@ -10,7 +10,8 @@
 #include "grid/tgridcontrols.h"
 #include "grid/tinplaceedit.h"
 #include "gridfixture.h"
-#include "platform/scripteddialogs.h"
+#include "installed.h"
+#include "scripteddialogs.h"
 #include "store/error.h"
 #include "store/field.h"
 
@@ -28,21 +29,21 @@ enum Col { Name, Count, Notes, Done, Flag, Day, At, Stamp, Photo };
 
 FieldDef photoDef()
 {
-    FieldDef def = GridFixture::fieldDef(QStringLiteral("Photo"), ftGraphic);
+    FieldDef def = test::fieldDef(QStringLiteral("Photo"), ftGraphic);
     def.displayLabel = QStringLiteral("Hive photo");
     return def;
 }
 
 FieldDefs editingDefs()
 {
-    return {GridFixture::fieldDef(QStringLiteral("Name"), ftString, 10),
-            GridFixture::fieldDef(QStringLiteral("Count"), ftInteger),
-            GridFixture::fieldDef(QStringLiteral("Notes"), ftMemo),
-            GridFixture::fieldDef(QStringLiteral("Done"), ftBoolean),
-            GridFixture::fieldDef(QStringLiteral("Flag"), ftInteger),
-            GridFixture::fieldDef(QStringLiteral("Day"), ftDate),
-            GridFixture::fieldDef(QStringLiteral("At"), ftTime),
-            GridFixture::fieldDef(QStringLiteral("Stamp"), ftDateTime),
+    return {test::fieldDef(QStringLiteral("Name"), ftString, 10),
+            test::fieldDef(QStringLiteral("Count"), ftInteger),
+            test::fieldDef(QStringLiteral("Notes"), ftMemo),
+            test::fieldDef(QStringLiteral("Done"), ftBoolean),
+            test::fieldDef(QStringLiteral("Flag"), ftInteger),
+            test::fieldDef(QStringLiteral("Day"), ftDate),
+            test::fieldDef(QStringLiteral("At"), ftTime),
+            test::fieldDef(QStringLiteral("Stamp"), ftDateTime),
             photoDef()};
 }
 
@@ -65,7 +66,6 @@ struct EditingFixture
 {
     EditingFixture()
     {
-        previousCompanions = GridCompanions::install(std::make_unique<NotingCompanions>(viewed));
         Table &table = data.table;
         table.first();
         table.edit();
@@ -88,11 +88,7 @@ struct EditingFixture
             qWarning("the form did not become active");
         grid->setFocus();
     }
-    ~EditingFixture()
-    {
-        grid.reset();
-        GridCompanions::install(std::move(previousCompanions));
-    }
+    ~EditingFixture() { grid.reset(); }
 
     Field *field(Col col) const { return data.table.fields().at(col); }
     void select(Col col) { grid->setSelectedIndex(col); }
@@ -112,7 +108,7 @@ struct EditingFixture
     ScriptedDialogsScope dialogs;
     GridFixture data{3, editingDefs()};
     QStringList viewed;
-    std::unique_ptr<GridCompanions> previousCompanions;
+    Installed<&GridCompanions::install> companions{std::make_unique<NotingCompanions>(viewed)};
     QWidget form;
     std::unique_ptr<TEnhancedGrid> grid;
     QLineEdit *nameEdit = nullptr;

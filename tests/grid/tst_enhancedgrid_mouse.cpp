@@ -9,6 +9,7 @@
 #include "grid/tinplaceedit.h"
 #include "grid/titlesearch.h"
 #include "gridfixture.h"
+#include "installed.h"
 #include "store/field.h"
 
 #include <QLabel>
@@ -685,7 +686,7 @@ void TestEnhancedGridMouse::cellHint()
     QFETCH(QString, hint);
 
     FieldDefs defs = GridFixture::defaultDefs();
-    defs.append(GridFixture::fieldDef(QStringLiteral("Flag"), ftBoolean));
+    defs.append(test::fieldDef(QStringLiteral("Flag"), ftBoolean));
     GridFixture fixture(5, defs);
     for (fixture.table.first(); !fixture.table.eof(); fixture.table.next()) {
         fixture.table.edit();
@@ -811,8 +812,7 @@ void TestEnhancedGridMouse::doubleClick()
     QFETCH(QStringList, viewed);
 
     QStringList calls;
-    auto previous = GridCompanions::install(std::make_unique<NotingCompanions>(calls));
-    const auto restore = qScopeGuard([&] { GridCompanions::install(std::move(previous)); });
+    const Installed<&GridCompanions::install> companions(std::make_unique<NotingCompanions>(calls));
     GridFixture fixture(5);
     auto grid = fixture.makeGrid<MouseGrid>(5, 400);
     addColumn(*grid, field, 20);

@@ -1,3 +1,4 @@
+#include "colordistance.h"
 #include "grid/tcolumn.h"
 #include "grid/tenhancedgrid.h"
 #include "gridfixture.h"
@@ -14,6 +15,7 @@ using namespace kelvara;
 using kelvara::test::addColumn;
 using kelvara::test::darkPixels;
 using kelvara::test::GridFixture;
+using kelvara::test::near;
 
 namespace {
 
@@ -36,9 +38,8 @@ public:
 FieldDefs paintingDefs()
 {
     FieldDefs defs = GridFixture::defaultDefs();
-    defs << GridFixture::fieldDef(QStringLiteral("Photo"), ftGraphic)
-         << GridFixture::fieldDef(QStringLiteral("Done"), ftBoolean)
-         << GridFixture::fieldDef(QStringLiteral("When"), ftDateTime);
+    defs << test::fieldDef(QStringLiteral("Photo"), ftGraphic) << test::fieldDef(QStringLiteral("Done"), ftBoolean)
+         << test::fieldDef(QStringLiteral("When"), ftDateTime);
     return defs;
 }
 
@@ -95,11 +96,8 @@ QPoint clearPoint(const QRect &cell)
     return QPoint(cell.right() - 3, cell.bottom() - 2);
 }
 
-bool near(const QColor &a, const QColor &b, int tolerance = 40)
-{
-    return qAbs(a.red() - b.red()) < tolerance && qAbs(a.green() - b.green()) < tolerance
-        && qAbs(a.blue() - b.blue()) < tolerance;
-}
+// A picture scaled into a cell stays this near its colour.
+constexpr int kScaledTolerance = 39;
 
 int pixelsOf(const QImage &image, const QRect &rect, const QColor &color)
 {
@@ -348,8 +346,8 @@ void EnhancedGridPaintingTest::pictureIsFittedAndCentred()
     const int top = cell.top() + 5;
     const int bottom = cell.top() + 34;
     for (int x : {cell.left() + 1, cell.center().x(), cell.right() - 1}) {
-        QVERIFY2(near(image.pixelColor(x, top + 1), Qt::red), qPrintable(QString::number(x)));
-        QVERIFY(near(image.pixelColor(x, bottom - 1), Qt::red));
+        QVERIFY2(near(image.pixelColor(x, top + 1), Qt::red, kScaledTolerance), qPrintable(QString::number(x)));
+        QVERIFY(near(image.pixelColor(x, bottom - 1), Qt::red, kScaledTolerance));
         QCOMPARE(image.pixelColor(x, top - 2), kWhite);
         QCOMPARE(image.pixelColor(x, bottom + 2), kWhite);
     }

@@ -4,9 +4,9 @@
 
 #include "grid/tenhancedgrid.h"
 #include "gridfixture.h"
-#include "platform/scripteddialogs.h"
 #include "platform/settingsstore.h"
 #include "scriptedcompanions.h"
+#include "scripteddialogs.h"
 #include "store/error.h"
 #include "store/field.h"
 #include "store/sqlite.h"
@@ -23,7 +23,7 @@ FieldDefs textDefs(const QStringList &names)
 {
     FieldDefs defs;
     for (const QString &name : names)
-        defs << GridFixture::fieldDef(name, ftString, 40);
+        defs << test::fieldDef(name, ftString, 40);
     return defs;
 }
 

@@ -48,8 +48,8 @@ struct NotesFixture : GridFixture
 
     static FieldDefs defs()
     {
-        return {fieldDef(QStringLiteral("Name"), ftString, 20), fieldDef(QStringLiteral("Notes"), ftMemo),
-                fieldDef(QStringLiteral("Formatted"), ftFmtMemo)};
+        return {test::fieldDef(QStringLiteral("Name"), ftString, 20), test::fieldDef(QStringLiteral("Notes"), ftMemo),
+                test::fieldDef(QStringLiteral("Formatted"), ftFmtMemo)};
     }
 
     void add(const QString &name, const QVariant &note)

@@ -6,9 +6,9 @@
 #include "grid/optionsmenu.h"
 #include "grid/tenhancedgrid.h"
 #include "gridfixture.h"
-#include "platform/printerlist.h"
-#include "platform/scripteddialogs.h"
+#include "print/printerlist.h"
 #include "scriptedcompanions.h"
+#include "scripteddialogs.h"
 #include "store/error.h"
 #include "store/field.h"
 

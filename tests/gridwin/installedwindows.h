@@ -2,6 +2,7 @@
 
 #include "grid/gridcompanions.h"
 #include "gridwin/gridwindows.h"
+#include "installed.h"
 
 #include <memory>
 
@@ -9,16 +10,6 @@ namespace kelvara::test {
 
 // Installs the program's companion windows for one test and puts back what was there, also
 // when the test fails half-way.
-class InstalledWindows
-{
-public:
-    InstalledWindows() : m_previous(GridCompanions::install(std::make_unique<GridWindows>())) { }
-    ~InstalledWindows() { GridCompanions::install(std::move(m_previous)); }
-    InstalledWindows(const InstalledWindows &) = delete;
-    InstalledWindows &operator=(const InstalledWindows &) = delete;
-
-private:
-    std::unique_ptr<GridCompanions> m_previous;
-};
+using InstalledWindows = InstalledStandIn<&GridCompanions::install, GridWindows>;
 
 }  // namespace kelvara::test

@@ -9,7 +9,7 @@
 #include "gridwin/tcolselectform.h"
 #include "installedwindows.h"
 #include "platform/colorvalues.h"
-#include "platform/scripteddialogs.h"
+#include "scripteddialogs.h"
 #include "store/field.h"
 
 #include <QListWidget>

@@ -1,7 +1,7 @@
 #include "gridwin/tfieldviewerform.h"
 #include "picturefixtures.h"
 #include "platform/jpegcodec.h"
-#include "platform/scripteddialogs.h"
+#include "scripteddialogs.h"
 #include "store/datasource.h"
 #include "store/field.h"
 #include "store/table.h"

@@ -7,7 +7,7 @@
 #include "gridwin/gridwindows.h"
 #include "gridwin/tfieldviewerform.h"
 #include "installedwindows.h"
-#include "platform/scripteddialogs.h"
+#include "scripteddialogs.h"
 #include "store/field.h"
 
 #include <QPlainTextEdit>

@@ -7,16 +7,16 @@
 #include "grid/tenhancedgrid.h"
 #include "gridfixture.h"
 #include "gridwin/gridwindows.h"
-#include "gridwin/report/bandreport.h"
-#include "gridwin/report/reportpager.h"
 #include "gridwin/report/unitreport.h"
 #include "installedwindows.h"
 #include "pdfpages.h"
-#include "platform/pageddocument.h"
-#include "platform/pdfwriter.h"
-#include "platform/printerlist.h"
-#include "platform/printpreview.h"
-#include "platform/scripteddialogs.h"
+#include "print/bandreport.h"
+#include "print/pageddocument.h"
+#include "print/pdfwriter.h"
+#include "print/printerlist.h"
+#include "print/printpreview.h"
+#include "print/reportpager.h"
+#include "scripteddialogs.h"
 #include "store/datasource.h"
 #include "store/error.h"
 #include "store/field.h"
@@ -46,7 +46,7 @@ const double kSlack = 0.8;
 
 FieldDef sized(const QString &name, FieldType type, int size, int displayWidth = 0, const QString &label = {})
 {
-    FieldDef def = GridFixture::fieldDef(name, type, size);
+    FieldDef def = test::fieldDef(name, type, size);
     def.displayWidth = displayWidth;
     def.displayLabel = label;
     return def;
@@ -376,10 +376,9 @@ void tst_Printout::columnsFitTurnThePageOrStop()
 
 void tst_Printout::listingWithOnlyMemoAndPictureFields()
 {
-    Printout printout({GridFixture::fieldDef(QStringLiteral("Notes"), ftMemo),
-                       GridFixture::fieldDef(QStringLiteral("Photo"), ftGraphic),
-                       GridFixture::fieldDef(QStringLiteral("Rich"), ftFmtMemo),
-                       GridFixture::fieldDef(QStringLiteral("Bytes"), ftBlob)});
+    Printout printout(
+        {test::fieldDef(QStringLiteral("Notes"), ftMemo), test::fieldDef(QStringLiteral("Photo"), ftGraphic),
+         test::fieldDef(QStringLiteral("Rich"), ftFmtMemo), test::fieldDef(QStringLiteral("Bytes"), ftBlob)});
     for (int i = 1; i <= 150; ++i)
         printout.append({QStringLiteral("note %1").arg(i)});
     READ_PAGES(pages, printout.pages());

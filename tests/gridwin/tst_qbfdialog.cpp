@@ -8,7 +8,7 @@
 #include "gridwin/gridwindows.h"
 #include "gridwin/tdlgqbf.h"
 #include "installedwindows.h"
-#include "platform/scripteddialogs.h"
+#include "scripteddialogs.h"
 #include "store/field.h"
 
 #include <QFrame>
@@ -42,15 +42,11 @@ void sendMouse(QWidget *target, QEvent::Type type, const QPoint &pos, Qt::MouseB
 
 FieldDefs fieldsOfEveryKind()
 {
-    return {GridFixture::fieldDef(QStringLiteral("Name"), ftString, 20),
-            GridFixture::fieldDef(QStringLiteral("City"), ftString, 20),
-            GridFixture::fieldDef(QStringLiteral("Hive"), ftString, 20),
-            GridFixture::fieldDef(QStringLiteral("Count"), ftInteger),
-            GridFixture::fieldDef(QStringLiteral("Notes"), ftMemo),
-            GridFixture::fieldDef(QStringLiteral("Dato"), ftDate),
-            GridFixture::fieldDef(QStringLiteral("Rich"), ftFmtMemo),
-            GridFixture::fieldDef(QStringLiteral("Pic"), ftBlob),
-            GridFixture::fieldDef(QStringLiteral("Photo"), ftGraphic)};
+    return {test::fieldDef(QStringLiteral("Name"), ftString, 20), test::fieldDef(QStringLiteral("City"), ftString, 20),
+            test::fieldDef(QStringLiteral("Hive"), ftString, 20), test::fieldDef(QStringLiteral("Count"), ftInteger),
+            test::fieldDef(QStringLiteral("Notes"), ftMemo),      test::fieldDef(QStringLiteral("Dato"), ftDate),
+            test::fieldDef(QStringLiteral("Rich"), ftFmtMemo),    test::fieldDef(QStringLiteral("Pic"), ftBlob),
+            test::fieldDef(QStringLiteral("Photo"), ftGraphic)};
 }
 
 // Ten records of "jobs" (Name "Name i", City "City i mod 3", Count i) under an enhanced grid

@@ -1,3 +1,4 @@
+#include "colordistance.h"
 #include "picturefixtures.h"
 #include "platform/jpegcodec.h"
 #include "store/error.h"
@@ -243,12 +244,6 @@ QString tooShort(const QByteArray &jpeg, const QSize &declared, int leastBytes)
 QString jpegError(int code)
 {
     return QStringLiteral("JPEG error #%1").arg(code);
-}
-
-bool near(QRgb a, QRgb b, int tolerance = 24)
-{
-    return qAbs(qRed(a) - qRed(b)) <= tolerance && qAbs(qGreen(a) - qGreen(b)) <= tolerance
-        && qAbs(qBlue(a) - qBlue(b)) <= tolerance;
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
 #include "filekind.h"
-#include "platform/printerlist.h"
 #include "platform/settingsstore.h"
 
 #include <QDir>
@@ -27,7 +26,6 @@ private Q_SLOTS:
     void keyPathsBecomeGroups();
     void aKeyPathLandsAsASectionOfTheFile();
     void aScopeGivesTheUsersStoreBack();
-    void printerListCanBeReplaced();
     void onlyARegularFileIsReplaced_data();
     void onlyARegularFileIsReplaced();
     void whatAKilledSaveLeftGoes_data();
@@ -88,18 +86,6 @@ void SettingsStoreTest::aScopeGivesTheUsersStoreBack()
     }
     QCOMPARE(SettingsStore::open()->fileName(), users);
     QVERIFY(users.endsWith(QStringLiteral("Kelvara/Kelvara.ini")));
-}
-
-void SettingsStoreTest::printerListCanBeReplaced()
-{
-    const QStringList system = PrinterList::names();
-    {
-        PrinterListScope none(QStringList{});
-        QCOMPARE(PrinterList::count(), 0);
-        PrinterListScope two({QStringLiteral("Office"), QStringLiteral("Shed")});
-        QCOMPARE(PrinterList::count(), 2);
-    }
-    QCOMPARE(PrinterList::names(), system);
 }
 
 namespace {

@@ -1,3 +1,4 @@
+#include "errorof.h"
 #include "filekind.h"
 #include "platform/textfile.h"
 #include "store/error.h"
@@ -19,6 +20,7 @@
 #include <unistd.h>
 
 using namespace kelvara;
+using test::errorOf;
 
 class TextFileTest : public QObject
 {
@@ -131,16 +133,6 @@ namespace {
 QStringList filesIn(const test::TestWorkspace &workspace)
 {
     return QDir(workspace.path()).entryList(QDir::Files | QDir::System, QDir::Name);
-}
-
-QString errorOf(const std::function<void()> &step)
-{
-    try {
-        step();
-    } catch (const Error &error) {
-        return error.message();
-    }
-    return QString();
 }
 
 }  // namespace

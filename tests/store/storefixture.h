@@ -1,5 +1,7 @@
 #pragma once
 
+#include "errorof.h"
+#include "fielddefmaker.h"
 #include "store/datasource.h"
 #include "store/error.h"
 #include "store/field.h"
@@ -16,15 +18,6 @@
 #include <utility>
 
 namespace kelvara::test {
-
-inline FieldDef fieldDef(const QString &name, FieldType type, int size = 0)
-{
-    FieldDef def;
-    def.name = name;
-    def.type = type;
-    def.size = size;
-    return def;
-}
 
 // The small table most store tests work on: two text fields, a 16-bit integer, a date, a memo
 // and a picture, in that order.
@@ -213,16 +206,5 @@ private:
 
     EventLog *m_log;
 };
-
-// The message of the store error that `action` throws, or an empty text when it throws none.
-inline QString errorOf(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const Error &e) {
-        return e.message();
-    }
-    return QString();
-}
 
 }  // namespace kelvara::test

@@ -1,5 +1,6 @@
 #include "failingdisk.h"
 #include "folderwatch.h"
+#include "installed.h"
 #include "store/sqlite.h"
 #include "storefixture.h"
 #include "testworkspace.h"
@@ -619,6 +620,7 @@ void BadFilesTest::readOnlyFiles()
 void BadFilesTest::lockedTableIsBusyNotDamaged()
 {
     TestWorkspace workspace;
+    const Installed<&sql::Database::setBusyTimeout> briefWait(kBriefBusyWait);
     {
         Table table;
         makeTable(table, rowsWithNotes(3, 5));

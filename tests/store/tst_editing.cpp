@@ -1,3 +1,4 @@
+#include "installed.h"
 #include "store/kelvaratable.h"
 #include "store/sqlite.h"
 #include "storefixture.h"
@@ -708,6 +709,7 @@ void EditingTest::failedPostStopsTheMove()
 void EditingTest::failedDeleteKeepsTheRecord()
 {
     TestWorkspace workspace;
+    const Installed<&sql::Database::setBusyTimeout> briefWait(kBriefBusyWait);
     Table table;
     makeTable(table, numberedRows(3));
     OtherProgram other;

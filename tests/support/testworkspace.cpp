@@ -5,15 +5,19 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QtTest>
 
 namespace kelvara::test {
 
 TestWorkspace::TestWorkspace(const QLocale &locale) : m_previousDir(QDir::currentPath()), m_previousLocale(QLocale())
 {
     QStandardPaths::setTestModeEnabled(true);
-    QVERIFY2(m_dir.isValid(), "cannot make a temporary directory");
-    QDir::setCurrent(m_dir.path());
+    // A test that went on without its own folder would work in, and leave files in, the folder
+    // it was started from: it stops here instead.
+    if (!m_dir.isValid() || !m_settingsDir.isValid())
+        qFatal("cannot make a temporary directory: %s",
+               qPrintable(m_dir.isValid() ? m_settingsDir.errorString() : m_dir.errorString()));
+    if (!QDir::setCurrent(m_dir.path()))
+        qFatal("cannot work in %s", qPrintable(m_dir.path()));
     QLocale::setDefault(locale);
 }
 

@@ -5,11 +5,12 @@
 #include "grid/tcolumntitle.h"
 #include "grid/tdbgrid.h"
 #include "grid/tdbgridcolumns.h"
-#include "gridwin/report/bandreport.h"
-#include "gridwin/report/reportpager.h"
 #include "platform/dialogs.h"
-#include "platform/printerlist.h"
-#include "platform/printpreview.h"
+#include "print/bandreport.h"
+#include "print/printdialogs.h"
+#include "print/printerlist.h"
+#include "print/printpreview.h"
+#include "print/reportpager.h"
 #include "store/datasource.h"
 #include "store/error.h"
 #include "store/field.h"
@@ -246,7 +247,7 @@ void outputReport(const BandReport &report, PrintMode mode, QWidget *parent)
             dialogs().error(parent, error.message());
         }
     } else {
-        dialogs().preview(parent, pager);
+        printDialogs().preview(parent, pager);
     }
     if (table) {
         table->first();

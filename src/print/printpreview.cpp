@@ -1,10 +1,11 @@
-#include "platform/printpreview.h"
+#include "print/printpreview.h"
 
 #include "platform/dialogs.h"
 #include "platform/errorreport.h"
-#include "platform/pagecanvas.h"
-#include "platform/pageddocument.h"
-#include "platform/pdfwriter.h"
+#include "print/pagecanvas.h"
+#include "print/pageddocument.h"
+#include "print/pdfwriter.h"
+#include "print/printdialogs.h"
 #include "store/error.h"
 
 #include <QAction>
@@ -356,7 +357,7 @@ void PrintPreviewDialog::printClick()
         QPrinter printer(QPrinter::HighResolution);
         printer.setDocName(m_document.title());
         printer.setPageLayout(m_document.pageLayout());
-        if (!dialogs().print(this, printer))
+        if (!printDialogs().print(this, printer))
             return;
         printDocument(m_document, printer, this);
         render();

@@ -1,7 +1,7 @@
-#include "platform/pdfwriter.h"
+#include "print/pdfwriter.h"
 
-#include "platform/pageddocument.h"
-#include "platform/truetypesubset.h"
+#include "print/pageddocument.h"
+#include "print/truetypesubset.h"
 #include "store/error.h"
 
 #include <QCryptographicHash>

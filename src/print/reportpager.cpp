@@ -1,6 +1,6 @@
-#include "gridwin/report/reportpager.h"
+#include "print/reportpager.h"
 
-#include "platform/pagecanvas.h"
+#include "print/pagecanvas.h"
 #include "store/field.h"
 #include "store/table.h"
 

@@ -1,6 +1,6 @@
-#include "platform/pagecanvas.h"
+#include "print/pagecanvas.h"
 
-#include "platform/pageddocument.h"
+#include "print/pageddocument.h"
 #include "store/error.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
-#include "gridwin/report/bandreport.h"
+#include "print/bandreport.h"
 
-#include "platform/pageddocument.h"
-#include "platform/printerlist.h"
+#include "print/pageddocument.h"
+#include "print/printerlist.h"
 
 #include <QPrinterInfo>
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "installed.h"
 #include "platform/dialogs.h"
+#include "print/printdialogs.h"
 
 #include <QList>
 
@@ -8,7 +10,8 @@
 
 namespace kelvara {
 
-// Dialogs for tests: every message is recorded, every question answered from a script.
+// Dialogs for tests: every message is recorded, every question answered from a script. The
+// print dialog and the preview are answered here too, through ScriptedPrintDialogs.
 class ScriptedDialogs : public Dialogs
 {
 public:
@@ -57,23 +60,31 @@ public:
                          const QStringList &filters) override;
     QString saveFileName(QWidget *parent, const QString &caption, const QString &directory,
                          const QStringList &filters) override;
-    bool print(QWidget *parent, QPrinter &printer) override;
     int exec(QDialog &dialog) override;
+    bool print(QWidget *parent, QPrinter &printer);
+    void preview(QWidget *parent, PagedDocument &document);
+};
+
+// The printing half of the seam as a test plays it: answered by the scripted dialogs installed
+// at the time, so that a test which installs other scripted dialogs gets their answers here too.
+class ScriptedPrintDialogs : public PrintDialogs
+{
+public:
+    bool print(QWidget *parent, QPrinter &printer) override;
     void preview(QWidget *parent, PagedDocument &document) override;
 };
 
-// Installs scripted dialogs for the lifetime of a test and puts the previous ones back.
+// Installs scripted dialogs, both halves, for the lifetime of a test and puts the previous ones
+// back.
 class ScriptedDialogsScope
 {
 public:
-    ScriptedDialogsScope();
-    ~ScriptedDialogsScope();
-    ScriptedDialogs *operator->() const { return m_dialogs; }
+    ScriptedDialogs *operator->() const { return m_dialogs.operator->(); }
     ScriptedDialogs &operator*() const { return *m_dialogs; }
 
 private:
-    ScriptedDialogs *m_dialogs;
-    std::unique_ptr<Dialogs> m_previous;
+    test::InstalledStandIn<&Dialogs::install, ScriptedDialogs> m_dialogs;
+    test::Installed<&PrintDialogs::install> m_printDialogs{std::make_unique<ScriptedPrintDialogs>()};
 };
 
 }  // namespace kelvara

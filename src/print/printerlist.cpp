@@ -1,4 +1,4 @@
-#include "platform/printerlist.h"
+#include "print/printerlist.h"
 
 #include <QPrinterInfo>
 

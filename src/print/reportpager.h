@@ -1,7 +1,7 @@
 #pragma once
 
-#include "gridwin/report/bandreport.h"
-#include "platform/pageddocument.h"
+#include "print/bandreport.h"
+#include "print/pageddocument.h"
 
 #include <QFontMetricsF>
 #include <QRawFont>

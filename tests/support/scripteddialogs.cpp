@@ -1,6 +1,6 @@
-#include "platform/scripteddialogs.h"
+#include "scripteddialogs.h"
 
-#include "platform/pageddocument.h"
+#include "print/pageddocument.h"
 
 #include <QDialog>
 
@@ -93,16 +93,26 @@ void ScriptedDialogs::preview(QWidget *parent, PagedDocument &document)
         onPreview(parent, document);
 }
 
-ScriptedDialogsScope::ScriptedDialogsScope()
+namespace {
+
+ScriptedDialogs &installedScript()
 {
-    auto dialogs = std::make_unique<ScriptedDialogs>();
-    m_dialogs = dialogs.get();
-    m_previous = Dialogs::install(std::move(dialogs));
+    auto *scripted = dynamic_cast<ScriptedDialogs *>(&dialogs());
+    if (!scripted)
+        qFatal("a print dialog was asked for while no scripted dialogs were installed");
+    return *scripted;
 }
 
-ScriptedDialogsScope::~ScriptedDialogsScope()
+}  // namespace
+
+bool ScriptedPrintDialogs::print(QWidget *parent, QPrinter &printer)
 {
-    Dialogs::install(std::move(m_previous));
+    return installedScript().print(parent, printer);
+}
+
+void ScriptedPrintDialogs::preview(QWidget *parent, PagedDocument &document)
+{
+    installedScript().preview(parent, document);
 }
 
 }  // namespace kelvara

@@ -1,4 +1,4 @@
-#include "platform/truetypesubset.h"
+#include "print/truetypesubset.h"
 
 #include <QRawFont>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/pagecanvas.h"
+#include "print/pagecanvas.h"
 
 #include <QPageLayout>
 #include <QString>
