@@ -258,7 +258,8 @@ std::pair<Figures, Figures> run(const QString &smallDirectory, int smallCount, c
     Figures a, b;
 
     // One full screen: every cell painted again.
-    std::tie(a.paint, b.paint) = measure(small, large, runs, [](Sheet &sheet, int) { sheet.grid.viewport()->repaint(); });
+    std::tie(a.paint, b.paint)
+        = measure(small, large, runs, [](Sheet &sheet, int) { sheet.grid.viewport()->repaint(); });
 
     // Page Down from the first record on, starting again at the end; the key and the paint it causes.
     small.table.first();

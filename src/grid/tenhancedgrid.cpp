@@ -6,7 +6,7 @@
 #include "grid/optionsmenu.h"
 #include "platform/colorvalues.h"
 #include "platform/errorreport.h"
-#include "print/printerlist.h"
+#include "report/printerlist.h"
 #include "store/field.h"
 #include "store/table.h"
 

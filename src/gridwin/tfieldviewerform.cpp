@@ -8,7 +8,7 @@
 #include "platform/jpegcodec.h"
 #include "platform/longtext.h"
 #include "platform/textfile.h"
-#include "print/printdialogs.h"
+#include "report/printdialogs.h"
 #include "store/datasource.h"
 #include "store/error.h"
 #include "store/field.h"

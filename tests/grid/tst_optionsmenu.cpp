@@ -6,7 +6,7 @@
 #include "grid/optionsmenu.h"
 #include "grid/tenhancedgrid.h"
 #include "gridfixture.h"
-#include "print/printerlist.h"
+#include "report/printerlist.h"
 #include "scriptedcompanions.h"
 #include "scripteddialogs.h"
 #include "store/error.h"

@@ -1,6 +1,6 @@
 #include "scripteddialogs.h"
 
-#include "print/pageddocument.h"
+#include "report/pageddocument.h"
 
 #include <QDialog>
 

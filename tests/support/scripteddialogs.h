@@ -2,7 +2,7 @@
 
 #include "installed.h"
 #include "platform/dialogs.h"
-#include "print/printdialogs.h"
+#include "report/printdialogs.h"
 
 #include <QList>
 

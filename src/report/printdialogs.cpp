@@ -1,7 +1,7 @@
-#include "print/printdialogs.h"
+#include "report/printdialogs.h"
 
 #include "platform/serviceslot.h"
-#include "print/printpreview.h"
+#include "report/printpreview.h"
 
 #include <QPrintDialog>
 #include <QPrinter>

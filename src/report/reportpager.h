@@ -1,7 +1,7 @@
 #pragma once
 
-#include "print/bandreport.h"
-#include "print/pageddocument.h"
+#include "report/bandreport.h"
+#include "report/pageddocument.h"
 
 #include <QFontMetricsF>
 #include <QRawFont>

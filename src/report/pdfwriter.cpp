@@ -1,7 +1,7 @@
-#include "print/pdfwriter.h"
+#include "report/pdfwriter.h"
 
-#include "print/pageddocument.h"
-#include "print/truetypesubset.h"
+#include "report/pageddocument.h"
+#include "report/truetypesubset.h"
 #include "store/error.h"
 
 #include <QCryptographicHash>

@@ -1,6 +1,6 @@
-#include "print/pagecanvas.h"
+#include "report/pagecanvas.h"
 
-#include "print/pageddocument.h"
+#include "report/pageddocument.h"
 #include "store/error.h"
 
 #include <QCoreApplication>

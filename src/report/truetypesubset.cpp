@@ -1,4 +1,4 @@
-#include "print/truetypesubset.h"
+#include "report/truetypesubset.h"
 
 #include <QRawFont>
 

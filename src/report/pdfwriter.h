@@ -1,6 +1,6 @@
 #pragma once
 
-#include "print/pagecanvas.h"
+#include "report/pagecanvas.h"
 
 #include <QPageLayout>
 #include <QString>

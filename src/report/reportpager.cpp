@@ -1,6 +1,6 @@
-#include "print/reportpager.h"
+#include "report/reportpager.h"
 
-#include "print/pagecanvas.h"
+#include "report/pagecanvas.h"
 #include "store/field.h"
 #include "store/table.h"
 

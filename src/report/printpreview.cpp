@@ -1,11 +1,11 @@
-#include "print/printpreview.h"
+#include "report/printpreview.h"
 
 #include "platform/dialogs.h"
 #include "platform/errorreport.h"
-#include "print/pagecanvas.h"
-#include "print/pageddocument.h"
-#include "print/pdfwriter.h"
-#include "print/printdialogs.h"
+#include "report/pagecanvas.h"
+#include "report/pageddocument.h"
+#include "report/pdfwriter.h"
+#include "report/printdialogs.h"
 #include "store/error.h"
 
 #include <QAction>

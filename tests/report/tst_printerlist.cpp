@@ -1,4 +1,4 @@
-#include "print/printerlist.h"
+#include "report/printerlist.h"
 
 #include <QtTest>
 

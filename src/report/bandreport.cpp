@@ -1,7 +1,7 @@
-#include "print/bandreport.h"
+#include "report/bandreport.h"
 
-#include "print/pageddocument.h"
-#include "print/printerlist.h"
+#include "report/pageddocument.h"
+#include "report/printerlist.h"
 
 #include <QPrinterInfo>
 
