@@ -9,8 +9,9 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build-sanitize"
 
 "$root/scripts/packages.sh"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVARA_SANITIZE=ON \
-    -DKELVARA_WERROR="${KELVARA_WERROR:-OFF}" >/dev/null
+# -O1 with line tables only: the sanitizers' own advice, and a build half as long as -O2 -g.
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
+    -DKELVARA_SANITIZE=ON -DKELVARA_WERROR="${KELVARA_WERROR:-OFF}" >/dev/null
 cmake --build "$build" -j2 --target kelvara_tests
 
 export QT_QPA_PLATFORM=offscreen
