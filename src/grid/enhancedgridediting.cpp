@@ -126,7 +126,7 @@ void TEnhancedGrid::colEnter()
     // These cells have editors of their own; the text editor would only get in their way.
     if (const Field *field = selectedField()) {
         const bool ownEditor = isBooleanField(*field) || field->isBlobField() || field->dataType() == ftBytes
-            || (field->isDateTimeField() && m_displayDateTime);
+            || (field->isDateTimeField() && displayDateTime());
         setEditing(!ownEditor);
     } else {
         setEditing(true);
@@ -168,10 +168,10 @@ TEnhancedGrid::EditShow TEnhancedGrid::editShowAnswer(QWidget **control) const
         return EditShow::Hosted;
     }
     switch (field->dataType()) {
-    case ftBoolean: return m_displayBoolean ? EditShow::No : EditShow::Yes;
+    case ftBoolean: return displayBoolean() ? EditShow::No : EditShow::Yes;
     case ftDate:
     case ftTime:
-    case ftDateTime: return m_displayDateTime ? EditShow::No : EditShow::Yes;
+    case ftDateTime: return displayDateTime() ? EditShow::No : EditShow::Yes;
     default: return EditShow::Yes;
     }
 }
@@ -320,7 +320,7 @@ void TEnhancedGrid::prepareMemoEditor()
 {
     placeHiddenEditors();
     const Field *field = selectedField();
-    if (!field || fieldKind(field, OnIsBooleanField) != FieldKind::MemoLike || !m_displayMemo || !hasFocusWithin())
+    if (!field || fieldKind(field, OnIsBooleanField) != FieldKind::MemoLike || !displayMemo() || !hasFocusWithin())
         return;
     QWidget *host = parentWidget() ? parentWidget() : this;
     QAbstractScrollArea *editor = nullptr;
@@ -577,7 +577,7 @@ void TEnhancedGrid::toggleBoolean(Field &field)
 {
     // A value the field cannot turn into a check box state stays as it was, and the user hears why.
     if (OnIsBooleanField)
-        field.setAsInteger(field.asInteger() == m_valueUnChecked ? m_valueChecked : m_valueUnChecked);
+        field.setAsInteger(field.asInteger() == valueUnChecked() ? m_valueChecked : valueUnChecked());
     else
         field.setAsBoolean(!field.asBoolean());
 }
@@ -615,11 +615,11 @@ void TEnhancedGrid::cellClick(TColumn *column)
         Field *field = column ? column->field() : nullptr;
         if (field && !(options() & dgRowSelect) && (options() & dgEditing)) {
             const FieldKind kind = fieldKind(field, OnIsBooleanField);
-            if (m_displayBoolean && kind == FieldKind::Boolean && canEditModify())
+            if (displayBoolean() && kind == FieldKind::Boolean && canEditModify())
                 toggleBoolean(*field);
             const bool memoInPlace
-                = kind == FieldKind::MemoLike && !m_displayPopupEditors && m_displayMemo && !m_fullSizeMemo;
-            const bool dateInPlace = kind == FieldKind::DateTime && m_displayDateTime;
+                = kind == FieldKind::MemoLike && !m_displayPopupEditors && displayMemo() && !m_fullSizeMemo;
+            const bool dateInPlace = kind == FieldKind::DateTime && displayDateTime();
             if (options() & dgAlwaysShowEditor) {
                 if (memoInPlace)
                     openMemoEditor(true);
@@ -645,9 +645,9 @@ void TEnhancedGrid::activateCell(bool selectAll)
         return;
     const FieldKind kind = fieldKind(field, OnIsBooleanField);
     if (kind == FieldKind::Boolean) {
-        if (m_displayBoolean && !field->readOnly()) {
+        if (displayBoolean() && !field->readOnly()) {
             cellClick(selectedColumn());
-        } else if (!m_displayBoolean && !(cellOptions() & goEditing)) {
+        } else if (!displayBoolean() && !(cellOptions() & goEditing)) {
             const UpdateLock lock(*this);
             setCellOptions(cellOptions() | goEditing);
         }
@@ -655,13 +655,13 @@ void TEnhancedGrid::activateCell(bool selectAll)
     // The field viewer opens through the double-click step, which also raises OnDblClick.
     if (m_displayPopupEditors && kind == FieldKind::Picture)
         dblClick();
-    if (m_displayMemo) {
+    if (displayMemo()) {
         if (!m_fullSizeMemo && isMemoType(*field))
             openMemoEditor(selectAll);
     } else if (m_displayPopupEditors && kind == FieldKind::MemoLike) {
         dblClick();
     }
-    if (m_displayDateTime && kind == FieldKind::DateTime)
+    if (displayDateTime() && kind == FieldKind::DateTime)
         openDatePicker();
 }
 

@@ -215,7 +215,7 @@ void TEnhancedGrid::mouseUp(QMouseEvent *event)
     TDBGrid::mouseReleaseEvent(event);
     const GridCoord cell = cellAt(pos);
     const TDBGridOptions opts = options();
-    if (m_titleCheck && (opts & dgTitles) && (opts & dgIndicator) && dataLink().active() && cell.col == 0
+    if (m_display.titleCheck && (opts & dgTitles) && (opts & dgIndicator) && dataLink().active() && cell.col == 0
         && cell.row == 0)
         showOptionsMenu(viewport()->mapToGlobal(pos));
     if (!cell.isValid() || cell.row < titleOffset())

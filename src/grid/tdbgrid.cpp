@@ -134,10 +134,7 @@ void TDBGrid::setReadOnly(bool readOnly)
 
 void TDBGrid::setDefaultDrawing(bool on)
 {
-    if (on == m_defaultDrawing)
-        return;
-    m_defaultDrawing = on;
-    invalidateGrid();
+    storeAndRepaint(m_defaultDrawing, on);
 }
 
 void TDBGrid::setTitleFont(const QFont &font)
