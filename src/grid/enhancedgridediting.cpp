@@ -112,8 +112,6 @@ void TEnhancedGrid::colEnter()
     };
     const auto raise = [this] {
         TDBGrid::colEnter();
-        if (OnColEnter)
-            OnColEnter(this);
         placeHiddenEditors();
     };
     if (readOnly() || dataLink().readOnly()) {

@@ -131,29 +131,33 @@ public:
     // The standard height of one line, for multi-line rows, the font rule and the title row.
     static constexpr int LineHeight = 17;
 
-    // Events. A handler may change its reference arguments; the grid goes on with what it left.
-    using TNotifyEvent = std::function<void(QObject *sender)>;
+    // Events. The rule: a notification is a Qt signal, as the base grid's are (OnColEnter,
+    // OnCellClick ...), with the grid as its sender; where the grid needs an answer from the
+    // handler to go on, the event is a callback member the handler is assigned to: it returns
+    // the answer or changes its reference arguments, and the grid goes on with what it left.
     using TAutoWidthEvent = std::function<void(QObject *sender, TAutoWidth &newValue)>;
     using TCellAttribute = std::function<void(QObject *sender, Field *field, QPainter &canvas, TGridDrawState state)>;
     using TIsBooleanField = std::function<bool(const Field &field)>;
-    using TMouseEvent
-        = std::function<void(QObject *sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y)>;
-    using TMouseMoveEvent = std::function<void(QObject *sender, Qt::KeyboardModifiers shift, int x, int y)>;
     using TMouseWheelUpDownEvent
         = std::function<void(QObject *sender, Qt::KeyboardModifiers shift, const QPoint &mousePos, bool &handled)>;
 
     TAutoWidthEvent OnAutoWidthChange;
-    TNotifyEvent OnRightClick;
-    TNotifyEvent OnCustomize;
     TCellAttribute OnApplyCellAttribute;
     TIsBooleanField OnIsBooleanField;
-    TNotifyEvent OnColEnter;
-    TMouseEvent OnMouseDown;
-    TMouseEvent OnMouseUp;
-    TMouseMoveEvent OnMouseMove;
     TMouseWheelUpDownEvent OnMouseWheelDown;
     TMouseWheelUpDownEvent OnMouseWheelUp;
 
+Q_SIGNALS:
+    // A right press; while one is connected, the press opens no PopupMenu.
+    void OnRightClick();
+    // The columns were set from the column chooser's confirmed choice.
+    void OnCustomize();
+    // The grid's own mouse events, in client coordinates.
+    void OnMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void OnMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void OnMouseMove(Qt::KeyboardModifiers shift, int x, int y);
+
+public:
     explicit TEnhancedGrid(QWidget *parent = nullptr);
     ~TEnhancedGrid() override;
 

@@ -209,24 +209,19 @@ void TstEnhancedGridEditing::columnEnter()
     f.grid->setDisplayDateTime(displayDateTime);
     f.grid->setReadOnly(readOnly);
     f.select(Count);
-    int entered = 0;
-    f.grid->OnColEnter = [&](QObject *sender) {
-        QCOMPARE(sender, f.grid.get());
-        ++entered;
-    };
+    QSignalSpy entered(f.grid.get(), &TDBGrid::OnColEnter);
     f.select(Col(col));
     QCOMPARE(bool(f.grid->cellOptions() & CellGrid::goEditing), goEditing);
-    QCOMPARE(entered, 1);
+    QCOMPARE(entered.count(), 1);
 }
 
 void TstEnhancedGridEditing::columnEnterOnInactiveLinkRaisesNothing()
 {
     EditingFixture f;
-    int entered = 0;
-    f.grid->OnColEnter = [&](QObject *) { ++entered; };
+    QSignalSpy entered(f.grid.get(), &TDBGrid::OnColEnter);
     f.data.table.close();
     f.grid->setDisplayBoolean(!f.grid->displayBoolean());
-    QCOMPARE(entered, 0);
+    QCOMPARE(entered.count(), 0);
 }
 
 void TstEnhancedGridEditing::activation_data()
