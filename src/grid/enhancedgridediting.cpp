@@ -10,6 +10,7 @@
 #include "grid/editorhook.h"
 #include "grid/fieldkind.h"
 #include "grid/gridcompanions.h"
+#include "grid/gridsharedstate.h"
 #include "grid/tinplaceedit.h"
 #include "platform/errorreport.h"
 #include "store/field.h"
@@ -23,17 +24,6 @@
 namespace kelvara {
 
 namespace {
-
-// Two clicks on the same cell open its editor, counted per kind of editor. The counts are the
-// process's, not one grid's: a click in another grid counts as the first of a new pair there.
-struct ClickCounters
-{
-    int memo = 0;
-    int date = 0;
-    QPoint first;
-    QPoint second;
-};
-ClickCounters s_clicks;
 
 bool isDateType(FieldType type)
 {
@@ -582,20 +572,21 @@ void TEnhancedGrid::toggleBoolean(Field &field)
 
 void TEnhancedGrid::countClick(bool memo)
 {
-    int &counter = memo ? s_clicks.memo : s_clicks.date;
+    GridSharedState::ClickCounters &clicks = GridSharedState::instance().clicks;
+    int &counter = memo ? clicks.memo : clicks.date;
     ++counter;
     Table *table = activeTable();
     // A record being inserted sits one row below where the click found it.
     const int clickedRow = row() + (table && table->state() == dsInsert ? 1 : 0);
     const QPoint position = cellRect(col(), clickedRow).topLeft();
     if (counter == 1) {
-        s_clicks.first = position;
+        clicks.first = position;
         return;
     }
-    s_clicks.second = position;
-    s_clicks.memo = 0;
-    s_clicks.date = 0;
-    if (s_clicks.second != s_clicks.first)
+    clicks.second = position;
+    clicks.memo = 0;
+    clicks.date = 0;
+    if (clicks.second != clicks.first)
         return;
     if (memo)
         openMemoEditor(true);
@@ -628,8 +619,8 @@ void TEnhancedGrid::cellClick(TColumn *column)
             } else if (dateInPlace) {
                 countClick(false);
             } else if (kind == FieldKind::Plain) {
-                s_clicks.memo = 0;
-                s_clicks.date = 0;
+                GridSharedState::instance().clicks.memo = 0;
+                GridSharedState::instance().clicks.date = 0;
             }
         }
     }

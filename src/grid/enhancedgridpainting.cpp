@@ -6,6 +6,7 @@
 
 #include "dbctrls/tborderdatetimepicker.h"
 #include "dbctrls/tdbmemo.h"
+#include "grid/gridsharedstate.h"
 #include "store/field.h"
 #include "store/table.h"
 
@@ -15,20 +16,12 @@
 
 namespace kelvara {
 
-namespace {
-
-// One check-box size serves every grid of the process; each new grid measures it again in its
-// style when it first paints.
-QSize s_checkBoxSize;
-
-}  // namespace
-
 CellPaintContext TEnhancedGrid::paintContext() const
 {
     CellPaintContext context;
     context.backgroundCopy = m_display.useBackgroundPicture && !m_backgroundCopy.isNull() ? &m_backgroundCopy : nullptr;
     context.isBooleanField = OnIsBooleanField;
-    context.checkBoxSize = s_checkBoxSize;
+    context.checkBoxSize = GridSharedState::instance().checkBoxSize;
     context.ctl3D = ctl3D();
     const TDBGridOptions opts = options();
     context.titles = opts & dgTitles;
@@ -54,7 +47,7 @@ void TEnhancedGrid::paintRegion(QPainter &painter, const QRegion &region)
 
     if (!m_painter) {
         m_painter = std::make_unique<CellPainter>(m_display);
-        s_checkBoxSize = CellPainter::checkBoxGlyphSize(style());
+        GridSharedState::instance().checkBoxSize = CellPainter::checkBoxGlyphSize(style());
     }
     m_painter->context = paintContext();
     m_attributeHook = nullptr;

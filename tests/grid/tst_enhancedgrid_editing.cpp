@@ -6,6 +6,7 @@
 #include "dbctrls/tdbmemo.h"
 #include "dbctrls/tdbrichedit.h"
 #include "grid/gridcompanions.h"
+#include "grid/gridsharedstate.h"
 #include "grid/tenhancedgrid.h"
 #include "grid/tgridcontrols.h"
 #include "grid/tinplaceedit.h"
@@ -149,7 +150,12 @@ class TstEnhancedGridEditing : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { QGuiApplication::clipboard()->clear(); }
+    // Each case starts as in a fresh process: no click counted, no clipboard key pending.
+    void init()
+    {
+        QGuiApplication::clipboard()->clear();
+        GridSharedState::reset();
+    }
 
     void columnEnter_data();
     void columnEnter();
