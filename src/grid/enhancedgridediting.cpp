@@ -219,7 +219,8 @@ void TEnhancedGrid::ShowEditControl(QWidget *control, int col, int row)
         m_hostedHook = hook;
         // A grid that goes away gives its control back to the form, hidden.
         connect(this, &QObject::destroyed, control, [control, hook = QPointer<EditorHook>(hook)] {
-            delete hook.data();
+            if (hook)
+                hook->release();
             control->hide();
         });
     }
@@ -287,7 +288,8 @@ bool TEnhancedGrid::hostedControlEvent(QObject *watched, QEvent *event)
 
 void TEnhancedGrid::releaseHostedControl()
 {
-    delete m_hostedHook.data();
+    if (auto *hook = qobject_cast<EditorHook *>(m_hostedHook.data()))
+        hook->release();
     QPointer<QWidget> control = m_hostedControl;
     m_hostedControl = nullptr;
     if (control)
