@@ -371,7 +371,8 @@ protected:
     // -- Mouse, column drag, cell hints and title search (enhancedgridmouse.cpp)
     Q_PROPERTY(QMenu *PopupMenu READ popupMenu WRITE setPopupMenu)
 public:
-    // The pop-up menu a right press opens while OnRightClick is not assigned; not owned by the grid.
+    // The pop-up menu a right press opens while nothing is connected to OnRightClick; not owned
+    // by the grid.
     QMenu *popupMenu() const { return m_popupMenu; }
     void setPopupMenu(QMenu *menu) { m_popupMenu = menu; }
     // FixedCols back to the indicator column alone while the record set is open; locked columns
