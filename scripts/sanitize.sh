@@ -10,8 +10,10 @@ build="$root/build-sanitize"
 
 "$root/scripts/packages.sh"
 # -O1 with line tables only: the sanitizers' own advice, and a build half as long as -O2 -g.
+# Warnings stay warnings here: GCC's flow warnings (maybe-uninitialized) misfire under the
+# sanitizers' instrumentation, and the ordinary build already treats warnings as errors.
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
-    -DKELVARA_SANITIZE=ON -DKELVARA_WERROR="${KELVARA_WERROR:-OFF}" >/dev/null
+    -DKELVARA_SANITIZE=ON -DKELVARA_WERROR=OFF >/dev/null
 cmake --build "$build" -j2 --target kelvara_tests
 
 export QT_QPA_PLATFORM=offscreen

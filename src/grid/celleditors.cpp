@@ -4,6 +4,7 @@
 #include "grid/editorhook.h"
 #include "grid/fieldkind.h"
 #include "grid/gridcompanions.h"
+#include "grid/gridsharedstate.h"
 #include "grid/tenhancedgrid.h"
 #include "grid/tinplaceedit.h"
 #include "platform/errorreport.h"
@@ -20,17 +21,6 @@ namespace kelvara {
 namespace {
 
 using Grid = TEnhancedGrid;
-
-// Two clicks on the same cell open its editor, counted per kind of editor. The counts are the
-// process's, not one grid's: a click in another grid counts as the first of a new pair there.
-struct ClickCounters
-{
-    int memo = 0;
-    int date = 0;
-    QPoint first;
-    QPoint second;
-};
-ClickCounters s_clicks;
 
 bool isDateType(FieldType type)
 {
@@ -215,7 +205,8 @@ void CellEditors::showEditControl(QWidget *control, int col, int row)
         m_hostedHook = hook;
         // A grid that goes away gives its control back to the form, hidden.
         connect(&m_grid, &QObject::destroyed, control, [control, hook = QPointer<EditorHook>(hook)] {
-            delete hook.data();
+            if (hook)
+                hook->release();
             control->hide();
         });
     }
@@ -283,7 +274,8 @@ bool CellEditors::hostedControlEvent(QObject *watched, QEvent *event)
 
 void CellEditors::releaseHostedControl()
 {
-    delete m_hostedHook.data();
+    if (m_hostedHook)
+        m_hostedHook->release();
     QPointer<QWidget> control = m_hostedControl;
     m_hostedControl = nullptr;
     if (control)
@@ -620,20 +612,21 @@ void CellEditors::toggleBoolean(Field &field)
 
 void CellEditors::countClick(bool memo)
 {
-    int &counter = memo ? s_clicks.memo : s_clicks.date;
+    GridSharedState::ClickCounters &clicks = GridSharedState::instance().clicks;
+    int &counter = memo ? clicks.memo : clicks.date;
     ++counter;
     Table *table = m_host.activeTable();
     // A record being inserted sits one row below where the click found it.
     const int clickedRow = m_grid.row() + (table && table->state() == dsInsert ? 1 : 0);
     const QPoint position = m_grid.cellRect(m_grid.col(), clickedRow).topLeft();
     if (counter == 1) {
-        s_clicks.first = position;
+        clicks.first = position;
         return;
     }
-    s_clicks.second = position;
-    s_clicks.memo = 0;
-    s_clicks.date = 0;
-    if (s_clicks.second != s_clicks.first)
+    clicks.second = position;
+    clicks.memo = 0;
+    clicks.date = 0;
+    if (clicks.second != clicks.first)
         return;
     if (memo)
         openMemoEditor(true);
@@ -666,8 +659,8 @@ bool CellEditors::cellClick(TColumn *column)
             } else if (dateInPlace) {
                 countClick(false);
             } else if (kind == FieldKind::Plain) {
-                s_clicks.memo = 0;
-                s_clicks.date = 0;
+                GridSharedState::instance().clicks.memo = 0;
+                GridSharedState::instance().clicks.date = 0;
             }
         }
     }

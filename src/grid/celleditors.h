@@ -13,6 +13,7 @@ class QWidget;
 
 namespace kelvara {
 
+class EditorHook;
 class Field;
 class Table;
 class TColumn;
@@ -33,7 +34,7 @@ public:
     // grid's virtual ones, and what it keeps to itself.
     struct Host
     {
-        // The base grid's column-enter step, then the grid's OnColEnter.
+        // The base grid's column-enter step, which raises OnColEnter.
         std::function<void()> columnEntered;
         // Makes a cell current, scrolled into view.
         std::function<void(int col, int row)> moveTo;
@@ -107,7 +108,7 @@ private:
     QPointer<QWidget> m_hostedControl;
     bool m_controlShown = false;     // the edit-show test last showed a hosted control
     bool m_placingControl = false;   // showEditControl is running: a relayout it causes must not re-enter
-    QPointer<QObject> m_hostedHook;  // watches the hosted control and the grid's size
+    QPointer<EditorHook> m_hostedHook;  // watches the hosted control and the grid's size
 };
 
 }  // namespace kelvara

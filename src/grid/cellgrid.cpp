@@ -222,34 +222,22 @@ void CellGrid::setBorderStyle(TBorderStyle style)
 
 void CellGrid::setColor(const QColor &color)
 {
-    if (color == m_color)
-        return;
-    m_color = color;
-    invalidateGrid();
+    storeAndRepaint(m_color, color);
 }
 
 void CellGrid::setFixedColor(const QColor &color)
 {
-    if (color == m_fixedColor)
-        return;
-    m_fixedColor = color;
-    invalidateGrid();
+    storeAndRepaint(m_fixedColor, color);
 }
 
 void CellGrid::setFontColor(const QColor &color)
 {
-    if (color == m_fontColor)
-        return;
-    m_fontColor = color;
-    invalidateGrid();
+    storeAndRepaint(m_fontColor, color);
 }
 
 void CellGrid::setCtl3D(bool on)
 {
-    if (on == m_ctl3D)
-        return;
-    m_ctl3D = on;
-    invalidateGrid();
+    storeAndRepaint(m_ctl3D, on);
 }
 
 int CellGrid::clientWidth() const

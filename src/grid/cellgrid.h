@@ -6,6 +6,8 @@
 #include <QAbstractScrollArea>
 #include <QColor>
 
+#include <type_traits>
+
 class QPainter;
 class QScrollBar;
 
@@ -171,6 +173,16 @@ public:
     bool hasFocusWithin() const;
 
 protected:
+    // The setter of a property that changes only the look: a new value is stored and the whole
+    // grid repainted; the same value changes nothing.
+    template <class T> void storeAndRepaint(T &member, const std::remove_reference_t<T> &value)
+    {
+        if (member == value)
+            return;
+        member = value;
+        invalidateGrid();
+    }
+
     // Painting: every visible cell with its rectangle and draw state.
     virtual void drawCell(QPainter &painter, int col, int row, const QRect &rect, TGridDrawState state);
     TGridDrawState drawStateOf(int col, int row) const;

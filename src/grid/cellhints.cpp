@@ -28,11 +28,7 @@ CellHints::CellHints(TDBGrid *grid, std::function<bool()> editorActive)
     : QObject(grid), m_grid(grid), m_editorActive(std::move(editorActive))
 { }
 
-CellHints::~CellHints()
-{
-    // The hint window is a window of its own, not a child of the grid.
-    delete m_window.data();
-}
+CellHints::~CellHints() = default;
 
 bool CellHints::isShown() const
 {
@@ -105,7 +101,7 @@ bool CellHints::coversPointer() const
 bool CellHints::eventFilter(QObject *watched, QEvent *event)
 {
     // Where a desktop still gives the hint the pointer, leaving the hint can be leaving the grid.
-    if (watched == m_window && event->type() == QEvent::Leave) {
+    if (watched == m_window.get() && event->type() == QEvent::Leave) {
         const QRect grid(m_grid->viewport()->mapToGlobal(QPoint(0, 0)), m_grid->viewport()->size());
         if (!grid.contains(QCursor::pos()))
             hide();
@@ -142,9 +138,9 @@ void CellHints::show(const QRect &rect, const QString &text, const QFont &font)
     if (!m_window) {
         // The hint opens over the cell under the pointer: transparent for input, it leaves the
         // pointer to the grid, which would otherwise see it leave and hide the hint at once.
-        m_window = new QLabel(nullptr,
-                              Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus
-                                  | Qt::WindowTransparentForInput);
+        m_window = std::make_unique<QLabel>(nullptr,
+                                            Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus
+                                                | Qt::WindowTransparentForInput);
         m_window->setAttribute(Qt::WA_ShowWithoutActivating);
         m_window->setAttribute(Qt::WA_TransparentForMouseEvents);
         m_window->setObjectName(QStringLiteral("cellHintWindow"));

@@ -3,11 +3,11 @@
 #include <QLabel>
 #include <QObject>
 #include <QPoint>
-#include <QPointer>
 #include <QRect>
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QFont;
 class QWidget;
@@ -34,7 +34,7 @@ public:
 
     QPoint lastPos() const { return m_lastPos; }
     // The hint window; nullptr until a hint was first shown.
-    QLabel *window() const { return m_window; }
+    QLabel *window() const { return m_window.get(); }
     bool isShown() const;
     // Whether the shown hint lies under the pointer while the pointer is over the grid: the grid
     // losing the pointer then is the hint's doing, not the pointer leaving.
@@ -56,7 +56,8 @@ private:
 
     TDBGrid *m_grid;
     std::function<bool()> m_editorActive;
-    QPointer<QLabel> m_window;
+    // A window of its own, so outside Qt's object tree: owned here, made at the first hint.
+    std::unique_ptr<QLabel> m_window;
     QPoint m_lastPos;
 };
 

@@ -151,9 +151,9 @@ void drawPolyline(QPainter &painter, const QColor &color, std::initializer_list<
 
 CellPainter::DrawState CellPainter::baseDrawState(int col, int row, DrawState state) const
 {
-    const int firstDataRow = settings.titles ? 1 : 0;
-    const bool indicatorColumn = settings.indicator && col == 0;
-    if ((state & CellGrid::gdFixed) && settings.ctl3D && row >= firstDataRow && !indicatorColumn)
+    const int firstDataRow = context.titles ? 1 : 0;
+    const bool indicatorColumn = context.indicator && col == 0;
+    if ((state & CellGrid::gdFixed) && context.ctl3D && row >= firstDataRow && !indicatorColumn)
         state &= ~DrawState(CellGrid::gdFixed);
     return state;
 }
@@ -172,18 +172,18 @@ bool CellPainter::paintDataCell(QPainter &painter, const DataCell &cell,
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     fillWithBrush(painter, rect);
-    if (settings.useRowColors && !selected && !fixed) {
+    if (options().useRowColors && !selected && !fixed) {
         // Colours belong to screen rows: the row pitch is the cell height plus its line.
         const int k = rect.top() / (rect.height() + 1);
-        setSolidBrush(painter, k % 2 != 0 ? settings.rowColor1 : settings.rowColor2);
+        setSolidBrush(painter, k % 2 != 0 ? options().rowColor1 : options().rowColor2);
         painter.fillRect(rect, painter.brush());
-    } else if (settings.backgroundCopy && !selected && !fixed) {
-        painter.drawImage(rect.topLeft(), *settings.backgroundCopy, rect);
+    } else if (context.backgroundCopy && !selected && !fixed) {
+        painter.drawImage(rect.topLeft(), *context.backgroundCopy, rect);
         painter.setBrush(Qt::NoBrush);
     }
     if ((focused || selected) && !fixed) {
-        setSolidBrush(painter, settings.highlightColor);
-        painter.setPen(settings.highlightFontColor);
+        setSolidBrush(painter, options().highlightColor);
+        painter.setPen(options().highlightFontColor);
         painter.fillRect(rect, painter.brush());
     }
     if (!selected && !fixed && cell.field && applyCellAttribute)
@@ -205,26 +205,26 @@ void CellPainter::paintContent(QPainter &painter, const DataCell &cell, FieldKin
     }
     switch (kind) {
     case FieldKind::MemoLike:
-        if (settings.displayMemo)
+        if (options().displayMemo)
             drawText(painter, innerRect(rect, false), memoText(*field), taLeftJustify);
         else
             drawText(painter, innerRect(rect, true), field->text(), taLeftJustify);
         break;
     case FieldKind::Picture:
-        if (settings.displayImages)
+        if (options().displayImages)
             paintPicture(painter, cell);
         else
             drawText(painter, innerRect(rect, true), field->text(), taLeftJustify);
         break;
     case FieldKind::Boolean:
-        if (settings.displayBoolean)
+        if (options().displayBoolean)
             paintCheckBox(painter, cell);
         else
             drawText(painter, innerRect(rect, true), field->displayText(), field->alignment());
         break;
     case FieldKind::DateTime:
         // Plain text form, not the display format: the date picker shows and takes that form.
-        drawText(painter, innerRect(rect, !settings.displayDateTime), field->text(), taLeftJustify);
+        drawText(painter, innerRect(rect, !options().displayDateTime), field->text(), taLeftJustify);
         break;
     case FieldKind::Plain: drawText(painter, innerRect(rect, true), field->displayText(), cell.alignment); break;
     }
@@ -233,7 +233,7 @@ void CellPainter::paintContent(QPainter &painter, const DataCell &cell, FieldKin
 void CellPainter::drawText(QPainter &painter, const QRect &r, const QString &text, Alignment alignment) const
 {
     layText(painter, r, text, horizontal(alignment),
-            settings.showTextEllipsis ? Layout::EllipsisLine : Layout::Wrapped);
+            options().showTextEllipsis ? Layout::EllipsisLine : Layout::Wrapped);
 }
 
 QRect CellPainter::fittedPictureRect(const QRect &cell, const QSize &picture)
@@ -259,8 +259,8 @@ void CellPainter::paintPicture(QPainter &painter, const DataCell &cell) const
     const QRect &rect = cell.rect;
     const DrawState state = cell.state;
     if (state & (CellGrid::gdFocused | CellGrid::gdSelected)) {
-        setSolidBrush(painter, settings.imageHighlightColor);
-        painter.setPen(settings.fontColor);
+        setSolidBrush(painter, options().imageHighlightColor);
+        painter.setPen(context.fontColor);
         painter.fillRect(rect, painter.brush());
     }
     if (rect.isEmpty())
@@ -286,8 +286,8 @@ void CellPainter::paintPicture(QPainter &painter, const DataCell &cell) const
     if (drawn.isNull()) {
         // Too large to scale: the cell shows the field's content as text instead.
         if (state & CellGrid::gdSelected) {
-            setSolidBrush(painter, settings.highlightColor);
-            painter.setPen(settings.highlightFontColor);
+            setSolidBrush(painter, options().highlightColor);
+            painter.setPen(options().highlightFontColor);
         }
         fillWithBrush(painter, rect);
         drawText(painter, innerRect(rect, true), cell.field->text(), taLeftJustify);
@@ -307,14 +307,14 @@ QSize CellPainter::checkBoxGlyphSize(const QStyle *style)
 void CellPainter::paintCheckBox(QPainter &painter, const DataCell &cell) const
 {
     const QRect &rect = cell.rect;
-    const QSize size = settings.checkBoxSize.isEmpty() ? checkBoxGlyphSize() : settings.checkBoxSize;
+    const QSize size = context.checkBoxSize.isEmpty() ? checkBoxGlyphSize() : context.checkBoxSize;
     const QRect box(rect.left() + (rect.width() - size.width()) / 2, rect.top() + (rect.height() - size.height()) / 2,
                     size.width(), size.height());
     const Field &field = *cell.field;
-    const bool checked = settings.isBooleanField ? field.asInteger() != settings.valueUnChecked : field.asBoolean();
-    if (!settings.flatCheckBox) {
+    const bool checked = context.isBooleanField ? field.asInteger() != options().valueUnChecked : field.asBoolean();
+    if (!options().flatCheckBox) {
         drawCheckGlyph(painter, box, checked, false);
-    } else if (settings.boldCheckBox) {
+    } else if (options().boldCheckBox) {
         drawCheckGlyph(painter, box, checked, true);
     } else {
         // The flat glyph's outer border is cut off and replaced by a thin grey one.
@@ -340,8 +340,8 @@ void CellPainter::drawCheckGlyph(QPainter &painter, const QRect &box, bool check
     } else {
         const QColor shadow = named(SystemColor::BtnShadow);
         const QColor light = named(SystemColor::BtnHighlight);
-        const QColor darkShadow = settings.palette.color(QPalette::Active, QPalette::Shadow);
-        const QColor face = settings.palette.color(QPalette::Active, QPalette::Midlight);
+        const QColor darkShadow = context.palette.color(QPalette::Active, QPalette::Shadow);
+        const QColor face = context.palette.color(QPalette::Active, QPalette::Midlight);
         drawPolyline(painter, shadow, {box.bottomLeft() + QPoint(0, -1), box.topLeft(), box.topRight()});
         drawPolyline(painter, light, {box.bottomLeft(), box.bottomRight(), box.topRight() + QPoint(0, -1)});
         drawPolyline(painter, darkShadow, {inner.bottomLeft() + QPoint(0, -1), inner.topLeft(), inner.topRight()});
@@ -360,11 +360,11 @@ void CellPainter::drawCheckGlyph(QPainter &painter, const QRect &box, bool check
 
 void CellPainter::paintFocusMark(QPainter &painter, const QRect &rect, DrawState state) const
 {
-    if (settings.cells3D || !settings.drawFocusRect || settings.rowSelect)
+    if (options().cells3D || !options().drawFocusRect || context.rowSelect)
         return;
     const bool selected = state & CellGrid::gdSelected;
     const bool focused = state & CellGrid::gdFocused;
-    const bool dotted = settings.alwaysShowSelection ? selected : focused;
+    const bool dotted = context.alwaysShowSelection ? selected : focused;
     if (dotted) {
         // Every other pixel of the outline inverted, as the desktop's focus rectangle is.
         painter.save();
@@ -380,7 +380,7 @@ void CellPainter::paintFocusMark(QPainter &painter, const QRect &rect, DrawState
                 painter.fillRect(QRect(rect.right(), rect.top() + 1, 1, rect.height() - 2), dots);
         }
         painter.restore();
-    } else if (!settings.alwaysShowSelection && selected) {
+    } else if (!context.alwaysShowSelection && selected) {
         frameRect(painter, rect, clYellow);
     }
 }
@@ -391,29 +391,29 @@ std::optional<QColor> CellPainter::paintFrame(QPainter &painter, int col, int ro
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     std::optional<QColor> newColor;
-    const bool titleRow = row == 0 && settings.titles;
-    const bool indicatorCell = col == 0 && settings.indicator;
-    if (settings.cells3D && settings.colLines && settings.rowLines) {
-        if (settings.color == clWhite || settings.color == named(SystemColor::Window))
-            newColor = settings.fixedColor;
+    const bool titleRow = row == 0 && context.titles;
+    const bool indicatorCell = col == 0 && context.indicator;
+    if (options().cells3D && context.colLines && context.rowLines) {
+        if (context.color == clWhite || context.color == named(SystemColor::Window))
+            newColor = context.fixedColor;
         drawCornerMark(painter, col, row, rect);
         if (row == 0) {
             if (titleRow) {
                 if (title)
                     drawTitle(painter, rect, *title);
-                if (!settings.boldTitles)
+                if (!options().boldTitlesWhenCells3D)
                     drawBevel(painter, rect);
             } else {
                 drawBevel(painter, rect);
             }
-            if (indicatorCell && !settings.boldIndicators)
+            if (indicatorCell && !options().boldIndicatorsWhenCells3D)
                 drawBevel(painter, rect);
-        } else if (indicatorCell && !settings.boldIndicators) {
+        } else if (indicatorCell && !options().boldIndicatorsWhenCells3D) {
             drawBevel(painter, rect);
         }
         drawLightEdge(painter, rect);
     } else {
-        if (settings.color == named(SystemColor::BtnFace) || settings.color == clSilver)
+        if (context.color == named(SystemColor::BtnFace) || context.color == clSilver)
             newColor = named(SystemColor::Window);
         drawCornerMark(painter, col, row, rect);
         if (row == 0) {
@@ -445,16 +445,16 @@ void CellPainter::drawTitle(QPainter &painter, const QRect &rect, const TitleTex
     painter.fillRect(r, title.color);
     painter.setPen(title.fontColor);
     Layout layout = Layout::SingleLine;
-    if (settings.showTitleEllipsis)
+    if (options().showTitleEllipsis)
         layout = Layout::EllipsisLine;
-    else if (settings.multiLineTitles)
+    else if (options().multiLineTitles)
         layout = Layout::Wrapped;
     layText(painter, r, title.caption, horizontal(title.alignment), layout, true);
 }
 
 void CellPainter::drawCornerMark(QPainter &painter, int col, int row, const QRect &rect) const
 {
-    if (col != 0 || row != 0 || !settings.titleCheck || !settings.titles || !settings.indicator)
+    if (col != 0 || row != 0 || !options().titleCheck || !context.titles || !context.indicator)
         return;
     const int l = rect.left();
     const int t = rect.top();
@@ -486,7 +486,7 @@ void CellPainter::drawBevel(QPainter &painter, const QRect &rect) const
     const int t = rect.top();
     const int rt = rect.left() + rect.width();
     const int b = rect.top() + rect.height();
-    drawPolyline(painter, settings.fixedColor, {{l + 1, b - 1}, {rt - 1, b - 1}, {rt - 1, t}});
+    drawPolyline(painter, context.fixedColor, {{l + 1, b - 1}, {rt - 1, b - 1}, {rt - 1, t}});
     drawPolyline(painter, named(SystemColor::BtnShadow), {{l - 1, b}, {rt, b}, {rt, t - 1}});
 }
 
@@ -496,7 +496,7 @@ void CellPainter::recolourLines(QPainter &painter, const QRect &rect) const
     const int t = rect.top();
     const int rt = rect.left() + rect.width();
     const int b = rect.top() + rect.height();
-    drawPolyline(painter, settings.fixedColor, {{l, b}, {rt, b}, {rt, t - 1}});
+    drawPolyline(painter, context.fixedColor, {{l, b}, {rt, b}, {rt, t - 1}});
 }
 
 void CellPainter::drawLightEdge(QPainter &painter, const QRect &rect) const
@@ -510,7 +510,7 @@ void CellPainter::drawLightEdge(QPainter &painter, const QRect &rect) const
 
 void CellPainter::paintBlankCell(QPainter &painter, const QRect &rect) const
 {
-    painter.fillRect(rect.adjusted(-1, -1, 1, 1), settings.color);
+    painter.fillRect(rect.adjusted(-1, -1, 1, 1), context.color);
 }
 
 }  // namespace kelvara

@@ -2,6 +2,7 @@
 
 #include "grid/cellgrid.h"
 #include "grid/fieldkind.h"
+#include "grid/griddisplayoptions.h"
 #include "platform/colorvalues.h"
 #include "store/storetypes.h"
 
@@ -24,42 +25,19 @@ namespace kelvara {
 
 class Field;
 
-// What the cell painting takes from the grid's properties; the grid fills it before painting.
-struct CellPaintSettings
+// What one paint takes from the grid widget beside its display options: the base grid's own
+// properties, which change without the enhanced grid hearing of it, and what the enhanced grid
+// made for painting. The grid sets it before each paint.
+struct CellPaintContext
 {
-    bool displayImages = true;
-    bool displayMemo = true;
-    bool displayBoolean = true;
-    bool displayDateTime = true;
-    bool showTextEllipsis = false;
-    bool showTitleEllipsis = false;
-    bool multiLineTitles = false;
-
-    bool useRowColors = false;
-    QColor rowColor1{111, 255, 186};
-    QColor rowColor2 = systemColor(SystemColor::Window);
     // The grid's copy of its background picture while one is in use, anchored at the client origin.
     const QImage *backgroundCopy = nullptr;
-
-    QColor highlightColor = clNavy;
-    QColor highlightFontColor = clWhite;
-    QColor imageHighlightColor = systemColor(SystemColor::Window);
-
-    bool flatCheckBox = true;
-    bool boldCheckBox = false;  // FlatCheckBoxType Bold
-    int valueUnChecked = 0;
     // The grid's OnIsBooleanField when assigned: it decides which fields are check boxes, and a
-    // check box shows checked for any integer value but valueUnChecked.
+    // check box shows checked for any integer value but ValueUnChecked.
     std::function<bool(const Field &)> isBooleanField;
     QSize checkBoxSize;  // empty: checkBoxGlyphSize() of the application style
 
-    bool cells3D = false;
-    bool boldTitles = false;      // BoldTitlesWhenCells3D
-    bool boldIndicators = false;  // BoldIndicatorsWhenCells3D
-    bool titleCheck = false;
-    bool drawFocusRect = true;
     bool ctl3D = true;
-
     // The grid's Options that painting reads.
     bool titles = true;
     bool indicator = true;
@@ -106,9 +84,13 @@ public:
         DrawState state;
     };
 
-    CellPaintSettings settings;
+    // Reads the grid's options where the grid keeps them; they must outlive the painter.
+    explicit CellPainter(const GridDisplayOptions &options) : m_options(&options) { }
 
-    FieldKind kindOf(const Field *field) const { return fieldKind(field, settings.isBooleanField); }
+    const GridDisplayOptions &options() const { return *m_options; }
+    CellPaintContext context;
+
+    FieldKind kindOf(const Field *field) const { return fieldKind(field, context.isBooleanField); }
 
     // The state in which the base grid paints a cell: with Ctl3D the data cells of locked columns
     // lose fixed, so they are painted as data cells.
@@ -149,7 +131,9 @@ private:
     void drawBevel(QPainter &painter, const QRect &rect) const;
     void recolourLines(QPainter &painter, const QRect &rect) const;
     void drawLightEdge(QPainter &painter, const QRect &rect) const;
-    QColor named(SystemColor color) const { return systemColor(color, settings.palette); }
+    QColor named(SystemColor color) const { return systemColor(color, context.palette); }
+
+    const GridDisplayOptions *m_options;
 };
 
 // Draws the line through points in color, one pixel wide, the last point left out. Segments are

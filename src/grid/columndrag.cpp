@@ -20,7 +20,10 @@ ColumnDrag::ColumnDrag(QWidget *client, Host host) : QObject(client), m_client(c
 ColumnDrag::~ColumnDrag()
 {
     // The picture is the client's child; the client may outlive the drag.
-    delete m_image.data();
+    if (m_image) {
+        m_image->hide();
+        m_image->deleteLater();
+    }
 }
 
 void ColumnDrag::press(int col, const QPoint &pos)

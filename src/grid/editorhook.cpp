@@ -10,8 +10,23 @@ EditorHook::EditorHook(QObject *watched, Handler handler, QObject *parent)
 
 EditorHook::~EditorHook()
 {
+    unwatchAll();
+}
+
+void EditorHook::unwatchAll()
+{
     for (QObject *watched : std::as_const(m_watched))
         watched->removeEventFilter(this);
+    m_watched.clear();
+}
+
+void EditorHook::release()
+{
+    // An event already on its way through the watched object's filters must not reach the
+    // function either.
+    m_released = true;
+    unwatchAll();
+    deleteLater();
 }
 
 void EditorHook::watch(QObject *watched)
@@ -24,7 +39,7 @@ void EditorHook::watch(QObject *watched)
 
 bool EditorHook::eventFilter(QObject *watched, QEvent *event)
 {
-    return m_handler(watched, event);
+    return !m_released && m_handler(watched, event);
 }
 
 }  // namespace kelvara

@@ -8,7 +8,7 @@
 namespace kelvara {
 
 // Hands the events of a watched object to a function before the object sees them; the function
-// gives true to keep an event from the object. Removing the hook (deleting it) stops the watch.
+// gives true to keep an event from the object. release() stops the watch.
 class EditorHook : public QObject
 {
     Q_OBJECT
@@ -20,13 +20,19 @@ public:
 
     // Watches one more object with the same function.
     void watch(QObject *watched);
+    // Stops the watch at once and lets the hook go when control returns to the event loop, so
+    // that it may be released from inside one of the events it handles.
+    void release();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void unwatchAll();
+
     QList<QObject *> m_watched;
     Handler m_handler;
+    bool m_released = false;
 };
 
 }  // namespace kelvara

@@ -150,8 +150,8 @@ void TEnhancedGrid::customize()
         setGridAutoWidth(m_gridAutoWidth);
     runColumnEnter();
     invalidateGrid();
-    if (confirmed && OnCustomize)
-        OnCustomize(this);
+    if (confirmed)
+        Q_EMIT OnCustomize();
 }
 
 QString TEnhancedGrid::layoutSaveName()

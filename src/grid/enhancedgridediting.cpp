@@ -10,11 +10,8 @@ namespace kelvara {
 void TEnhancedGrid::makeEditors()
 {
     CellEditors::Host host;
-    host.columnEntered = [this] {
-        TDBGrid::colEnter();
-        if (OnColEnter)
-            OnColEnter(this);
-    };
+    // The base's step raises OnColEnter.
+    host.columnEntered = [this] { TDBGrid::colEnter(); };
     host.moveTo = [this](int col, int row) { setCurrentCell(col, row, true); };
     host.hideTextEditor = [this] { TDBGrid::hideEditor(); };
     host.canModifyCell = [this] { return canEditModify(); };

@@ -3,6 +3,7 @@
 
 #include "grid/tenhancedgrid.h"
 
+#include "grid/gridsharedstate.h"
 #include "grid/tinplaceedit.h"
 #include "store/error.h"
 #include "store/field.h"
@@ -18,10 +19,6 @@
 namespace kelvara {
 
 namespace {
-
-// Ctrl+C or Ctrl+V seen on key down, run by the character that follows; the process's, as the
-// character may reach another grid.
-int s_pendingClipboardKey = 0;
 
 bool isEnter(const QKeyEvent &event)
 {
@@ -52,7 +49,7 @@ bool TEnhancedGrid::keyDown(QKeyEvent *event)
     const bool cellEditing = !(options() & dgRowSelect) && (options() & dgEditing);
     if (event->modifiers() == Qt::ControlModifier && (code == Qt::Key_C || code == Qt::Key_V)) {
         // The character that follows runs the command (keyPress).
-        s_pendingClipboardKey = code;
+        GridSharedState::instance().pendingClipboardKey = code;
         event->accept();
         return false;
     }
@@ -89,7 +86,7 @@ void TEnhancedGrid::keyPress(QKeyEvent *event)
     } else {
         TDBGrid::keyPress(event);
     }
-    if (s_pendingClipboardKey != 0 && isEditable()) {
+    if (GridSharedState::instance().pendingClipboardKey != 0 && isEditable()) {
         const UpdateLock lock(*this);
         event->accept();
         runClipboardCommand();
@@ -98,8 +95,9 @@ void TEnhancedGrid::keyPress(QKeyEvent *event)
 
 void TEnhancedGrid::runClipboardCommand()
 {
-    const int command = s_pendingClipboardKey;
-    const auto clear = qScopeGuard([] { s_pendingClipboardKey = 0; });
+    int &pending = GridSharedState::instance().pendingClipboardKey;
+    const int command = pending;
+    const auto clear = qScopeGuard([&pending] { pending = 0; });
     Field *field = selectedField();
     Table *table = activeTable();
     if (!field || !table)

@@ -15,6 +15,7 @@
 #include "store/table.h"
 
 #include <QMenu>
+#include <QMetaMethod>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -124,8 +125,8 @@ void TEnhancedGrid::mousePressEvent(QMouseEvent *event)
         if (focusPolicy() != Qt::NoFocus && !hasFocusWithin())
             setFocus(Qt::MouseFocusReason);
         mouseDown(event);
-        if (event->button() == Qt::RightButton && OnRightClick)
-            OnRightClick(this);
+        if (event->button() == Qt::RightButton)
+            Q_EMIT OnRightClick();
     } catch (const std::exception &) { }
 }
 
@@ -133,11 +134,9 @@ void TEnhancedGrid::mouseDown(QMouseEvent *event)
 {
     const QPoint pos = event->position().toPoint();
     const Qt::MouseButton button = event->button();
-    const auto raiseMouseDown = [&] {
-        if (OnMouseDown)
-            OnMouseDown(this, button, event->modifiers(), pos.x(), pos.y());
-    };
-    if (button == Qt::RightButton && m_popupMenu && !OnRightClick) {
+    const auto raiseMouseDown = [&] { Q_EMIT OnMouseDown(button, event->modifiers(), pos.x(), pos.y()); };
+    if (button == Qt::RightButton && m_popupMenu
+        && !isSignalConnected(QMetaMethod::fromSignal(&TEnhancedGrid::OnRightClick))) {
         // The menu's actions find the grid they were opened on here.
         m_popupMenu->setProperty("PopupComponent", QVariant::fromValue<QObject *>(this));
         m_popupMenu->popup(event->globalPosition().toPoint());
@@ -169,10 +168,7 @@ void TEnhancedGrid::mouseMoveEvent(QMouseEvent *event)
         });
         return;
     }
-    guarded(this, [&] {
-        if (OnMouseMove)
-            OnMouseMove(this, event->modifiers(), pos.x(), pos.y());
-    });
+    guarded(this, [&] { Q_EMIT OnMouseMove(event->modifiers(), pos.x(), pos.y()); });
     TDBGrid::mouseMoveEvent(event);
     if (m_cellHints)
         cellHint(pos);
@@ -210,12 +206,11 @@ void TEnhancedGrid::mouseReleaseEvent(QMouseEvent *event)
 void TEnhancedGrid::mouseUp(QMouseEvent *event)
 {
     const QPoint pos = event->position().toPoint();
-    if (OnMouseUp)
-        OnMouseUp(this, event->button(), event->modifiers(), pos.x(), pos.y());
+    Q_EMIT OnMouseUp(event->button(), event->modifiers(), pos.x(), pos.y());
     TDBGrid::mouseReleaseEvent(event);
     const GridCoord cell = cellAt(pos);
     const TDBGridOptions opts = options();
-    if (m_titleCheck && (opts & dgTitles) && (opts & dgIndicator) && dataLink().active() && cell.col == 0
+    if (m_display.titleCheck && (opts & dgTitles) && (opts & dgIndicator) && dataLink().active() && cell.col == 0
         && cell.row == 0)
         showOptionsMenu(viewport()->mapToGlobal(pos));
     if (!cell.isValid() || cell.row < titleOffset())

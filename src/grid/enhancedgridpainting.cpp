@@ -5,6 +5,7 @@
 
 #include "grid/tenhancedgrid.h"
 
+#include "grid/gridsharedstate.h"
 #include "store/field.h"
 #include "store/table.h"
 
@@ -14,69 +15,40 @@
 
 namespace kelvara {
 
-namespace {
-
-// One check-box size serves every grid of the process; each new grid measures it again in its
-// style when it first paints.
-QSize s_checkBoxSize;
-
-}  // namespace
-
-CellPaintSettings TEnhancedGrid::paintSettings() const
+CellPaintContext TEnhancedGrid::paintContext() const
 {
-    CellPaintSettings settings;
-    settings.checkBoxSize = s_checkBoxSize;
-    settings.displayImages = m_displayImages;
-    settings.displayMemo = m_displayMemo;
-    settings.displayBoolean = m_displayBoolean;
-    settings.displayDateTime = m_displayDateTime;
-    settings.showTextEllipsis = m_showTextEllipsis;
-    settings.showTitleEllipsis = m_showTitleEllipsis;
-    settings.multiLineTitles = m_multiLineTitles;
-    settings.useRowColors = m_useRowColors;
-    settings.rowColor1 = m_rowColor1;
-    settings.rowColor2 = m_rowColor2;
-    settings.backgroundCopy = m_useBackgroundPicture && !m_backgroundCopy.isNull() ? &m_backgroundCopy : nullptr;
-    settings.highlightColor = m_highlightColor;
-    settings.highlightFontColor = m_highlightFontColor;
-    settings.imageHighlightColor = m_imageHighlightColor;
-    settings.flatCheckBox = m_flatCheckBox;
-    settings.boldCheckBox = m_flatCheckBoxType == Bold;
-    settings.valueUnChecked = m_valueUnChecked;
-    settings.isBooleanField = OnIsBooleanField;
-    settings.cells3D = m_cells3D;
-    settings.boldTitles = m_boldTitlesWhenCells3D;
-    settings.boldIndicators = m_boldIndicatorsWhenCells3D;
-    settings.titleCheck = m_titleCheck;
-    settings.drawFocusRect = m_drawFocusRect;
-    settings.ctl3D = ctl3D();
+    CellPaintContext context;
+    context.backgroundCopy = m_display.useBackgroundPicture && !m_backgroundCopy.isNull() ? &m_backgroundCopy : nullptr;
+    context.isBooleanField = OnIsBooleanField;
+    context.checkBoxSize = GridSharedState::instance().checkBoxSize;
+    context.ctl3D = ctl3D();
     const TDBGridOptions opts = options();
-    settings.titles = opts & dgTitles;
-    settings.indicator = opts & dgIndicator;
-    settings.colLines = opts & dgColLines;
-    settings.rowLines = opts & dgRowLines;
-    settings.rowSelect = opts & dgRowSelect;
-    settings.alwaysShowSelection = opts & dgAlwaysShowSelection;
-    settings.color = color();
-    settings.fixedColor = fixedColor();
-    settings.fontColor = fontColor();
-    settings.palette = palette();
-    return settings;
+    context.titles = opts & dgTitles;
+    context.indicator = opts & dgIndicator;
+    context.colLines = opts & dgColLines;
+    context.rowLines = opts & dgRowLines;
+    context.rowSelect = opts & dgRowSelect;
+    context.alwaysShowSelection = opts & dgAlwaysShowSelection;
+    context.color = color();
+    context.fixedColor = fixedColor();
+    context.fontColor = fontColor();
+    context.palette = palette();
+    return context;
 }
 
 void TEnhancedGrid::paintRegion(QPainter &painter, const QRegion &region)
 {
     // The background copy lives while the picture is in use and is made again after it changed.
-    if (m_useBackgroundPicture && m_backgroundCopy.isNull() && !m_backgroundPicture.isNull())
-        m_backgroundCopy = m_backgroundPicture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    else if (!m_useBackgroundPicture)
+    if (m_display.useBackgroundPicture && m_backgroundCopy.isNull() && !m_display.backgroundPicture.isNull())
+        m_backgroundCopy = m_display.backgroundPicture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    else if (!m_display.useBackgroundPicture)
         m_backgroundCopy = QImage();
 
     if (!m_painter) {
-        m_painter = std::make_unique<CellPainter>();
-        s_checkBoxSize = CellPainter::checkBoxGlyphSize(style());
+        m_painter = std::make_unique<CellPainter>(m_display);
+        GridSharedState::instance().checkBoxSize = CellPainter::checkBoxGlyphSize(style());
     }
-    m_painter->settings = paintSettings();
+    m_painter->context = paintContext();
     m_attributeHook = nullptr;
     if (OnApplyCellAttribute) {
         m_attributeHook = [this](QPainter &canvas, const Field *field, TGridDrawState cellState) {
@@ -87,7 +59,7 @@ void TEnhancedGrid::paintRegion(QPainter &painter, const QRegion &region)
     // under other settings no longer holds.
     m_pendingColor.reset();
 
-    if (!m_useBitmapDrawing) {
+    if (!m_display.useBitmapDrawing) {
         TDBGrid::paintRegion(painter, region);
     } else {
         // The whole grid into one buffer, then the asked region copied to the window at once.
@@ -121,7 +93,7 @@ void TEnhancedGrid::paintRegion(QPainter &painter, const QRegion &region)
 void TEnhancedGrid::drawCell(QPainter &painter, int col, int row, const QRect &rect, TGridDrawState state)
 {
     CellPainter &cells = *m_painter;
-    if (!m_showTitlesWhenInactive && !activeTable()) {
+    if (!m_display.showTitlesWhenInactive && !activeTable()) {
         cells.paintBlankCell(painter, rect);
         return;
     }
@@ -167,7 +139,7 @@ void TEnhancedGrid::dataSetScrolled(int distance)
 {
     // Row colours belong to screen rows and the background picture to the client origin: rows
     // moved as pixels would carry the wrong colour or a piece of the picture.
-    if ((m_useRowColors || m_useBackgroundPicture) && distance != 0)
+    if ((m_display.useRowColors || m_display.useBackgroundPicture) && distance != 0)
         invalidateGrid();
     TDBGrid::dataSetScrolled(distance);
     placeHiddenEditors();
@@ -183,7 +155,7 @@ void TEnhancedGrid::topLeftChanged()
 {
     // The view moved by any means (scroll bar, keys, the left column set): the background
     // picture stays at the client origin, not with the columns the base moved as pixels.
-    if (m_useBackgroundPicture)
+    if (m_display.useBackgroundPicture)
         invalidateGrid();
     TDBGrid::topLeftChanged();
     placeHiddenEditors();

@@ -238,7 +238,7 @@ void TEnhancedGrid::titleRowStep()
 
 void TEnhancedGrid::multiLineTitleStep()
 {
-    if (m_multiLineTitles && (options() & dgTitles)) {
+    if (m_display.multiLineTitles && (options() & dgTitles)) {
         int height = 0;
         for (int i = 0; i < columns()->count(); ++i) {
             const TColumn *column = columns()->items(i);
@@ -248,15 +248,15 @@ void TEnhancedGrid::multiLineTitleStep()
         }
         if (height != 0)
             setRowHeight(0, std::max(LineHeight, height + ((options() & dgRowLines) ? 3 : 2)));
-    } else if (!m_multiLineTitles && rowCount() > 0 && rowHeight(0) != LineHeight) {
+    } else if (!m_display.multiLineTitles && rowCount() > 0 && rowHeight(0) != LineHeight) {
         setRowHeight(0, LineHeight);
     }
 }
 
 void TEnhancedGrid::setMultiLineTitles(bool on)
 {
-    if (m_multiLineTitles != on) {
-        m_multiLineTitles = on;
+    if (m_display.multiLineTitles != on) {
+        m_display.multiLineTitles = on;
         invalidateGrid();
     }
     multiLineTitleStep();
@@ -308,7 +308,7 @@ void TEnhancedGrid::layoutChanged()
         setDefaultRowHeight(m_requestedRowHeight);
     }
     resizeNudge();
-    if (m_multiLineTitles)
+    if (m_display.multiLineTitles)
         multiLineTitleStep();
     if (m_multiLineRows)
         setDefaultRowHeight(LineHeight * m_linesPerRow);

@@ -11,6 +11,7 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <iterator>
 
 #include <optional>
 
@@ -20,96 +21,111 @@ namespace {
 
 using Grid = TEnhancedGrid;
 
+using Menu = OptionsMenu;
+
 // The switches whose check mark is a Boolean property of the grid.
 struct Toggle
 {
-    int item;
+    Menu::Item item;
     bool (Grid::*get)() const;
     void (Grid::*set)(bool);
 };
 
 constexpr Toggle kToggles[] = {
-    {0, &Grid::gridAutoSize, &Grid::setGridAutoSize},
-    {3, &Grid::displayBoolean, &Grid::setDisplayBoolean},
-    {4, &Grid::displayImages, &Grid::setDisplayImages},
-    {5, &Grid::displayMemo, &Grid::setDisplayMemo},
-    {6, &Grid::displayDateTime, &Grid::setDisplayDateTime},
-    {8, &Grid::showTextEllipsis, &Grid::setShowTextEllipsis},
-    {9, &Grid::showTitleEllipsis, &Grid::setShowTitleEllipsis},
-    {10, &Grid::fullSizeMemo, &Grid::setFullSizeMemo},
-    {12, &Grid::rowSizingAllowed, &Grid::setRowSizingAllowed},
-    {13, &Grid::cellHints, &Grid::setCellHints},
-    {14, &Grid::multiLineTitles, &Grid::setMultiLineTitles},
-    {15, &Grid::useRowColors, &Grid::setUseRowColors},
-    {33, &Grid::searchMode, &Grid::setSearchMode},
+    {Menu::miAutoSize, &Grid::gridAutoSize, &Grid::setGridAutoSize},
+    {Menu::miDisplayBoolean, &Grid::displayBoolean, &Grid::setDisplayBoolean},
+    {Menu::miDisplayImages, &Grid::displayImages, &Grid::setDisplayImages},
+    {Menu::miDisplayMemo, &Grid::displayMemo, &Grid::setDisplayMemo},
+    {Menu::miDisplayDateTime, &Grid::displayDateTime, &Grid::setDisplayDateTime},
+    {Menu::miShowTextEllipsis, &Grid::showTextEllipsis, &Grid::setShowTextEllipsis},
+    {Menu::miShowTitleEllipsis, &Grid::showTitleEllipsis, &Grid::setShowTitleEllipsis},
+    {Menu::miFullSizeMemo, &Grid::fullSizeMemo, &Grid::setFullSizeMemo},
+    {Menu::miAllowRowSizing, &Grid::rowSizingAllowed, &Grid::setRowSizingAllowed},
+    {Menu::miCellHints, &Grid::cellHints, &Grid::setCellHints},
+    {Menu::miMultiLineTitles, &Grid::multiLineTitles, &Grid::setMultiLineTitles},
+    {Menu::miUseRowColors, &Grid::useRowColors, &Grid::setUseRowColors},
+    {Menu::miSearchMode, &Grid::searchMode, &Grid::setSearchMode},
 };
-
-constexpr int kAutoWidthItem = 1;
-constexpr int kMemoEditorItem = 29;
-constexpr int kRichEditItem = 30;
 
 struct Command
 {
-    int item;
+    Menu::Item item;
     void (Grid::*run)();
 };
 
 constexpr Command kCommands[] = {
-    {18, &Grid::printGrid},   {19, &Grid::printDataSet}, {21, &Grid::exportGrid}, {23, &Grid::selectAll},
-    {24, &Grid::unselectAll}, {26, &Grid::queryByForm},  {27, &Grid::sortByForm}, {32, &Grid::customize},
-    {35, &Grid::saveLayout},  {36, &Grid::loadLayout},
+    {Menu::miPrintGrid, &Grid::printGrid},     {Menu::miPrintDataSet, &Grid::printDataSet},
+    {Menu::miExportGrid, &Grid::exportGrid},   {Menu::miSelectAll, &Grid::selectAll},
+    {Menu::miUnSelectAll, &Grid::unselectAll}, {Menu::miQueryByForm, &Grid::queryByForm},
+    {Menu::miSortByForm, &Grid::sortByForm},   {Menu::miCustomize, &Grid::customize},
+    {Menu::miSaveLayout, &Grid::saveLayout},   {Menu::miLoadLayout, &Grid::loadLayout},
 };
 
-// The members that show each item: any one of them will do. Separators follow the members
-// of the items around them.
-constexpr quint32 bit(int member)
+// The members that show each item: any one of them will do. Lines show with the group they border.
+struct ShownBy
 {
-    return 1u << member;
-}
-
-constexpr std::array<quint32, OptionsMenu::ItemCount> kShownBy = {
-    bit(0),
-    bit(1),
-    bit(0) | bit(1),
-    bit(2),
-    bit(3),
-    bit(4),
-    bit(5),
-    bit(2) | bit(3) | bit(4) | bit(5),
-    bit(6),
-    bit(7),
-    bit(8),
-    bit(6) | bit(7) | bit(8),
-    bit(9),
-    bit(10),
-    bit(11),
-    bit(12),
-    bit(13),
-    bit(9) | bit(10) | bit(11) | bit(12) | bit(13),
-    bit(14),
-    bit(15),
-    bit(14) | bit(15),
-    bit(16),
-    bit(16),
-    bit(17),
-    bit(18),
-    bit(19) | bit(20),
-    bit(19),
-    bit(20),
-    bit(19) | bit(20),
-    bit(21),
-    bit(21),
-    bit(21),
-    bit(22),
-    bit(23),
-    bit(24) | bit(25),
-    bit(24),
-    bit(25),
+    Menu::Item item;
+    Grid::TMenuOptions members;
 };
+
+// clang-format off
+constexpr ShownBy kShownBy[] = {
+    {Menu::miAutoSize,           Grid::moAutoSize},
+    {Menu::miAutoWidth,          Grid::moAutoWidth},
+    {Menu::miAutoSizingLine,     Grid::moAutoSize | Grid::moAutoWidth},
+    {Menu::miDisplayBoolean,     Grid::moDisplayBoolean},
+    {Menu::miDisplayImages,      Grid::moDisplayImages},
+    {Menu::miDisplayMemo,        Grid::moDisplayMemo},
+    {Menu::miDisplayDateTime,    Grid::moDisplayDateTime},
+    {Menu::miDisplayLine,        Grid::moDisplayBoolean | Grid::moDisplayImages | Grid::moDisplayMemo
+                                     | Grid::moDisplayDateTime},
+    {Menu::miShowTextEllipsis,   Grid::moShowTextEllipsis},
+    {Menu::miShowTitleEllipsis,  Grid::moShowTitleEllipsis},
+    {Menu::miFullSizeMemo,       Grid::moFullSizeMemo},
+    {Menu::miEllipsisLine,       Grid::moShowTextEllipsis | Grid::moShowTitleEllipsis | Grid::moFullSizeMemo},
+    {Menu::miAllowRowSizing,     Grid::moAllowRowSizing},
+    {Menu::miCellHints,          Grid::moCellHints},
+    {Menu::miMultiLineTitles,    Grid::moMultiLineTitles},
+    {Menu::miUseRowColors,       Grid::moUseRowColors},
+    {Menu::miFixedColumns,       Grid::moFixedColumns},
+    {Menu::miRowsLine,           Grid::moAllowRowSizing | Grid::moCellHints | Grid::moMultiLineTitles
+                                     | Grid::moUseRowColors | Grid::moFixedColumns},
+    {Menu::miPrintGrid,          Grid::moPrintGrid},
+    {Menu::miPrintDataSet,       Grid::moPrintDataSet},
+    {Menu::miPrintLine,          Grid::moPrintGrid | Grid::moPrintDataSet},
+    {Menu::miExportGrid,         Grid::moExportGrid},
+    {Menu::miExportLine,         Grid::moExportGrid},
+    {Menu::miSelectAll,          Grid::moSelectAll},
+    {Menu::miUnSelectAll,        Grid::moUnSelectAll},
+    {Menu::miFormsLineAbove,     Grid::moQueryByForm | Grid::moSortByForm},
+    {Menu::miQueryByForm,        Grid::moQueryByForm},
+    {Menu::miSortByForm,         Grid::moSortByForm},
+    {Menu::miFormsLineBelow,     Grid::moQueryByForm | Grid::moSortByForm},
+    {Menu::miMemoEditorMode,     Grid::moMemoInplaceEditors},
+    {Menu::miRichEditEditorMode, Grid::moMemoInplaceEditors},
+    {Menu::miEditorModesLine,    Grid::moMemoInplaceEditors},
+    {Menu::miCustomize,          Grid::moCustomize},
+    {Menu::miSearchMode,         Grid::moSearchMode},
+    {Menu::miLayoutLine,         Grid::moSaveLayout | Grid::moLoadLayout},
+    {Menu::miSaveLayout,         Grid::moSaveLayout},
+    {Menu::miLoadLayout,         Grid::moLoadLayout},
+};
+// clang-format on
+
+// itemShown looks an item up by its number: the table must hold every item, in menu order.
+constexpr bool inMenuOrder()
+{
+    for (int i = 0; i < Menu::ItemCount; ++i) {
+        if (kShownBy[i].item != i)
+            return false;
+    }
+    return true;
+}
+static_assert(std::size(kShownBy) == Menu::ItemCount && inMenuOrder(), "one row for each item, in menu order");
 
 bool needsPrinter(int index)
 {
-    return index >= 18 && index <= 20;
+    return index >= Menu::miPrintGrid && index <= Menu::miPrintLine;
 }
 
 QString fixedColumnsCaption(int n)
@@ -134,7 +150,7 @@ void OptionsMenu::build()
     for (int i = 0; i < ItemCount; ++i) {
         auto *action = new QAction(m_menu);
         m_items[size_t(i)] = action;
-        if (i == FixedColumnsItem) {
+        if (i == miFixedColumns) {
             for (int n = 0; n < FixedColumnChoices; ++n) {
                 QAction *choice = m_fixedMenu->addAction(fixedColumnsCaption(n));
                 choice->setCheckable(true);
@@ -153,10 +169,9 @@ void OptionsMenu::build()
         // Qt has flipped the mark before triggered arrives: the mark the user saw is the other one.
         connect(action, &QAction::triggered, this, [this, toggle](bool checked) { toggled(toggle.item, !checked); });
     }
-    item(kAutoWidthItem)->setCheckable(true);
-    connect(item(kAutoWidthItem), &QAction::triggered, this,
-            [this](bool checked) { toggled(kAutoWidthItem, !checked); });
-    for (int editorItem : {kMemoEditorItem, kRichEditItem}) {
+    item(miAutoWidth)->setCheckable(true);
+    connect(item(miAutoWidth), &QAction::triggered, this, [this](bool checked) { toggled(miAutoWidth, !checked); });
+    for (int editorItem : {miMemoEditorMode, miRichEditEditorMode}) {
         item(editorItem)->setCheckable(true);
         connect(item(editorItem), &QAction::triggered, this,
                 [this, editorItem](bool checked) { editorChosen(editorItem, !checked); });
@@ -188,7 +203,7 @@ bool OptionsMenu::itemShown(int index, TEnhancedGrid::TMenuOptions options, int 
 {
     if (needsPrinter(index) && printers < 1)
         return false;
-    return (options.toInt() & kShownBy.at(size_t(index))) != 0;
+    return (options & kShownBy[index].members).toInt() != 0;
 }
 
 void OptionsMenu::applyMenuOptions(TEnhancedGrid::TMenuOptions options, int printers)
@@ -202,7 +217,7 @@ void OptionsMenu::refresh()
     setCaptions(m_grid.popupStrings());
     for (const Toggle &toggle : kToggles)
         item(toggle.item)->setChecked((m_grid.*toggle.get)());
-    item(kAutoWidthItem)->setChecked(m_grid.gridAutoWidth() != TEnhancedGrid::awNone);
+    item(miAutoWidth)->setChecked(m_grid.gridAutoWidth() != TEnhancedGrid::awNone);
     // A count no choice stands for leaves the last mark where it was.
     const int tag = m_grid.lockedCols() + 1;
     for (QAction *choice : m_fixedChoices) {
@@ -210,8 +225,8 @@ void OptionsMenu::refresh()
             choice->setChecked(true);
     }
     const bool memo = m_grid.memoInplaceEditor() == TEnhancedGrid::Memo;
-    item(kMemoEditorItem)->setChecked(memo);
-    item(kRichEditItem)->setChecked(!memo);
+    item(miMemoEditorMode)->setChecked(memo);
+    item(miRichEditEditorMode)->setChecked(!memo);
 }
 
 void OptionsMenu::popup(const QPoint &globalPos)
@@ -258,7 +273,7 @@ void OptionsMenu::toggled(int index, bool wasChecked)
     // The mark shows what the grid took, also when its setter failed halfway.
     action->setChecked(wasChecked);
     withUpdatesSuspended([&] {
-        if (index == kAutoWidthItem) {
+        if (index == miAutoWidth) {
             m_grid.setGridAutoWidth(wasChecked ? TEnhancedGrid::awNone : TEnhancedGrid::awUniform);
         } else {
             for (const Toggle &toggle : kToggles) {
@@ -273,12 +288,12 @@ void OptionsMenu::toggled(int index, bool wasChecked)
 void OptionsMenu::editorChosen(int index, bool wasChecked)
 {
     QAction *chosen = item(index);
-    QAction *other = item(index == kMemoEditorItem ? kRichEditItem : kMemoEditorItem);
+    QAction *other = item(index == miMemoEditorMode ? miRichEditEditorMode : miMemoEditorMode);
     chosen->setChecked(wasChecked);
     if (wasChecked)
         return;
     withUpdatesSuspended([&] {
-        m_grid.setMemoInplaceEditor(index == kMemoEditorItem ? TEnhancedGrid::Memo : TEnhancedGrid::RichEdit);
+        m_grid.setMemoInplaceEditor(index == miMemoEditorMode ? TEnhancedGrid::Memo : TEnhancedGrid::RichEdit);
         chosen->setChecked(true);
         other->setChecked(false);
     });

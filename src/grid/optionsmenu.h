@@ -22,8 +22,24 @@ class OptionsMenu : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int ItemCount = 37;
-    static constexpr int FixedColumnsItem = 16;
+    // The items in menu order, each named after the menu-option member that shows it. The items
+    // the default captions make lines are named after the group of items they border.
+    // clang-format off
+    enum Item : int {
+        miAutoSize, miAutoWidth, miAutoSizingLine,
+        miDisplayBoolean, miDisplayImages, miDisplayMemo, miDisplayDateTime, miDisplayLine,
+        miShowTextEllipsis, miShowTitleEllipsis, miFullSizeMemo, miEllipsisLine,
+        miAllowRowSizing, miCellHints, miMultiLineTitles, miUseRowColors, miFixedColumns, miRowsLine,
+        miPrintGrid, miPrintDataSet, miPrintLine,
+        miExportGrid, miExportLine,
+        miSelectAll, miUnSelectAll,
+        miFormsLineAbove, miQueryByForm, miSortByForm, miFormsLineBelow,
+        miMemoEditorMode, miRichEditEditorMode, miEditorModesLine,
+        miCustomize, miSearchMode,
+        miLayoutLine, miSaveLayout, miLoadLayout,
+    };
+    // clang-format on
+    static constexpr int ItemCount = miLoadLayout + 1;
     static constexpr int FixedColumnChoices = 6;
 
     explicit OptionsMenu(TEnhancedGrid &grid);
@@ -31,7 +47,7 @@ public:
 
     QMenu *menu() const { return m_menu; }
     QAction *item(int index) const { return m_items.at(size_t(index)); }
-    // Sub-item n of "Fixed Columns" (n locked columns), tagged n + 1.
+    // Sub-item n of miFixedColumns (n locked columns), tagged n + 1.
     QAction *fixedColumnsChoice(int n) const { return m_fixedChoices.at(size_t(n)); }
 
     // Items take their captions from the lines in item order; "-" makes a separator line.

@@ -54,8 +54,7 @@ TDBGrid::~TDBGrid()
 {
     m_destroying = true;
     // The editor must not call back into a grid that is going away when it loses the focus.
-    delete m_editor;
-    m_editor = nullptr;
+    m_editor.reset();
     m_link->detachGrid();
     m_link->setDataSource(nullptr);
     for (const auto &connection : std::as_const(m_tableConnections))
@@ -134,10 +133,7 @@ void TDBGrid::setReadOnly(bool readOnly)
 
 void TDBGrid::setDefaultDrawing(bool on)
 {
-    if (on == m_defaultDrawing)
-        return;
-    m_defaultDrawing = on;
-    invalidateGrid();
+    storeAndRepaint(m_defaultDrawing, on);
 }
 
 void TDBGrid::setTitleFont(const QFont &font)

@@ -111,7 +111,7 @@ public:
     bool isEditable() const;
     bool editorMode() const { return m_editorMode; }
     void setEditorMode(bool on);
-    TInplaceEdit *inplaceEditor() const { return m_editor; }
+    TInplaceEdit *inplaceEditor() const { return m_editor.get(); }
 
     // Nestable; layout requested while locked runs once, at the last end.
     void beginUpdate();
@@ -276,7 +276,9 @@ private:
     bool m_destroying = false;
     int m_fixedIndicator = 1;  // the indicator columns that FixedCols counted at the last layout
 
-    TInplaceEdit *m_editor = nullptr;
+    // A child of the viewport that the grid also owns itself, so that it goes in the grid's
+    // destructor while the grid is whole: on losing the focus it calls back into the grid.
+    std::unique_ptr<TInplaceEdit> m_editor;
     bool m_editorMode = false;
     Field *m_editorField = nullptr;  // the field the editor's text belongs to
 };

@@ -101,7 +101,7 @@ void TDBGrid::showEditor()
         return;
     }
     if (!m_editor)
-        m_editor = createEditor();
+        m_editor.reset(createEditor());
     // The editor follows its field, not a column index that moving or hiding columns shifts.
     if (!m_editor->isVisible() || m_editorField != selectedField()) {
         writeEditor();
@@ -158,7 +158,7 @@ void TDBGrid::loadEditor()
     m_editor->setPalette(colours);
     m_editor->setFont(column->font());
     m_editor->setAlignment(horizontalAlignment(column->alignment()) | Qt::AlignVCenter);
-    setCharacterLimit(m_editor, field->dataType() == ftString ? field->size() : 0);
+    setCharacterLimit(m_editor.get(), field->dataType() == ftString ? field->size() : 0);
     m_editor->setText(field->text());
     m_editor->setModified(false);
     m_editor->setReadOnly(!m_link->editing());

@@ -240,7 +240,7 @@ void TDBGrid::keyPress(QKeyEvent *event)
     if (!shown)
         m_editor->selectAll();
     QKeyEvent copy(event->type(), event->key(), event->modifiers(), text);
-    QCoreApplication::sendEvent(m_editor, &copy);
+    QCoreApplication::sendEvent(m_editor.get(), &copy);
     event->accept();
 }
 

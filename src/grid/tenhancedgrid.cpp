@@ -69,11 +69,6 @@ TEnhancedGrid::TEnhancedGrid(QWidget *parent) : TDBGrid(parent), m_controls(std:
     // Hot tracking needs the pointer's entering and leaving.
     setAttribute(Qt::WA_Hover);
 
-    m_rowColor1 = QColor(111, 255, 186);
-    m_rowColor2 = systemColor(SystemColor::Window);
-    m_highlightColor = clNavy;
-    m_imageHighlightColor = systemColor(SystemColor::Window);
-    m_highlightFontColor = clWhite;
     m_hotTrackColor = clNavy;
     m_lockedColor = clGray;
     m_lockedFont = QFont();
@@ -130,14 +125,6 @@ void TEnhancedGrid::setMenuOptions(TMenuOptions options)
     invalidateGrid();
 }
 
-template <class T> void TEnhancedGrid::storeAndRepaint(T &member, const T &value)
-{
-    if (member == value)
-        return;
-    member = value;
-    invalidateGrid();
-}
-
 void TEnhancedGrid::invalidateGrid()
 {
     reapplyRowSizing();
@@ -152,74 +139,49 @@ void TEnhancedGrid::reapplyRowSizing()
 
 void TEnhancedGrid::setDisplayImages(bool on)
 {
-    if (m_displayImages == on)
+    if (m_display.displayImages == on)
         return;
-    m_displayImages = on;
+    m_display.displayImages = on;
     runColumnEnter();
     invalidateGrid();
 }
 
 void TEnhancedGrid::setDisplayMemo(bool on)
 {
-    m_displayMemo = on;
+    m_display.displayMemo = on;
     if (!on)
         setFullSizeMemo(false);
 }
 
 void TEnhancedGrid::setDisplayBoolean(bool on)
 {
-    if (m_displayBoolean == on)
+    if (m_display.displayBoolean == on)
         return;
-    m_displayBoolean = on;
+    m_display.displayBoolean = on;
     runColumnEnter();
     invalidateGrid();
 }
 
 void TEnhancedGrid::setDisplayDateTime(bool on)
 {
-    m_displayDateTime = on;
+    m_display.displayDateTime = on;
     if (!on && datePicker())
         datePicker()->hide();
     runColumnEnter();
     invalidateGrid();
 }
 
-void TEnhancedGrid::setCells3D(bool on)
-{
-    storeAndRepaint(m_cells3D, on);
-}
-
-void TEnhancedGrid::setCellHints(bool on)
-{
-    storeAndRepaint(m_cellHints, on);
-}
-
-void TEnhancedGrid::setRowColor1(const QColor &color)
-{
-    storeAndRepaint(m_rowColor1, color);
-}
-
-void TEnhancedGrid::setRowColor2(const QColor &color)
-{
-    storeAndRepaint(m_rowColor2, color);
-}
-
 void TEnhancedGrid::setUseRowColors(bool on)
 {
-    m_useRowColors = on;
+    m_display.useRowColors = on;
     if (on)
-        m_useBackgroundPicture = false;
+        m_display.useBackgroundPicture = false;
     invalidateGrid();
-}
-
-void TEnhancedGrid::setTitleCheck(bool on)
-{
-    storeAndRepaint(m_titleCheck, on);
 }
 
 void TEnhancedGrid::setBackgroundPicture(const QImage &picture)
 {
-    m_backgroundPicture = picture;
+    m_display.backgroundPicture = picture;
     // The copy painting uses is made again from the new picture at the next paint.
     m_backgroundCopy = QImage();
     invalidateGrid();
@@ -227,40 +189,10 @@ void TEnhancedGrid::setBackgroundPicture(const QImage &picture)
 
 void TEnhancedGrid::setUseBackgroundPicture(bool on)
 {
-    m_useBackgroundPicture = on;
+    m_display.useBackgroundPicture = on;
     if (on)
-        m_useRowColors = false;
+        m_display.useRowColors = false;
     invalidateGrid();
-}
-
-void TEnhancedGrid::setAllowAutoAppend(bool on)
-{
-    storeAndRepaint(m_allowAutoAppend, on);
-}
-
-void TEnhancedGrid::setDrawFocusRect(bool on)
-{
-    storeAndRepaint(m_drawFocusRect, on);
-}
-
-void TEnhancedGrid::setHighlightColor(const QColor &color)
-{
-    storeAndRepaint(m_highlightColor, color);
-}
-
-void TEnhancedGrid::setImageHighlightColor(const QColor &color)
-{
-    storeAndRepaint(m_imageHighlightColor, color);
-}
-
-void TEnhancedGrid::setHighlightFontColor(const QColor &color)
-{
-    storeAndRepaint(m_highlightFontColor, color);
-}
-
-void TEnhancedGrid::setHotTrackColor(const QColor &color)
-{
-    storeAndRepaint(m_hotTrackColor, color);
 }
 
 void TEnhancedGrid::setLockedCols(int count)
@@ -291,31 +223,6 @@ void TEnhancedGrid::setLockedColor(const QColor &color)
     invalidateGrid();
 }
 
-void TEnhancedGrid::setFlatCheckBox(bool on)
-{
-    storeAndRepaint(m_flatCheckBox, on);
-}
-
-void TEnhancedGrid::setFlatCheckBoxType(TFlatCheckBoxType type)
-{
-    storeAndRepaint(m_flatCheckBoxType, type);
-}
-
-void TEnhancedGrid::setMemoViewType(TMemoViewType type)
-{
-    storeAndRepaint(m_memoViewType, type);
-}
-
-void TEnhancedGrid::setShowTextEllipsis(bool on)
-{
-    storeAndRepaint(m_showTextEllipsis, on);
-}
-
-void TEnhancedGrid::setShowTitleEllipsis(bool on)
-{
-    storeAndRepaint(m_showTitleEllipsis, on);
-}
-
 void TEnhancedGrid::setSearchMode(bool on)
 {
     m_searchMode = on;
@@ -323,46 +230,6 @@ void TEnhancedGrid::setSearchMode(bool on)
         hideSearchBox();
     relayout();
     invalidateGrid();
-}
-
-void TEnhancedGrid::setScrollHints(bool on)
-{
-    storeAndRepaint(m_scrollHints, on);
-}
-
-void TEnhancedGrid::setUseBitmapDrawing(bool on)
-{
-    storeAndRepaint(m_useBitmapDrawing, on);
-}
-
-void TEnhancedGrid::setMemoInplaceEditor(TMemoInplaceEditor editor)
-{
-    storeAndRepaint(m_memoInplaceEditor, editor);
-}
-
-void TEnhancedGrid::setDisplayPopupEditors(bool on)
-{
-    storeAndRepaint(m_displayPopupEditors, on);
-}
-
-void TEnhancedGrid::setShowTitlesWhenInactive(bool on)
-{
-    storeAndRepaint(m_showTitlesWhenInactive, on);
-}
-
-void TEnhancedGrid::setBoldTitlesWhenCells3D(bool on)
-{
-    storeAndRepaint(m_boldTitlesWhenCells3D, on);
-}
-
-void TEnhancedGrid::setBoldIndicatorsWhenCells3D(bool on)
-{
-    storeAndRepaint(m_boldIndicatorsWhenCells3D, on);
-}
-
-void TEnhancedGrid::setExtendedScroll(bool on)
-{
-    storeAndRepaint(m_extendedScroll, on);
 }
 
 bool TEnhancedGrid::isBooleanField(const Field &field) const
@@ -381,7 +248,7 @@ void TEnhancedGrid::applyLockedColumns()
         TColumn *column = cols->items(i);
         column->setFont(font());
         column->setFontColor(fontColor());
-        column->setColor(m_cells3D ? fixedColor() : color());
+        column->setColor(m_display.cells3D ? fixedColor() : color());
     }
     const int indicator = indicatorOffset();
     int locked = 0;

@@ -131,29 +131,33 @@ public:
     // The standard height of one line, for multi-line rows, the font rule and the title row.
     static constexpr int LineHeight = 17;
 
-    // Events. A handler may change its reference arguments; the grid goes on with what it left.
-    using TNotifyEvent = std::function<void(QObject *sender)>;
+    // Events. The rule: a notification is a Qt signal, as the base grid's are (OnColEnter,
+    // OnCellClick ...), with the grid as its sender; where the grid needs an answer from the
+    // handler to go on, the event is a callback member the handler is assigned to: it returns
+    // the answer or changes its reference arguments, and the grid goes on with what it left.
     using TAutoWidthEvent = std::function<void(QObject *sender, TAutoWidth &newValue)>;
     using TCellAttribute = std::function<void(QObject *sender, Field *field, QPainter &canvas, TGridDrawState state)>;
     using TIsBooleanField = std::function<bool(const Field &field)>;
-    using TMouseEvent
-        = std::function<void(QObject *sender, Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y)>;
-    using TMouseMoveEvent = std::function<void(QObject *sender, Qt::KeyboardModifiers shift, int x, int y)>;
     using TMouseWheelUpDownEvent
         = std::function<void(QObject *sender, Qt::KeyboardModifiers shift, const QPoint &mousePos, bool &handled)>;
 
     TAutoWidthEvent OnAutoWidthChange;
-    TNotifyEvent OnRightClick;
-    TNotifyEvent OnCustomize;
     TCellAttribute OnApplyCellAttribute;
     TIsBooleanField OnIsBooleanField;
-    TNotifyEvent OnColEnter;
-    TMouseEvent OnMouseDown;
-    TMouseEvent OnMouseUp;
-    TMouseMoveEvent OnMouseMove;
     TMouseWheelUpDownEvent OnMouseWheelDown;
     TMouseWheelUpDownEvent OnMouseWheelUp;
 
+Q_SIGNALS:
+    // A right press; while one is connected, the press opens no PopupMenu.
+    void OnRightClick();
+    // The columns were set from the column chooser's confirmed choice.
+    void OnCustomize();
+    // The grid's own mouse events, in client coordinates.
+    void OnMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void OnMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void OnMouseMove(Qt::KeyboardModifiers shift, int x, int y);
+
+public:
     explicit TEnhancedGrid(QWidget *parent = nullptr);
     ~TEnhancedGrid() override;
 
@@ -175,13 +179,13 @@ public:
     int requestedRowHeight() const { return m_requestedRowHeight; }
     bool rowSizingAllowed() const { return m_rowSizingAllowed; }
     void setRowSizingAllowed(bool on);
-    bool displayImages() const { return m_displayImages; }
+    bool displayImages() const { return m_display.displayImages; }
     void setDisplayImages(bool on);
-    bool displayMemo() const { return m_displayMemo; }
+    bool displayMemo() const { return m_display.displayMemo; }
     void setDisplayMemo(bool on);
-    bool displayBoolean() const { return m_displayBoolean; }
+    bool displayBoolean() const { return m_display.displayBoolean; }
     void setDisplayBoolean(bool on);
-    bool displayDateTime() const { return m_displayDateTime; }
+    bool displayDateTime() const { return m_display.displayDateTime; }
     void setDisplayDateTime(bool on);
     bool gridAutoSize() const { return m_gridAutoSize; }
     void setGridAutoSize(bool on);
@@ -191,44 +195,44 @@ public:
     void setGridAutoWidthOnResize(bool on);
     bool fullSizeMemo() const { return m_fullSizeMemo; }
     void setFullSizeMemo(bool on);
-    bool cells3D() const { return m_cells3D; }
-    void setCells3D(bool on);
+    bool cells3D() const { return m_display.cells3D; }
+    void setCells3D(bool on) { storeAndRepaint(m_display.cells3D, on); }
     bool cellHints() const { return m_cellHints; }
-    void setCellHints(bool on);
-    QColor rowColor1() const { return m_rowColor1; }
-    void setRowColor1(const QColor &color);
-    QColor rowColor2() const { return m_rowColor2; }
-    void setRowColor2(const QColor &color);
-    bool useRowColors() const { return m_useRowColors; }
+    void setCellHints(bool on) { storeAndRepaint(m_cellHints, on); }
+    QColor rowColor1() const { return m_display.rowColor1; }
+    void setRowColor1(const QColor &color) { storeAndRepaint(m_display.rowColor1, color); }
+    QColor rowColor2() const { return m_display.rowColor2; }
+    void setRowColor2(const QColor &color) { storeAndRepaint(m_display.rowColor2, color); }
+    bool useRowColors() const { return m_display.useRowColors; }
     void setUseRowColors(bool on);
-    bool multiLineTitles() const { return m_multiLineTitles; }
+    bool multiLineTitles() const { return m_display.multiLineTitles; }
     void setMultiLineTitles(bool on);
-    bool titleCheck() const { return m_titleCheck; }
-    void setTitleCheck(bool on);
-    QImage backgroundPicture() const { return m_backgroundPicture; }
+    bool titleCheck() const { return m_display.titleCheck; }
+    void setTitleCheck(bool on) { storeAndRepaint(m_display.titleCheck, on); }
+    QImage backgroundPicture() const { return m_display.backgroundPicture; }
     void setBackgroundPicture(const QImage &picture);
-    bool useBackgroundPicture() const { return m_useBackgroundPicture; }
+    bool useBackgroundPicture() const { return m_display.useBackgroundPicture; }
     void setUseBackgroundPicture(bool on);
     TExportDelimiter exportDelimiter() const { return m_exportDelimiter; }
     void setExportDelimiter(TExportDelimiter delimiter) { m_exportDelimiter = delimiter; }
     bool allowAutoAppend() const { return m_allowAutoAppend; }
-    void setAllowAutoAppend(bool on);
-    bool drawFocusRect() const { return m_drawFocusRect; }
-    void setDrawFocusRect(bool on);
+    void setAllowAutoAppend(bool on) { storeAndRepaint(m_allowAutoAppend, on); }
+    bool drawFocusRect() const { return m_display.drawFocusRect; }
+    void setDrawFocusRect(bool on) { storeAndRepaint(m_display.drawFocusRect, on); }
     bool enterAsTab() const { return m_enterAsTab; }
     void setEnterAsTab(bool on) { m_enterAsTab = on; }
-    QColor highlightColor() const { return m_highlightColor; }
-    void setHighlightColor(const QColor &color);
-    QColor imageHighlightColor() const { return m_imageHighlightColor; }
-    void setImageHighlightColor(const QColor &color);
-    QColor highlightFontColor() const { return m_highlightFontColor; }
-    void setHighlightFontColor(const QColor &color);
+    QColor highlightColor() const { return m_display.highlightColor; }
+    void setHighlightColor(const QColor &color) { storeAndRepaint(m_display.highlightColor, color); }
+    QColor imageHighlightColor() const { return m_display.imageHighlightColor; }
+    void setImageHighlightColor(const QColor &color) { storeAndRepaint(m_display.imageHighlightColor, color); }
+    QColor highlightFontColor() const { return m_display.highlightFontColor; }
+    void setHighlightFontColor(const QColor &color) { storeAndRepaint(m_display.highlightFontColor, color); }
     QString reportCaption() const { return m_reportCaption; }
     void setReportCaption(const QString &caption) { m_reportCaption = caption; }
     bool hotTrack() const { return m_hotTrack; }
     void setHotTrack(bool on) { m_hotTrack = on; }
     QColor hotTrackColor() const { return m_hotTrackColor; }
-    void setHotTrackColor(const QColor &color);
+    void setHotTrackColor(const QColor &color) { storeAndRepaint(m_hotTrackColor, color); }
     int lockedCols() const { return m_lockedCols; }
     void setLockedCols(int count);
     QFont lockedFont() const { return m_lockedFont; }
@@ -237,18 +241,18 @@ public:
     void setLockedFontColor(const QColor &color);
     QColor lockedColor() const { return m_lockedColor; }
     void setLockedColor(const QColor &color);
-    bool flatCheckBox() const { return m_flatCheckBox; }
-    void setFlatCheckBox(bool on);
-    TFlatCheckBoxType flatCheckBoxType() const { return m_flatCheckBoxType; }
-    void setFlatCheckBoxType(TFlatCheckBoxType type);
+    bool flatCheckBox() const { return m_display.flatCheckBox; }
+    void setFlatCheckBox(bool on) { storeAndRepaint(m_display.flatCheckBox, on); }
+    TFlatCheckBoxType flatCheckBoxType() const { return m_display.boldCheckBox ? Bold : Normal; }
+    void setFlatCheckBoxType(TFlatCheckBoxType type) { storeAndRepaint(m_display.boldCheckBox, type == Bold); }
     TMemoViewType memoViewType() const { return m_memoViewType; }
-    void setMemoViewType(TMemoViewType type);
+    void setMemoViewType(TMemoViewType type) { storeAndRepaint(m_memoViewType, type); }
     QString registrySaveName() const { return m_registrySaveName; }
     void setRegistrySaveName(const QString &name) { m_registrySaveName = name; }
-    bool showTextEllipsis() const { return m_showTextEllipsis; }
-    void setShowTextEllipsis(bool on);
-    bool showTitleEllipsis() const { return m_showTitleEllipsis; }
-    void setShowTitleEllipsis(bool on);
+    bool showTextEllipsis() const { return m_display.showTextEllipsis; }
+    void setShowTextEllipsis(bool on) { storeAndRepaint(m_display.showTextEllipsis, on); }
+    bool showTitleEllipsis() const { return m_display.showTitleEllipsis; }
+    void setShowTitleEllipsis(bool on) { storeAndRepaint(m_display.showTitleEllipsis, on); }
     bool multiLineRows() const { return m_multiLineRows; }
     void setMultiLineRows(bool on);
     int linesPerRow() const { return m_linesPerRow; }
@@ -256,27 +260,27 @@ public:
     bool searchMode() const { return m_searchMode; }
     void setSearchMode(bool on);
     bool scrollHints() const { return m_scrollHints; }
-    void setScrollHints(bool on);
-    bool useBitmapDrawing() const { return m_useBitmapDrawing; }
-    void setUseBitmapDrawing(bool on);
+    void setScrollHints(bool on) { storeAndRepaint(m_scrollHints, on); }
+    bool useBitmapDrawing() const { return m_display.useBitmapDrawing; }
+    void setUseBitmapDrawing(bool on) { storeAndRepaint(m_display.useBitmapDrawing, on); }
     TMemoInplaceEditor memoInplaceEditor() const { return m_memoInplaceEditor; }
-    void setMemoInplaceEditor(TMemoInplaceEditor editor);
+    void setMemoInplaceEditor(TMemoInplaceEditor editor) { storeAndRepaint(m_memoInplaceEditor, editor); }
     bool displayPopupEditors() const { return m_displayPopupEditors; }
-    void setDisplayPopupEditors(bool on);
+    void setDisplayPopupEditors(bool on) { storeAndRepaint(m_displayPopupEditors, on); }
     bool maskedColumnDrag() const { return m_maskedColumnDrag; }
     void setMaskedColumnDrag(bool on) { m_maskedColumnDrag = on; }
-    bool showTitlesWhenInactive() const { return m_showTitlesWhenInactive; }
-    void setShowTitlesWhenInactive(bool on);
-    bool boldTitlesWhenCells3D() const { return m_boldTitlesWhenCells3D; }
-    void setBoldTitlesWhenCells3D(bool on);
-    bool boldIndicatorsWhenCells3D() const { return m_boldIndicatorsWhenCells3D; }
-    void setBoldIndicatorsWhenCells3D(bool on);
+    bool showTitlesWhenInactive() const { return m_display.showTitlesWhenInactive; }
+    void setShowTitlesWhenInactive(bool on) { storeAndRepaint(m_display.showTitlesWhenInactive, on); }
+    bool boldTitlesWhenCells3D() const { return m_display.boldTitlesWhenCells3D; }
+    void setBoldTitlesWhenCells3D(bool on) { storeAndRepaint(m_display.boldTitlesWhenCells3D, on); }
+    bool boldIndicatorsWhenCells3D() const { return m_display.boldIndicatorsWhenCells3D; }
+    void setBoldIndicatorsWhenCells3D(bool on) { storeAndRepaint(m_display.boldIndicatorsWhenCells3D, on); }
     bool extendedScroll() const { return m_extendedScroll; }
-    void setExtendedScroll(bool on);
+    void setExtendedScroll(bool on) { storeAndRepaint(m_extendedScroll, on); }
     int valueChecked() const { return m_valueChecked; }
     void setValueChecked(int value) { m_valueChecked = value; }
-    int valueUnChecked() const { return m_valueUnChecked; }
-    void setValueUnChecked(int value) { m_valueUnChecked = value; }
+    int valueUnChecked() const { return m_display.valueUnChecked; }
+    void setValueUnChecked(int value) { m_display.valueUnChecked = value; }
 
     // Whether a field shows and toggles as a check box: OnIsBooleanField's answer, else its type.
     bool isBooleanField(const Field &field) const;
@@ -354,7 +358,8 @@ protected:
     // -- Mouse, column drag, cell hints and title search (enhancedgridmouse.cpp)
     Q_PROPERTY(QMenu *PopupMenu READ popupMenu WRITE setPopupMenu)
 public:
-    // The pop-up menu a right press opens while OnRightClick is not assigned; not owned by the grid.
+    // The pop-up menu a right press opens while nothing is connected to OnRightClick; not owned
+    // by the grid.
     QMenu *popupMenu() const { return m_popupMenu; }
     void setPopupMenu(QMenu *menu) { m_popupMenu = menu; }
     // FixedCols back to the indicator column alone while the record set is open; locked columns
@@ -439,7 +444,6 @@ protected:
     void showScrollHint();
 
 private:
-    template <class T> void storeAndRepaint(T &member, const T &value);
     void runColumnEnter();
     void reapplyRowSizing();
     // Sizing steps.
@@ -458,7 +462,7 @@ private:
     void measureColumns(const QList<TColumn *> &measured, const QList<int> &startWidths);
     QList<TColumn *> visibleColumns() const;
     void placeHiddenEditors();
-    CellPaintSettings paintSettings() const;
+    CellPaintContext paintContext() const;
 
     std::unique_ptr<TGridControls> m_controls;
     QStringList m_popupStrings;
@@ -475,30 +479,15 @@ private:
     TAutoWidth m_gridAutoWidth = awNone;
     bool m_gridAutoWidthOnResize = true;
     bool m_fullSizeMemo = false;
-    bool m_multiLineTitles = false;
     bool m_multiLineRows = false;
     int m_linesPerRow = 1;
 
     // Display state.
-    bool m_displayImages = true;
-    bool m_displayMemo = true;
-    bool m_displayBoolean = true;
-    bool m_displayDateTime = true;
-    bool m_cells3D = false;
+    GridDisplayOptions m_display;  // the options painting reads; the cell painter reads them here
     bool m_cellHints = false;
-    QColor m_rowColor1;
-    QColor m_rowColor2;
-    bool m_useRowColors = false;
-    bool m_titleCheck = false;
-    QImage m_backgroundPicture;
-    bool m_useBackgroundPicture = false;
     TExportDelimiter m_exportDelimiter = Pipe;
     bool m_allowAutoAppend = true;
-    bool m_drawFocusRect = true;
     bool m_enterAsTab = false;
-    QColor m_highlightColor;
-    QColor m_imageHighlightColor;
-    QColor m_highlightFontColor;
     QString m_reportCaption;
     bool m_hotTrack = false;
     QColor m_hotTrackColor;
@@ -507,28 +496,19 @@ private:
     QFont m_lockedFont;
     QColor m_lockedFontColor;
     QColor m_lockedColor;
-    bool m_flatCheckBox = true;
-    TFlatCheckBoxType m_flatCheckBoxType = Normal;
     TMemoViewType m_memoViewType = WordWrapOn;
     QString m_registrySaveName;
-    bool m_showTextEllipsis = false;
-    bool m_showTitleEllipsis = false;
     bool m_searchMode = false;
     bool m_scrollHints = false;
-    bool m_useBitmapDrawing = false;
     TMemoInplaceEditor m_memoInplaceEditor = Memo;
     bool m_displayPopupEditors = false;
     bool m_maskedColumnDrag = true;
-    bool m_showTitlesWhenInactive = false;
-    bool m_boldTitlesWhenCells3D = false;
-    bool m_boldIndicatorsWhenCells3D = false;
     bool m_extendedScroll = true;
     int m_valueChecked = 1;
-    int m_valueUnChecked = 0;
 
     std::optional<QColor> m_pendingColor;    // a colour the frame painter asked of the grid, set after the paint
     QImage m_backgroundCopy;                 // BackgroundPicture as painting uses it, made at the first paint
-    std::unique_ptr<CellPainter> m_painter;  // settings filled for each paint
+    std::unique_ptr<CellPainter> m_painter;  // its context filled for each paint
     CellPainter::CellAttributeHook m_attributeHook;  // OnApplyCellAttribute as the painter calls it, per paint
 
     // -- In-place editing

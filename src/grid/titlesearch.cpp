@@ -17,7 +17,11 @@ TitleSearch::TitleSearch(TDBGrid *grid) : QObject(grid), m_grid(grid) { }
 
 TitleSearch::~TitleSearch()
 {
-    delete m_box.data();
+    // The box is the viewport's child; the grid may outlive the search.
+    if (m_box) {
+        m_box->hide();
+        m_box->deleteLater();
+    }
 }
 
 bool TitleSearch::isVisible() const

@@ -99,8 +99,7 @@ bool DataFolderLock::tryLock()
 
 void DataFolderLock::unlock()
 {
-    delete m_server;
-    m_server = nullptr;
+    m_server.reset();
 #ifdef Q_OS_UNIX
     if (m_fd >= 0) {
         ::close(m_fd);
@@ -113,13 +112,13 @@ void DataFolderLock::unlock()
 
 void DataFolderLock::listen()
 {
-    m_server = new QLocalServer(this);
+    m_server = std::make_unique<QLocalServer>();
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     // A socket left by a copy that crashed is ours to replace: we hold the folder now.
     QLocalServer::removeServer(serverName());
     if (!m_server->listen(serverName()))
         return;
-    connect(m_server, &QLocalServer::newConnection, this, [this] {
+    connect(m_server.get(), &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket *socket = m_server->nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
             auto answer = [this, socket] {

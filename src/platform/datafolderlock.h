@@ -41,7 +41,9 @@ private:
     bool m_locked = false;
     int m_fd = -1;
     std::unique_ptr<QObject> m_portableLock;  // where the system has no advisory file locks
-    QLocalServer *m_server = nullptr;
+    // Outside Qt's object tree: unlock() ends it, and the connections it accepted, at once, so
+    // that a folder let go answers no other copy.
+    std::unique_ptr<QLocalServer> m_server;
 };
 
 }  // namespace kelvara

@@ -67,13 +67,20 @@ QImage blankImage(const QSize &size = QSize(120, 400))
     return image;
 }
 
-CellPainter makePainter()
+// The grid's display options the tests start from; a test changes them where the painter reads them.
+GridDisplayOptions displayOptions()
 {
-    CellPainter painter;
-    painter.settings.highlightColor = kHighlight;
-    painter.settings.highlightFontColor = kHighlightFont;
-    painter.settings.fixedColor = kFixed;
-    painter.settings.checkBoxSize = QSize(13, 13);
+    GridDisplayOptions options;
+    options.highlightColor = kHighlight;
+    options.highlightFontColor = kHighlightFont;
+    return options;
+}
+
+CellPainter makePainter(const GridDisplayOptions &options)
+{
+    CellPainter painter(options);
+    painter.context.fixedColor = kFixed;
+    painter.context.checkBoxSize = QSize(13, 13);
     return painter;
 }
 
@@ -231,9 +238,10 @@ void TestCellPainter::baseDrawState()
     QFETCH(int, row);
     QFETCH(bool, staysFixed);
 
-    CellPainter cells;
-    cells.settings.ctl3D = ctl3D;
-    cells.settings.titles = titles;
+    const GridDisplayOptions options;
+    CellPainter cells(options);
+    cells.context.ctl3D = ctl3D;
+    cells.context.titles = titles;
     const State state = cells.baseDrawState(col, row, fixed | selected);
     QCOMPARE(bool(state & CellGrid::gdFixed), staysFixed);
     QVERIFY(state & CellGrid::gdSelected);
@@ -266,9 +274,10 @@ void TestCellPainter::rowColours()
     QFETCH(QColor, expected);
 
     PaintFixture fixture;
-    CellPainter cells = makePainter();
-    cells.settings.useRowColors = true;
-    cells.settings.rowColor2 = QColor(200, 210, 220);
+    GridDisplayOptions options = displayOptions();
+    CellPainter cells = makePainter(options);
+    options.useRowColors = true;
+    options.rowColor2 = QColor(200, 210, 220);
     const QRect rect(12, top, 64, 17);
     QImage image = blankImage();
     paintCell(image, cells, dataCell(rect, fixture.field("Name"), state));
@@ -280,12 +289,13 @@ void TestCellPainter::rowColours()
 void TestCellPainter::backgroundPicture()
 {
     PaintFixture fixture;
-    CellPainter cells = makePainter();
+    GridDisplayOptions options = displayOptions();
+    CellPainter cells = makePainter(options);
     QImage background(200, 60, QImage::Format_RGB32);
     for (int x = 0; x < background.width(); ++x)
         for (int y = 0; y < background.height(); ++y)
             background.setPixelColor(x, y, QColor(x, y, 100));
-    cells.settings.backgroundCopy = &background;
+    cells.context.backgroundCopy = &background;
     const QRect rect(40, 18, 50, 17);
 
     QImage image = blankImage();
@@ -337,10 +347,11 @@ void TestCellPainter::focusMarks()
     QFETCH(QString, mark);
 
     PaintFixture fixture;
-    CellPainter cells = makePainter();
-    cells.settings.alwaysShowSelection = alwaysShowSelection;
-    cells.settings.cells3D = cells3D;
-    cells.settings.rowSelect = rowSelect;
+    GridDisplayOptions options = displayOptions();
+    CellPainter cells = makePainter(options);
+    cells.context.alwaysShowSelection = alwaysShowSelection;
+    options.cells3D = cells3D;
+    cells.context.rowSelect = rowSelect;
     const QRect rect(10, 18, 60, 17);
     QImage image = blankImage();
     paintCell(image, cells, dataCell(rect, fixture.field("Count"), state));
@@ -385,8 +396,9 @@ void TestCellPainter::cellAttributeHook()
     QFETCH(bool, called);
 
     PaintFixture fixture;
-    CellPainter cells = makePainter();
-    cells.settings.useRowColors = true;
+    GridDisplayOptions options = displayOptions();
+    CellPainter cells = makePainter(options);
+    options.useRowColors = true;
     Field *name = fixture.field("Name");
     QList<const Field *> calls;
     const QColor attribute(90, 30, 60);
@@ -409,8 +421,9 @@ void TestCellPainter::cellAttributeHook()
 void TestCellPainter::columnWithoutFieldNamePaintsNothing()
 {
     PaintFixture fixture;
-    CellPainter cells = makePainter();
-    cells.settings.useRowColors = true;
+    GridDisplayOptions options = displayOptions();
+    CellPainter cells = makePainter(options);
+    options.useRowColors = true;
     bool hookCalled = false;
     QImage image = blankImage();
     CellPainter::DataCell cell = dataCell(QRect(0, 18, 60, 17), fixture.field("Name"), focused);
@@ -444,8 +457,9 @@ void TestCellPainter::textLayout()
     QFETCH(QString, inkSide);
 
     PaintFixture fixture;
-    CellPainter cells = makePainter();
-    cells.settings.showTextEllipsis = ellipsis;
+    GridDisplayOptions options = displayOptions();
+    CellPainter cells = makePainter(options);
+    options.showTextEllipsis = ellipsis;
     // Wide enough for each memo line, high enough for all of them and more.
     const QRect rect(4, 18, 230, 100);
     Field *field = fixture.data.table.fieldByName(fieldName);
@@ -541,10 +555,12 @@ void TestCellPainter::pictures()
         photo->setAsBytes(bytes);
     fixture.data.table.post();
 
-    CellPainter cells = makePainter();
-    cells.settings.imageHighlightColor = QColor(240, 240, 100);
-    cells.settings.fontColor = QColor(0, 100, 0);
-    cells.settings.drawFocusRect = false;
+    GridDisplayOptions options = displayOptions();
+
+    CellPainter cells = makePainter(options);
+    options.imageHighlightColor = QColor(240, 240, 100);
+    cells.context.fontColor = QColor(0, 100, 0);
+    options.drawFocusRect = false;
     const QRect rect(30, 18, 40, 40);
     QImage image = blankImage();
     paintCell(image, cells, dataCell(rect, photo, state));
@@ -583,9 +599,10 @@ void TestCellPainter::checkBoxStylesDiffer()
     const QRect rect(0, 18, 40, 17);
     QList<QImage> checkedImages;
     for (const Style &style : styles) {
-        CellPainter cells = makePainter();
-        cells.settings.flatCheckBox = style.flat;
-        cells.settings.boldCheckBox = style.bold;
+        GridDisplayOptions options = displayOptions();
+        CellPainter cells = makePainter(options);
+        options.flatCheckBox = style.flat;
+        options.boldCheckBox = style.bold;
         fixture.data.table.edit();
         done->setAsBoolean(false);
         const QImage unchecked = cellImage(cells, dataCell(rect, done));
@@ -606,8 +623,10 @@ void TestCellPainter::checkBoxStylesDiffer()
         checkedImages << checked;
     }
 
-    CellPainter cells = makePainter();
-    cells.settings.displayBoolean = false;
+    GridDisplayOptions options = displayOptions();
+
+    CellPainter cells = makePainter(options);
+    options.displayBoolean = false;
     const QImage text = cellImage(cells, dataCell(rect, done));
     QVERIFY(!checkedImages.contains(text));
     QVERIFY(pixelsOtherThan(text, QRect(2, 2, 12, 12), kColumn) > 0);  // "True" from the left
@@ -636,14 +655,15 @@ void TestCellPainter::checkedByCallback()
     Field *count = fixture.field("Count");
     Field *done = fixture.field("Done");
     const QRect rect(0, 18, 40, 17);
-    CellPainter cells = makePainter();
+    GridDisplayOptions options = displayOptions();
+    CellPainter cells = makePainter(options);
     fixture.data.table.edit();
     done->setAsBoolean(checked);
     const QImage expected = cellImage(cells, dataCell(rect, done));
     count->setAsInteger(value);
 
-    cells.settings.valueUnChecked = valueUnChecked;
-    cells.settings.isBooleanField = [count](const Field &field) { return &field == count; };
+    options.valueUnChecked = valueUnChecked;
+    cells.context.isBooleanField = [count](const Field &field) { return &field == count; };
     QCOMPARE(cellImage(cells, dataCell(rect, count)), expected);
     fixture.data.table.cancel();
 }
@@ -673,17 +693,19 @@ void TestCellPainter::colourSwitch()
     QFETCH(QColor, color);
     QFETCH(QColor, switchedTo);
 
-    CellPainter cells = makePainter();
-    cells.settings.cells3D = cells3D;
-    cells.settings.rowLines = rowLines;
-    cells.settings.color = color;
+    GridDisplayOptions options = displayOptions();
+
+    CellPainter cells = makePainter(options);
+    options.cells3D = cells3D;
+    cells.context.rowLines = rowLines;
+    cells.context.color = color;
     QImage image = blankImage();
     QPainter painter(&image);
     const std::optional<QColor> result = cells.paintFrame(painter, 2, 3, QRect(30, 54, 40, 17));
     QCOMPARE(result.has_value(), switchedTo.isValid());
     if (result)
         QCOMPARE(*result, switchedTo);
-    QCOMPARE(cells.settings.color, color);  // the grid applies it, after the paint
+    QCOMPARE(cells.context.color, color);  // the grid applies it, after the paint
 }
 
 void TestCellPainter::framePixels_data()
@@ -721,8 +743,10 @@ void TestCellPainter::framePixels()
     QFETCH(int, row);
     QFETCH(PixelList, pixels);
 
-    CellPainter cells = makePainter();
-    cells.settings.cells3D = cells3D;
+    GridDisplayOptions options = displayOptions();
+
+    CellPainter cells = makePainter(options);
+    options.cells3D = cells3D;
     const QPoint origin(30, 54);
     QImage image = blankImage();
     {
@@ -760,11 +784,13 @@ void TestCellPainter::cornerMark()
     QFETCH(bool, cells3D);
     QFETCH(bool, present);
 
-    CellPainter cells = makePainter();
-    cells.settings.titleCheck = titleCheck;
-    cells.settings.titles = titles;
-    cells.settings.indicator = indicator;
-    cells.settings.cells3D = cells3D;
+    GridDisplayOptions options = displayOptions();
+
+    CellPainter cells = makePainter(options);
+    options.titleCheck = titleCheck;
+    cells.context.titles = titles;
+    cells.context.indicator = indicator;
+    options.cells3D = cells3D;
     // The 11-pixel indicator column under a 17-pixel title row: dx = 2, dy = 5.
     const QRect rect(0, 0, 11, 17);
     QImage image = blankImage();
@@ -825,9 +851,11 @@ void TestCellPainter::titleRedraw()
     QFETCH(bool, ellipsis);
     QFETCH(int, lines);
 
-    CellPainter cells = makePainter();
-    cells.settings.multiLineTitles = multiLine;
-    cells.settings.showTitleEllipsis = ellipsis;
+    GridDisplayOptions options = displayOptions();
+
+    CellPainter cells = makePainter(options);
+    options.multiLineTitles = multiLine;
+    options.showTitleEllipsis = ellipsis;
     TitleText title{caption, QFont(), QColor(230, 230, 200), kInk, taLeftJustify};
     const QRect rect(12, 0, 60, 60);
     QImage image = blankImage();
@@ -849,8 +877,9 @@ void TestCellPainter::titleRedraw()
 
 void TestCellPainter::blankCellCoversLines()
 {
-    CellPainter cells = makePainter();
-    cells.settings.color = QColor(70, 80, 90);
+    GridDisplayOptions options = displayOptions();
+    CellPainter cells = makePainter(options);
+    cells.context.color = QColor(70, 80, 90);
     const QRect rect(30, 18, 40, 17);
     QImage image = blankImage();
     {
@@ -873,7 +902,8 @@ void TestCellPainter::formattedMemoShowsItsWordsNotItsMarkup()
     data.table.fieldByName(QStringLiteral("Plain"))->setAsString(QStringLiteral("Hive seven"));
     data.table.fieldByName(QStringLiteral("Formatted"))->setAsString(QStringLiteral("<p>Hive seven</p>"));
     data.table.post();
-    const CellPainter cells = makePainter();
+    GridDisplayOptions options = displayOptions();
+    const CellPainter cells = makePainter(options);
     const QRect rect(0, 0, 110, 20);
     const QImage plain = cellImage(cells, dataCell(rect, data.table.fieldByName(QStringLiteral("Plain"))));
     const QImage formatted = cellImage(cells, dataCell(rect, data.table.fieldByName(QStringLiteral("Formatted"))));

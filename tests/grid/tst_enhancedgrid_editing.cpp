@@ -6,6 +6,7 @@
 #include "dbctrls/tdbmemo.h"
 #include "dbctrls/tdbrichedit.h"
 #include "grid/gridcompanions.h"
+#include "grid/gridsharedstate.h"
 #include "grid/tenhancedgrid.h"
 #include "grid/tgridcontrols.h"
 #include "grid/tinplaceedit.h"
@@ -145,7 +146,12 @@ class TstEnhancedGridEditing : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { QGuiApplication::clipboard()->clear(); }
+    // Each case starts as in a fresh process: no click counted, no clipboard key pending.
+    void init()
+    {
+        QGuiApplication::clipboard()->clear();
+        GridSharedState::reset();
+    }
 
     void columnEnter_data();
     void columnEnter();
@@ -206,24 +212,19 @@ void TstEnhancedGridEditing::columnEnter()
     f.grid->setDisplayDateTime(displayDateTime);
     f.grid->setReadOnly(readOnly);
     f.select(Count);
-    int entered = 0;
-    f.grid->OnColEnter = [&](QObject *sender) {
-        QCOMPARE(sender, f.grid.get());
-        ++entered;
-    };
+    QSignalSpy entered(f.grid.get(), &TDBGrid::OnColEnter);
     f.select(Col(col));
     QCOMPARE(bool(f.grid->cellOptions() & CellGrid::goEditing), goEditing);
-    QCOMPARE(entered, 1);
+    QCOMPARE(entered.count(), 1);
 }
 
 void TstEnhancedGridEditing::columnEnterOnInactiveLinkRaisesNothing()
 {
     EditingFixture f;
-    int entered = 0;
-    f.grid->OnColEnter = [&](QObject *) { ++entered; };
+    QSignalSpy entered(f.grid.get(), &TDBGrid::OnColEnter);
     f.data.table.close();
     f.grid->setDisplayBoolean(!f.grid->displayBoolean());
-    QCOMPARE(entered, 0);
+    QCOMPARE(entered.count(), 0);
 }
 
 void TstEnhancedGridEditing::activation_data()

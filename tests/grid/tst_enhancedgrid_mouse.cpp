@@ -189,11 +189,11 @@ void TestEnhancedGridMouse::pressRules()
     if (!columnResize)
         grid->setOptions(grid->options() & ~TDBGrid::dgColumnResize);
     int downs = 0;
-    grid->OnMouseDown = [&](QObject *sender, Qt::MouseButton button, Qt::KeyboardModifiers, int, int) {
-        QCOMPARE(sender, grid.get());
-        QCOMPARE(button, Qt::LeftButton);
-        ++downs;
-    };
+    connect(grid.get(), &TEnhancedGrid::OnMouseDown, this,
+            [&](Qt::MouseButton button, Qt::KeyboardModifiers, int, int) {
+                QCOMPARE(button, Qt::LeftButton);
+                ++downs;
+            });
     const QPoint pos = spotPos(*grid, Spot(spot));
     const GridCoord cell = grid->cellAt(pos);
     press(*grid, pos);
@@ -211,13 +211,12 @@ void TestEnhancedGridMouse::mouseEventsComeBeforeTheBase()
     GridFixture fixture(10);
     auto grid = makeGrid(fixture);
     QStringList steps;
-    grid->OnMouseDown = [&](QObject *, Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
-        steps << QStringLiteral("down on row %1").arg(grid->row());
-    };
-    grid->OnMouseUp = [&](QObject *, Qt::MouseButton, Qt::KeyboardModifiers, int x, int y) {
+    connect(grid.get(), &TEnhancedGrid::OnMouseDown, this,
+            [&] { steps << QStringLiteral("down on row %1").arg(grid->row()); });
+    connect(grid.get(), &TEnhancedGrid::OnMouseUp, this, [&](Qt::MouseButton, Qt::KeyboardModifiers, int x, int y) {
         steps << QStringLiteral("up at %1,%2").arg(x).arg(y);
-    };
-    grid->OnMouseMove = [&](QObject *, Qt::KeyboardModifiers, int, int) { steps << QStringLiteral("move"); };
+    });
+    connect(grid.get(), &TEnhancedGrid::OnMouseMove, this, [&] { steps << QStringLiteral("move"); });
     QSignalSpy cellClicks(grid.get(), &TDBGrid::OnCellClick);
     connect(grid.get(), &TDBGrid::OnCellClick, this, [&] { steps << QStringLiteral("cell click"); });
 
@@ -266,14 +265,13 @@ void TestEnhancedGridMouse::releaseRules()
         fixture.table.close();
     const int fixedBefore = grid->fixedCols();
     QSignalSpy menu(grid.get(), &TEnhancedGrid::optionsMenuRequested);
-    int ups = 0;
-    grid->OnMouseUp = [&](QObject *, Qt::MouseButton, Qt::KeyboardModifiers, int, int) { ++ups; };
+    QSignalSpy ups(grid.get(), &TEnhancedGrid::OnMouseUp);
 
     // A release alone: a press on a title would arm a column drag, whose release does nothing.
     const QPoint pos = spotPos(*grid, Spot(spot));
     release(*grid, pos);
 
-    QCOMPARE(ups, 1);
+    QCOMPARE(ups.count(), 1);
     QCOMPARE(menu.count(), menuAsked ? 1 : 0);
     if (menuAsked)
         QCOMPARE(menu.first().first().toPoint(), grid->viewport()->mapToGlobal(pos));
@@ -307,15 +305,13 @@ void TestEnhancedGridMouse::rightButton()
         grid->setPopupMenu(&menu);
     int rightClicks = 0;
     if (withHandler)
-        grid->OnRightClick = [&](QObject *sender) {
-            QCOMPARE(sender, grid.get());
-            ++rightClicks;
-        };
+        connect(grid.get(), &TEnhancedGrid::OnRightClick, this, [&] { ++rightClicks; });
     int downs = 0;
-    grid->OnMouseDown = [&](QObject *, Qt::MouseButton button, Qt::KeyboardModifiers, int, int) {
-        QCOMPARE(button, Qt::RightButton);
-        ++downs;
-    };
+    connect(grid.get(), &TEnhancedGrid::OnMouseDown, this,
+            [&](Qt::MouseButton button, Qt::KeyboardModifiers, int, int) {
+                QCOMPARE(button, Qt::RightButton);
+                ++downs;
+            });
     const int row = grid->row();
 
     press(*grid, grid->cellRect(2, 3).center(), Qt::RightButton);

@@ -1,6 +1,7 @@
 // The steps a grid built on the data grid takes over: each must be reached, and reached at the
 // point where the richer grid's work still counts.
 
+#include "grid/editorhook.h"
 #include "grid/gridcompanions.h"
 #include "grid/tinplaceedit.h"
 #include "gridfixture.h"
@@ -96,6 +97,7 @@ private Q_SLOTS:
     void editorGoesWhereTheGridSays();
     void columnMoveReportsItsCourse();
     void companionWindowsAreReachedThroughTheInstalledOnes();
+    void releasedEditorHookStopsAtOnceAndGoesLater();
 };
 
 void tst_GridHooks::cellPainterDrawsOverTheLines()
@@ -251,6 +253,40 @@ void tst_GridHooks::companionWindowsAreReachedThroughTheInstalledOnes()
         QCOMPARE(error.message(), QStringLiteral("The column chooser is not available."));
     }
     QVERIFY(GridCompanions::install(nullptr));
+}
+
+void tst_GridHooks::releasedEditorHookStopsAtOnceAndGoesLater()
+{
+    QObject first;
+    QObject second;
+    first.setObjectName(QStringLiteral("first"));
+    second.setObjectName(QStringLiteral("second"));
+    QStringList seen;
+    bool releaseNow = false;
+    EditorHook *hook = nullptr;
+    hook = new EditorHook(&first, [&](QObject *watched, QEvent *) {
+        seen << watched->objectName();
+        if (releaseNow)
+            hook->release();
+        return false;
+    });
+    hook->watch(&second);
+    const QPointer<EditorHook> alive(hook);
+    QEvent event(QEvent::User);
+    QCoreApplication::sendEvent(&first, &event);
+    QCoreApplication::sendEvent(&second, &event);
+    QCOMPARE(seen, (QStringList{QStringLiteral("first"), QStringLiteral("second")}));
+
+    // Released from inside one of its own events, as the grid may do: that event ends safely, no
+    // later one reaches it, and it lives until control returns to the event loop.
+    releaseNow = true;
+    QCoreApplication::sendEvent(&second, &event);
+    QCoreApplication::sendEvent(&first, &event);
+    QCoreApplication::sendEvent(&second, &event);
+    QCOMPARE(seen, (QStringList{QStringLiteral("first"), QStringLiteral("second"), QStringLiteral("second")}));
+    QVERIFY(alive);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!alive);
 }
 
 QTEST_MAIN(tst_GridHooks)

@@ -25,8 +25,12 @@ namespace {
 
 using Grid = TEnhancedGrid;
 using Options = TEnhancedGrid::TMenuOptions;
+using Menu = OptionsMenu;
 
-const QList<int> kSeparators{2, 7, 11, 17, 20, 22, 25, 28, 31, 34};
+const QList<int> kSeparators{Menu::miAutoSizingLine, Menu::miDisplayLine,    Menu::miEllipsisLine,
+                             Menu::miRowsLine,       Menu::miPrintLine,      Menu::miExportLine,
+                             Menu::miFormsLineAbove, Menu::miFormsLineBelow, Menu::miEditorModesLine,
+                             Menu::miLayoutLine};
 
 // Four columns of 60 pixels over the fixture's fields, so that up to two columns can be locked.
 std::unique_ptr<TEnhancedGrid> makeGrid(GridFixture &fixture)
@@ -122,7 +126,7 @@ void tst_OptionsMenu::fixedColumnsChoices()
 {
     TEnhancedGrid grid;
     const OptionsMenu &menu = *grid.optionsMenu();
-    QMenu *sub = menu.item(OptionsMenu::FixedColumnsItem)->menu();
+    QMenu *sub = menu.item(Menu::miFixedColumns)->menu();
     QVERIFY(sub);
     const QStringList captions{"0 Fixed Columns", "1 Fixed Column",  "2 Fixed Columns",
                                "3 Fixed Columns", "4 Fixed Columns", "5 Fixed Columns"};
@@ -139,7 +143,7 @@ void tst_OptionsMenu::fixedColumnsChoices()
     QStringList captionsChanged = TEnhancedGrid::defaultPopupStrings();
     captionsChanged.replaceInStrings(QStringLiteral("Fixed"), QStringLiteral("Locked"));
     grid.setPopupStrings(captionsChanged);
-    QCOMPARE(menu.item(OptionsMenu::FixedColumnsItem)->text(), QStringLiteral("Locked Columns"));
+    QCOMPARE(menu.item(Menu::miFixedColumns)->text(), QStringLiteral("Locked Columns"));
     QCOMPARE(menu.fixedColumnsChoice(2)->text(), QStringLiteral("2 Fixed Columns"));
 }
 
@@ -189,46 +193,47 @@ void tst_OptionsMenu::popupStrings()
 
 void tst_OptionsMenu::visibilityByMember_data()
 {
-    QTest::addColumn<int>("member");
+    QTest::addColumn<Options>("member");
     QTest::addColumn<int>("printers");
     QTest::addColumn<QList<int>>("shown");
 
-    const auto row = [](const char *name, int member, QList<int> shown, int printers = 1) {
-        QTest::newRow(name) << member << printers << shown;
+    const auto row = [](const char *name, Grid::TMenuOption member, QList<int> shown, int printers = 1) {
+        QTest::newRow(name) << Options(member) << printers << shown;
     };
-    row("moAutoSize", 0, {0, 2});
-    row("moAutoWidth", 1, {1, 2});
-    row("moDisplayBoolean", 2, {3, 7});
-    row("moDisplayImages", 3, {4, 7});
-    row("moDisplayMemo", 4, {5, 7});
-    row("moDisplayDateTime", 5, {6, 7});
-    row("moShowTextEllipsis", 6, {8, 11});
-    row("moShowTitleEllipsis", 7, {9, 11});
-    row("moFullSizeMemo", 8, {10, 11});
-    row("moAllowRowSizing", 9, {12, 17});
-    row("moCellHints", 10, {13, 17});
-    row("moMultiLineTitles", 11, {14, 17});
-    row("moUseRowColors", 12, {15, 17});
-    row("moFixedColumns", 13, {16, 17});
-    row("moPrintGrid", 14, {18, 20});
-    row("moPrintGrid without a printer", 14, {}, 0);
-    row("moPrintDataSet", 15, {19, 20});
-    row("moPrintDataSet without a printer", 15, {}, 0);
-    row("moExportGrid", 16, {21, 22});
-    row("moSelectAll", 17, {23});
-    row("moUnSelectAll", 18, {24});
-    row("moQueryByForm", 19, {25, 26, 28});
-    row("moSortByForm", 20, {25, 27, 28});
-    row("moMemoInplaceEditors", 21, {29, 30, 31});
-    row("moCustomize", 22, {32});
-    row("moSearchMode", 23, {33});
-    row("moSaveLayout", 24, {34, 35});
-    row("moLoadLayout", 25, {34, 36});
+    row("moAutoSize", Grid::moAutoSize, {Menu::miAutoSize, Menu::miAutoSizingLine});
+    row("moAutoWidth", Grid::moAutoWidth, {Menu::miAutoWidth, Menu::miAutoSizingLine});
+    row("moDisplayBoolean", Grid::moDisplayBoolean, {Menu::miDisplayBoolean, Menu::miDisplayLine});
+    row("moDisplayImages", Grid::moDisplayImages, {Menu::miDisplayImages, Menu::miDisplayLine});
+    row("moDisplayMemo", Grid::moDisplayMemo, {Menu::miDisplayMemo, Menu::miDisplayLine});
+    row("moDisplayDateTime", Grid::moDisplayDateTime, {Menu::miDisplayDateTime, Menu::miDisplayLine});
+    row("moShowTextEllipsis", Grid::moShowTextEllipsis, {Menu::miShowTextEllipsis, Menu::miEllipsisLine});
+    row("moShowTitleEllipsis", Grid::moShowTitleEllipsis, {Menu::miShowTitleEllipsis, Menu::miEllipsisLine});
+    row("moFullSizeMemo", Grid::moFullSizeMemo, {Menu::miFullSizeMemo, Menu::miEllipsisLine});
+    row("moAllowRowSizing", Grid::moAllowRowSizing, {Menu::miAllowRowSizing, Menu::miRowsLine});
+    row("moCellHints", Grid::moCellHints, {Menu::miCellHints, Menu::miRowsLine});
+    row("moMultiLineTitles", Grid::moMultiLineTitles, {Menu::miMultiLineTitles, Menu::miRowsLine});
+    row("moUseRowColors", Grid::moUseRowColors, {Menu::miUseRowColors, Menu::miRowsLine});
+    row("moFixedColumns", Grid::moFixedColumns, {Menu::miFixedColumns, Menu::miRowsLine});
+    row("moPrintGrid", Grid::moPrintGrid, {Menu::miPrintGrid, Menu::miPrintLine});
+    row("moPrintGrid without a printer", Grid::moPrintGrid, {}, 0);
+    row("moPrintDataSet", Grid::moPrintDataSet, {Menu::miPrintDataSet, Menu::miPrintLine});
+    row("moPrintDataSet without a printer", Grid::moPrintDataSet, {}, 0);
+    row("moExportGrid", Grid::moExportGrid, {Menu::miExportGrid, Menu::miExportLine});
+    row("moSelectAll", Grid::moSelectAll, {Menu::miSelectAll});
+    row("moUnSelectAll", Grid::moUnSelectAll, {Menu::miUnSelectAll});
+    row("moQueryByForm", Grid::moQueryByForm, {Menu::miFormsLineAbove, Menu::miQueryByForm, Menu::miFormsLineBelow});
+    row("moSortByForm", Grid::moSortByForm, {Menu::miFormsLineAbove, Menu::miSortByForm, Menu::miFormsLineBelow});
+    row("moMemoInplaceEditors", Grid::moMemoInplaceEditors,
+        {Menu::miMemoEditorMode, Menu::miRichEditEditorMode, Menu::miEditorModesLine});
+    row("moCustomize", Grid::moCustomize, {Menu::miCustomize});
+    row("moSearchMode", Grid::moSearchMode, {Menu::miSearchMode});
+    row("moSaveLayout", Grid::moSaveLayout, {Menu::miLayoutLine, Menu::miSaveLayout});
+    row("moLoadLayout", Grid::moLoadLayout, {Menu::miLayoutLine, Menu::miLoadLayout});
 }
 
 void tst_OptionsMenu::visibilityByMember()
 {
-    QFETCH(int, member);
+    QFETCH(Options, member);
     QFETCH(int, printers);
     QFETCH(QList<int>, shown);
 
@@ -238,7 +243,7 @@ void tst_OptionsMenu::visibilityByMember()
     PrinterListScope printerList(names);
     TEnhancedGrid grid;
 
-    grid.setMenuOptions(Options::fromInt(1u << member));
+    grid.setMenuOptions(member);
 
     QCOMPARE(shownItems(*grid.optionsMenu()), shown);
 }
@@ -251,16 +256,20 @@ void tst_OptionsMenu::separatorRules_data()
 
     QTest::newRow("none") << Options() << 1 << QList<int>{};
     QTest::newRow("both sizing members: one separator")
-        << Options(Grid::moAutoSize | Grid::moAutoWidth) << 1 << QList<int>{2};
+        << Options(Grid::moAutoSize | Grid::moAutoWidth) << 1 << QList<int>{Menu::miAutoSizingLine};
     QTest::newRow("print members without a printer: no separator")
         << Options(Grid::moPrintGrid | Grid::moPrintDataSet) << 0 << QList<int>{};
     QTest::newRow("print members with two printers")
-        << Options(Grid::moPrintGrid | Grid::moPrintDataSet) << 2 << QList<int>{20};
+        << Options(Grid::moPrintGrid | Grid::moPrintDataSet) << 2 << QList<int>{Menu::miPrintLine};
     QTest::newRow("query and sort share both their separators")
-        << Options(Grid::moQueryByForm | Grid::moSortByForm) << 1 << QList<int>{25, 28};
+        << Options(Grid::moQueryByForm | Grid::moSortByForm) << 1
+        << QList<int>{Menu::miFormsLineAbove, Menu::miFormsLineBelow};
     QTest::newRow("every member") << Grid::allMenuOptions() << 1 << kSeparators;
-    QTest::newRow("every member, no printer")
-        << Grid::allMenuOptions() << 0 << QList<int>{2, 7, 11, 17, 22, 25, 28, 31, 34};
+    QTest::newRow("every member, no printer") << Grid::allMenuOptions() << 0 << [] {
+        QList<int> separators = kSeparators;
+        separators.removeAll(Menu::miPrintLine);
+        return separators;
+    }();
 }
 
 void tst_OptionsMenu::separatorRules()
@@ -272,7 +281,7 @@ void tst_OptionsMenu::separatorRules()
     PrinterListScope printerList(QStringList(printers, QStringLiteral("Printer")));
     TEnhancedGrid grid;
     // From another set first, so that every set of the table is a change.
-    grid.setMenuOptions(Options::fromInt(1u << 13));
+    grid.setMenuOptions(Grid::moFixedColumns);
     grid.setMenuOptions(options);
 
     QList<int> separators;
@@ -299,9 +308,10 @@ void tst_OptionsMenu::unchangedOptionSetChangesNothing()
 
     // A real change counts the printers.
     grid->setMenuOptions(TEnhancedGrid::allMenuOptions() & ~Options(TEnhancedGrid::moSaveLayout));
-    QVERIFY(!menu.item(18)->isVisible() && !menu.item(19)->isVisible() && !menu.item(20)->isVisible());
-    QVERIFY(!menu.item(35)->isVisible());
-    QVERIFY(menu.item(34)->isVisible() && menu.item(36)->isVisible());
+    QVERIFY(!menu.item(Menu::miPrintGrid)->isVisible() && !menu.item(Menu::miPrintDataSet)->isVisible()
+            && !menu.item(Menu::miPrintLine)->isVisible());
+    QVERIFY(!menu.item(Menu::miSaveLayout)->isVisible());
+    QVERIFY(menu.item(Menu::miLayoutLine)->isVisible() && menu.item(Menu::miLoadLayout)->isVisible());
     QCOMPARE(grid->property("MenuOptions").value<Options>(),
              TEnhancedGrid::allMenuOptions() & ~Options(TEnhancedGrid::moSaveLayout));
 }
@@ -314,7 +324,8 @@ void tst_OptionsMenu::checkMarksFollowTheGrid_data()
 
     // The defaults check Display Boolean, Display Images, Display Memo, Display Date/Time and
     // Memo Editor Mode.
-    const QList<int> defaults{3, 4, 5, 6, 29};
+    const QList<int> defaults{Menu::miDisplayBoolean, Menu::miDisplayImages, Menu::miDisplayMemo,
+                              Menu::miDisplayDateTime, Menu::miMemoEditorMode};
     const auto with = [&](QList<int> more) {
         QList<int> all = defaults + more;
         std::sort(all.begin(), all.end());
@@ -326,23 +337,23 @@ void tst_OptionsMenu::checkMarksFollowTheGrid_data()
         return all;
     };
     QTest::newRow("defaults") << QString() << QVariant() << defaults;
-    QTest::newRow("GridAutoSize") << "GridAutoSize" << QVariant(true) << with({0});
+    QTest::newRow("GridAutoSize") << "GridAutoSize" << QVariant(true) << with({Menu::miAutoSize});
     QTest::newRow("GridAutoWidth awProportional")
-        << "GridAutoWidth" << QVariant::fromValue(TEnhancedGrid::awProportional) << with({1});
-    QTest::newRow("DisplayBoolean off") << "DisplayBoolean" << QVariant(false) << without(3);
-    QTest::newRow("DisplayImages off") << "DisplayImages" << QVariant(false) << without(4);
-    QTest::newRow("DisplayMemo off") << "DisplayMemo" << QVariant(false) << without(5);
-    QTest::newRow("DisplayDateTime off") << "DisplayDateTime" << QVariant(false) << without(6);
-    QTest::newRow("ShowTextEllipsis") << "ShowTextEllipsis" << QVariant(true) << with({8});
-    QTest::newRow("ShowTitleEllipsis") << "ShowTitleEllipsis" << QVariant(true) << with({9});
-    QTest::newRow("FullSizeMemo") << "FullSizeMemo" << QVariant(true) << with({10});
-    QTest::newRow("RowSizingAllowed") << "RowSizingAllowed" << QVariant(true) << with({12});
-    QTest::newRow("CellHints") << "CellHints" << QVariant(true) << with({13});
-    QTest::newRow("MultiLineTitles") << "MultiLineTitles" << QVariant(true) << with({14});
-    QTest::newRow("UseRowColors") << "UseRowColors" << QVariant(true) << with({15});
-    QTest::newRow("SearchMode") << "SearchMode" << QVariant(true) << with({33});
-    QList<int> richEdit = without(29);
-    richEdit << 30;
+        << "GridAutoWidth" << QVariant::fromValue(TEnhancedGrid::awProportional) << with({Menu::miAutoWidth});
+    QTest::newRow("DisplayBoolean off") << "DisplayBoolean" << QVariant(false) << without(Menu::miDisplayBoolean);
+    QTest::newRow("DisplayImages off") << "DisplayImages" << QVariant(false) << without(Menu::miDisplayImages);
+    QTest::newRow("DisplayMemo off") << "DisplayMemo" << QVariant(false) << without(Menu::miDisplayMemo);
+    QTest::newRow("DisplayDateTime off") << "DisplayDateTime" << QVariant(false) << without(Menu::miDisplayDateTime);
+    QTest::newRow("ShowTextEllipsis") << "ShowTextEllipsis" << QVariant(true) << with({Menu::miShowTextEllipsis});
+    QTest::newRow("ShowTitleEllipsis") << "ShowTitleEllipsis" << QVariant(true) << with({Menu::miShowTitleEllipsis});
+    QTest::newRow("FullSizeMemo") << "FullSizeMemo" << QVariant(true) << with({Menu::miFullSizeMemo});
+    QTest::newRow("RowSizingAllowed") << "RowSizingAllowed" << QVariant(true) << with({Menu::miAllowRowSizing});
+    QTest::newRow("CellHints") << "CellHints" << QVariant(true) << with({Menu::miCellHints});
+    QTest::newRow("MultiLineTitles") << "MultiLineTitles" << QVariant(true) << with({Menu::miMultiLineTitles});
+    QTest::newRow("UseRowColors") << "UseRowColors" << QVariant(true) << with({Menu::miUseRowColors});
+    QTest::newRow("SearchMode") << "SearchMode" << QVariant(true) << with({Menu::miSearchMode});
+    QList<int> richEdit = without(Menu::miMemoEditorMode);
+    richEdit << Menu::miRichEditEditorMode;
     QTest::newRow("MemoInplaceEditor RichEdit")
         << "MemoInplaceEditor" << QVariant::fromValue(TEnhancedGrid::RichEdit) << richEdit;
 }
@@ -370,19 +381,19 @@ void tst_OptionsMenu::toggles_data()
     QTest::addColumn<int>("item");
     QTest::addColumn<QString>("property");
 
-    QTest::newRow("0 Auto Size") << 0 << "GridAutoSize";
-    QTest::newRow("3 Display Boolean") << 3 << "DisplayBoolean";
-    QTest::newRow("4 Display Images") << 4 << "DisplayImages";
-    QTest::newRow("5 Display Memo") << 5 << "DisplayMemo";
-    QTest::newRow("6 Display Date/Time") << 6 << "DisplayDateTime";
-    QTest::newRow("8 Show Text Ellipsis") << 8 << "ShowTextEllipsis";
-    QTest::newRow("9 Show Title Ellipsis") << 9 << "ShowTitleEllipsis";
-    QTest::newRow("10 Full Size Memo") << 10 << "FullSizeMemo";
-    QTest::newRow("12 Allow Row Sizing") << 12 << "RowSizingAllowed";
-    QTest::newRow("13 Cell Hints") << 13 << "CellHints";
-    QTest::newRow("14 Multi Line Titles") << 14 << "MultiLineTitles";
-    QTest::newRow("15 Use Row Colors") << 15 << "UseRowColors";
-    QTest::newRow("33 Search Mode") << 33 << "SearchMode";
+    QTest::newRow("Auto Size") << int(Menu::miAutoSize) << "GridAutoSize";
+    QTest::newRow("Display Boolean") << int(Menu::miDisplayBoolean) << "DisplayBoolean";
+    QTest::newRow("Display Images") << int(Menu::miDisplayImages) << "DisplayImages";
+    QTest::newRow("Display Memo") << int(Menu::miDisplayMemo) << "DisplayMemo";
+    QTest::newRow("Display Date/Time") << int(Menu::miDisplayDateTime) << "DisplayDateTime";
+    QTest::newRow("Show Text Ellipsis") << int(Menu::miShowTextEllipsis) << "ShowTextEllipsis";
+    QTest::newRow("Show Title Ellipsis") << int(Menu::miShowTitleEllipsis) << "ShowTitleEllipsis";
+    QTest::newRow("Full Size Memo") << int(Menu::miFullSizeMemo) << "FullSizeMemo";
+    QTest::newRow("Allow Row Sizing") << int(Menu::miAllowRowSizing) << "RowSizingAllowed";
+    QTest::newRow("Cell Hints") << int(Menu::miCellHints) << "CellHints";
+    QTest::newRow("Multi Line Titles") << int(Menu::miMultiLineTitles) << "MultiLineTitles";
+    QTest::newRow("Use Row Colors") << int(Menu::miUseRowColors) << "UseRowColors";
+    QTest::newRow("Search Mode") << int(Menu::miSearchMode) << "SearchMode";
 }
 
 void tst_OptionsMenu::toggles()
@@ -396,6 +407,8 @@ void tst_OptionsMenu::toggles()
     const QByteArray propertyName = property.toLatin1();
     const bool before = grid->property(propertyName).toBool();
     menu.refresh();
+    // The item's name stands where the default captions put its caption (the row's name).
+    QCOMPARE(menu.item(item)->text(), QString::fromLatin1(QTest::currentDataTag()));
     QCOMPARE(menu.item(item)->isChecked(), before);
 
     menu.item(item)->trigger();
@@ -418,19 +431,19 @@ void tst_OptionsMenu::autoWidthSwitch()
         = [&](QObject *, TEnhancedGrid::TAutoWidth &) { suspended << fixture.table.controlsDisabled(); };
 
     menu.refresh();
-    menu.item(1)->trigger();
+    menu.item(Menu::miAutoWidth)->trigger();
     QCOMPARE(grid->gridAutoWidth(), TEnhancedGrid::awUniform);
-    QVERIFY(menu.item(1)->isChecked());
+    QVERIFY(menu.item(Menu::miAutoWidth)->isChecked());
     // The record set's display updates are held back while the switch applies.
     QCOMPARE(suspended.value(0), true);
 
     // A mode set by code shows checked, and the switch turns it off.
     grid->setGridAutoWidth(TEnhancedGrid::awProportional);
     menu.refresh();
-    QVERIFY(menu.item(1)->isChecked());
-    menu.item(1)->trigger();
+    QVERIFY(menu.item(Menu::miAutoWidth)->isChecked());
+    menu.item(Menu::miAutoWidth)->trigger();
     QCOMPARE(grid->gridAutoWidth(), TEnhancedGrid::awNone);
-    QVERIFY(!menu.item(1)->isChecked());
+    QVERIFY(!menu.item(Menu::miAutoWidth)->isChecked());
     QVERIFY(!fixture.table.controlsDisabled());
 }
 
@@ -442,24 +455,24 @@ void tst_OptionsMenu::editorModeChoice()
     menu.refresh();
 
     // Choosing the mode already checked changes nothing.
-    menu.item(29)->trigger();
+    menu.item(Menu::miMemoEditorMode)->trigger();
     QCOMPARE(grid->memoInplaceEditor(), TEnhancedGrid::Memo);
-    QVERIFY(menu.item(29)->isChecked());
-    QVERIFY(!menu.item(30)->isChecked());
+    QVERIFY(menu.item(Menu::miMemoEditorMode)->isChecked());
+    QVERIFY(!menu.item(Menu::miRichEditEditorMode)->isChecked());
 
-    menu.item(30)->trigger();
+    menu.item(Menu::miRichEditEditorMode)->trigger();
     QCOMPARE(grid->memoInplaceEditor(), TEnhancedGrid::RichEdit);
-    QVERIFY(!menu.item(29)->isChecked());
-    QVERIFY(menu.item(30)->isChecked());
+    QVERIFY(!menu.item(Menu::miMemoEditorMode)->isChecked());
+    QVERIFY(menu.item(Menu::miRichEditEditorMode)->isChecked());
 
-    menu.item(30)->trigger();
+    menu.item(Menu::miRichEditEditorMode)->trigger();
     QCOMPARE(grid->memoInplaceEditor(), TEnhancedGrid::RichEdit);
-    QVERIFY(menu.item(30)->isChecked());
+    QVERIFY(menu.item(Menu::miRichEditEditorMode)->isChecked());
 
-    menu.item(29)->trigger();
+    menu.item(Menu::miMemoEditorMode)->trigger();
     QCOMPARE(grid->memoInplaceEditor(), TEnhancedGrid::Memo);
-    QVERIFY(menu.item(29)->isChecked());
-    QVERIFY(!menu.item(30)->isChecked());
+    QVERIFY(menu.item(Menu::miMemoEditorMode)->isChecked());
+    QVERIFY(!menu.item(Menu::miRichEditEditorMode)->isChecked());
 }
 
 void tst_OptionsMenu::fixedColumnsChoice()
@@ -494,16 +507,16 @@ void tst_OptionsMenu::commands_data()
     QTest::addColumn<int>("item");
     QTest::addColumn<QString>("window");
 
-    QTest::newRow("18 Print Grid") << 18 << "printGrid";
-    QTest::newRow("19 Print Dataset") << 19 << "printDataSet";
-    QTest::newRow("26 Query By Form") << 26 << "query";
-    QTest::newRow("27 Sort By Form") << 27 << "sort";
-    QTest::newRow("32 Customize") << 32 << "chooseColumns";
-    QTest::newRow("21 Export Grid") << 21 << QString();
-    QTest::newRow("23 Select All") << 23 << QString();
-    QTest::newRow("24 Unselect All") << 24 << QString();
-    QTest::newRow("35 Save Layout") << 35 << QString();
-    QTest::newRow("36 Load Layout") << 36 << QString();
+    QTest::newRow("Print Grid") << int(Menu::miPrintGrid) << "printGrid";
+    QTest::newRow("Print Dataset") << int(Menu::miPrintDataSet) << "printDataSet";
+    QTest::newRow("Query By Form") << int(Menu::miQueryByForm) << "query";
+    QTest::newRow("Sort By Form") << int(Menu::miSortByForm) << "sort";
+    QTest::newRow("Customize") << int(Menu::miCustomize) << "chooseColumns";
+    QTest::newRow("Export Grid") << int(Menu::miExportGrid) << QString();
+    QTest::newRow("Select All") << int(Menu::miSelectAll) << QString();
+    QTest::newRow("Unselect All") << int(Menu::miUnSelectAll) << QString();
+    QTest::newRow("Save Layout") << int(Menu::miSaveLayout) << QString();
+    QTest::newRow("Load Layout") << int(Menu::miLoadLayout) << QString();
 }
 
 void tst_OptionsMenu::commands()
@@ -519,6 +532,7 @@ void tst_OptionsMenu::commands()
     grid->setGridAutoSize(true);
     OptionsMenu &menu = *grid->optionsMenu();
     menu.refresh();
+    QCOMPARE(menu.item(item)->text(), QString::fromLatin1(QTest::currentDataTag()));
 
     menu.item(item)->trigger();
 
@@ -527,18 +541,18 @@ void tst_OptionsMenu::commands()
         windows << call.window;
     QCOMPARE(windows, window.isEmpty() ? QStringList() : QStringList{window});
     QStringList expectedMessages;
-    if (item == 21)
+    if (item == Menu::miExportGrid)
         expectedMessages << QStringLiteral("Exported To File: ") + grid->defaultExportFileName();
     QCOMPARE(dialogs->texts(), expectedMessages);
     switch (item) {
-    case 21: QVERIFY(QFile::exists(grid->defaultExportFileName())); break;
-    case 23: QCOMPARE(grid->selectedRows().count(), 3); break;
-    case 24: QVERIFY(!(grid->options() & TDBGrid::dgMultiSelect)); break;
-    case 35:
+    case Menu::miExportGrid: QVERIFY(QFile::exists(grid->defaultExportFileName())); break;
+    case Menu::miSelectAll: QCOMPARE(grid->selectedRows().count(), 3); break;
+    case Menu::miUnSelectAll: QVERIFY(!(grid->options() & TDBGrid::dgMultiSelect)); break;
+    case Menu::miSaveLayout:
         QCOMPARE(grid->registrySaveName(), QStringLiteral("EnhancedGrid"));
         QVERIFY(QFile::exists(fixture.workspace.filePath(QStringLiteral("settings.ini"))));
         break;
-    case 36: QVERIFY(!grid->gridAutoSize()); break;
+    case Menu::miLoadLayout: QVERIFY(!grid->gridAutoSize()); break;
     }
 }
 
@@ -550,7 +564,7 @@ void tst_OptionsMenu::failedCommandIsReported()
     const QString file = grid->defaultExportFileName();
     QVERIFY(QDir().mkpath(file));
 
-    grid->optionsMenu()->item(21)->trigger();
+    grid->optionsMenu()->item(Menu::miExportGrid)->trigger();
 
     QCOMPARE(dialogs->texts(ScriptedDialogs::Kind::Error), QStringList{QStringLiteral("Cannot create file ") + file});
     QCOMPARE(dialogs->texts(ScriptedDialogs::Kind::Information), QStringList());
@@ -593,7 +607,7 @@ void tst_OptionsMenu::opensFromTopLeftCell()
              QPoint(clicked.x(), std::max(screen.top(), std::min(clicked.y(), screen.bottom() + 1 - menu->height()))));
     QVERIFY(menu->geometry().contains(clicked));
     // Refreshed before it showed.
-    QVERIFY(grid->optionsMenu()->item(8)->isChecked());
+    QVERIFY(grid->optionsMenu()->item(Menu::miShowTextEllipsis)->isChecked());
     menu->close();
 
     // Not from a data cell.
