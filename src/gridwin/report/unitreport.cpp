@@ -14,6 +14,7 @@
 #include "store/datasource.h"
 #include "store/error.h"
 #include "store/field.h"
+#include "store/storetypes.h"
 #include "store/table.h"
 
 #include <QCoreApplication>
@@ -63,23 +64,14 @@ bool neverPrints(const Field &field)
     }
 }
 
+// Numbers (and byte counts) to the right, dates, times and check marks centred, text to the left.
 Alignment alignmentFor(FieldType type)
 {
-    switch (type) {
-    case ftSmallint:
-    case ftInteger:
-    case ftWord:
-    case ftFloat:
-    case ftCurrency:
-    case ftBCD:
-    case ftBytes:
-    case ftAutoInc: return taRightJustify;
-    case ftBoolean:
-    case ftDate:
-    case ftTime:
-    case ftDateTime: return taCenter;
-    default: return taLeftJustify;
-    }
+    if (isNumericType(type) || type == ftBytes)
+        return taRightJustify;
+    if (isDateTimeType(type) || type == ftBoolean)
+        return taCenter;
+    return taLeftJustify;
 }
 
 // The report with its four bands, before any column is laid out.
