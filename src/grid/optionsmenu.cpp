@@ -272,7 +272,7 @@ void OptionsMenu::toggled(int index, bool wasChecked)
     QAction *action = item(index);
     // The mark shows what the grid took, also when its setter failed halfway.
     action->setChecked(wasChecked);
-    withUpdatesSuspended([&] {
+    withUpdatesSuspended([this, index, wasChecked, action] {
         if (index == miAutoWidth) {
             m_grid.setGridAutoWidth(wasChecked ? TEnhancedGrid::awNone : TEnhancedGrid::awUniform);
         } else {

@@ -39,6 +39,7 @@ QLineEdit *TitleSearch::ensureBox()
         m_box->setFrame(true);
         m_box->setAutoFillBackground(true);
         m_box->installEventFilter(this);
+        m_watchedBox = m_box;
     }
     return m_box;
 }
@@ -116,7 +117,7 @@ void TitleSearch::hideAndFocusGrid()
 
 bool TitleSearch::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != m_box)
+    if (watched != m_watchedBox || !m_box)
         return QObject::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::KeyPress: {

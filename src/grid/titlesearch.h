@@ -42,6 +42,9 @@ private:
 
     TDBGrid *m_grid;
     QPointer<QLineEdit> m_box;
+    // The box as the filter sees it: its last events come from QWidget's destructor, when the
+    // object is no longer a QLineEdit and QPointer<QLineEdit> may not cast to it.
+    const QObject *m_watchedBox = nullptr;
     QString m_fieldName;  // of the column whose title was clicked
 };
 

@@ -9,7 +9,8 @@
 namespace kelvara {
 
 EntryDrag::EntryDrag(QAbstractScrollArea *view, Handlers handlers, Qt::CursorShape inside, Qt::CursorShape outside)
-    : QObject(view), m_view(view), m_handlers(std::move(handlers)), m_insideCursor(inside), m_outsideCursor(outside)
+    : QObject(view), m_view(view), m_viewport(view->viewport()), m_handlers(std::move(handlers)),
+      m_insideCursor(inside), m_outsideCursor(outside)
 {
     view->viewport()->installEventFilter(this);
 }
@@ -17,7 +18,11 @@ EntryDrag::EntryDrag(QAbstractScrollArea *view, Handlers handlers, Qt::CursorSha
 bool EntryDrag::eventFilter(QObject *watched, QEvent *event)
 {
     bool handled = false;
-    if (watched == m_view->viewport())
+    // Only the pointer's events matter; the others come also while the view is being destroyed.
+    const QEvent::Type type = event->type();
+    const bool pointer
+        = type == QEvent::MouseButtonPress || type == QEvent::MouseMove || type == QEvent::MouseButtonRelease;
+    if (watched == m_viewport && pointer)
         guarded(m_view, [&] { handled = handle(event); });
     return handled;
 }

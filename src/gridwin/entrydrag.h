@@ -41,6 +41,9 @@ private:
     bool handle(QEvent *event);
 
     QAbstractScrollArea *m_view;
+    // The viewport as the filter sees it: its last events come while the view is being
+    // destroyed, when the view may no longer be asked for it.
+    const QObject *m_viewport;
     Handlers m_handlers;
     Qt::CursorShape m_insideCursor;
     Qt::CursorShape m_outsideCursor;
