@@ -273,16 +273,21 @@ void OptionsMenu::toggled(int index, bool wasChecked)
     // The mark shows what the grid took, also when its setter failed halfway.
     action->setChecked(wasChecked);
     withUpdatesSuspended([this, index, wasChecked, action] {
-        if (index == miAutoWidth) {
-            m_grid.setGridAutoWidth(wasChecked ? TEnhancedGrid::awNone : TEnhancedGrid::awUniform);
-        } else {
-            for (const Toggle &toggle : kToggles) {
-                if (toggle.item == index)
-                    (m_grid.*toggle.set)(!wasChecked);
-            }
-        }
+        setToggle(index, !wasChecked);
         action->setChecked(!wasChecked);
     });
+}
+
+void OptionsMenu::setToggle(int index, bool on)
+{
+    if (index == miAutoWidth) {
+        m_grid.setGridAutoWidth(on ? TEnhancedGrid::awUniform : TEnhancedGrid::awNone);
+        return;
+    }
+    for (const Toggle &toggle : kToggles) {
+        if (toggle.item == index)
+            (m_grid.*toggle.set)(on);
+    }
 }
 
 void OptionsMenu::editorChosen(int index, bool wasChecked)

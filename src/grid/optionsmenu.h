@@ -70,6 +70,7 @@ private:
     QRect screenArea(const QPoint &globalPos) const;
     void build();
     void toggled(int index, bool wasChecked);
+    void setToggle(int index, bool on);
     void editorChosen(int index, bool wasChecked);
     void fixedColumnsChosen(QAction *choice);
     // Runs a step with the display updates of the grid's record set held back.

@@ -117,7 +117,7 @@ void TitleSearch::hideAndFocusGrid()
 
 bool TitleSearch::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != m_watchedBox || !m_box)
+    if (watched != m_watchedBox || m_box.isNull())
         return QObject::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::KeyPress: {
