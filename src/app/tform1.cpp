@@ -1,5 +1,6 @@
 #include "app/tform1.h"
 
+#include "app/backupservice.h"
 #include "app/datasheetgrid.h"
 #include "app/formstorage.h"
 #include "app/picklist.h"
@@ -14,6 +15,7 @@
 #include "platform/dialogs.h"
 #include "platform/errorreport.h"
 #include "platform/jpegcodec.h"
+#include "store/backups.h"
 #include "store/datasource.h"
 #include "store/error.h"
 #include "store/field.h"
@@ -34,10 +36,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -136,7 +141,6 @@ TForm1::TForm1(QWidget *parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Kelvara data software"));
     move(207, 156);
-    resize(997, 723);
 
     Table1->setObjectName(QStringLiteral("Table1"));
     Table1->setTableName(kTableName);
@@ -145,6 +149,8 @@ TForm1::TForm1(QWidget *parent)
 
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     setCentralWidget(PageControl1);
+    buildMenuBar();
+    buildStatusBar();
     auto *dataSheet = new QWidget;
     dataSheet->setObjectName(QStringLiteral("TabSheet1"));
     buildDataSheet(dataSheet);
@@ -187,7 +193,11 @@ TForm1::TForm1(QWidget *parent)
                 << QStringLiteral("Image5.Stretch");
     FormStorage1->setStoredProps(storedProps);
 
+    // The pages keep their designed size: the window grows by the menu and status bars.
+    resize(997, 723 + barsHeight());
     FormCreate();
+    if (!m_startRefused && Table1->active())
+        setUpBackups();
 }
 
 TForm1::~TForm1()
@@ -516,6 +526,9 @@ void TForm1::openOrCreateTable()
     Table1->setExpectedDesign(kelvaraFieldDefs());
     // This process owns the folder now: what an earlier start left half made goes.
     Table1->removeUnfinishedCreations();
+    backups::tidyInterruptedRestore(Table1->fileName());
+    // A mistaken delete can be undone for a while.
+    Table1->setDeletedKeptDays(Table::kDefaultDeletedKeptDays);
     if (Table1->exists()) {
         try {
             if (!openTableWhenFree()) {
@@ -534,6 +547,11 @@ void TForm1::openOrCreateTable()
             // A full disk, a file that may not be read or written, a failing medium: the file
             // itself is sound, so nothing is moved and no new table stands in its place.
             openReadOnly(error.message());
+            return;
+        }
+        if (offerBackupForDamaged()) {
+            Table1->open();
+            recountTotal();
             return;
         }
         createInPlaceOfKept();
@@ -636,7 +654,7 @@ void TForm1::showEvent(QShowEvent *event)
         // The designed size is the window's outer size; take the frame off once it is known.
         const QSize frame = frameGeometry().size() - size();
         if (frame.isValid() && !frame.isEmpty())
-            resize(997 - frame.width(), 723 - frame.height());
+            resize(997 - frame.width(), 723 - frame.height() + barsHeight());
     }
     FormStorage1->restore();
     for (PictureSheet &sheet : m_sheets)
@@ -653,6 +671,16 @@ void TForm1::FormShow()
         DBEdit1->setFocus();
     });
     showTotalFromFile();
+    // Once the window is up: the backup a day without one calls for runs beside it.
+    if (!m_backupCheckedAtStart) {
+        m_backupCheckedAtStart = true;
+        QTimer::singleShot(0, this, [this] { guarded(this, [this] { backUpWhenDue(); }); });
+    }
+}
+
+int TForm1::barsHeight() const
+{
+    return menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
 }
 
 void TForm1::changeEvent(QEvent *event)
@@ -718,8 +746,10 @@ void TForm1::closeEvent(QCloseEvent *event)
         }
     }
     QMainWindow::closeEvent(event);
-    if (event->isAccepted())
+    if (event->isAccepted()) {
         FormStorage1->saveOnClose();
+        backUpBeforeClosing();
+    }
 }
 
 void TForm1::keyPressEvent(QKeyEvent *event)

@@ -5,8 +5,10 @@
 #include <array>
 #include <memory>
 
+class QAction;
 class QFrame;
 class QLabel;
+class QProgressBar;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
@@ -14,6 +16,7 @@ class QToolButton;
 
 namespace kelvara {
 
+class BackupService;
 class DataLink;
 class DataSource;
 class Field;
@@ -46,6 +49,8 @@ public:
     QString keptDamagedTable() const { return m_keptDamagedTable; }
     // True when the user chose to end at start-up rather than wait for a table in use elsewhere.
     bool startRefused() const { return m_startRefused; }
+    // Makes the table's backups; none when no table could be opened.
+    BackupService *backupService() const { return m_backups.get(); }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -90,6 +95,25 @@ private:
     // Creates the table where a damaged one was moved aside; on failure moves it back and fails.
     void createInPlaceOfKept();
     void resetTotalFile();
+
+    // Menu bar, status bar and the safety net (tform1backups.cpp)
+    int barsHeight() const;
+    void buildMenuBar();
+    void buildStatusBar();
+    void setUpBackups();
+    bool automaticBackups() const;
+    void backUpWhenDue();
+    void backUpNow();
+    // Makes the backup a close is due, showing how far it is; the user may skip it.
+    void backUpBeforeClosing();
+    void restoreFromBackup();
+    void restoreBackupFile(const QString &backupFile);
+    // For a damaged table moved aside at start: offers the newest readable backup in its place;
+    // true when it was restored.
+    bool offerBackupForDamaged();
+    void showDeletedJobs();
+    void chooseBackupFolder();
+    void showAbout();
 
     // Data sheet
     void DateEdit1Change();
@@ -184,6 +208,15 @@ private:
     bool m_closedTableReported = false;
     int m_storedWhenLeft = 0;  // stored records when the window last lost the activation
     bool m_startRefused = false;
+
+    std::unique_ptr<BackupService> m_backups;
+    QAction *m_automaticBackups = nullptr;
+    QProgressBar *m_backupProgress = nullptr;
+    QLabel *m_backupStatus = nullptr;
+    QString m_reportedBackupFailure;  // said once, not again for the same cause
+    bool m_backupAnnounced = false;   // asked for by the user: its end is told
+    bool m_changedSinceBackup = false;
+    bool m_backupCheckedAtStart = false;
 };
 
 }  // namespace kelvara

@@ -7,6 +7,7 @@
 #include "store/sqlite.h"
 #include "store/storetypes.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -23,6 +24,15 @@ class DataLink;
 class DataSource;
 class Field;
 struct RecordBuffer;
+
+// A deleted record as its side table keeps it, with the values of the fields asked for.
+struct DeletedRecord
+{
+    qint64 rid = 0;
+    QDateTime deletedAt;  // local time
+    int photos = 0;
+    QVariantList values;
+};
 
 // A table of the record store: one SQLite file "<name>.db" holding the SQL table <name>,
 // read record by record through the row ids of the current order and range.
@@ -135,6 +145,17 @@ public:
     // Field::asBytes), made for the bytes stored now; none while new bytes wait to be saved,
     // without a maker, or for bytes that are no picture. rebuild makes it anew, for one that
     // would not decode.
+    // Deleted records, with their photos, are kept in side tables ("<name>_deleted" and
+    // "<name>_deleted_blobs", made at the first delete) for this many days; 0 keeps none.
+    static constexpr int kDefaultDeletedKeptDays = 90;
+    void setDeletedKeptDays(int days);
+    int deletedKeptDays() const { return m_deletedKeptDays; }
+    // The kept records, the latest deleted first.
+    QList<DeletedRecord> deletedRecords(const QStringList &fieldNames) const;
+    // Puts a kept record back, with its photos, in one transaction, and makes it the current
+    // record when the range shows it. Gives its row id (its own, unless that was taken since).
+    qint64 restoreDeleted(qint64 rid);
+
     std::optional<Rendition> rendition(const Field *field, RenditionKind kind, bool rebuild = false) const;
     // Renditions made at show time since the table was opened.
     int renditionRebuilds() const;
@@ -244,11 +265,15 @@ private:
     QString blobTableName() const;
     QString metaTableName() const;
     QString renditionTableName() const;
+    QString deletedTableName() const;
+    QString deletedBlobTableName() const;
+    void keepDeleted(qint64 rid);
 
     QString m_tableName;
     QString m_directory;
     bool m_readOnly = false;
     bool m_fileReadOnly = false;
+    int m_deletedKeptDays = 0;
     DataSetState m_state = dsInactive;
     bool m_modified = false;
     bool m_bof = true;

@@ -334,6 +334,8 @@ void Table::deleteRecord()
     const qint64 rid = m_ids[size_t(m_pos)];
     {
         sql::Transaction transaction(m_db);
+        if (m_deletedKeptDays > 0)
+            keepDeleted(rid);
         sql::Statement row = m_db.prepare(
             QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(sql::quoted(m_tableName), sql::quoted(kRowId)));
         row.bindInt64(1, rid);

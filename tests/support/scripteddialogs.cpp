@@ -69,6 +69,12 @@ QString ScriptedDialogs::saveFileName(QWidget *, const QString &caption, const Q
     return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
 }
 
+QString ScriptedDialogs::folderName(QWidget *, const QString &caption, const QString &directory)
+{
+    folderRequests << FileRequest{caption, directory, {}};
+    return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst();
+}
+
 bool ScriptedDialogs::print(QWidget *, QPrinter &printer)
 {
     ++printRequests;

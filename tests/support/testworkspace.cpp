@@ -19,6 +19,11 @@ TestWorkspace::TestWorkspace(const QLocale &locale) : m_previousDir(QDir::curren
     if (!QDir::setCurrent(m_dir.path()))
         qFatal("cannot work in %s", qPrintable(m_dir.path()));
     QLocale::setDefault(locale);
+    // A window under test makes no backup of its own accord: the tests that check backups turn
+    // them on. Every other test finds the folder and the settings as it left them.
+    QFile settings(settingsFile());
+    if (!settings.open(QIODevice::WriteOnly) || settings.write("[Backups]\nAutomatic=false\n") <= 0)
+        qFatal("cannot write the test's settings file %s", qPrintable(settingsFile()));
 }
 
 TestWorkspace::~TestWorkspace()
