@@ -161,6 +161,9 @@ DeletedJobsWindow::DeletedJobsWindow(const Table &table, QWidget *parent)
         setCell(m_list, row, 4, locale.toString(record.deletedAt, QLocale::ShortFormat));
     }
     m_list->resizeColumnsToContents();
+    // Room for a name and an address even when the first rows have none.
+    for (int column : {1, 2})
+        m_list->setColumnWidth(column, qMax(m_list->columnWidth(column), 160));
     if (!m_records.isEmpty())
         m_list->setCurrentCell(0, 0);
     m_putBack->setEnabled(!m_records.isEmpty());

@@ -168,16 +168,21 @@ void copyPages(sql::Database &from, sql::Database &to, const Progress &progress,
     }
 }
 
-// A backup is one file: the log a copy of a table in WAL mode would keep beside it is folded in.
-void makeSelfContained(sql::Database &db, const QString &folder)
+// A backup is one file. The copy of a table in WAL mode says so in its header, and would keep a
+// log beside it once opened; but its pages were written straight into the file, so there is no
+// log to fold in: the header's two format bytes are set back to the rollback journal's (as
+// "PRAGMA journal_mode=DELETE" would, with one write instead of a log made and removed).
+void makeSelfContained(const PartFile &part, const QString &folder)
 {
-    try {
-        db.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
-    } catch (const Error &) {
-        if (isFull(db.handle()))
-            throw Error(PartFile::folderError(folder, ENOSPC));
-        throw;
-    }
+    PartFile::removeWithCompanions(part.name() + QStringLiteral("-wal"));
+    unsigned char version[2] = {0, 0};
+    if (::pread(part.fd(), version, 2, 18) != 2)
+        throw Error(PartFile::folderError(folder, errno ? errno : EIO));
+    if (version[0] != 2 && version[1] != 2)
+        return;
+    const unsigned char rollback[2] = {1, 1};
+    if (::pwrite(part.fd(), rollback, 2, 18) != 2)
+        throw Error(PartFile::folderError(folder, errno));
 }
 
 Counts countIn(const sql::Database &db, const QString &tableName)
@@ -239,8 +244,8 @@ Made BackupFolder::make(const QString &tableFile, const Progress &progress, cons
             made.counts = countIn(source, m_tableName);
             copyPages(source, copy, progress, m_folder);
             source.exec(QStringLiteral("COMMIT"));
-            makeSelfContained(copy, m_folder);
         }
+        makeSelfContained(part, m_folder);
         syncFile(part, m_folder);
 
         if (progress && !progress(Step::Check, 0, 0))
@@ -445,8 +450,8 @@ QString restore(const QString &backupFile, const QString &tableFile, const QStri
             source.exec(QStringLiteral("BEGIN"));
             copyPages(source, copy, progress, folder);
             source.exec(QStringLiteral("COMMIT"));
-            makeSelfContained(copy, folder);
         }
+        makeSelfContained(part, folder);
         syncFile(part, folder);
         check(part.name(), tableName, counts, keepGoing);
     } catch (const Cancelled &) {
