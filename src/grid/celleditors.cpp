@@ -610,6 +610,18 @@ void CellEditors::toggleBoolean(Field &field)
         field.setAsBoolean(!field.asBoolean());
 }
 
+void CellEditors::cellDoubleClick()
+{
+    if (!m_grid.displayPopupEditors() || !m_grid.isEditable())
+        return;
+    const Grid::UpdateLock lock(m_grid);
+    const Field *field = m_grid.selectedField();
+    // Memos and pictures alike open in the field viewer.
+    const Grid::TDBGridOptions options = m_grid.options();
+    if (!(options & Grid::dgRowSelect) && (options & Grid::dgEditing) && field && field->isBlobField())
+        openFieldViewer();
+}
+
 void CellEditors::countClick(bool memo)
 {
     GridSharedState::ClickCounters &clicks = GridSharedState::instance().clicks;

@@ -66,6 +66,8 @@ public:
     void colourTextEditor(TInplaceEdit *editor) const;
     // The cell click on a data cell; false when the grid is not editable and the click ends here.
     bool cellClick(TColumn *column);
+    // The double click on a cell: with DisplayPopupEditors, memos and pictures open in the field viewer.
+    void cellDoubleClick();
     // A hosted control left over a record no longer edited is released.
     void editingChanged();
 
@@ -106,8 +108,8 @@ private:
     QPointer<TBorderDateTimePicker> m_datePicker;
     QPointer<QWidget> m_richEditor;  // a TDBRichEdit once MemoInplaceEditor RichEdit needs it
     QPointer<QWidget> m_hostedControl;
-    bool m_controlShown = false;     // the edit-show test last showed a hosted control
-    bool m_placingControl = false;   // showEditControl is running: a relayout it causes must not re-enter
+    bool m_controlShown = false;        // the edit-show test last showed a hosted control
+    bool m_placingControl = false;      // showEditControl is running: a relayout it causes must not re-enter
     QPointer<EditorHook> m_hostedHook;  // watches the hosted control and the grid's size
 };
 

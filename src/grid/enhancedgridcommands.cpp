@@ -8,6 +8,7 @@
 #include "grid/gridcompanions.h"
 #include "grid/gridexport.h"
 #include "grid/gridlayoutstore.h"
+#include "grid/gridsizer.h"
 #include "grid/optionsmenu.h"
 #include "platform/dialogs.h"
 #include "store/error.h"
@@ -110,7 +111,7 @@ void TEnhancedGrid::selectAll()
         table.next();
     }
     suspended.resume();
-    reapplyRowSizing();
+    m_sizer->keepRowSizing();
 }
 
 void TEnhancedGrid::unselectAll()
@@ -118,7 +119,7 @@ void TEnhancedGrid::unselectAll()
     if (options() & dgMultiSelect)
         setOptions(options() & ~TDBGridOptions(dgMultiSelect));
     commandTable().first();
-    reapplyRowSizing();
+    m_sizer->keepRowSizing();
 }
 
 void TEnhancedGrid::formCommand(bool sort)
@@ -144,10 +145,7 @@ void TEnhancedGrid::customize()
     const bool confirmed = gridCompanions().chooseColumns(*this);
     if (confirmed)
         columncustomizing::columnsFromFields(table, *columns());
-    if (m_gridAutoSize)
-        setGridAutoSize(true);
-    if (m_gridAutoWidth != awNone)
-        setGridAutoWidth(m_gridAutoWidth);
+    m_sizer->reapplyModes();
     runColumnEnter();
     invalidateGrid();
     if (confirmed)
@@ -170,8 +168,7 @@ void TEnhancedGrid::saveLayout()
 void TEnhancedGrid::loadLayout()
 {
     // The stored modes only: the layout brings its own widths, which must not be sized again.
-    m_gridAutoSize = false;
-    m_gridAutoWidth = awNone;
+    m_sizer->dropWidthModes();
     Table &table = commandTable();
     // The fields and columns change one by one; the grid lays itself out once, at the end.
     DisabledControlsScope suspended(table);

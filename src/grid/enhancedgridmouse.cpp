@@ -1,9 +1,10 @@
 // The enhanced grid's mouse: its own mouse events ahead of the base grid's handling, the pop-up
 // menu and OnRightClick, the column drag from a title press, the options menu from the top-left
-// cell, cell hints, the double click that opens the field viewer and the title search box.
+// cell, cell hints, the double click (handed to the cell editors) and the title search box.
 
 #include "grid/tenhancedgrid.h"
 
+#include "grid/celleditors.h"
 #include "grid/cellhints.h"
 #include "grid/columndrag.h"
 #include "grid/optionsmenu.h"
@@ -11,7 +12,6 @@
 #include "grid/tinplaceedit.h"
 #include "grid/titlesearch.h"
 #include "platform/errorreport.h"
-#include "store/field.h"
 #include "store/table.h"
 
 #include <QMenu>
@@ -252,13 +252,7 @@ void TEnhancedGrid::dblClick()
 {
     if (m_cellHints)
         hideCellHint();
-    if (m_displayPopupEditors && isEditable()) {
-        const UpdateLock lock(*this);
-        Field *field = selectedField();
-        // Memos and pictures alike open in the field viewer.
-        if (!(options() & dgRowSelect) && (options() & dgEditing) && field && field->isBlobField())
-            openFieldViewer();
-    }
+    m_editors->cellDoubleClick();
     TDBGrid::dblClick();
 }
 

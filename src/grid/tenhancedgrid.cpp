@@ -3,6 +3,7 @@
 #include "dbctrls/tborderdatetimepicker.h"
 #include "grid/cellhints.h"
 #include "grid/fieldkind.h"
+#include "grid/gridsizer.h"
 #include "grid/optionsmenu.h"
 #include "platform/colorvalues.h"
 #include "platform/errorreport.h"
@@ -60,7 +61,8 @@ QStringList TEnhancedGrid::defaultPopupStrings()
 
 TEnhancedGrid::TEnhancedGrid(QWidget *parent) : TDBGrid(parent), m_controls(std::make_unique<TGridControls>(this))
 {
-    // Every later step may place the editors.
+    // Every later step may size the grid or place the editors.
+    makeSizer();
     makeEditors();
     setDefaultDrawing(false);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -127,14 +129,8 @@ void TEnhancedGrid::setMenuOptions(TMenuOptions options)
 
 void TEnhancedGrid::invalidateGrid()
 {
-    reapplyRowSizing();
+    m_sizer->keepRowSizing();
     TDBGrid::invalidateGrid();
-}
-
-void TEnhancedGrid::reapplyRowSizing()
-{
-    if (m_rowSizingAllowed && !(cellOptions() & goRowSizing))
-        setCellOptions(cellOptions() | goRowSizing);
 }
 
 void TEnhancedGrid::setDisplayImages(bool on)

@@ -176,8 +176,8 @@ public:
 
     // Reads the base's row height; writing sets the height the grid keeps across layout changes.
     void setDefaultRowHeight(int height) override;
-    int requestedRowHeight() const { return m_requestedRowHeight; }
-    bool rowSizingAllowed() const { return m_rowSizingAllowed; }
+    int requestedRowHeight() const;
+    bool rowSizingAllowed() const;
     void setRowSizingAllowed(bool on);
     bool displayImages() const { return m_display.displayImages; }
     void setDisplayImages(bool on);
@@ -187,13 +187,13 @@ public:
     void setDisplayBoolean(bool on);
     bool displayDateTime() const { return m_display.displayDateTime; }
     void setDisplayDateTime(bool on);
-    bool gridAutoSize() const { return m_gridAutoSize; }
+    bool gridAutoSize() const;
     void setGridAutoSize(bool on);
-    TAutoWidth gridAutoWidth() const { return m_gridAutoWidth; }
+    TAutoWidth gridAutoWidth() const;
     void setGridAutoWidth(TAutoWidth mode);
-    bool gridAutoWidthOnResize() const { return m_gridAutoWidthOnResize; }
+    bool gridAutoWidthOnResize() const;
     void setGridAutoWidthOnResize(bool on);
-    bool fullSizeMemo() const { return m_fullSizeMemo; }
+    bool fullSizeMemo() const;
     void setFullSizeMemo(bool on);
     bool cells3D() const { return m_display.cells3D; }
     void setCells3D(bool on) { storeAndRepaint(m_display.cells3D, on); }
@@ -253,9 +253,9 @@ public:
     void setShowTextEllipsis(bool on) { storeAndRepaint(m_display.showTextEllipsis, on); }
     bool showTitleEllipsis() const { return m_display.showTitleEllipsis; }
     void setShowTitleEllipsis(bool on) { storeAndRepaint(m_display.showTitleEllipsis, on); }
-    bool multiLineRows() const { return m_multiLineRows; }
+    bool multiLineRows() const;
     void setMultiLineRows(bool on);
-    int linesPerRow() const { return m_linesPerRow; }
+    int linesPerRow() const;
     void setLinesPerRow(int lines);
     bool searchMode() const { return m_searchMode; }
     void setSearchMode(bool on);
@@ -303,7 +303,7 @@ protected:
     void dataSetScrolled(int distance) override;
     void horizontalScroll(ScrollCode code, int position) override;
 
-    // Sizing.
+    // Sizing (handed to GridSizer in enhancedgridsizing.cpp).
     void layoutChanged() override;
     void columnAttributesApplied() override;
     void rowHeightsChanged() override;
@@ -445,22 +445,8 @@ protected:
 
 private:
     void runColumnEnter();
-    void reapplyRowSizing();
-    // Sizing steps.
-    void resizeReaction();
-    // The resize handling run for the grid's current size, when its window exists and a row
-    // height has been requested (the layout change's and the row sizing's nudge).
-    void resizeNudge();
+    void makeSizer();
     bool windowExists() const;
-    void titleRowStep();
-    void multiLineTitleStep();
-    void applyAutoWidthMode(TAutoWidth mode);
-    void autoSizeColumns();
-    void applyMemoWidths();
-    void setColumnWidth(TColumn *column, int width);
-    // Widest-value measurement of the given columns with their start widths, in one walk.
-    void measureColumns(const QList<TColumn *> &measured, const QList<int> &startWidths);
-    QList<TColumn *> visibleColumns() const;
     void placeHiddenEditors();
     CellPaintContext paintContext() const;
 
@@ -469,18 +455,8 @@ private:
     TMenuOptions m_menuOptions = allMenuOptions();
     bool m_loading = false;
 
-    // Sizing state.
-    int m_requestedRowHeight = 0;
-    int m_titleHeightCache = 0;
-    quint16 m_layoutGuard = 0;
-    bool m_busy = false;
-    bool m_rowSizingAllowed = false;
-    bool m_gridAutoSize = false;
-    TAutoWidth m_gridAutoWidth = awNone;
-    bool m_gridAutoWidthOnResize = true;
-    bool m_fullSizeMemo = false;
-    bool m_multiLineRows = false;
-    int m_linesPerRow = 1;
+    // Sizing: the modes and the kept row height live in the sizer.
+    class GridSizer *m_sizer = nullptr;  // a child of the grid, made at the start of the constructor
 
     // Display state.
     GridDisplayOptions m_display;  // the options painting reads; the cell painter reads them here
@@ -512,7 +488,7 @@ private:
     CellPainter::CellAttributeHook m_attributeHook;  // OnApplyCellAttribute as the painter calls it, per paint
 
     // -- In-place editing
-    class CellEditors *m_editors = nullptr;  // a child of the grid, made first in the constructor
+    class CellEditors *m_editors = nullptr;  // a child of the grid, made at the start of the constructor
     // -- State of the mouse, column drag, cell hints and title search
     QPointer<QMenu> m_popupMenu;
     QPixmap m_dragImage;                       // the drag image list: one picture of the dragged title
