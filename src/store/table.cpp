@@ -450,6 +450,7 @@ void Table::open()
         m_inSortOrder = true;
         m_posValid = false;
         m_cache.clear();
+        m_readLate = false;
         m_lastLoaded = 0;
         m_pos = -1;
         setPosition(m_ids.empty() ? -1 : 0, true, m_ids.empty());
@@ -520,6 +521,9 @@ void Table::releaseDatabase()
 {
     m_selectRows = sql::Statement();
     m_selectSpan = sql::Statement();
+    m_selectLeanRows = sql::Statement();
+    m_selectLeanSpan = sql::Statement();
+    m_selectLate = sql::Statement();
     m_insertRow = sql::Statement();
     m_updateRow = sql::Statement();
     m_selectBlob = sql::Statement();
@@ -643,6 +647,29 @@ void Table::prepareStatements()
     m_selectRows = m_db.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 IN (%4)")
                                     .arg(packed, table, rowid, marks.join(QStringLiteral(", "))));
     m_selectSpan = m_db.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 BETWEEN ? AND ?").arg(packed, table, rowid));
+    // Memos and photo sizes are late columns: a walk over the table seldom reads them, and
+    // leaving them out of its reads spares a good part of the work per record.
+    QStringList leanColumns, lateColumns;
+    m_leanIndex.clear();
+    for (const auto &field : m_ownedFields) {
+        const bool late = field->keepsBytesApart() || isMemoType(field->dataType());
+        QStringList &list = late ? lateColumns : leanColumns;
+        m_leanIndex.push_back(late ? -1 - int(lateColumns.size()) : int(leanColumns.size()));
+        list << sql::quoted(field->fieldName());
+    }
+    m_leanCount = int(leanColumns.size());
+    m_lateCount = int(lateColumns.size());
+    m_readLate = false;
+    if (m_lateCount > 0 && m_leanCount > 0) {
+        const QString lean
+            = QStringLiteral("kelvara_row(?, %1, %2)").arg(rowid, leanColumns.join(QStringLiteral(", ")));
+        m_selectLeanRows = m_db.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 IN (%4)")
+                                            .arg(lean, table, rowid, marks.join(QStringLiteral(", "))));
+        m_selectLeanSpan
+            = m_db.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 BETWEEN ? AND ?").arg(lean, table, rowid));
+        m_selectLate = m_db.prepare(QStringLiteral("SELECT kelvara_row(?, %1, %2) FROM %3 WHERE %1 = ?")
+                                        .arg(rowid, lateColumns.join(QStringLiteral(", ")), table));
+    }
     if (!m_db.isReadOnly()) {
         m_insertRow = m_db.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                                        .arg(table, m_columnList, params.join(QStringLiteral(", "))));

@@ -16,6 +16,7 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace kelvara {
@@ -252,6 +253,10 @@ private:
     QVariant toSql(const Field *field, const QVariant &value) const;
     QVariant decodeCell(const RecordBuffer &buffer, int column, const Field *field,
                         std::optional<QString> *invalid = nullptr) const;
+    // The packed row that holds a column of a record read from the file, and the column's index
+    // in it; a lean record's late columns are read on the way.
+    std::pair<const PackedRow *, int> packedCell(const RecordBuffer &buffer, int column) const;
+    void readLateColumns(const RecordBuffer &record) const;
     // An editable copy of a record, its values decoded.
     std::shared_ptr<RecordBuffer> workingCopy(const RecordBuffer &source) const;
     // Throws the error a working copy of the record would: a number the field cannot hold.
@@ -293,7 +298,16 @@ private:
     sql::Database m_db;
     sql::Statement m_selectRows;  // kReadAhead row ids bound
     sql::Statement m_selectSpan;  // the rows between two row ids
-    sql::Statement m_insertRow;   // not prepared on a read-only file
+    // The same reads without the late columns, and one record's late columns; prepared for
+    // tables that have late columns. Batches are lean until a late column is first asked for.
+    sql::Statement m_selectLeanRows;
+    sql::Statement m_selectLeanSpan;
+    sql::Statement m_selectLate;
+    std::vector<int> m_leanIndex;  // by column: index in a lean record's packed row, or -1 - index in its late row
+    int m_leanCount = 0;
+    int m_lateCount = 0;
+    mutable bool m_readLate = false;
+    sql::Statement m_insertRow;  // not prepared on a read-only file
     sql::Statement m_updateRow;
     mutable int m_lastLoaded = 0;  // position of the last read, to tell the direction
     sql::Statement m_selectBlob;

@@ -83,6 +83,8 @@ void rowFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
             record = std::make_shared<RecordBuffer>();
         }
         record->rid = sqlite3_value_int64(argv[1]);
+        record->lean = sink->lean;
+        record->lateRead = false;
         PackedRow &row = record->packed;
         row.allocate(count, bytes);
         for (int i = 0; i < count; ++i) {
@@ -166,20 +168,34 @@ int Table::positionOf(qint64 rid) const
     return m_posOf.value(rid, -1);
 }
 
+// On the path of every value read: defined before its callers, which are all in this file.
+inline std::pair<const PackedRow *, int> Table::packedCell(const RecordBuffer &buffer, int column) const
+{
+    if (!buffer.lean)
+        return {&buffer.packed, column};
+    const int index = column >= 0 && column < int(m_leanIndex.size()) ? m_leanIndex[size_t(column)] : column;
+    if (index >= 0)
+        return {&buffer.packed, index};
+    if (!buffer.lateRead)
+        readLateColumns(buffer);
+    return {&buffer.late, -1 - index};
+}
+
 QVariant Table::decodeCell(const RecordBuffer &buffer, int column, const Field *field,
                            std::optional<QString> *invalid) const
 {
     if (!buffer.isPacked())
         return buffer.values.value(column);
-    const PackedRow &row = buffer.packed;
-    if (row.kind(column) == PackedRow::Null)
+    const auto [packed, cell] = packedCell(buffer, column);
+    const PackedRow &row = *packed;
+    if (row.kind(cell) == PackedRow::Null)
         return QVariant();
     // Another program may have stored anything in a number column; what the field cannot hold
     // is an error, never a value made up from it.
     auto refuse = [&](const QString &message) {
         if (!invalid)
             throw Error(message);
-        *invalid = row.toText(column);
+        *invalid = row.toText(cell);
         return QVariant();
     };
     switch (field->dataType()) {
@@ -187,40 +203,40 @@ QVariant Table::decodeCell(const RecordBuffer &buffer, int column, const Field *
     case ftInteger:
     case ftWord:
     case ftAutoInc: {
-        const std::optional<qint64> value = row.exactInteger(column);
+        const std::optional<qint64> value = row.exactInteger(cell);
         if (!value || *value < field->minValue() || *value > field->maxValue())
             return refuse(tr("Field '%1' holds '%2', which is not a valid value for it. The allowed range is %3 to %4")
-                              .arg(field->displayName(), row.toText(column))
+                              .arg(field->displayName(), row.toText(cell))
                               .arg(field->minValue())
                               .arg(field->maxValue()));
         return int(*value);
     }
     case ftBoolean: {
-        const std::optional<qint64> value = row.exactInteger(column);
+        const std::optional<qint64> value = row.exactInteger(cell);
         if (!value)
             return refuse(tr("Field '%1' holds '%2', which is not a valid boolean value")
-                              .arg(field->displayName(), row.toText(column)));
+                              .arg(field->displayName(), row.toText(cell)));
         return *value != 0;
     }
     case ftFloat:
     case ftCurrency:
     case ftBCD: {
-        const std::optional<double> value = row.exactReal(column);
+        const std::optional<double> value = row.exactReal(cell);
         if (!value)
             return refuse(tr("Field '%1' holds '%2', which is not a valid floating point value")
-                              .arg(field->displayName(), row.toText(column)));
+                              .arg(field->displayName(), row.toText(cell)));
         return *value;
     }
     case ftDate: {
-        const QDate date = isoDate(row.bytes(column));
+        const QDate date = isoDate(row.bytes(cell));
         return date.isValid() ? QVariant(date) : QVariant();
     }
     case ftTime: {
-        const QTime time = QTime::fromString(row.toText(column), QStringLiteral("HH:mm:ss"));
+        const QTime time = QTime::fromString(row.toText(cell), QStringLiteral("HH:mm:ss"));
         return time.isValid() ? QVariant(time) : QVariant();
     }
     case ftDateTime: {
-        const QString text = row.toText(column);
+        const QString text = row.toText(cell);
         QDateTime dateTime = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         if (!dateTime.isValid())
             dateTime = QDateTime::fromString(text, Qt::ISODate);
@@ -228,10 +244,10 @@ QVariant Table::decodeCell(const RecordBuffer &buffer, int column, const Field *
     }
     default:
         if (field->keepsBytesApart()) {
-            const qint64 size = row.toInteger(column);
+            const qint64 size = row.toInteger(cell);
             return size > 0 ? QVariant(size) : QVariant();
         }
-        return row.toText(column);
+        return row.toText(cell);
     }
 }
 
@@ -248,7 +264,8 @@ bool Table::fieldIsNull(const Field *field) const
         const QVariant v = buffer.values.value(column);
         return !v.isValid() || v.isNull();
     }
-    if (buffer.packed.kind(column) == PackedRow::Null)
+    const auto [packed, cell] = packedCell(buffer, column);
+    if (packed->kind(cell) == PackedRow::Null)
         return true;
     // Values that decode to nothing (a bad date, a zero blob size) count as null.
     if (field->isDateTimeField() || field->keepsBytesApart()) {
@@ -262,10 +279,11 @@ QString Table::dateText(const Field *field) const
 {
     const RecordBuffer &buffer = activeBuffer();
     const int column = field->fieldNo() - 1;
-    if (buffer.isPacked() && buffer.packed.kind(column) == PackedRow::Text) {
+    const auto [packed, cell] = buffer.isPacked() ? packedCell(buffer, column) : std::pair(&buffer.packed, column);
+    if (buffer.isPacked() && packed->kind(cell) == PackedRow::Text) {
         // A stored date turns into its display text without a QDate in between.
         int parts[3];
-        if (isoDateParts(buffer.packed.bytes(column), parts))
+        if (isoDateParts(packed->bytes(cell), parts))
             return QDate::isValid(parts[0], parts[1], parts[2]) ? dateToText(parts[0], parts[1], parts[2]) : QString();
     }
     const QVariant v = decodeCell(buffer, column, field);
@@ -275,9 +293,10 @@ QString Table::dateText(const Field *field) const
 void Table::appendFieldString(const Field *field, QString &out) const
 {
     const RecordBuffer &buffer = activeBuffer();
-    if (buffer.isPacked())
-        buffer.packed.appendText(field->fieldNo() - 1, out);
-    else
+    if (buffer.isPacked()) {
+        const auto [packed, cell] = packedCell(buffer, field->fieldNo() - 1);
+        packed->appendText(cell, out);
+    } else
         out += fieldString(field);
 }
 
@@ -285,10 +304,39 @@ QString Table::fieldString(const Field *field) const
 {
     const RecordBuffer &buffer = activeBuffer();
     const int column = field->fieldNo() - 1;
-    if (buffer.isPacked())
-        return buffer.packed.toText(column);
+    if (buffer.isPacked()) {
+        const auto [packed, cell] = packedCell(buffer, column);
+        return packed->toText(cell);
+    }
     const QVariant v = buffer.values.value(column);
     return v.isValid() && !v.isNull() ? v.toString() : QString();
+}
+
+void Table::readLateColumns(const RecordBuffer &record) const
+{
+    // Whoever reads a late column reads it on the records that follow too (a grid showing the
+    // memo column, an export): from now on batches read every column.
+    m_readLate = true;
+    record.late = PackedRow();
+    if (record.rid && m_selectLate.isValid()) {
+        auto &stmt = const_cast<sql::Statement &>(m_selectLate);
+        RowSink sink;
+        sink.columns = m_lateCount;
+        try {
+            stmt.bindPointer(1, &sink, kRowSinkType);
+            stmt.bindInt64(2, *record.rid);
+            while (stmt.step()) { }
+        } catch (...) {
+            stmt.reset();
+            throw;
+        }
+        stmt.reset();
+        // A record another program deleted since it was read has no late values left: they
+        // read as null, and saving the record reports it gone.
+        if (!sink.rows.empty())
+            record.late = std::move(sink.rows.front()->packed);
+    }
+    record.lateRead = true;
 }
 
 std::shared_ptr<RecordBuffer> Table::workingCopy(const RecordBuffer &source) const
@@ -308,23 +356,23 @@ void Table::checkDecodable(const RecordBuffer &record) const
         return;
     // Runs on every edit, and a walk may edit every record: the common sound values are told
     // apart without decoding them, and only a doubtful one is decoded, which refuses it.
-    const PackedRow &row = record.packed;
     for (const int column : m_checkedColumns) {
         const Field *field = m_ownedFields[size_t(column)].get();
+        const auto [row, cell] = packedCell(record, column);
         switch (field->dataType()) {
         case ftSmallint:
         case ftInteger:
         case ftWord:
         case ftAutoInc:
-            if (row.kind(column) == PackedRow::Integer) {
-                const std::optional<qint64> value = row.exactInteger(column);
+            if (row->kind(cell) == PackedRow::Integer) {
+                const std::optional<qint64> value = row->exactInteger(cell);
                 if (value && *value >= field->minValue() && *value <= field->maxValue())
                     break;
             }
             decodeCell(record, column, field);
             break;
         default:
-            if (row.kind(column) != PackedRow::Null)
+            if (row->kind(cell) != PackedRow::Null)
                 decodeCell(record, column, field);
             break;
         }
@@ -368,9 +416,13 @@ std::shared_ptr<RecordBuffer> Table::readBatch(int position, const std::vector<q
     // Rows asked for one by one are as many as the statement has places for.
     if (!span && batch.size() > size_t(kReadAhead))
         return readBatch(position, std::vector<qint64>(batch.cbegin(), batch.cbegin() + kReadAhead));
-    auto &stmt = const_cast<sql::Statement &>(span ? m_selectSpan : m_selectRows);
+    // Lean reads leave the late columns out until someone asks for one.
+    const bool lean = !m_readLate && m_selectLeanSpan.isValid();
+    auto &stmt = const_cast<sql::Statement &>(lean ? (span ? m_selectLeanSpan : m_selectLeanRows)
+                                                   : (span ? m_selectSpan : m_selectRows));
     RowSink sink;
-    sink.columns = int(m_ownedFields.size());
+    sink.columns = lean ? m_leanCount : int(m_ownedFields.size());
+    sink.lean = lean;
     sink.spares = &m_cache.spares();
     sink.rows.reserve(batch.size());
     try {

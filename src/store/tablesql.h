@@ -22,6 +22,7 @@ inline const QString kRowId = QStringLiteral("_rid");
 struct RowSink
 {
     int columns = 0;
+    bool lean = false;  // the rows come without their late columns
     std::vector<std::shared_ptr<RecordBuffer>> rows;
     std::vector<std::shared_ptr<RecordBuffer>> *spares = nullptr;  // records to fill anew
     struct Value

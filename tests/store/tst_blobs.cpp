@@ -42,6 +42,8 @@ private Q_SLOTS:
     void textInBlobsAndMemos();
     void sizeWithoutReadingTheBytes();
     void deletingARecordDropsItsPictures();
+    void memosAndSizesReadOnFirstUse_data();
+    void memosAndSizesReadOnFirstUse();
 };
 
 void BlobsTest::bytesRoundTrip()
@@ -265,6 +267,94 @@ void BlobsTest::deletingARecordDropsItsPictures()
     table.deleteRecord();
     QCOMPARE(count(QStringLiteral("SELECT count(*) FROM \"jobs_blobs\"")), 1);
     QCOMPARE(table.fieldByName(QStringLiteral("photo"))->asBytes(), pictureBytes(20));
+}
+
+// A walk that reads no memo and no picture leaves them out of its reads; they are read when
+// first asked for, on records read either way, and an edit of another field keeps them.
+void BlobsTest::memosAndSizesReadOnFirstUse_data()
+{
+    QTest::addColumn<QString>("use");
+    QTest::newRow("walk forward") << QStringLiteral("forward");
+    QTest::newRow("walk back") << QStringLiteral("back");
+    QTest::newRow("edit another field") << QStringLiteral("edit");
+    QTest::newRow("record deleted meanwhile") << QStringLiteral("deleted");
+}
+
+void BlobsTest::memosAndSizesReadOnFirstUse()
+{
+    QFETCH(QString, use);
+    TestWorkspace workspace;
+    // More records than a read brings in and than the table keeps.
+    const int count = 300;
+    auto note = [](int i) { return i % 3 == 0 ? QVariant() : QVariant(QStringLiteral("note %1").arg(i)); };
+    auto photoSize = [](int i) { return i % 5 == 0 ? i : 0; };
+    {
+        Table table;
+        QList<QVariantList> rows;
+        for (int i = 1; i <= count; ++i)
+            rows << QVariantList{QStringLiteral("r%1").arg(i),
+                                 QString(),
+                                 i,
+                                 QVariant(),
+                                 note(i),
+                                 photoSize(i) ? QVariant(pictureBytes(photoSize(i))) : QVariant()};
+        makeTable(table, rows);
+    }
+    Table table;
+    table.setTableName(QStringLiteral("jobs"));
+    table.open();
+    Field *name = table.fieldByName(QStringLiteral("name"));
+    Field *memo = table.fieldByName(QStringLiteral("note"));
+    Field *photo = table.fieldByName(QStringLiteral("photo"));
+    for (table.first(); !table.eof(); table.next())
+        QVERIFY(!name->displayText().isEmpty());
+    auto check = [&](int i) {
+        QCOMPARE(name->asString(), QStringLiteral("r%1").arg(i));
+        QCOMPARE(memo->value(), note(i));
+        QCOMPARE(memo->displayText(), note(i).isNull() ? QStringLiteral("(Memo)") : QStringLiteral("(MEMO)"));
+        QCOMPARE(photo->blobSize(), photoSize(i));
+        QCOMPARE(photo->isNull(), photoSize(i) == 0);
+    };
+    if (use == QLatin1String("forward")) {
+        for (table.first(); !table.eof(); table.next()) {
+            check(table.recNo());
+            if (QTest::currentTestFailed())
+                return;
+        }
+    } else if (use == QLatin1String("back")) {
+        for (table.last(); !table.bof(); table.prior()) {
+            check(table.recNo());
+            if (QTest::currentTestFailed())
+                return;
+        }
+    } else if (use == QLatin1String("edit")) {
+        table.setRecNo(250);
+        table.edit();
+        name->setAsString(QStringLiteral("changed"));
+        table.post();
+        QCOMPARE(memo->asString(), QStringLiteral("note 250"));
+        Table reopened;
+        reopened.setTableName(QStringLiteral("jobs"));
+        reopened.open();
+        reopened.setRecNo(250);
+        QCOMPARE(reopened.fieldByName(QStringLiteral("name"))->asString(), QStringLiteral("changed"));
+        QCOMPARE(reopened.fieldByName(QStringLiteral("note"))->asString(), QStringLiteral("note 250"));
+        QCOMPARE(reopened.fieldByName(QStringLiteral("photo"))->asBytes(), pictureBytes(250));
+    } else {
+        table.setRecNo(250);
+        {
+            sql::Database other(QStringLiteral("jobs.db"), sql::Database::Mode::ReadWrite);
+            other.exec(QStringLiteral("DELETE FROM \"jobs\" WHERE \"name\" = 'r250'"));
+        }
+        // What is left of the record reads without an error; saving it says that it is gone.
+        QCOMPARE(name->asString(), QStringLiteral("r250"));
+        QVERIFY(memo->isNull());
+        QCOMPARE(photo->blobSize(), 0);
+        table.edit();
+        name->setAsString(QStringLiteral("changed"));
+        QCOMPARE(errorOf([&] { table.post(); }),
+                 QStringLiteral("Record not found; it may have been deleted by another program"));
+    }
 }
 
 QTEST_GUILESS_MAIN(BlobsTest)
