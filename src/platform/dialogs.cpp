@@ -123,6 +123,19 @@ QString QtDialogs::saveFileName(QWidget *parent, const QString &caption, const Q
     return runFileDialog(parent, caption, directory, filters, QFileDialog::AcceptSave);
 }
 
+QString QtDialogs::existingFolder(QWidget *parent, const QString &caption, const QString &directory)
+{
+    NameOnlyIconProvider icons;
+    QFileDialog dialog(parent, caption, directory);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setIconProvider(&icons);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
 int QtDialogs::exec(QDialog &dialog)
 {
     return dialog.exec();

@@ -31,6 +31,8 @@ public:
     virtual QString saveFileName(QWidget *parent, const QString &caption, const QString &directory,
                                  const QStringList &filters)
         = 0;
+    // An existing folder; empty when the user cancelled.
+    virtual QString existingFolder(QWidget *parent, const QString &caption, const QString &directory) = 0;
     virtual int exec(QDialog &dialog) = 0;  // the modal result
 
     // The dialogs in use: the Qt ones unless a test installed others.
@@ -55,6 +57,7 @@ public:
                          const QStringList &filters) override;
     QString saveFileName(QWidget *parent, const QString &caption, const QString &directory,
                          const QStringList &filters) override;
+    QString existingFolder(QWidget *parent, const QString &caption, const QString &directory) override;
     int exec(QDialog &dialog) override;
 };
 

@@ -29,6 +29,7 @@ void ScriptedDialogs::clear()
     messages.clear();
     openRequests.clear();
     saveRequests.clear();
+    folderRequests.clear();
     printRequests = 0;
     execCount = 0;
     previewTitles.clear();
@@ -67,6 +68,12 @@ QString ScriptedDialogs::saveFileName(QWidget *, const QString &caption, const Q
 {
     saveRequests << FileRequest{caption, directory, filters};
     return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
+}
+
+QString ScriptedDialogs::existingFolder(QWidget *, const QString &caption, const QString &directory)
+{
+    folderRequests << FileRequest{caption, directory, {}};
+    return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst();
 }
 
 bool ScriptedDialogs::print(QWidget *, QPrinter &printer)

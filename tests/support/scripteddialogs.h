@@ -33,6 +33,7 @@ public:
     bool defaultConfirm = true;
     QStringList openAnswers;  // an empty entry cancels
     QStringList saveAnswers;
+    QStringList folderAnswers;
     QList<bool> printAnswers;  // default: cancelled
     // Sets up the printer of an accepted print dialog, as the user's choices would (a PDF file).
     std::function<void(QPrinter &)> onPrint;
@@ -44,6 +45,7 @@ public:
     QList<Message> messages;
     QList<FileRequest> openRequests;
     QList<FileRequest> saveRequests;
+    QList<FileRequest> folderRequests;  // no filters
     int printRequests = 0;
     int execCount = 0;
     QStringList previewTitles;  // the title of each document previewed
@@ -60,6 +62,7 @@ public:
                          const QStringList &filters) override;
     QString saveFileName(QWidget *parent, const QString &caption, const QString &directory,
                          const QStringList &filters) override;
+    QString existingFolder(QWidget *parent, const QString &caption, const QString &directory) override;
     int exec(QDialog &dialog) override;
     bool print(QWidget *parent, QPrinter &printer);
     void preview(QWidget *parent, PagedDocument &document);
