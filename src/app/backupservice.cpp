@@ -8,13 +8,18 @@
 #include <QPointer>
 #include <QSettings>
 #include <QThread>
+#include <QUrl>
 
 namespace kelvara {
 
 namespace {
 
-const QString kFolderKey = QStringLiteral("Backups/Folder");
-const QString kPendingKey = QStringLiteral("Backups/Pending");
+// Kept per data folder: each table has backups of its own.
+QString keyFor(const char *name, const QString &tableFile)
+{
+    return QStringLiteral("Backups/%1/%2")
+        .arg(QLatin1String(name), QString::fromLatin1(QUrl::toPercentEncoding(QFileInfo(tableFile).absolutePath())));
+}
 
 QString stepText(backups::Step step)
 {
@@ -49,7 +54,7 @@ QString BackupService::defaultFolder() const
 
 QString BackupService::folder() const
 {
-    const QString chosen = SettingsStore::open()->value(kFolderKey).toString();
+    const QString chosen = SettingsStore::open()->value(keyFor("Folder", m_tableFile)).toString();
     return chosen.isEmpty() ? defaultFolder() : chosen;
 }
 
@@ -58,9 +63,9 @@ void BackupService::setFolder(const QString &folder)
     const std::unique_ptr<QSettings> settings = SettingsStore::open();
     const QString cleaned = folder.isEmpty() ? QString() : QDir::cleanPath(QDir(folder).absolutePath());
     if (cleaned.isEmpty() || cleaned == QDir::cleanPath(defaultFolder()))
-        settings->remove(kFolderKey);
+        settings->remove(keyFor("Folder", m_tableFile));
     else
-        settings->setValue(kFolderKey, cleaned);
+        settings->setValue(keyFor("Folder", m_tableFile), cleaned);
     settings->sync();
 }
 
@@ -71,7 +76,7 @@ backups::BackupFolder BackupService::backupFolder() const
 
 bool BackupService::due(const QDateTime &now) const
 {
-    if (SettingsStore::open()->value(kPendingKey).toBool())
+    if (SettingsStore::open()->value(keyFor("Pending", m_tableFile)).toBool())
         return true;
     const std::optional<backups::BackupInfo> newest = backupFolder().newest();
     return !newest || newest->made.secsTo(now) >= 24 * 3600;
@@ -81,9 +86,9 @@ void BackupService::setPending(bool pending)
 {
     const std::unique_ptr<QSettings> settings = SettingsStore::open();
     if (pending)
-        settings->setValue(kPendingKey, true);
+        settings->setValue(keyFor("Pending", m_tableFile), true);
     else
-        settings->remove(kPendingKey);
+        settings->remove(keyFor("Pending", m_tableFile));
     settings->sync();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+class QString;
 class QWidget;
 
 namespace kelvara {
@@ -17,5 +18,25 @@ void showOnRequest(DataFolderLock &lock, QWidget &window);
 // Gives the grids the program's companion windows (the field viewer and the others as they are
 // built); the grid opens them only through its own interface.
 void installGridWindows();
+
+// Gives every window the program's icon.
+void installProgramIcon();
+
+// Runs the main window in `folder` (made ready first, see DataFolder::settle) and then in each
+// folder the user switches to; gives the program's exit code. One folder is held at a time: the
+// window is closed and the folder let go before the next folder's window opens.
+int runInDataFolders(const QString &folder);
+
+// Closes the window and goes on in `folder`. False, with the window left open, when the folder
+// cannot be used (the user was told), another copy holds it (its window is brought forward),
+// the window declines to close, or no run of the program is in progress.
+bool switchDataFolder(QWidget &window, const QString &folder);
+
+// Asks for a folder and switches to it: File > Open Data Folder...
+bool openDataFolder(QWidget &window);
+
+// A request to end (a logout's SIGTERM, Ctrl+C in the terminal, a closed terminal) closes the
+// windows as the user would, so that edits and settings are saved, and ends the program.
+void closeOnTerminationSignals();
 
 }  // namespace kelvara

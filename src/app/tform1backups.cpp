@@ -1,6 +1,8 @@
 // The main window's safety net: its menu bar and status bar, backups, restore and deleted jobs.
 #include "app/backupservice.h"
 #include "app/backupwindows.h"
+#include "app/datafolder.h"
+#include "app/startup.h"
 #include "app/tform1.h"
 #include "dbctrls/tdbedit.h"
 #include "grid/tenhancedgrid.h"
@@ -93,6 +95,11 @@ void TForm1::buildMenuBar()
         connect(action, &QAction::triggered, this, [this, slot] { guarded(this, [this, slot] { (this->*slot)(); }); });
         return action;
     };
+    QAction *open = file->addAction(QStringLiteral("&Open Data Folder..."));
+    open->setObjectName(QStringLiteral("OpenDataFolder"));
+    // A switch closes this window; nothing may touch it afterwards.
+    connect(open, &QAction::triggered, this, [this] { guarded(this, [this] { openDataFolder(*this); }); });
+    file->addSeparator();
     add(file, "BackUpNow", QStringLiteral("Back &Up Now"), &TForm1::backUpNow);
     add(file, "RestoreFromBackup", QStringLiteral("&Restore From Backup..."), &TForm1::restoreFromBackup);
     add(file, "DeletedJobs", QStringLiteral("&Deleted Jobs..."), &TForm1::showDeletedJobs);
@@ -126,6 +133,9 @@ void TForm1::buildStatusBar()
     m_backupProgress->hide();
     m_backupStatus = new QLabel;
     m_backupStatus->setObjectName(QStringLiteral("BackupStatus"));
+    auto *folder = new QLabel(QStringLiteral("Data folder: %1").arg(QDir::toNativeSeparators(DataFolder::current())));
+    folder->setObjectName(QStringLiteral("DataFolderStatus"));
+    statusBar()->addWidget(folder);
     statusBar()->addPermanentWidget(m_backupStatus);
     statusBar()->addPermanentWidget(m_backupProgress);
 }
@@ -327,7 +337,7 @@ void TForm1::chooseBackupFolder()
 {
     if (!m_backups)
         throw Error(QStringLiteral("There is no record table to back up."));
-    const QString chosen = dialogs().folderName(this, QStringLiteral("Backup Folder"), m_backups->folder());
+    const QString chosen = dialogs().existingFolder(this, QStringLiteral("Backup Folder"), m_backups->folder());
     if (chosen.isEmpty())
         return;
     const QFileInfo info(chosen);
@@ -340,14 +350,12 @@ void TForm1::chooseBackupFolder()
 
 void TForm1::showAbout()
 {
-    const QString dataFolder = QFileInfo(Table1->fileName()).absolutePath();
-    const std::unique_ptr<QSettings> settings = SettingsStore::open();
     dialogs().information(
         this,
         QStringLiteral("Kelvara %1\n\nA record of bee-swarm removal jobs.\n\nData folder: %2\nSettings file: %3\n"
                        "Backup folder: %4")
-            .arg(QCoreApplication::applicationVersion(), QDir::toNativeSeparators(dataFolder),
-                 QDir::toNativeSeparators(settings->fileName()),
+            .arg(QStringLiteral(KELVARA_VERSION), QDir::toNativeSeparators(DataFolder::current()),
+                 QDir::toNativeSeparators(SettingsStore::location()),
                  m_backups ? QDir::toNativeSeparators(m_backups->folder()) : QString()));
 }
 

@@ -123,10 +123,12 @@ QString QtDialogs::saveFileName(QWidget *parent, const QString &caption, const Q
     return runFileDialog(parent, caption, directory, filters, QFileDialog::AcceptSave);
 }
 
-QString QtDialogs::folderName(QWidget *parent, const QString &caption, const QString &directory)
+QString QtDialogs::existingFolder(QWidget *parent, const QString &caption, const QString &directory)
 {
+    NameOnlyIconProvider icons;
     QFileDialog dialog(parent, caption, directory);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setIconProvider(&icons);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

@@ -31,8 +31,8 @@ public:
     virtual QString saveFileName(QWidget *parent, const QString &caption, const QString &directory,
                                  const QStringList &filters)
         = 0;
-    // An existing folder the user chooses; empty when cancelled.
-    virtual QString folderName(QWidget *parent, const QString &caption, const QString &directory) = 0;
+    // An existing folder; empty when the user cancelled.
+    virtual QString existingFolder(QWidget *parent, const QString &caption, const QString &directory) = 0;
     virtual int exec(QDialog &dialog) = 0;  // the modal result
 
     // The dialogs in use: the Qt ones unless a test installed others.
@@ -57,7 +57,7 @@ public:
                          const QStringList &filters) override;
     QString saveFileName(QWidget *parent, const QString &caption, const QString &directory,
                          const QStringList &filters) override;
-    QString folderName(QWidget *parent, const QString &caption, const QString &directory) override;
+    QString existingFolder(QWidget *parent, const QString &caption, const QString &directory) override;
     int exec(QDialog &dialog) override;
 };
 

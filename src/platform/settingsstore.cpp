@@ -131,6 +131,12 @@ std::unique_ptr<QSettings> SettingsStore::open()
 #endif
 }
 
+QString SettingsStore::location()
+{
+    const QString file = iniFile();
+    return file.isEmpty() ? QStringLiteral("HKEY_CURRENT_USER") : QDir::toNativeSeparators(file);
+}
+
 QString SettingsStore::group(const QString &keyPath)
 {
     QString path = keyPath;

@@ -23,6 +23,10 @@ public:
     // as it is. Gives the file's name and the cause, such as "… is not a regular file".
     static QString refusal();
 
+    // Where the settings are kept, as the user would look for them: the INI file's name, or the
+    // registry's "HKEY_CURRENT_USER".
+    static QString location();
+
     // The group a registry-style key path names: "\Software\X" -> "Software/X".
     static QString group(const QString &keyPath);
 

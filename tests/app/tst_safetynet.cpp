@@ -109,8 +109,9 @@ void SafetyNetTest::menusAndTheirKeys()
         }
     }
     QCOMPARE(items,
-             (QStringList{"&File", "  Back &Up Now", "  &Restore From Backup...", "  &Deleted Jobs...",
-                          "  Backup &Folder...", "  Back Up &Automatically", "  E&xit", "&Help", "  &About Kelvara"}));
+             (QStringList{"&File", "  &Open Data Folder...", "  Back &Up Now", "  &Restore From Backup...",
+                          "  &Deleted Jobs...", "  Backup &Folder...", "  Back Up &Automatically", "  E&xit", "&Help",
+                          "  &About Kelvara"}));
     // Alt+F in a box opens the File menu and types nothing.
     auto *firstName = namedChild<TDBEdit>(&form, "DBEdit2");
     firstName->setFocus();
@@ -119,6 +120,13 @@ void SafetyNetTest::menusAndTheirKeys()
     QTRY_VERIFY(file->isVisible());
     QCOMPARE(firstName->text(), QString());
     file->close();
+
+    // Open Data Folder asks for a folder; cancelled, the window stays as it is.
+    menuAction(form, "OpenDataFolder")->trigger();
+    QCOMPARE(dialogs->folderRequests.size(), 1);
+    QVERIFY(form.isVisible());
+    QCOMPARE(namedChild<QLabel>(&form, "DataFolderStatus")->text(),
+             QStringLiteral("Data folder: %1").arg(QDir::toNativeSeparators(QDir::currentPath())));
 
     menuAction(form, "About")->trigger();
     const QString about = dialogs->texts(ScriptedDialogs::Kind::Information).value(0);

@@ -75,6 +75,7 @@ private Q_SLOTS:
     void foreignViewsAndTriggersKeepTheTable_data();
     void foreignViewsAndTriggersKeepTheTable();
     void leftoversOfAnEarlierStartGo();
+    void windowsShowTheProgramIcon();
 };
 
 void StartupTest::secondCopyOnTheSameFolderEnds()
@@ -122,7 +123,7 @@ void StartupTest::lockIsLetGoWhenTheHolderIsKilled()
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), settings.path());
     program.setProcessEnvironment(environment);
     program.setWorkingDirectory(workspace.path());
-    program.start(QStringLiteral(KELVARA_PROGRAM), {});
+    program.start(QStringLiteral(KELVARA_PROGRAM), {QStringLiteral("--data"), workspace.path()});
     QVERIFY(program.waitForStarted());
     // The program takes the folder before it makes its table; it has saved its first record
     // once a reader beside it sees one.
@@ -408,6 +409,28 @@ void StartupTest::leftoversOfAnEarlierStartGo()
     QVERIFY2(kept.startsWith(QStringLiteral("kelvara-damaged-")), qPrintable(kept));
     QVERIFY(!QFile::exists(kept + QStringLiteral("-wal")));
     QVERIFY(!QFile::exists(kept + QStringLiteral("-shm")));
+}
+
+// The icon the desktop entry names, drawn at the small sizes a title bar and a task bar ask for.
+void StartupTest::windowsShowTheProgramIcon()
+{
+    installProgramIcon();
+    const QIcon icon = QApplication::windowIcon();
+    for (const int size : {16, 32}) {
+        const QImage image = icon.pixmap(size, size).toImage();
+        QCOMPARE(image.size(), QSize(size, size));
+        // The skep is golden; a missing drawing would be blank or the toolkit's own.
+        int golden = 0;
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                golden += pixel.alpha() > 200 && pixel.red() > 200 && pixel.green() > 120 && pixel.blue() < 110;
+            }
+        }
+        QVERIFY2(golden > size * size / 5, qPrintable(QString::number(golden)));
+    }
+    QWidget window;
+    QCOMPARE(window.windowIcon().cacheKey(), icon.cacheKey());
 }
 
 QTEST_MAIN(StartupTest)

@@ -29,6 +29,7 @@ void ScriptedDialogs::clear()
     messages.clear();
     openRequests.clear();
     saveRequests.clear();
+    folderRequests.clear();
     printRequests = 0;
     execCount = 0;
     previewTitles.clear();
@@ -69,7 +70,7 @@ QString ScriptedDialogs::saveFileName(QWidget *, const QString &caption, const Q
     return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
 }
 
-QString ScriptedDialogs::folderName(QWidget *, const QString &caption, const QString &directory)
+QString ScriptedDialogs::existingFolder(QWidget *, const QString &caption, const QString &directory)
 {
     folderRequests << FileRequest{caption, directory, {}};
     return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst();

@@ -45,7 +45,7 @@ public:
     QList<Message> messages;
     QList<FileRequest> openRequests;
     QList<FileRequest> saveRequests;
-    QList<FileRequest> folderRequests;
+    QList<FileRequest> folderRequests;  // no filters
     int printRequests = 0;
     int execCount = 0;
     QStringList previewTitles;  // the title of each document previewed
@@ -62,7 +62,7 @@ public:
                          const QStringList &filters) override;
     QString saveFileName(QWidget *parent, const QString &caption, const QString &directory,
                          const QStringList &filters) override;
-    QString folderName(QWidget *parent, const QString &caption, const QString &directory) override;
+    QString existingFolder(QWidget *parent, const QString &caption, const QString &directory) override;
     int exec(QDialog &dialog) override;
     bool print(QWidget *parent, QPrinter &printer);
     void preview(QWidget *parent, PagedDocument &document);
