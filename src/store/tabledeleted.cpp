@@ -26,6 +26,19 @@ QStringList columnsOf(const sql::Database &db, const QString &table)
     return names;
 }
 
+// The columns other than the row id that both tables have: another program may have added some
+// to either.
+QStringList sharedColumns(const sql::Database &db, const QString &table, const QString &kept)
+{
+    const QStringList keptColumns = columnsOf(db, kept);
+    QStringList shared;
+    for (const QString &column : columnsOf(db, table)) {
+        if (column != kRowId && keptColumns.contains(column))
+            shared << column;
+    }
+    return shared;
+}
+
 QString quotedList(const QStringList &names, const QString &prefix = QString())
 {
     QStringList quotedNames;
@@ -84,13 +97,7 @@ void Table::keepDeleted(qint64 rid)
                                  "\"data\" BLOB NOT NULL, UNIQUE (\"rid\", \"field\"))")
                       .arg(sql::quoted(deletedBlobs)));
 
-    // Only the columns both tables have: another program may have added some to either.
-    const QStringList kept = columnsOf(m_db, deleted);
-    QStringList shared;
-    for (const QString &column : columnsOf(m_db, m_tableName)) {
-        if (column != kRowId && kept.contains(column))
-            shared << column;
-    }
+    const QStringList shared = sharedColumns(m_db, m_tableName, deleted);
     sql::Statement row = m_db.prepare(
         QStringLiteral("INSERT OR REPLACE INTO %1 (%2, \"deleted_at\", %3) "
                        "SELECT %2, ?, %3 FROM %4 WHERE %2 = ?")
@@ -173,12 +180,7 @@ qint64 Table::restoreDeleted(qint64 rid)
         present.bindInt64(1, rid);
         if (!present.step() || present.int64(0) == 0)
             throw Error(tr("The deleted record is no longer kept"));
-        const QStringList kept = columnsOf(m_db, deleted);
-        QStringList shared;
-        for (const QString &column : columnsOf(m_db, m_tableName)) {
-            if (column != kRowId && kept.contains(column))
-                shared << column;
-        }
+        const QStringList shared = sharedColumns(m_db, m_tableName, deleted);
         // Back under its own row id, unless something took it since: then under a new one.
         sql::Statement taken = m_db.prepare(
             QStringLiteral("SELECT count(*) FROM %1 WHERE %2 = ?").arg(sql::quoted(m_tableName), sql::quoted(kRowId)));

@@ -16,6 +16,7 @@
 #include "platform/characterlimit.h"
 #include "platform/photorenditions.h"
 #include "scripteddialogs.h"
+#include "seedjobs.h"
 #include "store/datasource.h"
 #include "store/error.h"
 #include "store/field.h"
@@ -51,21 +52,6 @@ using namespace kelvara;
 using namespace kelvara::test;
 
 namespace {
-
-// Seeds a table before the window opens it; each row gives Lastname and timeused (null: none).
-void seedTable(const QList<QPair<QString, QVariant>> &rows)
-{
-    Table table;
-    table.setTableName(QStringLiteral("kelvara"));
-    createKelvaraTable(table);
-    table.open();
-    for (const auto &row : rows) {
-        table.append();
-        table.fieldByName(QStringLiteral("Lastname"))->setAsString(row.first);
-        table.fieldByName(QStringLiteral("timeused"))->setValue(row.second);
-        table.post();
-    }
-}
 
 // A stored copy of the table as another program would see it.
 QList<QVariantList> storedRecords(const QStringList &fields)
@@ -344,7 +330,7 @@ void Form1Test::damagedTableIsKeptAside()
 
 void Form1Test::nullTimeIsZeroAfterStart()
 {
-    seedTable({{QStringLiteral("First"), QVariant()}, {QStringLiteral("Second"), 45}});
+    seedJobs({{QStringLiteral("First"), QVariant()}, {QStringLiteral("Second"), 45}});
     startWindow();
     QCOMPARE(field("Lastname")->asString(), QStringLiteral("First"));
     QCOMPARE(field("timeused")->asInteger(), 0);
@@ -357,7 +343,7 @@ void Form1Test::nullTimeIsZeroAfterStart()
 
 void Form1Test::walkWithControlsDisabledShowsTheTimeItEndsOn()
 {
-    seedTable({{QStringLiteral("First"), 75}, {QStringLiteral("Second"), QVariant()}, {QStringLiteral("Third"), 130}});
+    seedJobs({{QStringLiteral("First"), 75}, {QStringLiteral("Second"), QVariant()}, {QStringLiteral("Third"), 130}});
     startWindow();
     Table &table = *m_form->table();
     {
@@ -380,7 +366,7 @@ void Form1Test::walkWithControlsDisabledShowsTheTimeItEndsOn()
 
 void Form1Test::closingSavesTypedChanges()
 {
-    seedTable({{QStringLiteral("Old"), 10}});
+    seedJobs({{QStringLiteral("Old"), 10}});
     startWindow();
     typeInto(child<TDBEdit>("DBEdit3"), QStringLiteral("Newname"));
     QVERIFY(m_form->close());
@@ -410,7 +396,7 @@ void Form1Test::readOnlyTableIsShownAsItIs()
         QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, child.readAll().constData());
         return;
     }
-    seedTable({{QStringLiteral("A"), 30}, {QStringLiteral("B"), QVariant()}});
+    seedJobs({{QStringLiteral("A"), 30}, {QStringLiteral("B"), QVariant()}});
     QVERIFY(QFile::setPermissions(QStringLiteral("kelvara.db"), QFile::ReadOwner | QFile::ReadGroup));
     startWindow();
     QCOMPARE((*m_dialogs)->texts(ScriptedDialogs::Kind::Warning),
@@ -506,7 +492,7 @@ void Form1Test::okStoresHoursAndMinutes_data()
 void Form1Test::okStoresHoursAndMinutes()
 {
     QFETCH(int, before);
-    seedTable({{QStringLiteral("Job"), before}});
+    seedJobs({{QStringLiteral("Job"), before}});
     m_workspace->writeFile(QStringLiteral("total.txt"), "100\r\n");
     startWindow();
     QFETCH(QString, hours);
@@ -550,7 +536,7 @@ void Form1Test::okRefusesBadTime_data()
 
 void Form1Test::okRefusesBadTime()
 {
-    seedTable({{QStringLiteral("Job"), 30}});
+    seedJobs({{QStringLiteral("Job"), 30}});
     m_workspace->writeFile(QStringLiteral("total.txt"), "100\r\n");
     startWindow();
     QFETCH(QString, hours);
@@ -574,7 +560,7 @@ void Form1Test::enterPressesOk_data()
 void Form1Test::enterPressesOk()
 {
     QFETCH(QString, box);
-    seedTable({{QStringLiteral("Job"), 75}});
+    seedJobs({{QStringLiteral("Job"), 75}});
     m_workspace->writeFile(QStringLiteral("total.txt"), "500\r\n");
     startWindow();
     auto *focus = child<QWidget>(qPrintable(box));
@@ -609,7 +595,7 @@ void Form1Test::typedTimeIsTakenWhenTheJobIsLeft_data()
 void Form1Test::typedTimeIsTakenWhenTheJobIsLeft()
 {
     QFETCH(QString, leave);
-    seedTable({{QStringLiteral("A"), 30}, {QStringLiteral("B"), 45}});
+    seedJobs({{QStringLiteral("A"), 30}, {QStringLiteral("B"), 45}});
     m_workspace->writeFile(QStringLiteral("total.txt"), "100\r\n");
     startWindow();
     typeInto(child<QLineEdit>("Edit2"), QStringLiteral("2"));
@@ -649,7 +635,7 @@ void Form1Test::typedTimeIsTakenWhenTheJobIsLeft()
 // A time the boxes cannot hold keeps the user on the job, with the typing, and says why.
 void Form1Test::badTypedTimeKeepsTheJob()
 {
-    seedTable({{QStringLiteral("A"), 30}, {QStringLiteral("B"), 45}});
+    seedJobs({{QStringLiteral("A"), 30}, {QStringLiteral("B"), 45}});
     m_workspace->writeFile(QStringLiteral("total.txt"), "100\r\n");
     startWindow();
     typeInto(child<QLineEdit>("Edit2"), QStringLiteral("two"));
@@ -665,7 +651,7 @@ void Form1Test::badTypedTimeKeepsTheJob()
 
 void Form1Test::missingTotalIsRecounted()
 {
-    seedTable({{QStringLiteral("A"), 10}, {QStringLiteral("B"), QVariant()}, {QStringLiteral("C"), 20}});
+    seedJobs({{QStringLiteral("A"), 10}, {QStringLiteral("B"), QVariant()}, {QStringLiteral("C"), 20}});
     startWindow();
     QVERIFY(QFile::remove(QStringLiteral("total.txt")) || !QFile::exists(QStringLiteral("total.txt")));
     QCOMPARE(field("Lastname")->asString(), QStringLiteral("A"));
@@ -701,7 +687,7 @@ void Form1Test::missingTotalIsShownFromTheStart_data()
 void Form1Test::missingTotalIsShownFromTheStart()
 {
     QFETCH(QByteArray, content);
-    seedTable({{QStringLiteral("A"), 70}, {QStringLiteral("B"), QVariant()}, {QStringLiteral("C"), 20}});
+    seedJobs({{QStringLiteral("A"), 70}, {QStringLiteral("B"), QVariant()}, {QStringLiteral("C"), 20}});
     if (!content.isNull())
         m_workspace->writeFile(QStringLiteral("total.txt"), content);
     startWindow();
@@ -730,7 +716,7 @@ void Form1Test::totalFileStates_data()
 void Form1Test::totalFileStates()
 {
     QFETCH(QByteArray, content);
-    seedTable({{QStringLiteral("A"), 10}, {QStringLiteral("B"), 20}});
+    seedJobs({{QStringLiteral("A"), 10}, {QStringLiteral("B"), 20}});
     startWindow();
     QFile::remove(QStringLiteral("total.txt"));
     if (content.isNull())
@@ -751,7 +737,7 @@ void Form1Test::totalFileStates()
 
 void Form1Test::deletingKeepsTheTotal()
 {
-    seedTable({{QStringLiteral("A"), 60}, {QStringLiteral("B"), 5}});
+    seedJobs({{QStringLiteral("A"), 60}, {QStringLiteral("B"), 5}});
     m_workspace->writeFile(QStringLiteral("total.txt"), "65\r\n");
     startWindow();
     auto *navigator = child<TDBNavigator>("DBNavigator1");
@@ -790,7 +776,7 @@ void Form1Test::deleteConfirmationNamesTheJob()
     QFETCH(QString, firstName);
     QFETCH(QString, lastName);
     QFETCH(bool, inserting);
-    seedTable({{QStringLiteral("Other"), 5}});
+    seedJobs({{QStringLiteral("Other"), 5}});
     {
         Table table;
         table.setTableName(QStringLiteral("kelvara"));
@@ -816,7 +802,7 @@ void Form1Test::deleteConfirmationNamesTheJob()
 
 void Form1Test::largeTotalShowsItsLeadingDigits()
 {
-    seedTable({{QStringLiteral("A"), 0}});
+    seedJobs({{QStringLiteral("A"), 0}});
     m_workspace->writeFile(QStringLiteral("total.txt"), "2000000000\r\n");
     startWindow();
     auto *hours = child<QLineEdit>("Edit1");
@@ -830,7 +816,7 @@ void Form1Test::largeTotalShowsItsLeadingDigits()
 
 void Form1Test::negativeTotalShowsItsSignOnce()
 {
-    seedTable({{QStringLiteral("A"), 0}});
+    seedJobs({{QStringLiteral("A"), 0}});
     m_workspace->writeFile(QStringLiteral("total.txt"), "-5000\r\n");
     startWindow();
     QCOMPARE(child<QLineEdit>("Edit1")->text(), QStringLiteral("-83"));
@@ -954,7 +940,7 @@ void Form1Test::pickListWriteFailureIsReported()
 // not when the query is cleared.
 void Form1Test::queryThatFindsNothingMakesNoJob()
 {
-    seedTable({{QStringLiteral("Carnica"), 10}, {QStringLiteral("Buckfast"), 20}});
+    seedJobs({{QStringLiteral("Carnica"), 10}, {QStringLiteral("Buckfast"), 20}});
     startWindow();
     Table *table = m_form->table();
     auto *noMatch = child<QLabel>("NoMatchLabel");
@@ -993,7 +979,7 @@ void Form1Test::queryThatFindsNothingMakesNoJob()
 // A value the query refuses is told, and the job stays open for typing as after any command.
 void Form1Test::refusedQueryValueKeepsTheJobEditing()
 {
-    seedTable({{QStringLiteral("A"), 10}, {QStringLiteral("B"), 20}});
+    seedJobs({{QStringLiteral("A"), 10}, {QStringLiteral("B"), 20}});
     startWindow();
     query({{QStringLiteral("Dato"), QStringLiteral("notadate")}});
     QCOMPARE((*m_dialogs)->texts(ScriptedDialogs::Kind::Error).size(), 1);
@@ -1006,7 +992,7 @@ void Form1Test::refusedQueryValueKeepsTheJobEditing()
 
 void Form1Test::navigatorInsertAndDelete()
 {
-    seedTable({{QStringLiteral("Only"), 10}});
+    seedJobs({{QStringLiteral("Only"), 10}});
     startWindow();
     auto *navigator = child<TDBNavigator>("DBNavigator1");
     Table *table = m_form->table();
@@ -1036,7 +1022,7 @@ void Form1Test::navigatorInsertAndDelete()
 
 void Form1Test::deletingTheOnlyRecordLeavesANewOneUnsaved()
 {
-    seedTable({{QStringLiteral("Only"), 60}});
+    seedJobs({{QStringLiteral("Only"), 60}});
     startWindow();
     const test::Installed<&Dialogs::install> shown(std::make_unique<ShownConfirmations>());
     auto *navigator = child<TDBNavigator>("DBNavigator1");
@@ -1062,7 +1048,7 @@ void Form1Test::deletingTheOnlyRecordLeavesANewOneUnsaved()
 
 void Form1Test::gridAndNavigatorFollowEachOther()
 {
-    seedTable({{QStringLiteral("A"), 1}, {QStringLiteral("B"), 2}, {QStringLiteral("C"), 3}});
+    seedJobs({{QStringLiteral("A"), 1}, {QStringLiteral("B"), 2}, {QStringLiteral("C"), 3}});
     startWindow();
     auto *grid = child<TDBGrid>("EnhancedGrid1");
     auto *navigator = child<TDBNavigator>("DBNavigator1");
@@ -1084,7 +1070,7 @@ void Form1Test::gridAndNavigatorFollowEachOther()
 
 void Form1Test::navigatorFollowsEveryMoveInTheGrid()
 {
-    seedTable({{QStringLiteral("A"), 1}, {QStringLiteral("B"), 2}, {QStringLiteral("C"), 3}});
+    seedJobs({{QStringLiteral("A"), 1}, {QStringLiteral("B"), 2}, {QStringLiteral("C"), 3}});
     startWindow();
     auto *grid = child<TDBGrid>("EnhancedGrid1");
     auto *navigator = child<TDBNavigator>("DBNavigator1");
@@ -1125,7 +1111,7 @@ void Form1Test::dateTypedRightAfterStartIsTaken()
     QFETCH(bool, seeded);
     QFETCH(QDate, before);
     if (seeded) {
-        seedTable({{QStringLiteral("A"), 1}});
+        seedJobs({{QStringLiteral("A"), 1}});
         Table table;
         table.setTableName(QStringLiteral("kelvara"));
         table.open();
@@ -1145,7 +1131,7 @@ void Form1Test::dateTypedRightAfterStartIsTaken()
 
 void Form1Test::incompleteDateIsRefused()
 {
-    seedTable({{QStringLiteral("A"), 1}});
+    seedJobs({{QStringLiteral("A"), 1}});
     startWindow();
     auto *date = child<TDBEdit>("DBEdit1");
     date->setFocus();
@@ -1168,7 +1154,7 @@ void Form1Test::incompleteDateIsRefused()
 
 void Form1Test::calendarPickStoresTheDate()
 {
-    seedTable({{QStringLiteral("A"), 1}, {QStringLiteral("B"), 2}});
+    seedJobs({{QStringLiteral("A"), 1}, {QStringLiteral("B"), 2}});
     startWindow();
     auto *calendar = child<TDateEdit>("DateEdit1");
     calendar->setDate(QDate(2026, 7, 14));
@@ -1346,7 +1332,7 @@ void Form1Test::jobWithoutPhotoShowsNone_data()
 void Form1Test::jobWithoutPhotoShowsNone()
 {
     QFETCH(bool, viaDataSheet);
-    seedTable({{QStringLiteral("Bare"), 1}, {QStringLiteral("Photo"), 2}});
+    seedJobs({{QStringLiteral("Bare"), 1}, {QStringLiteral("Photo"), 2}});
     startWindow();
     auto *pages = child<QTabWidget>("PageControl1");
     m_form->table()->last();
@@ -1376,7 +1362,7 @@ void Form1Test::picturesKeepTheirRenditionsAndCopyThePhoto()
             = db.prepare(QStringLiteral("SELECT count(*) FROM \"kelvara_previews\" WHERE \"field\" = 'pic3'"));
         return count.step() ? count.int64(0) : -1;
     };
-    seedTable({{QStringLiteral("A"), 1}, {QStringLiteral("B"), 2}});
+    seedJobs({{QStringLiteral("A"), 1}, {QStringLiteral("B"), 2}});
     startWindow();
     auto *pages = child<QTabWidget>("PageControl1");
     pages->setCurrentIndex(3);

@@ -5,6 +5,7 @@
 #include "namedchild.h"
 #include "platform/settingsstore.h"
 #include "scripteddialogs.h"
+#include "seedjobs.h"
 #include "store/field.h"
 #include "store/kelvaratable.h"
 #include "store/table.h"
@@ -29,21 +30,6 @@ using namespace kelvara;
 using namespace kelvara::test;
 
 namespace {
-
-// Seeds the table before the window opens it: one job per last name, with its minutes.
-void seedTable(const QList<QPair<QString, int>> &jobs)
-{
-    Table table;
-    table.setTableName(QStringLiteral("kelvara"));
-    createKelvaraTable(table);
-    table.open();
-    for (const auto &job : jobs) {
-        table.append();
-        table.fieldByName(QStringLiteral("Lastname"))->setAsString(job.first);
-        table.fieldByName(QStringLiteral("timeused"))->setValue(job.second);
-        table.post();
-    }
-}
 
 void setAutomaticBackups(bool on)
 {
@@ -153,7 +139,7 @@ void SafetyNetTest::backUpNowThenRestore()
 {
     TestWorkspace workspace;
     ScriptedDialogsScope dialogs;
-    seedTable({{QStringLiteral("Ødegård"), 90}, {QStringLiteral("Müller"), 30}});
+    seedJobs({{QStringLiteral("Ødegård"), 90}, {QStringLiteral("Müller"), 30}});
     TForm1 form;
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -199,7 +185,7 @@ void SafetyNetTest::deletedJobComesBackWithItsTime()
 {
     TestWorkspace workspace;
     ScriptedDialogsScope dialogs;
-    seedTable({{QStringLiteral("Berg"), 45}, {QStringLiteral("Sørum"), 75}});
+    seedJobs({{QStringLiteral("Berg"), 45}, {QStringLiteral("Sørum"), 75}});
     writeTotalFile(120);
     TForm1 form;
     form.show();
@@ -243,7 +229,7 @@ void SafetyNetTest::damagedTableAtStartOffersTheBackup()
     QFETCH(bool, accept);
     TestWorkspace workspace;
     ScriptedDialogsScope dialogs;
-    seedTable({{QStringLiteral("Berg"), 45}, {QStringLiteral("Sørum"), 75}});
+    seedJobs({{QStringLiteral("Berg"), 45}, {QStringLiteral("Sørum"), 75}});
     backups::BackupFolder(QStringLiteral("backups")).make(QStringLiteral("kelvara.db"));
     {
         QFile file(QStringLiteral("kelvara.db"));
@@ -271,7 +257,7 @@ void SafetyNetTest::automaticBackupsAtStartAndClose()
     TestWorkspace workspace;
     ScriptedDialogsScope dialogs;
     setAutomaticBackups(true);
-    seedTable({{QStringLiteral("Berg"), 45}});
+    seedJobs({{QStringLiteral("Berg"), 45}});
     {
         TForm1 form;
         form.show();
@@ -305,7 +291,7 @@ void SafetyNetTest::failedBackupIsSaidOnce()
     TestWorkspace workspace;
     ScriptedDialogsScope dialogs;
     setAutomaticBackups(true);
-    seedTable({{QStringLiteral("Berg"), 45}});
+    seedJobs({{QStringLiteral("Berg"), 45}});
     // The chosen folder is taken by a file: no backup can go there.
     workspace.writeFile(QStringLiteral("stick"), "a file");
     BackupService(QDir::current().filePath(QStringLiteral("kelvara.db")), QStringLiteral("kelvara"))
