@@ -77,6 +77,7 @@ private Q_SLOTS:
     void damagedTableAtStartOffersTheBackup();
     void automaticBackupsAtStartAndClose();
     void failedBackupIsSaidOnce();
+    void backupFolderIsChosen();
 };
 
 void SafetyNetTest::menusAndTheirKeys()
@@ -309,6 +310,33 @@ void SafetyNetTest::failedBackupIsSaidOnce()
     }
     // It is due again at the next start.
     QVERIFY(BackupService(QDir::current().filePath(QStringLiteral("kelvara.db")), QStringLiteral("kelvara")).due());
+}
+
+void SafetyNetTest::backupFolderIsChosen()
+{
+    TestWorkspace workspace;
+    ScriptedDialogsScope dialogs;
+    TForm1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(QDir().mkdir(QStringLiteral("stick")));
+    const QString stick = QDir::current().filePath(QStringLiteral("stick"));
+    // Not a folder: refused, with its name; the folder in use stays.
+    dialogs->folderAnswers = {QDir::current().filePath(QStringLiteral("missing")), stick};
+    menuAction(form, "BackupFolder")->trigger();
+    QCOMPARE(dialogs->texts(ScriptedDialogs::Kind::Error).size(), 1);
+    QVERIFY2(dialogs->texts(ScriptedDialogs::Kind::Error).first().contains(QLatin1String("missing")),
+             qPrintable(dialogs->texts(ScriptedDialogs::Kind::Error).first()));
+    QCOMPARE(form.backupService()->folder(), QDir::current().filePath(QStringLiteral("backups")));
+    // A folder that takes files: the backups go there from now on, also after a restart.
+    menuAction(form, "BackupFolder")->trigger();
+    QCOMPARE(dialogs->folderRequests.size(), 2);
+    QCOMPARE(form.backupService()->folder(), stick);
+    QCOMPARE(BackupService(QDir::current().filePath(QStringLiteral("kelvara.db")), QStringLiteral("kelvara")).folder(),
+             stick);
+    menuAction(form, "BackUpNow")->trigger();
+    QTRY_VERIFY(!form.backupService()->running());
+    QCOMPARE(QDir(stick).entryList({QStringLiteral("kelvara-backup-*.db")}, QDir::Files).size(), 1);
 }
 
 QTEST_MAIN(SafetyNetTest)
