@@ -729,6 +729,10 @@ void TForm1::Table1AfterOpen()
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
+    if (m_busy) {
+        event->ignore();
+        return;
+    }
     // What was typed into the current record is saved, not dropped with the window.
     if (Table1->active() && (Table1->state() == dsEdit || Table1->state() == dsInsert)) {
         try {

@@ -217,6 +217,7 @@ private:
     bool m_backupAnnounced = false;   // asked for by the user: its end is told
     bool m_changedSinceBackup = false;
     bool m_backupCheckedAtStart = false;
+    bool m_busy = false;  // a restore, or the close's backup, is under way
 };
 
 }  // namespace kelvara

@@ -25,6 +25,7 @@
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QSettings>
 #include <QStatusBar>
 #include <QThread>
@@ -47,7 +48,7 @@ void runWithProgress(QWidget *parent, const QString &label, const QString &stopT
                      const std::function<void(const backups::Progress &)> &work)
 {
     QProgressDialog progress(label, stopText, 0, 100, parent);
-    progress.setWindowModality(Qt::WindowModal);
+    progress.setWindowModality(Qt::ApplicationModal);
     progress.setMinimumDuration(300);
     progress.setAutoClose(false);
     progress.setAutoReset(false);
@@ -76,7 +77,8 @@ void runWithProgress(QWidget *parent, const QString &label, const QString &stopT
     });
     tick.start(100);
     thread->start();
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // The progress window is modal: only its Stop button takes the user's input meanwhile.
+    loop.exec();
     thread->wait();
     delete thread;
     if (failure)
@@ -216,6 +218,8 @@ void TForm1::backUpBeforeClosing()
     if (!m_changedSinceBackup && !m_backups->running() && !m_backups->due())
         return;
     m_backups->start();
+    // A second close while this one waits for its backup changes nothing.
+    const QScopedValueRollback<bool> busy(m_busy, true);
     QProgressDialog progress(QStringLiteral("Backing up before Kelvara closes..."), QStringLiteral("&Skip"), 0, 100,
                              this);
     progress.setObjectName(QStringLiteral("ClosingBackup"));
@@ -259,6 +263,8 @@ void TForm1::restoreBackupFile(const QString &backupFile)
         m_backups->wait();
     }
     const QString tableFile = QFileInfo(Table1->fileName()).absoluteFilePath();
+    // The window may not close while its table is away.
+    const QScopedValueRollback<bool> busy(m_busy, true);
     Table1->close();
     QString kept;
     try {
