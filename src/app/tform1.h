@@ -102,6 +102,8 @@ private:
     void buildStatusBar();
     void setUpBackups();
     bool automaticBackups() const;
+    // Begins a backup unless one runs; false when one did.
+    bool startBackup();
     void backUpWhenDue();
     void backUpNow();
     // Makes the backup a close is due, showing how far it is; the user may skip it.

@@ -167,6 +167,7 @@ void TForm1::setUpBackups()
         }
     });
     connect(m_backups.get(), &BackupService::failed, this, [this](const QString &message) {
+        m_changedSinceBackup = true;  // what it would have held is still to be backed up
         m_backupProgress->hide();
         m_backupStatus->setText(QStringLiteral("The last backup failed"));
         m_backupAnnounced = false;
@@ -177,6 +178,7 @@ void TForm1::setUpBackups()
         dialogs().warning(this, message);
     });
     connect(m_backups.get(), &BackupService::cancelled, this, [this] {
+        m_changedSinceBackup = true;
         m_backupProgress->hide();
         m_backupAnnounced = false;
         m_backupStatus->setText(QStringLiteral("The backup was stopped; it is made at the next start"));
@@ -191,10 +193,19 @@ bool TForm1::automaticBackups() const
     return m_automaticBackups && m_automaticBackups->isChecked();
 }
 
+bool TForm1::startBackup()
+{
+    if (!m_backups->start())
+        return false;
+    // The backup holds what is saved when it begins; a save from now on calls for another.
+    m_changedSinceBackup = false;
+    return true;
+}
+
 void TForm1::backUpWhenDue()
 {
     if (m_backups && automaticBackups() && Table1->active() && m_backups->due())
-        m_backups->start();
+        startBackup();
 }
 
 void TForm1::backUpNow()
@@ -207,7 +218,7 @@ void TForm1::backUpNow()
     keepEditing();
     m_backupAnnounced = true;
     m_reportedBackupFailure.clear();  // asked for: a failure is said again
-    if (!m_backups->start())
+    if (!startBackup())
         dialogs().information(this, QStringLiteral("A backup is being made now."));
 }
 
@@ -217,7 +228,7 @@ void TForm1::backUpBeforeClosing()
         return;
     if (!m_changedSinceBackup && !m_backups->running() && !m_backups->due())
         return;
-    m_backups->start();
+    startBackup();
     // A second close while this one waits for its backup changes nothing.
     const QScopedValueRollback<bool> busy(m_busy, true);
     QProgressDialog progress(QStringLiteral("Backing up before Kelvara closes..."), QStringLiteral("&Skip"), 0, 100,
@@ -235,8 +246,7 @@ void TForm1::backUpBeforeClosing()
         if (percent >= 0)
             progress.setValue(percent);
     });
-    for (auto signal : {&BackupService::finished})
-        connect(m_backups.get(), signal, &loop, &QEventLoop::quit);
+    connect(m_backups.get(), &BackupService::finished, &loop, &QEventLoop::quit);
     connect(m_backups.get(), &BackupService::failed, &loop, &QEventLoop::quit);
     connect(m_backups.get(), &BackupService::cancelled, &loop, &QEventLoop::quit);
     if (m_backups->running())
