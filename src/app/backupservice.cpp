@@ -97,18 +97,20 @@ bool BackupService::start()
     if (m_thread)
         return false;
     m_stop = false;
-    m_lastPercent = -2;
+    m_lastReport = -1;
     auto outcome = std::make_shared<Outcome>();
     m_outcome = outcome;
     const backups::BackupFolder target = backupFolder();
     const QString tableFile = m_tableFile;
     QPointer<BackupService> self(this);
-    // Reports go to this object's thread, at most once per percent.
+    // Reports go to this object's thread when the step or its percent changes: the check asks
+    // many times a second whether to go on, and tells nothing new each time.
     const backups::Progress progress = [this, self](backups::Step step, qint64 done, qint64 total) {
         if (m_stop)
             return false;
-        const int percent = step == backups::Step::Copy && total > 0 ? int(done * 100 / total) : -1;
-        if (m_lastPercent.exchange(percent) != percent || step != backups::Step::Copy) {
+        const int percent = backups::percentOf(step, done, total);
+        const int report = int(step) * 1000 + percent + 1;
+        if (m_lastReport.exchange(report) != report) {
             const QString text = stepText(step);
             QMetaObject::invokeMethod(
                 this,

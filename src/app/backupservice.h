@@ -59,7 +59,7 @@ private:
     QString m_tableName;
     QThread *m_thread = nullptr;
     std::atomic<bool> m_stop{false};
-    std::atomic<int> m_lastPercent{-2};
+    std::atomic<int> m_lastReport{-1};  // the step and percent reported last
     // What the thread hands over at its end.
     struct Outcome
     {

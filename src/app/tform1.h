@@ -114,6 +114,7 @@ private:
     // true when it was restored.
     bool offerBackupForDamaged();
     void showDeletedJobs();
+    void chooseDataFolder();
     void chooseBackupFolder();
     void showAbout();
 

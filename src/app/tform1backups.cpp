@@ -42,6 +42,14 @@ QString counted(qint64 count, const char *one, const char *many)
     return QStringLiteral("%1 %2").arg(QLocale().toString(count), QLatin1String(count == 1 ? one : many));
 }
 
+// Shows a percent on a progress bar or window; -1 makes it a busy indicator.
+template <typename Bar> void showPercent(Bar &bar, int percent)
+{
+    bar.setMaximum(percent < 0 ? 0 : 100);
+    if (percent >= 0)
+        bar.setValue(percent);
+}
+
 // Runs work on a thread of its own while a progress window shows how far it is and offers to
 // stop it; the window's events go on meanwhile. Rethrows what the work threw.
 void runWithProgress(QWidget *parent, const QString &label, const QString &stopText,
@@ -60,7 +68,7 @@ void runWithProgress(QWidget *parent, const QString &label, const QString &stopT
     QThread *thread = QThread::create([&] {
         try {
             work([&](backups::Step step, qint64 done, qint64 total) {
-                percent = step == backups::Step::Copy && total > 0 ? int(done * 100 / total) : -1;
+                percent = backups::percentOf(step, done, total);
                 return !stop.load();
             });
         } catch (...) {
@@ -69,12 +77,7 @@ void runWithProgress(QWidget *parent, const QString &label, const QString &stopT
     });
     QObject::connect(thread, &QThread::finished, &loop, &QEventLoop::quit);
     QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, &progress, [&progress, &percent] {
-        const int value = percent;
-        progress.setMaximum(value < 0 ? 0 : 100);
-        if (value >= 0)
-            progress.setValue(value);
-    });
+    QObject::connect(&tick, &QTimer::timeout, &progress, [&progress, &percent] { showPercent(progress, percent); });
     tick.start(100);
     thread->start();
     // The progress window is modal: only its Stop button takes the user's input meanwhile.
@@ -97,10 +100,7 @@ void TForm1::buildMenuBar()
         connect(action, &QAction::triggered, this, [this, slot] { guarded(this, [this, slot] { (this->*slot)(); }); });
         return action;
     };
-    QAction *open = file->addAction(QStringLiteral("&Open Data Folder..."));
-    open->setObjectName(QStringLiteral("OpenDataFolder"));
-    // A switch closes this window; nothing may touch it afterwards.
-    connect(open, &QAction::triggered, this, [this] { guarded(this, [this] { openDataFolder(*this); }); });
+    add(file, "OpenDataFolder", QStringLiteral("&Open Data Folder..."), &TForm1::chooseDataFolder);
     file->addSeparator();
     add(file, "BackUpNow", QStringLiteral("Back &Up Now"), &TForm1::backUpNow);
     add(file, "RestoreFromBackup", QStringLiteral("&Restore From Backup..."), &TForm1::restoreFromBackup);
@@ -146,9 +146,7 @@ void TForm1::setUpBackups()
 {
     m_backups = std::make_unique<BackupService>(Table1->fileName(), Table1->tableName());
     connect(m_backups.get(), &BackupService::progressed, this, [this](int percent, const QString &step) {
-        m_backupProgress->setMaximum(percent < 0 ? 0 : 100);
-        if (percent >= 0)
-            m_backupProgress->setValue(percent);
+        showPercent(*m_backupProgress, percent);
         m_backupProgress->show();
         m_backupStatus->setText(step + QStringLiteral("..."));
     });
@@ -242,9 +240,7 @@ void TForm1::backUpBeforeClosing()
     connect(&progress, &QProgressDialog::canceled, m_backups.get(), &BackupService::cancel);
     connect(m_backups.get(), &BackupService::progressed, &progress, [&progress](int percent, const QString &step) {
         progress.setLabelText(step + QStringLiteral("..."));
-        progress.setMaximum(percent < 0 ? 0 : 100);
-        if (percent >= 0)
-            progress.setValue(percent);
+        showPercent(progress, percent);
     });
     connect(m_backups.get(), &BackupService::finished, &loop, &QEventLoop::quit);
     connect(m_backups.get(), &BackupService::failed, &loop, &QEventLoop::quit);
@@ -347,6 +343,12 @@ void TForm1::showDeletedJobs()
     if (minutes != 0)
         Checktimetotal(0, minutes);
     DBEdit1->setFocus();
+}
+
+void TForm1::chooseDataFolder()
+{
+    // A switch closes this window: nothing may touch it afterwards.
+    openDataFolder(*this);
 }
 
 void TForm1::chooseBackupFolder()

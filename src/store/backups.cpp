@@ -200,6 +200,30 @@ Counts countIn(const sql::Database &db, const QString &tableName)
     return counts;
 }
 
+// Copies a table file into a part file, which then holds the file's pages as they stood when the
+// copy began, as a file of its own, on the disk; gives the counts of that same state.
+Counts copyInto(const QString &sourceFile, const PartFile &part, const QString &tableName, const Progress &progress,
+                const QString &folder)
+{
+    Counts counts;
+    {
+        sql::Database source(sourceFile, sql::Database::Mode::ReadOnly);
+        sql::Database copy(part.name(), sql::Database::Mode::ReadWrite);
+        // The copy is thrown away unless it ends well: it needs no journal of its own.
+        copy.exec(QStringLiteral("PRAGMA journal_mode=OFF"));
+        copy.exec(QStringLiteral("PRAGMA synchronous=OFF"));
+        // One read transaction over the counts and the copy: both see the same state, the one
+        // saved last, whatever is saved meanwhile.
+        source.exec(QStringLiteral("BEGIN"));
+        counts = countIn(source, tableName);
+        copyPages(source, copy, progress, folder);
+        source.exec(QStringLiteral("COMMIT"));
+    }
+    makeSelfContained(part, folder);
+    syncFile(part, folder);
+    return counts;
+}
+
 int progressHandler(void *keepGoing)
 {
     const auto &callback = *static_cast<const std::function<bool()> *>(keepGoing);
@@ -207,6 +231,11 @@ int progressHandler(void *keepGoing)
 }
 
 }  // namespace
+
+int percentOf(Step step, qint64 done, qint64 total)
+{
+    return step == Step::Copy && total > 0 ? int(done * 100 / total) : -1;
+}
 
 BackupFolder::BackupFolder(const QString &folder, const QString &tableName)
     : m_folder(QDir::cleanPath(QDir(folder).absolutePath())), m_tableName(tableName)
@@ -232,21 +261,7 @@ Made BackupFolder::make(const QString &tableFile, const Progress &progress, cons
         PartFile part(m_folder, partPrefix(m_tableName));
 
         Made made;
-        {
-            sql::Database source(tableFile, sql::Database::Mode::ReadOnly);
-            sql::Database copy(part.name(), sql::Database::Mode::ReadWrite);
-            // The copy is thrown away unless it ends well: it needs no journal of its own.
-            copy.exec(QStringLiteral("PRAGMA journal_mode=OFF"));
-            copy.exec(QStringLiteral("PRAGMA synchronous=OFF"));
-            // One read transaction over the counts and the copy: both see the same state, the one
-            // saved last, whatever is saved meanwhile.
-            source.exec(QStringLiteral("BEGIN"));
-            made.counts = countIn(source, m_tableName);
-            copyPages(source, copy, progress, m_folder);
-            source.exec(QStringLiteral("COMMIT"));
-        }
-        makeSelfContained(part, m_folder);
-        syncFile(part, m_folder);
+        made.counts = copyInto(tableFile, part, m_tableName, progress, m_folder);
 
         if (progress && !progress(Step::Check, 0, 0))
             throw Cancelled();
@@ -442,17 +457,7 @@ QString restore(const QString &backupFile, const QString &tableFile, const QStri
     // The same names a table's creation uses for its new file: a leftover is removed at start.
     PartFile part(folder, target.fileName() + QStringLiteral(".new-"));
     try {
-        {
-            sql::Database source(backupFile, sql::Database::Mode::ReadOnly);
-            sql::Database copy(part.name(), sql::Database::Mode::ReadWrite);
-            copy.exec(QStringLiteral("PRAGMA journal_mode=OFF"));
-            copy.exec(QStringLiteral("PRAGMA synchronous=OFF"));
-            source.exec(QStringLiteral("BEGIN"));
-            copyPages(source, copy, progress, folder);
-            source.exec(QStringLiteral("COMMIT"));
-        }
-        makeSelfContained(part, folder);
-        syncFile(part, folder);
+        copyInto(backupFile, part, tableName, progress, folder);
         check(part.name(), tableName, counts, keepGoing);
     } catch (const Cancelled &) {
         throw;

@@ -27,6 +27,8 @@ struct Counts
 // the work by answering false (nothing then counts, and every earlier file stays as it was).
 enum class Step { Copy, Check, Name, Thin };
 using Progress = std::function<bool(Step step, qint64 done, qint64 total)>;
+// How far a step is, in percent; -1 for the steps that cannot tell (the check, the naming).
+int percentOf(Step step, qint64 done, qint64 total);
 
 struct BackupInfo
 {
