@@ -134,6 +134,13 @@ public:
     void applyRange();
     void cancelRange();
     bool hasRange() const { return m_range.active; }
+    // The shown records (the range) read with SQL of one's own, for readers that sum or export
+    // them without moving the table: SELECT <columns> FROM the table WHERE shown [GROUP BY
+    // <groupBy>] [ORDER BY the order]. Column names are quoted by the caller; the statement runs
+    // on the table's connection, which knows the functions a range uses.
+    enum class ShownOrder { Any, AsShown };
+    sql::Statement selectShown(const QString &columns, const QString &groupBy = QString(),
+                               ShownOrder order = ShownOrder::Any) const;
 
     // Fields
     int fieldCount() const { return int(m_fields.size()); }

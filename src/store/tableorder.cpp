@@ -391,6 +391,24 @@ void Table::cancelRange()
     dataEvent(DataEvent::DataSetChange);
 }
 
+sql::Statement Table::selectShown(const QString &columns, const QString &groupBy, ShownOrder order) const
+{
+    checkActive();
+    QVariantList binds;
+    const QString where = rangeClause(m_indexFields, m_range, &binds);
+    QString query = QStringLiteral("SELECT %1 FROM %2").arg(columns, sql::quoted(m_tableName));
+    if (!where.isEmpty())
+        query += QStringLiteral(" WHERE ") + where;
+    if (!groupBy.isEmpty())
+        query += QStringLiteral(" GROUP BY ") + groupBy;
+    if (order == ShownOrder::AsShown)
+        query += orderClause(m_indexFields);
+    sql::Statement stmt = m_db.prepare(query);
+    for (int i = 0; i < binds.size(); ++i)
+        stmt.bind(i + 1, binds.at(i));
+    return stmt;
+}
+
 QString Table::orderClause(const QList<Field *> &order) const
 {
     QStringList terms;

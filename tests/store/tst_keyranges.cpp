@@ -53,6 +53,16 @@ struct TypedTable
     Table table;
 };
 
+// The shown records as a reader with SQL of its own sees them, in the shown order.
+QStringList shownBySql(const Table &table)
+{
+    sql::Statement stmt = table.selectShown(QStringLiteral("\"name\""), QString(), Table::ShownOrder::AsShown);
+    QStringList result;
+    while (stmt.step())
+        result << stmt.text(0);
+    return result;
+}
+
 }  // namespace
 
 class KeyRangesTest : public QObject
@@ -116,6 +126,19 @@ void KeyRangesTest::exactRangeOnEveryOrderableType()
     table.setIndexFieldNames(QStringLiteral("s;k"));
     t.exactRange({{QStringLiteral("s"), QStringLiteral("a")}, {QStringLiteral("k"), lowText}});
     QCOMPARE(names(table), QStringList{QStringLiteral("r2")});
+    QCOMPARE(shownBySql(table), QStringList{QStringLiteral("r2")});
+
+    // Readers with SQL of their own see the same records, and all of them once it is cancelled.
+    table.setIndexFieldNames(QStringLiteral("k;s"));
+    t.exactRange({{QStringLiteral("k"), lowText}});
+    QCOMPARE(shownBySql(table), (QStringList{QStringLiteral("r2"), QStringLiteral("r3")}));
+    sql::Statement count = table.selectShown(QStringLiteral("\"s\", count(*)"), QStringLiteral("\"s\""));
+    QStringList groups;
+    while (count.step())
+        groups << count.text(0) + QLatin1Char('=') + QString::number(count.int64(1));
+    QCOMPARE(groups, (QStringList{QStringLiteral("a=1"), QStringLiteral("b=1")}));
+    table.cancelRange();
+    QCOMPARE(shownBySql(table), (QStringList{QStringLiteral("r2"), QStringLiteral("r3"), QStringLiteral("r1")}));
 }
 
 void KeyRangesTest::refusedOrderKeepsOrderAndRange()
