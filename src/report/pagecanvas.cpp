@@ -77,6 +77,11 @@ void PainterCanvas::drawLine(const QPointF &from, const QPointF &to, const QColo
     m_painter.drawLine(from, to);
 }
 
+void PainterCanvas::fillRect(const QRectF &rect, const QColor &color)
+{
+    m_painter.fillRect(rect, color);
+}
+
 PainterOutput::PainterOutput(QPagedPaintDevice &device) : m_device(device), m_painter(std::make_unique<QPainter>()) { }
 
 PainterOutput::~PainterOutput()

@@ -47,6 +47,8 @@ public:
                           const QRectF &clip)
         = 0;
     virtual void drawLine(const QPointF &from, const QPointF &to, const QColor &color, double width) = 0;
+    // A rectangle filled with one colour, without an outline: the bars of a chart, a shade.
+    virtual void fillRect(const QRectF &rect, const QColor &color) = 0;
 };
 
 // Where the pages of a print job go, one after the other.
@@ -71,6 +73,7 @@ public:
     void drawText(const QPointF &origin, const QString &text, const QFont &font, const QColor &color,
                   const QRectF &clip) override;
     void drawLine(const QPointF &from, const QPointF &to, const QColor &color, double width) override;
+    void fillRect(const QRectF &rect, const QColor &color) override;
 
 private:
     // Changing the painter's pen and font costs more than drawing a short text: they are set

@@ -190,6 +190,7 @@ public:
     void drawText(const QPointF &origin, const QString &text, const QFont &font, const QColor &color,
                   const QRectF &clip) override;
     void drawLine(const QPointF &from, const QPointF &to, const QColor &color, double width) override;
+    void fillRect(const QRectF &rect, const QColor &color) override;
 
     // Closes what is open at the end of the page.
     void close() { endText(); }
@@ -658,6 +659,20 @@ void PdfFileOutput::Canvas::drawLine(const QPointF &from, const QPointF &to, con
     m_out += " m ";
     point(to.x(), to.y());
     m_out += " l S\n";
+}
+
+void PdfFileOutput::Canvas::fillRect(const QRectF &rect, const QColor &color)
+{
+    if (rect.isEmpty())
+        return;
+    endText();
+    setFill(color);
+    point(rect.left(), rect.bottom());
+    m_out += ' ';
+    appendNumber(m_out, rect.width() * kPointsPerPixel);
+    m_out += ' ';
+    appendNumber(m_out, rect.height() * kPointsPerPixel);
+    m_out += " re f\n";
 }
 
 PdfFileOutput::PdfFileOutput(QIODevice &device, const QPageLayout &layout, const QString &title, const QString &creator)

@@ -380,6 +380,9 @@ void tst_PdfWriter::cutsRulesAndDecorationsShowAsDrawn()
         PageCanvas::Glyphs glyphs = underlined.glyphs();
         glyphs.underline = true;
         canvas.drawGlyphs(QPointF(0, 160), glyphs, Qt::black, QRectF());
+        canvas.fillRect(QRectF(100, 200, 50, 80), Qt::black);
+        // A fill leaves the colour of the texts drawn after it alone.
+        canvas.drawGlyphs(QPointF(300, 240), wide.glyphs(), Qt::black, QRectF());
         output.finish();
     }
     const QImage page = renderPage(file);
@@ -396,6 +399,11 @@ void tst_PdfWriter::cutsRulesAndDecorationsShowAsDrawn()
     QVERIFY2(underline == int(underlined.width) - 2, qPrintable(QString::number(underline)));
     QVERIFY(columnsMarked(page, at(1, 155, int(underlined.width) - 2, 3)) < underlined.width * 0.7);
     QCOMPARE(darkIn(page, at(int(underlined.width) + 3, 158, 40, 8)), 0);
+    // The filled rectangle covers its place and nothing around it.
+    QVERIFY(darkIn(page, at(102, 202, 46, 76)) >= 46 * 76 * 9 / 10);
+    QCOMPARE(darkIn(page, at(100, 284, 50, 10)), 0);
+    QCOMPARE(darkIn(page, at(154, 200, 10, 80)), 0);
+    QVERIFY(darkIn(page, at(302, 225, 60, 18)) > 100);
 }
 
 void tst_PdfWriter::everyObjectIsWhereTheTableSays()
