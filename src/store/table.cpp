@@ -3,6 +3,7 @@
 #include "store/datasource.h"
 #include "store/error.h"
 #include "store/field.h"
+#include "store/findindex.h"
 #include "store/recordbuffer.h"
 #include "store/tablefiles.h"
 #include "store/tablesql.h"
@@ -444,6 +445,8 @@ void Table::open()
         }
         if (m_selectBlob.isValid())
             m_renditions = std::make_unique<RenditionStore>(m_db, blobTableName(), renditionTableName(), !readOnlyOpen);
+        if (!readOnlyOpen)
+            openFindIndex();
         m_indexFields = m_indexFieldNames.isEmpty() ? QList<Field *>() : parseFieldList(m_indexFieldNames, true);
         m_range = Range();
         m_ids = queryIds(m_indexFields, m_range);
@@ -515,10 +518,12 @@ void Table::registerFunctions()
     sqlite3_create_function_v2(m_db.handle(), "kelvara_shown", 2,
                                SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY, nullptr, shownFunction, nullptr,
                                nullptr, nullptr);
+    FindIndex::registerFunctions(m_db.handle());
 }
 
 void Table::releaseDatabase()
 {
+    m_findIndex.reset();
     m_selectRows = sql::Statement();
     m_selectSpan = sql::Statement();
     m_selectLeanRows = sql::Statement();
@@ -705,6 +710,8 @@ void Table::close()
     m_bof = m_eof = true;
     m_modified = false;
     m_range = Range();
+    m_find = FindFilter();
+    m_findWords.clear();
     // Links let go of their fields before the fields go.
     dataEvent(DataEvent::UpdateState);
     releaseDatabase();

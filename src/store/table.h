@@ -19,12 +19,25 @@
 #include <utility>
 #include <vector>
 
+class QTimer;
+
 namespace kelvara {
 
 class DataLink;
 class DataSource;
 class Field;
+class FindIndex;
 struct RecordBuffer;
+
+// Narrows the shown records, on top of the range, to those holding words and lying between dates.
+struct FindFilter
+{
+    // As typed: each word must start a word of one of the text fields (case and accents aside).
+    QString words;
+    QString dateField;  // the date field that from and to bound
+    QDate from;         // null: no bound
+    QDate to;
+};
 
 // A deleted record as its side table keeps it, with the values of the fields asked for.
 struct DeletedRecord
@@ -101,7 +114,9 @@ public:
     // The sum of an integer field over every record of the table, whatever the order and range,
     // counted by SQLite without reading a record here: the record being edited or inserted
     // counts with the value it holds now; nulls and stored values that are no integer count 0.
-    qint64 sumOf(const Field *field) const;
+    enum class Scope { AllRecords, Shown };
+    qint64 sumOf(const Field *field, Scope scope = Scope::AllRecords) const;
+    qint64 storedCount() const;  // every stored record, whatever the range and find
     Bookmark bookmark() const;
     void gotoBookmark(const Bookmark &bookmark);
     bool bookmarkValid(const Bookmark &bookmark) const;
@@ -134,6 +149,21 @@ public:
     void applyRange();
     void cancelRange();
     bool hasRange() const { return m_range.active; }
+
+    // Find. Words are looked for in every text and memo field. A writable table keeps a word
+    // index for them when asked to before it opens; without one, finds scan the records.
+    void setFindIndexed(bool indexed) { m_findIndexed = indexed; }
+    enum class FindIndexState { None, Indexing, Ready };
+    FindIndexState findIndexState() const;
+    // Brings the index up to date now rather than in the slices the event loop runs.
+    void completeFindIndex();
+    // Narrows the shown records; the current record stays current when it is still shown, else
+    // the first is. A record being edited is saved first.
+    void setFind(const FindFilter &filter);
+    const FindFilter &find() const { return m_find; }
+    bool findActive() const;
+    // A range or a find shows less than every record.
+    bool narrowed() const { return m_range.active || findActive(); }
     // The shown records (the range) read with SQL of one's own, for readers that sum or export
     // them without moving the table: SELECT <columns> FROM the table WHERE shown [GROUP BY
     // <groupBy>] [ORDER BY the order]. Column names are quoted by the caller; the statement runs
@@ -173,6 +203,7 @@ public:
     QByteArray photoStamp(const Field *field) const;
 
 Q_SIGNALS:
+    void findIndexStateChanged();
     void afterOpen();
     void afterClose();
     void afterScroll();
@@ -236,7 +267,13 @@ private:
     QString rangeClause(const QList<Field *> &order, const Range &range, QVariantList *binds) const;
     // Takes a new order and range, then stands on the same record as before when it is still
     // there (keepRecord) or on the first one. Nothing changes when reading fails.
-    void reload(const QList<Field *> &order, const Range &range, bool keepRecord);
+    void reload(const QList<Field *> &order, const Range &range, bool keepRecord, bool firstWhenGone = false);
+    // The find's part of the shown records' clause.
+    QString findClause(QVariantList *binds) const;
+    QStringList findColumns() const;  // quoted
+    void openFindIndex();
+    void workOnFindIndex();
+    void noteFindIndexState();
     int positionOf(qint64 rid) const;
     // The earliest position in the sequence among the row ids a query gives; -1 for none.
     int firstPosition(const QString &sql, const QVariantList &binds) const;
@@ -286,6 +323,12 @@ private:
     bool m_readOnly = false;
     bool m_fileReadOnly = false;
     int m_deletedKeptDays = 0;
+    bool m_findIndexed = false;
+    std::unique_ptr<FindIndex> m_findIndex;
+    FindIndexState m_findIndexState = FindIndexState::None;
+    FindFilter m_find;
+    QStringList m_findWords;  // the find's words, folded
+    QTimer *m_findWork = nullptr;
     DataSetState m_state = dsInactive;
     bool m_modified = false;
     bool m_bof = true;

@@ -1,6 +1,7 @@
 // Deleted records kept for a while in side tables, so that a mistaken delete can be undone.
 #include "store/error.h"
 #include "store/field.h"
+#include "store/findindex.h"
 #include "store/table.h"
 #include "store/tablesql.h"
 
@@ -212,6 +213,8 @@ qint64 Table::restoreDeleted(qint64 rid)
             QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(sql::quoted(deleted), sql::quoted(kRowId)));
         gone.bindInt64(1, rid);
         gone.run();
+        if (m_findIndex)
+            m_findIndex->follow(restored);
         transaction.commit();
     }
     // The record comes back where the order puts it, and becomes the current one when the

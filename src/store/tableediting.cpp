@@ -2,6 +2,7 @@
 
 #include "store/error.h"
 #include "store/field.h"
+#include "store/findindex.h"
 #include "store/recordbuffer.h"
 #include "store/tablesql.h"
 
@@ -172,6 +173,8 @@ void Table::writeRecord()
                 m_renditions->photoWritten(rid, name, m_db.lastInsertRowId(), *it);
         }
     }
+    if (m_findIndex)
+        m_findIndex->follow(rid);
     transaction.commit();
     buffer.rid = rid;
     buffer.pendingBlobs.clear();
@@ -348,6 +351,8 @@ void Table::deleteRecord()
             if (m_renditions)
                 m_renditions->recordDeleted(rid);
         }
+        if (m_findIndex)
+            m_findIndex->forget(rid);
         transaction.commit();
     }
     m_ids.erase(m_ids.begin() + m_pos);

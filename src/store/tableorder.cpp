@@ -433,8 +433,6 @@ QVariant Table::toSql(const Field *field, const QVariant &value) const
 
 QString Table::rangeClause(const QList<Field *> &order, const Range &range, QVariantList *binds) const
 {
-    if (!range.active)
-        return QString();
     QStringList conditions;
     auto bound = [&](const QVariantList &values, const QString &op) {
         if (values.isEmpty())
@@ -453,8 +451,13 @@ QString Table::rangeClause(const QList<Field *> &order, const Range &range, QVar
         conditions << QStringLiteral("(%1) %2 (%3)")
                           .arg(columns.join(QStringLiteral(", ")), op, marks.join(QStringLiteral(", ")));
     };
-    bound(range.start, QStringLiteral(">="));
-    bound(range.end, QStringLiteral("<="));
+    if (range.active) {
+        bound(range.start, QStringLiteral(">="));
+        bound(range.end, QStringLiteral("<="));
+    }
+    // The find narrows whatever the range shows, for every reader of the shown records.
+    if (const QString find = findClause(binds); !find.isEmpty())
+        conditions << find;
     return conditions.join(QStringLiteral(" AND "));
 }
 

@@ -125,7 +125,7 @@ std::vector<qint64> Table::queryIds(const QList<Field *> &order, const Range &ra
     return ids;
 }
 
-void Table::reload(const QList<Field *> &order, const Range &range, bool keepRecord)
+void Table::reload(const QList<Field *> &order, const Range &range, bool keepRecord, bool firstWhenGone)
 {
     std::optional<qint64> rid;
     if (m_pos >= 0 && m_pos < int(m_ids.size()) && m_pos != m_insertPos)
@@ -141,7 +141,7 @@ void Table::reload(const QList<Field *> &order, const Range &range, bool keepRec
         if (!m_ids.empty()) {
             position = keepRecord && rid ? positionOf(*rid) : -1;
             if (position < 0)
-                position = keepRecord ? qBound(0, old, int(m_ids.size()) - 1) : 0;
+                position = keepRecord && !firstWhenGone ? qBound(0, old, int(m_ids.size()) - 1) : 0;
         }
         setPosition(position, m_ids.empty() || position == 0, m_ids.empty());
     } catch (...) {
@@ -615,21 +615,27 @@ int Table::recordCount() const
     return int(m_ids.size()) - (m_state == dsInsert ? 1 : 0);
 }
 
-qint64 Table::sumOf(const Field *field) const
+qint64 Table::sumOf(const Field *field, Scope scope) const
 {
     checkActive();
     if (!field || field->dataSet() != this || !field->isNumericField() || field->dataType() == ftFloat
         || field->dataType() == ftCurrency || field->dataType() == ftBCD)
         throw Error(tr("Field '%1' cannot be summed").arg(field ? field->fieldName() : QString()));
     const bool pending = (m_state == dsEdit || m_state == dsInsert) && m_editBuffer;
-    const std::optional<qint64> editedRid = pending ? m_editBuffer->rid : std::nullopt;
+    const bool edited = pending && m_editBuffer->rid.has_value();
+    const qint64 editedRid = edited ? *m_editBuffer->rid : 0;
     const QString column = sql::quoted(field->fieldName());
+    QVariantList binds;
+    const QString shown = scope == Scope::Shown ? rangeClause(m_indexFields, m_range, &binds) : QString();
+    if (edited)
+        binds << editedRid;
     sql::Statement stmt
-        = m_db.prepare(QStringLiteral("SELECT coalesce(sum(%1), 0) FROM %2 WHERE typeof(%1) = 'integer'%3")
+        = m_db.prepare(QStringLiteral("SELECT coalesce(sum(%1), 0) FROM %2 WHERE typeof(%1) = 'integer'%3%4")
                            .arg(column, sql::quoted(m_tableName),
-                                editedRid ? QStringLiteral(" AND %1 <> ?").arg(sql::quoted(kRowId)) : QString()));
-    if (editedRid)
-        stmt.bindInt64(1, *editedRid);
+                                shown.isEmpty() ? QString() : QStringLiteral(" AND (%1)").arg(shown),
+                                edited ? QStringLiteral(" AND %1 <> ?").arg(sql::quoted(kRowId)) : QString()));
+    for (int i = 0; i < binds.size(); ++i)
+        stmt.bind(i + 1, binds.at(i));
     qint64 sum = stmt.step() ? stmt.int64(0) : 0;
     if (pending) {
         std::optional<QString> invalid;
