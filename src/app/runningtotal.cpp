@@ -3,6 +3,8 @@
 #include "platform/textfile.h"
 #include "store/error.h"
 
+#include <QLocale>
+
 #include <limits>
 
 namespace kelvara {
@@ -17,6 +19,24 @@ TotalTexts totalTexts(qint64 minutes)
     const HoursMinutes split = splitMinutes(minutes);
     const QString sign = minutes < 0 ? QStringLiteral("-") : QString();
     return TotalTexts{sign + QString::number(qAbs(split.hours)), QString::number(qAbs(split.minutes))};
+}
+
+QString hoursAndMinutesText(qint64 minutes)
+{
+    const HoursMinutes split = splitMinutes(minutes);
+    const QLocale english(QLocale::English);
+    return QStringLiteral("%1%2 h %3")
+        .arg(minutes < 0 ? QStringLiteral("-") : QString(), english.toString(qAbs(split.hours)))
+        .arg(qAbs(split.minutes), 2, 10, QLatin1Char('0'));
+}
+
+QString shownJobsText(qint64 shown, qint64 stored, bool narrowed, qint64 minutes)
+{
+    const QLocale english(QLocale::English);
+    const QString jobs = stored == 1 && !narrowed ? QStringLiteral("job") : QStringLiteral("jobs");
+    const QString count = narrowed ? QStringLiteral("%1 of %2").arg(english.toString(shown), english.toString(stored))
+                                   : english.toString(stored);
+    return QStringLiteral("%1 %2, %3").arg(count, jobs, hoursAndMinutesText(minutes));
 }
 
 qint64 parseTotalLine(const QString &line)

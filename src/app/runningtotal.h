@@ -27,6 +27,14 @@ struct TotalTexts
 };
 TotalTexts totalTexts(qint64 minutes);
 
+// A time as one text, "14 h 30" (minutes always two digits), the sign before the hours.
+QString hoursAndMinutesText(qint64 minutes);
+
+// What the status bar says of the shown jobs: "12 of 20,017 jobs, 14 h 30" while a find or a
+// query narrows them, "20,017 jobs, 2,345 h 10" otherwise. Counts are grouped by thousands as
+// the program's texts are written.
+QString shownJobsText(qint64 shown, qint64 stored, bool narrowed, qint64 minutes);
+
 // The value of a total line: leading blanks skipped, an optional sign, then digits up to the
 // first character that cannot continue them. A sign followed by anything but digits to the end
 // of the line is not applied; a line without digits reads as 0.

@@ -144,6 +144,7 @@ TForm1::TForm1(QWidget *parent)
 
     Table1->setObjectName(QStringLiteral("Table1"));
     Table1->setTableName(kTableName);
+    Table1->setFindIndexed(true);
     DataSource1->setObjectName(QStringLiteral("DataSource1"));
     DataSource1->setDataSet(Table1);
 
@@ -389,7 +390,7 @@ void TForm1::buildDataSheet(QWidget *page)
     connect(DBNavigator1, &TDBNavigator::clicked, this, [this](TDBNavigator::NavigateBtn button) {
         // Edit on a query that found no job begins a new one, which the next move would save
         // blank: there is nothing to edit, and Insert is the button for a new job.
-        if (button == TDBNavigator::nbEdit && Table1->state() == dsInsert && Table1->hasRange()
+        if (button == TDBNavigator::nbEdit && Table1->state() == dsInsert && Table1->narrowed()
             && Table1->recordCount() == 0)
             guarded(this, [this] { Table1->cancel(); });
     });
@@ -706,7 +707,7 @@ void TForm1::FormActivate()
         // A query that finds nothing leaves the table's jobs where they are: only a table
         // without any job gets one to type into.
         if (storedWhenLeft > 0 || Table1->recordCount() > 0 || (Table1->active() && !Table1->canModify())
-            || Table1->hasRange())
+            || Table1->narrowed())
             return;
         if (!Table1->active()) {
             // Said once: repeating it on every activation would bring the box back each time it closes.
@@ -784,13 +785,17 @@ bool TForm1::showsEmptyRange() const
 {
     // Edit on an empty record set begins a new record, which the next move would save: a blank
     // job made by a query, not by the user.
-    return Table1->active() && Table1->hasRange() && Table1->recordCount() == 0 && Table1->state() != dsInsert;
+    return Table1->active() && Table1->narrowed() && Table1->recordCount() == 0 && Table1->state() != dsInsert;
 }
 
 void TForm1::showNoMatch()
 {
     const bool none = showsEmptyRange();
     if (none) {
+        m_noMatch->setText(Table1->hasRange()
+                               ? QStringLiteral("No job matches the query. Clear the query to see all jobs again.")
+                               : QStringLiteral("No job matches the find. Press Esc in the find box to see all "
+                                                "jobs again."));
         // Below the title row, across the rows' width.
         const QRect area = EnhancedGrid1->viewport()->rect();
         const int top = qMin(EnhancedGrid1->cellRect(0, 0).bottom() + 1, area.height() / 3);

@@ -17,6 +17,7 @@ class QToolButton;
 namespace kelvara {
 
 class BackupService;
+class FindBar;
 class DataLink;
 class DataSource;
 class Field;
@@ -117,6 +118,16 @@ private:
     void chooseDataFolder();
     void chooseBackupFolder();
     void showAbout();
+
+    // Find and the shown jobs (tform1find.cpp)
+    void buildFindBar();
+    void buildShownJobsStatus();
+    void applyFind();
+    void clearQuery();
+    // The status bar's count and time of the shown jobs, worked out once the event of the moment
+    // is through: a save, a delete or a new range or find.
+    void scheduleShownJobs();
+    void showShownJobs();
 
     // Data sheet
     void DateEdit1Change();
@@ -221,6 +232,14 @@ private:
     bool m_changedSinceBackup = false;
     bool m_backupCheckedAtStart = false;
     bool m_busy = false;  // a restore, or the close's backup, is under way
+
+    FindBar *m_findBar = nullptr;
+    QLabel *m_shownJobs = nullptr;
+    QLabel *m_queryStatus = nullptr;
+    QToolButton *m_clearQuery = nullptr;
+    bool m_shownJobsDue = false;
+    int m_shownCount = -1;  // as last shown, to tell a change of the shown jobs from a move
+    bool m_shownNarrowed = false;
 };
 
 }  // namespace kelvara

@@ -124,6 +124,7 @@ void TForm1::buildMenuBar()
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("HelpMenu"));
     add(help, "About", QStringLiteral("&About Kelvara"), &TForm1::showAbout);
+    buildFindBar();
 }
 
 void TForm1::buildStatusBar()
@@ -138,6 +139,7 @@ void TForm1::buildStatusBar()
     auto *folder = new QLabel(QStringLiteral("Data folder: %1").arg(QDir::toNativeSeparators(DataFolder::current())));
     folder->setObjectName(QStringLiteral("DataFolderStatus"));
     statusBar()->addWidget(folder);
+    buildShownJobsStatus();
     statusBar()->addPermanentWidget(m_backupStatus);
     statusBar()->addPermanentWidget(m_backupProgress);
 }

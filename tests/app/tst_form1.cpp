@@ -837,7 +837,9 @@ void Form1Test::longTextsAreKept()
     QFETCH(bool, olderTable);
     auto schema = [] {
         sql::Database db(QStringLiteral("kelvara.db"), sql::Database::Mode::ReadOnly);
-        sql::Statement stmt = db.prepare(QStringLiteral("SELECT group_concat(sql, ';') FROM sqlite_master"));
+        // The word index the window adds beside the jobs is no part of their design.
+        sql::Statement stmt = db.prepare(QStringLiteral(
+            "SELECT group_concat(sql, ';') FROM sqlite_master WHERE name NOT LIKE 'kelvara\\_find%' ESCAPE '\\'"));
         return stmt.step() ? stmt.text(0) : QString();
     };
     QString schemaBefore;
