@@ -12,6 +12,7 @@ class QProgressBar;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
+class QTimer;
 class QToolButton;
 
 namespace kelvara {
@@ -237,7 +238,7 @@ private:
     QLabel *m_shownJobs = nullptr;
     QLabel *m_queryStatus = nullptr;
     QToolButton *m_clearQuery = nullptr;
-    bool m_shownJobsDue = false;
+    QTimer *m_shownJobsTimer = nullptr;
     int m_shownCount = -1;  // as last shown, to tell a change of the shown jobs from a move
     bool m_shownNarrowed = false;
 };

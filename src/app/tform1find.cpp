@@ -86,13 +86,15 @@ void TForm1::clearQuery()
 
 void TForm1::scheduleShownJobs()
 {
-    if (m_shownJobsDue)
-        return;
-    m_shownJobsDue = true;
-    QTimer::singleShot(0, this, [this] {
-        m_shownJobsDue = false;
-        guarded(this, [this] { showShownJobs(); });
-    });
+    // Counted when the typing of the moment pauses: summing the time of tens of thousands of
+    // jobs found at every key would slow the find that the user waits for.
+    if (!m_shownJobsTimer) {
+        m_shownJobsTimer = new QTimer(this);
+        m_shownJobsTimer->setSingleShot(true);
+        m_shownJobsTimer->setInterval(120);
+        connect(m_shownJobsTimer, &QTimer::timeout, this, [this] { guarded(this, [this] { showShownJobs(); }); });
+    }
+    m_shownJobsTimer->start();
 }
 
 void TForm1::showShownJobs()
