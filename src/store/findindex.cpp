@@ -87,7 +87,44 @@ void foundFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
     }
 }
 
+const char *const kCollectorType = "kelvara_rowids";
+
+// kelvara_collect(ids, rowid): appends the row id to the gatherer; 0.
+void collectFunction(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    auto *ids = static_cast<std::vector<qint64> *>(sqlite3_value_pointer(argv[0], kCollectorType));
+    if (!ids) {
+        sqlite3_result_error(context, "kelvara_collect needs a gatherer", -1);
+        return;
+    }
+    try {
+        ids->push_back(sqlite3_value_int64(argv[1]));
+        sqlite3_result_int(context, 0);
+    } catch (...) {
+        sqlite3_result_error_nomem(context);
+    }
+}
+
 }  // namespace
+
+void FindIndex::collect(sql::Statement &query, std::vector<qint64> &ids)
+{
+    query.bindPointer(1, &ids, kCollectorType);
+    while (query.step()) { }
+    query.reset();
+    if (!std::is_sorted(ids.begin(), ids.end()))
+        std::sort(ids.begin(), ids.end());
+}
+
+std::vector<qint64> FindIndex::matches(const QStringList &words) const
+{
+    sql::Statement query = m_db.prepare(
+        QStringLiteral("SELECT sum(kelvara_collect(?1, rowid)) FROM %1 WHERE %1 MATCH ?2").arg(sql::quoted(m_fts)));
+    query.bindText(2, matchArgument(words));
+    std::vector<qint64> ids;
+    collect(query, ids);
+    return ids;
+}
 
 void FindIndex::registerFunctions(sqlite3 *db)
 {
@@ -96,6 +133,8 @@ void FindIndex::registerFunctions(sqlite3 *db)
     sqlite3_create_function_v2(db, "kelvara_find_doc", -1, flags, nullptr, documentFunction, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "kelvara_find_stamp", -1, flags, nullptr, stampFunction, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "kelvara_found", -1, flags, nullptr, foundFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, "kelvara_collect", 2, SQLITE_UTF8 | SQLITE_DIRECTONLY, nullptr, collectFunction,
+                               nullptr, nullptr, nullptr);
 }
 
 FindIndex::FindIndex(sql::Database &db, const QString &tableName, const QString &rowIdColumn,
@@ -181,6 +220,14 @@ void FindIndex::startPass()
     m_passing = true;
     m_passFrom = std::numeric_limits<qint64>::min();
     m_versionAtPass = dataVersion();
+    sql::Statement made = m_db.prepare(QStringLiteral("SELECT EXISTS (SELECT 1 FROM %1)").arg(sql::quoted(m_stamps)));
+    m_fresh = made.step() && made.int64(0) == 0;
+    if (m_fresh) {
+        // Documents without stamps are none we made: they go, and every one is made anew.
+        sql::Transaction transaction(m_db);
+        m_db.exec(QStringLiteral("DELETE FROM %1").arg(sql::quoted(m_fts)));
+        transaction.commit();
+    }
 }
 
 bool FindIndex::work(int budgetMs)
@@ -201,6 +248,15 @@ bool FindIndex::work(int budgetMs)
         = m_db.prepare(QStringLiteral("SELECT s.\"rid\" FROM %1 s WHERE s.\"rid\" > ?1 AND s.\"rid\" <= ?2 "
                                       "AND NOT EXISTS (SELECT 1 FROM %2 t WHERE t.%3 = s.\"rid\")")
                            .arg(sql::quoted(m_stamps), m_table, m_rid));
+    // A first pass puts every record's document in one statement a slice.
+    sql::Statement putDocuments = m_db.prepare(
+        QStringLiteral("INSERT OR REPLACE INTO %1 (rowid, \"words\") SELECT %2, kelvara_find_doc(%3) FROM %4 "
+                       "WHERE %2 > ?1 AND %2 <= ?2")
+            .arg(sql::quoted(m_fts), m_rid, m_columnList, m_table));
+    sql::Statement putStamps = m_db.prepare(
+        QStringLiteral("INSERT OR REPLACE INTO %1 (\"rid\", \"stamp\") SELECT %2, kelvara_find_stamp(%3) FROM %4 "
+                       "WHERE %2 > ?1 AND %2 <= ?2")
+            .arg(sql::quoted(m_stamps), m_rid, m_columnList, m_table));
     bool last = false;
     while (!last && timer.elapsed() < budgetMs) {
         const qint64 sliceStart = timer.elapsed();
@@ -217,16 +273,24 @@ bool FindIndex::work(int budgetMs)
         m_db.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
         try {
             sql::Transaction transaction(m_db);
-            std::vector<qint64> stale;
-            for (sql::Statement *query : {&changed, &gone}) {
-                query->bindInt64(1, m_passFrom);
-                query->bindInt64(2, to);
-                while (query->step())
-                    stale.push_back(query->int64(0));
-                query->reset();
+            if (m_fresh) {
+                for (sql::Statement *put : {&putDocuments, &putStamps}) {
+                    put->bindInt64(1, m_passFrom);
+                    put->bindInt64(2, to);
+                    put->run();
+                }
+            } else {
+                std::vector<qint64> stale;
+                for (sql::Statement *query : {&changed, &gone}) {
+                    query->bindInt64(1, m_passFrom);
+                    query->bindInt64(2, to);
+                    while (query->step())
+                        stale.push_back(query->int64(0));
+                    query->reset();
+                }
+                for (const qint64 rid : stale)
+                    follow(rid);
             }
-            for (const qint64 rid : stale)
-                follow(rid);
             transaction.commit();
         } catch (...) {
             m_db.exec(QStringLiteral("PRAGMA synchronous=FULL"));

@@ -7,6 +7,8 @@
 
 #include <sqlite3.h>
 
+#include <vector>
+
 namespace kelvara {
 
 // The word index of a table's texts, for finding jobs by any word as the user types: an FTS5
@@ -41,6 +43,13 @@ public:
     void follow(qint64 rid);
     void forget(qint64 rid);
 
+    // The row ids of the records holding every word, ascending.
+    std::vector<qint64> matches(const QStringList &words) const;
+    // Gathers the row ids a query gives into ids: the query's first parameter is bound to the
+    // gatherer, and the query sums kelvara_collect(?1, <row id>) over its rows, so that tens of
+    // thousands of row ids come back in one step rather than one step each.
+    static void collect(sql::Statement &query, std::vector<qint64> &ids);
+
     // The SQL that finds the row ids of the records holding every word, and its one parameter.
     QString matchingRowIds() const;
     static QString matchArgument(const QStringList &words);
@@ -68,6 +77,7 @@ private:
     sql::Statement m_dropDocument;
     sql::Statement m_dropStamp;
     bool m_passing = false;
+    bool m_fresh = false;   // no document made yet: the pass makes them all, without comparing
     qint64 m_passFrom = 0;  // the pass has checked the records up to this row id
     bool m_passDue = true;
     qint64 m_versionAtPass = 0;

@@ -524,6 +524,7 @@ void Table::registerFunctions()
 void Table::releaseDatabase()
 {
     m_findIndex.reset();
+    m_unfound = UnfoundIds();
     m_selectRows = sql::Statement();
     m_selectSpan = sql::Statement();
     m_selectLeanRows = sql::Statement();

@@ -247,6 +247,10 @@ private:
     {
         bool active = false;
         QVariantList start, end;  // values of the leading index fields
+        bool operator==(const Range &other) const
+        {
+            return active == other.active && start == other.start && end == other.end;
+        }
     };
 
     // Internals
@@ -264,12 +268,23 @@ private:
     // The row ids of an order and range, read without touching the table's state.
     std::vector<qint64> queryIds(const QList<Field *> &order, const Range &range) const;
     QString orderClause(const QList<Field *> &order) const;
-    QString rangeClause(const QList<Field *> &order, const Range &range, QVariantList *binds) const;
+    // The shown records' condition: the range's, and the find's unless left out.
+    QString rangeClause(const QList<Field *> &order, const Range &range, QVariantList *binds,
+                        bool withFind = true) const;
     // Takes a new order and range, then stands on the same record as before when it is still
     // there (keepRecord) or on the first one. Nothing changes when reading fails.
     void reload(const QList<Field *> &order, const Range &range, bool keepRecord, bool firstWhenGone = false);
     // The find's part of the shown records' clause.
     QString findClause(QVariantList *binds) const;
+    QString findDatesClause(QVariantList *binds) const;
+    // The row ids of an order and range narrowed by the find, picked from the ids without the
+    // find (kept from the last time) by the index's set of matches: sorting and joining tens of
+    // thousands of matches in SQL at every key typed would take far longer. None where the
+    // index cannot answer yet.
+    std::optional<std::vector<qint64>> foundIds(const QList<Field *> &order, const Range &range) const;
+    // The row ids of an order and range without the find, kept until a write changes them.
+    const std::vector<qint64> &unfoundIds(const QList<Field *> &order, const Range &range) const;
+    qint64 dataVersion() const;
     QStringList findColumns() const;  // quoted
     void openFindIndex();
     void workOnFindIndex();
@@ -327,7 +342,18 @@ private:
     std::unique_ptr<FindIndex> m_findIndex;
     FindIndexState m_findIndexState = FindIndexState::None;
     FindFilter m_find;
-    QStringList m_findWords;  // the find's words, folded
+    QStringList m_findWords;        // the find's words, folded
+    quint64 m_writeGeneration = 0;  // counts our own writes of records
+    struct UnfoundIds
+    {
+        bool valid = false;
+        QList<Field *> order;
+        Range range;
+        quint64 generation = 0;
+        qint64 dataVersion = 0;
+        std::vector<qint64> ids;
+    };
+    mutable UnfoundIds m_unfound;
     QTimer *m_findWork = nullptr;
     DataSetState m_state = dsInactive;
     bool m_modified = false;

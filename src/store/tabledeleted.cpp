@@ -216,6 +216,7 @@ qint64 Table::restoreDeleted(qint64 rid)
         if (m_findIndex)
             m_findIndex->follow(restored);
         transaction.commit();
+        ++m_writeGeneration;
     }
     // The record comes back where the order puts it, and becomes the current one when the
     // range shows it. An edit the links began meanwhile holds nothing typed.

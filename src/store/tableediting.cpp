@@ -176,6 +176,7 @@ void Table::writeRecord()
     if (m_findIndex)
         m_findIndex->follow(rid);
     transaction.commit();
+    ++m_writeGeneration;
     buffer.rid = rid;
     buffer.pendingBlobs.clear();
 }
@@ -354,6 +355,7 @@ void Table::deleteRecord()
         if (m_findIndex)
             m_findIndex->forget(rid);
         transaction.commit();
+        ++m_writeGeneration;
     }
     m_ids.erase(m_ids.begin() + m_pos);
     m_posValid = false;

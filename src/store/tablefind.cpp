@@ -8,6 +8,7 @@
 
 #include <QTimer>
 
+#include <algorithm>
 #include <climits>
 
 namespace kelvara {
@@ -134,6 +135,14 @@ QString Table::findClause(QVariantList *binds) const
             binds->append(FindIndex::scanArgument(m_findWords));
         }
     }
+    if (const QString dates = findDatesClause(binds); !dates.isEmpty())
+        conditions << dates;
+    return conditions.join(QStringLiteral(" AND "));
+}
+
+QString Table::findDatesClause(QVariantList *binds) const
+{
+    QStringList conditions;
     if (m_find.from.isValid() || m_find.to.isValid()) {
         const Field *date = findField(m_find.dateField);
         if (!date || date->dataType() != ftDate)
@@ -148,6 +157,88 @@ QString Table::findClause(QVariantList *binds) const
         }
     }
     return conditions.join(QStringLiteral(" AND "));
+}
+
+qint64 Table::dataVersion() const
+{
+    sql::Statement version = m_db.prepare(QStringLiteral("PRAGMA data_version"));
+    return version.step() ? version.int64(0) : 0;
+}
+
+const std::vector<qint64> &Table::unfoundIds(const QList<Field *> &order, const Range &range) const
+{
+    // Another connection's commit, or a write of ours, may have changed which records there are
+    // and where the order puts them.
+    const qint64 version = dataVersion();
+    UnfoundIds &kept = m_unfound;
+    if (!kept.valid || kept.order != order || !(kept.range == range) || kept.generation != m_writeGeneration
+        || kept.dataVersion != version) {
+        kept.valid = false;
+        QVariantList binds;
+        const QString where = rangeClause(order, range, &binds, false);
+        sql::Statement stmt = m_db.prepare(QStringLiteral("SELECT %1 FROM %2%3%4")
+                                               .arg(sql::quoted(kRowId), sql::quoted(m_tableName),
+                                                    where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where,
+                                                    orderClause(order)));
+        for (int i = 0; i < binds.size(); ++i)
+            stmt.bind(i + 1, binds.at(i));
+        kept.ids.clear();
+        while (stmt.step())
+            kept.ids.push_back(stmt.int64(0));
+        kept.order = order;
+        kept.range = range;
+        kept.generation = m_writeGeneration;
+        kept.dataVersion = version;
+        kept.valid = true;
+    }
+    return kept.ids;
+}
+
+std::optional<std::vector<qint64>> Table::foundIds(const QList<Field *> &order, const Range &range) const
+{
+    const bool dated = m_find.from.isValid() || m_find.to.isValid();
+    if (!m_findWords.isEmpty()) {
+        if (!m_findIndex)
+            return std::nullopt;
+        m_findIndex->noticeOtherWriters();
+        if (!m_findIndex->ready()) {
+            if (m_findWork && !m_findWork->isActive())
+                m_findWork->start(0);
+            return std::nullopt;
+        }
+    } else if (!dated) {
+        return std::nullopt;
+    }
+    // The sets the find's parts allow, each ascending.
+    std::vector<std::vector<qint64>> allowed;
+    if (!m_findWords.isEmpty())
+        allowed.push_back(m_findIndex->matches(m_findWords));
+    if (dated) {
+        QVariantList binds{QVariant()};  // the gatherer
+        const QString where = findDatesClause(&binds);
+        sql::Statement query = m_db.prepare(QStringLiteral("SELECT sum(kelvara_collect(?, %1)) FROM %2 WHERE %3")
+                                                .arg(sql::quoted(kRowId), sql::quoted(m_tableName), where));
+        for (int i = 1; i < binds.size(); ++i)
+            query.bind(i + 1, binds.at(i));
+        std::vector<qint64> ids;
+        FindIndex::collect(query, ids);
+        allowed.push_back(std::move(ids));
+    }
+    const std::vector<qint64> &unfound = unfoundIds(order, range);
+    std::vector<qint64> found;
+    found.reserve(std::min(unfound.size(), allowed.front().size()));
+    for (const qint64 rid : unfound) {
+        bool keep = true;
+        for (const std::vector<qint64> &set : allowed) {
+            if (!std::binary_search(set.begin(), set.end(), rid)) {
+                keep = false;
+                break;
+            }
+        }
+        if (keep)
+            found.push_back(rid);
+    }
+    return found;
 }
 
 qint64 Table::storedCount() const

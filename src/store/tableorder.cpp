@@ -431,7 +431,7 @@ QVariant Table::toSql(const Field *field, const QVariant &value) const
     }
 }
 
-QString Table::rangeClause(const QList<Field *> &order, const Range &range, QVariantList *binds) const
+QString Table::rangeClause(const QList<Field *> &order, const Range &range, QVariantList *binds, bool withFind) const
 {
     QStringList conditions;
     auto bound = [&](const QVariantList &values, const QString &op) {
@@ -456,7 +456,7 @@ QString Table::rangeClause(const QList<Field *> &order, const Range &range, QVar
         bound(range.end, QStringLiteral("<="));
     }
     // The find narrows whatever the range shows, for every reader of the shown records.
-    if (const QString find = findClause(binds); !find.isEmpty())
+    if (const QString find = withFind ? findClause(binds) : QString(); !find.isEmpty())
         conditions << find;
     return conditions.join(QStringLiteral(" AND "));
 }

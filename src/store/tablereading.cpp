@@ -111,6 +111,10 @@ void rowFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
 
 std::vector<qint64> Table::queryIds(const QList<Field *> &order, const Range &range) const
 {
+    if (!findActive())
+        return unfoundIds(order, range);
+    if (std::optional<std::vector<qint64>> found = foundIds(order, range))
+        return std::move(*found);
     QVariantList binds;
     const QString where = rangeClause(order, range, &binds);
     sql::Statement stmt
@@ -629,11 +633,10 @@ qint64 Table::sumOf(const Field *field, Scope scope) const
     const QString shown = scope == Scope::Shown ? rangeClause(m_indexFields, m_range, &binds) : QString();
     if (edited)
         binds << editedRid;
-    sql::Statement stmt
-        = m_db.prepare(QStringLiteral("SELECT coalesce(sum(%1), 0) FROM %2 WHERE typeof(%1) = 'integer'%3%4")
-                           .arg(column, sql::quoted(m_tableName),
-                                shown.isEmpty() ? QString() : QStringLiteral(" AND (%1)").arg(shown),
-                                edited ? QStringLiteral(" AND %1 <> ?").arg(sql::quoted(kRowId)) : QString()));
+    sql::Statement stmt = m_db.prepare(
+        QStringLiteral("SELECT coalesce(sum(%1), 0) FROM %2 WHERE typeof(%1) = 'integer'%3%4")
+            .arg(column, sql::quoted(m_tableName), shown.isEmpty() ? QString() : QStringLiteral(" AND (%1)").arg(shown),
+                 edited ? QStringLiteral(" AND %1 <> ?").arg(sql::quoted(kRowId)) : QString()));
     for (int i = 0; i < binds.size(); ++i)
         stmt.bind(i + 1, binds.at(i));
     qint64 sum = stmt.step() ? stmt.int64(0) : 0;
