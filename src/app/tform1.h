@@ -117,6 +117,8 @@ private:
     void chooseDataFolder();
     void chooseBackupFolder();
     void showAbout();
+    // The current job on paper, through the print preview (tform1jobsheet.cpp).
+    void printJobSheet();
 
     // Data sheet
     void DateEdit1Change();
