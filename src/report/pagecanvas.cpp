@@ -5,9 +5,8 @@
 #include "store/error.h"
 
 #include <QBuffer>
-#include <QImageReader>
-
 #include <QCoreApplication>
+#include <QImageReader>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPen>
