@@ -333,6 +333,7 @@ void TForm1::buildDataSheet(QWidget *page)
     auto *pickUp = new QHBoxLayout(pickUpPanel);
     pickUp->setContentsMargins(8, 2, 8, 4);
     auto *pickUpCaption = new QLabel(QStringLiteral("Where to pick up"));
+    pickUpCaption->setObjectName(QStringLiteral("PickUpCaption"));
     pickUp->addWidget(pickUpCaption, 0, Qt::AlignVCenter);
     pickUp->addSpacing(12);
     pickUp->addLayout(captioned(QStringLiteral("Street 1"), DBEdit11));
@@ -358,7 +359,9 @@ void TForm1::buildDataSheet(QWidget *page)
     timeRow->addStretch(1);
     auto *timeColumn = new QVBoxLayout;
     timeColumn->setSpacing(1);
-    timeColumn->addWidget(new QLabel(QStringLiteral("Time Used (Only numbers)")));
+    auto *timeCaption = new QLabel(QStringLiteral("Time Used (Only numbers)"));
+    timeCaption->setObjectName(QStringLiteral("TimeUsedCaption"));
+    timeColumn->addWidget(timeCaption);
     timeColumn->addLayout(timeRow);
     job->addLayout(timeColumn, 1, 0, 1, 2, Qt::AlignTop);
 

@@ -119,6 +119,8 @@ private:
     void chooseDataFolder();
     void chooseBackupFolder();
     void showAbout();
+    // The current job on paper, through the print preview (tform1jobsheet.cpp).
+    void printJobSheet();
 
     // Find and the shown jobs (tform1find.cpp)
     void buildFindBar();

@@ -7,9 +7,12 @@
 #include <QSysInfo>
 #include <QTransform>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
 #include <jpeglib.h>
 
@@ -371,6 +374,126 @@ QImage decodeRendition(const QByteArray &bytes, const QSize &size, const QSize &
     job.cover = cover;
     job.asked = size;
     return decodeJob(job);
+}
+
+Markers readMarkers(const QByteArray &bytes)
+{
+    const auto *data = reinterpret_cast<const uchar *>(bytes.constData());
+    const qsizetype size = bytes.size();
+    const auto broken = [](const char *why) {
+        return Error(QStringLiteral("The picture is no complete JPEG file: %1").arg(QLatin1String(why)));
+    };
+    if (size < 4 || data[0] != 0xFF || data[1] != 0xD8)
+        throw broken("it does not begin as one");
+    struct Component
+    {
+        int id = 0;
+        qint64 blocks = 0;
+    };
+    std::vector<Component> components;
+    Markers markers;
+    bool frame = false;
+    qint64 dataBytes = 0;
+    qint64 scanBlocks = 0;
+    qsizetype at = 2;
+    while (true) {
+        if (at >= size)
+            throw broken("it is cut off");
+        if (data[at] != 0xFF)
+            throw broken("a marker is damaged");
+        while (at < size && data[at] == 0xFF)  // fill bytes before a marker
+            ++at;
+        if (at >= size)
+            throw broken("it is cut off");
+        const uchar marker = data[at++];
+        if (marker == 0xD9)
+            break;
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))
+            continue;  // markers without a segment
+        if (marker == 0x00 || marker == 0xD8)
+            throw broken("a marker is damaged");
+        if (at + 2 > size)
+            throw broken("it is cut off");
+        const int length = (data[at] << 8) | data[at + 1];
+        if (length < 2 || at + length > size)
+            throw broken("it is cut off");
+        const uchar *segment = data + at + 2;
+        const int segmentLength = length - 2;
+        at += length;
+        const bool startOfFrame
+            = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (startOfFrame) {
+            if (frame || segmentLength < 6)
+                throw broken("its frame header is damaged");
+            const int count = segment[5];
+            if (count == 0 || segmentLength < 6 + 3 * count)
+                throw broken("its frame header is damaged");
+            markers.precision = segment[0];
+            markers.size = QSize((segment[3] << 8) | segment[4], (segment[1] << 8) | segment[2]);
+            markers.components = count;
+            markers.frameType = marker - 0xC0;
+            // A height of 0 is given later in a DNL segment, which no camera writes.
+            if (markers.size.isEmpty())
+                throw broken("it declares no size");
+            if (qint64(markers.size.width()) * markers.size.height() > maxPixels)
+                throw Error(
+                    QStringLiteral("The picture is too large to show: %1 x %2 pixels (the limit is %3 megapixels)")
+                        .arg(markers.size.width())
+                        .arg(markers.size.height())
+                        .arg(maxPixels / 1'000'000));
+            int maxH = 1, maxV = 1;
+            for (int c = 0; c < count; ++c) {
+                maxH = std::max(maxH, segment[7 + 3 * c] >> 4);
+                maxV = std::max(maxV, segment[7 + 3 * c] & 0xF);
+            }
+            for (int c = 0; c < count; ++c) {
+                const int h = std::max(1, segment[7 + 3 * c] >> 4), v = std::max(1, segment[7 + 3 * c] & 0xF);
+                const qint64 wide = (qint64(markers.size.width()) * h + 8 * maxH - 1) / (8 * maxH);
+                const qint64 high = (qint64(markers.size.height()) * v + 8 * maxV - 1) / (8 * maxV);
+                components.push_back(Component{segment[6 + 3 * c], wide * high});
+            }
+            frame = true;
+        } else if (marker == 0xDA) {
+            if (!frame || segmentLength < 1 || segmentLength < 1 + 2 * segment[0])
+                throw broken("a scan header is damaged");
+            if (++markers.scans > maxScans)
+                throw Error(QStringLiteral("The picture is stored in too many scans to show: more than %1 "
+                                           "(a photograph has about 10)")
+                                .arg(maxScans));
+            for (int c = 0; c < segment[0]; ++c) {
+                for (const Component &component : components) {
+                    if (component.id == segment[1 + 2 * c])
+                        scanBlocks += component.blocks;
+                }
+            }
+            // The compressed data runs to the next marker other than a restart; a 0xFF byte of
+            // the data is followed by 0.
+            const qsizetype begin = at;
+            while (true) {
+                const void *found = std::memchr(data + at, 0xFF, size_t(size - at));
+                if (!found || static_cast<const uchar *>(found) + 1 >= data + size)
+                    throw broken("it is cut off");
+                at = static_cast<const uchar *>(found) - data;
+                const uchar next = data[at + 1];
+                if (next != 0x00 && !(next >= 0xD0 && next <= 0xD7))
+                    break;
+                at += 2;
+            }
+            dataBytes += at - begin;
+        }
+    }
+    if (!frame || markers.scans == 0)
+        throw broken("it holds no picture");
+    qint64 blocks = 0;
+    for (const Component &component : components)
+        blocks += component.blocks;
+    // The bounds decode() holds a picture to, so that what it would refuse is refused here too.
+    if (dataBytes < (blocks + 7) / 8 || scanBlocks > dataBytes * 8 * blocksPerBit)
+        throw Error(QStringLiteral("The picture's data is too short for its size: %1 bytes for %2 x %3 pixels")
+                        .arg(dataBytes)
+                        .arg(markers.size.width())
+                        .arg(markers.size.height()));
+    return markers;
 }
 
 int orientation(const QByteArray &bytes)

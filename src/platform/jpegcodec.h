@@ -32,6 +32,27 @@ QSize scaledSize(const QSize &imageSize, const QSize &cover);
 // earlier when the scans would decode far more blocks than the data can describe.
 QImage decode(const QByteArray &bytes, const QSize &cover = QSize());
 
+// What the markers of a JPEG file say of it, read without decoding its data: what a writer
+// that embeds the bytes as they are (a PDF file) must know of them.
+struct Markers
+{
+    QSize size;
+    int components = 0;
+    int precision = 8;
+    // The start-of-frame marker's number, 0xC0 ... 0xCF: 0 baseline, 1 extended and 2 progressive
+    // with Huffman coding; the others are lossless, hierarchical or arithmetic-coded.
+    int frameType = 0;
+    int scans = 0;
+};
+
+// Walks a JPEG file's markers from its start to its end marker, passing over its compressed
+// data without decoding it. Throws Error for bytes that are no JPEG, that are cut off before
+// their end marker or whose markers are damaged, and for what decode() refuses before any
+// pixel work: pictures above maxPixels, too little data for their size or their scans, more
+// than maxScans scans. A picture damaged inside its compressed data passes: only decoding finds
+// that.
+Markers readMarkers(const QByteArray &bytes);
+
 // A smaller copy kept of a photo (a preview, a thumbnail) is there to be shown at once, so it
 // is held to tighter bounds than a photo: one that breaks them was not made as such copies are
 // and is better made again than decoded whole. This program writes them baseline, one pass over

@@ -1,9 +1,12 @@
 #include "report/pagecanvas.h"
 
+#include "platform/jpegcodec.h"
 #include "report/pageddocument.h"
 #include "store/error.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
+#include <QImageReader>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPen>
@@ -34,6 +37,60 @@ bool isMadeUpFace(const QFont &font, const QRawFont &face)
     const bool boldFace = (macStyle & 0x1) || (hasOs2 && word(os2, 4) >= 600);
     const bool slantedFace = (macStyle & 0x2) || (hasOs2 && (word(os2, 62) & 0x201));
     return (font.weight() >= QFont::DemiBold && !boldFace) || (font.style() != QFont::StyleNormal && !slantedFace);
+}
+
+std::optional<PhotoFacts> photoFacts(const QByteArray &bytes)
+{
+    PhotoFacts facts;
+    if (bytes.startsWith("\xff\xd8")) {
+        try {
+            const jpeg::Markers markers = jpeg::readMarkers(bytes);
+            facts.jpeg = true;
+            facts.frameType = markers.frameType;
+            facts.components = markers.components;
+            facts.precision = markers.precision;
+            facts.stored = markers.size;
+            facts.orientation = jpeg::orientation(bytes);
+            return facts;
+        } catch (const std::exception &) {
+            return std::nullopt;
+        }
+    }
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    facts.stored = reader.size();
+    if (!reader.canRead() || facts.stored.isEmpty()
+        || qint64(facts.stored.width()) * facts.stored.height() > jpeg::maxPixels)
+        return std::nullopt;
+    return facts;
+}
+
+QImage photoPicture(const QByteArray &bytes, const PhotoFacts &facts, const QSize &cover)
+{
+    try {
+        if (facts.jpeg)
+            return jpeg::decodeUpright(bytes, facts.orientation, cover);
+        QBuffer buffer;
+        buffer.setData(bytes);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer);
+        reader.setAutoTransform(true);
+        if (!cover.isEmpty() && (facts.stored.width() > cover.width() || facts.stored.height() > cover.height()))
+            reader.setScaledSize(facts.stored.scaled(cover, Qt::KeepAspectRatioByExpanding).boundedTo(facts.stored));
+        return reader.read();
+    } catch (const std::exception &) {
+        return QImage();
+    }
+}
+
+QRectF fittedRect(const QRectF &box, const QSizeF &size)
+{
+    if (size.isEmpty() || box.isEmpty())
+        return QRectF();
+    const QSizeF fitted = size.scaled(box.size(), Qt::KeepAspectRatio);
+    return QRectF(box.center() - QPointF(fitted.width() / 2, fitted.height() / 2), fitted);
 }
 
 void PainterCanvas::setPen(const QColor &color, double width)
@@ -80,6 +137,30 @@ void PainterCanvas::drawLine(const QPointF &from, const QPointF &to, const QColo
 void PainterCanvas::fillRect(const QRectF &rect, const QColor &color)
 {
     m_painter.fillRect(rect, color);
+}
+
+bool PainterCanvas::drawPhoto(const QRectF &box, const QByteArray &bytes)
+{
+    const std::optional<PhotoFacts> facts = photoFacts(bytes);
+    if (!facts)
+        return false;
+    const QRectF place = fittedRect(box, facts->upright());
+    if (place.isEmpty())
+        return true;
+    const QSizeF shown = m_painter.deviceTransform().mapRect(place).size();
+    const QSizeF most = place.size() * (kPhotoDpi / PagedDocument::kPixelsPerInch);
+    const QSize cover = shown.boundedTo(most).toSize().expandedTo(QSize(1, 1));
+    QImage picture = photoPicture(bytes, *facts, cover);
+    if (picture.isNull())
+        return false;
+    // Drawn at the size it is shown: a painter scaling a large picture at each draw is slow.
+    if (picture.width() > cover.width() * 2 || picture.height() > cover.height() * 2)
+        picture = picture.scaled(cover, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    m_painter.save();
+    m_painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    m_painter.drawImage(place, picture);
+    m_painter.restore();
+    return true;
 }
 
 PainterOutput::PainterOutput(QPagedPaintDevice &device) : m_device(device), m_painter(std::make_unique<QPainter>()) { }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QColor>
 #include <QFont>
 #include <QGlyphRun>
+#include <QImage>
 #include <QPainter>
 #include <QPointF>
 #include <QRawFont>
@@ -10,6 +12,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class QPagedPaintDevice;
 
@@ -19,7 +22,29 @@ namespace kelvara {
 // or italic face that a family lacks is made up by thickening or slanting another when drawn.
 bool isMadeUpFace(const QFont &font, const QRawFont &face);
 
-// What the pages of a listing are drawn on: texts and rules, nothing else. Behind it lies a
+// Photos are put on paper with at most this many pixels an inch: a printer shows no more.
+constexpr double kPhotoDpi = 300.0;
+
+// What a stored photo is, read from its bytes without decoding them.
+struct PhotoFacts
+{
+    bool jpeg = false;
+    int frameType = 0;  // of a JPEG's start-of-frame marker (see jpeg::Markers)
+    int components = 0;
+    int precision = 8;
+    QSize stored;  // as the bytes hold it
+    int orientation = 1;
+    QSize upright() const { return orientation >= 5 && orientation <= 8 ? stored.transposed() : stored; }
+};
+// None for bytes that are no picture, a damaged or cut-off JPEG, or one the decoder refuses.
+std::optional<PhotoFacts> photoFacts(const QByteArray &bytes);
+// The picture of a photo, upright, decoded no larger than needed to cover cover (which is
+// upright; an empty one asks for the whole picture); null when it cannot be decoded.
+QImage photoPicture(const QByteArray &bytes, const PhotoFacts &facts, const QSize &cover);
+// Where a picture of size lies in box: as large as fits with its sides in proportion, centred.
+QRectF fittedRect(const QRectF &box, const QSizeF &size);
+
+// What the pages of a listing are drawn on: texts, rules and photos, nothing else. Behind it lies a
 // painter (the preview, a printer) or a PDF file written directly, which for a listing of
 // thousands of pages is many times faster than painting one glyph at a time.
 // Coordinates are report pixels with the origin at the top left corner inside the margins.
@@ -49,6 +74,11 @@ public:
     virtual void drawLine(const QPointF &from, const QPointF &to, const QColor &color, double width) = 0;
     // A rectangle filled with one colour, without an outline: the bars of a chart, a shade.
     virtual void fillRect(const QRectF &rect, const QColor &color) = 0;
+    // A photo as stored (a JPEG file, or another picture file), upright as its Exif orientation
+    // says, as large as fits in box with its sides in proportion and centred. False, with
+    // nothing drawn, when the bytes cannot be shown: no picture, damaged, cut off, or larger
+    // than the decoder takes.
+    virtual bool drawPhoto(const QRectF &box, const QByteArray &bytes) = 0;
 };
 
 // Where the pages of a print job go, one after the other.
@@ -74,6 +104,8 @@ public:
                   const QRectF &clip) override;
     void drawLine(const QPointF &from, const QPointF &to, const QColor &color, double width) override;
     void fillRect(const QRectF &rect, const QColor &color) override;
+    // Decodes the photo no larger than the device shows it, and at most at kPhotoDpi.
+    bool drawPhoto(const QRectF &box, const QByteArray &bytes) override;
 
 private:
     // Changing the painter's pen and font costs more than drawing a short text: they are set

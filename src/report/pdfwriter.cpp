@@ -1,5 +1,6 @@
 #include "report/pdfwriter.h"
 
+#include "platform/jpegcodec.h"
 #include "report/pageddocument.h"
 #include "report/truetypesubset.h"
 #include "store/error.h"
@@ -7,6 +8,7 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QIODevice>
+#include <QPainter>
 #include <QStringView>
 #include <QTextLayout>
 
@@ -18,6 +20,7 @@
 #include <cstdio>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <string_view>
 
 namespace kelvara {
@@ -191,6 +194,7 @@ public:
                   const QRectF &clip) override;
     void drawLine(const QPointF &from, const QPointF &to, const QColor &color, double width) override;
     void fillRect(const QRectF &rect, const QColor &color) override;
+    bool drawPhoto(const QRectF &box, const QByteArray &bytes) override;
 
     // Closes what is open at the end of the page.
     void close() { endText(); }
@@ -675,6 +679,74 @@ void PdfFileOutput::Canvas::fillRect(const QRectF &rect, const QColor &color)
     m_out += " re f\n";
 }
 
+bool PdfFileOutput::Canvas::drawPhoto(const QRectF &box, const QByteArray &bytes)
+{
+    const std::optional<PhotoFacts> facts = photoFacts(bytes);
+    if (!facts)
+        return false;
+    const QRectF place = fittedRect(box, facts->upright());
+    if (place.isEmpty())
+        return true;
+    // What every reader's DCT filter takes: 8-bit Huffman-coded, baseline or progressive,
+    // grey or colour.
+    const bool asStored = facts->jpeg && facts->frameType <= 2 && facts->precision == 8
+        && (facts->components == 1 || facts->components == 3);
+    int image = 0;
+    int orientation = 1;
+    if (asStored) {
+        image = m_output.writeImage(bytes, facts->stored, facts->components);
+        orientation = facts->orientation;
+    } else {
+        const QSize most
+            = (place.size() * (kPhotoDpi / PagedDocument::kPixelsPerInch)).toSize().expandedTo(QSize(1, 1));
+        QImage picture = photoPicture(bytes, *facts, most);
+        if (picture.isNull())
+            return false;
+        if (picture.width() > most.width() * 2 || picture.height() > most.height() * 2)
+            picture = picture.scaled(most, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        if (picture.hasAlphaChannel()) {
+            // Seen through, a transparent picture shows the white paper.
+            QImage flat(picture.size(), QImage::Format_RGB32);
+            flat.fill(Qt::white);
+            QPainter(&flat).drawImage(0, 0, picture);
+            picture = flat;
+        }
+        const bool grey = picture.isGrayscale();
+        if (grey)
+            picture = picture.convertToFormat(QImage::Format_Grayscale8);
+        try {
+            image = m_output.writeImage(jpeg::encode(picture, 90), picture.size(), grey ? 1 : 3);
+        } catch (const Error &) {
+            return false;
+        }
+    }
+    // The image fills the unit square, its first row at the top; the matrix takes that square
+    // to the place on the page, turned and mirrored as the orientation says.
+    const double x0 = x(place.left()), y0 = y(place.bottom());
+    const double w = place.width() * kPointsPerPixel, h = place.height() * kPointsPerPixel;
+    double m[6];
+    switch (orientation) {
+    case 2: m[0] = -w, m[1] = 0, m[2] = 0, m[3] = h, m[4] = x0 + w, m[5] = y0; break;
+    case 3: m[0] = -w, m[1] = 0, m[2] = 0, m[3] = -h, m[4] = x0 + w, m[5] = y0 + h; break;
+    case 4: m[0] = w, m[1] = 0, m[2] = 0, m[3] = -h, m[4] = x0, m[5] = y0 + h; break;
+    case 5: m[0] = 0, m[1] = -h, m[2] = -w, m[3] = 0, m[4] = x0 + w, m[5] = y0 + h; break;
+    case 6: m[0] = 0, m[1] = -h, m[2] = w, m[3] = 0, m[4] = x0, m[5] = y0 + h; break;
+    case 7: m[0] = 0, m[1] = h, m[2] = w, m[3] = 0, m[4] = x0, m[5] = y0; break;
+    case 8: m[0] = 0, m[1] = h, m[2] = -w, m[3] = 0, m[4] = x0 + w, m[5] = y0; break;
+    default: m[0] = w, m[1] = 0, m[2] = 0, m[3] = h, m[4] = x0, m[5] = y0; break;
+    }
+    endText();
+    m_out += "q ";
+    for (const double value : m) {
+        appendNumber(m_out, value);
+        m_out += ' ';
+    }
+    m_out += "cm /Im";
+    appendInt(m_out, image);
+    m_out += " Do Q\n";
+    return true;
+}
+
 PdfFileOutput::PdfFileOutput(QIODevice &device, const QPageLayout &layout, const QString &title, const QString &creator)
     : m_device(device), m_paper(layout.fullRect(QPageLayout::Point)), m_title(title), m_creator(creator),
       m_compressor(std::make_unique<Compressor>())
@@ -722,12 +794,37 @@ void PdfFileOutput::writeStream(int number, const std::string &data, const std::
         flush();
 }
 
+int PdfFileOutput::writeImage(const QByteArray &jpeg, const QSize &size, int components)
+{
+    const int number = newObject();
+    beginObject(number);
+    m_out += "<</Type/XObject/Subtype/Image/Width ";
+    appendInt(m_out, size.width());
+    m_out += "/Height ";
+    appendInt(m_out, size.height());
+    m_out += components == 1 ? "/ColorSpace/DeviceGray" : "/ColorSpace/DeviceRGB";
+    m_out += "/BitsPerComponent 8/Filter/DCTDecode/Length ";
+    appendInt(m_out, jpeg.size());
+    m_out += ">>\nstream\n";
+    // Megabytes of a photo go to the device as they are, not through the buffer.
+    flush();
+    writeRaw(jpeg.constData(), jpeg.size());
+    m_out += "\nendstream\nendobj\n";
+    m_images.push_back(number);
+    return int(m_images.size());
+}
+
 void PdfFileOutput::flush()
 {
     if (m_out.empty())
         return;
-    const char *data = m_out.data();
-    qint64 left = qint64(m_out.size());
+    writeRaw(m_out.data(), qint64(m_out.size()));
+    m_out.clear();
+}
+
+void PdfFileOutput::writeRaw(const char *data, qint64 size)
+{
+    qint64 left = size;
     while (left > 0) {
         // A file that takes only part of a piece, as a disk filling up does, is given the rest
         // again: only a write that takes nothing tells why.
@@ -738,7 +835,6 @@ void PdfFileOutput::flush()
         left -= written;
         m_written += written;
     }
-    m_out.clear();
 }
 
 PdfFileOutput::Font &PdfFileOutput::fontFor(const QRawFont &raw)
@@ -922,14 +1018,26 @@ void PdfFileOutput::finish()
         writeFont(*font);
 
     beginObject(3);
-    m_out += "<</ProcSet[/PDF/Text]/Font<<";
+    m_out += m_images.empty() ? "<</ProcSet[/PDF/Text]/Font<<" : "<</ProcSet[/PDF/Text/ImageB/ImageC]/Font<<";
     for (const auto &font : m_fonts) {
         m_out += font->resource;
         m_out += ' ';
         appendInt(m_out, font->object);
         m_out += " 0 R";
     }
-    m_out += ">>>>\nendobj\n";
+    m_out += ">>";
+    if (!m_images.empty()) {
+        m_out += "/XObject<<";
+        for (size_t i = 0; i < m_images.size(); ++i) {
+            m_out += "/Im";
+            appendInt(m_out, qint64(i + 1));
+            m_out += ' ';
+            appendInt(m_out, m_images[i]);
+            m_out += " 0 R";
+        }
+        m_out += ">>";
+    }
+    m_out += ">>\nendobj\n";
 
     beginObject(2);
     m_out += "<</Type/Pages/Count ";

@@ -17,6 +17,8 @@ namespace kelvara {
 // one text operator in an embedded subset of its font, and each page is compressed and written
 // as soon as it is finished, so a listing of any length holds one page. The toolkit's PDF
 // engine positions and writes every glyph on its own, which makes a long listing take minutes.
+// Photos stored as JPEG files go in as their bytes, unchanged, which readers decode themselves;
+// other pictures are decoded and encoded as JPEG once.
 // Only fonts with TrueType outlines are embedded; for any other, and for a face made up by
 // thickening or slanting another, the output throws UnsupportedFont, and the caller paints the
 // document through the toolkit instead.
@@ -48,6 +50,9 @@ private:
     void endPage();
     void writeFont(Font &font);
     void flush();
+    void writeRaw(const char *data, qint64 size);
+    // Writes an image object of JPEG bytes; gives its number among the page's images, from 1.
+    int writeImage(const QByteArray &jpeg, const QSize &size, int components);
     Font &fontFor(const QRawFont &raw);
 
     QIODevice &m_device;
@@ -64,6 +69,7 @@ private:
     std::unique_ptr<Canvas> m_canvas;
     std::vector<std::unique_ptr<Font>> m_fonts;
     std::vector<std::pair<QRawFont, Font *>> m_rawFonts;  // each size of a font seen, to its font
+    std::vector<int> m_images;                            // object numbers, for the resources
     bool m_finished = false;
 };
 
