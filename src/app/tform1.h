@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
 
 #include <array>
@@ -29,6 +30,9 @@ class TDBMemo;
 class TDBNavigator;
 class TDateEdit;
 class Table;
+namespace jobexport {
+struct Column;
+}
 
 // The main window: the data sheet where a job's record is typed in, with the time accounting
 // and pick lists, and the five picture sheets. It owns the record table for the whole run.
@@ -117,6 +121,9 @@ private:
     void chooseDataFolder();
     void chooseBackupFolder();
     void showAbout();
+    // The jobs written for spreadsheet programs (tform1export.cpp), under the sheet's captions.
+    void exportJobs();
+    QList<jobexport::Column> exportColumns() const;
 
     // Data sheet
     void DateEdit1Change();

@@ -102,6 +102,8 @@ void TForm1::buildMenuBar()
     };
     add(file, "OpenDataFolder", QStringLiteral("&Open Data Folder..."), &TForm1::chooseDataFolder);
     file->addSeparator();
+    add(file, "ExportJobs", QStringLiteral("&Export..."), &TForm1::exportJobs);
+    file->addSeparator();
     add(file, "BackUpNow", QStringLiteral("Back &Up Now"), &TForm1::backUpNow);
     add(file, "RestoreFromBackup", QStringLiteral("&Restore From Backup..."), &TForm1::restoreFromBackup);
     add(file, "DeletedJobs", QStringLiteral("&Deleted Jobs..."), &TForm1::showDeletedJobs);
