@@ -118,7 +118,7 @@ void TForm1::exportJobs()
         const qint64 shown = Table1->recordCount();
         const QLocale locale;
         if (dialogs().confirm(this,
-                              QStringLiteral("The query shows %1 of the %2 jobs.\n\n"
+                              QStringLiteral("%1 of the %2 jobs are shown.\n\n"
                                              "Export only the %1 shown jobs?\n"
                                              "OK exports the shown jobs, Cancel all %2.")
                                   .arg(locale.toString(shown), locale.toString(all))))

@@ -416,7 +416,7 @@ void JobExportTest::queryAsksWhichJobs()
     dialogs->saveAnswers = QStringList{QDir::current().filePath(QStringLiteral("jobs.csv"))};
     exportAction(form)->trigger();
     QCOMPARE(dialogs->texts(ScriptedDialogs::Kind::Confirm),
-             QStringList{QStringLiteral("The query shows 2 of the 5 jobs.\n\nExport only the 2 shown jobs?\n"
+             QStringList{QStringLiteral("2 of the 5 jobs are shown.\n\nExport only the 2 shown jobs?\n"
                                         "OK exports the shown jobs, Cancel all 5.")});
     READ_BY_PYTHON(rows, QStringLiteral("jobs.csv"));
     QStringList exported;
