@@ -259,6 +259,7 @@ void TForm1::buildDataSheet(QWidget *page)
     DBMemo1->setObjectName(QStringLiteral("DBMemo1"));
     DBMemo1->setDataSource(DataSource1);
     DBMemo1->setDataField(QStringLiteral("notes"));
+    DBMemo1->setAccessibleName(QStringLiteral("Notes"));  // it stands without a caption
     DBMemo1->setFixedSize(329, 73);
 
     DBEdit4 = boundEdit("DBEdit4", "HomePhone");
@@ -455,6 +456,7 @@ void TForm1::buildPictureSheet(int index, QWidget *page)
     sheet.comment->setObjectName(QStringLiteral("DBMemo%1").arg(index + 2));
     sheet.comment->setDataSource(DataSource1);
     sheet.comment->setDataField(QStringLiteral("comment%1").arg(index + 1));
+    sheet.comment->setAccessibleName(QStringLiteral("Comment %1").arg(index + 1));
     sheet.comment->setFixedSize(545, 89);
 
     const auto &names = kSheetButtons[size_t(index)];

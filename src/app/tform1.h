@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
 
 #include <array>
@@ -31,6 +32,9 @@ class TDBMemo;
 class TDBNavigator;
 class TDateEdit;
 class Table;
+namespace jobexport {
+struct Column;
+}
 
 // The main window: the data sheet where a job's record is typed in, with the time accounting
 // and pick lists, and the five picture sheets. It owns the record table for the whole run.
@@ -131,6 +135,9 @@ private:
     // is through: a save, a delete or a new range or find.
     void scheduleShownJobs();
     void showShownJobs();
+    // The jobs written for spreadsheet programs (tform1export.cpp), under the sheet's captions.
+    void exportJobs();
+    QList<jobexport::Column> exportColumns() const;
 
     // Data sheet
     void DateEdit1Change();

@@ -102,6 +102,7 @@ void TForm1::buildMenuBar()
     };
     add(file, "OpenDataFolder", QStringLiteral("&Open Data Folder..."), &TForm1::chooseDataFolder);
     file->addSeparator();
+    add(file, "ExportJobs", QStringLiteral("&Export..."), &TForm1::exportJobs);
     add(file, "PrintJobSheet", QStringLiteral("&Print Job Sheet..."), &TForm1::printJobSheet)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     file->addSeparator();

@@ -11,7 +11,9 @@
 #include <QStringEncoder>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/file.h>
@@ -165,8 +167,10 @@ QString randomLetters()
 
 }  // namespace
 
-TextFileWriter::TextFileWriter(const QString &fileName)
-    : m_fileName(fileName), m_encoder(std::make_unique<QStringEncoder>(QStringEncoder::System))
+TextFileWriter::TextFileWriter(const QString &fileName, Encoding encoding)
+    : m_fileName(fileName), m_encoder(std::make_unique<QStringEncoder>(
+                                encoding == Encoding::Utf8WithBom ? QStringEncoder::Utf8 : QStringEncoder::System)),
+      m_utf8(encoding == Encoding::Utf8WithBom)
 {
     tablefiles::refuse(fileName);
     // Written beside the old file and renamed over it when complete: a walk that fails half-way
@@ -212,6 +216,8 @@ TextFileWriter::TextFileWriter(const QString &fileName)
         m_file->setPermissions(target.permissions());
     }
     m_pending.reserve(kWriteChunk + 1024);
+    if (m_utf8)
+        writeUtf8("\xEF\xBB\xBF");
 }
 
 TextFileWriter::~TextFileWriter()
@@ -222,24 +228,59 @@ TextFileWriter::~TextFileWriter()
 
 void TextFileWriter::endLine()
 {
+    if (m_utf8 && m_pending.isEmpty()) {
+        writeUtf8("\r\n");
+        return;
+    }
     m_pending += QLatin1String("\r\n");
     if (m_pending.size() >= kWriteChunk)
         flush();
 }
 
-void TextFileWriter::flush()
+void TextFileWriter::writeUtf8(QByteArrayView bytes)
 {
+    if (!m_utf8) {
+        m_pending += QString::fromUtf8(bytes);
+        if (m_pending.size() >= kWriteChunk)
+            flush();
+        return;
+    }
+    encodePending();
+    const qsizetype needed = m_used + bytes.size();
+    if (m_bytes.size() < needed)
+        m_bytes.resize(std::max(needed, 2 * kWriteChunk));
+    std::memcpy(m_bytes.data() + m_used, bytes.data(), size_t(bytes.size()));
+    m_used = needed;
+    if (m_used >= kWriteChunk)
+        writeBytes();
+}
+
+void TextFileWriter::encodePending()
+{
+    if (m_pending.isEmpty())
+        return;
     // Both buffers keep their room from chunk to chunk: a fresh allocation of this size is
     // mapped anew each time, and its page faults would cost more than the encoding.
-    const qsizetype room = m_encoder->requiredSpace(m_pending.size());
+    const qsizetype room = m_used + m_encoder->requiredSpace(m_pending.size());
     if (m_bytes.size() < room)
         m_bytes.resize(room);
-    char *end = m_encoder->appendToBuffer(m_bytes.data(), m_pending);
+    char *end = m_encoder->appendToBuffer(m_bytes.data() + m_used, m_pending);
     m_pending.resize(0);
-    const qint64 size = end - m_bytes.constData();
+    m_used = end - m_bytes.constData();
+}
+
+void TextFileWriter::writeBytes()
+{
     errno = 0;
-    if (m_file->write(m_bytes.constData(), size) != size)
+    if (m_used > 0 && m_file->write(m_bytes.constData(), m_used) != m_used)
         fail(errno);
+    m_used = 0;
+}
+
+void TextFileWriter::flush()
+{
+    encodePending();
+    writeBytes();
 }
 
 void TextFileWriter::finish()

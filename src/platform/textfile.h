@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -20,7 +21,8 @@ void writeLines(const QString &fileName, const QStringList &lines);
 // The file's lines split the way the reader splits them.
 QStringList splitLines(const QString &text);
 
-// Writes a large text file as it is made, in the locale's encoding: no copy of the whole text is
+// Writes a large text file as it is made, in the locale's encoding or in UTF-8 led by a byte order
+// mark (which spreadsheet programs need to read a file as UTF-8): no copy of the whole text is
 // held and nothing waits for the disk, as an export of every record needs. An existing file is
 // replaced when the new one is finished; until then, and if it never is, the old one stays. Fails
 // with "Cannot create file %s" when the file cannot be opened or written, followed by the cause
@@ -29,7 +31,9 @@ QStringList splitLines(const QString &text);
 class TextFileWriter
 {
 public:
-    explicit TextFileWriter(const QString &fileName);
+    enum class Encoding { Locale, Utf8WithBom };
+
+    explicit TextFileWriter(const QString &fileName, Encoding encoding = Encoding::Locale);
     ~TextFileWriter();
     TextFileWriter(const TextFileWriter &) = delete;
     TextFileWriter &operator=(const TextFileWriter &) = delete;
@@ -38,6 +42,10 @@ public:
     void write(QChar c) { m_pending += c; }
     // The text not yet written, for callers that make their text straight into it.
     QString &buffer() { return m_pending; }
+    // Text already encoded as UTF-8, written after what was written before: a UTF-8 writer
+    // takes the bytes as they are, so that callers need not decode what they read as UTF-8; a
+    // writer in the locale's encoding takes the text they stand for.
+    void writeUtf8(QByteArrayView bytes);
     // Ends the line with CR LF.
     void endLine();
     // Writes what is left and closes the file.
@@ -45,6 +53,9 @@ public:
 
 private:
     void flush();
+    // Moves the pending text, encoded, behind the bytes waiting to be written.
+    void encodePending();
+    void writeBytes();
     // Where the folder takes no new files: the finished text is copied over the old file.
     void replaceInPlace();
     [[noreturn]] void fail(int error = 0);
@@ -56,7 +67,9 @@ private:
     std::unique_ptr<QFile> m_file;
     std::unique_ptr<QStringEncoder> m_encoder;
     QString m_pending;
-    QByteArray m_bytes;
+    QByteArray m_bytes;  // the encoded bytes not yet written: m_used of them
+    qsizetype m_used = 0;
+    bool m_utf8 = false;
 };
 
 }  // namespace kelvara

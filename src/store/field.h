@@ -100,6 +100,9 @@ public:
     void loadFromFile(const QString &fileName);
     void loadFromStream(QIODevice &device);
     void saveToStream(QIODevice &device) const;
+    // The range of an integer field's values.
+    qint64 minValue() const;
+    qint64 maxValue() const;
 
 private:
     friend class Table;
@@ -108,8 +111,6 @@ private:
     void write(const QVariant &converted);
     QString blobDescription() const;
     QString formatNumber(double value) const;
-    qint64 minValue() const;
-    qint64 maxValue() const;
 
     Table *m_table;
     FieldDef m_def;

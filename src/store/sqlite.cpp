@@ -320,6 +320,26 @@ QByteArray Statement::blob(int column) const
     return QByteArray(static_cast<const char *>(data), sqlite3_column_bytes(m_stmt, column));
 }
 
+Statement::Type Statement::type(int column) const
+{
+    switch (sqlite3_column_type(m_stmt, column)) {
+    case SQLITE_INTEGER: return Type::Integer;
+    case SQLITE_FLOAT: return Type::Real;
+    case SQLITE_TEXT: return Type::Text;
+    case SQLITE_BLOB: return Type::Blob;
+    default: return Type::Null;
+    }
+}
+
+QByteArrayView Statement::bytes(int column) const
+{
+    // Text is asked for as text, so that a file kept in UTF-16 gives UTF-8 too.
+    const void *data = sqlite3_column_type(m_stmt, column) == SQLITE_BLOB
+        ? sqlite3_column_blob(m_stmt, column)
+        : static_cast<const void *>(sqlite3_column_text(m_stmt, column));
+    return QByteArrayView(static_cast<const char *>(data), sqlite3_column_bytes(m_stmt, column));
+}
+
 QVariant Statement::value(int column) const
 {
     switch (sqlite3_column_type(m_stmt, column)) {

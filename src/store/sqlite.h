@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QVariant>
 
@@ -85,6 +86,11 @@ public:
     QString text(int column) const;
     QByteArray blob(int column) const;
     QVariant value(int column) const;  // as SQLite typed it
+    // How SQLite stores a value, and the bytes of a text (as UTF-8) or a BLOB, without a copy:
+    // valid until the next step, for readers that pass stored text on as it is.
+    enum class Type { Integer, Real, Text, Blob, Null };
+    Type type(int column) const;
+    QByteArrayView bytes(int column) const;
 
 private:
     sqlite3 *m_db = nullptr;

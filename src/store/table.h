@@ -171,6 +171,8 @@ public:
     enum class ShownOrder { Any, AsShown };
     sql::Statement selectShown(const QString &columns, const QString &groupBy = QString(),
                                ShownOrder order = ShownOrder::Any) const;
+    // The same over every stored record, whatever the range shows, in the order's sort.
+    sql::Statement selectAll(const QString &columns, ShownOrder order = ShownOrder::Any) const;
 
     // Fields
     int fieldCount() const { return int(m_fields.size()); }

@@ -409,6 +409,15 @@ sql::Statement Table::selectShown(const QString &columns, const QString &groupBy
     return stmt;
 }
 
+sql::Statement Table::selectAll(const QString &columns, ShownOrder order) const
+{
+    checkActive();
+    QString query = QStringLiteral("SELECT %1 FROM %2").arg(columns, sql::quoted(m_tableName));
+    if (order == ShownOrder::AsShown)
+        query += orderClause(m_indexFields);
+    return m_db.prepare(query);
+}
+
 QString Table::orderClause(const QList<Field *> &order) const
 {
     QStringList terms;

@@ -96,7 +96,7 @@ void SafetyNetTest::menusAndTheirKeys()
         }
     }
     QCOMPARE(items,
-             (QStringList{"&File", "  &Open Data Folder...", "  &Print Job Sheet...", "  Back &Up Now",
+             (QStringList{"&File", "  &Open Data Folder...", "  &Export...", "  &Print Job Sheet...", "  Back &Up Now",
                           "  &Restore From Backup...", "  &Deleted Jobs...", "  Backup &Folder...",
                           "  Back Up &Automatically", "  E&xit", "&Help", "  &About Kelvara"}));
     // Alt+F in a box opens the File menu and types nothing.

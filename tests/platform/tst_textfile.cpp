@@ -32,6 +32,7 @@ private Q_SLOTS:
     void readsLinesEndedByCrLfOrBoth();
     void failsWithTheFileName();
     void writerStreamsTheSameBytes();
+    void utf8WriterLeadsWithAByteOrderMark();
     void writerReplacesTheFileOnlyWhenFinished();
     void writerFollowsLinksAndRefusesWhatItCannotWrite();
     void onlyRegularFilesAreReplaced_data();
@@ -126,6 +127,45 @@ void TextFileTest::writerStreamsTheSameBytes()
     } catch (const Error &error) {
         QCOMPARE(error.message(), QStringLiteral("Cannot create file folder"));
     }
+}
+
+void TextFileTest::utf8WriterLeadsWithAByteOrderMark()
+{
+    test::TestWorkspace workspace;
+    // Text and bytes mixed in any order, over several chunks, with characters of two, three and
+    // four bytes at every place a chunk can end; the file holds them in the order written.
+    QByteArray expected("\xEF\xBB\xBF");
+    {
+        TextFileWriter writer(QStringLiteral("out.csv"), TextFileWriter::Encoding::Utf8WithBom);
+        for (int i = 0; i < 20000; ++i) {
+            const QString text = QStringLiteral("%1 \u00d8deg\u00e5rd \U0001F41D%2").arg(i).arg(QString(i % 5, 'x'));
+            const QByteArray bytes = QStringLiteral("\u00e6\u20ac%1").arg(i % 3).toUtf8();
+            if (i % 2)
+                writer.write(text);
+            else
+                writer.buffer() += text;
+            writer.writeUtf8(bytes);
+            writer.write(QLatin1Char(','));
+            writer.endLine();
+            expected += text.toUtf8() + bytes + ",\r\n";
+        }
+        writer.writeUtf8("end");
+        writer.finish();
+        expected += "end";
+    }
+    QCOMPARE(workspace.readFile(QStringLiteral("out.csv")), expected);
+
+    // An empty UTF-8 file is its mark alone.
+    TextFileWriter empty(QStringLiteral("empty.csv"), TextFileWriter::Encoding::Utf8WithBom);
+    empty.finish();
+    QCOMPARE(workspace.readFile(QStringLiteral("empty.csv")), QByteArray("\xEF\xBB\xBF"));
+
+    // A writer in the locale's encoding takes UTF-8 as the text it stands for, and adds no mark.
+    TextFileWriter local(QStringLiteral("local.txt"));
+    local.writeUtf8("plain");
+    local.endLine();
+    local.finish();
+    QCOMPARE(workspace.readFile(QStringLiteral("local.txt")), QByteArray("plain\r\n"));
 }
 
 namespace {
