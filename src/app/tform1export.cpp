@@ -112,9 +112,9 @@ void TForm1::exportJobs()
     keepEditing();
 
     jobexport::Rows rows = jobexport::Rows::All;
-    if (Table1->hasRange()) {
-        sql::Statement count = Table1->selectAll(QStringLiteral("count(*)"));
-        const qint64 all = count.step() ? count.int64(0) : 0;
+    // A query or a find narrows the jobs: which ones the user means is asked.
+    if (Table1->narrowed()) {
+        const qint64 all = Table1->storedCount();
         const qint64 shown = Table1->recordCount();
         const QLocale locale;
         if (dialogs().confirm(this,

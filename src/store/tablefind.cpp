@@ -224,18 +224,41 @@ std::optional<std::vector<qint64>> Table::foundIds(const QList<Field *> &order, 
         FindIndex::collect(query, ids);
         allowed.push_back(std::move(ids));
     }
+    // Each set as one bit a row id over its span, where the ids lie close together as they do
+    // unless another program chose them; else looked up by halving.
+    struct Allowed
+    {
+        const std::vector<qint64> *ids;
+        qint64 first = 0;
+        std::vector<quint64> bits;
+        bool has(qint64 rid) const
+        {
+            if (bits.empty())
+                return std::binary_search(ids->begin(), ids->end(), rid);
+            if (rid < first || quint64(rid - first) >= quint64(bits.size()) * 64)
+                return false;
+            const quint64 offset = quint64(rid - first);
+            return (bits[size_t(offset / 64)] >> (offset % 64)) & 1;
+        }
+    };
+    std::vector<Allowed> checks;
+    for (const std::vector<qint64> &set : allowed) {
+        Allowed check{&set, 0, {}};
+        if (!set.empty() && quint64(set.back() - set.front()) / 64 <= quint64(set.size()) + (1 << 20)) {
+            check.first = set.front();
+            check.bits.assign(size_t(quint64(set.back() - set.front()) / 64 + 1), 0);
+            for (const qint64 rid : set) {
+                const quint64 offset = quint64(rid - check.first);
+                check.bits[size_t(offset / 64)] |= quint64(1) << (offset % 64);
+            }
+        }
+        checks.push_back(std::move(check));
+    }
     const std::vector<qint64> &unfound = unfoundIds(order, range);
     std::vector<qint64> found;
     found.reserve(std::min(unfound.size(), allowed.front().size()));
     for (const qint64 rid : unfound) {
-        bool keep = true;
-        for (const std::vector<qint64> &set : allowed) {
-            if (!std::binary_search(set.begin(), set.end(), rid)) {
-                keep = false;
-                break;
-            }
-        }
-        if (keep)
+        if (std::all_of(checks.begin(), checks.end(), [rid](const Allowed &check) { return check.has(rid); }))
             found.push_back(rid);
     }
     return found;

@@ -143,7 +143,12 @@ void Table::reload(const QList<Field *> &order, const Range &range, bool keepRec
     try {
         int position = -1;
         if (!m_ids.empty()) {
-            position = keepRecord && rid ? positionOf(*rid) : -1;
+            // One pass over the ids: a lookup table of them all would cost far more, and a
+            // find that narrows at every key typed would build it each time.
+            if (keepRecord && rid) {
+                const auto at = std::find(m_ids.begin(), m_ids.end(), *rid);
+                position = at == m_ids.end() ? -1 : int(at - m_ids.begin());
+            }
             if (position < 0)
                 position = keepRecord && !firstWhenGone ? qBound(0, old, int(m_ids.size()) - 1) : 0;
         }
