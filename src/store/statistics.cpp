@@ -19,11 +19,8 @@ QString tr(const char *text)
     return QCoreApplication::translate("Statistics", text);
 }
 
-// A job's date counts when it is a real day written as the store writes dates (yyyy-mm-dd);
-// anything else, as an empty field, counts as no date. date() with a modifier gives back the
-// same text only for a day that exists (2023-02-30 becomes 2023-03-02), so that is no date either.
-const QString kDated
-    = QStringLiteral("coalesce(date(substr(\"Dato\", 1, 10), '+0 days') = substr(\"Dato\", 1, 10), 0)");
+const QString kDate = sql::quoted(QStringLiteral("Dato"));
+const QString kTime = sql::quoted(QStringLiteral("timeused"));
 
 // The rows of a table of figures, the most jobs first, the row of none last.
 void sortRows(QList<FigureRow> &rows)
@@ -50,6 +47,63 @@ struct YearFigures
     qint64 minutes = 0;
 };
 
+// One stored value of the date field, as SQLite typed it, with its jobs.
+struct Day
+{
+    QVariant stored;
+    QDate date;  // invalid for a value that is no date: the job counts as one without a date
+    qint64 jobs = 0;
+    qint64 minutes = 0;
+};
+
+// A stored value written into SQL as the same value of the same type.
+QString literal(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::LongLong: return QString::number(value.toLongLong());
+    case QMetaType::Double: return QString::number(value.toDouble(), 'g', 17);
+    case QMetaType::QByteArray: return QStringLiteral("X'%1'").arg(QString::fromLatin1(value.toByteArray().toHex()));
+    default:
+        return QLatin1Char('\'') + value.toString().replace(QLatin1Char('\''), QStringLiteral("''"))
+            + QLatin1Char('\'');
+    }
+}
+
+// Whether a job with this stored date is counted for the chosen years: one of those years, or
+// no date at all.
+bool counted(const Day &day, int firstYear, int lastYear)
+{
+    return !day.date.isValid() || (day.date.year() >= firstYear && day.date.year() <= lastYear);
+}
+
+// The SQL condition that holds for the jobs counted for the chosen years, decided per stored
+// date value from the days already read, so that SQLite compares text instead of reading every
+// job's date again. Dates of the chosen years are text from "yyyy" of the first year up to that
+// of the year after the last; a text in between that is no date counts as no date anyway, and
+// the few values counted outside that span (no date, or a date stored as a blob) are named.
+QString countedCondition(const QList<Day> &days, int firstYear, int lastYear)
+{
+    const QString low = QStringLiteral("%1").arg(firstYear, 4, 10, QLatin1Char('0'));
+    // After "9999" come no digits: ':' is the character after '9'.
+    const QString high
+        = lastYear >= 9999 ? QStringLiteral("9999:") : QStringLiteral("%1").arg(lastYear + 1, 4, 10, QLatin1Char('0'));
+    const QByteArray lowBytes = low.toUtf8();
+    const QByteArray highBytes = high.toUtf8();
+    QStringList added;
+    for (const Day &day : days) {
+        const bool text = day.stored.typeId() == QMetaType::QString;
+        const QByteArray bytes = text ? day.stored.toString().toUtf8() : QByteArray();
+        if (counted(day, firstYear, lastYear) && !(text && bytes >= lowBytes && bytes < highBytes))
+            added << literal(day.stored);
+    }
+    // "+" takes the column's numeric affinity off, which would make '2004' a number.
+    const QString date = QLatin1Char('+') + kDate;
+    QString condition = QStringLiteral("%1 >= '%2' AND %1 < '%3' OR %4 IS NULL").arg(date, low, high, kDate);
+    if (!added.isEmpty())
+        condition += QStringLiteral(" OR %1 IN (%2)").arg(date, added.join(QLatin1Char(',')));
+    return QStringLiteral("(%1)").arg(condition);
+}
+
 }  // namespace
 
 qint64 YearMonths::total() const
@@ -60,50 +114,36 @@ qint64 YearMonths::total() const
     return sum;
 }
 
-StatisticsQuery monthsQuery()
-{
-    return {QStringLiteral("CASE WHEN %1 THEN substr(\"Dato\", 1, 7) END, count(*), sum(\"timeused\")").arg(kDated),
-            QStringLiteral("1")};
-}
-
-StatisticsQuery fieldQuery(const QString &field, int firstYear, int lastYear)
-{
-    // Years compare as the four digits date() writes, so that no job's date is converted twice.
-    const QString counted = QStringLiteral("(NOT %1 OR substr(\"Dato\", 1, 4) BETWEEN '%2' AND '%3')")
-                                .arg(kDated)
-                                .arg(firstYear, 4, 10, QLatin1Char('0'))
-                                .arg(lastYear, 4, 10, QLatin1Char('0'));
-    const QString column = sql::quoted(field);
-    return {
-        QStringLiteral("nullif(trim(%1), ''), sum(%2), sum(CASE WHEN %2 THEN \"timeused\" END)").arg(column, counted),
-        QStringLiteral("1")};
-}
-
 SeasonStatistics countSeasonStatistics(const Table &table, const QList<StatisticsField> &fields,
                                        std::optional<std::pair<int, int>> years)
 {
     SeasonStatistics figures;
 
-    // The months of every year at once: a few hundred rows at most, from which the years that
+    // The jobs of each stored date: a few thousand rows over years of jobs, read as the store
+    // reads a date (yyyy-mm-dd, a day that exists), from which the months and the years that
     // hold jobs are known before the range is settled.
+    QList<Day> days;
     QMap<int, YearFigures> dated;
     qint64 undatedMinutes = 0;
     {
-        const StatisticsQuery query = monthsQuery();
+        const StatisticsQuery query{QStringLiteral("%1, count(*), sum(%2)").arg(kDate, kTime), QStringLiteral("1")};
+        figures.queries << query;
         sql::Statement statement = table.selectShown(query.columns, query.groupBy);
         while (statement.step()) {
-            const qint64 jobs = statement.int64(1);
-            const qint64 minutes = statement.int64(2);
-            figures.shownJobs += jobs;
-            if (statement.isNull(0)) {
-                figures.undatedJobs += jobs;
-                undatedMinutes += minutes;
+            Day day{statement.value(0), QDate(), statement.int64(1), statement.int64(2)};
+            figures.shownJobs += day.jobs;
+            if (!statement.isNull(0)) {
+                day.date = QDate::fromString(statement.text(0), Qt::ISODate);
+                days << day;
+            }
+            if (!day.date.isValid()) {
+                figures.undatedJobs += day.jobs;
+                undatedMinutes += day.minutes;
                 continue;
             }
-            const QString month = statement.text(0);
-            YearFigures &year = dated[month.left(4).toInt()];
-            year.jobs[size_t(std::clamp(month.mid(5, 2).toInt(), 1, 12) - 1)] += jobs;
-            year.minutes += minutes;
+            YearFigures &year = dated[day.date.year()];
+            year.jobs[size_t(day.date.month() - 1)] += day.jobs;
+            year.minutes += day.minutes;
         }
     }
     if (!dated.isEmpty())
@@ -146,19 +186,22 @@ SeasonStatistics countSeasonStatistics(const Table &table, const QList<Statistic
     figures.jobs = figures.byYear.jobs;
     figures.minutes = figures.byYear.minutes;
 
+    const QString condition = countedCondition(days, figures.firstYear, figures.lastYear);
     for (const StatisticsField &field : fields) {
         FigureTable byValue;
         byValue.field = field.name;
         byValue.caption = field.caption;
-        const StatisticsQuery query = fieldQuery(field.name, figures.firstYear, figures.lastYear);
+        // Blank values count as none, as the window shows them alike.
+        const StatisticsQuery query{QStringLiteral("%1, nullif(trim(%2), ''), count(*), sum(%3)")
+                                        .arg(condition, sql::quoted(field.name), kTime),
+                                    QStringLiteral("1, 2")};
+        figures.queries << query;
         sql::Statement statement = table.selectShown(query.columns, query.groupBy);
         while (statement.step()) {
-            const qint64 jobs = statement.int64(1);
-            if (jobs == 0)
-                continue;  // a value only jobs of other years have
-            addRow(
-                byValue,
-                {statement.isNull(0) ? QString() : statement.text(0), statement.isNull(0), jobs, statement.int64(2)});
+            if (statement.int64(0) == 0)
+                continue;  // jobs of other years
+            const bool none = statement.isNull(1);
+            addRow(byValue, {none ? QString() : statement.text(1), none, statement.int64(2), statement.int64(3)});
         }
         sortRows(byValue.rows);
         figures.byField << byValue;

@@ -43,6 +43,14 @@ struct FigureTable
     qint64 minutes = 0;
 };
 
+// A statement the figures are counted with: its column list and GROUP BY term for
+// Table::selectShown.
+struct StatisticsQuery
+{
+    QString columns;
+    QString groupBy;
+};
+
 struct YearMonths
 {
     int year = 0;
@@ -66,20 +74,13 @@ struct SeasonStatistics
     // Jobs counted in every table: those of the chosen years and those without a date.
     qint64 jobs = 0;
     qint64 minutes = 0;
+    // The statements they were counted with, in the order they ran: the days first, then one
+    // per field.
+    QList<StatisticsQuery> queries;
 };
 
 // The most years one window of figures covers.
 constexpr int kMostStatisticsYears = 100;
-
-// The SQL (column list and GROUP BY term for Table::selectShown) of each statement the figures
-// are counted with, in the order they run: the months first, then one per field.
-struct StatisticsQuery
-{
-    QString columns;
-    QString groupBy;
-};
-StatisticsQuery monthsQuery();
-StatisticsQuery fieldQuery(const QString &field, int firstYear, int lastYear);
 
 // Counts the figures of the shown jobs over the years given, or, without them, over the years
 // that hold shown jobs (the latest kMostStatisticsYears of them; this year when none has a date).
