@@ -117,6 +117,7 @@ private:
     void chooseDataFolder();
     void chooseBackupFolder();
     void showAbout();
+    void showStatistics();
 
     // Data sheet
     void DateEdit1Change();

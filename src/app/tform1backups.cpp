@@ -3,6 +3,7 @@
 #include "app/backupwindows.h"
 #include "app/datafolder.h"
 #include "app/startup.h"
+#include "app/statisticswindow.h"
 #include "app/tform1.h"
 #include "dbctrls/tdbedit.h"
 #include "grid/tenhancedgrid.h"
@@ -102,6 +103,8 @@ void TForm1::buildMenuBar()
     };
     add(file, "OpenDataFolder", QStringLiteral("&Open Data Folder..."), &TForm1::chooseDataFolder);
     file->addSeparator();
+    add(file, "Statistics", QStringLiteral("S&tatistics..."), &TForm1::showStatistics);
+    file->addSeparator();
     add(file, "BackUpNow", QStringLiteral("Back &Up Now"), &TForm1::backUpNow);
     add(file, "RestoreFromBackup", QStringLiteral("&Restore From Backup..."), &TForm1::restoreFromBackup);
     add(file, "DeletedJobs", QStringLiteral("&Deleted Jobs..."), &TForm1::showDeletedJobs);
@@ -124,6 +127,14 @@ void TForm1::buildMenuBar()
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("HelpMenu"));
     add(help, "About", QStringLiteral("&About Kelvara"), &TForm1::showAbout);
+}
+
+void TForm1::showStatistics()
+{
+    StatisticsWindow window(
+        *Table1, statisticsFields(*this),
+        Table1->hasRange() ? QStringLiteral("Jobs in the query's range") : QStringLiteral("All jobs"), this);
+    dialogs().exec(window);
 }
 
 void TForm1::buildStatusBar()

@@ -96,7 +96,7 @@ void SafetyNetTest::menusAndTheirKeys()
         }
     }
     QCOMPARE(items,
-             (QStringList{"&File", "  &Open Data Folder...", "  Back &Up Now", "  &Restore From Backup...",
+             (QStringList{"&File", "  &Open Data Folder...", "  S&tatistics...", "  Back &Up Now", "  &Restore From Backup...",
                           "  &Deleted Jobs...", "  Backup &Folder...", "  Back Up &Automatically", "  E&xit", "&Help",
                           "  &About Kelvara"}));
     // Alt+F in a box opens the File menu and types nothing.
