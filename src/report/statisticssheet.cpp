@@ -22,7 +22,7 @@ QString tr(const char *text)
 constexpr double kColumnWidth = 330;  // a chart or a table; wider sheets take more columns
 constexpr double kGap = 16;
 constexpr double kChartHeight = 150;
-constexpr double kNumberWidths[] = {56, 62, 76};  // jobs, share, time used
+constexpr double kNumberWidths[] = {56, 66, 68};  // jobs, share, time used
 
 const QColor kInk(Qt::black);
 const QColor kFaint(110, 110, 110);
@@ -318,7 +318,7 @@ void StatisticsSheet::paintTable(PageCanvas &canvas, const Part &part) const
     const QString caption = part.firstRow > 0 ? tr("%1 (cont.)").arg(figures.caption) : figures.caption;
     text(canvas, m_bold, QFontMetricsF(m_bold).elidedText(caption, Qt::ElideRight, valueWidth - 4), r.left() + 2,
          y + 2);
-    numbers(m_bold, {tr("Jobs"), tr("Share"), tr("Time used")}, y + 2);
+    numbers(m_bold, {tr("Jobs"), tr("Share"), tr("Hours")}, y + 2);
     y += m_lineHeight;
     canvas.drawLine(QPointF(r.left(), y), QPointF(r.right(), y), kFaint, 0.5);
     for (int i = part.firstRow; i < part.firstRow + part.rowCount; ++i) {

@@ -127,10 +127,10 @@ void StatisticsSheetTest::pdfHoldsTheFigures_data()
                                                 "2 without a date",
                                                 "2022",
                                                 "5 jobs",
-                                                "Year Jobs Share Time used",
+                                                "Year Jobs Share Hours",
                                                 "(no date) 2 22.2 % 0:25",
                                                 "2023 2 22.2 % 1:01",
-                                                "Type of bee Jobs Share Time used",
+                                                "Type of bee Jobs Share Hours",
                                                 "Italian 6 66.7 % 3:20",
                                                 "(none) 3 33.3 % 1:21",
                                                 "Total 9 100.0 % 4:41"}
