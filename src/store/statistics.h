@@ -14,8 +14,9 @@ class Table;
 
 // The season figures of the jobs a table shows (all of them, or those a query's range or a find
 // leaves): jobs per month of each chosen year, and jobs and time used by year and by the values
-// of pick-list fields. Counted by SQLite with GROUP BY over the shown records, one statement per
-// table of figures; the table is not moved.
+// of pick-list fields. Counted by SQLite with GROUP BY over the shown records, in two statements
+// (the jobs of each stored date, then those of each combination of the fields' values); the
+// table is not moved.
 
 // A field to count by, with the caption the user knows it by.
 struct StatisticsField
@@ -74,8 +75,7 @@ struct SeasonStatistics
     // Jobs counted in every table: those of the chosen years and those without a date.
     qint64 jobs = 0;
     qint64 minutes = 0;
-    // The statements they were counted with, in the order they ran: the days first, then one
-    // per field.
+    // The statements they were counted with, in the order they ran: the dates, then the fields.
     QList<StatisticsQuery> queries;
 };
 
