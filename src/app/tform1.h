@@ -135,9 +135,12 @@ private:
     // is through: a save, a delete or a new range or find.
     void scheduleShownJobs();
     void showShownJobs();
+    // Which jobs are shown, in words: "All jobs", or what the query and the find narrow them to.
+    QString shownJobsDescription() const;
     // The jobs written for spreadsheet programs (tform1export.cpp), under the sheet's captions.
     void exportJobs();
     QList<jobexport::Column> exportColumns() const;
+    void showStatistics();
 
     // Data sheet
     void DateEdit1Change();

@@ -3,6 +3,7 @@
 #include "app/backupwindows.h"
 #include "app/datafolder.h"
 #include "app/startup.h"
+#include "app/statisticswindow.h"
 #include "app/tform1.h"
 #include "dbctrls/tdbedit.h"
 #include "grid/tenhancedgrid.h"
@@ -105,6 +106,7 @@ void TForm1::buildMenuBar()
     add(file, "ExportJobs", QStringLiteral("&Export..."), &TForm1::exportJobs);
     add(file, "PrintJobSheet", QStringLiteral("&Print Job Sheet..."), &TForm1::printJobSheet)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    add(file, "Statistics", QStringLiteral("S&tatistics..."), &TForm1::showStatistics);
     file->addSeparator();
     add(file, "BackUpNow", QStringLiteral("Back &Up Now"), &TForm1::backUpNow);
     add(file, "RestoreFromBackup", QStringLiteral("&Restore From Backup..."), &TForm1::restoreFromBackup);
@@ -129,6 +131,16 @@ void TForm1::buildMenuBar()
     help->setObjectName(QStringLiteral("HelpMenu"));
     add(help, "About", QStringLiteral("&About Kelvara"), &TForm1::showAbout);
     buildFindBar();
+}
+
+void TForm1::showStatistics()
+{
+    // What is typed now is saved first, so that the figures count it.
+    if (Table1->active() && Table1->canModify())
+        Table1->checkBrowseMode();
+    keepEditing();
+    StatisticsWindow window(*Table1, statisticsFields(*this), shownJobsDescription(), this);
+    dialogs().exec(window);
 }
 
 void TForm1::buildStatusBar()

@@ -8,6 +8,7 @@
 #include "store/datasource.h"
 #include "store/field.h"
 #include "store/table.h"
+#include "store/textconv.h"
 
 #include <QLabel>
 #include <QMenuBar>
@@ -82,6 +83,21 @@ void TForm1::clearQuery()
     Table1->cancelRange();
     keepEditing();
     scheduleShownJobs();
+}
+
+QString TForm1::shownJobsDescription() const
+{
+    const FindFilter &find = Table1->find();
+    QStringList parts;
+    if (!find.words.trimmed().isEmpty())
+        parts << QStringLiteral("found by \"%1\"").arg(find.words.simplified());
+    if (find.from.isValid())
+        parts << QStringLiteral("from %1").arg(dateToText(find.from));
+    if (find.to.isValid())
+        parts << QStringLiteral("to %1").arg(dateToText(find.to));
+    if (Table1->hasRange())
+        parts << QStringLiteral("in the query's range");
+    return parts.isEmpty() ? QStringLiteral("All jobs") : QStringLiteral("Jobs ") + parts.join(QLatin1Char(' '));
 }
 
 void TForm1::scheduleShownJobs()

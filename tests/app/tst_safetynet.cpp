@@ -96,9 +96,9 @@ void SafetyNetTest::menusAndTheirKeys()
         }
     }
     QCOMPARE(items,
-             (QStringList{"&File", "  &Open Data Folder...", "  &Export...", "  &Print Job Sheet...", "  Back &Up Now",
-                          "  &Restore From Backup...", "  &Deleted Jobs...", "  Backup &Folder...",
-                          "  Back Up &Automatically", "  E&xit", "&Help", "  &About Kelvara"}));
+             (QStringList{"&File", "  &Open Data Folder...", "  &Export...", "  &Print Job Sheet...",
+                          "  S&tatistics...", "  Back &Up Now", "  &Restore From Backup...", "  &Deleted Jobs...",
+                          "  Backup &Folder...", "  Back Up &Automatically", "  E&xit", "&Help", "  &About Kelvara"}));
     // Alt+F in a box opens the File menu and types nothing.
     auto *firstName = namedChild<TDBEdit>(&form, "DBEdit2");
     firstName->setFocus();
