@@ -96,6 +96,7 @@ public:
     void drawText(const QPointF &, const QString &, const QFont &, const QColor &, const QRectF &) override { }
     void drawLine(const QPointF &, const QPointF &, const QColor &, double) override { }
     void fillRect(const QRectF &rect, const QColor &color) override { filled << qMakePair(rect, color); }
+    bool drawPhoto(const QRectF &, const QByteArray &) override { return false; }
 
     QList<QPair<QRectF, QColor>> filled;
 };
