@@ -138,6 +138,7 @@ struct Figures
     double keyMedianMs = 0;
     double keyWorstMs = 0;
     double shellLikeMs = 0;
+    QStringList slowest;
 };
 
 Figures measure(const QString &directory, int records, int runs)
@@ -211,7 +212,8 @@ Figures measure(const QString &directory, int records, int runs)
     grid.show();
     QApplication::processEvents();
     std::vector<double> keys;
-    for (const QString &text : keystrokes(200)) {
+    const QStringList typed = keystrokes(200);
+    for (const QString &text : typed) {
         QElapsedTimer timer;
         timer.start();
         table.setFind({text, QStringLiteral("Dato"), QDate(), QDate()});
@@ -221,6 +223,14 @@ Figures measure(const QString &directory, int records, int runs)
             qFatal("the find found too few jobs for a word of many notes");
         QApplication::processEvents();
     }
+    // The slowest keys, to tell what they were.
+    std::vector<size_t> order(keys.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return keys[a] > keys[b]; });
+    for (size_t i = 0; i < 5 && i < order.size(); ++i)
+        figures.slowest
+            << QStringLiteral("'%1' %2 ms").arg(typed.at(int(order[i])), QString::number(keys[order[i]], 'f', 1));
     figures.keyMedianMs = bench::median(keys);
     figures.keyWorstMs = *std::max_element(keys.begin(), keys.end());
     return figures;
@@ -243,6 +253,7 @@ int main(int argc, char **argv)
     out() << "keystroke to grid painted: median " << QString::number(f.keyMedianMs, 'f', 2) << " ms, worst "
           << QString::number(f.keyWorstMs, 'f', 2) << " ms of 200 (target <= 16 ms); shell LIKE scan "
           << QString::number(f.shellLikeMs, 'f', 1) << " ms" << Qt::endl;
+    out() << "slowest keys: " << f.slowest.join(QStringLiteral(", ")) << Qt::endl;
     out() << "index build / shell INSERT INTO fts SELECT = " << QString::number(f.buildMs / f.shellInsertMs, 'f', 2)
           << Qt::endl;
     out() << "find keystroke / shell LIKE scan = " << QString::number(f.keyWorstMs / f.shellLikeMs, 'f', 3) << Qt::endl;

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
 #include <vector>
 
@@ -118,12 +119,40 @@ void FindIndex::collect(sql::Statement &query, std::vector<qint64> &ids)
 
 std::vector<qint64> FindIndex::matches(const QStringList &words) const
 {
-    sql::Statement query = m_db.prepare(
-        QStringLiteral("SELECT sum(kelvara_collect(?1, rowid)) FROM %1 WHERE %1 MATCH ?2").arg(sql::quoted(m_fts)));
-    query.bindText(2, matchArgument(words));
-    std::vector<qint64> ids;
-    collect(query, ids);
-    return ids;
+    if (m_setsGeneration != m_generation) {
+        m_wordSets.clear();
+        m_setsGeneration = m_generation;
+    }
+    std::vector<std::pair<QString, std::vector<qint64>>> sets;
+    for (const QString &word : words) {
+        auto kept
+            = std::find_if(m_wordSets.begin(), m_wordSets.end(), [&](const auto &set) { return set.first == word; });
+        if (kept != m_wordSets.end()) {
+            sets.push_back(std::move(*kept));
+            m_wordSets.erase(kept);
+            continue;
+        }
+        sql::Statement query = m_db.prepare(
+            QStringLiteral("SELECT sum(kelvara_collect(?1, rowid)) FROM %1 WHERE %1 MATCH ?2").arg(sql::quoted(m_fts)));
+        query.bindText(2, matchArgument({word}));
+        std::vector<qint64> ids;
+        collect(query, ids);
+        sets.emplace_back(word, std::move(ids));
+    }
+    // The jobs holding every word, from the smallest set on.
+    std::vector<const std::vector<qint64> *> bySize;
+    for (const auto &set : sets)
+        bySize.push_back(&set.second);
+    std::sort(bySize.begin(), bySize.end(), [](const auto *a, const auto *b) { return a->size() < b->size(); });
+    std::vector<qint64> result = bySize.empty() ? std::vector<qint64>() : *bySize.front();
+    for (size_t i = 1; i < bySize.size(); ++i) {
+        std::vector<qint64> both;
+        std::set_intersection(result.begin(), result.end(), bySize[i]->begin(), bySize[i]->end(),
+                              std::back_inserter(both));
+        result = std::move(both);
+    }
+    m_wordSets = std::move(sets);
+    return result;
 }
 
 void FindIndex::registerFunctions(sqlite3 *db)
@@ -196,6 +225,7 @@ void FindIndex::follow(qint64 rid)
 
 void FindIndex::forget(qint64 rid)
 {
+    ++m_generation;
     m_dropDocument.bindInt64(1, rid);
     m_dropDocument.run();
     m_dropStamp.bindInt64(1, rid);
@@ -216,6 +246,7 @@ void FindIndex::noticeOtherWriters()
 
 void FindIndex::startPass()
 {
+    ++m_generation;
     m_passDue = false;
     m_passing = true;
     m_passFrom = std::numeric_limits<qint64>::min();
@@ -297,6 +328,7 @@ bool FindIndex::work(int budgetMs)
             throw;
         }
         m_db.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+        ++m_generation;
         m_passFrom = to;
         // Slices of about a fifth of the budget keep the pause a slice makes short.
         const qint64 took = qMax<qint64>(1, timer.elapsed() - sliceStart);

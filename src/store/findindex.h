@@ -7,6 +7,7 @@
 
 #include <sqlite3.h>
 
+#include <utility>
 #include <vector>
 
 namespace kelvara {
@@ -77,7 +78,13 @@ private:
     sql::Statement m_dropDocument;
     sql::Statement m_dropStamp;
     bool m_passing = false;
-    bool m_fresh = false;   // no document made yet: the pass makes them all, without comparing
+    bool m_fresh = false;
+    // The matches of each word of the last finds, while the documents stay as they were: typing
+    // a second word asks the index for that word alone.
+    quint64 m_generation = 0;  // counts changes of the documents
+    mutable quint64 m_setsGeneration = 0;
+    mutable std::vector<std::pair<QString, std::vector<qint64>>>
+        m_wordSets;         // no document made yet: the pass makes them all, without comparing
     qint64 m_passFrom = 0;  // the pass has checked the records up to this row id
     bool m_passDue = true;
     qint64 m_versionAtPass = 0;
