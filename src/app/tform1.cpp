@@ -779,6 +779,17 @@ void TForm1::keyPressEvent(QKeyEvent *event)
     QMainWindow::keyPressEvent(event);
 }
 
+void TForm1::saveTypedJob()
+{
+    // Commands that read the stored jobs (a backup, an export, a sheet, the figures) see what is
+    // typed too; the job then goes on being edited as after a move.
+    if (!Table1->active())
+        throw Error(QStringLiteral("The record table is not open."));
+    if (Table1->canModify())
+        Table1->checkBrowseMode();
+    keepEditing();
+}
+
 void TForm1::keepEditing()
 {
     // A table that takes no changes is shown as it is: the current record cannot be edited.

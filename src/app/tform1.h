@@ -182,6 +182,7 @@ private:
     void showPicture(int sheet);
     void editUnlessEditing();  // before a user's change; fails on a read-only table
     void keepEditing();        // after a move or data change; quiet on a read-only table
+    void saveTypedJob();       // before a command reads the stored jobs; fails without a table
     // A query that found no job: nothing to edit, and no new job begun in its place.
     bool showsEmptyRange() const;
     void showNoMatch();

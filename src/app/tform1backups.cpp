@@ -135,10 +135,7 @@ void TForm1::buildMenuBar()
 
 void TForm1::showStatistics()
 {
-    // What is typed now is saved first, so that the figures count it.
-    if (Table1->active() && Table1->canModify())
-        Table1->checkBrowseMode();
-    keepEditing();
+    saveTypedJob();
     StatisticsWindow window(*Table1, statisticsFields(*this), shownJobsDescription(), this);
     dialogs().exec(window);
 }
@@ -228,10 +225,7 @@ void TForm1::backUpNow()
 {
     if (!m_backups)
         throw Error(QStringLiteral("There is no record table to back up."));
-    // What is typed now is saved first: a backup holds what is saved.
-    if (Table1->active() && Table1->canModify())
-        Table1->checkBrowseMode();
-    keepEditing();
+    saveTypedJob();
     m_backupAnnounced = true;
     m_reportedBackupFailure.clear();  // asked for: a failure is said again
     if (!startBackup())

@@ -104,12 +104,7 @@ QList<jobexport::Column> TForm1::exportColumns() const
 
 void TForm1::exportJobs()
 {
-    if (!Table1->active())
-        throw Error(QStringLiteral("The record table is not open."));
-    // What is typed now is saved first, so that the file holds it too.
-    if (Table1->canModify())
-        Table1->checkBrowseMode();
-    keepEditing();
+    saveTypedJob();
 
     jobexport::Rows rows = jobexport::Rows::All;
     // A query or a find narrows the jobs: which ones the user means is asked.

@@ -68,12 +68,7 @@ QLabel *captionOf(const QWidget *panel, const QWidget *box)
 
 void TForm1::printJobSheet()
 {
-    if (!Table1->active())
-        throw Error(QStringLiteral("The record table is not open."));
-    // What is typed is saved first, so the sheet shows the job as it is stored.
-    if (Table1->canModify())
-        Table1->checkBrowseMode();
-    keepEditing();
+    saveTypedJob();
     if (Table1->recordCount() == 0 || showsEmptyRange()) {
         dialogs().information(this, QStringLiteral("There is no job to print: the table shows none."));
         return;

@@ -314,6 +314,11 @@ QString Statement::text(int column) const
     return QString::fromUtf8(data, sqlite3_column_bytes(m_stmt, column));
 }
 
+void *Statement::pointer(int column, const char *type) const
+{
+    return sqlite3_value_pointer(sqlite3_column_value(m_stmt, column), type);
+}
+
 QByteArray Statement::blob(int column) const
 {
     const void *data = sqlite3_column_blob(m_stmt, column);

@@ -85,6 +85,8 @@ public:
     double real(int column) const;
     QString text(int column) const;
     QByteArray blob(int column) const;
+    // A pointer a function of ours gave as the column's value, tagged with its type name.
+    void *pointer(int column, const char *type) const;
     QVariant value(int column) const;  // as SQLite typed it
     // How SQLite stores a value, and the bytes of a text (as UTF-8) or a BLOB, without a copy:
     // valid until the next step, for readers that pass stored text on as it is.

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <sqlite3.h>
+
 #include <array>
 #include <optional>
 #include <utility>
@@ -14,9 +16,9 @@ class Table;
 
 // The season figures of the jobs a table shows (all of them, or those a query's range or a find
 // leaves): jobs per month of each chosen year, and jobs and time used by year and by the values
-// of pick-list fields. Counted by SQLite with GROUP BY over the shown records, in two statements
-// (the jobs of each stored date, then those of each combination of the fields' values); the
-// table is not moved.
+// of pick-list fields. Counted in one pass over the shown records by a function of ours that
+// adds them up by stored date and by each field's value and year as SQLite reads them: GROUP BY
+// would sort every job for each grouping. The table is not moved.
 
 // A field to count by, with the caption the user knows it by.
 struct StatisticsField
@@ -75,7 +77,8 @@ struct SeasonStatistics
     // Jobs counted in every table: those of the chosen years and those without a date.
     qint64 jobs = 0;
     qint64 minutes = 0;
-    // The statements they were counted with, in the order they ran: the dates, then the fields.
+    // The GROUP BY statements that give the same figures (the jobs of each stored date, then
+    // those of each combination of the fields' values), for comparing with SQLite's own way.
     QList<StatisticsQuery> queries;
 };
 
@@ -87,6 +90,9 @@ constexpr int kMostStatisticsYears = 100;
 // Years given the wrong way round are taken the right way; a span of more than
 // kMostStatisticsYears years fails with an Error. Fails with the store's message when a
 // statement cannot run.
+// The function the figures are counted with, for every connection of the store.
+void registerStatisticsFunctions(sqlite3 *db);
+
 SeasonStatistics countSeasonStatistics(const Table &table, const QList<StatisticsField> &fields,
                                        std::optional<std::pair<int, int>> years = std::nullopt);
 

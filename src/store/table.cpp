@@ -5,6 +5,7 @@
 #include "store/field.h"
 #include "store/findindex.h"
 #include "store/recordbuffer.h"
+#include "store/statistics.h"
 #include "store/tablefiles.h"
 #include "store/tablesql.h"
 #include "store/textconv.h"
@@ -519,6 +520,7 @@ void Table::registerFunctions()
                                SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY, nullptr, shownFunction, nullptr,
                                nullptr, nullptr);
     FindIndex::registerFunctions(m_db.handle());
+    registerStatisticsFunctions(m_db.handle());
 }
 
 void Table::releaseDatabase()

@@ -13,6 +13,8 @@
 #include <QVariantList>
 #include <QtTest>
 
+#include <sqlite3.h>
+
 #include <functional>
 #include <limits>
 #include <utility>
@@ -26,6 +28,20 @@ inline FieldDefs jobDefs()
     return {fieldDef(QStringLiteral("name"), ftString, 10), fieldDef(QStringLiteral("city"), ftString, 20),
             fieldDef(QStringLiteral("hours"), ftSmallint),  fieldDef(QStringLiteral("day"), ftDate),
             fieldDef(QStringLiteral("note"), ftMemo),       fieldDef(QStringLiteral("photo"), ftBlob)};
+}
+
+// Runs SQL on a table file as another program does (the sqlite3 shell): a connection of its
+// own, with SQLite's defaults, triggers and views on.
+inline void foreignExec(const char *file, const QByteArray &sql)
+{
+    sqlite3 *db = nullptr;
+    QCOMPARE(sqlite3_open(file, &db), SQLITE_OK);
+    char *message = nullptr;
+    const int rc = sqlite3_exec(db, sql.constData(), nullptr, nullptr, &message);
+    const QByteArray text = message ? QByteArray(message) : QByteArray();
+    sqlite3_free(message);
+    sqlite3_close(db);
+    QVERIFY2(rc == SQLITE_OK, text.constData());
 }
 
 // Adds a record at the end with the given values by position, and saves it.

@@ -74,19 +74,6 @@ void spoil(const QString &fileName, qint64 offset, int length)
     QCOMPARE(file.write(junk), qint64(length));
 }
 
-// Runs SQL on jobs.db as another program does (the sqlite3 shell): its triggers and views on.
-void foreignExec(const QByteArray &sql)
-{
-    sqlite3 *db = nullptr;
-    QCOMPARE(sqlite3_open("jobs.db", &db), SQLITE_OK);
-    char *message = nullptr;
-    const int rc = sqlite3_exec(db, sql.constData(), nullptr, nullptr, &message);
-    const QByteArray text = message ? QByteArray(message) : QByteArray();
-    sqlite3_free(message);
-    sqlite3_close(db);
-    QVERIFY2(rc == SQLITE_OK, text.constData());
-}
-
 // The first value of the first row another program reads.
 QByteArray foreignQuery(const char *sql)
 {
@@ -330,7 +317,7 @@ void BadFilesTest::foreignTriggersAndViewsStayIdle()
         Table table;
         makeTable(table, numberedRows(3));
     }
-    foreignExec("CREATE TABLE seen (what TEXT); " + sql.toUtf8());
+    foreignExec("jobs.db", "CREATE TABLE seen (what TEXT); " + sql.toUtf8());
     Table table;
     table.setTableName(QStringLiteral("jobs"));
     table.open();

@@ -93,19 +93,6 @@ struct JobTable
     Table table;
 };
 
-// Another program's write: a connection of its own, with SQLite's defaults.
-void foreignExec(const QByteArray &sql)
-{
-    sqlite3 *db = nullptr;
-    QCOMPARE(sqlite3_open("kelvara.db", &db), SQLITE_OK);
-    char *error = nullptr;
-    const int rc = sqlite3_exec(db, sql.constData(), nullptr, nullptr, &error);
-    const QByteArray message = error ? QByteArray(error) : QByteArray();
-    sqlite3_free(error);
-    sqlite3_close(db);
-    QVERIFY2(rc == SQLITE_OK, message.constData());
-}
-
 QStringList sorted(QStringList list)
 {
     list.sort();
@@ -309,7 +296,8 @@ void FindTest::anotherProgramsChangesAreFound()
     if (!whileOpen)
         table.close();
     // Another program edits a job's notes, adds one and deletes one, with no word of it to us.
-    foreignExec("UPDATE kelvara SET notes = 'Swarm in the attic' WHERE Lastname = 'Ødegård';"
+    foreignExec("kelvara.db",
+                "UPDATE kelvara SET notes = 'Swarm in the attic' WHERE Lastname = 'Ødegård';"
                 "INSERT INTO kelvara (Lastname, notes) VALUES ('Nilsen', 'Chimney pot, second swarm');"
                 "DELETE FROM kelvara WHERE Lastname = 'O''Brien';");
     if (!whileOpen) {
