@@ -33,6 +33,8 @@ void TForm1::buildFindBar()
     auto *find = new QShortcut(QKeySequence::Find, this);
     find->setContext(Qt::WindowShortcut);
     connect(find, &QShortcut::activated, m_findBar, &FindBar::focusWords);
+    // A table opened anew (a restored backup) shows every job: the bar says so too.
+    connect(Table1, &Table::afterOpen, m_findBar, &FindBar::clear);
     connect(Table1, &Table::findIndexStateChanged, this,
             [this] { m_findBar->setIndexing(Table1->findIndexState() == Table::FindIndexState::Indexing); });
 }

@@ -101,6 +101,14 @@ void FindWindowTest::findNarrowsAndEscShowsAll()
     namedChild<QToolButton>(&w.form, "FindClear")->click();
     QTRY_COMPARE(w.table->recordCount(), 3);
     QCOMPARE(w.table->storedCount(), 3);
+
+    // A table opened anew, as after a restore, shows every job, and the bar no find.
+    w.type("FindBox", QStringLiteral("sor"));
+    QTRY_COMPARE(w.table->recordCount(), 1);
+    w.table->close();
+    w.table->open();
+    QCOMPARE(w.table->recordCount(), 3);
+    QVERIFY(w.box("FindBox")->text().isEmpty());
     QVERIFY(w.dialogs->texts(ScriptedDialogs::Kind::Error).isEmpty());
 }
 
